@@ -1,0 +1,85 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+set(KEB_WARNINGS -Wall -Wextra -Werror)
+
+set(KEB_SANITIZE "" CACHE STRING "Sanitizers: address;undefined or thread")
+if(KEB_SANITIZE)
+  list(JOIN KEB_SANITIZE "," _keb_sanitizers)
+  add_compile_options(-fsanitize=${_keb_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_keb_sanitizers})
+endif()
+if(KEB_FUZZ)
+  # Coverage for libFuzzer in every library; only the fuzz targets link the driver.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+# Adds every direct subfolder of the calling folder that has a CMakeLists.txt.
+function(keb_add_subfolders)
+  file(GLOB folders LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT folders)
+  foreach(folder IN LISTS folders)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt)
+      add_subdirectory(${folder})
+    endif()
+  endforeach()
+endfunction()
+
+# keb_library(name SOURCES ... DEPENDS ...): a static library of project code
+# with the project's warnings, its folder's parent on the include path, and
+# registered so that the umbrella targets keb_core / keb_gui can gather it.
+function(keb_library name)
+  cmake_parse_arguments(ARG "GUI" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  if(ARG_GUI)
+    set_property(GLOBAL APPEND PROPERTY KEB_GUI_LIBRARIES ${name})
+  else()
+    set_property(GLOBAL APPEND PROPERTY KEB_CORE_LIBRARIES ${name})
+  endif()
+endfunction()
+
+# keb_test(name SOURCES ... DEPENDS ...): one GoogleTest executable, its tests
+# registered with CTest one by one.
+function(keb_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KEB_BUILD_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+macro(keb_define_umbrella_targets)
+  get_property(_core GLOBAL PROPERTY KEB_CORE_LIBRARIES)
+  get_property(_gui GLOBAL PROPERTY KEB_GUI_LIBRARIES)
+  add_library(keb_core INTERFACE)
+  target_link_libraries(keb_core INTERFACE ${_core})
+  add_library(keb_gui INTERFACE)
+  target_link_libraries(keb_gui INTERFACE keb_core ${_gui})
+endmacro()
+
+# keb_benchmark(name SOURCES ... DEPENDS ...): a Google Benchmark program; run by ./dev bench.
+function(keb_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+  set_property(GLOBAL APPEND PROPERTY KEB_BENCHMARKS ${name})
+endfunction()
+
+# keb_fuzzer(name SOURCES ... DEPENDS ... CORPUS dir): a libFuzzer target; run by ./dev fuzz.
+function(keb_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
+  set_property(GLOBAL APPEND PROPERTY KEB_FUZZERS "${name}:${ARG_CORPUS}")
+endfunction()

@@ -1,0 +1,199 @@
+// The wave device layer: capture and playback devices with waveIn/waveOut
+// semantics, over PortAudio (real sound cards) or a virtual sound card.
+//
+// Backends. By default the layer drives the sound cards through PortAudio.
+// With the environment variable KEB_AUDIO=virtual it uses a virtual sound card
+// instead (see virtual/VirtualSoundCard.h): a capture device "KEB virtual
+// capture" that plays a 1 kHz test tone under white noise, or the WAV file
+// named by KEB_AUDIO_INFILE; and a playback device "KEB virtual playback" that
+// discards the audio, or writes it to the WAV file named by KEB_AUDIO_OUTFILE;
+// both paced by a real-time clock. Tests choose a card of their own with
+// UseVirtualSoundCard (virtual/VirtualSoundCard.h). The backend is chosen when
+// a call needs it; a device stays with the backend it was opened on.
+//
+// Device numbers. Capture and playback devices are numbered separately, from 0
+// in the backend's order; WaveMapperId (-1) is the backend's default device.
+//
+// Results. Every operation returns a TWaveResult; wrNoError is success.
+// WaveInGetErrorText / WaveOutGetErrorText give the text of a result.
+//
+// Notifications. WaveInOpen / WaveOutOpen take a callback function and a user
+// value. The layer calls it with:
+//   wmOpened  from inside the open call, after *Handle is set
+//   wmClosed  from inside the close call, before the handle becomes invalid
+//   wmDone    for each buffer the device has finished with (capture: filled,
+//             playback: played), in queue order, after the layer has cleared
+//             WaveHdrInQueue, set WaveHdrDone and (capture) dwBytesRecorded
+//   wmFailed  once, when the device fails or vanishes while open; Result says
+//             why (wrDeviceRemoved). Every buffer then still queued comes back
+//             with wmDone (capture: with the bytes it holds), and later calls
+//             on the handle return that result, except unprepare and close.
+// wmDone runs in the device's audio context (PortAudio's callback thread, the
+// virtual card's clock thread or the thread that advanced a stepped clock) or,
+// for buffers returned by WaveInStop / WaveInReset / WaveOutReset, in the
+// calling thread before that call returns. A callback must only store state or
+// post a message: it must not block, and must not call this layer.
+//
+// Threads. All calls are thread-safe. Buffer calls (prepare, unprepare, add,
+// write) may come from any thread, typically a worker re-queueing a buffer
+// after its wmDone; the control calls of one device should come from one
+// thread. When WaveInStop, WaveInReset, WaveOutPause, WaveOutReset or a close
+// returns, no wmDone for the buffers they dealt with is still running.
+//
+// Ownership. The caller owns the format record, the headers and the audio
+// bytes; the layer copies the format at open and borrows a buffer from add or
+// write until its wmDone. The audio context allocates nothing and holds the
+// device lock only while it copies one callback's worth of audio.
+//
+// Capture (waveIn): open -> prepare and add buffers -> WaveInStart; the device
+// fills the head buffer and returns it when full. WaveInStop halts recording
+// and returns the buffer being filled if it holds data (the rest stay queued);
+// WaveInStart resumes. WaveInReset halts, returns every queued buffer and sets
+// the position to 0. Close fails with wrStillPlaying while buffers are queued.
+//
+// Playback (waveOut): open -> prepare -> WaveOutWrite; playback starts with the
+// first write unless the device is paused, and plays buffers back to back,
+// silence when it runs dry. WaveOutPause halts (buffers stay queued),
+// WaveOutRestart resumes, WaveOutReset halts, returns every queued buffer and
+// sets the position to 0 (a paused device stays paused).
+//
+// Position: bytes, frames ("samples") and milliseconds recorded or played
+// since open or the last reset; for PortAudio it counts the bytes exchanged
+// with the device in its callbacks.
+#pragma once
+
+#include "platform/audio/WaveFormatRecord.h"
+#include "platform/audio/WaveHeader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace keb
+{
+
+// The backend's default device.
+inline constexpr int WaveMapperId = -1;
+
+enum TWaveResult : std::uint32_t
+{
+    wrNoError = 0,
+    wrError = 1,             // the backend failed for a reason it did not name
+    wrBadDeviceId = 2,       // device number out of range
+    wrAllocated = 4,         // the device is in use by another program
+    wrInvalidHandle = 5,     // null or closed handle
+    wrNoDriver = 6,          // no backend available (PortAudio failed to start)
+    wrNoMemory = 7,          // the backend ran out of memory
+    wrNotSupported = 8,      // the device cannot do this
+    wrBadErrorNumber = 9,    // the error-text lookup got an unknown result
+    wrInvalidParameter = 11, // null pointer, empty buffer, ...
+    wrBadFormat = 32,        // the device cannot record or play this format
+    wrStillPlaying = 33,     // buffers are still queued
+    wrUnprepared = 34,       // the buffer was not prepared
+    wrDeviceRemoved = 40,    // the device failed or vanished while open
+    wrOpenFailed = 41,       // the device refused to open
+};
+
+// Standard-format bits of TWaveCaps::dwFormats: rate class (11.025, 22.05,
+// 44.1 kHz), mono/stereo, 8/16 bit. A bit is set when the device accepts that
+// channel count and resolution at any standard rate of the class (8000 or
+// 11025; 16000 or 22050; 32000, 44100 or 48000 Hz).
+inline constexpr std::uint32_t WaveFormat1M08 = 0x0001;
+inline constexpr std::uint32_t WaveFormat1S08 = 0x0002;
+inline constexpr std::uint32_t WaveFormat1M16 = 0x0004;
+inline constexpr std::uint32_t WaveFormat1S16 = 0x0008;
+inline constexpr std::uint32_t WaveFormat2M08 = 0x0010;
+inline constexpr std::uint32_t WaveFormat2S08 = 0x0020;
+inline constexpr std::uint32_t WaveFormat2M16 = 0x0040;
+inline constexpr std::uint32_t WaveFormat2S16 = 0x0080;
+inline constexpr std::uint32_t WaveFormat4M08 = 0x0100;
+inline constexpr std::uint32_t WaveFormat4S08 = 0x0200;
+inline constexpr std::uint32_t WaveFormat4M16 = 0x0400;
+inline constexpr std::uint32_t WaveFormat4S16 = 0x0800;
+
+// Capabilities of one capture or playback device.
+struct TWaveCaps
+{
+    char szPname[128];            // the device's name, NUL-terminated (cut if longer)
+    std::uint32_t vDriverVersion; // backend version: major in the high byte, minor in the low
+    std::uint32_t dwFormats;      // WaveFormat* bits
+    std::uint16_t wChannels;      // 1 mono, 2 stereo (more channels count as 2)
+};
+
+// Recorded or played amount since open or the last reset.
+struct TWavePosition
+{
+    std::uint64_t Bytes;
+    std::uint64_t Samples;      // frames: Bytes / nBlockAlign
+    std::uint64_t Milliseconds; // Bytes * 1000 / nAvgBytesPerSec, rounded down
+};
+
+enum TWaveMessage
+{
+    wmOpened,
+    wmClosed,
+    wmDone,
+    wmFailed,
+};
+
+struct TWaveInDevice;
+struct TWaveOutDevice;
+using HWaveIn = TWaveInDevice*;
+using HWaveOut = TWaveOutDevice*;
+
+// Header is the returned buffer for wmDone, else null; Result is wrNoError
+// except for wmFailed.
+using TWaveInCallback = void (*)(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
+                                 TWaveResult Result);
+using TWaveOutCallback = void (*)(HWaveOut Device, TWaveMessage Message, void* User,
+                                  TWaveHdr* Header, TWaveResult Result);
+
+// --- capture -----------------------------------------------------------------
+
+int WaveInGetNumDevs();
+TWaveResult WaveInGetDevCaps(int DeviceId, TWaveCaps* Caps);
+// Whether the device can record Format; opens nothing. Only PCM with 8 or 16
+// bits and a consistent block alignment and data rate is accepted.
+TWaveResult WaveInQueryFormat(int DeviceId, const TWaveFormatEx* Format);
+// Callback may be null (no notifications). On failure *Handle is null.
+TWaveResult WaveInOpen(HWaveIn* Handle, int DeviceId, const TWaveFormatEx* Format,
+                       TWaveInCallback Callback, void* User);
+// Sets WaveHdrPrepared; wrInvalidParameter for a null buffer or length 0.
+TWaveResult WaveInPrepareHeader(HWaveIn Device, TWaveHdr* Header);
+// Clears WaveHdrPrepared; wrStillPlaying while the buffer is queued.
+TWaveResult WaveInUnprepareHeader(HWaveIn Device, TWaveHdr* Header);
+// Queues a prepared buffer: dwBytesRecorded := 0, WaveHdrDone cleared.
+TWaveResult WaveInAddBuffer(HWaveIn Device, TWaveHdr* Header);
+TWaveResult WaveInStart(HWaveIn Device);
+TWaveResult WaveInStop(HWaveIn Device);
+TWaveResult WaveInReset(HWaveIn Device);
+TWaveResult WaveInGetPosition(HWaveIn Device, TWavePosition* Position);
+// wrStillPlaying while buffers are queued (reset first); the handle is
+// invalid after success.
+TWaveResult WaveInClose(HWaveIn Device);
+// Copies the text of Result, NUL-terminated and cut to Size, into Text;
+// wrBadErrorNumber (Text untouched) for a result this layer does not know.
+TWaveResult WaveInGetErrorText(TWaveResult Result, char* Text, std::size_t Size);
+
+// --- playback ----------------------------------------------------------------
+
+int WaveOutGetNumDevs();
+TWaveResult WaveOutGetDevCaps(int DeviceId, TWaveCaps* Caps);
+TWaveResult WaveOutQueryFormat(int DeviceId, const TWaveFormatEx* Format);
+TWaveResult WaveOutOpen(HWaveOut* Handle, int DeviceId, const TWaveFormatEx* Format,
+                        TWaveOutCallback Callback, void* User);
+TWaveResult WaveOutPrepareHeader(HWaveOut Device, TWaveHdr* Header);
+TWaveResult WaveOutUnprepareHeader(HWaveOut Device, TWaveHdr* Header);
+// Queues dwBufferLength bytes of a prepared buffer for playing.
+TWaveResult WaveOutWrite(HWaveOut Device, TWaveHdr* Header);
+TWaveResult WaveOutPause(HWaveOut Device);
+TWaveResult WaveOutRestart(HWaveOut Device);
+TWaveResult WaveOutReset(HWaveOut Device);
+TWaveResult WaveOutGetPosition(HWaveOut Device, TWavePosition* Position);
+TWaveResult WaveOutClose(HWaveOut Device);
+TWaveResult WaveOutGetErrorText(TWaveResult Result, char* Text, std::size_t Size);
+
+// The text of Result, or "" for a result this layer does not know.
+std::string WaveErrorText(TWaveResult Result);
+
+} // namespace keb

@@ -1,0 +1,207 @@
+#include "dsp/MMFFT.h"
+
+#include "dsp/MMFFTKernelChoice.h"
+#include "dsp/MMFFTTables.h"
+
+#include <cstddef>
+#include <new>
+#include <utility>
+
+namespace keb
+{
+
+namespace
+{
+
+constexpr int MaxOrder = 30;
+constexpr std::align_val_t TableAlignment{64};
+
+template <class T> T* NewTable(std::size_t count)
+{
+    return new (TableAlignment, std::nothrow) T[count == 0 ? 1 : count]();
+}
+
+template <class T> void DeleteTable(T*& table)
+{
+    ::operator delete[](table, TableAlignment);
+    table = nullptr;
+}
+
+// Twiddle and stage tables of a complex transform of `length` points; false when memory is
+// short (whatever was allocated stays in the arguments for the caller to release).
+bool MakeComplexTables(int32_t length, float*& twiddles, float*& stages)
+{
+    twiddles = NewTable<float>(static_cast<std::size_t>(length));
+    stages = NewTable<float>(fft::StageTwiddleFloats(length));
+    if (twiddles == nullptr || stages == nullptr)
+    {
+        return false;
+    }
+    fft::FillTwiddles(twiddles, length);
+    fft::FillStageTwiddles(stages, length, twiddles);
+    return true;
+}
+
+// Puts the bit-reversed spectrum of a kernel into natural order.
+void Unscramble(float* data, const int32_t* bitReverse, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i)
+    {
+        int32_t r = bitReverse[i];
+        if (i < r)
+        {
+            std::swap(data[2 * i], data[2 * r]);
+            std::swap(data[2 * i + 1], data[2 * r + 1]);
+        }
+    }
+}
+
+// Turns the half-length spectrum Z of the even/odd samples into the first half of the
+// real input's spectrum X, in place: X[k] = Z[k] (b - ia) + conj Z[M-k] (1 - b + ia) and
+// X[M-k] = Z[M-k] (b + ia) + conj Z[k] (1 - b - ia), with (a, b) from the split table.
+void SplitHalfSpectrum(float* x, int32_t half, const float* split)
+{
+    float dc = x[0] + x[1];
+    x[0] = dc;
+    x[1] = 0.0f;
+    for (int32_t k = 1; k <= half / 2; ++k)
+    {
+        float a = split[2 * (k - 1)];
+        float b = split[2 * (k - 1) + 1];
+        float* low = x + 2 * k;
+        float* high = x + 2 * (half - k);
+        float zRe = low[0];
+        float zIm = low[1];
+        float mRe = high[0];
+        float mIm = high[1];
+        float c = 1.0f - b;
+        low[0] = zRe * b + zIm * a + mRe * c + mIm * a;
+        low[1] = zIm * b - zRe * a - mIm * c + mRe * a;
+        high[0] = mRe * b - mIm * a + zRe * c - zIm * a;
+        high[1] = mIm * b + mRe * a - zIm * c - zRe * a;
+    }
+}
+
+} // namespace
+
+TComplexFFTPlan* InitComplexFFT(int order)
+{
+    if (order < 1 || order > MaxOrder)
+    {
+        return nullptr;
+    }
+    auto* plan = new (std::nothrow) TComplexFFTPlan{};
+    if (plan == nullptr)
+    {
+        return nullptr;
+    }
+    plan->Order = order;
+    plan->N = int32_t{1} << order;
+    plan->InvN = 1.0f / static_cast<float>(plan->N);
+    plan->BitReverse = NewTable<int32_t>(static_cast<std::size_t>(plan->N));
+    if (plan->BitReverse == nullptr ||
+        !MakeComplexTables(plan->N, plan->Twiddles, plan->StageTwiddles))
+    {
+        DoneComplexFFT(plan);
+        return nullptr;
+    }
+    fft::FillBitReverse(plan->BitReverse, order);
+    return plan;
+}
+
+void DoneComplexFFT(TComplexFFTPlan*& plan)
+{
+    if (plan == nullptr)
+    {
+        return;
+    }
+    DeleteTable(plan->BitReverse);
+    DeleteTable(plan->Twiddles);
+    DeleteTable(plan->StageTwiddles);
+    delete plan;
+    plan = nullptr;
+}
+
+void ComplexFFT(const TComplexFFTPlan* plan, float* data, int direction)
+{
+    if (plan == nullptr || data == nullptr)
+    {
+        return;
+    }
+    fft::TCoreTables tables{plan->N, plan->Twiddles, plan->StageTwiddles};
+    CurrentKernelOps().Transform(tables, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
+    Unscramble(data, plan->BitReverse, plan->N);
+}
+
+TRealFFTPlan* InitRealFFT(int order)
+{
+    if (order < 1 || order > MaxOrder)
+    {
+        return nullptr;
+    }
+    auto* plan = new (std::nothrow) TRealFFTPlan{};
+    if (plan == nullptr)
+    {
+        return nullptr;
+    }
+    plan->Order = order;
+    plan->N = int32_t{1} << order;
+    plan->InvN = 1.0f / static_cast<float>(plan->N);
+    int32_t half = plan->N / 2;
+    plan->BitReverse = NewTable<int32_t>(static_cast<std::size_t>(half));
+    plan->Split = NewTable<float>(static_cast<std::size_t>(half));
+    if (plan->BitReverse == nullptr || plan->Split == nullptr ||
+        !MakeComplexTables(half, plan->Twiddles, plan->StageTwiddles))
+    {
+        DoneRealFFT(plan);
+        return nullptr;
+    }
+    fft::FillBitReverse(plan->BitReverse, order - 1);
+    fft::FillSplit(plan->Split, plan->N);
+    return plan;
+}
+
+void DoneRealFFT(TRealFFTPlan*& plan)
+{
+    if (plan == nullptr)
+    {
+        return;
+    }
+    DeleteTable(plan->BitReverse);
+    DeleteTable(plan->Twiddles);
+    DeleteTable(plan->Split);
+    DeleteTable(plan->StageTwiddles);
+    delete plan;
+    plan = nullptr;
+}
+
+void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
+{
+    if (plan == nullptr || data == nullptr)
+    {
+        return;
+    }
+    int32_t half = plan->N / 2;
+    fft::TCoreTables tables{half, plan->Twiddles, plan->StageTwiddles};
+    CurrentKernelOps().Transform(tables, data, false, 1.0f);
+    Unscramble(data, plan->BitReverse, half);
+    SplitHalfSpectrum(data, half, plan->Split);
+}
+
+void ScaleFloats(int count, float factor, float* data)
+{
+    if (count > 0 && data != nullptr)
+    {
+        CurrentKernelOps().Scale(count, factor, data);
+    }
+}
+
+void MultiplyComplex(int count, float* a, const float* b)
+{
+    if (count > 0 && a != nullptr && b != nullptr)
+    {
+        CurrentKernelOps().Multiply(count, a, b);
+    }
+}
+
+} // namespace keb

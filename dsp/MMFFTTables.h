@@ -1,0 +1,32 @@
+#pragma once
+
+// Tables of the transforms, made once per plan. Twiddles and split factors are made by
+// recurrence in extended precision and stored as floats, so that no sine or cosine is
+// evaluated per entry.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace keb::fft
+{
+
+// table[i] = i with its `order` low bits reversed, i = 0 .. 2^order - 1.
+void FillBitReverse(int32_t* table, int order);
+
+// Twiddle table of length L (L >= 4): entry j (0 <= j < L/4) holds W^(j+1) and W^(3(j+1))
+// as (re, im, re, im), W = e^(-2 pi i/L). Nothing is written for L < 4.
+void FillTwiddles(float* table, int32_t length);
+
+// Split table of a real transform of N points (N >= 4): entry j (0 <= j < N/4) holds
+// (cos((j+1) phi) / 2, 1/2 - sin((j+1) phi) / 2), phi = 2 pi/N.
+void FillSplit(float* table, int32_t length);
+
+// The vector kernels' twiddles for a complex transform of `length` points, stage by stage
+// for the block lengths n = length, length/4, ... while n >= 8. A stage of block length n
+// (q = n/4) holds, for the factors W_n^j, W_n^(2j), W_n^(3j) in turn, two arrays of 2q
+// floats: the real parts, each written twice, then the imaginary parts as (-im, +im), both
+// indexed by 2j. The values come from the twiddle table of the same length.
+std::size_t StageTwiddleFloats(int32_t length);
+void FillStageTwiddles(float* stages, int32_t length, const float* twiddles);
+
+} // namespace keb::fft

@@ -1,0 +1,231 @@
+#pragma once
+
+// The vector kernels, written once over GCC/Clang vector types and compiled twice: with the
+// baseline instruction set (128-bit vectors) and, in a file of its own, with AVX and FMA
+// (256-bit vectors). Everything here has internal linkage, so the two compilations never
+// mix in the link.
+//
+// Algorithm: radix-4 decimation in frequency (two radix-2 stages merged, which gives the
+// same bit-reversed spectrum as the split-radix walk of the scalar kernel), stages of block
+// length n = N, N/4, ... while n >= 8, vectorised over the index j inside a block with the
+// stage twiddles of MMFFTTables.h; then an unrolled radix-4 or radix-2 pass without
+// twiddles that also applies the scale factor. Data stay interleaved (re, im).
+
+#include "dsp/MMFFTKernel.h"
+
+#include <cstring>
+
+namespace keb::fft
+{
+namespace
+{
+
+using Float4 = float __attribute__((vector_size(16)));
+#ifdef __AVX__
+using Float8 = float __attribute__((vector_size(32)));
+#endif
+
+template <class V> constexpr int Lanes = sizeof(V) / sizeof(float);
+
+template <class V> V Load(const float* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class V> void Store(float* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Exchanges the real and the imaginary part of every complex value.
+inline Float4 SwapParts(Float4 v)
+{
+    return __builtin_shufflevector(v, v, 1, 0, 3, 2);
+}
+
+#ifdef __AVX__
+inline Float8 SwapParts(Float8 v)
+{
+    return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+}
+#endif
+
+// +1 on real parts and -1 on imaginary parts.
+template <class V> V AlternatingSigns()
+{
+    V signs;
+    for (int i = 0; i < Lanes<V>; ++i)
+    {
+        signs[i] = (i % 2 == 0) ? 1.0f : -1.0f;
+    }
+    return signs;
+}
+
+// a * w with w given as (re, re) and (-im, +im) pairs; the inverse uses conj(w).
+template <bool Inverse, class V> V MultiplyTwiddle(V a, V wRe, V wIm)
+{
+    return Inverse ? a * wRe - SwapParts(a) * wIm : a * wRe + SwapParts(a) * wIm;
+}
+
+// -i * t for the forward transform, +i * t for the inverse.
+template <bool Inverse, class V> V QuarterTurn(V t)
+{
+    V rotated = SwapParts(t) * AlternatingSigns<V>();
+    return Inverse ? -rotated : rotated;
+}
+
+// One radix-4 stage over every block of length n: j runs over the vector lanes, the blocks
+// over the inner loop so that the twiddles are loaded once per j.
+template <bool Inverse, class V>
+void RadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
+{
+    int32_t quarter = n / 4;
+    const float* w1 = twiddles;
+    const float* w2 = twiddles + 4 * quarter;
+    const float* w3 = twiddles + 8 * quarter;
+    for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
+    {
+        V w1Re = Load<V>(w1 + 2 * j);
+        V w1Im = Load<V>(w1 + 2 * quarter + 2 * j);
+        V w2Re = Load<V>(w2 + 2 * j);
+        V w2Im = Load<V>(w2 + 2 * quarter + 2 * j);
+        V w3Re = Load<V>(w3 + 2 * j);
+        V w3Im = Load<V>(w3 + 2 * quarter + 2 * j);
+        for (int32_t start = 0; start < total; start += n)
+        {
+            float* x0 = data + 2 * (start + j);
+            float* x1 = x0 + 2 * quarter;
+            float* x2 = x1 + 2 * quarter;
+            float* x3 = x2 + 2 * quarter;
+            V a0 = Load<V>(x0);
+            V a1 = Load<V>(x1);
+            V a2 = Load<V>(x2);
+            V a3 = Load<V>(x3);
+            V sum02 = a0 + a2;
+            V difference02 = a0 - a2;
+            V sum13 = a1 + a3;
+            V turned13 = QuarterTurn<Inverse>(a1 - a3);
+            Store(x0, sum02 + sum13);
+            Store(x1, MultiplyTwiddle<Inverse>(sum02 - sum13, w2Re, w2Im));
+            Store(x2, MultiplyTwiddle<Inverse>(difference02 + turned13, w1Re, w1Im));
+            Store(x3, MultiplyTwiddle<Inverse>(difference02 - turned13, w3Re, w3Im));
+        }
+    }
+}
+
+// Blocks of four values: the radix-4 butterfly without twiddles, each result scaled.
+template <bool Inverse> void RadixFourPass(float* data, int32_t total, float scale)
+{
+    Float4 signs = Inverse ? Float4{1, 1, -1, 1} : Float4{1, 1, 1, -1};
+    for (int32_t start = 0; start < total; start += 4)
+    {
+        float* x = data + 2 * start;
+        Float4 low = Load<Float4>(x);
+        Float4 high = Load<Float4>(x + 4);
+        Float4 sums = low + high; // t0, t2
+        Float4 differences =
+            __builtin_shufflevector(low - high, low - high, 0, 1, 3, 2) * signs; // t1, turned t3
+        Float4 firsts = __builtin_shufflevector(sums, differences, 0, 1, 4, 5);
+        Float4 seconds = __builtin_shufflevector(sums, differences, 2, 3, 6, 7);
+        Float4 plus = (firsts + seconds) * scale;  // y0, y2
+        Float4 minus = (firsts - seconds) * scale; // y1, y3
+        Store(x, __builtin_shufflevector(plus, minus, 0, 1, 4, 5));
+        Store(x + 4, __builtin_shufflevector(plus, minus, 2, 3, 6, 7));
+    }
+}
+
+// Blocks of two values: sum and difference, each result scaled.
+inline void RadixTwoPass(float* data, int32_t total, float scale)
+{
+    Float4 signs{1, 1, -1, -1};
+    for (int32_t start = 0; start < total; start += 2)
+    {
+        float* x = data + 2 * start;
+        Float4 v = Load<Float4>(x);
+        Float4 firsts = __builtin_shufflevector(v, v, 0, 1, 0, 1);
+        Float4 seconds = __builtin_shufflevector(v, v, 2, 3, 2, 3) * signs;
+        Store(x, (firsts + seconds) * scale);
+    }
+}
+
+template <bool Inverse, class V>
+void VectorTransformIn(const TCoreTables& tables, float* data, float scale)
+{
+    int32_t total = tables.N;
+    const float* twiddles = tables.StageTwiddles;
+    int32_t n = total;
+    for (; n >= 8; n /= 4)
+    {
+        if (n / 2 >= Lanes<V>)
+        {
+            RadixFourStage<Inverse, V>(data, total, n, twiddles);
+        }
+        else
+        {
+            RadixFourStage<Inverse, Float4>(data, total, n, twiddles);
+        }
+        twiddles += 3 * n;
+    }
+    if (n == 4)
+    {
+        RadixFourPass<Inverse>(data, total, scale);
+    }
+    else if (n == 2)
+    {
+        RadixTwoPass(data, total, scale);
+    }
+    else if (scale != 1.0f)
+    {
+        data[0] *= scale;
+        data[1] *= scale;
+    }
+}
+
+template <class V>
+void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float scale)
+{
+    if (inverse)
+    {
+        VectorTransformIn<true, V>(tables, data, scale);
+    }
+    else
+    {
+        VectorTransformIn<false, V>(tables, data, scale);
+    }
+}
+
+template <class V> void VectorMultiply(int count, float* a, const float* b)
+{
+    constexpr int values = Lanes<V> / 2;
+    int k = 0;
+    for (; k + values <= count; k += values)
+    {
+        V x = Load<V>(a + 2 * k);
+        V y = Load<V>(b + 2 * k);
+        V yRe;
+        V yIm;
+        for (int i = 0; i < Lanes<V>; i += 2)
+        {
+            yRe[i] = yRe[i + 1] = y[i];
+            yIm[i] = -y[i + 1];
+            yIm[i + 1] = y[i + 1];
+        }
+        Store(a + 2 * k, MultiplyTwiddle<false>(x, yRe, yIm));
+    }
+    ScalarKernel.Multiply(count - k, a + 2 * k, b + 2 * k);
+}
+
+template <class V> void VectorScale(int count, float factor, float* data)
+{
+    int i = 0;
+    for (; i + Lanes<V> <= count; i += Lanes<V>)
+    {
+        Store(data + i, Load<V>(data + i) * factor);
+    }
+    ScalarKernel.Scale(count - i, factor, data + i);
+}
+
+} // namespace
+} // namespace keb::fft

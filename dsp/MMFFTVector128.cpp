@@ -1,0 +1,9 @@
+#include "dsp/MMFFTVector.h"
+
+namespace keb::fft
+{
+
+const TKernelOps Vector128Kernel{VectorTransform<Float4>, VectorMultiply<Float4>,
+                                 VectorScale<Float4>};
+
+} // namespace keb::fft

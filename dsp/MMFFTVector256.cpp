@@ -1,0 +1,12 @@
+// Compiled with AVX and FMA enabled (see FFT.cmake); reached only through the dispatch in
+// MMFFT.cpp after the processor has been asked for both.
+
+#include "dsp/MMFFTVector.h"
+
+namespace keb::fft
+{
+
+const TKernelOps Vector256Kernel{VectorTransform<Float8>, VectorMultiply<Float8>,
+                                 VectorScale<Float8>};
+
+} // namespace keb::fft

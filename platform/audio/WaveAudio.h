@@ -26,13 +26,15 @@
 //             WaveHdrInQueue, set WaveHdrDone and (capture) dwBytesRecorded
 //   wmFailed  once, when the device fails or vanishes while open; Result says
 //             why (wrDeviceRemoved). Every buffer then still queued comes back
-//             with wmDone (capture: with the bytes it holds), and later calls
-//             on the handle return that result, except unprepare and close.
+//             with wmDone (capture: with the bytes it holds); later add, write,
+//             start and restart calls return that result, while stop, pause,
+//             reset, unprepare and close still succeed so the device can be
+//             closed cleanly.
 // wmDone runs in the device's audio context (PortAudio's callback thread, the
 // virtual card's clock thread or the thread that advanced a stepped clock) or,
 // for buffers returned by WaveInStop / WaveInReset / WaveOutReset, in the
 // calling thread before that call returns. A callback must only store state or
-// post a message: it must not block, and must not call this layer.
+// post a message: it must not block, throw, or call this layer.
 //
 // Threads. All calls are thread-safe. Buffer calls (prepare, unprepare, add,
 // write) may come from any thread, typically a worker re-queueing a buffer

@@ -1,0 +1,69 @@
+// What a backend of the wave device layer provides, and which backend is in use.
+//
+// Internal to platform/audio: the components see only WaveAudio.h. A backend
+// enumerates devices and opens a WaveEngine per device; the engine moves audio
+// between the sound card (real or simulated) and the WaveDevice, which keeps
+// the waveIn/waveOut semantics common to every backend.
+#pragma once
+
+#include "platform/audio/WaveAudio.h"
+
+#include <memory>
+
+namespace keb
+{
+
+class WaveDevice;
+
+enum class WaveDirection
+{
+    Capture,
+    Playback,
+};
+
+// The backend's side of one open device. Start and Stop come from control
+// calls, never from the audio context; the destructor closes the device.
+class WaveEngine
+{
+  public:
+    virtual ~WaveEngine() = default;
+    // Begins calling the device's TransferCapture / TransferPlayback.
+    virtual TWaveResult Start() = 0;
+    // When Stop returns, no transfer runs and none begins until the next
+    // Start. Discard: drop audio the sound card still holds instead of
+    // playing it out.
+    virtual TWaveResult Stop(bool Discard) = 0;
+    // The result an add or write gets before the buffer is queued.
+    virtual TWaveResult QueueResult() const { return wrNoError; }
+    // False when the closed notification is to be lost.
+    virtual bool SendsClosedNotification() const { return true; }
+};
+
+class WaveBackend
+{
+  public:
+    virtual ~WaveBackend() = default;
+    virtual int DeviceCount(WaveDirection Direction) = 0;
+    // DeviceId is WaveMapperId or 0 .. DeviceCount - 1 (checked by the caller).
+    virtual TWaveResult GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps) = 0;
+    // Format has passed CheckPcmFormat.
+    virtual TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
+                                    const TWaveFormatEx& Format) = 0;
+    virtual TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
+                             std::unique_ptr<WaveEngine>& Engine) = 0;
+};
+
+// wrNoError for PCM with 8 or 16 bits, at least one channel, a rate above 0
+// and the block alignment and data rate these imply; else wrBadFormat.
+TWaveResult CheckPcmFormat(const TWaveFormatEx& Format);
+
+// The backend that new calls use: the one set by SelectWaveBackend, else the
+// one KEB_AUDIO names (created at first use).
+std::shared_ptr<WaveBackend> CurrentWaveBackend();
+// Null returns to the environment's choice.
+void SelectWaveBackend(std::shared_ptr<WaveBackend> Backend);
+
+// Copies Text into a NUL-terminated fixed-size name field, cut if too long.
+void CopyDeviceName(const char* Text, TWaveCaps& Caps);
+
+} // namespace keb

@@ -1,0 +1,58 @@
+// Which backend the layer uses: a test's or the demo's choice, else the
+// environment's (KEB_AUDIO=virtual: the virtual sound card; otherwise PortAudio).
+#include "platform/audio/WaveBackend.h"
+#include "platform/audio/portaudio/PortAudioBackend.h"
+#include "platform/audio/virtual/VirtualSoundCard.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string_view>
+
+namespace keb
+{
+
+namespace
+{
+
+std::mutex SelectionLock;
+std::shared_ptr<WaveBackend> Selected;
+std::shared_ptr<WaveBackend> EnvironmentChoice;
+
+std::shared_ptr<WaveBackend> ChooseFromEnvironment()
+{
+    const char* Choice = std::getenv("KEB_AUDIO");
+    if (Choice != nullptr && std::string_view(Choice) == "virtual")
+    {
+        return MakeEnvironmentSoundCard();
+    }
+    return PortAudioBackend::Instance();
+}
+
+} // namespace
+
+std::shared_ptr<WaveBackend> CurrentWaveBackend()
+{
+    std::lock_guard Guard(SelectionLock);
+    if (Selected)
+    {
+        return Selected;
+    }
+    if (!EnvironmentChoice)
+    {
+        EnvironmentChoice = ChooseFromEnvironment();
+    }
+    return EnvironmentChoice;
+}
+
+void SelectWaveBackend(std::shared_ptr<WaveBackend> Backend)
+{
+    std::lock_guard Guard(SelectionLock);
+    Selected = std::move(Backend);
+}
+
+void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> Card)
+{
+    SelectWaveBackend(std::move(Card));
+}
+
+} // namespace keb

@@ -1,0 +1,91 @@
+#include "platform/audio/virtual/VirtualSoundCard.h"
+
+#include <sndfile.h>
+
+namespace keb
+{
+
+TWaveResult MemorySink::Open(const TWaveFormatEx&)
+{
+    return wrNoError;
+}
+
+void MemorySink::Write(const std::uint8_t* Data, std::size_t Bytes)
+{
+    std::lock_guard Guard(Lock);
+    Played.insert(Played.end(), Data, Data + Bytes);
+}
+
+std::vector<std::uint8_t> MemorySink::Bytes() const
+{
+    std::lock_guard Guard(Lock);
+    return Played;
+}
+
+void MemorySink::Clear()
+{
+    std::lock_guard Guard(Lock);
+    Played.clear();
+}
+
+namespace
+{
+
+class WavFileSink final : public VirtualSink
+{
+  public:
+    explicit WavFileSink(std::string FilePath) : Path(std::move(FilePath)) {}
+    ~WavFileSink() override { Close(); }
+
+    TWaveResult Open(const TWaveFormatEx& Format) override
+    {
+        Close();
+        SF_INFO Info{};
+        Info.samplerate = static_cast<int>(Format.nSamplesPerSec);
+        Info.channels = Format.nChannels;
+        Info.format =
+            SF_FORMAT_WAV | (Format.wBitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+        File = sf_open(Path.c_str(), SFM_WRITE, &Info);
+        return File == nullptr ? wrInvalidParameter : wrNoError;
+    }
+
+    // The device's bytes are already little-endian PCM as the file stores it.
+    void Write(const std::uint8_t* Data, std::size_t Bytes) override
+    {
+        sf_write_raw(File, Data, static_cast<sf_count_t>(Bytes));
+    }
+
+    void Close() override
+    {
+        if (File != nullptr)
+        {
+            sf_close(File);
+            File = nullptr;
+        }
+    }
+
+  private:
+    const std::string Path;
+    SNDFILE* File = nullptr;
+};
+
+class NullSink final : public VirtualSink
+{
+  public:
+    TWaveResult Open(const TWaveFormatEx&) override { return wrNoError; }
+    void Write(const std::uint8_t*, std::size_t) override {}
+};
+
+} // namespace
+
+std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path)
+{
+    return std::make_shared<WavFileSink>(std::move(Path));
+}
+
+std::shared_ptr<VirtualSink> MakeNullSink()
+{
+    return std::make_shared<NullSink>();
+}
+
+} // namespace keb

@@ -1,0 +1,93 @@
+#pragma once
+
+// The FFT filter engine: a piecewise-constant gain curve over 0 .. SampleRate/2, turned into
+// a linear-phase FIR filter of N/2 + 1 taps by windowed frequency sampling and applied to
+// 16-bit PCM audio by overlap-add fast convolution, in place in the caller's buffers.
+//
+// The engine is a plain record with free functions. Its owner creates it with InitFFTFilter
+// and releases it with DoneFFTFilter.
+//
+// Threads:
+// - DoFFTFilter runs in one audio thread at a time.
+// - SetFFTFilterBand and SetFFTFilterWindow may run in another thread (the main thread)
+//   while audio flows: the engine's Lock covers the gain table, the design and the copy into
+//   Response, and FilterFrame holds it for a whole frame, so every frame is filtered with
+//   one complete response. A frame may wait for one design (two N-point transforms).
+// - ResetFFTFilter takes no lock and must not overlap a DoFFTFilter on the same engine;
+//   InitFFTFilter and DoneFFTFilter must not overlap anything on the same engine.
+// Nothing is allocated after InitFFTFilter.
+//
+// Clamped silently:
+// - the requested FFT length to 8 .. 1024, rounded down to a power of two;
+// - BufSize up to at least one frame (N * Channels * 2 bytes) and down to whole sample frames;
+// - band edges to 0 .. SampleRate/2 (see SetFFTFilterBand); a NaN edge or gain is ignored;
+// - a channel selection other than 1 (left) or 2 (right) means both channels;
+// - a DoFFTFilter call of more than BufSize bytes is filtered in pieces of BufSize bytes.
+
+#include "dsp/MMFFT.h"
+#include "platform/audio/WaveFormatRecord.h"
+
+#include <cstdint>
+#include <mutex>
+
+namespace keb
+{
+
+inline constexpr int FFTFilterMaxLength = 1024;
+// Room for bins 0 .. N/2 and for the design's scratch up to index N + 1.
+inline constexpr int FFTFilterArraySize = FFTFilterMaxLength + 2;
+
+struct TFFTFilterChannel
+{
+    int32_t Frame[FFTFilterArraySize]; // the N samples being filtered
+    float Overlap[FFTFilterArraySize]; // the last N/2 output values still to be added
+};
+
+struct TFFTFilter
+{
+    int32_t SampleRate; // samples per second
+    int32_t Channels;   // 1 or 2, interleaved 16-bit signed samples
+    int32_t N;          // FFT length, 8 .. 1024
+    int32_t Half;       // N/2
+    int32_t Order;      // log2 N
+    TComplexFFTPlan* Plan;
+    uint8_t* InQueue; // audio received but not yet filtered
+    int32_t InFill;
+    uint8_t* OutQueue; // filtered audio not yet handed back
+    int32_t OutFill;
+    int32_t BufSize; // largest piece DoFFTFilter takes at once; the queues hold 2 * BufSize
+    int32_t Window;  // TMMFFTWindow ordinal of the design
+    TFFTFilterChannel Channel[2];
+    float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2
+    float Response[2 * FFTFilterArraySize]; // N complex values: the filter's frequency response
+    float Work[2 * FFTFilterArraySize];     // scratch of the design and of FilterFrame
+    std::mutex Lock;                        // guards Gains, Response, Work and Window
+};
+
+// A new engine for a 16-bit PCM format, flat (0 dB everywhere) with the Hamming window; or
+// nullptr when memory is short or the format is unusable (missing, not 16 bits per sample,
+// not 1 or 2 channels, or a sample rate of 0).
+TFFTFilter* InitFFTFilter(const TWaveFormatEx* format, int length, int bufSize);
+// Releases everything the engine owns and sets the variable to nullptr; nullptr is ignored.
+void DoneFFTFilter(TFFTFilter*& filter);
+// Drops the queued audio and the channels' history; gains, response and window stay.
+void ResetFFTFilter(TFFTFilter* filter);
+// Gives the bins of f1 .. f2 Hz the gain G dB and redesigns the response. Edges above
+// SampleRate/2 are pulled down (f1 to SampleRate/2 - 1), negative edges raised to 0, f1 > f2
+// swapped, and f1 = f2 widened to f1 .. f1 + 1. The other bins keep their gains: where two
+// bands share a bin, the band set last decides it.
+void SetFFTFilterBand(TFFTFilter* filter, float f1, float f2, float gain);
+// Selects the design window (a TMMFFTWindow ordinal) and redesigns from the current gains.
+void SetFFTFilterWindow(TFFTFilter* filter, int window);
+// Filters count bytes of buffer in place: channel 0 both, 1 left only, 2 right only (the
+// TMMChannel ordinals; mono streams always filter their one channel). The output runs N/4
+// samples behind the input plus the silence put in front whenever less filtered audio waits
+// than the call asks for. With a stereo stream and one channel selected, the other channel's
+// samples stay as the caller supplied them (apart from that silence). Returns true when an
+// output sample of this call had to be clipped to the 16-bit range.
+bool DoFFTFilter(TFFTFilter* filter, int channel, void* buffer, int count);
+// Filters Channel[channel].Frame in place (N samples in, N samples out, not yet clipped),
+// carrying the overlap to the next frame. Called by DoFFTFilter; takes the Lock.
+void FilterFrame(TFFTFilter* filter, int channel);
+
+} // namespace keb

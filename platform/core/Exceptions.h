@@ -17,7 +17,7 @@ namespace keb
 
 class Exception : public std::runtime_error
 {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -25,7 +25,7 @@ public:
 #define KEB_EXCEPTION_CLASS(Name, Parent)                                                          \
     class Name : public Parent                                                                     \
     {                                                                                              \
-    public:                                                                                        \
+      public:                                                                                      \
         using Parent::Parent;                                                                      \
     }
 
@@ -33,7 +33,10 @@ public:
 KEB_EXCEPTION_CLASS(EOutOfMemory, Exception);
 KEB_EXCEPTION_CLASS(EListError, Exception);
 KEB_EXCEPTION_CLASS(EClassNotFound, Exception);
-KEB_EXCEPTION_CLASS(EReadError, Exception);
+KEB_EXCEPTION_CLASS(EStreamError, Exception);
+KEB_EXCEPTION_CLASS(EReadError, EStreamError);
+KEB_EXCEPTION_CLASS(EInOutError, Exception);
+KEB_EXCEPTION_CLASS(EDivByZero, Exception);
 KEB_EXCEPTION_CLASS(EOutOfResources, Exception);
 KEB_EXCEPTION_CLASS(EThreadError, Exception);
 

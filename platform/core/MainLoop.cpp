@@ -1,0 +1,234 @@
+#include "platform/core/MainLoop.h"
+
+#include "platform/core/MainLoopInternal.h"
+#include "platform/core/MessageWindow.h"
+#include "platform/core/WaitKernel.h"
+
+#include <atomic>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+namespace keb
+{
+namespace
+{
+struct SyncRequest
+{
+    const std::function<void()>* Method = nullptr;
+    bool Done = false;
+    std::exception_ptr Error;
+};
+
+// Windows and synchronise requests are guarded by the kernel lock; the hook
+// by its own lock so that it is never called with the kernel lock held.
+struct MainLoopState
+{
+    std::atomic<std::thread::id> MainThread{};
+    TMessageQueue Queue{256};
+    std::unordered_map<TWindowHandle, TMessageWindow*> Windows;
+    TWindowHandle NextHandle = 1;
+    std::deque<SyncRequest*> SyncRequests;
+    std::mutex HookLock;
+    std::function<void()> WakeHook;
+};
+
+// Never destroyed, like the kernel: workers may post while statics go away.
+MainLoopState& State()
+{
+    static MainLoopState* state = new MainLoopState;
+    return *state;
+}
+
+void CallWakeHook()
+{
+    MainLoopState& state = State();
+    std::lock_guard guard(state.HookLock);
+    if (state.WakeHook)
+        state.WakeHook();
+}
+
+TMessageWindow* TakeNextMessage(TMessage& message)
+{
+    std::lock_guard guard(detail::KernelMutex());
+    MainLoopState& state = State();
+    if (!state.Queue.TakeLocked(message))
+        return nullptr;
+    const auto found = state.Windows.find(message.Window);
+    return found == state.Windows.end() ? nullptr : found->second;
+}
+} // namespace
+
+namespace detail
+{
+void EnsureMainThread()
+{
+    std::thread::id none;
+    State().MainThread.compare_exchange_strong(none, std::this_thread::get_id());
+}
+
+TWindowHandle RegisterWindow(TMessageWindow* window)
+{
+    EnsureMainThread();
+    std::lock_guard guard(KernelMutex());
+    MainLoopState& state = State();
+    const TWindowHandle handle = state.NextHandle++;
+    state.Windows.emplace(handle, window);
+    return handle;
+}
+
+void UnregisterWindow(TWindowHandle handle)
+{
+    MainLoopState& state = State();
+    {
+        std::lock_guard guard(KernelMutex());
+        state.Windows.erase(handle);
+    }
+    state.Queue.Remove(handle, 0, kAllMessages);
+}
+
+bool SyncPendingLocked()
+{
+    return !State().SyncRequests.empty();
+}
+
+TMessageQueue& MainQueue()
+{
+    return State().Queue;
+}
+} // namespace detail
+
+void InitMainThread()
+{
+    State().MainThread.store(std::this_thread::get_id());
+}
+
+bool IsMainThread()
+{
+    return State().MainThread.load() == std::this_thread::get_id();
+}
+
+bool PostMessage(TWindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
+                 std::intptr_t lParam)
+{
+    MainLoopState& state = State();
+    {
+        std::lock_guard guard(detail::KernelMutex());
+        if (!state.Windows.contains(window))
+            return false;
+        state.Queue.PostLocked(TMessage{window, msg, wParam, lParam});
+    }
+    detail::KernelNotify();
+    CallWakeHook();
+    return true;
+}
+
+std::size_t RemovePendingMessages(TWindowHandle window, std::uint32_t first, std::uint32_t last)
+{
+    return State().Queue.Remove(window, first, last);
+}
+
+void ProcessMessages()
+{
+    detail::EnsureMainThread();
+    if (!IsMainThread())
+        return;
+    CheckSynchronize();
+    for (std::size_t pending = State().Queue.Count(); pending > 0; --pending)
+    {
+        TMessage message;
+        if (TMessageWindow* window = TakeNextMessage(message))
+            window->Dispatch(message);
+    }
+}
+
+bool WaitAndProcessMessages(std::uint32_t timeoutMs)
+{
+    detail::EnsureMainThread();
+    if (!IsMainThread())
+        return false;
+    bool pending = false;
+    {
+        const auto deadline = detail::DeadlineAfter(timeoutMs);
+        std::unique_lock lock(detail::KernelMutex());
+        const auto workWaits = []
+        { return State().Queue.CountLocked() > 0 || detail::SyncPendingLocked(); };
+        for (;;)
+        {
+            pending = workWaits();
+            if (pending || !detail::KernelWait(lock, deadline))
+                break;
+        }
+    }
+    ProcessMessages();
+    return pending;
+}
+
+void RunSynchronized(const std::function<void()>& method)
+{
+    if (IsMainThread())
+    {
+        method();
+        return;
+    }
+    SyncRequest request;
+    request.Method = &method;
+    {
+        std::lock_guard guard(detail::KernelMutex());
+        State().SyncRequests.push_back(&request);
+    }
+    detail::KernelNotify();
+    CallWakeHook();
+    {
+        std::unique_lock lock(detail::KernelMutex());
+        while (!request.Done)
+            detail::KernelWait(lock, std::nullopt);
+    }
+    if (request.Error)
+        std::rethrow_exception(request.Error);
+}
+
+bool CheckSynchronize()
+{
+    if (!IsMainThread())
+        return false;
+    bool ran = false;
+    for (;;)
+    {
+        SyncRequest* request = nullptr;
+        {
+            std::lock_guard guard(detail::KernelMutex());
+            auto& requests = State().SyncRequests;
+            if (requests.empty())
+                return ran;
+            request = requests.front();
+            requests.pop_front();
+        }
+        try
+        {
+            (*request->Method)();
+        }
+        catch (...)
+        {
+            request->Error = std::current_exception();
+        }
+        {
+            std::lock_guard guard(detail::KernelMutex());
+            request->Done = true;
+        }
+        detail::KernelNotify();
+        ran = true;
+    }
+}
+
+std::function<void()> SetMainLoopWakeHook(std::function<void()> hook)
+{
+    MainLoopState& state = State();
+    std::lock_guard guard(state.HookLock);
+    std::swap(state.WakeHook, hook);
+    return hook;
+}
+
+} // namespace keb

@@ -1,0 +1,97 @@
+// TMMScale: tick marks beside a slider's groove or around a wheel.
+//
+// A sub-object of its control: the control hands it a canvas (SetCanvas)
+// before each drawing and listens to OnChange (fired by every setter that
+// stores a new value, and once by Assign). Drawing without a canvas raises
+// EMMScaleError "Canvas needed for this operation". TickCount is clamped to
+// 2 and up, EnlargeEvery and Size to 1 and up. All ticks are drawn in Color.
+// Main thread only.
+#pragma once
+
+#include "controls/MMObj.h"
+
+namespace keb
+{
+
+KEB_EXCEPTION_CLASS(EMMScaleError, Exception);
+
+enum class TMMScaleStyle
+{
+    stColor,
+    stLowered,
+    stRaised
+};
+
+enum class TMMScaleOrigin
+{
+    soInner,
+    soOuter
+};
+
+class TMMScale : public TMMObject
+{
+  public:
+    bool Visible() const { return Visible_; }
+    void SetVisible(bool value) { Store(Visible_, value); }
+    TColor Color() const { return Color_; }
+    void SetColor(TColor value) { Store(Color_, value); }
+    TMMScaleStyle Style() const { return Style_; }
+    void SetStyle(TMMScaleStyle value) { Store(Style_, value); }
+    int TickCount() const { return TickCount_; }
+    void SetTickCount(int value);
+    int EnlargeEvery() const { return EnlargeEvery_; }
+    void SetEnlargeEvery(int value);
+    int Size() const { return Size_; }
+    void SetSize(int value);
+    TMMScaleOrigin Origin() const { return Origin_; }
+    void SetOrigin(TMMScaleOrigin value) { Store(Origin_, value); }
+    bool Connect() const { return Connect_; }
+    void SetConnect(bool value) { Store(Connect_, value); }
+
+    // The angles of the first and the last tick of a circular scale (degrees,
+    // counter-clockwise from the right); set by the owner, no notification.
+    void SetAngles(int startAngle, int endAngle);
+
+    // The canvas of the next drawing; not owned, nullptr clears it.
+    void SetCanvas(TCanvas* canvas) { Canvas_ = canvas; }
+
+    // Copies the published properties and notifies once.
+    void Assign(const TMMScale& source);
+
+    // Thickness of a straight scale: Size, +1 with Connect, +1 more with
+    // Connect and a 3-D style.
+    int ScaleExtent() const;
+
+    // A straight scale along the longer side of rect; facing is true when the
+    // scale lies above or left of the element it measures.
+    void DrawLinear(const TRect& rect, bool facing);
+    // A circle of ticks inside rect from the start angle clockwise to the end angle.
+    void DrawCircular(const TRect& rect);
+
+  private:
+    template <typename T> void Store(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Changed();
+    }
+    TCanvas& RequireCanvas() const;
+    void DrawTick(TCanvas& canvas, TPoint from, TPoint to) const;
+    int TickLength(int index) const;
+    bool IsLong(int index) const { return index % EnlargeEvery_ == 0; }
+
+    bool Visible_ = true;
+    int StartAngle_ = 0;
+    int EndAngle_ = 0;
+    TColor Color_ = clBlack;
+    TCanvas* Canvas_ = nullptr;
+    TMMScaleStyle Style_ = TMMScaleStyle::stColor;
+    int TickCount_ = 11;
+    int EnlargeEvery_ = 5;
+    int Size_ = 7;
+    TMMScaleOrigin Origin_ = TMMScaleOrigin::soInner;
+    bool Connect_ = false;
+};
+
+} // namespace keb

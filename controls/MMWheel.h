@@ -1,0 +1,186 @@
+// TMMWheel: a focusable rotary knob.
+//
+// A knob picture (BackBmp, by default the built-in 32 x 32 knob) with a
+// circular scale around it and a small handle that shows Value as an angle:
+// MinValue at StartAngle, running clockwise to MaxValue at EndAngle (degrees,
+// 0 = right, 90 = up); the gap between them at the bottom is a dead zone.
+// The value changes by dragging around the centre (or up and down with
+// UpDown), by keys (Page Up/Down, arrows, Home = MaxValue, End = MinValue) or
+// by program; every change fires OnChange (not while loading).
+//
+// With AutoSize (the default) the control's size follows the picture:
+// picture + 2 x (BevelExtent + FrameSpace + scale size + ScaleMargin), and
+// SetBounds keeps that size whatever it is given.
+//
+// Clamped silently: Value to the range (the range itself is not checked and
+// does not re-clamp Value), the angles to 0 .. 360, Radius, FrameSpace,
+// ScaleMargin, HandleMargin to 0 and up, HandleSize to 2 and up. ScrollSize,
+// LineStep and PageStep below 1 raise EMMWheelError. Main thread only.
+#pragma once
+
+#include "controls/MMObj.h"
+#include "controls/MMScale.h"
+
+#include <functional>
+
+namespace keb
+{
+
+KEB_EXCEPTION_CLASS(EMMWheelError, Exception);
+
+// How the focused wheel shows its focus.
+enum class TMMWheelFocusAction
+{
+    faHandleColor,
+    faFrameRect,
+    faAll
+};
+
+enum class TMMHandleStyle
+{
+    hsEllipse,
+    hsOwnerDraw
+};
+
+// The built-in knob picture (32 x 32, transparent colour in its corners).
+const TBitmap& BuiltInWheelPicture();
+
+class TMMCustomWheel : public TMMCustomControl
+{
+  public:
+    using TNotifyEvent = std::function<void(TMMCustomWheel* sender)>;
+    using TDrawHandleEvent =
+        std::function<void(TMMCustomWheel* sender, TCanvas& canvas, const TRect& clientRect,
+                           TPoint handle, bool focused)>;
+
+    explicit TMMCustomWheel(QWidget* parent = nullptr);
+
+    TNotifyEvent OnChange;
+    TDrawHandleEvent OnDrawHandle;
+
+    bool AutoSize() const { return AutoSize_; }
+    void SetAutoSize(bool value);
+    const TBitmap& BackBmp() const { return BackBmp_; }
+    // An empty picture restores the built-in knob.
+    void SetBackBmp(const TBitmap& value);
+    TMMScale& Scale() { return Scale_; }
+    void SetScale(const TMMScale& value) { Scale_.Assign(value); }
+
+    int MinValue() const { return MinValue_; }
+    void SetMinValue(int value) { StoreAndUpdate(MinValue_, value); }
+    int MaxValue() const { return MaxValue_; }
+    void SetMaxValue(int value) { StoreAndUpdate(MaxValue_, value); }
+    int Value() const { return Value_; }
+    void SetValue(int value);
+    int StartAngle() const { return StartAngle_; }
+    void SetStartAngle(int value);
+    int EndAngle() const { return EndAngle_; }
+    void SetEndAngle(int value);
+    TColor HandleColor() const { return HandleColor_; }
+    void SetHandleColor(TColor value) { StoreAndUpdate(HandleColor_, value); }
+    TColor FocusedColor() const { return FocusedColor_; }
+    void SetFocusedColor(TColor value) { StoreAndUpdate(FocusedColor_, value); }
+    TMMWheelFocusAction FocusAction() const { return FocusAction_; }
+    void SetFocusAction(TMMWheelFocusAction value);
+    bool UpDown() const { return UpDown_; }
+    void SetUpDown(bool value) { UpDown_ = value; }
+    int ScrollSize() const { return ScrollSize_; }
+    void SetScrollSize(int value);
+    int LineStep() const { return LineStep_; }
+    void SetLineStep(int value);
+    int PageStep() const { return PageStep_; }
+    void SetPageStep(int value);
+    // The handle's distance from the centre: the stored value, or with 0 the
+    // largest that keeps HandleMargin from the picture's edge.
+    int Radius() const;
+    void SetRadius(int value);
+    TMMHandleStyle HandleStyle() const { return HandleStyle_; }
+    void SetHandleStyle(TMMHandleStyle value) { StoreAndUpdate(HandleStyle_, value); }
+    int HandleSize() const { return HandleSize_; }
+    void SetHandleSize(int value);
+    int HandleMargin() const { return HandleMargin_; }
+    void SetHandleMargin(int value);
+    int FrameSpace() const { return FrameSpace_; }
+    void SetFrameSpace(int value);
+    int ScaleMargin() const { return ScaleMargin_; }
+    void SetScaleMargin(int value);
+
+    void SetColor(TColor color) override;
+    void SetBounds(int left, int top, int width, int height) override;
+    void Loaded() override;
+
+    // The angle at which the handle shows Value (degrees, 0 .. 359).
+    int HandleAngle() const { return HandleAngle_; }
+    // The centre of the handle at its current angle.
+    TPoint HandlePoint() const;
+    // Sets Value from the direction of a point seen from the centre.
+    void SetValueFromPoint(int x, int y);
+
+  protected:
+    virtual void Change();
+    virtual void DrawHandle(int angle);
+
+    void BevelChanged() override;
+    void Paint() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+  private:
+    void Update();
+    void LayoutChanged();
+    void ApplyAutoSize();
+    int ScaleExtent() const;
+    TPoint AutoSizeFor() const;
+    bool ShowsFocus(TMMWheelFocusAction action) const;
+    void BuildBackground();
+    static void RequirePositive(int value);
+    template <typename T> void StoreAndUpdate(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Update();
+    }
+
+    bool AutoSize_ = true;
+    TBitmap BackBmp_;
+    TMMScale Scale_;
+    int MinValue_ = 0;
+    int MaxValue_ = 10;
+    int Value_ = 0;
+    int StartAngle_ = 225;
+    int EndAngle_ = 315;
+    TColor HandleColor_ = 128;
+    TColor FocusedColor_ = 255;
+    TMMWheelFocusAction FocusAction_ = TMMWheelFocusAction::faAll;
+    bool UpDown_ = false;
+    int ScrollSize_ = 160;
+    int LineStep_ = 1;
+    int PageStep_ = 2;
+    int Radius_ = 0;
+    TMMHandleStyle HandleStyle_ = TMMHandleStyle::hsEllipse;
+    int HandleSize_ = 4;
+    int HandleMargin_ = 4;
+    int FrameSpace_ = 4;
+    int ScaleMargin_ = 3;
+
+    int HandleAngle_ = 225;
+    TBitmap BackgroundCache_;
+    bool BackgroundValid_ = false;
+    bool Tracking_ = false;
+    int DragStartY_ = 0;
+    int DragStartValue_ = 0;
+};
+
+// The wheel with every property published (the class the window uses).
+class TMMWheel : public TMMCustomWheel
+{
+  public:
+    using TMMCustomWheel::TMMCustomWheel;
+};
+
+} // namespace keb

@@ -1,0 +1,180 @@
+#include "platform/gui/Canvas.h"
+
+#include <cstdlib>
+
+namespace keb
+{
+
+TCanvas::TCanvas(QPaintDevice& device) : Painter_(&device)
+{
+    Painter_.setRenderHint(QPainter::Antialiasing, false);
+    Painter_.setRenderHint(QPainter::TextAntialiasing, false);
+}
+
+TCanvas::TCanvas(TBitmap& bitmap) : TCanvas(static_cast<QPaintDevice&>(bitmap.Image())) {}
+
+void TCanvas::SetBrushColor(TColor color)
+{
+    BrushColor_ = color;
+    BrushStyle_ = TBrushStyle::bsSolid;
+}
+
+void TCanvas::FillRect(const TRect& rect)
+{
+    FillRect(rect, BrushColor_);
+}
+
+void TCanvas::FillRect(const TRect& rect, TColor color)
+{
+    if (!rect.IsEmpty())
+        Painter_.fillRect(rect.ToQRect(), ToQColor(color));
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color)
+{
+    Plot(x, y, ToQColor(color));
+}
+
+void TCanvas::Plot(int x, int y, const QColor& color)
+{
+    Painter_.fillRect(x, y, 1, 1, color);
+}
+
+TRect TCanvas::Frame3D(TRect rect, TColor topColor, TColor bottomColor, int width)
+{
+    for (; width > 0; --width)
+    {
+        const int right = rect.Right - 1;
+        const int bottom = rect.Bottom - 1;
+        FillRect({rect.Left, rect.Top, right, rect.Top + 1}, topColor);
+        FillRect({rect.Left, rect.Top, rect.Left + 1, bottom}, topColor);
+        FillRect({right, rect.Top, rect.Right, rect.Bottom}, bottomColor);
+        FillRect({rect.Left, bottom, rect.Right, rect.Bottom}, bottomColor);
+        rect = rect.Inflated(-1, -1);
+    }
+    return rect;
+}
+
+void TCanvas::LineTo(int x, int y)
+{
+    // Bresenham, leaving out the end point so that joined lines do not
+    // draw their common corner twice (which matters for inverted drawing).
+    const QColor color = ToQColor(PenColor_);
+    int px = PenPos_.X;
+    int py = PenPos_.Y;
+    const int dx = std::abs(x - px);
+    const int dy = -std::abs(y - py);
+    const int sx = px < x ? 1 : -1;
+    const int sy = py < y ? 1 : -1;
+    int error = dx + dy;
+    while (px != x || py != y)
+    {
+        Plot(px, py, color);
+        const int doubled = 2 * error;
+        if (doubled >= dy)
+        {
+            error += dy;
+            px += sx;
+        }
+        if (doubled <= dx)
+        {
+            error += dx;
+            py += sy;
+        }
+    }
+    PenPos_ = {x, y};
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
+{
+    if (x2 - x1 < 1 || y2 - y1 < 1)
+        return;
+    Painter_.save();
+    Painter_.setPen(QPen(ToQColor(PenColor_), 0));
+    if (BrushStyle_ == TBrushStyle::bsSolid)
+        Painter_.setBrush(ToQColor(BrushColor_));
+    else
+        Painter_.setBrush(Qt::NoBrush);
+    // A cosmetic outline covers one pixel more than its rectangle on the
+    // right and bottom, so the rectangle is one smaller than the box.
+    Painter_.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+    Painter_.restore();
+}
+
+void TCanvas::Arc(const TRect& box, double startDegrees, double spanDegrees)
+{
+    Painter_.save();
+    Painter_.setPen(QPen(ToQColor(PenColor_), 0));
+    Painter_.setBrush(Qt::NoBrush);
+    Painter_.drawArc(QRect(box.Left, box.Top, box.Width() - 1, box.Height() - 1),
+                     int(startDegrees * 16), int(spanDegrees * 16));
+    Painter_.restore();
+}
+
+void TCanvas::TextOut(int x, int y, const QString& text)
+{
+    const QFontMetrics metrics(Painter_.font());
+    if (BrushStyle_ == TBrushStyle::bsSolid)
+        Painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+                          ToQColor(BrushColor_));
+    Painter_.save();
+    Painter_.setPen(Qt::black);
+    Painter_.drawText(x, y + metrics.ascent(), text);
+    Painter_.restore();
+}
+
+int TCanvas::TextWidth(const QString& text) const
+{
+    return QFontMetrics(Painter_.font()).horizontalAdvance(text);
+}
+
+int TCanvas::TextHeight(const QString&) const
+{
+    return QFontMetrics(Painter_.font()).height();
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
+{
+    if (!bitmap.Empty())
+        Painter_.drawImage(x, y, bitmap.Image());
+}
+
+void TCanvas::DrawTransparent(const TRect& rect, const TBitmap& bitmap)
+{
+    if (bitmap.Empty() || rect.IsEmpty())
+        return;
+    QImage picture = bitmap.Image().scaled(rect.Width(), rect.Height(), Qt::IgnoreAspectRatio,
+                                           Qt::FastTransformation);
+    const QColor transparent = ToQColor(bitmap.TransparentColor());
+    picture.setAlphaChannel(picture.createMaskFromColor(transparent.rgb(), Qt::MaskOutColor));
+    Painter_.drawImage(rect.Left, rect.Top, picture);
+}
+
+void TCanvas::DrawFocusRect(const TRect& rect)
+{
+    if (rect.IsEmpty())
+        return;
+    Painter_.save();
+    Painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const QColor white(Qt::white);
+    auto invertAlternate = [&](int x, int y)
+    {
+        if (((x + y) & 1) == 0)
+            Plot(x, y, white);
+    };
+    for (int x = rect.Left; x < rect.Right; ++x)
+    {
+        invertAlternate(x, rect.Top);
+        if (rect.Bottom - 1 > rect.Top)
+            invertAlternate(x, rect.Bottom - 1);
+    }
+    for (int y = rect.Top + 1; y < rect.Bottom - 1; ++y)
+    {
+        invertAlternate(rect.Left, y);
+        if (rect.Right - 1 > rect.Left)
+            invertAlternate(rect.Right - 1, y);
+    }
+    Painter_.restore();
+}
+
+} // namespace keb

@@ -37,15 +37,14 @@ TWaveResult GetDevCaps(WaveDirection Direction, int DeviceId, TWaveCaps* Caps)
     return Backend->GetCaps(Direction, DeviceId, *Caps);
 }
 
-TWaveResult QueryFormat(WaveDirection Direction, int DeviceId, const TWaveFormatEx* Format)
+TWaveResult QueryFormat(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
+                        const TWaveFormatEx* Format)
 {
     if (Format == nullptr)
     {
         return wrInvalidParameter;
     }
-    const auto Backend = CurrentWaveBackend();
-    if (const TWaveResult Result = CheckDeviceId(*Backend, Direction, DeviceId);
-        Result != wrNoError)
+    if (const TWaveResult Result = CheckDeviceId(Backend, Direction, DeviceId); Result != wrNoError)
     {
         return Result;
     }
@@ -53,7 +52,7 @@ TWaveResult QueryFormat(WaveDirection Direction, int DeviceId, const TWaveFormat
     {
         return Result;
     }
-    return Backend->QueryFormat(Direction, DeviceId, *Format);
+    return Backend.QueryFormat(Direction, DeviceId, *Format);
 }
 
 template <typename Device, typename Callback>
@@ -65,7 +64,9 @@ TWaveResult Open(Device** Handle, WaveDirection Direction, int DeviceId,
         return wrInvalidParameter;
     }
     *Handle = nullptr;
-    if (const TWaveResult Result = QueryFormat(Direction, DeviceId, Format); Result != wrNoError)
+    const auto Backend = CurrentWaveBackend();
+    if (const TWaveResult Result = QueryFormat(*Backend, Direction, DeviceId, Format);
+        Result != wrNoError)
     {
         return Result;
     }
@@ -76,7 +77,7 @@ TWaveResult Open(Device** Handle, WaveDirection Direction, int DeviceId,
     }
     Opened->SetCallback(Notify, User);
     std::unique_ptr<WaveEngine> Engine;
-    if (const TWaveResult Result = CurrentWaveBackend()->Open(Direction, DeviceId, *Opened, Engine);
+    if (const TWaveResult Result = Backend->Open(Direction, DeviceId, *Opened, Engine);
         Result != wrNoError)
     {
         return Result;
@@ -137,7 +138,7 @@ TWaveResult WaveInGetDevCaps(int DeviceId, TWaveCaps* Caps)
 
 TWaveResult WaveInQueryFormat(int DeviceId, const TWaveFormatEx* Format)
 {
-    return QueryFormat(WaveDirection::Capture, DeviceId, Format);
+    return QueryFormat(*CurrentWaveBackend(), WaveDirection::Capture, DeviceId, Format);
 }
 
 TWaveResult WaveInOpen(HWaveIn* Handle, int DeviceId, const TWaveFormatEx* Format,
@@ -198,7 +199,7 @@ TWaveResult WaveOutGetDevCaps(int DeviceId, TWaveCaps* Caps)
 
 TWaveResult WaveOutQueryFormat(int DeviceId, const TWaveFormatEx* Format)
 {
-    return QueryFormat(WaveDirection::Playback, DeviceId, Format);
+    return QueryFormat(*CurrentWaveBackend(), WaveDirection::Playback, DeviceId, Format);
 }
 
 TWaveResult WaveOutOpen(HWaveOut* Handle, int DeviceId, const TWaveFormatEx* Format,

@@ -53,6 +53,9 @@
 // WaveInStart resumes. WaveInReset halts, returns every queued buffer and sets
 // the position to 0. Close fails with wrStillPlaying while buffers are queued.
 //
+// A capture component's pause is WaveInStop, its restart WaveInStart, its
+// stop WaveInStop followed by WaveInReset.
+//
 // Playback (waveOut): open -> prepare -> WaveOutWrite; playback starts with the
 // first write unless the device is paused, and plays buffers back to back,
 // silence when it runs dry. WaveOutPause halts (buffers stay queued),

@@ -27,14 +27,24 @@ void VirtualCardTest::TearDown()
     UseVirtualSoundCard(nullptr);
 }
 
+namespace
+{
+
+void ExpectOnlyOpened(Recorder& Events)
+{
+    const auto Taken = Events.Taken();
+    ASSERT_EQ(Taken.size(), 1u);
+    EXPECT_EQ(Taken[0].Message, wmOpened);
+}
+
+} // namespace
+
 HWaveIn VirtualCardTest::OpenCapture(int DeviceId)
 {
     HWaveIn Device = nullptr;
     EXPECT_EQ(WaveInOpen(&Device, DeviceId, &Format, Recorder::OnCapture, &CaptureEvents),
               wrNoError);
-    const auto Events = CaptureEvents.Taken();
-    EXPECT_EQ(Events.size(), 1u);
-    EXPECT_EQ(Events.at(0).Message, wmOpened);
+    ExpectOnlyOpened(CaptureEvents);
     return Device;
 }
 
@@ -43,9 +53,7 @@ HWaveOut VirtualCardTest::OpenPlayback(int DeviceId)
     HWaveOut Device = nullptr;
     EXPECT_EQ(WaveOutOpen(&Device, DeviceId, &Format, Recorder::OnPlayback, &PlaybackEvents),
               wrNoError);
-    const auto Events = PlaybackEvents.Taken();
-    EXPECT_EQ(Events.size(), 1u);
-    EXPECT_EQ(Events.at(0).Message, wmOpened);
+    ExpectOnlyOpened(PlaybackEvents);
     return Device;
 }
 

@@ -20,6 +20,22 @@ std::filesystem::path TestFolder()
     return Folder;
 }
 
+// Records Frames frames from capture device DeviceId of Card into Buffer.
+void Record(VirtualSoundCard& Card, int DeviceId, const TWaveFormatEx& Format, OwnedBuffer& Buffer,
+            std::uint64_t Frames)
+{
+    Recorder Events;
+    HWaveIn Device = nullptr;
+    ASSERT_EQ(WaveInOpen(&Device, DeviceId, &Format, Recorder::OnCapture, &Events), wrNoError);
+    ASSERT_EQ(WaveInPrepareHeader(Device, &Buffer.Header), wrNoError);
+    ASSERT_EQ(WaveInAddBuffer(Device, &Buffer.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(Device), wrNoError);
+    Card.AdvanceFrames(Frames);
+    EXPECT_EQ(Events.DoneCount(), 1u);
+    ASSERT_EQ(WaveInReset(Device), wrNoError);
+    ASSERT_EQ(WaveInClose(Device), wrNoError);
+}
+
 } // namespace
 
 // Plays into a WAV file sink, then records that file through a WAV file source.
@@ -47,39 +63,26 @@ TEST(VirtualWavFileTest, WhatIsPlayedIntoAFileIsRecordedFromIt)
     Card->AddCaptureDevice("File", MakeWavFileSource(Path, false));
     Card->AddCaptureDevice("Looped", MakeWavFileSource(Path, true));
     UseVirtualSoundCard(Card);
-    Recorder Events;
-    HWaveIn Device = nullptr;
-    ASSERT_EQ(WaveInOpen(&Device, 0, &Format, Recorder::OnCapture, &Events), wrNoError);
     OwnedBuffer Recorded(6000);
-    ASSERT_EQ(WaveInPrepareHeader(Device, &Recorded.Header), wrNoError);
-    ASSERT_EQ(WaveInAddBuffer(Device, &Recorded.Header), wrNoError);
-    ASSERT_EQ(WaveInStart(Device), wrNoError);
-    Card->AdvanceFrames(1500);
-    ASSERT_EQ(Events.DoneCount(), 1u);
+    Record(*Card, 0, Format, Recorded, 1500);
     auto Expected = Played;
     Expected.resize(6000, 0); // silence after the end
     EXPECT_EQ(Recorded.Bytes(), Expected);
-    ASSERT_EQ(WaveInClose(Device), wrNoError);
 
     // Looped, 8-bit: the file again after its end, each sample's high byte made unsigned.
     const TWaveFormatEx EightBit = PcmFormat(8000, 2, 8);
-    ASSERT_EQ(WaveInOpen(&Device, 1, &EightBit, Recorder::OnCapture, &Events), wrNoError);
     OwnedBuffer Looped(4000);
-    ASSERT_EQ(WaveInPrepareHeader(Device, &Looped.Header), wrNoError);
-    ASSERT_EQ(WaveInAddBuffer(Device, &Looped.Header), wrNoError);
-    ASSERT_EQ(WaveInStart(Device), wrNoError);
-    Card->AdvanceFrames(2000);
-    ASSERT_EQ(Events.DoneCount(), 2u);
+    Record(*Card, 1, EightBit, Looped, 2000);
     const auto Bytes = Looped.Bytes();
     for (std::size_t Sample = 0; Sample < 2000; ++Sample)
     {
         const std::uint8_t High = Played[(2 * Sample + 1) % Played.size()];
         ASSERT_EQ(Bytes[Sample], static_cast<std::uint8_t>(High ^ 0x80)) << "sample " << Sample;
     }
-    ASSERT_EQ(WaveInClose(Device), wrNoError);
 
     // A file of another rate cannot be recorded at 11025 Hz; a missing file not at all.
     const TWaveFormatEx OtherRate = PcmFormat(11025, 2, 16);
+    HWaveIn Device = nullptr;
     EXPECT_EQ(WaveInOpen(&Device, 0, &OtherRate, nullptr, nullptr), wrBadFormat);
     UseVirtualSoundCard(nullptr);
     auto Missing = VirtualSoundCard::Create(VirtualClock::Stepped);

@@ -4,6 +4,7 @@
 #include "dsp/MMFFTTables.h"
 
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -42,17 +43,44 @@ bool MakeComplexTables(int32_t length, float*& twiddles, float*& stages)
     return true;
 }
 
-// Puts the bit-reversed spectrum of a kernel into natural order.
-void Unscramble(float* data, const int32_t* bitReverse, int32_t count)
+// The bit-reversal table of `order` and the list of the pairs it swaps; false when memory
+// is short (whatever was allocated stays in the arguments for the caller to release).
+bool MakeReorderTables(int order, int32_t*& bitReverse, int32_t& swapCount, int32_t*& swaps)
 {
-    for (int32_t i = 0; i < count; ++i)
+    std::size_t count = std::size_t{1} << order;
+    bitReverse = NewTable<int32_t>(count);
+    swaps = NewTable<int32_t>(count);
+    if (bitReverse == nullptr || swaps == nullptr)
     {
-        int32_t r = bitReverse[i];
-        if (i < r)
+        return false;
+    }
+    fft::FillBitReverse(bitReverse, order);
+    swapCount = 0;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        if (static_cast<int32_t>(i) < bitReverse[i])
         {
-            std::swap(data[2 * i], data[2 * r]);
-            std::swap(data[2 * i + 1], data[2 * r + 1]);
+            swaps[2 * swapCount] = static_cast<int32_t>(i);
+            swaps[2 * swapCount + 1] = bitReverse[i];
+            ++swapCount;
         }
+    }
+    return true;
+}
+
+// Puts the bit-reversed spectrum of a kernel into natural order.
+void Unscramble(float* data, const int32_t* swaps, int32_t swapCount)
+{
+    for (int32_t p = 0; p < swapCount; ++p)
+    {
+        float* a = data + 2 * swaps[2 * p];
+        float* b = data + 2 * swaps[2 * p + 1];
+        std::uint64_t valueA;
+        std::uint64_t valueB;
+        std::memcpy(&valueA, a, sizeof valueA);
+        std::memcpy(&valueB, b, sizeof valueB);
+        std::memcpy(a, &valueB, sizeof valueB);
+        std::memcpy(b, &valueA, sizeof valueA);
     }
 }
 
@@ -98,14 +126,12 @@ TComplexFFTPlan* InitComplexFFT(int order)
     plan->Order = order;
     plan->N = int32_t{1} << order;
     plan->InvN = 1.0f / static_cast<float>(plan->N);
-    plan->BitReverse = NewTable<int32_t>(static_cast<std::size_t>(plan->N));
-    if (plan->BitReverse == nullptr ||
+    if (!MakeReorderTables(order, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
         !MakeComplexTables(plan->N, plan->Twiddles, plan->StageTwiddles))
     {
         DoneComplexFFT(plan);
         return nullptr;
     }
-    fft::FillBitReverse(plan->BitReverse, order);
     return plan;
 }
 
@@ -118,6 +144,7 @@ void DoneComplexFFT(TComplexFFTPlan*& plan)
     DeleteTable(plan->BitReverse);
     DeleteTable(plan->Twiddles);
     DeleteTable(plan->StageTwiddles);
+    DeleteTable(plan->Swaps);
     delete plan;
     plan = nullptr;
 }
@@ -130,7 +157,7 @@ void ComplexFFT(const TComplexFFTPlan* plan, float* data, int direction)
     }
     fft::TCoreTables tables{plan->N, plan->Twiddles, plan->StageTwiddles};
     CurrentKernelOps().Transform(tables, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
-    Unscramble(data, plan->BitReverse, plan->N);
+    Unscramble(data, plan->Swaps, plan->SwapCount);
 }
 
 TRealFFTPlan* InitRealFFT(int order)
@@ -148,15 +175,14 @@ TRealFFTPlan* InitRealFFT(int order)
     plan->N = int32_t{1} << order;
     plan->InvN = 1.0f / static_cast<float>(plan->N);
     int32_t half = plan->N / 2;
-    plan->BitReverse = NewTable<int32_t>(static_cast<std::size_t>(half));
     plan->Split = NewTable<float>(static_cast<std::size_t>(half));
-    if (plan->BitReverse == nullptr || plan->Split == nullptr ||
+    if (plan->Split == nullptr ||
+        !MakeReorderTables(order - 1, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
         !MakeComplexTables(half, plan->Twiddles, plan->StageTwiddles))
     {
         DoneRealFFT(plan);
         return nullptr;
     }
-    fft::FillBitReverse(plan->BitReverse, order - 1);
     fft::FillSplit(plan->Split, plan->N);
     return plan;
 }
@@ -171,6 +197,7 @@ void DoneRealFFT(TRealFFTPlan*& plan)
     DeleteTable(plan->Twiddles);
     DeleteTable(plan->Split);
     DeleteTable(plan->StageTwiddles);
+    DeleteTable(plan->Swaps);
     delete plan;
     plan = nullptr;
 }
@@ -184,7 +211,7 @@ void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
     int32_t half = plan->N / 2;
     fft::TCoreTables tables{half, plan->Twiddles, plan->StageTwiddles};
     CurrentKernelOps().Transform(tables, data, false, 1.0f);
-    Unscramble(data, plan->BitReverse, half);
+    Unscramble(data, plan->Swaps, plan->SwapCount);
     SplitHalfSpectrum(data, half, plan->Split);
 }
 

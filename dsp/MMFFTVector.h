@@ -52,6 +52,30 @@ inline Float8 SwapParts(Float8 v)
 }
 #endif
 
+// Every complex value's real part in both of its lanes, and its imaginary part as (-im, +im).
+inline Float4 RealParts(Float4 v)
+{
+    return __builtin_shufflevector(v, v, 0, 0, 2, 2);
+}
+
+inline Float4 ImaginaryParts(Float4 v)
+{
+    return __builtin_shufflevector(v, v, 1, 1, 3, 3) * Float4{-1, 1, -1, 1};
+}
+
+#ifdef __AVX__
+inline Float8 RealParts(Float8 v)
+{
+    return __builtin_shufflevector(v, v, 0, 0, 2, 2, 4, 4, 6, 6);
+}
+
+inline Float8 ImaginaryParts(Float8 v)
+{
+    return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7) *
+           Float8{-1, 1, -1, 1, -1, 1, -1, 1};
+}
+#endif
+
 // +1 on real parts and -1 on imaginary parts.
 template <class V> V AlternatingSigns()
 {
@@ -204,15 +228,7 @@ template <class V> void VectorMultiply(int count, float* a, const float* b)
     {
         V x = Load<V>(a + 2 * k);
         V y = Load<V>(b + 2 * k);
-        V yRe;
-        V yIm;
-        for (int i = 0; i < Lanes<V>; i += 2)
-        {
-            yRe[i] = yRe[i + 1] = y[i];
-            yIm[i] = -y[i + 1];
-            yIm[i + 1] = y[i + 1];
-        }
-        Store(a + 2 * k, MultiplyTwiddle<false>(x, yRe, yIm));
+        Store(a + 2 * k, MultiplyTwiddle<false>(x, RealParts(y), ImaginaryParts(y)));
     }
     ScalarKernel.Multiply(count - k, a + 2 * k, b + 2 * k);
 }

@@ -68,22 +68,6 @@ bool MakeReorderTables(int order, int32_t*& bitReverse, int32_t& swapCount, int3
     return true;
 }
 
-// Puts the bit-reversed spectrum of a kernel into natural order.
-void Unscramble(float* data, const int32_t* swaps, int32_t swapCount)
-{
-    for (int32_t p = 0; p < swapCount; ++p)
-    {
-        float* a = data + 2 * swaps[2 * p];
-        float* b = data + 2 * swaps[2 * p + 1];
-        std::uint64_t valueA;
-        std::uint64_t valueB;
-        std::memcpy(&valueA, a, sizeof valueA);
-        std::memcpy(&valueB, b, sizeof valueB);
-        std::memcpy(a, &valueB, sizeof valueB);
-        std::memcpy(b, &valueA, sizeof valueA);
-    }
-}
-
 // Turns the half-length spectrum Z of the even/odd samples into the first half of the
 // real input's spectrum X, in place: X[k] = Z[k] (b - ia) + conj Z[M-k] (1 - b + ia) and
 // X[M-k] = Z[M-k] (b + ia) + conj Z[k] (1 - b - ia), with (a, b) from the split table.
@@ -155,9 +139,11 @@ void ComplexFFT(const TComplexFFTPlan* plan, float* data, int direction)
     {
         return;
     }
-    fft::TCoreTables tables{plan->N, plan->Twiddles, plan->StageTwiddles};
-    CurrentKernelOps().Transform(tables, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
-    Unscramble(data, plan->Swaps, plan->SwapCount);
+    fft::TCoreTables tables{plan->N,          plan->Twiddles, plan->StageTwiddles,
+                            plan->BitReverse, plan->Swaps,    plan->SwapCount};
+    const fft::TKernelOps& kernel = CurrentKernelOps();
+    kernel.Transform(tables, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
+    kernel.Reorder(tables, data);
 }
 
 TRealFFTPlan* InitRealFFT(int order)
@@ -209,9 +195,11 @@ void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
         return;
     }
     int32_t half = plan->N / 2;
-    fft::TCoreTables tables{half, plan->Twiddles, plan->StageTwiddles};
-    CurrentKernelOps().Transform(tables, data, false, 1.0f);
-    Unscramble(data, plan->Swaps, plan->SwapCount);
+    fft::TCoreTables tables{half,        plan->Twiddles, plan->StageTwiddles, plan->BitReverse,
+                            plan->Swaps, plan->SwapCount};
+    const fft::TKernelOps& kernel = CurrentKernelOps();
+    kernel.Transform(tables, data, false, 1.0f);
+    kernel.Reorder(tables, data);
     SplitHalfSpectrum(data, half, plan->Split);
 }
 

@@ -2,7 +2,7 @@
 
 // The interchangeable cores behind ComplexFFT, RealFFT and the array helpers. Each kernel
 // computes the same split of a power-of-two transform into halves and quarters, so every
-// kernel leaves the spectrum in bit-reversed order; the caller permutes.
+// kernel leaves the spectrum in bit-reversed order, which Reorder then puts in natural order.
 
 #include <cstdint>
 
@@ -15,13 +15,21 @@ struct TCoreTables
     int32_t N;
     const float* Twiddles;      // twiddle table of length N (see MMFFTTables.h)
     const float* StageTwiddles; // stage table of length N (see MMFFTTables.h)
+    const int32_t* BitReverse;  // bit-reversal table of log2 N
+    const int32_t* Swaps;       // the pairs (i, BitReverse[i]) with i < BitReverse[i]
+    int32_t SwapCount;
 };
+
+// Exchanges the pairs of tables.Swaps: the reordering that every kernel can fall back on.
+void SwapReorder(const TCoreTables& tables, float* data);
 
 struct TKernelOps
 {
     // In-place transform of tables.N complex values into bit-reversed order, every result
     // multiplied by scale. Inverse uses e^(+2 pi i nk/N).
     void (*Transform)(const TCoreTables& tables, float* data, bool inverse, float scale);
+    // Puts a bit-reversed array of tables.N complex values into natural order.
+    void (*Reorder)(const TCoreTables& tables, float* data);
     void (*Multiply)(int count, float* a, const float* b);
     void (*Scale)(int count, float factor, float* data);
 };

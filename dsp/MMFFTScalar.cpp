@@ -5,6 +5,8 @@
 
 #include "dsp/MMFFTKernel.h"
 
+#include <cstring>
+
 namespace keb::fft
 {
 
@@ -129,6 +131,21 @@ void ScalarScale(int count, float factor, float* data)
 
 } // namespace
 
-const TKernelOps ScalarKernel{ScalarTransform, ScalarMultiply, ScalarScale};
+void SwapReorder(const TCoreTables& tables, float* data)
+{
+    for (int32_t p = 0; p < tables.SwapCount; ++p)
+    {
+        float* a = data + 2 * tables.Swaps[2 * p];
+        float* b = data + 2 * tables.Swaps[2 * p + 1];
+        std::uint64_t valueA;
+        std::uint64_t valueB;
+        std::memcpy(&valueA, a, sizeof valueA);
+        std::memcpy(&valueB, b, sizeof valueB);
+        std::memcpy(a, &valueB, sizeof valueB);
+        std::memcpy(b, &valueA, sizeof valueA);
+    }
+}
+
+const TKernelOps ScalarKernel{ScalarTransform, SwapReorder, ScalarMultiply, ScalarScale};
 
 } // namespace keb::fft

@@ -220,6 +220,112 @@ void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float
     }
 }
 
+// Bit-reversal reordering by tiles. With index i = a * (N/T) + T * b + c (a, c < T, T the
+// tile width), reversal maps the tile of b onto the tile of reverse(b), and inside the tile
+// row a, column c onto row reverse(c), column reverse(a): a transpose with reversed row and
+// column order. Each tile pair is read once and written once with whole vectors.
+using Double2 = double __attribute__((vector_size(16)));
+
+inline void TransposeTwo(Double2& r0, Double2& r1)
+{
+    Double2 t0 = __builtin_shufflevector(r0, r1, 0, 2);
+    r1 = __builtin_shufflevector(r0, r1, 1, 3);
+    r0 = t0;
+}
+
+#ifdef __AVX__
+using Double4 = double __attribute__((vector_size(32)));
+
+// Transposes four rows of four complex values (each handled as one 64-bit lane).
+inline void TransposeFour(Double4 (&r)[4])
+{
+    Double4 t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
+    Double4 t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
+    Double4 t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
+    Double4 t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
+    r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    r[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    r[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+#endif
+
+template <class Tile> struct TileReorder;
+
+template <> struct TileReorder<Double2>
+{
+    static constexpr int Width = 2;
+    using Rows = Double2[2];
+    // rev(0) = 0, rev(1) = 1: a plain transpose.
+    static void Read(const float* tile, int32_t rowStride, Rows& rows)
+    {
+        rows[0] = Load<Double2>(tile);
+        rows[1] = Load<Double2>(tile + 2 * rowStride);
+        TransposeTwo(rows[0], rows[1]);
+    }
+    static void Write(float* tile, int32_t rowStride, const Rows& rows)
+    {
+        Store(tile, rows[0]);
+        Store(tile + 2 * rowStride, rows[1]);
+    }
+};
+
+#ifdef __AVX__
+template <> struct TileReorder<Double4>
+{
+    static constexpr int Width = 4;
+    using Rows = Double4[4];
+    // Two-bit reversal swaps rows and columns 1 and 2.
+    static void Read(const float* tile, int32_t rowStride, Rows& rows)
+    {
+        static constexpr int Reversed[4] = {0, 2, 1, 3};
+        for (int k = 0; k < 4; ++k)
+        {
+            rows[k] = Load<Double4>(tile + 2 * Reversed[k] * rowStride);
+        }
+        TransposeFour(rows);
+    }
+    static void Write(float* tile, int32_t rowStride, const Rows& rows)
+    {
+        static constexpr int Reversed[4] = {0, 2, 1, 3};
+        for (int k = 0; k < 4; ++k)
+        {
+            Store(tile + 2 * k * rowStride, rows[Reversed[k]]);
+        }
+    }
+};
+#endif
+
+template <class Tile> void VectorReorder(const TCoreTables& tables, float* data)
+{
+    using Reorder = TileReorder<Tile>;
+    constexpr int width = Reorder::Width;
+    int32_t n = tables.N;
+    if (n < width * width)
+    {
+        SwapReorder(tables, data);
+        return;
+    }
+    int32_t rowStride = n / width;
+    for (int32_t b = 0; b < rowStride / width; ++b)
+    {
+        int32_t reversed = tables.BitReverse[width * b] / width;
+        if (reversed < b)
+        {
+            continue;
+        }
+        typename Reorder::Rows first;
+        typename Reorder::Rows second;
+        Reorder::Read(data + 2 * width * b, rowStride, first);
+        Reorder::Read(data + 2 * width * reversed, rowStride, second);
+        Reorder::Write(data + 2 * width * reversed, rowStride, first);
+        if (reversed != b)
+        {
+            Reorder::Write(data + 2 * width * b, rowStride, second);
+        }
+    }
+}
+
 template <class V> void VectorMultiply(int count, float* a, const float* b)
 {
     constexpr int values = Lanes<V> / 2;

@@ -27,15 +27,35 @@ void WriteSample(uint8_t* bytes, int32_t index, int16_t sample)
     std::memcpy(bytes + 2 * index, &sample, sizeof sample);
 }
 
-// value limited to the 16-bit range; sets clipped when it had to be limited.
-int16_t Clip(int32_t value, bool& clipped)
+// Channel ch of the n sample frames at bytes, sign-extended into frame.
+void LoadChannel(const uint8_t* bytes, int32_t channels, int ch, int32_t n, int32_t* frame)
 {
-    if (value > 32767 || value < -32768)
+    int16_t samples[2 * FFTFilterMaxLength];
+    std::memcpy(samples, bytes, sizeof(int16_t) * static_cast<size_t>(n * channels));
+    for (int32_t j = 0; j < n; ++j)
     {
-        clipped = true;
-        return value > 0 ? int16_t{32767} : int16_t{-32768};
+        frame[j] = samples[j * channels + ch];
     }
-    return static_cast<int16_t>(value);
+}
+
+// The frame's n values into channel ch of the n sample frames at bytes, limited to the
+// 16-bit range; returns whether a value had to be limited.
+bool StoreChannel(const int32_t* frame, int32_t channels, int ch, int32_t n, uint8_t* bytes)
+{
+    int16_t samples[2 * FFTFilterMaxLength];
+    size_t size = sizeof(int16_t) * static_cast<size_t>(n * channels);
+    std::memcpy(samples, bytes, size);
+    int32_t outside = 0;
+    for (int32_t j = 0; j < n; ++j)
+    {
+        int32_t value = frame[j];
+        outside |= static_cast<int32_t>(value > 32767) | static_cast<int32_t>(value < -32768);
+        value = value < 32767 ? value : 32767;
+        value = value > -32768 ? value : -32768;
+        samples[j * channels + ch] = static_cast<int16_t>(value);
+    }
+    std::memcpy(bytes, samples, size);
+    return outside != 0;
 }
 
 struct TChannelRange
@@ -79,16 +99,10 @@ bool FilterQueuedFrames(TFFTFilter* filter, TChannelRange range)
         int32_t* samples = filter->Channel[ch].Frame;
         for (int32_t frame = 0; frame < frames; ++frame)
         {
-            int32_t first = frame * n * channels + ch;
-            for (int32_t j = 0; j < n; ++j)
-            {
-                samples[j] = ReadSample(filter->InQueue, first + j * channels);
-            }
+            int32_t offset = frame * frameBytes;
+            LoadChannel(filter->InQueue + offset, channels, ch, n, samples);
             FilterFrame(filter, ch);
-            for (int32_t j = 0; j < n; ++j)
-            {
-                WriteSample(output, first + j * channels, Clip(samples[j], clipped));
-            }
+            clipped |= StoreChannel(samples, channels, ch, n, output + offset);
         }
     }
     if (used > 0)

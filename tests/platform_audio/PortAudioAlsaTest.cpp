@@ -103,6 +103,7 @@ TEST(PortAudioAlsaTest, CaptureFromAFileDeviceReturnsItsBytesInOrder)
         EXPECT_EQ(WaveInUnprepareHeader(Device, &Buffer->Header), wrNoError);
     }
     EXPECT_EQ(WaveInClose(Device), wrNoError);
+    EXPECT_EQ(Events.FailedCount(), 0u);
 }
 
 TEST(PortAudioAlsaTest, PlaybackToAFileDeviceWritesTheBuffersBackToBack)
@@ -133,6 +134,7 @@ TEST(PortAudioAlsaTest, PlaybackToAFileDeviceWritesTheBuffersBackToBack)
     ASSERT_EQ(WaveOutGetPosition(Device, &Position), wrNoError);
     EXPECT_EQ(Position.Bytes, 4 * BufferBytes);
     ASSERT_EQ(WaveOutClose(Device), wrNoError);
+    EXPECT_EQ(Events.FailedCount(), 0u);
 
     const auto File = ReadFile(Folder / "played.raw");
     EXPECT_NE(std::search(File.begin(), File.end(), Played.begin(), Played.end()), File.end())
@@ -184,6 +186,7 @@ TEST(PortAudioAlsaTest, StreamsStopAndStartAgain)
     ASSERT_EQ(WaveOutReset(Playback), wrNoError);
     EXPECT_EQ(WaveInClose(Capture), wrNoError);
     EXPECT_EQ(WaveOutClose(Playback), wrNoError);
+    EXPECT_EQ(CaptureEvents.FailedCount() + PlaybackEvents.FailedCount(), 0u);
 }
 
 } // namespace keb::test

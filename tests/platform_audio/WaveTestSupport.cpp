@@ -55,6 +55,7 @@ void Recorder::Record(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result
         std::lock_guard Guard(Lock);
         Events.push_back({Message, Header, Result});
         Done += Message == wmDone ? 1 : 0;
+        Failed += Message == wmFailed ? 1 : 0;
     }
     Arrived.notify_all();
 }
@@ -88,6 +89,12 @@ std::size_t Recorder::DoneCount()
 {
     std::lock_guard Guard(Lock);
     return Done;
+}
+
+std::size_t Recorder::FailedCount()
+{
+    std::lock_guard Guard(Lock);
+    return Failed;
 }
 
 std::vector<std::uint8_t> Pattern(std::size_t Bytes, std::uint8_t Seed)

@@ -48,6 +48,7 @@ class Recorder
     // Waits until Count wmDone arrived in all (or Limit passes); returns whether they did.
     bool WaitForDone(std::size_t Count, std::chrono::milliseconds Limit);
     std::size_t DoneCount();
+    std::size_t FailedCount(); // wmFailed notifications in all
 
   private:
     void Record(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result);
@@ -56,6 +57,7 @@ class Recorder
     std::condition_variable Arrived;
     std::vector<Notification> Events;
     std::size_t Done = 0;
+    std::size_t Failed = 0;
 };
 
 // A pattern of Bytes bytes that starts at Seed, so that a mix-up shows.

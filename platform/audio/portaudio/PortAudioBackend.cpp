@@ -3,6 +3,9 @@
 #include "platform/audio/WaveDevice.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
 
+#include <algorithm>
+#include <array>
+
 namespace keb
 {
 
@@ -112,8 +115,6 @@ PortAudioBackend::PortAudioBackend()
             PlaybackDevices.push_back(Index);
         }
     }
-    CaptureMasks.resize(CaptureDevices.size());
-    PlaybackMasks.resize(PlaybackDevices.size());
 }
 
 PortAudioBackend::~PortAudioBackend()
@@ -144,7 +145,7 @@ TWaveResult PortAudioBackend::GetCaps(WaveDirection Direction, int DeviceId, TWa
     Caps.vDriverVersion =
         static_cast<std::uint32_t>(((Version >> 16) & 0xFF) << 8 | ((Version >> 8) & 0xFF));
     Caps.wChannels = ChannelsOf(*Info, Direction) >= 2 ? 2 : 1;
-    Caps.dwFormats = FormatMask(Direction, DeviceId, Index);
+    Caps.dwFormats = FormatMask(Direction, Index);
     return wrNoError;
 }
 
@@ -195,16 +196,12 @@ PaDeviceIndex PortAudioBackend::Resolve(WaveDirection Direction, int DeviceId) c
     return Default != paNoDevice ? Default : List.front();
 }
 
-std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, int DeviceId,
-                                           PaDeviceIndex Index)
+std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, PaDeviceIndex Index)
 {
     auto& Masks = Direction == WaveDirection::Capture ? CaptureMasks : PlaybackMasks;
-    const auto Slot = DeviceId == WaveMapperId
-                          ? Masks.end()
-                          : Masks.begin() + static_cast<std::ptrdiff_t>(DeviceId);
-    if (Slot != Masks.end() && Slot->has_value())
+    if (const auto Known = Masks.find(Index); Known != Masks.end())
     {
-        return **Slot;
+        return Known->second;
     }
     const int MaxChannels = ChannelsOf(*Pa_GetDeviceInfo(Index), Direction);
     std::uint32_t Mask = 0;
@@ -227,10 +224,7 @@ std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, int DeviceId
             }
         }
     }
-    if (Slot != Masks.end())
-    {
-        *Slot = Mask;
-    }
+    Masks.emplace(Index, Mask);
     return Mask;
 }
 

@@ -10,10 +10,9 @@
 
 #include "platform/audio/WaveBackend.h"
 
-#include <array>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <portaudio.h>
 #include <vector>
 
@@ -37,15 +36,15 @@ class PortAudioBackend final : public WaveBackend
     PortAudioBackend();
     const std::vector<PaDeviceIndex>& Devices(WaveDirection Direction) const;
     PaDeviceIndex Resolve(WaveDirection Direction, int DeviceId) const;
-    std::uint32_t FormatMask(WaveDirection Direction, int DeviceId, PaDeviceIndex Index);
+    std::uint32_t FormatMask(WaveDirection Direction, PaDeviceIndex Index);
 
     bool Initialised = false;
     std::vector<PaDeviceIndex> CaptureDevices;
     std::vector<PaDeviceIndex> PlaybackDevices;
     // PortAudio's device calls are not made from two threads at once.
     std::mutex Lock;
-    std::vector<std::optional<std::uint32_t>> CaptureMasks;
-    std::vector<std::optional<std::uint32_t>> PlaybackMasks;
+    std::map<PaDeviceIndex, std::uint32_t> CaptureMasks;
+    std::map<PaDeviceIndex, std::uint32_t> PlaybackMasks;
 };
 
 // The stream parameters for Format on Index, as PortAudio wants them.

@@ -6,7 +6,10 @@
 namespace keb
 {
 
-PortAudioEngine::PortAudioEngine(WaveDevice& OpenDevice) : Device(OpenDevice) {}
+PortAudioEngine::PortAudioEngine(WaveDevice& OpenDevice)
+    : Device(OpenDevice), Watchdog(StallTimeout, [this] { Device.Fail(wrDeviceRemoved); })
+{
+}
 
 PortAudioEngine::~PortAudioEngine()
 {
@@ -41,11 +44,7 @@ TWaveResult PortAudioEngine::Start()
         Stopping = true;
         return ResultOf(Error, false);
     }
-    {
-        std::lock_guard Guard(WatchLock);
-        WatchEnding = false;
-    }
-    Watchdog = std::thread([this] { Watch(); });
+    Watchdog.Start();
     return wrNoError;
 }
 
@@ -55,7 +54,7 @@ TWaveResult PortAudioEngine::Stop(bool Discard)
     {
         return wrNoError;
     }
-    EndWatch();
+    Watchdog.Stop();
     const PaError Error = Discard ? Pa_AbortStream(Stream) : Pa_StopStream(Stream);
     // A stream that has ended by itself may count as stopped already.
     return Error == paStreamIsStopped ? wrNoError : ResultOf(Error, false);
@@ -74,7 +73,7 @@ int PortAudioEngine::Callback(const void* Input, void* Output, unsigned long Fra
     {
         Engine.Device.TransferPlayback(static_cast<std::uint8_t*>(Output), Bytes);
     }
-    Engine.Callbacks.fetch_add(1, std::memory_order_relaxed);
+    Engine.Watchdog.Beat();
     return paContinue;
 }
 
@@ -84,35 +83,6 @@ void PortAudioEngine::Finished(void* User)
     if (!Engine.Stopping)
     {
         Engine.Device.Fail(wrDeviceRemoved);
-    }
-}
-
-void PortAudioEngine::Watch()
-{
-    std::uint64_t Seen = Callbacks.load(std::memory_order_relaxed);
-    std::unique_lock Guard(WatchLock);
-    while (!WatchWake.wait_for(Guard, StallTimeout, [this] { return WatchEnding; }))
-    {
-        const std::uint64_t Now = Callbacks.load(std::memory_order_relaxed);
-        if (Now == Seen)
-        {
-            Device.Fail(wrDeviceRemoved);
-            return;
-        }
-        Seen = Now;
-    }
-}
-
-void PortAudioEngine::EndWatch()
-{
-    {
-        std::lock_guard Guard(WatchLock);
-        WatchEnding = true;
-    }
-    WatchWake.notify_all();
-    if (Watchdog.joinable())
-    {
-        Watchdog.join();
     }
 }
 

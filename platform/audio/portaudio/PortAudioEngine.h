@@ -5,18 +5,15 @@
 // lock held for one copy). A stream that ends without being asked to (the
 // device failed or was unplugged) fails the device with wrDeviceRemoved, which
 // returns its buffers and tells the component. So does a running stream whose
-// callbacks stop coming for StallTimeout: a watchdog thread, started with the
-// stream, checks the callback count.
+// callbacks stop coming for StallTimeout (see StallWatchdog).
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
+#include "platform/audio/portaudio/StallWatchdog.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <portaudio.h>
-#include <thread>
 
 namespace keb
 {
@@ -24,7 +21,7 @@ namespace keb
 class PortAudioEngine final : public WaveEngine
 {
   public:
-    static constexpr auto StallTimeout = std::chrono::seconds(2);
+    static constexpr auto StallTimeout = std::chrono::milliseconds(2000);
 
     explicit PortAudioEngine(WaveDevice& Device);
     ~PortAudioEngine() override;
@@ -38,18 +35,11 @@ class PortAudioEngine final : public WaveEngine
                         const PaStreamCallbackTimeInfo* Time, PaStreamCallbackFlags Flags,
                         void* User);
     static void Finished(void* User);
-    void Watch();
-    void EndWatch();
 
     WaveDevice& Device;
     PaStream* Stream = nullptr;
     std::atomic<bool> Stopping{true};
-    std::atomic<std::uint64_t> Callbacks{0};
-
-    std::mutex WatchLock;
-    std::condition_variable WatchWake;
-    bool WatchEnding = false;
-    std::thread Watchdog;
+    StallWatchdog Watchdog;
 };
 
 } // namespace keb

@@ -41,6 +41,14 @@ class TMMObject
   protected:
     virtual void SetUpdateState(bool updating);
     virtual void Changed();
+    // Stores value into field and calls Changed, when they differ.
+    template <typename T> void Store(T& field, T value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        Changed();
+    }
 
   private:
     int UpdateCount_ = 0;
@@ -88,14 +96,6 @@ class TMMBevel : public TMMObject
     virtual TRect PaintBevel(TCanvas& canvas, TRect rect) const;
 
   private:
-    template <typename T> void Store(T& field, T value)
-    {
-        if (field == value)
-            return;
-        field = value;
-        Changed();
-    }
-
     TPanelBevel BevelInner_ = TPanelBevel::bvNone;
     TPanelBevel BevelOuter_ = TPanelBevel::bvLowered;
     int BevelInnerWidth_ = 1;

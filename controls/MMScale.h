@@ -69,13 +69,6 @@ class TMMScale : public TMMObject
     void DrawCircular(const TRect& rect);
 
   private:
-    template <typename T> void Store(T& field, T value)
-    {
-        if (field == value)
-            return;
-        field = value;
-        Changed();
-    }
     TCanvas& RequireCanvas() const;
     void DrawTick(TCanvas& canvas, TPoint from, TPoint to) const;
     int TickLength(int index) const;

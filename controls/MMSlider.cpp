@@ -43,6 +43,8 @@ TMMCustomSlider::TMMCustomSlider(QWidget* parent) : TMMCustomControl(parent)
     PicLeft_.OnChange = repaint;
     PicRight_.OnChange = repaint;
     SetTabStop(true);
+    // Moves without a button pressed change the cursor over the thumb.
+    setMouseTracking(true);
     SetBounds(Left(), Top(), 200, 40);
 }
 

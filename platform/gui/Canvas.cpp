@@ -87,18 +87,33 @@ void TCanvas::LineTo(int x, int y)
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
 {
-    if (x2 - x1 < 1 || y2 - y1 < 1)
+    // Pixel by pixel, so that even a handle of four pixels comes out round:
+    // a pixel belongs to the ellipse when its centre does, and to the outline
+    // when one of its four neighbours does not.
+    const double rx = (x2 - x1) / 2.0;
+    const double ry = (y2 - y1) / 2.0;
+    if (rx <= 0 || ry <= 0)
         return;
-    Painter_.save();
-    Painter_.setPen(QPen(ToQColor(PenColor_), 0));
-    if (BrushStyle_ == TBrushStyle::bsSolid)
-        Painter_.setBrush(ToQColor(BrushColor_));
-    else
-        Painter_.setBrush(Qt::NoBrush);
-    // A cosmetic outline covers one pixel more than its rectangle on the
-    // right and bottom, so the rectangle is one smaller than the box.
-    Painter_.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
-    Painter_.restore();
+    const double cx = x1 + rx;
+    const double cy = y1 + ry;
+    auto inside = [&](int x, int y)
+    {
+        const double dx = (x + 0.5 - cx) / rx;
+        const double dy = (y + 0.5 - cy) / ry;
+        return dx * dx + dy * dy <= 1.0;
+    };
+    const QColor pen = ToQColor(PenColor_);
+    const QColor brush = ToQColor(BrushColor_);
+    for (int y = y1; y < y2; ++y)
+        for (int x = x1; x < x2; ++x)
+        {
+            if (!inside(x, y))
+                continue;
+            if (!inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1))
+                Plot(x, y, pen);
+            else if (BrushStyle_ == TBrushStyle::bsSolid)
+                Plot(x, y, brush);
+        }
 }
 
 void TCanvas::Arc(const TRect& box, double startDegrees, double spanDegrees)

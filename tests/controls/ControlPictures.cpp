@@ -1,6 +1,7 @@
 #include "ControlPictures.h"
 
 #include <QDir>
+#include <QTest>
 
 namespace keb::test
 {
@@ -36,6 +37,13 @@ TMMLED* MakeProgramLED(QWidget* parent)
     led->SetBounds(0, 0, 22, 11);
     led->SetLEDColor(clSilver);
     return led;
+}
+
+bool ShowActive(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
 }
 
 QImage Grab(QWidget& widget)

@@ -22,6 +22,10 @@ TMMWheel* MakeProgramWheel(QWidget* parent);
 // The status LED of the main window: 22 x 11.
 TMMLED* MakeProgramLED(QWidget* parent);
 
+// Shows window and waits until it is the active window (which gives its
+// first focusable control the focus).
+bool ShowActive(QWidget& window);
+
 QImage Grab(QWidget& widget);
 // The colour value of a pixel (system colours compare through ColorToRGB).
 TColor PixelAt(const QImage& image, int x, int y);

@@ -124,9 +124,7 @@ TEST(SliderInput, FocusShowsARectangleAndTheBlinkingThumb)
 {
     QWidget window;
     TMMSlider* slider = MakeProgramSlider(&window);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ShowActive(window));
     slider->clearFocus(); // the window gave its first control the focus
     const QImage unfocused = Grab(*slider);
     slider->SetFocus();
@@ -144,6 +142,37 @@ TEST(SliderInput, FocusShowsARectangleAndTheBlinkingThumb)
     EXPECT_TRUE(IsColor(Grab(*slider), 40, 6, clActiveCaption)); // focus colour in the groove
     slider->clearFocus();
     EXPECT_FALSE(slider->BlinkOn());
+}
+
+TEST(SliderInput, HandCursorOverTheThumb)
+{
+    QWidget window;
+    TMMSlider* slider = MakeProgramSlider(&window);
+    window.show();
+    slider->SetHandCursor(true);
+    QTest::mouseMove(slider, QPoint(61, 6));
+    EXPECT_EQ(slider->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(slider, QPoint(20, 6));
+    EXPECT_EQ(slider->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(SliderInput, TheBlinkTimerMovesWithTheFocusAndDiesWithItsSlider)
+{
+    QWidget window;
+    TMMSlider* first = MakeProgramSlider(&window);
+    TMMSlider* second = MakeProgramSlider(&window);
+    second->SetTop(20);
+    first->SetFocusAction(TMMFocusAction::faFocusThumb);
+    second->SetFocusAction(TMMFocusAction::faFocusThumb);
+    ASSERT_TRUE(ShowActive(window));
+    first->SetFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->BlinkOn(); }, 2000));
+    second->SetFocus();
+    EXPECT_FALSE(first->BlinkOn());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->BlinkOn(); }, 2000));
+    delete second; // a later tick must not reach the freed slider
+    QTest::qWait(600);
+    EXPECT_FALSE(first->BlinkOn());
 }
 
 } // namespace

@@ -203,3 +203,63 @@ TEST(Slider, VisibleScaleSitsBeforeTheGrooveAndTheThumbAgainstTheOtherSide)
 
 } // namespace
 } // namespace keb::test
+
+namespace keb::test
+{
+namespace
+{
+
+TEST(Slider, PicturesAtTheEndsShortenTheTrack)
+{
+    TMMSlider slider;
+    slider.SetBounds(0, 0, 200, 40);
+    TBitmap picture(10, 8);
+    picture.Image().fill(Qt::blue);
+    picture.Image().setPixel(0, 7, qRgb(255, 255, 255)); // transparent corner
+    slider.SetPicLeft(picture);
+    slider.SetPicRight(picture);
+    slider.SetPosition(0);
+    EXPECT_EQ(slider.ThumbRect().Left, 6 + 10);
+    slider.SetPosition(10);
+    EXPECT_EQ(slider.ThumbRect().Right, 194 - 10);
+    const QImage image = Grab(slider);
+    // Centred across the track (6 .. 34): rows 16 .. 23.
+    EXPECT_TRUE(IsColor(image, 6, 16, clBlue));
+    EXPECT_TRUE(IsColor(image, 6, 23, clBtnFace)); // the transparent pixel
+    EXPECT_TRUE(IsColor(image, 193, 20, clBlue));
+}
+
+TEST(Slider, OwnerDrawnThumbAndGrooveGetTheirRectangles)
+{
+    std::unique_ptr<TMMSlider> slider(MakeProgramSlider(nullptr));
+    slider->SetThumbStyle(TMMThumbStyle::tsOwnerDraw);
+    slider->SetGrooveStyle(TMMGrooveStyle::gsOwnerDraw);
+    TRect thumb;
+    TRect groove;
+    slider->OnDrawThumb =
+        [&](TMMCustomSlider*, TCanvas& canvas, const TRect& rect, bool blink, bool dragging)
+    {
+        thumb = rect;
+        EXPECT_FALSE(blink);
+        EXPECT_FALSE(dragging);
+        canvas.FillRect(rect, clRed);
+    };
+    slider->OnDrawGroove = [&](TMMCustomSlider*, TCanvas&, const TRect& rect) { groove = rect; };
+    const QImage image = Grab(*slider);
+    EXPECT_EQ(thumb, (TRect{59, 1, 64, 12}));
+    EXPECT_EQ(groove, (TRect{2, 6, 75, 7})); // the groove inside its frame
+    EXPECT_TRUE(IsColor(image, 61, 6, clRed));
+}
+
+TEST(Slider, TrackNoLongerThanTheThumbPinsTheValueToTheMinimum)
+{
+    TMMSlider slider;
+    slider.SetBounds(0, 0, 22, 40); // inner width 10, thumb 11
+    slider.SetPosition(10);
+    EXPECT_EQ(slider.PositionFromPoint(15, 20), 0);
+    EXPECT_EQ(slider.ThumbRect().Left, 6);
+    Grab(slider);
+}
+
+} // namespace
+} // namespace keb::test

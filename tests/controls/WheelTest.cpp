@@ -173,13 +173,28 @@ TEST(Wheel, KeysStepPageAndJumpToTheEnds)
     EXPECT_EQ(changes, 8);
 }
 
+TEST(Wheel, OwnerDrawnHandleGetsThePoint)
+{
+    std::unique_ptr<TMMWheel> wheel(MakeProgramWheel(nullptr));
+    wheel->SetHandleStyle(TMMHandleStyle::hsOwnerDraw);
+    TPoint point;
+    wheel->OnDrawHandle =
+        [&](TMMCustomWheel*, TCanvas&, const TRect& client, TPoint handle, bool focused)
+    {
+        point = handle;
+        EXPECT_EQ(client, (TRect{0, 0, 60, 60}));
+        EXPECT_FALSE(focused);
+    };
+    const QImage image = Grab(*wheel);
+    EXPECT_EQ(point, (TPoint{18, 28}));
+    EXPECT_FALSE(IsColor(image, 18, 28, TColor(128)));
+}
+
 TEST(Wheel, FocusColoursTheHandleAndFramesTheScale)
 {
     QWidget window;
     TMMWheel* wheel = MakeProgramWheel(&window);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ShowActive(window));
     wheel->clearFocus(); // the window gave its first control the focus
     const QImage unfocused = Grab(*wheel);
     wheel->SetFocus();

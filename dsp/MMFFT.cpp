@@ -94,32 +94,8 @@ void SplitHalfSpectrum(float* x, int32_t half, const float* split)
     }
 }
 
-} // namespace
-
-TComplexFFTPlan* InitComplexFFT(int order)
-{
-    if (order < 1 || order > MaxOrder)
-    {
-        return nullptr;
-    }
-    auto* plan = new (std::nothrow) TComplexFFTPlan{};
-    if (plan == nullptr)
-    {
-        return nullptr;
-    }
-    plan->Order = order;
-    plan->N = int32_t{1} << order;
-    plan->InvN = 1.0f / static_cast<float>(plan->N);
-    if (!MakeReorderTables(order, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
-        !MakeComplexTables(plan->N, plan->Twiddles, plan->StageTwiddles))
-    {
-        DoneComplexFFT(plan);
-        return nullptr;
-    }
-    return plan;
-}
-
-void DoneComplexFFT(TComplexFFTPlan*& plan)
+// Releases the tables every plan has and the record; nullptr is ignored.
+template <class Plan> void DeletePlan(Plan*& plan)
 {
     if (plan == nullptr)
     {
@@ -131,6 +107,54 @@ void DoneComplexFFT(TComplexFFTPlan*& plan)
     DeleteTable(plan->Swaps);
     delete plan;
     plan = nullptr;
+}
+
+// A zeroed plan record with Order, N and InvN set and the tables of the complex transform
+// of N / pointsPerValue values made; nullptr when the order is out of range or memory short.
+template <class Plan> Plan* NewPlan(int order, int pointsPerValue)
+{
+    if (order < 1 || order > MaxOrder)
+    {
+        return nullptr;
+    }
+    auto* plan = new (std::nothrow) Plan{};
+    if (plan == nullptr)
+    {
+        return nullptr;
+    }
+    plan->Order = order;
+    plan->N = int32_t{1} << order;
+    plan->InvN = 1.0f / static_cast<float>(plan->N);
+    int complexOrder = order - (pointsPerValue - 1);
+    if (!MakeReorderTables(complexOrder, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
+        !MakeComplexTables(plan->N / pointsPerValue, plan->Twiddles, plan->StageTwiddles))
+    {
+        DeletePlan(plan);
+    }
+    return plan;
+}
+
+// Runs the current kernel's transform of `values` complex values and its reordering.
+template <class Plan>
+void Transform(const Plan& plan, int32_t values, float* data, bool inverse, float scale)
+{
+    fft::TCoreTables tables{values,          plan.Twiddles, plan.StageTwiddles,
+                            plan.BitReverse, plan.Swaps,    plan.SwapCount};
+    const fft::TKernelOps& kernel = CurrentKernelOps();
+    kernel.Transform(tables, data, inverse, scale);
+    kernel.Reorder(tables, data);
+}
+
+} // namespace
+
+TComplexFFTPlan* InitComplexFFT(int order)
+{
+    return NewPlan<TComplexFFTPlan>(order, 1);
+}
+
+void DoneComplexFFT(TComplexFFTPlan*& plan)
+{
+    DeletePlan(plan);
 }
 
 void ComplexFFT(const TComplexFFTPlan* plan, float* data, int direction)
@@ -139,34 +163,20 @@ void ComplexFFT(const TComplexFFTPlan* plan, float* data, int direction)
     {
         return;
     }
-    fft::TCoreTables tables{plan->N,          plan->Twiddles, plan->StageTwiddles,
-                            plan->BitReverse, plan->Swaps,    plan->SwapCount};
-    const fft::TKernelOps& kernel = CurrentKernelOps();
-    kernel.Transform(tables, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
-    kernel.Reorder(tables, data);
+    Transform(*plan, plan->N, data, direction == -1, direction < 0 ? plan->InvN : 1.0f);
 }
 
 TRealFFTPlan* InitRealFFT(int order)
 {
-    if (order < 1 || order > MaxOrder)
-    {
-        return nullptr;
-    }
-    auto* plan = new (std::nothrow) TRealFFTPlan{};
+    TRealFFTPlan* plan = NewPlan<TRealFFTPlan>(order, 2);
     if (plan == nullptr)
     {
         return nullptr;
     }
-    plan->Order = order;
-    plan->N = int32_t{1} << order;
-    plan->InvN = 1.0f / static_cast<float>(plan->N);
-    int32_t half = plan->N / 2;
-    plan->Split = NewTable<float>(static_cast<std::size_t>(half));
-    if (plan->Split == nullptr ||
-        !MakeReorderTables(order - 1, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
-        !MakeComplexTables(half, plan->Twiddles, plan->StageTwiddles))
+    plan->Split = NewTable<float>(static_cast<std::size_t>(plan->N / 2));
+    if (plan->Split == nullptr)
     {
-        DoneRealFFT(plan);
+        DeletePlan(plan);
         return nullptr;
     }
     fft::FillSplit(plan->Split, plan->N);
@@ -175,17 +185,11 @@ TRealFFTPlan* InitRealFFT(int order)
 
 void DoneRealFFT(TRealFFTPlan*& plan)
 {
-    if (plan == nullptr)
+    if (plan != nullptr)
     {
-        return;
+        DeleteTable(plan->Split);
     }
-    DeleteTable(plan->BitReverse);
-    DeleteTable(plan->Twiddles);
-    DeleteTable(plan->Split);
-    DeleteTable(plan->StageTwiddles);
-    DeleteTable(plan->Swaps);
-    delete plan;
-    plan = nullptr;
+    DeletePlan(plan);
 }
 
 void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
@@ -194,13 +198,8 @@ void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
     {
         return;
     }
-    int32_t half = plan->N / 2;
-    fft::TCoreTables tables{half,        plan->Twiddles, plan->StageTwiddles, plan->BitReverse,
-                            plan->Swaps, plan->SwapCount};
-    const fft::TKernelOps& kernel = CurrentKernelOps();
-    kernel.Transform(tables, data, false, 1.0f);
-    kernel.Reorder(tables, data);
-    SplitHalfSpectrum(data, half, plan->Split);
+    Transform(*plan, plan->N / 2, data, false, 1.0f);
+    SplitHalfSpectrum(data, plan->N / 2, plan->Split);
 }
 
 void ScaleFloats(int count, float factor, float* data)

@@ -2,6 +2,7 @@
 // values at a time with GCC/Clang vector types (N/2 >= 4 always holds).
 
 #include "dsp/MMFFTFlt.h"
+#include "dsp/MMFFTVectorTypes.h"
 
 #include <cstring>
 
@@ -10,21 +11,6 @@ namespace keb
 
 namespace
 {
-
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = int32_t __attribute__((vector_size(16)));
-
-template <class V> V Load(const void* p)
-{
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V> void Store(void* p, V v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
 
 // trunc(value) as 32-bit integers; values beyond their range (and NaN) saturate.
 Int4 TruncateSaturated(Float4 value)

@@ -12,32 +12,14 @@
 // twiddles that also applies the scale factor. Data stay interleaved (re, im).
 
 #include "dsp/MMFFTKernel.h"
-
-#include <cstring>
+#include "dsp/MMFFTVectorTypes.h"
 
 namespace keb::fft
 {
 namespace
 {
 
-using Float4 = float __attribute__((vector_size(16)));
-#ifdef __AVX__
-using Float8 = float __attribute__((vector_size(32)));
-#endif
-
 template <class V> constexpr int Lanes = sizeof(V) / sizeof(float);
-
-template <class V> V Load(const float* p)
-{
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V> void Store(float* p, V v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
 
 // Exchanges the real and the imaginary part of every complex value.
 inline Float4 SwapParts(Float4 v)
@@ -224,8 +206,6 @@ void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float
 // tile width), reversal maps the tile of b onto the tile of reverse(b), and inside the tile
 // row a, column c onto row reverse(c), column reverse(a): a transpose with reversed row and
 // column order. Each tile pair is read once and written once with whole vectors.
-using Double2 = double __attribute__((vector_size(16)));
-
 inline void TransposeTwo(Double2& r0, Double2& r1)
 {
     Double2 t0 = __builtin_shufflevector(r0, r1, 0, 2);
@@ -234,8 +214,6 @@ inline void TransposeTwo(Double2& r0, Double2& r1)
 }
 
 #ifdef __AVX__
-using Double4 = double __attribute__((vector_size(32)));
-
 // Transposes four rows of four complex values (each handled as one 64-bit lane).
 inline void TransposeFour(Double4 (&r)[4])
 {

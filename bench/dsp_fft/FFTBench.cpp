@@ -38,64 +38,77 @@ struct FloatBuffer
     float* Data;
 };
 
-void ComplexTransform(benchmark::State& state)
+int OrderOf(int n)
 {
-    int n = static_cast<int>(state.range(0));
     int order = 0;
     while ((1 << order) < n)
     {
         ++order;
     }
-    std::vector<float> input = RandomFloats(2 * static_cast<std::size_t>(n));
-    std::size_t bytes = input.size() * sizeof(float);
-    FloatBuffer ours(input.size());
-    FloatBuffer theirs(input.size());
-    TComplexFFTPlan* plan = InitComplexFFT(order);
-    auto* complexData = reinterpret_cast<fftwf_complex*>(theirs.Data);
-    fftwf_plan peer = fftwf_plan_dft_1d(n, complexData, complexData, FFTW_FORWARD, FFTW_MEASURE);
+    return order;
+}
+
+// Our transform and FFTW's plan on the same random input of `floats` floats, each in its own
+// buffer (FFTW's holds peerFloats).
+template <class Ours, class MakePeer>
+void CompareTransforms(benchmark::State& state, std::size_t floats, std::size_t peerFloats,
+                       Ours ours, MakePeer makePeer)
+{
+    std::vector<float> input = RandomFloats(floats);
+    FloatBuffer mine(floats);
+    FloatBuffer theirs(peerFloats);
+    fftwf_plan peer = makePeer(theirs.Data);
     CompareWithPeer(
         state, Batch,
         [&]
         {
-            std::memcpy(ours.Data, input.data(), bytes);
-            std::memcpy(theirs.Data, input.data(), bytes);
+            std::memcpy(mine.Data, input.data(), floats * sizeof(float));
+            std::memcpy(theirs.Data, input.data(), floats * sizeof(float));
         },
-        [&] { ComplexFFT(plan, ours.Data, 1); }, [&] { fftwf_execute(peer); });
+        [&] { ours(mine.Data); }, [&] { fftwf_execute(peer); });
     fftwf_destroy_plan(peer);
+}
+
+void ComplexTransform(benchmark::State& state)
+{
+    int n = static_cast<int>(state.range(0));
+    if (!SelectKernelArgument(state, 1))
+    {
+        return;
+    }
+    std::size_t floats = 2 * static_cast<std::size_t>(n);
+    TComplexFFTPlan* plan = InitComplexFFT(OrderOf(n));
+    CompareTransforms(
+        state, floats, floats, [&](float* data) { ComplexFFT(plan, data, 1); },
+        [&](float* data)
+        {
+            auto* values = reinterpret_cast<fftwf_complex*>(data);
+            return fftwf_plan_dft_1d(n, values, values, FFTW_FORWARD, FFTW_MEASURE);
+        });
     DoneComplexFFT(plan);
-    state.SetLabel(FFTKernelName(CurrentFFTKernel()));
 }
 
 void RealTransform(benchmark::State& state)
 {
     int n = static_cast<int>(state.range(0));
-    int order = 0;
-    while ((1 << order) < n)
+    if (!SelectKernelArgument(state, 1))
     {
-        ++order;
+        return;
     }
-    std::vector<float> input = RandomFloats(static_cast<std::size_t>(n));
-    std::size_t bytes = input.size() * sizeof(float);
-    FloatBuffer ours(input.size());
-    FloatBuffer theirs(input.size() + 2); // in place: room for the Nyquist bin
-    TRealFFTPlan* plan = InitRealFFT(order);
-    fftwf_plan peer = fftwf_plan_dft_r2c_1d(
-        n, theirs.Data, reinterpret_cast<fftwf_complex*>(theirs.Data), FFTW_MEASURE);
-    CompareWithPeer(
-        state, Batch,
-        [&]
-        {
-            std::memcpy(ours.Data, input.data(), bytes);
-            std::memcpy(theirs.Data, input.data(), bytes);
-        },
-        [&] { RealFFT(plan, ours.Data, 1); }, [&] { fftwf_execute(peer); });
-    fftwf_destroy_plan(peer);
+    std::size_t floats = static_cast<std::size_t>(n);
+    TRealFFTPlan* plan = InitRealFFT(OrderOf(n));
+    // FFTW in place needs room for the Nyquist bin.
+    CompareTransforms(
+        state, floats, floats + 2, [&](float* data) { RealFFT(plan, data, 1); },
+        [&](float* data) {
+            return fftwf_plan_dft_r2c_1d(n, data, reinterpret_cast<fftwf_complex*>(data),
+                                         FFTW_MEASURE);
+        });
     DoneRealFFT(plan);
-    state.SetLabel(FFTKernelName(CurrentFFTKernel()));
 }
 
-BENCHMARK(ComplexTransform)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->UseManualTime();
-BENCHMARK(RealTransform)->Arg(256)->Arg(1024)->UseManualTime();
+BENCHMARK(ComplexTransform)->ArgsProduct({{64, 256, 1024, 4096}, KernelArguments})->UseManualTime();
+BENCHMARK(RealTransform)->ArgsProduct({{256, 1024}, KernelArguments})->UseManualTime();
 
 } // namespace
 } // namespace keb::bench

@@ -69,6 +69,10 @@ bool PeerMatchesEngine(TFFTFilter* engine, OverlapAddPeer& peer, int n)
 void FilterStream(benchmark::State& state)
 {
     int n = static_cast<int>(state.range(0));
+    if (!SelectKernelArgument(state, 1))
+    {
+        return;
+    }
     TWaveFormatEx format{};
     format.wFormatTag = WaveFormatPcm;
     format.nChannels = 1;
@@ -102,10 +106,9 @@ void FilterStream(benchmark::State& state)
         [&] { DoFFTFilter(engine, 0, ours.data(), 2 * CallSamples); },
         [&] { peer.Process(theirs.data(), CallSamples); });
     DoneFFTFilter(engine);
-    state.SetLabel(FFTKernelName(CurrentFFTKernel()));
 }
 
-BENCHMARK(FilterStream)->Arg(256)->Arg(1024)->UseManualTime();
+BENCHMARK(FilterStream)->ArgsProduct({{256, 1024}, KernelArguments})->UseManualTime();
 
 } // namespace
 } // namespace keb::bench

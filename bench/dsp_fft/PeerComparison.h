@@ -4,12 +4,32 @@
 // see the same machine state. Each line reports our time per call, the peer's time per
 // call and the ratio ours / peer; the benchmark's own time column is ours per batch.
 
+#include "dsp/MMFFT.h"
+
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 namespace keb::bench
 {
+
+// The FFT kernels as benchmark arguments: 0 scalar, 1 vector128, 2 vector256.
+inline const std::vector<std::int64_t> KernelArguments{0, 1, 2};
+
+// Selects the kernel named by the benchmark argument at `index` and labels the line with
+// it; false (the line is skipped) when this processor cannot run it.
+inline bool SelectKernelArgument(benchmark::State& state, int index)
+{
+    auto kernel = static_cast<TFFTKernel>(state.range(index));
+    if (!SelectFFTKernel(kernel))
+    {
+        state.SkipWithError("kernel not supported here");
+        return false;
+    }
+    state.SetLabel(FFTKernelName(kernel));
+    return true;
+}
 
 template <class Prepare, class Ours, class Peer>
 void CompareWithPeer(benchmark::State& state, int batch, Prepare prepare, Ours ours, Peer peer)

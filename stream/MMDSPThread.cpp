@@ -1,0 +1,58 @@
+#include "platform/core/MainLoop.h"
+#include "stream/MMDSPObj.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace keb
+{
+namespace
+{
+// Free-on-terminate workers leave the registry from their own thread, so
+// unlike the component registry this one has a lock.
+struct ThreadRegistry
+{
+    std::mutex Lock;
+    std::vector<TMMDSPThread*> Threads;
+};
+
+ThreadRegistry& Registry()
+{
+    static ThreadRegistry* registry = new ThreadRegistry;
+    return *registry;
+}
+
+bool IsRegistered(const TThread* thread)
+{
+    ThreadRegistry& registry = Registry();
+    std::lock_guard guard(registry.Lock);
+    return std::find(registry.Threads.begin(), registry.Threads.end(), thread) !=
+           registry.Threads.end();
+}
+} // namespace
+
+TMMDSPThread::TMMDSPThread(TMMDSPComponent* Owner) : owner_(Owner)
+{
+    ThreadRegistry& registry = Registry();
+    std::lock_guard guard(registry.Lock);
+    registry.Threads.push_back(this);
+}
+
+TMMDSPThread::~TMMDSPThread()
+{
+    ThreadRegistry& registry = Registry();
+    std::lock_guard guard(registry.Lock);
+    auto& threads = registry.Threads;
+    threads.erase(std::remove(threads.begin(), threads.end(), this), threads.end());
+}
+
+void SyncToMainThread(const std::function<void()>& Method)
+{
+    TThread* current = TThread::Current();
+    if (current && !IsMainThread() && IsRegistered(current))
+        current->Synchronize(Method);
+    else
+        Method();
+}
+
+} // namespace keb

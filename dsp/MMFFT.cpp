@@ -1,5 +1,6 @@
 #include "dsp/MMFFT.h"
 
+#include "dsp/MMFFTConvolve.h"
 #include "dsp/MMFFTKernelChoice.h"
 #include "dsp/MMFFTTables.h"
 
@@ -134,12 +135,16 @@ template <class Plan> Plan* NewPlan(int order, int pointsPerValue)
     return plan;
 }
 
+template <class Plan> fft::TCoreTables CoreTables(const Plan& plan, int32_t values)
+{
+    return {values, plan.Twiddles, plan.StageTwiddles, plan.BitReverse, plan.Swaps, plan.SwapCount};
+}
+
 // Runs the current kernel's transform of `values` complex values and its reordering.
 template <class Plan>
 void Transform(const Plan& plan, int32_t values, float* data, bool inverse, float scale)
 {
-    fft::TCoreTables tables{values,          plan.Twiddles, plan.StageTwiddles,
-                            plan.BitReverse, plan.Swaps,    plan.SwapCount};
+    fft::TCoreTables tables = CoreTables(plan, values);
     const fft::TKernelOps& kernel = CurrentKernelOps();
     kernel.Transform(tables, data, inverse, scale);
     kernel.Reorder(tables, data);
@@ -200,6 +205,21 @@ void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
     }
     Transform(*plan, plan->N / 2, data, false, 1.0f);
     SplitHalfSpectrum(data, plan->N / 2, plan->Split);
+}
+
+void ScrambleSpectrum(const TComplexFFTPlan* plan, const float* spectrum, float* scrambled)
+{
+    std::memcpy(scrambled, spectrum, sizeof(float) * 2 * static_cast<std::size_t>(plan->N));
+    CurrentKernelOps().Reorder(CoreTables(*plan, plan->N), scrambled);
+}
+
+void ConvolveCyclic(const TComplexFFTPlan* plan, float* data, const float* scrambledResponse)
+{
+    fft::TCoreTables tables = CoreTables(*plan, plan->N);
+    const fft::TKernelOps& kernel = CurrentKernelOps();
+    kernel.Transform(tables, data, false, 1.0f);
+    kernel.Multiply(plan->N, data, scrambledResponse);
+    kernel.InverseScrambled(tables, data, plan->InvN);
 }
 
 void ScaleFloats(int count, float factor, float* data)

@@ -60,8 +60,10 @@ struct TFFTFilter
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2
     float Response[2 * FFTFilterArraySize]; // N complex values: the filter's frequency response
-    float Work[2 * FFTFilterArraySize];     // scratch of the design and of FilterFrame
-    std::mutex Lock;                        // guards Gains, Response, Work and Window
+    float
+        ScrambledResponse[2 * FFTFilterArraySize]; // Response in bit-reversed order, for the frames
+    float Work[2 * FFTFilterArraySize];            // scratch of the design and of FilterFrame
+    std::mutex Lock; // guards Gains, Response, ScrambledResponse, Work and Window
 };
 
 // A new engine for a 16-bit PCM format, flat (0 dB everywhere) with the Hamming window; or

@@ -1,5 +1,6 @@
 // The engine's gain table and the design of its response by windowed frequency sampling.
 
+#include "dsp/MMFFTConvolve.h"
 #include "dsp/MMFFTFlt.h"
 
 #include <algorithm>
@@ -56,6 +57,7 @@ void Design(TFFTFilter* filter)
     {
         filter->Response[i] = work[i];
     }
+    ScrambleSpectrum(filter->Plan, filter->Response, filter->ScrambledResponse);
 }
 
 } // namespace

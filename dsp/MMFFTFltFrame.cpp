@@ -1,6 +1,7 @@
 // One frame of the overlap-add convolution. The loops around the transforms move four
 // values at a time with GCC/Clang vector types (N/2 >= 4 always holds).
 
+#include "dsp/MMFFTConvolve.h"
 #include "dsp/MMFFTFlt.h"
 #include "dsp/MMFFTVectorTypes.h"
 
@@ -64,9 +65,9 @@ void FilterFrame(TFFTFilter* filter, int channel)
     int32_t* samples = filter->Channel[channel].Frame;
     std::lock_guard<std::mutex> guard(filter->Lock);
     PackHalfFrames(samples, filter->Half, filter->Work);
-    ComplexFFT(filter->Plan, filter->Work, 1);
-    MultiplyComplex(filter->N, filter->Work, filter->Response);
-    ComplexFFT(filter->Plan, filter->Work, -1);
+    // Forward, times the response, inverse scaled by 1/N; the spectrum stays in bit-reversed
+    // order in between, so the response is applied in that order too.
+    ConvolveCyclic(filter->Plan, filter->Work, filter->ScrambledResponse);
     AddOverlaps(filter->Work, filter->Half, filter->Channel[channel].Overlap, samples);
 }
 

@@ -30,6 +30,9 @@ struct TKernelOps
     void (*Transform)(const TCoreTables& tables, float* data, bool inverse, float scale);
     // Puts a bit-reversed array of tables.N complex values into natural order.
     void (*Reorder)(const TCoreTables& tables, float* data);
+    // The inverse transform (e^(+2 pi i nk/N)) of a spectrum given in bit-reversed order,
+    // every result multiplied by scale, left in natural order.
+    void (*InverseScrambled)(const TCoreTables& tables, float* data, float scale);
     void (*Multiply)(int count, float* a, const float* b);
     void (*Scale)(int count, float factor, float* data);
 };

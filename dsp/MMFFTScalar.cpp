@@ -146,6 +146,19 @@ void SwapReorder(const TCoreTables& tables, float* data)
     }
 }
 
-const TKernelOps ScalarKernel{ScalarTransform, SwapReorder, ScalarMultiply, ScalarScale};
+namespace
+{
+
+void ScalarInverseScrambled(const TCoreTables& tables, float* data, float scale)
+{
+    SwapReorder(tables, data);
+    ScalarTransform(tables, data, true, scale);
+    SwapReorder(tables, data);
+}
+
+} // namespace
+
+const TKernelOps ScalarKernel{ScalarTransform, SwapReorder, ScalarInverseScrambled, ScalarMultiply,
+                              ScalarScale};
 
 } // namespace keb::fft

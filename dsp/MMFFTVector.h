@@ -82,43 +82,94 @@ template <bool Inverse, class V> V QuarterTurn(V t)
     return Inverse ? -rotated : rotated;
 }
 
-// One radix-4 stage over every block of length n: j runs over the vector lanes, the blocks
-// over the inner loop so that the twiddles are loaded once per j.
+// The stage factors W_n^j, W_n^2j and W_n^3j of the lanes' indices j, as (re, re) and
+// (-im, +im) pairs.
+template <class V> struct TStageFactors
+{
+    V Re[3];
+    V Im[3];
+};
+
+// Calls butterfly(x, quarter, factors) for every block of length n and every j, x pointing
+// at value j of the block: j runs over the vector lanes, the blocks over the inner loop so
+// that the factors are loaded once per j.
+template <class V, class Butterfly>
+void ForEachButterfly(float* data, int32_t total, int32_t n, const float* twiddles,
+                      Butterfly butterfly)
+{
+    int32_t quarter = n / 4;
+    for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
+    {
+        TStageFactors<V> factors;
+        for (int f = 0; f < 3; ++f)
+        {
+            factors.Re[f] = Load<V>(twiddles + 4 * quarter * f + 2 * j);
+            factors.Im[f] = Load<V>(twiddles + 4 * quarter * f + 2 * quarter + 2 * j);
+        }
+        for (int32_t start = 0; start < total; start += n)
+        {
+            butterfly(data + 2 * (start + j), quarter, factors);
+        }
+    }
+}
+
+// x[0] = (a0 + a2) + (a1 + a3), x[q] = ((a0 + a2) - (a1 + a3)) W^2j,
+// x[2q] = (t0 -+ i t1) W^j, x[3q] = (t0 +- i t1) W^3j with t0 = a0 - a2, t1 = a1 - a3.
+template <bool Inverse, class V>
+void Butterfly(float* x, int32_t quarter, const TStageFactors<V>& w)
+{
+    float* x1 = x + 2 * quarter;
+    float* x2 = x1 + 2 * quarter;
+    float* x3 = x2 + 2 * quarter;
+    V a0 = Load<V>(x);
+    V a1 = Load<V>(x1);
+    V a2 = Load<V>(x2);
+    V a3 = Load<V>(x3);
+    V sum02 = a0 + a2;
+    V difference02 = a0 - a2;
+    V sum13 = a1 + a3;
+    V turned13 = QuarterTurn<Inverse>(a1 - a3);
+    Store(x, sum02 + sum13);
+    Store(x1, MultiplyTwiddle<Inverse>(sum02 - sum13, w.Re[1], w.Im[1]));
+    Store(x2, MultiplyTwiddle<Inverse>(difference02 + turned13, w.Re[0], w.Im[0]));
+    Store(x3, MultiplyTwiddle<Inverse>(difference02 - turned13, w.Re[2], w.Im[2]));
+}
+
+// Undoes the forward Butterfly up to a factor 4: the conjugate factors first, then the
+// sums and differences in reverse.
+template <class V> void UndoButterfly(float* x, int32_t quarter, const TStageFactors<V>& w)
+{
+    float* x1 = x + 2 * quarter;
+    float* x2 = x1 + 2 * quarter;
+    float* x3 = x2 + 2 * quarter;
+    V y0 = Load<V>(x);
+    V u1 = MultiplyTwiddle<true>(Load<V>(x1), w.Re[1], w.Im[1]);
+    V u2 = MultiplyTwiddle<true>(Load<V>(x2), w.Re[0], w.Im[0]);
+    V u3 = MultiplyTwiddle<true>(Load<V>(x3), w.Re[2], w.Im[2]);
+    V sum02 = y0 + u1;
+    V sum13 = y0 - u1;
+    V difference02 = u2 + u3;
+    V difference13 = QuarterTurn<true>(u2 - u3);
+    Store(x, sum02 + difference02);
+    Store(x2, sum02 - difference02);
+    Store(x1, sum13 + difference13);
+    Store(x3, sum13 - difference13);
+}
+
 template <bool Inverse, class V>
 void RadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
 {
-    int32_t quarter = n / 4;
-    const float* w1 = twiddles;
-    const float* w2 = twiddles + 4 * quarter;
-    const float* w3 = twiddles + 8 * quarter;
-    for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
-    {
-        V w1Re = Load<V>(w1 + 2 * j);
-        V w1Im = Load<V>(w1 + 2 * quarter + 2 * j);
-        V w2Re = Load<V>(w2 + 2 * j);
-        V w2Im = Load<V>(w2 + 2 * quarter + 2 * j);
-        V w3Re = Load<V>(w3 + 2 * j);
-        V w3Im = Load<V>(w3 + 2 * quarter + 2 * j);
-        for (int32_t start = 0; start < total; start += n)
-        {
-            float* x0 = data + 2 * (start + j);
-            float* x1 = x0 + 2 * quarter;
-            float* x2 = x1 + 2 * quarter;
-            float* x3 = x2 + 2 * quarter;
-            V a0 = Load<V>(x0);
-            V a1 = Load<V>(x1);
-            V a2 = Load<V>(x2);
-            V a3 = Load<V>(x3);
-            V sum02 = a0 + a2;
-            V difference02 = a0 - a2;
-            V sum13 = a1 + a3;
-            V turned13 = QuarterTurn<Inverse>(a1 - a3);
-            Store(x0, sum02 + sum13);
-            Store(x1, MultiplyTwiddle<Inverse>(sum02 - sum13, w2Re, w2Im));
-            Store(x2, MultiplyTwiddle<Inverse>(difference02 + turned13, w1Re, w1Im));
-            Store(x3, MultiplyTwiddle<Inverse>(difference02 - turned13, w3Re, w3Im));
-        }
-    }
+    ForEachButterfly<V>(data, total, n, twiddles,
+                        [](float* x, int32_t quarter, const TStageFactors<V>& w)
+                        { Butterfly<Inverse, V>(x, quarter, w); });
+}
+
+template <class V>
+void UndoRadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
+{
+    ForEachButterfly<V>(data, total, n, twiddles,
+                        [](float* x, int32_t quarter, const TStageFactors<V>& w)
+                        { UndoButterfly<V>(x, quarter, w); });
 }
 
 // Blocks of four values: the radix-4 butterfly without twiddles, each result scaled.
@@ -153,6 +204,27 @@ inline void RadixTwoPass(float* data, int32_t total, float scale)
         Float4 firsts = __builtin_shufflevector(v, v, 0, 1, 0, 1);
         Float4 seconds = __builtin_shufflevector(v, v, 2, 3, 2, 3) * signs;
         Store(x, (firsts + seconds) * scale);
+    }
+}
+
+// Undoes RadixFourPass<false> up to a factor 4, each result scaled.
+inline void UndoRadixFourPass(float* data, int32_t total, float scale)
+{
+    for (int32_t start = 0; start < total; start += 4)
+    {
+        float* x = data + 2 * start;
+        Float4 low = Load<Float4>(x);
+        Float4 high = Load<Float4>(x + 4);
+        Float4 evens = __builtin_shufflevector(low, high, 0, 1, 4, 5); // y0, y2
+        Float4 odds = __builtin_shufflevector(low, high, 2, 3, 6, 7);  // y1, y3
+        Float4 sums = evens + odds;                                    // t0 + t2 parts
+        Float4 differences = evens - odds;
+        Float4 turned =
+            __builtin_shufflevector(differences, differences, 0, 1, 3, 2) * Float4{1, 1, -1, 1};
+        Float4 firsts = __builtin_shufflevector(sums, turned, 0, 1, 4, 5);
+        Float4 seconds = __builtin_shufflevector(sums, turned, 2, 3, 6, 7);
+        Store(x, (firsts + seconds) * scale);     // a0, a1
+        Store(x + 4, (firsts - seconds) * scale); // a2, a3
     }
 }
 
@@ -199,6 +271,48 @@ void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float
     else
     {
         VectorTransformIn<false, V>(tables, data, scale);
+    }
+}
+
+// data := the inverse transform of a spectrum given in bit-reversed order, times scale: the
+// forward network run backwards, so no reordering is needed on either side.
+template <class V> void VectorInverseScrambled(const TCoreTables& tables, float* data, float scale)
+{
+    int32_t total = tables.N;
+    int32_t lengths[16];
+    const float* factors[16];
+    int stages = 0;
+    const float* twiddles = tables.StageTwiddles;
+    int32_t n = total;
+    for (; n >= 8; n /= 4, ++stages)
+    {
+        lengths[stages] = n;
+        factors[stages] = twiddles;
+        twiddles += 3 * n;
+    }
+    if (n == 4)
+    {
+        UndoRadixFourPass(data, total, scale);
+    }
+    else if (n == 2)
+    {
+        RadixTwoPass(data, total, scale);
+    }
+    else
+    {
+        data[0] *= scale;
+        data[1] *= scale;
+    }
+    while (stages-- > 0)
+    {
+        if (lengths[stages] / 2 >= Lanes<V>)
+        {
+            UndoRadixFourStage<V>(data, total, lengths[stages], factors[stages]);
+        }
+        else
+        {
+            UndoRadixFourStage<Float4>(data, total, lengths[stages], factors[stages]);
+        }
     }
 }
 

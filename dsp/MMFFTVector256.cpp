@@ -7,6 +7,7 @@ namespace keb::fft
 {
 
 const TKernelOps Vector256Kernel{VectorTransform<Float8>, VectorReorder<Double4>,
-                                 VectorMultiply<Float8>, VectorScale<Float8>};
+                                 VectorInverseScrambled<Float8>, VectorMultiply<Float8>,
+                                 VectorScale<Float8>};
 
 } // namespace keb::fft

@@ -1,4 +1,5 @@
 #include "FFTTestSupport.h"
+#include "dsp/MMFFTConvolve.h"
 
 #include <cmath>
 #include <complex>
@@ -226,6 +227,28 @@ TEST_P(TransformTest, ArrayHelpersCoverEveryRemainder)
             EXPECT_EQ(scaled[i], a[i] * 3.0f);
         }
         EXPECT_EQ(scaled[2 * count - 1], a[2 * count - 1]);
+    }
+}
+
+TEST_P(TransformTest, CyclicConvolutionMatchesTheNaturalOrderPath)
+{
+    for (int order = 1; order <= 12; ++order)
+    {
+        SCOPED_TRACE("order " + std::to_string(order));
+        TComplexFFTPlan* plan = InitComplexFFT(order);
+        std::size_t n = static_cast<std::size_t>(plan->N);
+        std::vector<float> input = RandomFloats(2 * n, 200 + order);
+        std::vector<float> response = RandomFloats(2 * n, 300 + order);
+        std::vector<float> expected = input;
+        ComplexFFT(plan, expected.data(), 1);
+        MultiplyComplex(plan->N, expected.data(), response.data());
+        ComplexFFT(plan, expected.data(), -1);
+        std::vector<float> scrambled(2 * n);
+        ScrambleSpectrum(plan, response.data(), scrambled.data());
+        std::vector<float> convolved = input;
+        ConvolveCyclic(plan, convolved.data(), scrambled.data());
+        EXPECT_LT(RelativeError(convolved, AsComplex(expected), n), 1e-5);
+        DoneComplexFFT(plan);
     }
 }
 

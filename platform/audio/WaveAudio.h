@@ -56,11 +56,17 @@
 // A capture component's pause is WaveInStop, its restart WaveInStart, its
 // stop WaveInStop followed by WaveInReset.
 //
-// Playback (waveOut): open -> prepare -> WaveOutWrite; playback starts with the
-// first write unless the device is paused, and plays buffers back to back,
-// silence when it runs dry. WaveOutPause halts (buffers stay queued),
-// WaveOutRestart resumes, WaveOutReset halts, returns every queued buffer and
-// sets the position to 0 (a paused device stays paused).
+// Playback (waveOut): open -> prepare -> WaveOutWrite. A playback device runs
+// from open on, playing silence while nothing is queued, so a written buffer
+// plays as soon as those before it have played, unless the device is paused.
+// WaveOutPause halts (buffers stay queued), WaveOutRestart resumes,
+// WaveOutReset halts, returns every queued buffer, sets the position to 0 and
+// goes on running (a paused device stays paused). Close fails with
+// wrStillPlaying while buffers are queued.
+//
+// wmFailed comes from the audio context, from the layer's watchdog thread
+// (PortAudio: no callback for two seconds while running) or from the thread
+// that made a virtual device vanish.
 //
 // Position: bytes, frames ("samples") and milliseconds recorded or played
 // since open or the last reset; for PortAudio it counts the bytes exchanged

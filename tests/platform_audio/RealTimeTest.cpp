@@ -4,6 +4,7 @@
 #include "WaveTestSupport.h"
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
+#include <cstdlib>
 #include <deque>
 #include <gtest/gtest.h>
 #include <thread>
@@ -153,6 +154,34 @@ TEST(VirtualRealTimeTest, CaptureAndPlaybackRunFromTheCardsThreadWhileAWorkerReq
     EXPECT_EQ(WaveInClose(Capture), wrNoError);
     EXPECT_EQ(WaveOutClose(Playback), wrNoError);
     EXPECT_GE(Speaker->Bytes().size(), 30u * 160);
+    UseVirtualSoundCard(nullptr);
+}
+
+TEST(VirtualRealTimeTest, TheEnvironmentsCardRecordsATestToneInRealTime)
+{
+    unsetenv("KEB_AUDIO_INFILE");
+    unsetenv("KEB_AUDIO_OUTFILE");
+    UseVirtualSoundCard(MakeEnvironmentSoundCard());
+    TWaveCaps Caps{};
+    ASSERT_EQ(WaveInGetDevCaps(WaveMapperId, &Caps), wrNoError);
+    EXPECT_STREQ(Caps.szPname, "KEB virtual capture");
+    ASSERT_EQ(WaveOutGetDevCaps(WaveMapperId, &Caps), wrNoError);
+    EXPECT_STREQ(Caps.szPname, "KEB virtual playback");
+
+    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
+    Recorder Events;
+    HWaveIn Device = nullptr;
+    ASSERT_EQ(WaveInOpen(&Device, WaveMapperId, &Format, Recorder::OnCapture, &Events), wrNoError);
+    OwnedBuffer Recorded(160);
+    ASSERT_EQ(WaveInPrepareHeader(Device, &Recorded.Header), wrNoError);
+    ASSERT_EQ(WaveInAddBuffer(Device, &Recorded.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(Device), wrNoError);
+    ASSERT_TRUE(Events.WaitForDone(1, Limit));
+    ASSERT_EQ(WaveInReset(Device), wrNoError);
+    ASSERT_EQ(WaveInClose(Device), wrNoError);
+    const auto Bytes = Recorded.Bytes();
+    ASSERT_EQ(Bytes.size(), 160u);
+    EXPECT_NE(Bytes, std::vector<std::uint8_t>(160, 0)); // a tone, not silence
     UseVirtualSoundCard(nullptr);
 }
 

@@ -45,9 +45,7 @@ TEST_F(VirtualCardTest, CaptureReturnsQueuedBuffersInOrderFullAndFlagged)
 
     EXPECT_EQ(WaveInReset(Device), wrNoError);
     EXPECT_EQ(WaveInClose(Device), wrNoError);
-    const auto Events = CaptureEvents.Taken();
-    ASSERT_EQ(Events.size(), 1u);
-    EXPECT_EQ(Events[0].Message, wmClosed);
+    ExpectOnly(CaptureEvents, wmClosed);
 }
 
 TEST_F(VirtualCardTest, CaptureResetReturnsEveryQueuedBufferInOrder)

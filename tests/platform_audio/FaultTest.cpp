@@ -90,9 +90,7 @@ TEST_F(VirtualCardTest, LostClosedNotificationStillClosesTheDevice)
     Card->Playback(0).LoseClosedNotification(false);
     Device = OpenPlayback();
     EXPECT_EQ(WaveOutClose(Device), wrNoError);
-    const auto Events = PlaybackEvents.Taken();
-    ASSERT_EQ(Events.size(), 1u);
-    EXPECT_EQ(Events[0].Message, wmClosed);
+    ExpectOnly(PlaybackEvents, wmClosed);
 }
 
 TEST_F(VirtualCardTest, VanishingDeviceFailsAndReturnsItsBuffersAndStaysClosable)

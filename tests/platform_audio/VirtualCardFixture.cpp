@@ -27,24 +27,19 @@ void VirtualCardTest::TearDown()
     UseVirtualSoundCard(nullptr);
 }
 
-namespace
-{
-
-void ExpectOnlyOpened(Recorder& Events)
+void VirtualCardTest::ExpectOnly(Recorder& Events, TWaveMessage Message)
 {
     const auto Taken = Events.Taken();
     ASSERT_EQ(Taken.size(), 1u);
-    EXPECT_EQ(Taken[0].Message, wmOpened);
+    EXPECT_EQ(Taken[0].Message, Message);
 }
-
-} // namespace
 
 HWaveIn VirtualCardTest::OpenCapture(int DeviceId)
 {
     HWaveIn Device = nullptr;
     EXPECT_EQ(WaveInOpen(&Device, DeviceId, &Format, Recorder::OnCapture, &CaptureEvents),
               wrNoError);
-    ExpectOnlyOpened(CaptureEvents);
+    ExpectOnly(CaptureEvents, wmOpened);
     return Device;
 }
 
@@ -53,7 +48,7 @@ HWaveOut VirtualCardTest::OpenPlayback(int DeviceId)
     HWaveOut Device = nullptr;
     EXPECT_EQ(WaveOutOpen(&Device, DeviceId, &Format, Recorder::OnPlayback, &PlaybackEvents),
               wrNoError);
-    ExpectOnlyOpened(PlaybackEvents);
+    ExpectOnly(PlaybackEvents, wmOpened);
     return Device;
 }
 

@@ -22,6 +22,8 @@ class VirtualCardTest : public ::testing::Test
     HWaveOut OpenPlayback(int DeviceId = 0);
     void AddAll(HWaveIn Device, std::vector<OwnedBuffer*> Buffers);
     void WriteAll(HWaveOut Device, std::vector<OwnedBuffer*> Buffers);
+    // Takes the recorded notifications: exactly one, of this kind.
+    static void ExpectOnly(Recorder& Events, TWaveMessage Message);
     // Bytes First, First + 1, ... of the counter, as bytes.
     static std::vector<std::uint8_t> Counter(std::size_t First, std::size_t Count);
 

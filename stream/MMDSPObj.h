@@ -198,19 +198,8 @@ class TMMCustomSoundComponent : public TMMDSPComponent
     void ChainReset() override;
 
   private:
-    enum class TNotification
-    {
-        Opened,
-        Closed,
-        Started,
-        Paused,
-        Restarted,
-        Stopped,
-        Reset
-    };
+    using TNotification = void (TMMDSPComponent::*)();
 
-    static void Notify(TMMDSPComponent* Component, TNotification Notification);
-    void NotifyBase(TNotification Notification);
     TMMDSPComponent* FindStretchStart(bool& MetDevice);
     void RelayInChainOrder(TNotification Notification);
     void RelayDeviceFirst(TNotification Notification);

@@ -8,62 +8,6 @@ bool IsDeviceComponent(const TMMDSPComponent* Component)
     return dynamic_cast<const TMMCustomSoundComponent*>(Component) != nullptr;
 }
 
-void TMMCustomSoundComponent::Notify(TMMDSPComponent* Component, TNotification Notification)
-{
-    switch (Notification)
-    {
-    case TNotification::Opened:
-        Component->ChainOpened();
-        break;
-    case TNotification::Closed:
-        Component->ChainClosed();
-        break;
-    case TNotification::Started:
-        Component->ChainStarted();
-        break;
-    case TNotification::Paused:
-        Component->ChainPaused();
-        break;
-    case TNotification::Restarted:
-        Component->ChainRestarted();
-        break;
-    case TNotification::Stopped:
-        Component->ChainStopped();
-        break;
-    case TNotification::Reset:
-        Component->ChainReset();
-        break;
-    }
-}
-
-void TMMCustomSoundComponent::NotifyBase(TNotification Notification)
-{
-    switch (Notification)
-    {
-    case TNotification::Opened:
-        TMMDSPComponent::ChainOpened();
-        break;
-    case TNotification::Closed:
-        TMMDSPComponent::ChainClosed();
-        break;
-    case TNotification::Started:
-        TMMDSPComponent::ChainStarted();
-        break;
-    case TNotification::Paused:
-        TMMDSPComponent::ChainPaused();
-        break;
-    case TNotification::Restarted:
-        TMMDSPComponent::ChainRestarted();
-        break;
-    case TNotification::Stopped:
-        TMMDSPComponent::ChainStopped();
-        break;
-    case TNotification::Reset:
-        TMMDSPComponent::ChainReset();
-        break;
-    }
-}
-
 // The stretch starts at this device when another device lies upstream, else
 // at the head of the chain.
 TMMDSPComponent* TMMCustomSoundComponent::FindStretchStart(bool& MetDevice)
@@ -83,10 +27,11 @@ TMMDSPComponent* TMMCustomSoundComponent::FindStretchStart(bool& MetDevice)
 }
 
 // Open, start, pause, restart and reset: the stretch in chain order, the next
-// device last; on opening each gets this device's buffer size first.
+// device last; on opening each gets this device's buffer size first. The
+// caller then runs its own base notification.
 void TMMCustomSoundComponent::RelayInChainOrder(TNotification Notification)
 {
-    const bool opening = Notification == TNotification::Opened;
+    const bool opening = Notification == &TMMDSPComponent::ChainOpened;
     bool metDevice = false;
     TMMDSPComponent* start = FindStretchStart(metDevice);
     if (opening)
@@ -97,11 +42,10 @@ void TMMCustomSoundComponent::RelayInChainOrder(TNotification Notification)
             continue;
         if (opening)
             k->SetBufferSize(GetBufferSize());
-        Notify(k, Notification);
+        (k->*Notification)();
         if (IsDeviceComponent(k))
             break;
     }
-    NotifyBase(Notification);
 }
 
 // Close and stop: the next device first, then the own stretch in chain order.
@@ -111,7 +55,7 @@ void TMMCustomSoundComponent::RelayDeviceFirst(TNotification Notification)
     {
         if (k != this && IsDeviceComponent(k))
         {
-            Notify(k, Notification);
+            (k->*Notification)();
             break;
         }
     }
@@ -122,44 +66,50 @@ void TMMCustomSoundComponent::RelayDeviceFirst(TNotification Notification)
             continue;
         if (IsDeviceComponent(k))
             break;
-        Notify(k, Notification);
+        (k->*Notification)();
     }
-    NotifyBase(Notification);
 }
 
 void TMMCustomSoundComponent::ChainOpened()
 {
-    RelayInChainOrder(TNotification::Opened);
+    RelayInChainOrder(&TMMDSPComponent::ChainOpened);
+    TMMDSPComponent::ChainOpened();
 }
 
 void TMMCustomSoundComponent::ChainClosed()
 {
-    RelayDeviceFirst(TNotification::Closed);
+    RelayDeviceFirst(&TMMDSPComponent::ChainClosed);
+    TMMDSPComponent::ChainClosed();
 }
 
 void TMMCustomSoundComponent::ChainStarted()
 {
-    RelayInChainOrder(TNotification::Started);
+    RelayInChainOrder(&TMMDSPComponent::ChainStarted);
+    TMMDSPComponent::ChainStarted();
 }
 
 void TMMCustomSoundComponent::ChainPaused()
 {
-    RelayInChainOrder(TNotification::Paused);
+    RelayInChainOrder(&TMMDSPComponent::ChainPaused);
+    TMMDSPComponent::ChainPaused();
 }
 
 void TMMCustomSoundComponent::ChainRestarted()
 {
-    RelayInChainOrder(TNotification::Restarted);
+    RelayInChainOrder(&TMMDSPComponent::ChainRestarted);
+    TMMDSPComponent::ChainRestarted();
 }
 
 void TMMCustomSoundComponent::ChainStopped()
 {
-    RelayDeviceFirst(TNotification::Stopped);
+    RelayDeviceFirst(&TMMDSPComponent::ChainStopped);
+    TMMDSPComponent::ChainStopped();
 }
 
 void TMMCustomSoundComponent::ChainReset()
 {
-    RelayInChainOrder(TNotification::Reset);
+    RelayInChainOrder(&TMMDSPComponent::ChainReset);
+    TMMDSPComponent::ChainReset();
 }
 
 } // namespace keb

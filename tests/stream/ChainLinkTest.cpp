@@ -24,6 +24,15 @@ struct TThreeComponents
     test::TRecordingComponent* A = new test::TRecordingComponent(&Form, "A", Log);
     test::TRecordingComponent* B = new test::TRecordingComponent(&Form, "B", Log);
     test::TRecordingComponent* C = new test::TRecordingComponent(&Form, "C", Log);
+
+    // A -> B -> C with an 8000 Hz format set at A.
+    void LinkInLine()
+    {
+        const TWaveFormatEx format = Pcm(8000);
+        A->SetWaveFormat(&format);
+        B->SetInput(A);
+        C->SetInput(B);
+    }
 };
 
 // Both ends of every link in the registry agree.
@@ -93,10 +102,7 @@ TEST(ChainLink, TakingOverAnOutputClearsTheOldPartnerButKeepsItsFormat)
 TEST(ChainLink, UnlinkingSendsANullFormatDownTheChain)
 {
     TThreeComponents c;
-    const TWaveFormatEx format = Pcm(8000);
-    c.A->SetWaveFormat(&format);
-    c.B->SetInput(c.A);
-    c.C->SetInput(c.B);
+    c.LinkInLine();
     ASSERT_NE(c.C->GetWaveFormat(), nullptr);
 
     c.B->SetInput(nullptr);
@@ -120,8 +126,7 @@ TEST(ChainLink, SelfLinksCyclesAndMissingPortsAreRefusedSilently)
     TThreeComponents c;
     TLog log;
     auto* capture = new test::TCaptureStandIn(&c.Form, log);
-    c.B->SetInput(c.A);
-    c.C->SetInput(c.B);
+    c.LinkInLine();
     c.Log.clear();
 
     c.A->SetInput(c.A);
@@ -147,10 +152,7 @@ TEST(ChainLink, SelfLinksCyclesAndMissingPortsAreRefusedSilently)
 TEST(ChainLink, DestroyingAMiddleComponentUnlinksBothNeighbours)
 {
     TThreeComponents c;
-    const TWaveFormatEx format = Pcm(8000);
-    c.A->SetWaveFormat(&format);
-    c.B->SetInput(c.A);
-    c.C->SetInput(c.B);
+    c.LinkInLine();
     const std::size_t registered = StreamComponents().size();
 
     delete c.B;

@@ -17,7 +17,7 @@ struct TProgramChain
     test::TRecordingComponent* Ring = new test::TRecordingComponent(&Form, "ring", Log);
     test::TRecordingComponent* Connector1 = new test::TRecordingComponent(&Form, "connector1", Log);
     test::TRecordingComponent* Equalizer = new test::TRecordingComponent(&Form, "equalizer", Log);
-    test::TPlaybackStandIn* Playback = new test::TPlaybackStandIn(&Form, Log);
+    test::TPlaybackStandIn* Playback = new test::TPlaybackStandIn(&Form, "playback", Log);
     test::TRecordingComponent* Connector = new test::TRecordingComponent(&Form, "connector", Log);
 
     TProgramChain()
@@ -65,13 +65,13 @@ TEST(ChainRelay, TheCaptureDeviceIsOpenedLastOfItsStretch)
     TProgramChain chain;
     struct TProbe : test::TRecordingComponent
     {
-        using TRecordingComponent::TRecordingComponent;
+        using TRecording::TRecording;
         TMMDSPComponent* Watched = nullptr;
         bool WatchedWasOpened = true;
         void ChainOpened() override
         {
             WatchedWasOpened = Watched->Opened();
-            TRecordingComponent::ChainOpened();
+            TRecording::ChainOpened();
         }
     };
     auto* probe = new TProbe(&chain.Form, "probe", chain.Log);
@@ -83,46 +83,41 @@ TEST(ChainRelay, TheCaptureDeviceIsOpenedLastOfItsStretch)
     EXPECT_TRUE(chain.Capture->Opened());
 }
 
-TEST(ChainRelay, StartingRunsInChainOrderStoppingReachesThePlaybackDeviceFirst)
+TEST(ChainRelay, StartAndPauseRunInChainOrderStopAndCloseReachThePlaybackDeviceFirst)
 {
     TProgramChain chain;
     chain.Capture->Open();
-    chain.Log.clear();
-
-    chain.Capture->Start();
-    EXPECT_EQ(chain.Log,
-              (TLog{"capture.ChainStarted", "ring.ChainStarted", "connector1.ChainStarted",
-                    "equalizer.ChainStarted", "playback.ChainStarted", "connector.ChainStarted"}));
+    using TCommand = void (TMMDSPComponent::*)();
+    const std::vector<std::pair<TCommand, TLog>> steps = {
+        {&TMMDSPComponent::ChainStarted,
+         {"capture.ChainStarted", "ring.ChainStarted", "connector1.ChainStarted",
+          "equalizer.ChainStarted", "playback.ChainStarted", "connector.ChainStarted"}},
+        {&TMMDSPComponent::ChainPaused,
+         {"capture.ChainPaused", "ring.ChainPaused", "connector1.ChainPaused",
+          "equalizer.ChainPaused", "playback.ChainPaused", "connector.ChainPaused"}},
+        {&TMMDSPComponent::ChainStopped,
+         {"capture.ChainStopped", "playback.ChainStopped", "connector.ChainStopped",
+          "ring.ChainStopped", "connector1.ChainStopped", "equalizer.ChainStopped"}},
+        {&TMMDSPComponent::ChainClosed,
+         {"capture.ChainClosed", "playback.ChainClosed", "connector.ChainClosed",
+          "ring.ChainClosed", "connector1.ChainClosed", "equalizer.ChainClosed"}},
+    };
+    for (const auto& [command, expected] : steps)
+    {
+        chain.Log.clear();
+        (chain.Capture->*command)();
+        EXPECT_EQ(chain.Log, expected);
+        if (command == &TMMDSPComponent::ChainStarted)
+        {
+            for (TMMDSPComponent* component : chain.All())
+                EXPECT_TRUE(component->Started()) << component->Name();
+        }
+    }
     for (TMMDSPComponent* component : chain.All())
-        EXPECT_TRUE(component->Started()) << component->Name();
-
-    chain.Log.clear();
-    chain.Capture->Stop();
-    EXPECT_EQ(chain.Log,
-              (TLog{"capture.ChainStopped", "playback.ChainStopped", "connector.ChainStopped",
-                    "ring.ChainStopped", "connector1.ChainStopped", "equalizer.ChainStopped"}));
-    for (TMMDSPComponent* component : chain.All())
+    {
         EXPECT_FALSE(component->Started()) << component->Name();
-
-    chain.Log.clear();
-    chain.Capture->Close();
-    EXPECT_EQ(chain.Log,
-              (TLog{"capture.ChainClosed", "playback.ChainClosed", "connector.ChainClosed",
-                    "ring.ChainClosed", "connector1.ChainClosed", "equalizer.ChainClosed"}));
-    for (TMMDSPComponent* component : chain.All())
         EXPECT_FALSE(component->Opened()) << component->Name();
-}
-
-TEST(ChainRelay, PausingRelaysInChainOrderAndStopsAtTheNextDevice)
-{
-    TProgramChain chain;
-    chain.Capture->Open();
-    chain.Capture->Start();
-    chain.Log.clear();
-    chain.Capture->Pause();
-    EXPECT_EQ(chain.Log,
-              (TLog{"capture.ChainPaused", "ring.ChainPaused", "connector1.ChainPaused",
-                    "equalizer.ChainPaused", "playback.ChainPaused", "connector.ChainPaused"}));
+    }
 }
 
 TEST(ChainRelay, APlaybackDeviceWithoutUpstreamDeviceRelaysFromTheHeadOfTheChain)
@@ -131,7 +126,7 @@ TEST(ChainRelay, APlaybackDeviceWithoutUpstreamDeviceRelaysFromTheHeadOfTheChain
     TComponent form(nullptr);
     auto* head = new test::TRecordingComponent(&form, "generator", log);
     auto* middle = new test::TRecordingComponent(&form, "equalizer", log);
-    auto* playback = new test::TPlaybackStandIn(&form, log);
+    auto* playback = new test::TPlaybackStandIn(&form, "playback", log);
     auto* tail = new test::TRecordingComponent(&form, "connector", log);
     middle->SetInput(head);
     playback->SetInput(middle);
@@ -148,7 +143,8 @@ TEST(ChainRelay, APlaybackDeviceWithoutUpstreamDeviceRelaysFromTheHeadOfTheChain
 
     log.clear();
     playback->ChainReset();
-    EXPECT_EQ(log, (TLog{"generator.ChainReset", "equalizer.ChainReset", "connector.ChainReset"}));
+    EXPECT_EQ(log, (TLog{"playback.ChainReset", "generator.ChainReset", "equalizer.ChainReset",
+                         "connector.ChainReset"}));
 }
 
 } // namespace keb

@@ -13,162 +13,82 @@ namespace keb::test
 
 using TLog = std::vector<std::string>;
 
-inline void Record(TLog& log, const TComponent& component, const std::string& what)
-{
-    log.push_back(component.Name() + "." + what);
-}
-
-// A non-device stream component (ring buffer, connector, equalizer).
-class TRecordingComponent : public TMMDSPComponent
+// Records each notification and buffer size it is given as "name.what", then
+// does what Base does.
+template <typename Base> class TRecording : public Base
 {
   public:
-    TRecordingComponent(TComponent* owner, std::string name, TLog& log)
-        : TMMDSPComponent(owner), log_(log)
+    TRecording(TComponent* owner, std::string name, TLog& log) : Base(owner), log_(log)
     {
-        SetName(std::move(name));
+        this->SetName(std::move(name));
     }
 
     void SetBufferSize(std::int32_t Value) override
     {
         Record("SetBufferSize " + std::to_string(Value));
-        TMMDSPComponent::SetBufferSize(Value);
+        Base::SetBufferSize(Value);
     }
     void ChainOpened() override
     {
         Record("ChainOpened");
-        TMMDSPComponent::ChainOpened();
+        Base::ChainOpened();
     }
     void ChainClosed() override
     {
         Record("ChainClosed");
-        TMMDSPComponent::ChainClosed();
+        Base::ChainClosed();
     }
     void ChainStarted() override
     {
         Record("ChainStarted");
-        TMMDSPComponent::ChainStarted();
+        Base::ChainStarted();
     }
     void ChainPaused() override
     {
         Record("ChainPaused");
-        TMMDSPComponent::ChainPaused();
+        Base::ChainPaused();
     }
     void ChainRestarted() override
     {
         Record("ChainRestarted");
-        TMMDSPComponent::ChainRestarted();
+        Base::ChainRestarted();
     }
     void ChainStopped() override
     {
         Record("ChainStopped");
-        TMMDSPComponent::ChainStopped();
+        Base::ChainStopped();
     }
     void ChainReset() override
     {
         Record("ChainReset");
-        TMMDSPComponent::ChainReset();
+        Base::ChainReset();
     }
 
+  protected:
+    void Record(const std::string& what) { log_.push_back(this->Name() + "." + what); }
+
   private:
-    void Record(const std::string& what) { test::Record(log_, *this, what); }
     TLog& log_;
 };
 
-// The capture device: no Input port; its commands run the relays, and its
-// own notifications only record (and relay, for all but opening, whose relay
-// the open command runs itself).
-class TCaptureStandIn : public TMMCustomSoundComponent
+// A non-device stream component (ring buffer, connector, equalizer).
+using TRecordingComponent = TRecording<TMMDSPComponent>;
+
+// The playback device: each notification performs its own command, which
+// relays to its own stretch.
+using TPlaybackStandIn = TRecording<TMMCustomSoundComponent>;
+
+// The capture device: no Input port; its open command runs the opening relay
+// itself, and its own ChainOpened only records.
+class TCaptureStandIn : public TRecording<TMMCustomSoundComponent>
 {
   public:
-    TCaptureStandIn(TComponent* owner, TLog& log) : TMMCustomSoundComponent(owner), log_(log)
-    {
-        SetName("capture");
-    }
+    TCaptureStandIn(TComponent* owner, TLog& log) : TRecording(owner, "capture", log) {}
 
     bool HasInputPort() const override { return false; }
 
     void Open() { TMMCustomSoundComponent::ChainOpened(); }
-    void Start() { ChainStarted(); }
-    void Pause() { ChainPaused(); }
-    void Stop() { ChainStopped(); }
-    void Close() { ChainClosed(); }
-
     void ChainOpened() override { Record("ChainOpened"); }
-    void ChainClosed() override
-    {
-        Record("ChainClosed");
-        TMMCustomSoundComponent::ChainClosed();
-    }
-    void ChainStarted() override
-    {
-        Record("ChainStarted");
-        TMMCustomSoundComponent::ChainStarted();
-    }
-    void ChainPaused() override
-    {
-        Record("ChainPaused");
-        TMMCustomSoundComponent::ChainPaused();
-    }
-    void ChainStopped() override
-    {
-        Record("ChainStopped");
-        TMMCustomSoundComponent::ChainStopped();
-    }
-
-  private:
-    void Record(const std::string& what) { test::Record(log_, *this, what); }
-    TLog& log_;
-};
-
-// The playback device: each notification performs its own command, and each
-// command runs the relay to its own stretch (once: a started device that is
-// told to start again finds itself started).
-class TPlaybackStandIn : public TMMCustomSoundComponent
-{
-  public:
-    TPlaybackStandIn(TComponent* owner, TLog& log) : TMMCustomSoundComponent(owner), log_(log)
-    {
-        SetName("playback");
-    }
-
-    void SetBufferSize(std::int32_t Value) override
-    {
-        Record("SetBufferSize " + std::to_string(Value));
-        TMMCustomSoundComponent::SetBufferSize(Value);
-    }
-    void ChainOpened() override
-    {
-        Record("ChainOpened");
-        if (!Opened())
-            TMMCustomSoundComponent::ChainOpened();
-    }
-    void ChainClosed() override
-    {
-        Record("ChainClosed");
-        if (Opened())
-            TMMCustomSoundComponent::ChainClosed();
-    }
-    void ChainStarted() override
-    {
-        Record("ChainStarted");
-        if (Opened() && !Started())
-            TMMCustomSoundComponent::ChainStarted();
-    }
-    void ChainPaused() override
-    {
-        Record("ChainPaused");
-        TMMCustomSoundComponent::ChainPaused();
-    }
-    void ChainStopped() override
-    {
-        Record("ChainStopped");
-        if (Started())
-            TMMCustomSoundComponent::ChainStopped();
-    }
-
-  private:
-    void Record(const std::string& what) { test::Record(log_, *this, what); }
-    TLog& log_;
 };
 
 } // namespace keb::test

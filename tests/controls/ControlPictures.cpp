@@ -10,6 +10,7 @@ TMMSlider* MakeProgramSlider(QWidget* parent)
 {
     auto* slider = new TMMSlider(parent);
     slider->SetBounds(0, 0, 77, 12);
+    slider->SetColor(WindowColor); // the window's colour, as all its controls
     slider->SetRange(-60, 12);
     slider->SetGrooveSize(1);
     slider->SetThumbWidth(5);
@@ -25,6 +26,7 @@ TMMSlider* MakeProgramSlider(QWidget* parent)
 TMMWheel* MakeProgramWheel(QWidget* parent)
 {
     auto* wheel = new TMMWheel(parent);
+    wheel->SetColor(WindowColor);
     wheel->SetMaxValue(20);
     wheel->SetValue(4);
     wheel->SetRadius(12);

@@ -59,7 +59,7 @@ TEST(Slider, ProgramSliderPutsValueZeroFiftySevenPixelsAlongTheTrack)
     EXPECT_TRUE(IsColor(image, 40, 6, clBtnFace));
     EXPECT_TRUE(IsColor(image, 40, 7, clBtnHighlight));
     EXPECT_TRUE(IsColor(image, 74, 6, clBtnHighlight));
-    EXPECT_TRUE(IsColor(image, 40, 4, clBtnFace));
+    EXPECT_TRUE(IsColor(image, 40, 4, WindowColor));
 
     slider->SetPosition(-60);
     EXPECT_EQ(slider->ThumbRect().Left, 2);

@@ -140,14 +140,11 @@ template <class Plan> fft::TCoreTables CoreTables(const Plan& plan, int32_t valu
     return {values, plan.Twiddles, plan.StageTwiddles, plan.BitReverse, plan.Swaps, plan.SwapCount};
 }
 
-// Runs the current kernel's transform of `values` complex values and its reordering.
+// Runs the current kernel's transform of `values` complex values into natural order.
 template <class Plan>
 void Transform(const Plan& plan, int32_t values, float* data, bool inverse, float scale)
 {
-    fft::TCoreTables tables = CoreTables(plan, values);
-    const fft::TKernelOps& kernel = CurrentKernelOps();
-    kernel.Transform(tables, data, inverse, scale);
-    kernel.Reorder(tables, data);
+    CurrentKernelOps().TransformOrdered(CoreTables(plan, values), data, inverse, scale);
 }
 
 } // namespace

@@ -28,6 +28,8 @@ struct TKernelOps
     // In-place transform of tables.N complex values into bit-reversed order, every result
     // multiplied by scale. Inverse uses e^(+2 pi i nk/N).
     void (*Transform)(const TCoreTables& tables, float* data, bool inverse, float scale);
+    // Transform followed by Reorder, in one go where the kernel can.
+    void (*TransformOrdered)(const TCoreTables& tables, float* data, bool inverse, float scale);
     // Puts a bit-reversed array of tables.N complex values into natural order.
     void (*Reorder)(const TCoreTables& tables, float* data);
     // The inverse transform (e^(+2 pi i nk/N)) of a spectrum given in bit-reversed order,

@@ -149,6 +149,12 @@ void SwapReorder(const TCoreTables& tables, float* data)
 namespace
 {
 
+void ScalarTransformOrdered(const TCoreTables& tables, float* data, bool inverse, float scale)
+{
+    ScalarTransform(tables, data, inverse, scale);
+    SwapReorder(tables, data);
+}
+
 void ScalarInverseScrambled(const TCoreTables& tables, float* data, float scale)
 {
     SwapReorder(tables, data);
@@ -158,7 +164,7 @@ void ScalarInverseScrambled(const TCoreTables& tables, float* data, float scale)
 
 } // namespace
 
-const TKernelOps ScalarKernel{ScalarTransform, SwapReorder, ScalarInverseScrambled, ScalarMultiply,
-                              ScalarScale};
+const TKernelOps ScalarKernel{ScalarTransform,        ScalarTransformOrdered, SwapReorder,
+                              ScalarInverseScrambled, ScalarMultiply,         ScalarScale};
 
 } // namespace keb::fft

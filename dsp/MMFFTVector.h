@@ -14,6 +14,8 @@
 #include "dsp/MMFFTKernel.h"
 #include "dsp/MMFFTVectorTypes.h"
 
+#include <type_traits>
+
 namespace keb::fft
 {
 namespace
@@ -100,12 +102,11 @@ void ForEachButterfly(float* data, int32_t total, int32_t n, const float* twiddl
     int32_t quarter = n / 4;
     for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
     {
-        TStageFactors<V> factors;
-        for (int f = 0; f < 3; ++f)
-        {
-            factors.Re[f] = Load<V>(twiddles + 4 * quarter * f + 2 * j);
-            factors.Im[f] = Load<V>(twiddles + 4 * quarter * f + 2 * quarter + 2 * j);
-        }
+        // Written out rather than looped, so that the factors stay in registers.
+        const float* w = twiddles + 2 * j;
+        TStageFactors<V> factors{
+            {Load<V>(w), Load<V>(w + 4 * quarter), Load<V>(w + 8 * quarter)},
+            {Load<V>(w + 2 * quarter), Load<V>(w + 6 * quarter), Load<V>(w + 10 * quarter)}};
         for (int32_t start = 0; start < total; start += n)
         {
             butterfly(data + 2 * (start + j), quarter, factors);
@@ -228,49 +229,43 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
     }
 }
 
-template <bool Inverse, class V>
-void VectorTransformIn(const TCoreTables& tables, float* data, float scale)
+// The twiddled stages; returns the block length left for the last pass (4, 2, or 1 when
+// N = 1).
+template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, float* data)
 {
-    int32_t total = tables.N;
     const float* twiddles = tables.StageTwiddles;
-    int32_t n = total;
+    int32_t n = tables.N;
     for (; n >= 8; n /= 4)
     {
         if (n / 2 >= Lanes<V>)
         {
-            RadixFourStage<Inverse, V>(data, total, n, twiddles);
+            RadixFourStage<Inverse, V>(data, tables.N, n, twiddles);
         }
         else
         {
-            RadixFourStage<Inverse, Float4>(data, total, n, twiddles);
+            RadixFourStage<Inverse, Float4>(data, tables.N, n, twiddles);
         }
         twiddles += 3 * n;
     }
-    if (n == 4)
+    return n;
+}
+
+template <bool Inverse, class V>
+void VectorTransformIn(const TCoreTables& tables, float* data, float scale)
+{
+    int32_t length = RunStages<Inverse, V>(tables, data);
+    if (length == 4)
     {
-        RadixFourPass<Inverse>(data, total, scale);
+        RadixFourPass<Inverse>(data, tables.N, scale);
     }
-    else if (n == 2)
+    else if (length == 2)
     {
-        RadixTwoPass(data, total, scale);
+        RadixTwoPass(data, tables.N, scale);
     }
     else if (scale != 1.0f)
     {
         data[0] *= scale;
         data[1] *= scale;
-    }
-}
-
-template <class V>
-void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float scale)
-{
-    if (inverse)
-    {
-        VectorTransformIn<true, V>(tables, data, scale);
-    }
-    else
-    {
-        VectorTransformIn<false, V>(tables, data, scale);
     }
 }
 
@@ -388,17 +383,14 @@ template <> struct TileReorder<Double4>
 };
 #endif
 
-template <class Tile> void VectorReorder(const TCoreTables& tables, float* data)
+// Calls finish(rows) on every tile as read (transposed, rows and columns in reversed order)
+// before it is written to its partner's place; the tiles of a pair are swapped.
+template <class Tile, class Finish>
+void ForEachTilePair(const TCoreTables& tables, float* data, Finish finish)
 {
     using Reorder = TileReorder<Tile>;
     constexpr int width = Reorder::Width;
-    int32_t n = tables.N;
-    if (n < width * width)
-    {
-        SwapReorder(tables, data);
-        return;
-    }
-    int32_t rowStride = n / width;
+    int32_t rowStride = tables.N / width;
     for (int32_t b = 0; b < rowStride / width; ++b)
     {
         int32_t reversed = tables.BitReverse[width * b] / width;
@@ -410,11 +402,121 @@ template <class Tile> void VectorReorder(const TCoreTables& tables, float* data)
         typename Reorder::Rows second;
         Reorder::Read(data + 2 * width * b, rowStride, first);
         Reorder::Read(data + 2 * width * reversed, rowStride, second);
+        finish(first);
         Reorder::Write(data + 2 * width * reversed, rowStride, first);
         if (reversed != b)
         {
+            finish(second);
             Reorder::Write(data + 2 * width * b, rowStride, second);
         }
+    }
+}
+
+template <class Tile> void VectorReorder(const TCoreTables& tables, float* data)
+{
+    if (tables.N < TileReorder<Tile>::Width * TileReorder<Tile>::Width)
+    {
+        SwapReorder(tables, data);
+        return;
+    }
+    ForEachTilePair<Tile>(tables, data, [](typename TileReorder<Tile>::Rows&) {});
+}
+
+#ifdef __AVX__
+// The last pass fused with the reordering (N >= 16): a read tile holds, in each vector, the
+// same value of four blocks of the last pass, so its butterflies run across the vectors and
+// the tile is written in natural order at once.
+template <bool Inverse>
+void LastPassReordered(const TCoreTables& tables, float* data, int32_t length, float scale)
+{
+    ForEachTilePair<Double4>(tables, data,
+                             [length, scale](Double4(&rows)[4])
+                             {
+                                 Float8 x[4];
+                                 for (int k = 0; k < 4; ++k)
+                                 {
+                                     x[k] = reinterpret_cast<Float8>(rows[k]);
+                                 }
+                                 Float8 y[4];
+                                 if (length == 4)
+                                 {
+                                     Float8 sum02 = x[0] + x[2];
+                                     Float8 difference02 = x[0] - x[2];
+                                     Float8 sum13 = x[1] + x[3];
+                                     Float8 turned13 = QuarterTurn<Inverse>(x[1] - x[3]);
+                                     y[0] = sum02 + sum13;
+                                     y[1] = sum02 - sum13;
+                                     y[2] = difference02 + turned13;
+                                     y[3] = difference02 - turned13;
+                                 }
+                                 else
+                                 {
+                                     y[0] = x[0] + x[1];
+                                     y[1] = x[0] - x[1];
+                                     y[2] = x[2] + x[3];
+                                     y[3] = x[2] - x[3];
+                                 }
+                                 for (int k = 0; k < 4; ++k)
+                                 {
+                                     rows[k] = reinterpret_cast<Double4>(y[k] * scale);
+                                 }
+                             });
+}
+#endif
+
+template <class V> struct TileOf;
+template <> struct TileOf<Float4>
+{
+    using Type = Double2;
+};
+#ifdef __AVX__
+template <> struct TileOf<Float8>
+{
+    using Type = Double4;
+};
+#endif
+
+// The whole transform in natural order.
+template <bool Inverse, class V>
+void VectorTransformOrderedIn(const TCoreTables& tables, float* data, float scale)
+{
+#ifdef __AVX__
+    if constexpr (Lanes<V> == 8)
+    {
+        if (tables.N >= 16)
+        {
+            LastPassReordered<Inverse>(tables, data, RunStages<Inverse, V>(tables, data), scale);
+            return;
+        }
+    }
+#endif
+    VectorTransformIn<Inverse, V>(tables, data, scale);
+    VectorReorder<typename TileOf<V>::Type>(tables, data);
+}
+
+// The transform, left bit-reversed or (Ordered) put in natural order.
+template <class V, bool Ordered>
+void VectorTransform(const TCoreTables& tables, float* data, bool inverse, float scale)
+{
+    auto run = [&](auto inverseTag)
+    {
+        constexpr bool isInverse = decltype(inverseTag)::value;
+        if constexpr (Ordered)
+        {
+            VectorTransformOrderedIn<isInverse, V>(tables, data, scale);
+        }
+        else
+        {
+            VectorTransformIn<isInverse, V>(tables, data, scale);
+        }
+    };
+    if (inverse)
+    {
+        run(std::true_type{});
+    }
+    else
+    {
+        run(std::false_type{});
     }
 }
 

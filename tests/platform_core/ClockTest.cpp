@@ -5,14 +5,14 @@
 namespace keb
 {
 
-TEST(Clock, SteadyClockNeverRunsBackwards)
+TEST(Clocks, SteadyClockNeverRunsBackwards)
 {
     const std::int64_t first = QueryPerformanceCounter();
     EXPECT_GE(QueryPerformanceCounter(), first);
     EXPECT_EQ(QueryPerformanceFrequency(), 1000000000);
 }
 
-TEST(Clock, ManualClockReplacesEveryClockUntilTheGuardEnds)
+TEST(Clocks, ManualClockReplacesEveryClockUntilTheGuardEnds)
 {
     const std::uint32_t generation = ClockSourceGeneration();
     {

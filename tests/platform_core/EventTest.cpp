@@ -10,7 +10,7 @@
 namespace keb
 {
 
-TEST(Event, AutoResetLetsOneWaitThroughManualResetStays)
+TEST(SyncObjects, AutoResetLetsOneWaitThroughManualResetStays)
 {
     TEvent automatic(false, true);
     EXPECT_EQ(automatic.WaitFor(0), TWaitResult::wrSignaled);
@@ -25,7 +25,7 @@ TEST(Event, AutoResetLetsOneWaitThroughManualResetStays)
     EXPECT_EQ(manual.WaitFor(0), TWaitResult::wrTimeout);
 }
 
-TEST(Event, SetFromAnotherThreadWakesTheWaiter)
+TEST(SyncObjects, SetFromAnotherThreadWakesTheWaiter)
 {
     TEvent ready(false, false);
     std::thread setter([&] { ready.SetEvent(); });
@@ -33,7 +33,7 @@ TEST(Event, SetFromAnotherThreadWakesTheWaiter)
     setter.join();
 }
 
-TEST(Event, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
+TEST(SyncObjects, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
 {
     TEvent close(false, false);
     TEvent flush(true, false);
@@ -52,7 +52,7 @@ TEST(Event, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
     EXPECT_EQ(queue.Count(), 1u);
 }
 
-TEST(Event, CriticalSectionIsRecursiveAndGuardsACounter)
+TEST(SyncObjects, CriticalSectionIsRecursiveAndGuardsACounter)
 {
     TCriticalSection lock;
     int total = 0;

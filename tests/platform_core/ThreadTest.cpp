@@ -70,7 +70,7 @@ class TLambdaThread : public TThread
 };
 } // namespace
 
-TEST(Thread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
+TEST(WorkerThread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
 {
     test::TWatchdog watchdog(30s, "worker queue");
     TQueueWorker worker;
@@ -104,7 +104,7 @@ TEST(Thread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
         EXPECT_EQ(worker.Handled[i].LParam, next[worker.Handled[i].WParam]++);
 }
 
-TEST(Thread, QueueRemovalDropsOnlyThreadMessagesOfTheRange)
+TEST(WorkerThread, QueueRemovalDropsOnlyThreadMessagesOfTheRange)
 {
     TQueueWorker worker;
     worker.PostMessage(kDataMessage, 1);
@@ -117,7 +117,7 @@ TEST(Thread, QueueRemovalDropsOnlyThreadMessagesOfTheRange)
     EXPECT_FALSE(worker.MessageQueue().Take(left));
 }
 
-TEST(Thread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
+TEST(WorkerThread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
 {
     test::TWatchdog watchdog(30s, "synchronize");
     std::atomic<bool> ranOnMain{false};
@@ -141,7 +141,7 @@ TEST(Thread, SynchronizeRunsOnTheMainThreadWhileTheWorkerWaits)
     EXPECT_TRUE(workerSawItDone);
 }
 
-TEST(Thread, WaitForOnTheMainThreadServesAWorkerBlockedInSynchronize)
+TEST(WorkerThread, WaitForOnTheMainThreadServesAWorkerBlockedInSynchronize)
 {
     test::TWatchdog watchdog(30s, "WaitFor while the worker synchronises");
     int calls = 0;
@@ -157,7 +157,7 @@ TEST(Thread, WaitForOnTheMainThreadServesAWorkerBlockedInSynchronize)
     EXPECT_EQ(calls, 3);
 }
 
-TEST(Thread, DestroyingARunningWorkerTerminatesItEvenWhenItSynchronises)
+TEST(WorkerThread, DestroyingARunningWorkerTerminatesItEvenWhenItSynchronises)
 {
     test::TWatchdog watchdog(30s, "destroying a synchronising worker");
     int rounds = 0;
@@ -176,7 +176,7 @@ TEST(Thread, DestroyingARunningWorkerTerminatesItEvenWhenItSynchronises)
     EXPECT_EQ(rounds, afterDelete);
 }
 
-TEST(Thread, AnExceptionInASynchronisedMethodIsRaisedInTheWorker)
+TEST(WorkerThread, AnExceptionInASynchronisedMethodIsRaisedInTheWorker)
 {
     test::TWatchdog watchdog(30s, "synchronised exception");
     std::string caught;
@@ -197,7 +197,7 @@ TEST(Thread, AnExceptionInASynchronisedMethodIsRaisedInTheWorker)
     EXPECT_EQ(caught, "main thread failed");
 }
 
-TEST(Thread, FreeOnTerminateDeletesTheObjectAfterExecute)
+TEST(WorkerThread, FreeOnTerminateDeletesTheObjectAfterExecute)
 {
     test::TWatchdog watchdog(30s, "free on terminate");
     struct TSelfFreeing : TThread
@@ -214,7 +214,7 @@ TEST(Thread, FreeOnTerminateDeletesTheObjectAfterExecute)
     EXPECT_EQ(gone.WaitFor(10000), TWaitResult::wrSignaled);
 }
 
-TEST(Thread, MisuseOfWaitForAndFailingBodiesAreReported)
+TEST(WorkerThread, MisuseOfWaitForAndFailingBodiesAreReported)
 {
     TLambdaThread never([](TLambdaThread&) {});
     EXPECT_THROW(never.WaitFor(), EThreadError);
@@ -241,7 +241,7 @@ TEST(Thread, MisuseOfWaitForAndFailingBodiesAreReported)
 }
 
 #ifdef __linux__
-TEST(Thread, PriorityChangesApplyToTheRunningThread)
+TEST(WorkerThread, PriorityChangesApplyToTheRunningThread)
 {
     test::TWatchdog watchdog(30s, "priority");
     TEvent changed(false, false);

@@ -9,7 +9,7 @@
 namespace keb
 {
 
-TEST(Helpers, RoundedMulDivRoundsHalvesAwayFromZero)
+TEST(StreamHelpers, RoundedMulDivRoundsHalvesAwayFromZero)
 {
     EXPECT_EQ(RoundedMulDiv(3, 1, 2), 2);
     EXPECT_EQ(RoundedMulDiv(-3, 1, 2), -2);
@@ -22,7 +22,7 @@ TEST(Helpers, RoundedMulDivRoundsHalvesAwayFromZero)
     EXPECT_EQ(RoundedMulDiv(2000000000, 1000, 1000000), 2000000);
 }
 
-TEST(Helpers, RoundedMulDivStaysRightForLargeDivisorsAndSaturates)
+TEST(StreamHelpers, RoundedMulDivStaysRightForLargeDivisorsAndSaturates)
 {
     // Just over half of the largest divisor rounds up; doubling that
     // remainder in 32 bits would overflow.
@@ -36,7 +36,7 @@ TEST(Helpers, RoundedMulDivStaysRightForLargeDivisorsAndSaturates)
     EXPECT_THROW(RoundedMulDiv(1, 1, 0), EDivByZero);
 }
 
-TEST(Helpers, MemoryHelpersGiveZeroedBlocksAndClearReferences)
+TEST(StreamHelpers, MemoryHelpersGiveZeroedBlocksAndClearReferences)
 {
     auto* block = static_cast<std::uint8_t*>(AllocZeroed(100));
     for (int i = 0; i < 100; ++i)
@@ -55,7 +55,7 @@ TEST(Helpers, MemoryHelpersGiveZeroedBlocksAndClearReferences)
     FreeAndClear(empty);
 }
 
-TEST(Helpers, MoveBytesHandlesOverlapBothWays)
+TEST(StreamHelpers, MoveBytesHandlesOverlapBothWays)
 {
     std::array<char, 8> bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
     MoveBytes(bytes.data(), bytes.data() + 2, 4);
@@ -67,7 +67,7 @@ TEST(Helpers, MoveBytesHandlesOverlapBothWays)
     EXPECT_EQ(std::string(bytes.data(), 8), "bcdghdgh");
 }
 
-TEST(Helpers, IntegerHelpers)
+TEST(StreamHelpers, IntegerHelpers)
 {
     EXPECT_EQ(IntMin(-3, 2), -3);
     EXPECT_EQ(IntMax(-3, 2), 2);
@@ -79,7 +79,7 @@ TEST(Helpers, IntegerHelpers)
     EXPECT_FALSE(IsInRange(5, 0, 4));
 }
 
-TEST(Helpers, AWaveHeaderIsOneZeroedBlockWithItsAudioBehind)
+TEST(StreamHelpers, AWaveHeaderIsOneZeroedBlockWithItsAudioBehind)
 {
     TMMWaveHdr* header = AllocWaveHdr(2000);
     EXPECT_EQ(header->wh.lpData, reinterpret_cast<char*>(header) + sizeof(TMMWaveHdr));

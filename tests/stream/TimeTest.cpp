@@ -14,7 +14,7 @@ namespace
 using namespace std::chrono_literals;
 }
 
-TEST(Time, MicrosecondClockKeepsTheFrequencyItFirstRead)
+TEST(StreamTime, MicrosecondClockKeepsTheFrequencyItFirstRead)
 {
     TManualClock clock(1000000);
     TClockSourceGuard guard(clock);
@@ -28,7 +28,7 @@ TEST(Time, MicrosecondClockKeepsTheFrequencyItFirstRead)
     EXPECT_EQ(MicrosecondClock(), 1000000);
 }
 
-TEST(Time, MicrosecondClockRoundsAtAnOddFrequency)
+TEST(StreamTime, MicrosecondClockRoundsAtAnOddFrequency)
 {
     // 7 ticks per second: 1 s + 1/7 s = 1142857.14 us, + 4/7 s = 1571428.57 us.
     TManualClock clock(7);
@@ -39,7 +39,7 @@ TEST(Time, MicrosecondClockRoundsAtAnOddFrequency)
     EXPECT_EQ(MicrosecondClock(), 1571429);
 }
 
-TEST(Time, WithoutAUsableCounterTheMillisecondClockIsUsed)
+TEST(StreamTime, WithoutAUsableCounterTheMillisecondClockIsUsed)
 {
     for (std::int64_t frequency :
          {std::int64_t{0}, std::int64_t{1}, std::int64_t{1} << 32, std::int64_t{0x80000000}})
@@ -51,7 +51,7 @@ TEST(Time, WithoutAUsableCounterTheMillisecondClockIsUsed)
     }
 }
 
-TEST(Time, AZeroFrequencyIsAskedForAgainOnTheNextUse)
+TEST(StreamTime, AZeroFrequencyIsAskedForAgainOnTheNextUse)
 {
     TManualClock clock(0);
     TClockSourceGuard guard(clock);
@@ -62,7 +62,7 @@ TEST(Time, AZeroFrequencyIsAskedForAgainOnTheNextUse)
     EXPECT_EQ(MicrosecondClock(), 2001);
 }
 
-TEST(Time, DelayPumpsTheMainLoopUntilTheTicksHaveAdvanced)
+TEST(StreamTime, DelayPumpsTheMainLoopUntilTheTicksHaveAdvanced)
 {
     test::TWatchdog watchdog(30s, "Delay with pumping");
     TManualClock clock;
@@ -86,7 +86,7 @@ TEST(Time, DelayPumpsTheMainLoopUntilTheTicksHaveAdvanced)
     EXPECT_EQ(handled, 3);
 }
 
-TEST(Time, DelayWithoutPumpingLeavesMessagesAlone)
+TEST(StreamTime, DelayWithoutPumpingLeavesMessagesAlone)
 {
     test::TWatchdog watchdog(30s, "Delay without pumping");
     TManualClock clock;

@@ -112,6 +112,7 @@ enum class VirtualClock
 };
 
 class VirtualEngine;
+class VirtualSoundCard;
 class LoopbackQueue;
 
 // One capture or playback device of the card, with its fault switches.
@@ -140,7 +141,7 @@ class VirtualDevice
     std::atomic<bool> Stalled{false};
     std::atomic<bool> ClosedLost{false};
     std::atomic<bool> Vanished{false};
-    class VirtualSoundCard* Card = nullptr;
+    VirtualSoundCard* Card = nullptr;
     std::unique_ptr<VirtualSource> Source;
     std::shared_ptr<VirtualSink> Sink;
     std::shared_ptr<LoopbackQueue> Loopback; // playback: what loopback captures read

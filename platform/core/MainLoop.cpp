@@ -27,6 +27,7 @@ struct SyncRequest
 struct MainLoopState
 {
     std::atomic<std::thread::id> MainThread{};
+    std::atomic<bool> Terminated{false};
     TMessageQueue Queue{256};
     std::unordered_map<TWindowHandle, TMessageWindow*> Windows;
     TWindowHandle NextHandle = 1;
@@ -50,14 +51,24 @@ void CallWakeHook()
         state.WakeHook();
 }
 
-TMessageWindow* TakeNextMessage(TMessage& message)
+// Takes the oldest message and runs its window's procedure (a message to a
+// window that is gone is dropped). False when no message was pending.
+bool DispatchNextMessage()
 {
-    std::lock_guard guard(detail::KernelMutex());
-    MainLoopState& state = State();
-    if (!state.Queue.TakeLocked(message))
-        return nullptr;
-    const auto found = state.Windows.find(message.Window);
-    return found == state.Windows.end() ? nullptr : found->second;
+    TMessage message;
+    TMessageWindow* window = nullptr;
+    {
+        std::lock_guard guard(detail::KernelMutex());
+        MainLoopState& state = State();
+        if (!state.Queue.TakeLocked(message))
+            return false;
+        const auto found = state.Windows.find(message.Window);
+        if (found != state.Windows.end())
+            window = found->second;
+    }
+    if (window)
+        window->Dispatch(message);
+    return true;
 }
 } // namespace
 
@@ -137,11 +148,28 @@ void ProcessMessages()
         return;
     CheckSynchronize();
     for (std::size_t pending = State().Queue.Count(); pending > 0; --pending)
-    {
-        TMessage message;
-        if (TMessageWindow* window = TakeNextMessage(message))
-            window->Dispatch(message);
-    }
+        DispatchNextMessage();
+}
+
+bool HandleMessage()
+{
+    detail::EnsureMainThread();
+    if (!IsMainThread())
+        return false;
+    CheckSynchronize();
+    return DispatchNextMessage();
+}
+
+void SetApplicationTerminated(bool terminated)
+{
+    State().Terminated.store(terminated);
+    detail::KernelNotify();
+    CallWakeHook();
+}
+
+bool ApplicationTerminated()
+{
+    return State().Terminated.load();
 }
 
 bool WaitAndProcessMessages(std::uint32_t timeoutMs)

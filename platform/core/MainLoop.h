@@ -45,6 +45,15 @@ std::size_t RemovePendingMessages(TWindowHandle window, std::uint32_t first, std
 // thread it does nothing.
 void ProcessMessages();
 
+// Main thread: runs the pending synchronise requests and at most one pending
+// message; true if a message was taken. On any other thread it does nothing.
+bool HandleMessage();
+
+// Marks the application as terminating (the main window has closed), or no
+// longer (tests); loops that keep re-posting work stop on it. Any thread.
+void SetApplicationTerminated(bool terminated);
+bool ApplicationTerminated();
+
 // Main thread: waits up to timeoutMs until a message or synchronise request is
 // pending, then runs ProcessMessages. Returns whether anything was pending.
 bool WaitAndProcessMessages(std::uint32_t timeoutMs);

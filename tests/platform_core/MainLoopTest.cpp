@@ -138,6 +138,19 @@ TEST(MainLoop, AHandlerThatRepostsItselfRunsOncePerDrain)
     EXPECT_EQ(pump.RemoveMessages(1, 1), 1u);
 }
 
+TEST(MainLoop, HandleMessageRunsOneMessageAtATime)
+{
+    TReceived received;
+    TMessageWindow window(Recorder(received));
+    window.Post(1);
+    window.Post(2);
+    EXPECT_TRUE(HandleMessage());
+    EXPECT_EQ(Numbers(received), (std::vector<std::uint32_t>{1}));
+    EXPECT_TRUE(HandleMessage());
+    EXPECT_FALSE(HandleMessage());
+    EXPECT_EQ(Numbers(received), (std::vector<std::uint32_t>{1, 2}));
+}
+
 TEST(MainLoop, OnlyTheMainThreadDrainsTheLoop)
 {
     TReceived received;

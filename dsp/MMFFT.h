@@ -22,8 +22,8 @@
 // - Missing plan or array: the transforms return without touching memory.
 // - Kernels: the transforms run on a scalar kernel or on a vector kernel (128-bit, or 256-bit
 //   where the processor has AVX and FMA). The best supported one is chosen at first use;
-//   the environment variable KEB_FFT_KERNEL (scalar, vector128, vector256) or
-//   SelectFFTKernel overrides it. All kernels agree to single-precision rounding.
+//   SelectFFTKernel overrides it (tests and benchmarks use it to cover every kernel). All
+//   kernels agree to single-precision rounding.
 
 #include <cstdint>
 

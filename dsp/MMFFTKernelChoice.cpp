@@ -1,13 +1,11 @@
-// Which kernel runs the transforms: chosen once from the processor and KEB_FFT_KERNEL,
-// changeable through SelectFFTKernel.
+// Which kernel runs the transforms: the best one this processor runs, changeable through
+// SelectFFTKernel.
 
 #include "dsp/MMFFTKernelChoice.h"
 
 #include "dsp/MMFFTKernel.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <cstring>
 
 namespace keb
 {
@@ -35,15 +33,6 @@ const fft::TKernelOps* KernelOps(TFFTKernel kernel)
 
 TFFTKernel InitialKernel()
 {
-    const char* requested = std::getenv("KEB_FFT_KERNEL");
-    for (TFFTKernel kernel : {TFFTKernel::Scalar, TFFTKernel::Vector128, TFFTKernel::Vector256})
-    {
-        if (requested != nullptr && std::strcmp(requested, FFTKernelName(kernel)) == 0 &&
-            IsFFTKernelSupported(kernel))
-        {
-            return kernel;
-        }
-    }
     return IsFFTKernelSupported(TFFTKernel::Vector256) ? TFFTKernel::Vector256
                                                        : TFFTKernel::Vector128;
 }
@@ -61,6 +50,7 @@ bool IsFFTKernelSupported(TFFTKernel kernel)
 #ifdef KEB_FFT_HAS_VECTOR256
     if (kernel == TFFTKernel::Vector256)
     {
+        __builtin_cpu_init(); // may run before the runtime's own initialisation
         return __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
     }
 #endif

@@ -4,5 +4,7 @@ keb_library(keb_dsp
     ${CMAKE_CURRENT_LIST_DIR}/MMObjLstStream.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMObjLstRegistry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMObjLst.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMFXGen.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMEQ.cpp
   DEPENDS
-    keb_platform)
+    keb_stream keb_fft keb_platform)

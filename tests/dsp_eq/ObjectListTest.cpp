@@ -1,5 +1,6 @@
 // The object list, the class registry and the generic "OBJ" container.
 #include "dsp/MMObjLst.h"
+#include "tests/dsp_eq/TestBuffers.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -49,18 +50,7 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes OnePoint = {'O', 'B', 'J', 0,   1,   1, 0, 10, 'T', 'T',  'e',  's',  't',
                         'P', 'o', 'i', 'n', 't', 1, 0, 0,  0,   0xFE, 0xFF, 0xFF, 0xFF};
 
-template <class E> std::string MessageOf(auto&& action)
-{
-    try
-    {
-        action();
-    }
-    catch (const E& error)
-    {
-        return error.what();
-    }
-    return "no exception";
-}
+using test::MessageOf;
 
 TEST(ObjectRegistry, MatchesNamesWithoutCaseAndKeepsTheFirstRegistration)
 {

@@ -1,0 +1,236 @@
+// The equalizer: a stream component that filters the audio passing through
+// it with a linear-phase FIR filter built from a list of bands.
+//
+// TMMEQFilter is one band: F1 .. F2 Hz with a gain in dB, enabled or not.
+// TMMEQFilterList is the equalizer's owning list of bands; its
+// "ObjectContainer" bytes are the "EQU" container, which also carries the
+// equalizer's Description and FFTLength:
+//     45 51 55 00 | OwnsObjects (1) | L (int32) | L description bytes |
+//     FFTLength (int32) | count (int16) | count tagged "TMMEQFilter" objects
+// A band's own data is 13 bytes: Enabled (1), F1, F2, Gain (IEEE floats).
+//
+// TMMEqualizer holds an FFT filter engine (dsp/MMFFTFlt.h) while its chain
+// is open: ChainOpened creates it and applies the bands (flat 0 dB first, then
+// every enabled band in list order, later bands winning where they overlap),
+// ChainStarted applies them again, ChainClosed releases it. Buffers pushed
+// (BufferReady) or pulled (BufferLoad) through an open equalizer are filtered
+// in place; with Enabled false they pass bit-exact and undelayed, and turning
+// Enabled on or off resets the engine's history. A band edit reaches the
+// running engine at once (only that band's range is redesigned).
+//
+// Clamped silently: SampleRate to 4000 .. 100000; FFTLength to 8 .. 4096,
+// rounded down to a power of two (the engine filters with at most 1024
+// points). SetWaveFormat raises EMMEqualizerError "Invalid WaveFormat" for an
+// 8-bit or invalid format, which is then neither stored nor passed on.
+//
+// Threads: everything except BufferReady/BufferLoad is main-thread only
+// (ChainClosed may also come from a capture worker that stops on an error).
+// The audio thread holds the engine lock (shared) while it filters; band
+// edits hold it shared too and rely on the engine's own lock, so a frame is
+// always filtered with one complete response. Resetting (Enabled), replacing
+// (FFTLength) and releasing the engine take the lock exclusively, so they
+// never overlap a running DoFFTFilter; a new engine is fully designed before
+// it is swapped in. OnPcmOverflow runs in the main thread through
+// SyncToMainThread after the lock is released; the audio thread waits for
+// it, so the handler must be short and must not wait for the audio thread.
+// Assign OnPcmOverflow while the chain is closed.
+#pragma once
+
+#include "dsp/MMFFT.h"
+#include "dsp/MMFFTFlt.h"
+#include "dsp/MMObjLst.h"
+#include "platform/core/Exceptions.h"
+#include "stream/MMDSPObj.h"
+
+#include <functional>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+
+namespace keb
+{
+
+KEB_EXCEPTION_CLASS(EMMEqualizerError, Exception);
+
+class TMMEqualizer;
+
+class TMMEQFilter : public TContainerObject
+{
+  public:
+    TMMEQFilter() = default;
+    TMMEQFilter(float f1, float f2, float gain);
+
+    std::string ContainerClassName() const override { return "TMMEQFilter"; }
+
+    float F1() const { return F1Value; }
+    float F2() const { return F2Value; }
+    float Gain() const { return GainValue; }
+    bool Enabled() const { return EnabledValue; }
+
+    // Stores the three values and calls Changed when any of them differs.
+    void SetValues(float f1, float f2, float gain);
+    // Index 0 replaces F1, 1 F2, 2 Gain, any other nothing; then SetValues.
+    void SetValue(int index, float value);
+    void SetEnabled(bool value);
+    // Copies values and Enabled from source through the setters; nullptr is ignored.
+    void Assign(const TMMEQFilter* source);
+
+    // The 13-byte band record. Reading raises EReadError "Invalid Object
+    // stream" for a value that is not a finite number.
+    virtual void WriteToStream(TStream& stream) const;
+    virtual void ReadFromStream(TStream& stream);
+
+    // Set by the list when the band is added.
+    std::function<void(TMMEQFilter& band)> OnChange;
+
+  protected:
+    virtual void Changed();
+
+  private:
+    float F1Value = 0;
+    float F2Value = 0;
+    float GainValue = 0;
+    bool EnabledValue = true;
+};
+
+class TMMEQFilterList : public TObjectList
+{
+  public:
+    // equalizer may be nullptr for a free-standing list; it then carries
+    // "Untitled" and 256 in its container and ignores those fields on reading.
+    explicit TMMEQFilterList(TMMEqualizer* equalizer);
+
+    TMMEqualizer* Equalizer() const { return Owner; }
+    TMMEQFilter* Items(int index) const { return static_cast<TMMEQFilter*>(Get(index)); }
+
+    // Appends and connects the band to the equalizer's FilterChanged.
+    int Add(TContainerObject* band) override;
+    // Only bands may enter the list: anything else raises EListError.
+    void Insert(int index, TContainerObject* band) override;
+    // Replaces every band by a copy of source's bands (nullptr: empties the
+    // list); the equalizer applies them once, at the end.
+    void Assign(const TMMEQFilterList* source);
+
+    bool HasContainerData() const override { return true; }
+    void ReadContainer(TStream& stream) override;
+    void WriteContainer(TStream& stream) const override;
+
+  private:
+    // Runs body with the equalizer's Updating set (restored on every exit)
+    // inside BeginUpdate/EndUpdate.
+    void Rebuild(const std::function<void()>& body);
+
+    TMMEqualizer* Owner;
+};
+
+// What the equalizer needs of a linked spectrum analyser to show its response.
+class TMMEQSpectrum
+{
+  public:
+    using TDrawHook = std::function<void(TMMEQSpectrum& spectrum)>;
+
+    virtual ~TMMEQSpectrum() = default;
+    // The component behind the display; the equalizer asks it for removal notification.
+    virtual TComponent& SpectrumComponent() = 0;
+    virtual void SetWaveFormat(const TWaveFormatEx* format) = 0;
+    virtual void SetWindow(TMMFFTWindow window) = 0;
+    // The display calls the hook when it draws; an empty hook clears it.
+    virtual void SetDrawHook(TDrawHook hook) = 0;
+    virtual void Redraw() = 0;
+    virtual int BlockBytes() const = 0;
+    // 16-bit mono samples to show, bytes long.
+    virtual void ShowBuffer(const std::int16_t* samples, int bytes) = 0;
+};
+
+class TMMEqualizer : public TMMDSPComponent
+{
+  public:
+    explicit TMMEqualizer(TComponent* owner);
+    ~TMMEqualizer() override;
+
+    std::function<void(TMMEqualizer& sender)> OnChange;
+    std::function<void(TMMEqualizer& sender)> OnPcmOverflow;
+
+    bool Enabled() const { return EnabledValue.load(std::memory_order_relaxed); }
+    void SetEnabled(bool value);
+    int SampleRate() const { return SampleRateValue; }
+    void SetSampleRate(int value);
+    int FFTLength() const { return FFTLengthValue; }
+    void SetFFTLength(int value);
+    const std::string& Description() const { return DescriptionValue; }
+    void SetDescription(const std::string& value) { DescriptionValue = value; }
+    TMMEQFilterList* Filters() const { return FilterList.get(); }
+    void SetFilters(const TMMEQFilterList* list);
+    TMMChannel Channel() const { return ChannelValue.load(std::memory_order_relaxed); }
+    void SetChannel(TMMChannel value) { ChannelValue.store(value, std::memory_order_relaxed); }
+    TMMFFTWindow Window() const { return WindowValue; }
+    void SetWindow(TMMFFTWindow value);
+    TMMEQSpectrum* Spectrum() const { return SpectrumLink; }
+    void SetSpectrum(TMMEQSpectrum* spectrum);
+
+    // True while an engine exists (between ChainOpened and ChainClosed).
+    bool EngineOpen() const;
+    // True while the band list is being rebuilt; band notifications are ignored.
+    bool Updating() const { return UpdatingValue; }
+    void SetUpdating(bool value) { UpdatingValue = value; }
+
+    // Copies Channel, Enabled, Description, FFTLength, Window, Filters and
+    // SampleRate from source, in that order; nullptr is ignored.
+    void Assign(const TMMEqualizer* source);
+
+    void SetWaveFormat(const TWaveFormatEx* format) override;
+    void ChainOpened() override;
+    void ChainClosed() override;
+    void ChainStarted() override;
+    void BufferReady(PWaveHdr header) override;
+    void BufferLoad(PWaveHdr header, bool& moreBuffers) override;
+    void Loaded() override;
+
+    // Flat 0 dB, then every enabled band in list order; only while open.
+    virtual void ApplyFilters();
+    // The OnChange of every band: redesigns that band's range at once.
+    void FilterChanged(TMMEQFilter& band);
+
+  protected:
+    virtual void Changed();
+    virtual void PcmOverflow();
+    void Notification(TComponent* component, TOperation operation) override;
+
+  private:
+    struct EngineDeleter
+    {
+        void operator()(TFFTFilter* engine) const { DoneFFTFilter(engine); }
+    };
+    using EnginePtr = std::unique_ptr<TFFTFilter, EngineDeleter>;
+
+    // A new engine for the current format at length, designed with Window
+    // and the bands; raises EOutOfMemory when none can be made.
+    EnginePtr MakeEngine(int length, int bufferSize);
+    void ApplyFiltersTo(TFFTFilter* engine) const;
+    void OpenEngine();
+    void CloseEngine();
+    void Process(std::uint8_t* data, int bytes);
+    void FiltersChanged();
+    void RebuildDisplayEngine();
+    void UpdateSpectrum();
+    void DrawResponse(TMMEQSpectrum& spectrum);
+
+    std::unique_ptr<TMMEQFilterList> FilterList;
+    // Guards which engine exists: shared for using it, exclusive for
+    // resetting, replacing or releasing it.
+    mutable std::shared_mutex EngineLock;
+    EnginePtr Engine;
+    EnginePtr DisplayEngine;
+    int EngineBufSize = 0;
+    std::atomic<bool> EnabledValue{true};
+    std::atomic<TMMChannel> ChannelValue{chBoth};
+    int SampleRateValue = 4000;
+    int FFTLengthValue = 8;
+    std::string DescriptionValue = "Untitled";
+    TMMFFTWindow WindowValue = fwHamming;
+    TMMEQSpectrum* SpectrumLink = nullptr;
+    TComponent* SpectrumOwner = nullptr; // SpectrumLink's component, for its removal
+    bool UpdatingValue = false;
+};
+
+} // namespace keb

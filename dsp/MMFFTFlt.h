@@ -19,10 +19,12 @@
 //
 // Clamped silently:
 // - the requested FFT length to 8 .. 1024, rounded down to a power of two;
-// - BufSize up to at least one frame (N * Channels * 2 bytes) and down to whole sample frames;
-// - band edges to 0 .. SampleRate/2 (see SetFFTFilterBand); a NaN edge or gain is ignored;
+// - BufSize up to at least one frame (N * Channels * 2 bytes), then down to a multiple of 4;
+// - band edges to 0 .. SampleRate/2 (see SetFFTFilterBand); a call with a NaN edge or gain
+//   changes nothing;
 // - a channel selection other than 1 (left) or 2 (right) means both channels;
-// - a DoFFTFilter call of more than BufSize bytes is filtered in pieces of BufSize bytes.
+// - a DoFFTFilter call of more than BufSize bytes is filtered in pieces of BufSize bytes;
+// - filtered values beyond the 16-bit range are clipped (and reported by DoFFTFilter).
 
 #include "dsp/MMFFT.h"
 #include "platform/audio/WaveFormatRecord.h"
@@ -60,9 +62,9 @@ struct TFFTFilter
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2
     float Response[2 * FFTFilterArraySize]; // N complex values: the filter's frequency response
-    float
-        ScrambledResponse[2 * FFTFilterArraySize]; // Response in bit-reversed order, for the frames
-    float Work[2 * FFTFilterArraySize];            // scratch of the design and of FilterFrame
+    // Response in bit-reversed order: the frames multiply their spectrum in that order.
+    float ScrambledResponse[2 * FFTFilterArraySize];
+    float Work[2 * FFTFilterArraySize]; // scratch of the design and of FilterFrame
     std::mutex Lock; // guards Gains, Response, ScrambledResponse, Work and Window
 };
 
@@ -85,8 +87,10 @@ void SetFFTFilterWindow(TFFTFilter* filter, int window);
 // TMMChannel ordinals; mono streams always filter their one channel). The output runs N/4
 // samples behind the input plus the silence put in front whenever less filtered audio waits
 // than the call asks for. With a stereo stream and one channel selected, the other channel's
-// samples stay as the caller supplied them (apart from that silence). Returns true when an
-// output sample of this call had to be clipped to the 16-bit range.
+// samples stay as the caller supplied them (apart from that silence); in the queue that
+// channel travels unfiltered, so a later change of selection hands back real audio. Returns
+// true when an output sample of this call had to be clipped to the 16-bit range. A missing
+// engine or buffer, or a count <= 0, does nothing and returns false.
 bool DoFFTFilter(TFFTFilter* filter, int channel, void* buffer, int count);
 // Filters Channel[channel].Frame in place (N samples in, N samples out, not yet clipped),
 // carrying the overlap to the next frame. Called by DoFFTFilter; takes the Lock.

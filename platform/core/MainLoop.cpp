@@ -143,7 +143,6 @@ std::size_t RemovePendingMessages(TWindowHandle window, std::uint32_t first, std
 
 void ProcessMessages()
 {
-    detail::EnsureMainThread();
     if (!IsMainThread())
         return;
     CheckSynchronize();
@@ -153,7 +152,6 @@ void ProcessMessages()
 
 bool HandleMessage()
 {
-    detail::EnsureMainThread();
     if (!IsMainThread())
         return false;
     CheckSynchronize();
@@ -174,7 +172,6 @@ bool ApplicationTerminated()
 
 bool WaitAndProcessMessages(std::uint32_t timeoutMs)
 {
-    detail::EnsureMainThread();
     if (!IsMainThread())
         return false;
     bool pending = false;

@@ -1,9 +1,9 @@
 // The main thread's message loop.
 //
 // The main thread is the thread that first initialises the loop: the first
-// call of InitMainThread, ProcessMessages, WaitAndProcessMessages, or the
-// construction of a message window or component; InitMainThread may also name
-// it explicitly (the calling thread becomes the main thread).
+// to call InitMainThread or to construct a message window or a component.
+// InitMainThread also names it explicitly (the calling thread becomes the
+// main thread). Until one is named, nothing runs the loop's work.
 //
 // Work reaches the main thread in two ways, both from any thread and without
 // blocking the poster:

@@ -9,7 +9,10 @@
 // same bit-reversed spectrum as the split-radix walk of the scalar kernel), stages of block
 // length n = N, N/4, ... while n >= 8, vectorised over the index j inside a block with the
 // stage twiddles of MMFFTTables.h; then an unrolled radix-4 or radix-2 pass without
-// twiddles that also applies the scale factor. Data stay interleaved (re, im).
+// twiddles that also applies the scale factor. Data stay interleaved (re, im). The
+// bit-reversal reordering moves whole tiles; with 256-bit vectors the last pass runs inside
+// the reordering. The engine's inverse transform of a bit-reversed spectrum runs the forward
+// network backwards instead, so its spectrum is never reordered.
 
 #include "dsp/MMFFTKernel.h"
 #include "dsp/MMFFTVectorTypes.h"
@@ -218,8 +221,8 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
         Float4 high = Load<Float4>(x + 4);
         Float4 evens = __builtin_shufflevector(low, high, 0, 1, 4, 5); // y0, y2
         Float4 odds = __builtin_shufflevector(low, high, 2, 3, 6, 7);  // y1, y3
-        Float4 sums = evens + odds;                                    // t0 + t2 parts
-        Float4 differences = evens - odds;
+        Float4 sums = evens + odds;                                    // 2 (a0 + a2), 2 (a0 - a2)
+        Float4 differences = evens - odds;                             // 2 (a1 + a3), 2 R
         Float4 turned =
             __builtin_shufflevector(differences, differences, 0, 1, 3, 2) * Float4{1, 1, -1, 1};
         Float4 firsts = __builtin_shufflevector(sums, turned, 0, 1, 4, 5);

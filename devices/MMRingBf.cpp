@@ -1,0 +1,396 @@
+#include "devices/MMRingBf.h"
+
+#include "devices/MMRingBfThread.h"
+#include "stream/MMUtils.h"
+
+#include <mutex>
+
+namespace keb
+{
+
+TMMRingBuffer::TMMRingBuffer(TComponent* owner) : TMMDSPComponent(owner) {}
+
+TMMRingBuffer::~TMMRingBuffer()
+{
+    CloseQueue();
+}
+
+void TMMRingBuffer::RefuseWhileOpen() const
+{
+    if (QueueOpen())
+        throw EMMBufferError("Change to property while device was open");
+}
+
+void TMMRingBuffer::SetBufferSize(std::int32_t Value)
+{
+    Value = IntMax(Value, kRingMinBufferSize);
+    if (Value == bufferSize_.load())
+        return;
+    RefuseWhileOpen();
+    TMMDSPComponent::SetBufferSize(Value);
+}
+
+void TMMRingBuffer::SetNumBuffers(std::int32_t Value)
+{
+    if (Value < 2 || Value == numBuffers_)
+        return;
+    RefuseWhileOpen();
+    numBuffers_ = Value;
+}
+
+void TMMRingBuffer::SetQueueMode(TMMQueueMode Value)
+{
+    if (Value == queueMode_)
+        return;
+    RefuseWhileOpen();
+    queueMode_ = Value;
+}
+
+bool TMMRingBuffer::IsEmpty() const
+{
+    std::lock_guard guard(lock_);
+    return slots_.FilledCount() == 0;
+}
+
+bool TMMRingBuffer::IsFull() const
+{
+    std::lock_guard guard(lock_);
+    return slots_.Allocated() && slots_.FilledCount() == slots_.Capacity();
+}
+
+std::int32_t TMMRingBuffer::FilledCount() const
+{
+    std::lock_guard guard(lock_);
+    return slots_.FilledCount();
+}
+
+std::int32_t TMMRingBuffer::BytesInQueue() const
+{
+    std::lock_guard guard(lock_);
+    return slots_.QueuedBytes();
+}
+
+std::int32_t TMMRingBuffer::BytesFree() const
+{
+    std::lock_guard guard(lock_);
+    return slots_.SlotSize() * (slots_.Capacity() - slots_.FilledCount());
+}
+
+void TMMRingBuffer::Overflow()
+{
+    if (OnOverlow)
+        OnOverlow(this);
+}
+
+void TMMRingBuffer::Empty()
+{
+    if (OnEmpty)
+        OnEmpty(this);
+}
+
+void TMMRingBuffer::FillQueue()
+{
+    if (OnFillQueue)
+        OnFillQueue(this);
+}
+
+void TMMRingBuffer::FillQueueEnd()
+{
+    if (OnFillQueueEnd)
+        OnFillQueueEnd(this);
+}
+
+void TMMRingBuffer::FlushQueue()
+{
+    if (OnFlushQueue)
+        OnFlushQueue(this);
+}
+
+void TMMRingBuffer::FlushQueueEnd()
+{
+    if (OnFlushQueueEnd)
+        OnFlushQueueEnd(this);
+}
+
+void TMMRingBuffer::ChainOpened()
+{
+    TMMDSPComponent::ChainOpened();
+    OpenQueue();
+}
+
+void TMMRingBuffer::ChainClosed()
+{
+    CloseQueue();
+    TMMDSPComponent::ChainClosed();
+}
+
+void TMMRingBuffer::ChainStarted()
+{
+    abort_.store(false);
+    TMMDSPComponent::ChainStarted();
+}
+
+void TMMRingBuffer::ChainStopped()
+{
+    abort_.store(true);
+    {
+        std::lock_guard guard(lock_);
+        ready_ = false;
+        loopState_.LoopFlag = 0;
+    }
+    StopQueue();
+    TMMDSPComponent::ChainStopped();
+}
+
+void TMMRingBuffer::ChainReset()
+{
+    abort_.store(true);
+    {
+        std::lock_guard guard(lock_);
+        ready_ = false;
+        loopState_.LoopFlag = 0;
+    }
+    StopQueue();
+    EmptyQueue();
+    abort_.store(false);
+    TMMDSPComponent::ChainReset();
+}
+
+void TMMRingBuffer::OpenQueue()
+{
+    if (QueueOpen())
+        return;
+    const std::int32_t slotSize = GetBufferSize();
+    const std::int32_t chunk = IntMax((kRingMaxChunk / slotSize) * slotSize, slotSize);
+    readChunk_ = chunk;
+    writeChunk_ = chunk;
+    {
+        std::lock_guard guard(lock_);
+        slots_.Allocate(numBuffers_, slotSize);
+    }
+    try
+    {
+        if (Threaded())
+        {
+            spareHeader_ =
+                AllocWaveHdr(static_cast<std::uint32_t>(IntMax(kRingMaxChunk, slotSize)));
+            StartWorker();
+        }
+    }
+    catch (...)
+    {
+        FreeAndClear(spareHeader_);
+        std::lock_guard guard(lock_);
+        slots_.Free();
+        throw;
+    }
+    std::lock_guard guard(lock_);
+    slots_.Clear();
+    ready_ = false;
+    loopState_.LoopFlag = 0;
+    queueOpen_.store(true);
+    abort_.store(false);
+}
+
+void TMMRingBuffer::CloseQueue()
+{
+    if (!QueueOpen())
+        return;
+    abort_.store(true);
+    StopQueue();
+    {
+        std::lock_guard guard(lock_);
+        queueOpen_.store(false);
+    }
+    if (Threaded())
+        EndWorker();
+    FreeAndClear(spareHeader_);
+    std::lock_guard guard(lock_);
+    slots_.Free();
+}
+
+// In qmWrite whatever is still queued is written on by the caller, after the
+// worker's own pass has ended, so that a stop loses nothing.
+void TMMRingBuffer::StopQueue()
+{
+    if (QueueOpen() && Threaded())
+    {
+        WaitForPass(-1);
+        if (queueMode_ == qmWrite && ClaimPass())
+            WriteOnPass();
+    }
+    EmptyQueue();
+}
+
+void TMMRingBuffer::EmptyQueue()
+{
+    std::lock_guard guard(lock_);
+    slots_.Clear();
+    ready_ = false;
+}
+
+void TMMRingBuffer::BufferReady(PWaveHdr lpWaveHdr)
+{
+    if (queueMode_ == qmWrite || queueMode_ == qmDuplex)
+        PutData(lpWaveHdr->lpData, static_cast<std::int32_t>(lpWaveHdr->dwBytesRecorded), 0,
+                lpWaveHdr->dwUser);
+    else
+        TMMDSPComponent::BufferReady(lpWaveHdr);
+}
+
+void TMMRingBuffer::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+{
+    const bool fromQueue =
+        queueMode_ == qmDuplex || (queueMode_ == qmRead && (GetEnabled() || !IsEmpty()));
+    if (fromQueue)
+        LoadFromQueue(lpWaveHdr, MoreBuffers);
+    else
+        TMMDSPComponent::BufferLoad(lpWaveHdr, MoreBuffers);
+}
+
+void TMMRingBuffer::LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+{
+    if (!QueueOpen())
+        return;
+    TMMWaveHdr* header = MMWaveHdr(lpWaveHdr);
+    {
+        std::lock_guard guard(lock_);
+        if ((header->LoopFlag != 0) != (loopState_.LoopFlag != 0))
+        {
+            loopState_.LoopFlag = header->LoopFlag;
+            if (header->LoopFlag != 0)
+            {
+                loopState_.LoopCount = header->LoopCount;
+                loopState_.LoopsRemaining = header->LoopsRemaining;
+                loopState_.WrapFlag = 0;
+            }
+        }
+    }
+    std::int32_t bytes = static_cast<std::int32_t>(lpWaveHdr->dwBufferLength);
+    std::uint32_t flags = 0;
+    GetData(lpWaveHdr->lpData, bytes, flags, lpWaveHdr->dwUser);
+    lpWaveHdr->dwBytesRecorded = static_cast<std::uint32_t>(bytes);
+    header->WrapFlag = (flags & kSlotLoopWrap) ? 0xFFFFFFFFu : 0;
+    MoreBuffers = queueMode_ == qmDuplex || (flags & kSlotEndOfData) == 0;
+}
+
+void TMMRingBuffer::PutData(const void* Data, std::int32_t Size, std::uint32_t Flags,
+                            std::uint32_t User)
+{
+    if (!QueueOpen() || !GetEnabled() || !Data || Size <= 0)
+        return;
+    const bool waitIfFull = GetWaitIfFull();
+    if (queueMode_ == qmWrite)
+    {
+        if (FilledCount() + 1 >= numBuffers_ / 2)
+            RequestPass();
+        if (waitIfFull)
+            WaitWhileFull();
+    }
+    bool overflow = false;
+    {
+        std::lock_guard guard(lock_);
+        overflow = QueueOpen() && !slots_.Store(Data, Size, Flags, User, waitIfFull);
+    }
+    if (overflow)
+        Overflow();
+}
+
+void TMMRingBuffer::GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags,
+                            std::uint32_t& User)
+{
+    if (!QueueOpen() || !Data || Size <= 0)
+    {
+        Size = 0;
+        return;
+    }
+    if (queueMode_ == qmRead && !AwaitFirstReadAhead())
+    {
+        Size = 0;
+        return;
+    }
+    bool empty = false;
+    TMMSlotRead read;
+    {
+        std::lock_guard guard(lock_);
+        if (queueMode_ == qmDuplex && !ready_)
+        {
+            ready_ = slots_.FilledCount() > slots_.Capacity() / 2;
+            DeliverSilence(Data, Size, Flags, User);
+            return;
+        }
+        empty = slots_.FilledCount() == 0;
+        read = empty ? slots_.RepeatLast(Data, Size) : slots_.Take(Data, Size);
+    }
+    Size = read.Bytes;
+    Flags = read.Flags;
+    User = read.User;
+    if (empty)
+        Empty();
+}
+
+// The start of a duplex stream: the consumer's whole request becomes silence,
+// however large it is, and the queue is not touched.
+void TMMRingBuffer::DeliverSilence(void* Data, std::int32_t Size, std::uint32_t& Flags,
+                                   std::uint32_t& User)
+{
+    FillBytes(Data, Size, 0);
+    Flags = 0;
+    User = 0;
+}
+
+// qmRead: asks for a read-ahead pass when the queue is less than half full;
+// the first read after the queue was emptied waits up to TimeOut ms for that
+// pass and fails when it brought nothing.
+bool TMMRingBuffer::AwaitFirstReadAhead()
+{
+    bool wantPass = false;
+    bool ready = false;
+    {
+        std::lock_guard guard(lock_);
+        wantPass = GetEnabled() && slots_.FilledCount() < slots_.Capacity() / 2;
+        ready = ready_;
+    }
+    const bool requested = wantPass && RequestPass();
+    if (ready || !(requested || PassPending()))
+        return true;
+    if (!WaitForPass(GetTimeOut()) || IsEmpty())
+        return false;
+    std::lock_guard guard(lock_);
+    ready_ = true;
+    return true;
+}
+
+std::int32_t TMMRingBuffer::WriteData(const void* Data, std::int32_t Size, std::uint32_t LastFlags)
+{
+    const auto* bytes = static_cast<const char*>(Data);
+    const std::int32_t slotSize = GetBufferSize();
+    std::int32_t stored = 0;
+    while (stored < Size && !IsFull())
+    {
+        const std::int32_t block = IntMin(Size - stored, slotSize);
+        const bool last = stored + block >= Size;
+        PutData(bytes + stored, block, last ? LastFlags : 0, 0);
+        stored += block;
+    }
+    return stored;
+}
+
+std::int32_t TMMRingBuffer::ReadData(void* Data, std::int32_t Size)
+{
+    auto* bytes = static_cast<char*>(Data);
+    std::int32_t read = 0;
+    while (read < Size && !IsEmpty())
+    {
+        std::int32_t got = Size - read;
+        std::uint32_t flags = 0;
+        std::uint32_t user = 0;
+        GetData(bytes + read, got, flags, user);
+        if (got <= 0)
+            break;
+        read += got;
+    }
+    return read;
+}
+
+} // namespace keb

@@ -198,6 +198,7 @@ class TMMCustomSlider : public TMMCustomControl
     void ReacquireBitmap(int width, int height);
     void FocusChanged();
     void UpdateBlinkTimer();
+    void DropBlinkTimer();
     void Blink();
     bool ShowsFocusColor() const;
     template <typename T> void StoreAndRepaint(T& field, T value)

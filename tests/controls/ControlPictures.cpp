@@ -53,6 +53,16 @@ QImage Grab(QWidget& widget)
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+TFocusPictures GrabWithoutAndWithFocus(TControl& control)
+{
+    TFocusPictures pictures;
+    control.clearFocus(); // the window may have given it the focus on activation
+    pictures.Unfocused = Grab(control);
+    control.SetFocus();
+    pictures.Focused = Grab(control);
+    return pictures;
+}
+
 TColor PixelAt(const QImage& image, int x, int y)
 {
     return FromQRgb(image.pixel(x, y));

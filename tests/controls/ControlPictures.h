@@ -27,6 +27,14 @@ TMMLED* MakeProgramLED(QWidget* parent);
 bool ShowActive(QWidget& window);
 
 QImage Grab(QWidget& widget);
+
+struct TFocusPictures
+{
+    QImage Unfocused;
+    QImage Focused;
+};
+// Grabs control without and then with the focus; window must be active.
+TFocusPictures GrabWithoutAndWithFocus(TControl& control);
 // The colour value of a pixel (system colours compare through ColorToRGB).
 TColor PixelAt(const QImage& image, int x, int y);
 bool IsColor(const QImage& image, int x, int y, TColor color);

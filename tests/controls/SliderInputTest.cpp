@@ -125,11 +125,8 @@ TEST(SliderInput, FocusShowsARectangleAndTheBlinkingThumb)
     QWidget window;
     TMMSlider* slider = MakeProgramSlider(&window);
     ASSERT_TRUE(ShowActive(window));
-    slider->clearFocus(); // the window gave its first control the focus
-    const QImage unfocused = Grab(*slider);
-    slider->SetFocus();
+    const auto [unfocused, focused] = GrabWithoutAndWithFocus(*slider);
     ASSERT_TRUE(slider->Focused());
-    const QImage focused = Grab(*slider);
     // The dotted rectangle lies in the flat border, one pixel outside the track.
     EXPECT_NE(PixelAt(focused, 1, 1), PixelAt(unfocused, 1, 1));
     EXPECT_EQ(PixelAt(focused, 2, 1), PixelAt(unfocused, 2, 1));

@@ -195,11 +195,8 @@ TEST(Wheel, FocusColoursTheHandleAndFramesTheScale)
     QWidget window;
     TMMWheel* wheel = MakeProgramWheel(&window);
     ASSERT_TRUE(ShowActive(window));
-    wheel->clearFocus(); // the window gave its first control the focus
-    const QImage unfocused = Grab(*wheel);
-    wheel->SetFocus();
+    const auto [unfocused, focused] = GrabWithoutAndWithFocus(*wheel);
     ASSERT_TRUE(wheel->Focused());
-    const QImage focused = Grab(*wheel);
     EXPECT_TRUE(IsColor(focused, 18, 28, TColor(255)));
     // The focus rectangle at FrameSpace - 2 = 2 pixels from the edge.
     EXPECT_NE(PixelAt(focused, 2, 2), PixelAt(unfocused, 2, 2));

@@ -1,0 +1,165 @@
+// The slider's mouse, keyboard and focus handling, with the blink timer
+// shared by all sliders.
+#include "controls/MMSlider.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+#include <algorithm>
+
+namespace keb
+{
+
+namespace
+{
+
+// One blink timer for all sliders: only the focused slider blinks.
+struct TBlinkTimer
+{
+    QTimer* Timer = nullptr;
+    TMMCustomSlider* Owner = nullptr;
+};
+TBlinkTimer BlinkTimer;
+
+constexpr int BlinkInterval = 500;
+
+} // namespace
+
+void TMMCustomSlider::ShowThumbCursor(bool overThumb)
+{
+    SetScreenCursor(!overThumb ? crDefault : HandCursor_ ? crLibraryHand : ThumbCursor_);
+}
+
+void TMMCustomSlider::mousePressEvent(QMouseEvent* event)
+{
+    SetFocus();
+    const TPoint point{event->position().toPoint().x(), event->position().toPoint().y()};
+    const bool onThumb = ThumbRect().Contains(point);
+    if (onThumb)
+        ShowThumbCursor(true);
+    if (event->button() != Qt::LeftButton)
+        return;
+    Dragging_ = onThumb;
+    Invalidate();
+    SetRawPosition(PositionFromPoint(point.X, point.Y));
+    Track();
+}
+
+void TMMCustomSlider::mouseMoveEvent(QMouseEvent* event)
+{
+    const TPoint point{event->position().toPoint().x(), event->position().toPoint().y()};
+    if (!Dragging_)
+        ShowThumbCursor(ThumbRect().Contains(point));
+    if ((event->buttons() & Qt::LeftButton) && Dragging_ &&
+        SetRawPosition(PositionFromPoint(point.X, point.Y)))
+        Track();
+}
+
+void TMMCustomSlider::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    Dragging_ = false;
+    Invalidate();
+    TrackEnd();
+}
+
+void TMMCustomSlider::keyPressEvent(QKeyEvent* event)
+{
+    int value = RawPosition_;
+    switch (event->key())
+    {
+    case Qt::Key_PageUp:
+        value = std::min(RawPosition_ + PageSize_, MaxValue_);
+        break;
+    case Qt::Key_PageDown:
+        value = std::max(RawPosition_ - PageSize_, MinValue_);
+        break;
+    case Qt::Key_End:
+        value = Horizontal() ? MaxValue_ : MinValue_;
+        break;
+    case Qt::Key_Home:
+        value = Horizontal() ? MinValue_ : MaxValue_;
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+        if (RawPosition_ < MaxValue_)
+            value = RawPosition_ + LineSize_;
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        if (RawPosition_ > MinValue_)
+            value = RawPosition_ - LineSize_;
+        break;
+    default:
+        TMMCustomControl::keyPressEvent(event);
+        return;
+    }
+    if (SetRawPosition(value))
+        Track();
+}
+
+void TMMCustomSlider::keyReleaseEvent(QKeyEvent* event)
+{
+    // Auto-repeat sends a release before every repeated press; the user
+    // lets go only once.
+    if (!event->isAutoRepeat())
+        TrackEnd();
+    TMMCustomControl::keyReleaseEvent(event);
+}
+
+void TMMCustomSlider::focusInEvent(QFocusEvent*)
+{
+    FocusChanged();
+}
+
+void TMMCustomSlider::focusOutEvent(QFocusEvent*)
+{
+    FocusChanged();
+}
+
+void TMMCustomSlider::FocusChanged()
+{
+    if (FocusAction_ == TMMFocusAction::faNone)
+        return;
+    UpdateBlinkTimer();
+    Invalidate();
+}
+
+void TMMCustomSlider::UpdateBlinkTimer()
+{
+    const bool wanted =
+        Focused() && !ComponentState().Contains(TComponentStateFlag::csDesigning) &&
+        (FocusAction_ == TMMFocusAction::faFocusThumb || FocusAction_ == TMMFocusAction::faAll);
+    if (BlinkTimer.Owner == this || (wanted && BlinkTimer.Owner != nullptr))
+    {
+        // The former owner stops blinking with its timer.
+        TMMCustomSlider* former = BlinkTimer.Owner;
+        delete BlinkTimer.Timer;
+        BlinkTimer = {};
+        former->BlinkOn_ = false;
+        former->Invalidate();
+    }
+    if (!wanted)
+        return;
+    BlinkTimer.Owner = this;
+    BlinkTimer.Timer = new QTimer;
+    QObject::connect(BlinkTimer.Timer, &QTimer::timeout, [this] { Blink(); });
+    BlinkTimer.Timer->start(BlinkInterval);
+}
+
+void TMMCustomSlider::Blink()
+{
+    BlinkOn_ = Dragging_ ? true : !BlinkOn_;
+    Repaint();
+}
+
+void TMMCustomSlider::DropBlinkTimer()
+{
+    if (BlinkTimer.Owner != this)
+        return;
+    delete BlinkTimer.Timer;
+    BlinkTimer = {};
+}
+
+} // namespace keb

@@ -1,0 +1,137 @@
+#include "TimerTestSupport.h"
+#include "devices/MMHTimerPeriodic.h"
+#include "platform/core/Event.h"
+#include "tests/platform_core/Watchdog.h"
+
+#include <atomic>
+#include <thread>
+
+namespace keb
+{
+namespace
+{
+using test::ManualTimerTest;
+
+struct TickLog
+{
+    std::atomic<int> Ticks{0};
+    std::atomic<bool> InMainThread{false};
+};
+
+void CountTick(std::uint32_t, std::uintptr_t user)
+{
+    auto* log = reinterpret_cast<TickLog*>(user);
+    ++log->Ticks;
+    if (IsMainThread())
+        log->InMainThread = true;
+}
+
+using PeriodicTimer = ManualTimerTest;
+
+TEST_F(PeriodicTimer, KeepsEachScheduleInTheTimerThread)
+{
+    TickLog fast, slow;
+    const std::uint32_t fastId =
+        timeSetEvent(10, 0, CountTick, reinterpret_cast<std::uintptr_t>(&fast));
+    const std::uint32_t slowId =
+        timeSetEvent(25, 0, CountTick, reinterpret_cast<std::uintptr_t>(&slow));
+    ASSERT_NE(fastId, 0u);
+    ASSERT_NE(slowId, fastId);
+
+    AdvanceTimerService(9);
+    EXPECT_EQ(fast.Ticks, 0);
+    AdvanceTimerService(91);
+    EXPECT_EQ(fast.Ticks, 10);
+    EXPECT_EQ(slow.Ticks, 4);
+    EXPECT_EQ(TimerTickCount(slowId), 4u);
+    EXPECT_FALSE(fast.InMainThread);
+
+    EXPECT_EQ(timeKillEvent(fastId), TIMERR_NOERROR);
+    AdvanceTimerService(50);
+    EXPECT_EQ(fast.Ticks, 10);
+    EXPECT_EQ(slow.Ticks, 6);
+    EXPECT_EQ(timeKillEvent(slowId), TIMERR_NOERROR);
+    EXPECT_EQ(timeKillEvent(slowId), TIMERR_NOCANDO);
+    EXPECT_EQ(TimerTickCount(slowId), 0u);
+
+    const std::uint32_t nextId =
+        timeSetEvent(10, 0, CountTick, reinterpret_cast<std::uintptr_t>(&fast));
+    EXPECT_GT(nextId, slowId) << "identifiers are never reused";
+    timeKillEvent(nextId);
+}
+
+TEST_F(PeriodicTimer, RefusesWhatItCannotDo)
+{
+    TickLog log;
+    const auto user = reinterpret_cast<std::uintptr_t>(&log);
+    EXPECT_EQ(timeSetEvent(0, 0, CountTick, user), 0u);
+    EXPECT_EQ(timeSetEvent(1000001, 0, CountTick, user), 0u);
+    EXPECT_EQ(timeSetEvent(static_cast<std::uint32_t>(-25), 0, CountTick, user), 0u);
+    EXPECT_EQ(timeSetEvent(25, 0, nullptr, user), 0u);
+
+    TTimeCaps caps{};
+    EXPECT_EQ(timeGetDevCaps(caps), TIMERR_NOERROR);
+    EXPECT_EQ(caps.wPeriodMin, 1u);
+    const int held = TimerResolutionRequests();
+    EXPECT_EQ(timeBeginPeriod(caps.wPeriodMin), TIMERR_NOERROR);
+    EXPECT_EQ(TimerResolutionRequests(), held + 1);
+    EXPECT_EQ(timeEndPeriod(caps.wPeriodMin), TIMERR_NOERROR);
+    EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
+    EXPECT_EQ(TimerResolutionRequests(), held);
+}
+
+// What a callback uses may be freed as soon as timeKillEvent returns: the
+// kill waits for a callback that is running (the sanitizers see a use after
+// free otherwise).
+struct SlowTick
+{
+    TEvent Entered{true, false};
+    TEvent Release{true, false};
+    int* Resource = new int(0);
+};
+
+void RunSlowTick(std::uint32_t, std::uintptr_t user)
+{
+    auto* tick = reinterpret_cast<SlowTick*>(user);
+    tick->Entered.SetEvent();
+    tick->Release.WaitFor();
+    ++*tick->Resource;
+}
+
+TEST_F(PeriodicTimer, KillWaitsForARunningCallback)
+{
+    test::TWatchdog watchdog(std::chrono::seconds(20), "KillWaitsForARunningCallback");
+    SlowTick tick;
+    const std::uint32_t id =
+        timeSetEvent(5, 0, RunSlowTick, reinterpret_cast<std::uintptr_t>(&tick));
+    std::thread advancer([] { AdvanceTimerService(5); });
+    tick.Entered.WaitFor();
+    std::thread killer(
+        [&]
+        {
+            timeKillEvent(id);
+            delete tick.Resource;
+        });
+    tick.Release.SetEvent();
+    killer.join();
+    advancer.join();
+}
+
+void KillSelf(std::uint32_t timerId, std::uintptr_t user)
+{
+    auto* log = reinterpret_cast<TickLog*>(user);
+    ++log->Ticks;
+    timeKillEvent(timerId);
+}
+
+TEST_F(PeriodicTimer, ACallbackMayKillItsOwnTimer)
+{
+    test::TWatchdog watchdog(std::chrono::seconds(20), "ACallbackMayKillItsOwnTimer");
+    TickLog log;
+    timeSetEvent(5, 0, KillSelf, reinterpret_cast<std::uintptr_t>(&log));
+    AdvanceTimerService(50);
+    EXPECT_EQ(log.Ticks, 1);
+}
+
+} // namespace
+} // namespace keb

@@ -65,8 +65,9 @@ enum TMMQueueMode
     qmDuplex
 };
 
-class TMMRingBuffer;
-using TMMNotifyEvent = std::function<void(TMMRingBuffer* Sender)>;
+// The same notify event as the device components' (an identical alias, so
+// both headers can be included together).
+using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
 
 inline constexpr std::int32_t kRingDefaultNumBuffers = 20;
 inline constexpr std::int32_t kRingMinBufferSize = 32;

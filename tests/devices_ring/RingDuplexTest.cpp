@@ -19,8 +19,8 @@ class RingDuplex : public testing::Test
         ring.SetQueueMode(qmDuplex);
         ring.SetWaitIfFull(true);
         ring.SetTimeOut(1);
-        ring.OnEmpty = [this](TMMRingBuffer*) { ++empties; };
-        ring.OnOverlow = [this](TMMRingBuffer*) { ++overflows; };
+        ring.OnEmpty = [this](TComponent*) { ++empties; };
+        ring.OnOverlow = [this](TComponent*) { ++overflows; };
         ring.ChainOpened();
         ring.ChainStarted();
     }

@@ -26,7 +26,7 @@ TEST(RingThreads, DuplexProducerAndConsumerNeverTearOrReorderBlocks)
     ring.SetQueueMode(qmDuplex);
     ring.SetWaitIfFull(true);
     std::atomic<int> empties{0};
-    ring.OnEmpty = [&](TMMRingBuffer*) { ++empties; };
+    ring.OnEmpty = [&](TComponent*) { ++empties; };
     ring.ChainOpened();
     ring.ChainStarted();
 
@@ -122,7 +122,7 @@ TEST(RingThreads, ReadAheadWorkerFeedsAConsumerThread)
     ring.SetNumBuffers(8);
     ring.SetQueueMode(qmRead);
     std::atomic<int> empties{0};
-    ring.OnEmpty = [&](TMMRingBuffer*) { ++empties; };
+    ring.OnEmpty = [&](TComponent*) { ++empties; };
     ring.ChainOpened();
     ring.ChainStarted();
 

@@ -34,12 +34,12 @@ struct TEventLog
 {
     explicit TEventLog(TMMRingBuffer& ring)
     {
-        ring.OnOverlow = [this](TMMRingBuffer*) { ++overflows; };
-        ring.OnEmpty = [this](TMMRingBuffer*) { ++empties; };
-        ring.OnFillQueue = [this](TMMRingBuffer*) { Begin(fills); };
-        ring.OnFillQueueEnd = [this](TMMRingBuffer*) { ++fillEnds; };
-        ring.OnFlushQueue = [this](TMMRingBuffer*) { Begin(flushes); };
-        ring.OnFlushQueueEnd = [this](TMMRingBuffer*) { ++flushEnds; };
+        ring.OnOverlow = [this](TComponent*) { ++overflows; };
+        ring.OnEmpty = [this](TComponent*) { ++empties; };
+        ring.OnFillQueue = [this](TComponent*) { Begin(fills); };
+        ring.OnFillQueueEnd = [this](TComponent*) { ++fillEnds; };
+        ring.OnFlushQueue = [this](TComponent*) { Begin(flushes); };
+        ring.OnFlushQueueEnd = [this](TComponent*) { ++flushEnds; };
     }
     void Begin(std::atomic<int>& counter)
     {

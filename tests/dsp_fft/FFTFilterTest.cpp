@@ -361,5 +361,30 @@ TEST(FFTFilter, OversizedCallsAndOddSizesStaySafe)
     SetFFTFilterWindow(nullptr, 0);
 }
 
+// Calls of any size, odd ones and ones beyond BufSize included, with the selection changing
+// between them: the queues stay within their bounds (run under AddressSanitizer too) and
+// every call hands back exactly its own count of bytes.
+TEST(FFTFilter, RandomCallsStayWithinTheQueues)
+{
+    TWaveFormatEx format = Pcm16(2, 8000);
+    EnginePtr engine(InitFFTFilter(&format, 64, 300));
+    const int frameBytes = 64 * 2 * 2;
+    ASSERT_EQ(engine->BufSize, 300);
+    std::mt19937 generator(11);
+    std::uniform_int_distribution<int> size(0, 1000);
+    std::uniform_int_distribution<int> selection(-1, 3);
+    std::vector<int16_t> samples = RandomSamples(600, 30000, 12);
+    for (int call = 0; call < 2000; ++call)
+    {
+        int count = size(generator);
+        std::vector<uint8_t> buffer(static_cast<std::size_t>(count) + 4, 0xA5);
+        std::memcpy(buffer.data(), samples.data(), static_cast<std::size_t>(count));
+        DoFFTFilter(engine.get(), selection(generator), buffer.data(), count);
+        ASSERT_EQ(buffer[count], 0xA5) << call; // nothing written past the count
+        ASSERT_LT(engine->InFill, frameBytes) << call;
+        ASSERT_LE(engine->InFill + engine->OutFill, frameBytes) << call;
+    }
+}
+
 } // namespace
 } // namespace keb::test

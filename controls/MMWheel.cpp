@@ -105,8 +105,11 @@ int TMMCustomWheel::Radius() const
 {
     if (Radius_ != 0)
         return Radius_;
-    return std::min(Width(), Height()) / 2 - HandleMargin_ - BevelExtent() - FrameSpace_ -
-           ScaleExtent();
+    // Too small a control leaves no room: the handle sits on the centre
+    // rather than on the opposite side.
+    return std::max(std::min(Width(), Height()) / 2 - HandleMargin_ - BevelExtent() - FrameSpace_ -
+                        ScaleExtent(),
+                    0);
 }
 
 void TMMCustomWheel::SetRadius(int value)
@@ -205,10 +208,10 @@ void TMMCustomWheel::Update()
     if (MaxValue_ > MinValue_)
         fraction = double(Value_ - MinValue_) / (MaxValue_ - MinValue_);
     const int span = EndAngle_ >= StartAngle_ ? 360 - EndAngle_ + StartAngle_ : 360;
-    int angle = int(StartAngle_ - fraction * span);
-    if (angle < 0)
-        angle += 360;
-    HandleAngle_ = angle;
+    // A value left outside a narrowed range turns more than once round;
+    // the angle is still taken into 0 .. 359.
+    const int angle = int(StartAngle_ - fraction * span) % 360;
+    HandleAngle_ = angle < 0 ? angle + 360 : angle;
     Invalidate();
 }
 

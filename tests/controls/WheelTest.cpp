@@ -63,6 +63,19 @@ TEST(Wheel, AutoSizeKeepsTheSizeOfPictureFrameAndScale)
     EXPECT_EQ(wheel.Height(), 80);
 }
 
+TEST(Wheel, ValueOutsideANarrowedRangeAndATinyWheelStayDrawable)
+{
+    TMMWheel wheel;
+    wheel.SetMaxValue(100);
+    wheel.SetValue(100);
+    wheel.SetMaxValue(1); // 100 times the span: 225 - 27000 degrees
+    EXPECT_EQ(wheel.HandleAngle(), (225 - 27000) % 360 + 360);
+    wheel.SetAutoSize(false);
+    wheel.SetBounds(0, 0, 20, 20);
+    EXPECT_EQ(wheel.Radius(), 0);
+    EXPECT_EQ(wheel.HandlePoint(), (TPoint{10, 10}));
+}
+
 TEST(Wheel, StepsBelowOneRaise)
 {
     TMMWheel wheel;

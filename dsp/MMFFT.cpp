@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
-#include <utility>
 
 namespace keb
 {

@@ -264,6 +264,13 @@ void TMMEqualizer::SetFFTLength(int value)
     RebuildDisplayEngine();
     if (!EngineOpen())
         return;
+    // The format may have gone since the chain opened (an unlinked input):
+    // then the audio passes unfiltered, as after an opening without format.
+    if (!IsFilterableFormat(GetWaveFormat()))
+    {
+        CloseEngine();
+        return;
+    }
     // The replacement is designed completely before the audio thread can see it.
     EnginePtr replacement = MakeEngine(length, EngineBufSize);
     ApplyFiltersTo(replacement.get());

@@ -8,6 +8,9 @@
 //     45 51 55 00 | OwnsObjects (1) | L (int32) | L description bytes |
 //     FFTLength (int32) | count (int16) | count tagged "TMMEQFilter" objects
 // A band's own data is 13 bytes: Enabled (1), F1, F2, Gain (IEEE floats).
+// Reading a container applies the new bands once, at the end; a wrong tag
+// raises EReadError "Invalid Object stream" and changes nothing; after any
+// other error the bands read so far stay. Only bands enter the list.
 //
 // TMMEqualizer holds an FFT filter engine (dsp/MMFFTFlt.h) while its chain
 // is open: ChainOpened creates it and applies the bands (flat 0 dB first, then
@@ -21,10 +24,12 @@
 // Clamped silently: SampleRate to 4000 .. 100000; FFTLength to 8 .. 4096,
 // rounded down to a power of two (the engine filters with at most 1024
 // points). SetWaveFormat raises EMMEqualizerError "Invalid WaveFormat" for an
-// 8-bit or invalid format, which is then neither stored nor passed on.
+// 8-bit or invalid format, which is then neither stored nor passed on. No
+// memory for an engine (at open or a length change) raises EOutOfMemory.
 //
 // Threads: everything except BufferReady/BufferLoad is main-thread only
-// (ChainClosed may also come from a capture worker that stops on an error).
+// (ChainClosed may also come from a capture worker that stops on an error);
+// buffers come from one audio thread at a time.
 // The audio thread holds the engine lock (shared) while it filters; band
 // edits hold it shared too and rely on the engine's own lock, so a frame is
 // always filtered with one complete response. Resetting (Enabled), replacing

@@ -196,6 +196,12 @@ TEST(Equalizer, LengthChangeWhileOpenSwapsInADesignedEngine)
     const auto out = chain.Pull(3);
     auto reference = test::MakeMainWindowEngine(512, 2, -60);
     EXPECT_EQ(out, test::FilterInBuffers(reference.get(), chain.Tap.Recorded));
+
+    // Without a format there is nothing to build a new engine for.
+    chain.Equalizer.SetInput(nullptr);
+    chain.Equalizer.SetFFTLength(1024);
+    EXPECT_EQ(chain.Equalizer.FFTLength(), 1024);
+    EXPECT_FALSE(chain.Equalizer.EngineOpen());
 }
 
 // A spectrum display that records what the equalizer asks of it.

@@ -1,0 +1,278 @@
+// What the capture and the playback device components share: the callback
+// modes, the device states, the buffer headers, the worker thread with its
+// start/close handshake, the hidden window that brings stop requests to the
+// main thread, the device properties with their setter rules, and DeviceError.
+//
+// Threads. Commands, setters and the chain notifications run in the main
+// thread. The wave layer's notification callback (the "low-level handler")
+// only stores state, counts or posts: in cmWindow it posts each finished
+// buffer to the component's hidden window (the work runs in the main thread),
+// in cmThread to the component's worker thread (the work runs there).
+// cmCallback (work in the driver's context) is refused on this platform: its
+// setter shows a message box and keeps the old mode.
+//
+// Stops from inside a buffer handler are deferred: the handler count
+// (InHandler) tells Stop that a handler runs; the stop is marked StopDeferred
+// and the handler, when it leaves, posts the private stop request to the
+// hidden window, so that the driver is reset and the headers are freed in the
+// main thread and never under a running handler. A close that arrives
+// meanwhile is marked CloseDeferred and completed after the stop.
+//
+// A worker whose buffer handler raised does not close the device itself: it
+// records the error, leaves, and posts a request to the hidden window, which
+// closes the device in the main thread and then hands the error to
+// HandleException (the chain's stop and close notifications and the OnStop /
+// OnClose events never run in a worker).
+//
+// Errors: DeviceError fires OnError and raises the device family's exception;
+// a message for a failing platform call is the call's name, a colon, a line
+// feed, a carriage return and the platform's text.
+#pragma once
+
+#include "platform/audio/WaveAudio.h"
+#include "platform/core/Event.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Lock.h"
+#include "platform/core/MessageWindow.h"
+#include "stream/MMDSPObj.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace keb
+{
+
+// Where the work of a device or timer notification runs.
+enum TMMCBMode
+{
+    cmWindow,   // the component's hidden window, in the main thread
+    cmCallback, // the notification context itself (refused on this platform)
+    cmThread    // the component's worker thread
+};
+
+// A device number; MapperId selects the backend's default device.
+using TMMDeviceId = std::int32_t;
+inline constexpr TMMDeviceId MapperId = -1;
+inline constexpr TMMDeviceId badDeviceId = -2;
+
+inline constexpr std::int32_t kMaxWaveBuffers = 500;
+inline constexpr std::int32_t kMinWaveBufferSize = 32;
+inline constexpr std::int32_t kDefaultNumBuffers = 10;
+
+// The private message that asks the main thread to complete a stop.
+inline constexpr std::uint32_t kStopRequestMessage = 0x8001;
+// The private message that asks the main thread to close after a worker died.
+inline constexpr std::uint32_t kWorkerFailedMessage = 0x8002;
+
+// The device state bits (a set).
+enum TMMWaveDeviceState : std::uint8_t
+{
+    wsClosed = 0x01,
+    wsOpened = 0x02,
+    wsStarted = 0x04,
+    wsPaused = 0x08
+};
+
+using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
+
+// What differs between the capture and the playback side of the wave layer.
+struct TWaveDeviceTraits
+{
+    const char* ClassName;      // caption of the component's message boxes
+    const char* Api;            // "WaveIn" / "WaveOut": prefix of every call name
+    const char* NoDevice;       // the product name and error without a device
+    const char* InvalidFormat;  // Open without a format
+    const char* CannotDoFormat; // the capability check failed
+    std::uint32_t DataMessage;  // the "buffer done" message number
+    int NotificationWaits;      // 10 ms waits for the opened / closed notification
+    int (*GetNumDevs)();
+    TWaveResult (*GetDevCaps)(int DeviceId, TWaveCaps* Caps);
+    TWaveResult (*QueryFormat)(int DeviceId, const TWaveFormatEx* Format);
+    TWaveResult (*GetErrorText)(TWaveResult Result, char* Text, std::size_t Size);
+};
+
+// Prefix + line feed + carriage return + text.
+std::string DeviceMessage(const std::string& Prefix, const std::string& Text);
+
+// The standard-format bit of a device's capabilities that covers Format (by
+// rate class 8000..11025, 11026..22050, 22051..48000 Hz, channels and bits),
+// or 0 when none covers it and the format query alone decides.
+std::uint32_t StandardFormatBit(const TWaveFormatEx& Format);
+
+class TMMWaveDevice;
+
+// The worker of cmThread mode: runs the device's message loop.
+class TMMWaveDeviceThread : public TMMDSPThread
+{
+  public:
+    explicit TMMWaveDeviceThread(TMMWaveDevice* Device);
+    ~TMMWaveDeviceThread() override;
+
+  protected:
+    void Execute() override;
+
+  private:
+    TMMWaveDevice* device_;
+};
+
+class TMMWaveDevice : public TMMCustomSoundComponent
+{
+  public:
+    TMMWaveDevice(TComponent* Owner, const TWaveDeviceTraits& Traits);
+    ~TMMWaveDevice() override;
+
+    // Fires OnError, then raises the family's exception with Message.
+    [[noreturn]] virtual void DeviceError(const std::string& Message);
+    // Runs the chain's open relay, starts the worker (cmThread), opens the
+    // device with the held format and waits for its opened notification. On
+    // failure: OnError, the device closed again, the error raised.
+    virtual void Open();
+    // Stops first; a stop deferred behind a running handler defers the close
+    // too. Never raises (an internal failure fires OnError only).
+    virtual void Close();
+    virtual void Start() = 0;
+    virtual void Pause() = 0;
+    virtual void Restart() = 0;
+    virtual void Stop() = 0;
+
+    std::uint8_t State() const { return state_.load(); }
+    bool HasState(TMMWaveDeviceState Bit) const { return (state_.load() & Bit) != 0; }
+
+    // Refused while open; at least 32. An unchanged value is ignored.
+    void SetBufferSize(std::int32_t Value) override;
+    std::int32_t NumBuffers() const { return numBuffers_; }
+    // Values below 2 ignored; refused while open; at most 500.
+    void SetNumBuffers(std::int32_t Value);
+    TMMDeviceId DeviceID() const { return deviceId_; }
+    // Refused while open; fills ProductName and DriverVersion; a number out
+    // of range is stored as badDeviceId.
+    void SetDeviceID(TMMDeviceId Value);
+    TMMCBMode CallBackMode() const { return callBackMode_; }
+    // Refused while open; cmCallback shows a message box and is not taken.
+    void SetCallBackMode(TMMCBMode Value);
+    const std::string& ProductName() const { return productName_; }
+    std::uint32_t DriverVersion() const { return driverVersion_; }
+    int NumDevs() const { return numDevs_; }
+    TWaveResult LastError() const { return lastError_.load(); }
+
+    // The window's message procedure (main thread); public for the loop.
+    void WindowProc(const TMessage& Message);
+    // The worker's loop; called by TMMWaveDeviceThread::Execute.
+    void RunWorker(TThread& Worker);
+
+    TMMNotifyEvent OnError;
+    TMMNotifyEvent OnOpen;
+    TMMNotifyEvent OnStart;
+    TMMNotifyEvent OnPause;
+    TMMNotifyEvent OnRestart;
+    TMMNotifyEvent OnStop;
+    TMMNotifyEvent OnClose;
+
+  protected:
+    // The family's exception with Message.
+    virtual std::exception_ptr MakeDeviceError(const std::string& Message) const = 0;
+    // The buffer-done handler: the buffer work of one finished buffer, in
+    // the context the callback mode gives.
+    virtual void HandleBufferDone(TWaveHdr* Header) = 0;
+    // The platform calls of this side; PlatformOpen stores the handle.
+    virtual TWaveResult PlatformOpen() = 0;
+    virtual TWaveResult PlatformClose() = 0;
+    virtual TWaveResult PlatformPrepare(TWaveHdr* Header) = 0;
+    virtual TWaveResult PlatformUnprepare(TWaveHdr* Header) = 0;
+    // The last step of Open, after the opened notification.
+    virtual void DeviceOpened() = 0;
+    // Handle null, headers freed, the close relay, OnClose, Closing cleared.
+    void CompleteClose();
+
+    void Fire(const TMMNotifyEvent& Event);
+    void SetState(std::uint8_t Value) { state_.store(Value); }
+    void AddState(std::uint8_t Bits) { state_.fetch_or(Bits); }
+    void RemoveState(std::uint8_t Bits) { state_.fetch_and(static_cast<std::uint8_t>(~Bits)); }
+    bool IsStartedOrPaused() const { return (state_.load() & (wsStarted | wsPaused)) != 0; }
+
+    // Raises "Change to property while device was open" when open.
+    void RefuseWhileOpen();
+    // Raises through DeviceError with Api + Call + ":" LF CR + the platform
+    // text unless Result is wrNoError.
+    void Check(TWaveResult Result, const char* Call);
+    std::string ErrorText(TWaveResult Result) const;
+    // Whether device D can record / play Format (format query, then the
+    // standard-format bits of its capabilities).
+    bool CanDeviceDo(TMMDeviceId Device, const TWaveFormatEx* Format);
+    // Waits (10 ms steps, up to the traits' count) until Bit is in State;
+    // returns whether it came.
+    bool WaitForState(TMMWaveDeviceState Bit) const;
+
+    // Headers: the first Count of the 500.
+    TMMWaveHdr* Header(int Index) const { return headers_[static_cast<std::size_t>(Index)]; }
+    void AllocateHeaders(int Count);
+    void PrepareHeaders(int Count);
+    void UnprepareHeaders(int Count);
+    void FreeHeaders();
+
+    // The worker of cmThread mode and the events of its handshake.
+    void StartWorker();
+    void EndWorker();
+    void RequestFlush();
+    bool FlushPending() const;
+
+    // Routes one finished buffer to where the mode wants the work done.
+    void DeliverDone(std::uintptr_t DeviceHandle, TWaveHdr* Header);
+    // Marks the device stopping and asks the main thread to run Stop.
+    void PostStopRequest();
+    // Counts a buffer-done handler in; false (and no handler counted) when
+    // the device is not started, or is stopping or resetting. With
+    // CountReturn the returned buffer also leaves the queued count here (the
+    // capture side; the playback side counts it in the driver's context).
+    bool EnterHandler(bool CountReturn);
+    // Counts a handler out; true when it was the last one and a stop is due
+    // (StopDeferred, or with QueueEmptyEnds no buffer left at the driver);
+    // Stopping is then set.
+    bool LeaveHandler(bool QueueEmptyEnds);
+    // For the stop completion: true (and StopDeferred set) while a handler
+    // runs.
+    bool DeferStopBehindHandler();
+
+    void* Handle() const { return handle_.load(); }
+    void SetHandle(void* Value) { handle_.store(Value); }
+
+    const TWaveDeviceTraits& traits_;
+    TCriticalSection lock_;
+    std::atomic<int> inHandler_{0};
+    std::atomic<int> queuedCount_{0};
+    std::atomic<int> bufferIndex_{0};
+    std::atomic<bool> stopDeferred_{false};
+    std::atomic<bool> closeDeferred_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> resetting_{false};
+
+  private:
+    bool IsCurrentHandle(std::uintptr_t Value) const;
+
+    std::unique_ptr<TMessageWindow> window_;
+    std::atomic<void*> handle_{nullptr};
+    std::atomic<std::uint8_t> state_{wsClosed};
+    std::array<TMMWaveHdr*, kMaxWaveBuffers> headers_{};
+    TMMDeviceId deviceId_ = 0;
+    TMMCBMode callBackMode_ = cmWindow;
+    std::int32_t numBuffers_ = kDefaultNumBuffers;
+    int numDevs_ = 0;
+    std::atomic<TWaveResult> lastError_{wrNoError};
+    std::string productName_;
+    std::uint32_t driverVersion_ = 0;
+
+    std::unique_ptr<TMMWaveDeviceThread> thread_;
+    std::atomic<TMMWaveDeviceThread*> worker_{nullptr}; // read by the driver's context
+    std::unique_ptr<TEvent> threadStartEvent_;
+    std::unique_ptr<TEvent> threadCloseEvent_;
+    std::unique_ptr<TEvent> flushEvent_;
+    std::exception_ptr workerError_;
+};
+
+} // namespace keb

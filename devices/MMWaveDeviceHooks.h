@@ -1,0 +1,36 @@
+// The two user-interface effects of the device components, behind hooks so
+// that the window program shows them and headless programs and tests do not
+// need a screen: a message box (default: the text goes to ShowErrorBox, which
+// prints to stderr when headless) and the hourglass cursor (default: nothing).
+// Set the hooks in the main thread before the devices run; they are called in
+// the main thread.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace keb
+{
+
+using TMessageBoxHook = std::function<void(const std::string& Text, const std::string& Caption)>;
+// Busy true: show the hourglass; false: restore the cursor.
+using TBusyCursorHook = std::function<void(bool Busy)>;
+
+// Each returns the previous hook; an empty hook restores the default.
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
+TBusyCursorHook SetBusyCursorHook(TBusyCursorHook Hook);
+
+void ShowMessageBox(const std::string& Text, const std::string& Caption);
+
+// Shows the hourglass from construction to destruction (also when an
+// exception leaves the scope).
+class TBusyCursor
+{
+  public:
+    TBusyCursor();
+    ~TBusyCursor();
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+} // namespace keb

@@ -1,0 +1,109 @@
+// Shared by the device component tests: a stepped virtual sound card, a
+// stream component that collects what is pushed into it, an event log that
+// any thread may write, and bounded waits that pump the main loop.
+#pragma once
+
+#include "platform/audio/virtual/VirtualSoundCard.h"
+#include "platform/core/Exceptions.h"
+#include "stream/MMDSPObj.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace keb::test
+{
+
+using namespace std::chrono_literals;
+
+// Pumps the main loop until Done() holds or Limit passes; returns Done().
+bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s);
+
+// Aborts the test program when a test overruns its limit (a hang in a
+// blocking call that no bounded wait could catch).
+class TWatchdog
+{
+  public:
+    explicit TWatchdog(std::chrono::seconds Limit = 60s);
+    ~TWatchdog();
+
+  private:
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    std::thread Guard;
+};
+
+// Names of events in the order they fired, with the thread they fired in.
+class TEventLog
+{
+  public:
+    void Add(const std::string& Name);
+    std::vector<std::string> Names() const;
+    // The last Count names (all of them when fewer fired).
+    std::vector<std::string> Last(std::size_t Count) const;
+    // Whether every event of that name fired in the main thread.
+    bool AllInMainThread(const std::string& Name) const;
+    std::size_t Count(const std::string& Name) const;
+
+  private:
+    mutable std::mutex Lock;
+    std::vector<std::string> Events;
+    std::vector<bool> InMain;
+};
+
+// Appends the bytes of every buffer pushed into it; BeforeCollect runs first
+// (in the pushing thread).
+class TCollector : public TMMDSPComponent
+{
+  public:
+    using TMMDSPComponent::TMMDSPComponent;
+
+    void BufferReady(PWaveHdr lpWaveHdr) override;
+
+    std::vector<std::uint8_t> Bytes() const;
+    std::vector<std::uint32_t> Sizes() const;
+    std::size_t BufferCount() const;
+    bool AllInMainThread() const;
+    bool NoneInMainThread() const;
+
+    std::function<void(PWaveHdr)> BeforeCollect;
+
+  private:
+    mutable std::mutex Lock;
+    std::vector<std::uint8_t> Collected;
+    std::vector<std::uint32_t> BufferSizes;
+    std::size_t InMain = 0;
+};
+
+// A stepped virtual card: capture 0 "Counter" records a byte counter (0, 1,
+// 2, ... across buffers), capture 1 "Silence", playback 0 "Speaker" plays
+// into memory.
+class WaveDeviceTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    static std::vector<std::uint8_t> Counter(std::size_t First, std::size_t Count);
+    // Advances the card by Frames and waits (bounded) until Collector holds
+    // Buffers buffers: one buffer per step keeps the others queued, so no
+    // audio is dropped however slowly the worker runs.
+    bool StepTo(std::uint64_t Frames, const TCollector& Collector, std::size_t Buffers);
+
+    std::shared_ptr<VirtualSoundCard> Card;
+    std::shared_ptr<MemorySink> Speaker;
+    std::vector<std::string> ErrorBoxes;
+    TWatchdog Watchdog;
+
+  private:
+    ErrorBoxHandler PreviousErrorBox;
+};
+
+} // namespace keb::test

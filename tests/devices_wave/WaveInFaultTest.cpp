@@ -1,0 +1,158 @@
+// Faults of the virtual card's capture device: each gives its exact message,
+// fires OnError, and leaves the component closed and able to open again.
+#include "WaveDeviceFixture.h"
+#include "devices/MMWavIn.h"
+
+namespace keb::test
+{
+namespace
+{
+std::string Platform(const char* Call, TWaveResult Result)
+{
+    return std::string("WaveIn") + Call + ":\n\r" + WaveErrorText(Result);
+}
+
+// Keeps every message raised through DeviceError (from any thread).
+class TMessageRecordingWaveIn : public TMMWaveIn
+{
+  public:
+    using TMMWaveIn::TMMWaveIn;
+
+    void DeviceError(const std::string& Message) override
+    {
+        {
+            std::lock_guard guard(Lock);
+            Raised.push_back(Message);
+        }
+        TMMWaveIn::DeviceError(Message);
+    }
+
+    std::vector<std::string> Messages() const
+    {
+        std::lock_guard guard(Lock);
+        return Raised;
+    }
+
+  private:
+    mutable std::mutex Lock;
+    std::vector<std::string> Raised;
+};
+
+class WaveInFaultTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
+{
+  protected:
+    void SetUp() override
+    {
+        WaveDeviceTest::SetUp();
+        waveIn = std::make_unique<TMessageRecordingWaveIn>(nullptr);
+        waveIn->SetSampleRate(8000);
+        waveIn->SetBitLength(b16Bit);
+        waveIn->SetBufferSize(2000);
+        waveIn->SetNumBuffers(3);
+        waveIn->SetCallBackMode(GetParam());
+        waveIn->SetOutput(&collector);
+        waveIn->OnError = [this](TComponent*) { ++errors; };
+    }
+
+    void TearDown() override
+    {
+        waveIn.reset();
+        WaveDeviceTest::TearDown();
+    }
+
+    // Runs Action, expecting an EMMWaveInError; returns its message.
+    template <typename F> std::string ErrorOf(F Action)
+    {
+        try
+        {
+            Action();
+        }
+        catch (const EMMWaveInError& Error)
+        {
+            return Error.what();
+        }
+        return "(no error)";
+    }
+
+    // The device opens, runs and closes cleanly once the fault is gone.
+    void ExpectReopens()
+    {
+        const std::size_t before = collector.BufferCount();
+        waveIn->Start();
+        EXPECT_TRUE(StepTo(1000, collector, before + 1));
+        waveIn->Close();
+        EXPECT_EQ(waveIn->State(), wsClosed);
+    }
+
+    TCollector collector{nullptr};
+    std::unique_ptr<TMessageRecordingWaveIn> waveIn;
+    int errors = 0;
+};
+} // namespace
+
+TEST_P(WaveInFaultTest, RefusedOpenReportsThePlatformText)
+{
+    Card->Capture(0).FailOpen(wrAllocated);
+    EXPECT_EQ(ErrorOf([&] { waveIn->Start(); }), Platform("Open", wrAllocated));
+    EXPECT_GE(errors, 1);
+    EXPECT_EQ(waveIn->State(), wsClosed);
+    EXPECT_FALSE(waveIn->Opened());
+    Card->Capture(0).FailOpen(wrNoError);
+    ExpectReopens();
+}
+
+TEST_P(WaveInFaultTest, RefusedBuffersAtStartCloseTheDevice)
+{
+    Card->Capture(0).FailQueue(wrNoMemory);
+    EXPECT_EQ(ErrorOf([&] { waveIn->Start(); }), Platform("AddBuffer", wrNoMemory));
+    EXPECT_GE(errors, 1);
+    EXPECT_EQ(waveIn->State(), wsClosed);
+    Card->Capture(0).FailQueue(wrNoError);
+    ExpectReopens();
+}
+
+TEST_P(WaveInFaultTest, ABufferRefusedWhileRecordingClosesTheDeviceAndShowsTheError)
+{
+    waveIn->Start();
+    ASSERT_TRUE(StepTo(1000, collector, 1));
+    Card->Capture(0).FailQueue(wrNoMemory);
+    ASSERT_TRUE(StepTo(1000, collector, 2));
+    ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
+    EXPECT_GE(errors, 1);
+    EXPECT_EQ(waveIn->Messages(), std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
+    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
+    Card->Capture(0).FailQueue(wrNoError);
+    ExpectReopens();
+}
+
+TEST_P(WaveInFaultTest, AVanishedDeviceEndsRecordingAndCannotOpenAgain)
+{
+    waveIn->Start();
+    ASSERT_TRUE(StepTo(1000, collector, 1));
+    Card->Capture(0).Vanish();
+    ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_EQ(ErrorBoxes[0], Platform("AddBuffer", wrDeviceRemoved));
+    EXPECT_EQ(ErrorOf([&] { waveIn->Open(); }),
+              "WaveInOpen:\n\rThe actual device can''t record this format");
+    EXPECT_EQ(waveIn->State(), wsClosed);
+}
+
+TEST_P(WaveInFaultTest, ALostClosedNotificationIsReportedButCloseDoesNotRaise)
+{
+    waveIn->Start();
+    Card->Capture(0).LoseClosedNotification(true);
+    EXPECT_NO_THROW(waveIn->Close());
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(waveIn->Messages(),
+              std::vector<std::string>{"WaveInOpen:\n\rUnable to close device"});
+    EXPECT_EQ(waveIn->State(), wsClosed);
+    Card->Capture(0).LoseClosedNotification(false);
+    ExpectReopens();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WaveInFaultTest, ::testing::Values(cmWindow, cmThread),
+                         [](const auto& Info)
+                         { return Info.param == cmThread ? "Thread" : "Window"; });
+
+} // namespace keb::test

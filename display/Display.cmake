@@ -1,0 +1,8 @@
+# keb_display: the DIB canvas with its pixel routines and the waterfall's
+# analysis and picture; no Qt, so the off-line tool can draw waterfalls.
+keb_library(keb_display
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MMDIBCv.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMDIBCvPixels.cpp
+  DEPENDS
+    keb_platform)

@@ -16,8 +16,10 @@
 // between 0 and twice Frequency; moPM leaves the audio unchanged. Results are
 // clipped to the sample range.
 //
-// Clamped silently: SampleRate to 8000 .. 88200, Frequency to 0.01 .. 100000;
-// Mode mQuadro is ignored. SetWaveFormat raises EMMGeneratorError "Invalid
+// Clamped silently: SampleRate to 8000 .. 88200, Frequency to 0.01 .. 100000
+// (NaN is ignored), Amplitude and DryAmplitude to 16384; Mode mQuadro is
+// ignored. Noise tables come from a Mersenne twister seeded from the clock
+// when the generator is created. SetWaveFormat raises EMMGeneratorError "Invalid
 // WaveFormat" for a format that is not 8/16-bit mono/stereo PCM at 4000 ..
 // 100000 Hz; nothing is stored or passed on then.
 //

@@ -132,17 +132,21 @@ void TMMRingBuffer::ChainStarted()
 
 void TMMRingBuffer::ChainStopped()
 {
-    abort_.store(true);
-    {
-        std::lock_guard guard(lock_);
-        ready_ = false;
-        loopState_.LoopFlag = 0;
-    }
-    StopQueue();
+    HaltQueue();
     TMMDSPComponent::ChainStopped();
 }
 
 void TMMRingBuffer::ChainReset()
+{
+    HaltQueue();
+    EmptyQueue();
+    abort_.store(false);
+    TMMDSPComponent::ChainReset();
+}
+
+// Ends a running pass (and in qmWrite writes on what is queued), forgets the
+// loop and empties the queue, so the next start begins as after opening.
+void TMMRingBuffer::HaltQueue()
 {
     abort_.store(true);
     {
@@ -151,9 +155,6 @@ void TMMRingBuffer::ChainReset()
         loopState_.LoopFlag = 0;
     }
     StopQueue();
-    EmptyQueue();
-    abort_.store(false);
-    TMMDSPComponent::ChainReset();
 }
 
 void TMMRingBuffer::OpenQueue()

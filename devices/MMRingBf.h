@@ -155,6 +155,7 @@ class TMMRingBuffer : public TMMDSPComponent
     void RefuseWhileOpen() const;
     void OpenQueue();
     void CloseQueue();
+    void HaltQueue();
     void StopQueue();
     void EmptyQueue();
     void LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers);

@@ -50,12 +50,14 @@ function(keb_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  set(properties TIMEOUT ${ARG_TIMEOUT}
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KEB_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  set(environment "QT_QPA_PLATFORM=offscreen;KEB_BUILD_DIR=${PROJECT_BINARY_DIR}")
   if(ARG_LABELS)
-    list(APPEND properties LABELS "${ARG_LABELS}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}" LABELS "${ARG_LABELS}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 macro(keb_define_umbrella_targets)

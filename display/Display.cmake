@@ -4,5 +4,11 @@ keb_library(keb_display
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/MMDIBCv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMDIBCvPixels.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMSpGramAnalysis.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMSpGramMap.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMSpGramPalette.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MMSpGramWaterfall.cpp
   DEPENDS
+    keb_fft
+    keb_stream
     keb_platform)

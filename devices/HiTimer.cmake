@@ -5,4 +5,5 @@ keb_library(keb_hitimer
     ${CMAKE_CURRENT_LIST_DIR}/MMHTimer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMHTimerPeriodic.cpp
   DEPENDS
+    keb_wavedevices
     keb_stream)

@@ -1,6 +1,7 @@
 #include "devices/MMHTimer.h"
 
 #include "devices/MMHTimerPeriodic.h"
+#include "devices/MMWaveDeviceHooks.h"
 #include "platform/core/Wait.h"
 
 #include <mutex>
@@ -28,6 +29,8 @@ namespace
 {
 constexpr const char* kCouldNotCreateThread = "HiTimer:\n\rCould not create thread";
 constexpr const char* kNotEnoughTimers = "Not enough timers available";
+constexpr const char* kCallBacksRefused = "\"CallBacks\" are called at interrupt time !\n\r"
+                                          "This is currently only supported under Windows 95";
 
 std::uint32_t FinestPeriod()
 {
@@ -128,8 +131,13 @@ TMMHiTimer::~TMMHiTimer()
 
 void TMMHiTimer::SetCallBackMode(TMMCBMode value)
 {
-    if (value == callBackMode_.load() || !AcceptCallBackMode(value, "TMMHiTimer"))
+    if (value == callBackMode_.load())
         return;
+    if (value == cmCallback)
+    {
+        ShowMessageBox(kCallBacksRefused, "TMMHiTimer");
+        return;
+    }
     TearDown();
     callBackMode_.store(value);
     Build();

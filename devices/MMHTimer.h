@@ -1,11 +1,12 @@
 // TMMHiTimer: a non-visual component that fires OnTimer periodically from the
 // high-resolution periodic timer (MMHTimerPeriodic.h) rather than a window
-// timer, in one of the three callback modes (MMCBMode.h):
+// timer, in one of the three callback modes of the devices (MMWaveDevice.h):
 //   cmWindow    each tick posts a message to the timer's hidden window and
 //               OnTimer runs in the main thread; at most 10 ticks wait, the
 //               rest are dropped
-//   cmCallback  refused on this platform (the setter shows the refusal box
-//               and keeps the old mode)
+//   cmCallback  refused on this platform (the setter shows the devices'
+//               refusal box with the caption "TMMHiTimer" and keeps the old
+//               mode)
 //   cmThread    each tick wakes the timer's worker, which runs OnTimer itself
 //               or, with Synchronize, has the main thread run it while it
 //               waits. Ticks that come while a tick runs collapse into one
@@ -33,7 +34,7 @@
 // OnTimer go to HandleException in the thread that ran the tick.
 #pragma once
 
-#include "devices/MMCBMode.h"
+#include "devices/MMWaveDevice.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/MessageWindow.h"
 #include "platform/core/Thread.h"

@@ -50,13 +50,16 @@ function(keb_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  set(environment "QT_QPA_PLATFORM=offscreen;KEB_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  # The tests run (and are listed) through env, which gives them an offscreen
+  # Qt and the build folder for the pictures they write; ctest's ENVIRONMENT
+  # property cannot carry two variables through test discovery.
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    env QT_QPA_PLATFORM=offscreen KEB_BUILD_DIR=${PROJECT_BINARY_DIR})
   if(ARG_LABELS)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}" LABELS "${ARG_LABELS}")
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   endif()
 endfunction()
 

@@ -1,0 +1,47 @@
+#include "tools/FilterChain.h"
+
+#include "stream/MMUtils.h"
+
+namespace keb
+{
+
+TFilterChain::TFilterChain(TSampleSupply& supply, int sampleRate)
+    : source_(nullptr, supply, sampleRate), equalizer_(nullptr), sink_(nullptr),
+      buffer_(AllocWaveHdr(PullBytes))
+{
+    equalizer_.SetInput(&source_);
+    sink_.SetInput(&equalizer_);
+}
+
+TFilterChain::~TFilterChain()
+{
+    if (opened_)
+    {
+        for (TMMDSPComponent* component : Components())
+            component->ChainStopped();
+        for (TMMDSPComponent* component : Components())
+            component->ChainClosed();
+    }
+    FreeAndClear(buffer_);
+}
+
+void TFilterChain::Open()
+{
+    opened_ = true;
+    for (TMMDSPComponent* component : Components())
+        component->ChainOpened();
+    for (TMMDSPComponent* component : Components())
+        component->ChainStarted();
+}
+
+std::span<const std::int16_t> TFilterChain::Pull(bool& more)
+{
+    buffer_->wh.dwBufferLength = PullBytes;
+    buffer_->wh.dwBytesRecorded = 0;
+    more = false;
+    sink_.BufferLoad(&buffer_->wh, more);
+    return {reinterpret_cast<const std::int16_t*>(buffer_->wh.lpData),
+            buffer_->wh.dwBytesRecorded / 2};
+}
+
+} // namespace keb

@@ -1,0 +1,52 @@
+// The tool's chain: a PCM source -> the equalizer -> a sink, pulled from the
+// sink in 2000-byte buffers, as the window's playback device pulls its
+// buffers through the equalizer.
+//
+// The source and the equalizer are configured through their accessors
+// before Open; Open runs the chain's open and start notifications (the
+// equalizer creates its engine then), the destructor its stop and close.
+// One buffer header is allocated at construction; a pull allocates nothing.
+// Not thread-safe: one thread builds, pulls and destroys the chain.
+#pragma once
+
+#include "dsp/MMEQ.h"
+#include "tools/PcmSource.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace keb
+{
+
+class TFilterChain
+{
+  public:
+    static constexpr std::uint32_t PullBytes = 2000;
+    static constexpr int PullSamples = PullBytes / 2;
+
+    TFilterChain(TSampleSupply& supply, int sampleRate);
+    ~TFilterChain();
+    TFilterChain(const TFilterChain&) = delete;
+    TFilterChain& operator=(const TFilterChain&) = delete;
+
+    TPcmSource& Source() { return source_; }
+    TMMEqualizer& Equalizer() { return equalizer_; }
+
+    void Open();
+    // The next buffer's samples, valid until the next pull; `more` is false
+    // once the source has ended (this buffer may still hold its last samples).
+    std::span<const std::int16_t> Pull(bool& more);
+
+  private:
+    // In chain order.
+    std::array<TMMDSPComponent*, 3> Components() { return {&source_, &equalizer_, &sink_}; }
+
+    TPcmSource source_;
+    TMMEqualizer equalizer_;
+    TMMDSPComponent sink_;
+    TMMWaveHdr* buffer_;
+    bool opened_ = false;
+};
+
+} // namespace keb

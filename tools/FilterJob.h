@@ -1,0 +1,43 @@
+// One run of keb-filter: reads the input, filters it through the window's
+// equalizer chain (FilterChain.h) and writes the output, all or nothing.
+//
+// Order of the checks, so that the cheapest refusal comes first: the output
+// names (container, not the input itself: EFilterUsageError), the filter
+// settings and the input (EFilterInputError), the output file's creation
+// (EFilterOutputError). Every file appears only when the whole job succeeded.
+// A set stop flag (a signal) ends the pull loop with EFilterInterrupted.
+// Main thread of the tool.
+#pragma once
+
+#include "tools/FilterOptions.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace keb
+{
+
+struct TFilterJobReport
+{
+    int InputRate = 0;
+    int InputChannels = 0;
+    std::int64_t InputFrames = 0;
+    int OutputRate = 0;
+    std::int64_t OutputSamples = 0;
+    // What was written, one "what: file" line each.
+    std::vector<std::string> Written;
+};
+
+struct TFilterJobHooks
+{
+    // The share of the input read so far, 0 .. 1.
+    std::function<void(double fraction)> Progress;
+    const std::atomic<bool>* Stop = nullptr;
+};
+
+TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHooks& hooks = {});
+
+} // namespace keb

@@ -1,0 +1,249 @@
+#include "tools/FilterOptions.h"
+
+#include "tools/FilterErrors.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace keb
+{
+namespace
+{
+
+[[noreturn]] void Refuse(const std::string& cause)
+{
+    throw EFilterUsageError(cause + " (see --help)");
+}
+
+int ParseInteger(const std::string& option, const std::string& text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end)
+        Refuse(option + " wants a whole number, not \"" + text + "\"");
+    return value;
+}
+
+TPreset ParsePreset(const std::string& text)
+{
+    static const std::map<std::string, TPreset> presets{{"0.2", TPreset::pr02},
+                                                        {"0.4", TPreset::pr04},
+                                                        {"1.8", TPreset::pr18},
+                                                        {"2.6", TPreset::pr26}};
+    auto found = presets.find(text);
+    if (found == presets.end())
+        Refuse("--preset wants 0.2, 0.4, 1.8 or 2.6, not \"" + text + "\"");
+    return found->second;
+}
+
+TBandPositions ParseGains(const std::string& text)
+{
+    TBandPositions gains{};
+    std::size_t start = 0;
+    for (int band = 0; band < BandCount; ++band)
+    {
+        std::size_t comma = text.find(',', start);
+        bool last = band == BandCount - 1;
+        if (last != (comma == std::string::npos))
+            Refuse("--gains wants " + std::to_string(BandCount) +
+                   " whole numbers of decibels separated by commas");
+        gains[band] = ParseInteger("--gains", text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return gains;
+}
+
+TChannelPick ParseChannel(const std::string& text)
+{
+    if (text == "left")
+        return TChannelPick::Left;
+    if (text == "right")
+        return TChannelPick::Right;
+    if (text == "mix")
+        return TChannelPick::Mix;
+    Refuse("--channel wants left, right or mix, not \"" + text + "\"");
+}
+
+TMMFFTWindow ParseWindow(const std::string& text)
+{
+    const auto& names = WindowNames();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == text)
+            return static_cast<TMMFFTWindow>(i);
+    std::string known;
+    for (const auto& name : names)
+        known += (known.empty() ? "" : ", ") + name;
+    Refuse("--window wants one of " + known + ", not \"" + text + "\"");
+}
+
+int ParseRate(const std::string& text)
+{
+    int rate = ParseInteger("--rate", text);
+    if (rate < MinOutputRate || rate > MaxOutputRate)
+        Refuse("--rate wants " + std::to_string(MinOutputRate) + " .. " +
+               std::to_string(MaxOutputRate) + " Hz, not " + text);
+    return rate;
+}
+
+using TValueSetter = std::function<void(TFilterOptions&, const std::string&)>;
+using TFlagSetter = std::function<void(TFilterOptions&)>;
+
+const std::map<std::string, TValueSetter>& ValueOptions()
+{
+    static const std::map<std::string, TValueSetter> options{
+        {"--channel", [](auto& o, const auto& v) { o.Channel = ParseChannel(v); }},
+        {"--preset", [](auto& o, const auto& v) { o.Preset = ParsePreset(v); }},
+        {"--shift", [](auto& o, const auto& v) { o.Shift = ParseInteger("--shift", v); }},
+        {"--gains", [](auto& o, const auto& v) { o.Gains = ParseGains(v); }},
+        {"--memory", [](auto& o, const auto& v) { o.Memory = v; }},
+        {"--fft-length",
+         [](auto& o, const auto& v) { o.FFTLength = ParseInteger("--fft-length", v); }},
+        {"--window", [](auto& o, const auto& v) { o.Window = ParseWindow(v); }},
+        {"--rate", [](auto& o, const auto& v) { o.Rate = ParseRate(v); }},
+        {"--waterfall-in", [](auto& o, const auto& v) { o.WaterfallIn = v; }},
+        {"--waterfall-out", [](auto& o, const auto& v) { o.WaterfallOut = v; }},
+        {"--response", [](auto& o, const auto& v) { o.Response = v; }},
+    };
+    return options;
+}
+
+const std::map<std::string, TFlagSetter>& FlagOptions()
+{
+    using TAction = TFilterOptions::TAction;
+    static const std::map<std::string, TFlagSetter> options{
+        {"--bypass", [](auto& o) { o.Bypass = true; }},
+        {"--align", [](auto& o) { o.Align = true; }},
+        {"--quiet", [](auto& o) { o.Quiet = true; }},
+        {"--help", [](auto& o) { o.Action = TAction::Help; }},
+        {"--version", [](auto& o) { o.Action = TAction::Version; }},
+    };
+    return options;
+}
+
+// Applies the option at arguments[index]; returns the index of the next argument.
+std::size_t ApplyOption(TFilterOptions& options, const std::vector<std::string>& arguments,
+                        std::size_t index, std::vector<std::string>& seen)
+{
+    const std::string& argument = arguments[index];
+    std::size_t equals = argument.find('=');
+    std::string name = argument.substr(0, equals);
+    for (const auto& earlier : seen)
+        if (earlier == name)
+            Refuse(name + " is given twice");
+    seen.push_back(name);
+    if (auto flag = FlagOptions().find(name); flag != FlagOptions().end())
+    {
+        if (equals != std::string::npos)
+            Refuse(name + " takes no value");
+        flag->second(options);
+        return index + 1;
+    }
+    auto valued = ValueOptions().find(name);
+    if (valued == ValueOptions().end())
+        Refuse("unknown option " + name);
+    if (equals != std::string::npos)
+    {
+        valued->second(options, argument.substr(equals + 1));
+        return index + 1;
+    }
+    if (index + 1 >= arguments.size())
+        Refuse(name + " wants a value");
+    valued->second(options, arguments[index + 1]);
+    return index + 2;
+}
+
+void CheckCombinations(const TFilterOptions& options, const std::vector<std::string>& seen)
+{
+    int bandSources = (options.Preset ? 1 : 0) + (options.Gains ? 1 : 0) + (options.Memory ? 1 : 0);
+    if (bandSources > 1)
+        Refuse("--preset, --gains and --memory each set every band; give one of them");
+    bool shiftGiven = false;
+    for (const auto& name : seen)
+        shiftGiven |= name == "--shift";
+    if (shiftGiven && !options.Preset)
+        Refuse("--shift moves a preset; give --preset too");
+}
+
+} // namespace
+
+const std::vector<std::string>& WindowNames()
+{
+    static const std::vector<std::string> names{"rectangular", "hamming", "hanning", "blackman",
+                                                "gaussian",    "welch",   "parzen"};
+    return names;
+}
+
+TFilterOptions ParseFilterOptions(const std::vector<std::string>& arguments)
+{
+    TFilterOptions options;
+    std::vector<std::string> files;
+    std::vector<std::string> seen;
+    bool optionsEnded = false;
+    for (std::size_t index = 0; index < arguments.size();)
+    {
+        const std::string& argument = arguments[index];
+        if (!optionsEnded && argument == "--")
+        {
+            optionsEnded = true;
+            ++index;
+        }
+        else if (!optionsEnded && argument.size() > 1 && argument[0] == '-')
+        {
+            index = ApplyOption(options, arguments, index, seen);
+        }
+        else
+        {
+            files.push_back(argument);
+            ++index;
+        }
+    }
+    if (options.Action != TFilterOptions::TAction::Filter)
+        return options;
+    if (files.size() != 2)
+        Refuse("wants an INPUT and an OUTPUT file, got " + std::to_string(files.size()) +
+               " file name" + (files.size() == 1 ? "" : "s"));
+    options.Input = files[0];
+    options.Output = files[1];
+    CheckCombinations(options, seen);
+    return options;
+}
+
+std::string FilterUsage()
+{
+    return R"(Usage: keb-filter [options] INPUT OUTPUT
+
+Filters a recording through the same 20-band equalizer the KEB window plays
+through, and writes 16-bit PCM (WAV, FLAC, AIFF, AU or CAF by OUTPUT's ending).
+INPUT may be any file libsndfile reads, at any rate (it is resampled to 8000 Hz).
+
+Filter settings (default: all bands at 0 dB, as the window starts):
+  --preset 0.2|0.4|1.8|2.6  a band-pass preset of the window
+  --shift V                 the shift wheel's value for 0.2, 0.4 and 1.8 (default 4);
+                            kept in the wheel's range like the wheel
+  --gains g0,...,g19        dB per 200 Hz band, whole numbers, clamped to -60..12
+  --memory FILE             a memory file the window saved (F1.dat .. F4.dat)
+  --bypass                  the Filter Off switch: audio passes unfiltered
+  --fft-length L            the equalizer's FFT length (default 256)
+  --window NAME             rectangular, hamming (default), hanning, blackman,
+                            gaussian, welch or parzen
+
+Processing and output:
+  --channel left|right|mix  the input channel to filter (default left)
+  --align                   drop the equalizer's delay: the output lines up with
+                            the input sample for sample
+  --rate R                  resample the result to R Hz (default 8000)
+  --waterfall-in FILE.png   the input's waterfall, one column per 256 samples
+  --waterfall-out FILE.png  the output's waterfall
+  --response FILE.png       the equalizer's response in dB over 0..4000 Hz
+  --quiet                   no progress bar and no summary
+  --help, --version
+
+Exit status: 0 done, 1 usage error, 2 input cannot be read,
+3 output cannot be written, 130 interrupted. OUTPUT appears only when
+everything succeeded; it never replaces INPUT.
+)";
+}
+
+} // namespace keb

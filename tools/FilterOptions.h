@@ -1,0 +1,77 @@
+// The command line of keb-filter: `keb-filter [options] INPUT OUTPUT`.
+//
+// Options take their value as the next argument or after '=' (--shift=6);
+// "--" ends the options. ParseFilterOptions raises EFilterUsageError with a
+// one-line cause for anything it cannot follow: an unknown option, a missing
+// or malformed value, a wrong number of files, or settings that exclude each
+// other (--preset, --gains and --memory each set all 20 bands). Numbers are
+// kept as given: the window's clamps (slider, wheel, equalizer) apply when
+// the settings reach the equalizer (FilterSettings.h).
+#pragma once
+
+#include "app/BandPositions.h"
+#include "app/Presets.h"
+#include "dsp/MMFFT.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keb
+{
+
+// Which channel of the input feeds the filter; mix averages all channels.
+enum class TChannelPick
+{
+    Left,
+    Right,
+    Mix
+};
+
+// The shift wheel's value when the window starts.
+constexpr int WheelStartValue = 4;
+
+struct TFilterOptions
+{
+    enum class TAction
+    {
+        Filter,
+        Help,
+        Version
+    };
+
+    TAction Action = TAction::Filter;
+    std::filesystem::path Input;
+    std::filesystem::path Output;
+    TChannelPick Channel = TChannelPick::Left;
+    std::optional<TPreset> Preset;
+    int Shift = WheelStartValue;
+    std::optional<TBandPositions> Gains;
+    std::optional<std::filesystem::path> Memory;
+    bool Bypass = false;
+    int FFTLength = 256;
+    TMMFFTWindow Window = fwHamming;
+    bool Align = false;
+    // The output's sample rate; the filter's own 8000 Hz when not given.
+    std::optional<int> Rate;
+    std::optional<std::filesystem::path> WaterfallIn;
+    std::optional<std::filesystem::path> WaterfallOut;
+    std::optional<std::filesystem::path> Response;
+    bool Quiet = false;
+};
+
+// The output rates --rate accepts.
+constexpr int MinOutputRate = 1000;
+constexpr int MaxOutputRate = 384000;
+
+// Arguments without the program's name.
+TFilterOptions ParseFilterOptions(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string FilterUsage();
+
+// The lower-case names of --window, in TMMFFTWindow order.
+const std::vector<std::string>& WindowNames();
+
+} // namespace keb

@@ -1,0 +1,59 @@
+#include "tools/OutputStage.h"
+
+#include "tools/SampleSupply.h"
+
+#include <algorithm>
+
+namespace keb
+{
+
+TOutputStage::TOutputStage(const std::filesystem::path& file, int filterRate, int outputRate)
+    : writer_(file, outputRate)
+{
+    if (outputRate != filterRate)
+        resampler_ = std::make_unique<TResampler>(filterRate, outputRate);
+}
+
+void TOutputStage::Write(std::span<const std::int16_t> samples)
+{
+    std::size_t skipped =
+        static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(samples.size())));
+    skip_ -= static_cast<std::int64_t>(skipped);
+    samples = samples.subspan(skipped);
+    if (samples.empty())
+        return;
+    kept_ += static_cast<std::int64_t>(samples.size());
+    for (const auto& observer : observers_)
+        observer(samples);
+    if (!resampler_)
+    {
+        writer_.Write(samples);
+        return;
+    }
+    floats_.resize(samples.size());
+    std::transform(samples.begin(), samples.end(), floats_.begin(),
+                   [](std::int16_t sample) { return sample / 32768.0f; });
+    converted_.clear();
+    resampler_->Process(floats_.data(), floats_.size(), converted_);
+    WriteConverted(converted_);
+}
+
+void TOutputStage::WriteConverted(const std::vector<float>& samples)
+{
+    pcm_.resize(samples.size());
+    std::transform(samples.begin(), samples.end(), pcm_.begin(), ToPcm16);
+    writer_.Write(pcm_);
+}
+
+void TOutputStage::Finish()
+{
+    if (resampler_)
+    {
+        converted_.clear();
+        resampler_->Flush(converted_);
+        WriteConverted(converted_);
+    }
+    writer_.Finish();
+}
+
+} // namespace keb

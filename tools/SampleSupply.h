@@ -1,0 +1,66 @@
+// Where the chain's source gets its audio: 16-bit mono samples at the
+// filter's 8000 Hz, delivered in pieces of any size.
+//
+// TMemorySupply hands out a block of samples held in memory (probes, tests).
+// TFileSupply reads a recording (SoundFileReader.h), resamples it to 8000 Hz
+// when it has another rate, and rounds to 16 bits with clipping; its errors
+// are the reader's. Neither is thread-safe.
+#pragma once
+
+#include "tools/Resampler.h"
+#include "tools/SoundFileReader.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace keb
+{
+
+class TSampleSupply
+{
+  public:
+    virtual ~TSampleSupply() = default;
+    // Writes up to `count` samples; fewer only when the audio has ended.
+    virtual std::size_t Supply(std::int16_t* samples, std::size_t count) = 0;
+};
+
+class TMemorySupply : public TSampleSupply
+{
+  public:
+    explicit TMemorySupply(std::vector<std::int16_t> samples) : samples_(std::move(samples)) {}
+    std::size_t Supply(std::int16_t* samples, std::size_t count) override;
+
+  private:
+    std::vector<std::int16_t> samples_;
+    std::size_t position_ = 0;
+};
+
+// A float sample (-1 .. 1 is full scale) as a 16-bit sample, rounded to the
+// nearest and clipped.
+std::int16_t ToPcm16(float value);
+
+class TFileSupply : public TSampleSupply
+{
+  public:
+    TFileSupply(TSoundFileReader& reader, int rate);
+    std::size_t Supply(std::int16_t* samples, std::size_t count) override;
+
+    // The number of samples the whole recording gives at the supply's rate.
+    std::int64_t TotalSamples() const;
+    // Input frames read so far, for progress.
+    std::int64_t FramesRead() const { return reader_.FramesRead(); }
+
+  private:
+    // Reads and converts the next piece into pending_; false at the end.
+    bool Refill();
+
+    TSoundFileReader& reader_;
+    std::unique_ptr<TResampler> resampler_;
+    std::vector<float> readBuffer_;
+    std::vector<float> pending_;
+    std::size_t pendingStart_ = 0;
+    bool ended_ = false;
+};
+
+} // namespace keb

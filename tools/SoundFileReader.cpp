@@ -1,0 +1,99 @@
+#include "tools/SoundFileReader.h"
+
+#include "tools/FilterErrors.h"
+
+#include <array>
+#include <sndfile.h>
+#include <sstream>
+
+namespace keb
+{
+namespace
+{
+
+// libsndfile reads a WAV file whose data chunk runs past the end of the file
+// as far as it goes and notes "data : <header> (should be <found>)" in its
+// log; such a file was cut off while it was written or copied.
+bool LogShowsCutData(SNDFILE* sound)
+{
+    std::array<char, 4096> log{};
+    sf_command(sound, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    std::istringstream lines(log.data());
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("data :", 0) == 0 && line.find("should be") != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPick channel)
+    : file_(file), channel_(channel)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        Fail("is a folder, not a recording");
+    SF_INFO info{};
+    sound_ = sf_open(file.c_str(), SFM_READ, &info);
+    if (sound_ == nullptr)
+        Fail(std::string("cannot read as audio: ") + sf_strerror(nullptr));
+    sampleRate_ = info.samplerate;
+    channels_ = info.channels;
+    frames_ = info.frames;
+    if (LogShowsCutData(sound_))
+        Fail("is cut off: the file ends before the audio its header announces");
+    if (frames_ <= 0)
+        Fail("holds no audio");
+    if (sampleRate_ <= 0 || channels_ <= 0)
+        Fail("has no usable sample rate or channel count");
+}
+
+TSoundFileReader::~TSoundFileReader()
+{
+    if (sound_ != nullptr)
+        sf_close(sound_);
+}
+
+void TSoundFileReader::Fail(const std::string& cause) const
+{
+    throw EFilterInputError(FileMessage(file_, cause));
+}
+
+std::size_t TSoundFileReader::Read(float* samples, std::size_t count)
+{
+    frameBuffer_.resize(count * static_cast<std::size_t>(channels_));
+    sf_count_t got = sf_readf_float(sound_, frameBuffer_.data(), static_cast<sf_count_t>(count));
+    if (sf_error(sound_) != SF_ERR_NO_ERROR)
+        Fail(std::string("read error after ") + std::to_string(framesRead_) +
+             " frames: " + sf_strerror(sound_));
+    if (got <= 0 && framesRead_ < frames_)
+        Fail("is cut off: it ends after " + std::to_string(framesRead_) + " of " +
+             std::to_string(frames_) + " frames");
+    const std::size_t frames = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const std::size_t stride = static_cast<std::size_t>(channels_);
+    for (std::size_t frame = 0; frame < frames; ++frame)
+    {
+        const float* values = frameBuffer_.data() + frame * stride;
+        switch (channel_)
+        {
+        case TChannelPick::Left:
+            samples[frame] = values[0];
+            break;
+        case TChannelPick::Right:
+            samples[frame] = values[stride > 1 ? 1 : 0];
+            break;
+        case TChannelPick::Mix:
+        {
+            float sum = 0;
+            for (std::size_t c = 0; c < stride; ++c)
+                sum += values[c];
+            samples[frame] = sum / static_cast<float>(stride);
+            break;
+        }
+        }
+    }
+    framesRead_ += static_cast<std::int64_t>(frames);
+    return frames;
+}
+
+} // namespace keb

@@ -1,0 +1,53 @@
+// Reads a recording with libsndfile as one channel of float samples
+// (-1 .. 1 for integer formats): the left channel, the right one (the only one
+// of a mono file), or the mean of all channels.
+//
+// Every failure raises EFilterInputError naming the file and the cause: a file
+// libsndfile cannot open or does not know, an empty file, a read error, and a
+// file that ends before the audio its header promises (a cut-off WAV data
+// chunk, a FLAC stream that loses sync). Not thread-safe; nothing is allocated
+// per call beyond the first call's frame buffer.
+#pragma once
+
+#include "tools/FilterOptions.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+typedef struct sf_private_tag SNDFILE;
+
+namespace keb
+{
+
+class TSoundFileReader
+{
+  public:
+    TSoundFileReader(const std::filesystem::path& file, TChannelPick channel);
+    ~TSoundFileReader();
+    TSoundFileReader(const TSoundFileReader&) = delete;
+    TSoundFileReader& operator=(const TSoundFileReader&) = delete;
+
+    int SampleRate() const { return sampleRate_; }
+    int Channels() const { return channels_; }
+    // The frames the header promises.
+    std::int64_t Frames() const { return frames_; }
+    std::int64_t FramesRead() const { return framesRead_; }
+
+    // Reads up to `count` frames into `samples`; fewer only at the end.
+    std::size_t Read(float* samples, std::size_t count);
+
+  private:
+    [[noreturn]] void Fail(const std::string& cause) const;
+
+    std::filesystem::path file_;
+    SNDFILE* sound_ = nullptr;
+    TChannelPick channel_;
+    int sampleRate_ = 0;
+    int channels_ = 0;
+    std::int64_t frames_ = 0;
+    std::int64_t framesRead_ = 0;
+    std::vector<float> frameBuffer_;
+};
+
+} // namespace keb

@@ -34,9 +34,7 @@ TMMWaveIn::TMMWaveIn(TComponent* Owner) : TMMWaveDevice(Owner, kCaptureTraits)
 
 TMMWaveIn::~TMMWaveIn()
 {
-    Destroying();
-    if (Handle())
-        Close();
+    CloseForDestruction();
 }
 
 std::exception_ptr TMMWaveIn::MakeDeviceError(const std::string& Message) const

@@ -236,6 +236,13 @@ void TMMWaveDevice::Close()
     }
 }
 
+void TMMWaveDevice::CloseForDestruction()
+{
+    Destroying();
+    if (Handle())
+        Close();
+}
+
 void TMMWaveDevice::CompleteClose()
 {
     SetHandle(nullptr);

@@ -188,6 +188,9 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     virtual void DeviceOpened() = 0;
     // Handle null, headers freed, the close relay, OnClose, Closing cleared.
     void CompleteClose();
+    // For a derived destructor: marks the component destroyed (no OnStop,
+    // no OnClose) and closes the device if a handle is held.
+    void CloseForDestruction();
 
     void Fire(const TMMNotifyEvent& Event);
     void SetState(std::uint8_t Value) { state_.store(Value); }
@@ -218,8 +221,12 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // The worker of cmThread mode and the events of its handshake.
     void StartWorker();
     void EndWorker();
-    void RequestFlush();
-    bool FlushPending() const;
+    // Waits (bounded) until no buffer-done handler runs in the worker; at
+    // once where the handlers run in the calling thread.
+    void WaitForWorkerHandlers();
+    // Drops the finished-buffer messages not yet handled (window queue or
+    // worker queue); returns once the worker has dropped them.
+    void DiscardPendingDone();
 
     // Routes one finished buffer to where the mode wants the work done.
     void DeliverDone(std::uintptr_t DeviceHandle, TWaveHdr* Header);

@@ -2,9 +2,12 @@
 // mode with its start/close handshake, and the hidden window of the main
 // thread, which also receives the stop request and the worker's failure.
 #include "devices/MMWaveDevice.h"
+#include "platform/core/MainLoop.h"
 #include "platform/core/Wait.h"
 
+#include <chrono>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace keb
@@ -123,16 +126,35 @@ void TMMWaveDevice::RunWorker(TThread& Worker)
     threadStartEvent_->SetEvent();
 }
 
-void TMMWaveDevice::RequestFlush()
+void TMMWaveDevice::WaitForWorkerHandlers()
 {
+    if (callBackMode_ != cmThread || TThread::Current() == thread_.get())
+        return;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerHandshakeMs);
+    while (inHandler_.load() > 0 && std::chrono::steady_clock::now() < deadline)
+    {
+        CheckSynchronize();
+        std::this_thread::yield();
+    }
+}
+
+void TMMWaveDevice::DiscardPendingDone()
+{
+    if (callBackMode_ != cmThread)
+    {
+        window_->RemoveMessages(traits_.DataMessage, traits_.DataMessage);
+        return;
+    }
     if (!flushEvent_)
         return;
     flushEvent_->SetEvent();
-}
-
-bool TMMWaveDevice::FlushPending() const
-{
-    return flushEvent_ && flushEvent_->WaitFor(0) == TWaitResult::wrSignaled;
+    // The worker resets the event once it has emptied its queue.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerHandshakeMs);
+    while (flushEvent_->WaitFor(0) == TWaitResult::wrSignaled &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
 }
 
 void TMMWaveDevice::DeliverDone(std::uintptr_t DeviceHandle, TWaveHdr* Header)

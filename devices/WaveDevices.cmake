@@ -6,6 +6,7 @@ keb_library(keb_wavedevices
     MMWaveDeviceHooks.cpp
     MMWaveDeviceWorker.cpp
     MMWavIn.cpp
+    MMWavOut.cpp
   DEPENDS
     keb_stream
     keb_audio

@@ -124,6 +124,38 @@ bool TCollector::NoneInMainThread() const
     return InMain == 0;
 }
 
+TTestSource::TTestSource(TComponent* Owner, std::vector<std::uint8_t> Data)
+    : TMMDSPComponent(Owner), data_(std::move(Data))
+{
+    TWaveFormatEx format{};
+    BuildPCMFormat(format, 16, 1, 8000);
+    SetWaveFormat(&format);
+}
+
+void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+{
+    const std::size_t pull = ++pulls_;
+    if (OnPull)
+        OnPull();
+    if (pull == WrapOnPull)
+    {
+        MMWaveHdr(lpWaveHdr)->WrapFlag = 1;
+        --MMWaveHdr(lpWaveHdr)->LoopsRemaining;
+    }
+    if (pull >= EmptyFromPull)
+    {
+        lpWaveHdr->dwBytesRecorded = 0;
+        MoreBuffers = true;
+        return;
+    }
+    const std::size_t count =
+        std::min<std::size_t>(lpWaveHdr->dwBufferLength, data_.size() - next_);
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(next_), count, lpWaveHdr->lpData);
+    next_ += count;
+    lpWaveHdr->dwBytesRecorded = static_cast<std::uint32_t>(count);
+    MoreBuffers = next_ < data_.size();
+}
+
 void WaveDeviceTest::SetUp()
 {
     Card = VirtualSoundCard::Create(VirtualClock::Stepped);

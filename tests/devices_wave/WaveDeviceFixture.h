@@ -7,6 +7,7 @@
 #include "platform/core/Exceptions.h"
 #include "stream/MMDSPObj.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -80,6 +81,29 @@ class TCollector : public TMMDSPComponent
     std::vector<std::uint8_t> Collected;
     std::vector<std::uint32_t> BufferSizes;
     std::size_t InMain = 0;
+};
+
+// A source at the head of a chain: supplies Data in pulls of the size asked
+// for and says "no more" with its last bytes. Once EmptyFromPull pulls have
+// been served it delivers 0 bytes while still promising more; WrapOnPull
+// marks that pull as the one that jumped back to the loop start (and counts
+// one loop off).
+class TTestSource : public TMMDSPComponent
+{
+  public:
+    TTestSource(TComponent* Owner, std::vector<std::uint8_t> Data);
+
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
+    std::size_t Pulls() const { return pulls_.load(); }
+
+    std::size_t EmptyFromPull = SIZE_MAX;
+    std::size_t WrapOnPull = SIZE_MAX;
+    std::function<void()> OnPull; // in the pulling thread
+
+  private:
+    const std::vector<std::uint8_t> data_;
+    std::size_t next_ = 0;
+    std::atomic<std::size_t> pulls_{0};
 };
 
 // A stepped virtual card: capture 0 "Counter" records a byte counter (0, 1,

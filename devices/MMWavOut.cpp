@@ -1,0 +1,427 @@
+#include "devices/MMWavOut.h"
+
+#include "devices/MMWaveDeviceHooks.h"
+#include "stream/MMTime.h"
+
+#include <optional>
+
+namespace keb
+{
+namespace
+{
+// Platform message number of the playback "done" notification.
+constexpr std::uint32_t kPlaybackDataMessage = 957;
+constexpr int kPlaybackNotificationWaits = 500;
+constexpr int kQueueDrainWaits = 500;
+constexpr int kResetWaits = 100;
+constexpr std::int32_t kWaitMs = 10;
+constexpr std::int64_t kBusyCursorBytes = 100000;
+constexpr std::uint32_t kLoopFlagOn = 0xFFFFFFFFu;
+
+const TWaveDeviceTraits kPlaybackTraits{
+    "TMMWaveOut",
+    "WaveOut",
+    "No wave audio playing device found",
+    "WaveOutOpen:\n\rInvalid wave format",
+    "The actual device can''t play this format",
+    kPlaybackDataMessage,
+    kPlaybackNotificationWaits,
+    WaveOutGetNumDevs,
+    WaveOutGetDevCaps,
+    WaveOutQueryFormat,
+    WaveOutGetErrorText,
+};
+} // namespace
+
+TMMWaveOut::TMMWaveOut(TComponent* Owner) : TMMWaveDevice(Owner, kPlaybackTraits) {}
+
+TMMWaveOut::~TMMWaveOut()
+{
+    CloseForDestruction();
+}
+
+std::exception_ptr TMMWaveOut::MakeDeviceError(const std::string& Message) const
+{
+    return std::make_exception_ptr(EMMWaveOutError(Message));
+}
+
+// The driver's context: count, store state or post, nothing else. A buffer
+// returned by a reset only clears Resetting when it is the last one.
+void TMMWaveOut::Notify(HWaveOut Device, TWaveMessage Message, void* User, TWaveHdr* Header,
+                        TWaveResult)
+{
+    auto* self = static_cast<TMMWaveOut*>(User);
+    switch (Message)
+    {
+    case wmOpened:
+        self->SetState(wsOpened);
+        break;
+    case wmClosed:
+        self->SetState(wsClosed);
+        break;
+    case wmDone:
+    {
+        const int queuedBefore = self->queuedCount_--;
+        if (self->resetting_.load())
+        {
+            if (queuedBefore == 1)
+                self->resetting_ = false;
+        }
+        else if (!self->stopping_.load())
+        {
+            self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
+        }
+        break;
+    }
+    case wmFailed:
+        // The buffers come back next; writing them again reports the failure.
+        break;
+    }
+}
+
+TWaveResult TMMWaveOut::PlatformOpen()
+{
+    HWaveOut device = nullptr;
+    const TWaveResult result = WaveOutOpen(&device, DeviceID(), GetWaveFormat(), &Notify, this);
+    SetHandle(device);
+    return result;
+}
+
+TWaveResult TMMWaveOut::PlatformClose()
+{
+    return WaveOutClose(Device());
+}
+
+TWaveResult TMMWaveOut::PlatformPrepare(TWaveHdr* Header)
+{
+    return WaveOutPrepareHeader(Device(), Header);
+}
+
+TWaveResult TMMWaveOut::PlatformUnprepare(TWaveHdr* Header)
+{
+    return WaveOutUnprepareHeader(Device(), Header);
+}
+
+void TMMWaveOut::DeviceOpened()
+{
+    Fire(OnOpen);
+}
+
+void TMMWaveOut::SetWaveFormat(const TWaveFormatEx* Format)
+{
+    Close();
+    TMMWaveDevice::SetWaveFormat(Format);
+}
+
+void TMMWaveOut::SetLooping(bool Value)
+{
+    looping_ = Value;
+    loopsLeft_ = loopCount_.load();
+}
+
+void TMMWaveOut::SetLoopCount(std::uint16_t Value)
+{
+    loopCount_ = Value;
+    loopsLeft_ = Value;
+}
+
+void TMMWaveOut::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+{
+    TMMWaveHdr* header = MMWaveHdr(lpWaveHdr);
+    const bool looping = looping_.load();
+    lpWaveHdr->dwBufferLength = static_cast<std::uint32_t>(GetBufferSize());
+    lpWaveHdr->dwBytesRecorded = 0;
+    header->LoopFlag = looping ? kLoopFlagOn : 0;
+    if (looping)
+    {
+        header->LoopCount = loopCount_.load();
+        header->LoopsRemaining = static_cast<std::uint32_t>(loopsLeft_.load());
+        header->WrapFlag = 0;
+    }
+    TMMWaveDevice::BufferLoad(lpWaveHdr, MoreBuffers);
+    lpWaveHdr->dwBufferLength = lpWaveHdr->dwBytesRecorded;
+    if (looping)
+        loopsLeft_ = static_cast<std::int32_t>(header->LoopsRemaining);
+}
+
+std::int32_t TMMWaveOut::Load(TWaveHdr* Header)
+{
+    bool more = false;
+    if (Header)
+        BufferLoad(Header, more);
+    const auto bytes = Header ? static_cast<std::int32_t>(Header->dwBytesRecorded) : 0;
+    moreBuffers_ = more && bytes > 0;
+    return bytes;
+}
+
+// Counted before it is written: the buffer may come back at once.
+void TMMWaveOut::Write(TWaveHdr* Header)
+{
+    if (OnBufferFilled)
+        OnBufferFilled(this, Header);
+    if (stopping_.load())
+        return;
+    StoreWaveHdrFlags(*Header, WaveHdrPrepared);
+    ++queuedCount_;
+    const TWaveResult result = WaveOutWrite(Device(), Header);
+    if (result != wrNoError)
+        --queuedCount_;
+    Check(result, "Write");
+}
+
+int TMMWaveOut::FillBuffers()
+{
+    moreBuffers_ = true;
+    int written = 0;
+    for (int i = 0; i < NumBuffers() && moreBuffers_.load(); ++i)
+    {
+        if (!Header(i))
+        {
+            AllocateHeaders(i + 1);
+            Check(PlatformPrepare(&Header(i)->wh), "PrepareHeader");
+        }
+        if (Load(&Header(i)->wh) < 1)
+            break;
+        Write(&Header(i)->wh);
+        ++written;
+    }
+    return written;
+}
+
+void TMMWaveOut::Start()
+{
+    try
+    {
+        if (!HasState(wsOpened))
+            Open();
+        if (!HasState(wsOpened) || HasState(wsStarted))
+            return;
+        loopsLeft_ = loopCount_.load();
+        inHandler_ = 0;
+        stopDeferred_ = false;
+        resetting_ = false;
+        stopping_ = false;
+        bufferIndex_ = 0;
+        queuedCount_ = 0;
+        {
+            std::optional<TBusyCursor> busy;
+            if (std::int64_t{GetBufferSize()} * NumBuffers() > kBusyCursorBytes)
+                busy.emplace();
+            // Paused while the buffers are queued, so that all of them are in
+            // place when playing begins.
+            Check(WaveOutPause(Device()), "Pause");
+            TMMWaveDevice::ChainStarted();
+            bufferCount_ = FillBuffers();
+            AddState(wsStarted);
+        }
+        if (bufferCount_.load() == 0)
+        {
+            TMMWaveDevice::ChainStopped();
+            DeviceError(DeviceMessage("WaveOutStart:", "Unable to start device"));
+        }
+        if (!HasState(wsPaused))
+            Check(WaveOutRestart(Device()), "Restart");
+        Fire(OnStart);
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        AddState(wsStarted);
+        Close();
+        SetState(wsClosed);
+        throw;
+    }
+}
+
+void TMMWaveOut::HandleBufferDone(TWaveHdr*)
+{
+    if (!EnterHandler(/*CountReturn=*/false))
+        return;
+    try
+    {
+        // The buffer due in ring order, whichever header the driver named.
+        TMMWaveHdr* played = Header(bufferIndex_.load());
+        const int next = (bufferIndex_.load() + 1) % bufferCount_.load();
+        bufferIndex_ = next;
+        played->CompanionHdr = &Header(next)->wh;
+        TMMWaveDevice::BufferReady(&played->wh);
+        if (moreBuffers_.load() && !stopDeferred_.load())
+        {
+            if (looping_.load() && played->WrapFlag != 0)
+            {
+                {
+                    std::lock_guard guard(lock_);
+                    played->WrapFlag = 0;
+                }
+                Fire(OnLooping);
+            }
+            if (Load(&played->wh) <= 0 && !stopDeferred_.load())
+                DeviceError("Error filling wave buffer");
+            if (!stopDeferred_.load())
+                Write(&played->wh);
+        }
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        EndHandler();
+        throw;
+    }
+    EndHandler();
+}
+
+// Playback ends when the source has no more data and nothing is left at the
+// driver; while the source still delivers, an empty driver queue only means
+// that the done messages of the other buffers are still on their way.
+void TMMWaveOut::EndHandler()
+{
+    if (!LeaveHandler(/*QueueEmptyEnds=*/!moreBuffers_.load()))
+        return;
+    Check(WaveOutPause(Device()), "Pause");
+    PostStopRequest();
+}
+
+void TMMWaveOut::Stop()
+{
+    if (!IsStartedOrPaused())
+        return;
+    try
+    {
+        {
+            std::lock_guard guard(lock_);
+            stopping_ = true;
+            resetting_ = true;
+            Check(WaveOutReset(Device()), "Reset");
+        }
+        CompleteStop();
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        Close();
+        throw;
+    }
+}
+
+void TMMWaveOut::CompleteStop()
+{
+    if (!IsStartedOrPaused() || DeferStopBehindHandler())
+        return;
+    RemoveState(wsStarted | wsPaused);
+    for (int wait = 0; wait < kQueueDrainWaits && queuedCount_.load() != 0; ++wait)
+        Delay(kWaitMs, false);
+    UnprepareHeaders(NumBuffers());
+    FreeHeaders();
+    bufferCount_ = 0;
+    queuedCount_ = 0;
+    bufferIndex_ = 0;
+    stopDeferred_ = false;
+    TMMWaveDevice::ChainStopped();
+    if (!IsDestroying())
+        Fire(OnStop);
+    if (closeDeferred_.load())
+        Close();
+}
+
+void TMMWaveOut::Pause()
+{
+    try
+    {
+        if (!HasState(wsOpened))
+            Open();
+        if (!HasState(wsOpened) || HasState(wsPaused))
+            return;
+        if (HasState(wsStarted))
+        {
+            std::lock_guard guard(lock_);
+            Check(WaveOutPause(Device()), "Pause");
+            AddState(wsPaused);
+            // Driven from upstream: give every buffer back, so that nothing
+            // stale plays when the chain goes on.
+            if (HasUpstreamDevice())
+            {
+                resetting_ = true;
+                Check(WaveOutReset(Device()), "Reset");
+                bufferIndex_ = 0;
+                queuedCount_ = 0;
+            }
+        }
+        AddState(wsPaused);
+        TMMWaveDevice::ChainPaused();
+        Fire(OnPause);
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        Close();
+        throw;
+    }
+}
+
+void TMMWaveOut::Restart()
+{
+    if (!HasState(wsStarted) || !HasState(wsPaused))
+        return;
+    try
+    {
+        resetting_ = false;
+        if (queuedCount_.load() == 0)
+        {
+            bufferCount_ = FillBuffers();
+            if (bufferCount_.load() == 0)
+            {
+                Stop();
+                return;
+            }
+        }
+        Check(WaveOutRestart(Device()), "Restart");
+        RemoveState(wsPaused);
+        TMMWaveDevice::ChainRestarted();
+        Fire(OnRestart);
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        Close();
+        throw;
+    }
+}
+
+void TMMWaveOut::Reset()
+{
+    if (!IsStartedOrPaused() || resetting_.load())
+        return;
+    try
+    {
+        resetting_ = true;
+        // A handler already past its Resetting check would refill a buffer
+        // the reset is about to fill again.
+        WaitForWorkerHandlers();
+        Check(WaveOutPause(Device()), "Pause");
+        DiscardPendingDone();
+        Check(WaveOutReset(Device()), "Reset");
+        for (int wait = 0; wait < kResetWaits && resetting_.load() && queuedCount_.load() > 0;
+             ++wait)
+            Delay(kWaitMs, false);
+        // Cleared here too: with nothing queued no buffer comes back to do it.
+        resetting_ = false;
+        Check(WaveOutRestart(Device()), "Restart");
+        Check(WaveOutPause(Device()), "Pause");
+        bufferIndex_ = 0;
+        queuedCount_ = 0;
+        ChainReset();
+        bufferCount_ = FillBuffers();
+        if (!HasState(wsPaused))
+            Check(WaveOutRestart(Device()), "Restart");
+        if (bufferCount_.load() == 0)
+            Stop();
+    }
+    catch (...)
+    {
+        Fire(OnError);
+        Close();
+        throw;
+    }
+}
+
+} // namespace keb

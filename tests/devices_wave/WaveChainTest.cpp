@@ -1,0 +1,190 @@
+// The program's chain with both devices on the stepped virtual card:
+// capture -> ring stand-in -> playback -> output stand-in. The order in which
+// switching on and off reaches the components and the devices' events, and
+// the audio that travels from the capture device into the playback device.
+#include "WaveDeviceFixture.h"
+#include "devices/MMWavIn.h"
+#include "devices/MMWavOut.h"
+#include "platform/core/MainLoop.h"
+#include "tests/stream/ChainStandIns.h"
+
+#include <deque>
+
+namespace keb::test
+{
+namespace
+{
+constexpr std::int32_t kBufferBytes = 2000;
+
+// Stands in for the ring buffer in duplex mode: keeps what is pushed, hands
+// out the oldest block on a pull, silence while it holds none. Records its
+// chain notifications (main thread) in the shared log.
+class TRingStandIn : public TRecordingComponent
+{
+  public:
+    TRingStandIn(TLog& Log) : TRecordingComponent(nullptr, "ring", Log) {}
+
+    void BufferReady(PWaveHdr lpWaveHdr) override
+    {
+        std::lock_guard guard(lock_);
+        blocks_.emplace_back(lpWaveHdr->lpData, lpWaveHdr->lpData + lpWaveHdr->dwBytesRecorded);
+    }
+
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override
+    {
+        std::lock_guard guard(lock_);
+        std::fill_n(lpWaveHdr->lpData, lpWaveHdr->dwBufferLength, 0);
+        if (!blocks_.empty())
+        {
+            const auto& block = blocks_.front();
+            std::copy_n(block.begin(),
+                        std::min<std::size_t>(block.size(), lpWaveHdr->dwBufferLength),
+                        lpWaveHdr->lpData);
+            blocks_.pop_front();
+        }
+        lpWaveHdr->dwBytesRecorded = lpWaveHdr->dwBufferLength;
+        MoreBuffers = true;
+    }
+
+  private:
+    std::mutex lock_;
+    std::deque<std::vector<char>> blocks_;
+};
+
+class WaveChainTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
+{
+  protected:
+    void SetUp() override
+    {
+        WaveDeviceTest::SetUp();
+        waveInOwner = std::make_unique<TMMWaveIn>(nullptr);
+        waveOutOwner = std::make_unique<TMMWaveOut>(nullptr);
+        waveIn = waveInOwner.get();
+        waveOut = waveOutOwner.get();
+        waveIn->SetSampleRate(8000);
+        waveIn->SetBitLength(b16Bit);
+        waveIn->SetBufferSize(kBufferBytes);
+        waveIn->SetNumBuffers(2);
+        waveIn->SetCallBackMode(GetParam());
+        waveOut->SetBufferSize(kBufferBytes);
+        waveOut->SetNumBuffers(2);
+        waveOut->SetCallBackMode(GetParam());
+        waveIn->SetOutput(&ring);
+        ring.SetOutput(waveOut);
+        waveOut->SetOutput(&connector);
+        LogEvents(*waveIn, "capture");
+        LogEvents(*waveOut, "playback");
+        // As the main window does: the display timer goes with playback, and
+        // a stopped playback device is closed.
+        waveOut->OnStop = [this](TComponent*)
+        {
+            log.push_back("playback.OnStop");
+            waveOut->Close();
+        };
+        log.clear();
+    }
+
+    // Records and plays Buffers buffers, one per step.
+    void Run(int Buffers)
+    {
+        for (int step = 0; step < Buffers; ++step)
+        {
+            Card->AdvanceFrames(kBufferBytes / 2);
+            PumpUntil([] { return false; }, 5ms);
+        }
+    }
+
+    void LogEvents(TMMWaveDevice& Device, const std::string& Name)
+    {
+        Device.OnOpen = [this, Name](TComponent*) { log.push_back(Name + ".OnOpen"); };
+        Device.OnStart = [this, Name](TComponent*) { log.push_back(Name + ".OnStart"); };
+        Device.OnStop = [this, Name](TComponent*) { log.push_back(Name + ".OnStop"); };
+        Device.OnClose = [this, Name](TComponent*) { log.push_back(Name + ".OnClose"); };
+        Device.OnError = [this, Name](TComponent*) { log.push_back(Name + ".OnError"); };
+    }
+
+    TLog log;
+    TRingStandIn ring{log};
+    TRecordingComponent connector{nullptr, "connector", log};
+    // Made once the virtual card is selected; destroyed before the stand-ins.
+    std::unique_ptr<TMMWaveIn> waveInOwner;
+    std::unique_ptr<TMMWaveOut> waveOutOwner;
+    TMMWaveIn* waveIn = nullptr;
+    TMMWaveOut* waveOut = nullptr;
+};
+
+// Joins the blocks of Bytes that are not all silence.
+std::vector<std::uint8_t> Audible(const std::vector<std::uint8_t>& Bytes)
+{
+    std::vector<std::uint8_t> audible;
+    for (std::size_t at = 0; at + kBufferBytes <= Bytes.size(); at += kBufferBytes)
+    {
+        const auto first = Bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        const auto last = first + kBufferBytes;
+        if (std::any_of(first, last, [](std::uint8_t Byte) { return Byte != 0; }))
+            audible.insert(audible.end(), first, last);
+    }
+    return audible;
+}
+} // namespace
+
+TEST_P(WaveChainTest, SwitchingOnAndOffReachesTheChainInTheProgramsOrder)
+{
+    waveIn->Start();
+    waveOut->Start();
+    EXPECT_EQ(log, (TLog{"ring.SetBufferSize 2000", "ring.ChainOpened",
+                         "connector.SetBufferSize 2000", "connector.ChainOpened", "playback.OnOpen",
+                         "capture.OnOpen", "ring.ChainStarted", "connector.ChainStarted",
+                         "playback.OnStart", "capture.OnStart"}));
+    EXPECT_TRUE(waveOut->HasState(wsStarted));
+    log.clear();
+
+    waveIn->Close();
+    waveOut->Close();
+    EXPECT_EQ(log, (TLog{"connector.ChainStopped", "playback.OnStop", "connector.ChainClosed",
+                         "playback.OnClose", "ring.ChainStopped", "capture.OnStop",
+                         "ring.ChainClosed", "capture.OnClose"}));
+    EXPECT_EQ(waveIn->State(), wsClosed);
+    EXPECT_EQ(waveOut->State(), wsClosed);
+}
+
+TEST_P(WaveChainTest, CapturedAudioIsPlayedInOrder)
+{
+    waveIn->Start();
+    // Each step records one buffer and plays one; the playback worker pulls
+    // what the capture worker has pushed by then, silence otherwise.
+    Run(12);
+    waveIn->Close();
+    const auto audible = Audible(Speaker->Bytes());
+    ASSERT_GE(audible.size(), 4u * kBufferBytes);
+    EXPECT_EQ(audible, Counter(0, audible.size()));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "capture.OnError"), 0);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "playback.OnError"), 0);
+}
+
+// The buffers a driven pause gives back are not played; after the restart
+// playback goes on with what the capture device records from then on.
+TEST_P(WaveChainTest, PausingTheChainGivesThePlaybackBuffersBackAndRestartPlaysOn)
+{
+    waveIn->Start();
+    Run(4);
+    waveIn->Pause();
+    EXPECT_TRUE(waveOut->HasState(wsPaused));
+    const std::size_t before = Speaker->Bytes().size();
+    waveIn->Restart();
+    EXPECT_FALSE(waveOut->HasState(wsPaused));
+    EXPECT_EQ(waveOut->BufferCount(), 2);
+    Run(6);
+    const auto all = Speaker->Bytes();
+    const auto after = Audible({all.begin() + static_cast<std::ptrdiff_t>(before), all.end()});
+    ASSERT_GE(after.size(), 2u * kBufferBytes);
+    EXPECT_EQ(after, Counter(after[0], after.size()));
+    waveIn->Close();
+    EXPECT_EQ(waveOut->State(), wsClosed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WaveChainTest, ::testing::Values(cmWindow, cmThread),
+                         [](const auto& Info)
+                         { return Info.param == cmThread ? "Thread" : "Window"; });
+
+} // namespace keb::test

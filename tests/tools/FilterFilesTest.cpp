@@ -1,0 +1,192 @@
+// Reading any recording, writing the result, and leaving nothing behind
+// when a run fails.
+#include "tests/tools/FilterTestSupport.h"
+#include "tools/FilterErrors.h"
+#include "tools/FilterJob.h"
+
+#include <cmath>
+#include <fstream>
+#include <sndfile.h>
+#include <sys/stat.h>
+
+namespace keb
+{
+namespace
+{
+
+class FilterFilesTest : public test::FilterFolderTest
+{
+  protected:
+    // 3 s at 44100 Hz: 1000 Hz on the left, 2500 Hz on the right, as FLAC.
+    void WriteStereoFlac()
+    {
+        const std::size_t frames = 3 * 44100 + 7;
+        test::WriteSound(File("in.flac"),
+                         {44100, 2,
+                          test::Interleave(test::Sine(1000, 44100, 9000, frames),
+                                           test::Sine(2500, 44100, 9000, frames))},
+                         SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+        inputFrames_ = static_cast<std::int64_t>(frames);
+    }
+
+    TFilterOptions Options(const std::string& input, const std::string& output) const
+    {
+        TFilterOptions options;
+        options.Input = File(input);
+        options.Output = File(output);
+        return options;
+    }
+
+    template <class Error> std::string FailureOf(const TFilterOptions& options)
+    {
+        try
+        {
+            RunFilterJob(options);
+        }
+        catch (const Error& error)
+        {
+            return error.what();
+        }
+        return "no failure";
+    }
+
+    std::int64_t inputFrames_ = 0;
+};
+
+TEST_F(FilterFilesTest, AStereoFlacAt44100HzBecomesMonoAt8000HzOfTheSameDuration)
+{
+    WriteStereoFlac();
+    const auto expected = static_cast<std::size_t>(std::llround(inputFrames_ * 8000.0 / 44100));
+    for (TChannelPick channel : {TChannelPick::Left, TChannelPick::Right, TChannelPick::Mix})
+    {
+        TFilterOptions options = Options("in.flac", "out.wav");
+        options.Channel = channel;
+        TFilterJobReport report = RunFilterJob(options);
+        EXPECT_EQ(report.InputRate, 44100);
+        EXPECT_EQ(report.InputChannels, 2);
+        test::TSound output = test::ReadSound(File("out.wav"));
+        EXPECT_EQ(output.Rate, 8000);
+        EXPECT_EQ(output.Channels, 1);
+        EXPECT_EQ(output.Samples.size(), expected);
+        EXPECT_EQ(report.OutputSamples, static_cast<std::int64_t>(expected));
+        double low = test::TonePower(output.Samples, 1000, 8000);
+        double high = test::TonePower(output.Samples, 2500, 8000);
+        switch (channel)
+        {
+        case TChannelPick::Left:
+            EXPECT_GT(low, 1000 * high);
+            break;
+        case TChannelPick::Right:
+            EXPECT_GT(high, 1000 * low);
+            break;
+        case TChannelPick::Mix:
+            EXPECT_NEAR(low / high, 1.0, 0.1);
+            break;
+        }
+    }
+}
+
+TEST_F(FilterFilesTest, RateResamplesTheResultAndTheContainerFollowsTheName)
+{
+    WriteStereoFlac();
+    TFilterOptions options = Options("in.flac", "out.FLAC");
+    options.Rate = 22050;
+    RunFilterJob(options);
+    test::TSound output = test::ReadSound(File("out.FLAC"));
+    const std::int64_t filtered = std::llround(inputFrames_ * 8000.0 / 44100);
+    EXPECT_EQ(output.Rate, 22050);
+    EXPECT_EQ(output.Frames(), std::llround(filtered * 22050.0 / 8000));
+    EXPECT_GT(test::TonePower(output.Samples, 1000, 22050), 1e6);
+
+    SF_INFO info{};
+    SNDFILE* file = sf_open(File("out.FLAC").c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    sf_close(file);
+}
+
+TEST_F(FilterFilesTest, UnreadableInputsFailBeforeAnyOutputExists)
+{
+    WriteStereoFlac();
+    {
+        std::ifstream whole(File("in.flac"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(whole)), {});
+        std::ofstream(File("cut.flac"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    }
+    test::WriteSound(File("in.wav"), {8000, 1, test::Sine(700, 8000, 5000, 16000)},
+                     SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    {
+        std::ifstream whole(File("in.wav"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(whole)), {});
+        std::ofstream(File("cut.wav"), std::ios::binary) << bytes.substr(0, 20000);
+    }
+    std::ofstream(File("notes.txt")) << "73 de KEB, not a recording\n";
+    const std::vector<std::string> before = FolderContents();
+
+    EXPECT_NE(FailureOf<EFilterInputError>(Options("cut.wav", "out.wav")).find("cut.wav: is cut off"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterInputError>(Options("cut.flac", "out.wav")).find("cut.flac:"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterInputError>(Options("notes.txt", "out.wav"))
+                  .find("notes.txt: cannot read as audio"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterInputError>(Options("missing.wav", "out.wav")).find("missing.wav:"),
+              std::string::npos);
+    EXPECT_EQ(FolderContents(), before);
+}
+
+TEST_F(FilterFilesTest, AFailedRunKeepsTheOldOutputAndASuccessfulOneItsPermissions)
+{
+    WriteStereoFlac();
+    std::ofstream(File("out.wav")) << "the previous result";
+    std::ofstream(File("notes.txt")) << "not audio";
+    ::chmod(File("out.wav").c_str(), 0640);
+    FailureOf<EFilterInputError>(Options("notes.txt", "out.wav"));
+    std::ifstream previous(File("out.wav"));
+    std::string text;
+    std::getline(previous, text);
+    EXPECT_EQ(text, "the previous result");
+
+    RunFilterJob(Options("in.flac", "out.wav"));
+    EXPECT_EQ(test::ReadSound(File("out.wav")).Rate, 8000);
+    struct stat status{};
+    ASSERT_EQ(::stat(File("out.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.flac", "notes.txt", "out.wav"}));
+}
+
+TEST_F(FilterFilesTest, UnwritableOutputsAndAStopLeaveNothingBehind)
+{
+    WriteStereoFlac();
+    std::filesystem::create_directory(File("folder.wav"));
+    std::ofstream(File("plain")) << "x";
+    EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "folder.wav")).find("folder.wav: is a folder"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterUsageError>(Options("in.flac", "folder.wav/out")).find(".wav, .flac"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "plain/out.wav"))
+                  .find("plain/out.wav: cannot create a file there: Not a directory"),
+              std::string::npos);
+    EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "none/out.wav"))
+                  .find("none/out.wav: cannot create a file there: No such file or directory"),
+              std::string::npos);
+
+    std::atomic<bool> stop{true};
+    TFilterJobHooks hooks;
+    hooks.Stop = &stop;
+    EXPECT_THROW(RunFilterJob(Options("in.flac", "out.wav"), hooks), EFilterInterrupted);
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"folder.wav", "in.flac", "plain"}));
+    EXPECT_TRUE(std::filesystem::is_empty(File("folder.wav")));
+}
+
+TEST_F(FilterFilesTest, TheInputIsNeverTheOutput)
+{
+    WriteStereoFlac();
+    std::filesystem::create_hard_link(File("in.flac"), File("same.flac"));
+    std::string refusal = FailureOf<EFilterUsageError>(Options("in.flac", "same.flac"));
+    EXPECT_NE(refusal.find("same.flac: is the input"), std::string::npos) << refusal;
+    EXPECT_EQ(test::ReadSound(File("same.flac")).Rate, 44100);
+}
+
+} // namespace
+} // namespace keb

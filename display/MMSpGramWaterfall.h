@@ -106,7 +106,7 @@ class TMMWaterfall : public TMMAnalyserDisplay
     int BarEnd() const { return BarEnd_; }
     bool RestartFlag() const { return RestartFlag_; }
     const TMMSpectrogramAnalysis& Analysis() const { return Analysis_; }
-    TMMDIBCanvas& Canvas() { return Canvas_; }
+    TMMDIBCanvas& PictureCanvas() { return Canvas_; }
 
     // Hands the canvas the palette of PaletteTyp.
     void ApplyPalette();

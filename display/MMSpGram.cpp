@@ -1,0 +1,142 @@
+#include "display/MMSpGram.h"
+
+#include <QResizeEvent>
+
+namespace keb
+{
+
+namespace
+{
+
+constexpr int ScaleStripWidth = 32;
+
+} // namespace
+
+TMMSpectrogram::TMMSpectrogram(QWidget* parent)
+    : TMMDIBGraphicControl(parent), TMMWaterfall(DIBCanvas()), TComponent(nullptr)
+{
+    SetColor(clBlack);
+    setCursor(Qt::CrossCursor);
+    SetPaletteRealize(true);
+    JoinRegistry();
+    SetBounds(0, 0, 194, 90);
+    ApplyPalette();
+}
+
+TMMSpectrogram::~TMMSpectrogram()
+{
+    // Connectors drop their references before the control comes apart.
+    Destroying();
+    LeaveRegistry();
+}
+
+void TMMSpectrogram::ProcessBlock(const std::uint8_t* Block)
+{
+    if (!Enabled() || !isVisible() || InfoMode_)
+        return;
+    AnalyseBlock(Block);
+    DrawNow(false, [this](bool full) { DrawLine(full, this); });
+}
+
+void TMMSpectrogram::ResetDisplay()
+{
+    if (InfoMode_)
+        EndInfo();
+    RepaintPicture();
+}
+
+void TMMSpectrogram::SetEnabled(bool enabled)
+{
+    TMMDIBGraphicControl::SetEnabled(enabled);
+    RepaintPicture();
+}
+
+void TMMSpectrogram::SetDrawScale(bool value)
+{
+    if (value == DrawScale_)
+        return;
+    DrawScale_ = value;
+    SetBounds(Left(), Top(), Width(), Height());
+    Resized();
+    RepaintPicture();
+}
+
+void TMMSpectrogram::SetScaleTextColor(TColor value)
+{
+    ScaleTextColor_ = value;
+    RepaintPicture();
+}
+
+void TMMSpectrogram::SetScaleLineColor(TColor value)
+{
+    ScaleLineColor_ = value;
+    RepaintPicture();
+}
+
+void TMMSpectrogram::SetBounds(int left, int top, int width, int height)
+{
+    const int smallest = 2 * BevelExtent() + 5;
+    width = std::max(width, smallest + (DrawScale_ ? 2 * ScaleStripWidth : 0));
+    height = std::max(height, smallest);
+    TMMDIBGraphicControl::SetBounds(left, top, width, height);
+    Resized();
+}
+
+void TMMSpectrogram::Loaded()
+{
+    TMMDIBGraphicControl::Loaded();
+    TComponent::Loaded();
+    RebuildFrequencyMap();
+    ApplyPalette();
+    DrawFull();
+}
+
+void TMMSpectrogram::RepaintPicture()
+{
+    FullPending_ = true;
+    Invalidate();
+}
+
+void TMMSpectrogram::BevelChanged()
+{
+    Resized();
+    RepaintPicture();
+}
+
+void TMMSpectrogram::resizeEvent(QResizeEvent* event)
+{
+    TMMDIBGraphicControl::resizeEvent(event);
+    Resized();
+}
+
+void TMMSpectrogram::Resized()
+{
+    const int strips = DrawScale_ ? ScaleStripWidth : 0;
+    const int bevel = BevelExtent();
+    Area_ = ClientRect().Inflated(-strips - bevel, -bevel);
+    SetScreenOrigin(Area_.Left, Area_.Top);
+    SetPictureSize(Area_.Width(), Area_.Height());
+    FullPending_ = true;
+}
+
+void TMMSpectrogram::PaintScreen()
+{
+    if (!FullPending_)
+        return;
+    FullPending_ = false;
+    {
+        TCanvas canvas(ScreenImage());
+        if (DrawScale_)
+            PaintScaleStrips(canvas);
+        const int strips = DrawScale_ ? ScaleStripWidth : 0;
+        Bevel().PaintBevel(canvas, ClientRect().Inflated(-strips, 0));
+    }
+    DrawFull();
+}
+
+void TMMSpectrogram::DrawFull()
+{
+    DrawNow(true, [this](bool full) { DrawLine(full, this); });
+}
+
+} // namespace keb

@@ -2,6 +2,7 @@
 // to the WaveDevice of the handle.
 #include "platform/audio/WaveAudio.h"
 
+#include "platform/audio/RateFallback.h"
 #include "platform/audio/WaveDevice.h"
 
 #include <new>
@@ -34,11 +35,14 @@ TWaveResult GetDevCaps(WaveDirection Direction, int DeviceId, TWaveCaps* Caps)
     {
         return Result;
     }
-    return Backend->GetCaps(Direction, DeviceId, *Caps);
+    const TWaveResult Result = Backend->GetCaps(Direction, DeviceId, *Caps);
+    Caps->dwFormats = WithConvertedRates(Caps->dwFormats);
+    return Result;
 }
 
+// CardFormat: what the card runs at for Format (see RateFallback.h).
 TWaveResult QueryFormat(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                        const TWaveFormatEx* Format)
+                        const TWaveFormatEx* Format, TWaveFormatEx& CardFormat)
 {
     if (Format == nullptr)
     {
@@ -52,7 +56,13 @@ TWaveResult QueryFormat(WaveBackend& Backend, WaveDirection Direction, int Devic
     {
         return Result;
     }
-    return Backend.QueryFormat(Direction, DeviceId, *Format);
+    return ChooseCardFormat(Backend, Direction, DeviceId, *Format, CardFormat);
+}
+
+TWaveResult QueryFormat(WaveDirection Direction, int DeviceId, const TWaveFormatEx* Format)
+{
+    TWaveFormatEx CardFormat{};
+    return QueryFormat(*CurrentWaveBackend(), Direction, DeviceId, Format, CardFormat);
 }
 
 template <typename Device, typename Callback>
@@ -65,7 +75,8 @@ TWaveResult Open(Device** Handle, WaveDirection Direction, int DeviceId,
     }
     *Handle = nullptr;
     const auto Backend = CurrentWaveBackend();
-    if (const TWaveResult Result = QueryFormat(*Backend, Direction, DeviceId, Format);
+    TWaveFormatEx CardFormat{};
+    if (const TWaveResult Result = QueryFormat(*Backend, Direction, DeviceId, Format, CardFormat);
         Result != wrNoError)
     {
         return Result;
@@ -77,7 +88,8 @@ TWaveResult Open(Device** Handle, WaveDirection Direction, int DeviceId,
     }
     Opened->SetCallback(Notify, User);
     std::unique_ptr<WaveEngine> Engine;
-    if (const TWaveResult Result = Backend->Open(Direction, DeviceId, *Opened, Engine);
+    if (const TWaveResult Result =
+            OpenCardEngine(*Backend, Direction, DeviceId, *Opened, CardFormat, Engine);
         Result != wrNoError)
     {
         return Result;
@@ -138,7 +150,7 @@ TWaveResult WaveInGetDevCaps(int DeviceId, TWaveCaps* Caps)
 
 TWaveResult WaveInQueryFormat(int DeviceId, const TWaveFormatEx* Format)
 {
-    return QueryFormat(*CurrentWaveBackend(), WaveDirection::Capture, DeviceId, Format);
+    return QueryFormat(WaveDirection::Capture, DeviceId, Format);
 }
 
 TWaveResult WaveInOpen(HWaveIn* Handle, int DeviceId, const TWaveFormatEx* Format,
@@ -199,7 +211,7 @@ TWaveResult WaveOutGetDevCaps(int DeviceId, TWaveCaps* Caps)
 
 TWaveResult WaveOutQueryFormat(int DeviceId, const TWaveFormatEx* Format)
 {
-    return QueryFormat(*CurrentWaveBackend(), WaveDirection::Playback, DeviceId, Format);
+    return QueryFormat(WaveDirection::Playback, DeviceId, Format);
 }
 
 TWaveResult WaveOutOpen(HWaveOut* Handle, int DeviceId, const TWaveFormatEx* Format,

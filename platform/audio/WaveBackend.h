@@ -49,8 +49,13 @@ class WaveBackend
     // Format has passed CheckPcmFormat.
     virtual TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
                                     const TWaveFormatEx& Format) = 0;
+    // The engine runs the sound card in Device.Format(), which has passed
+    // QueryFormat.
     virtual TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                              std::unique_ptr<WaveEngine>& Engine) = 0;
+    // The rate the device runs at by preference, 0 when it has none; tried
+    // first when the device refuses a rate (see RateFallback.h).
+    virtual std::uint32_t DefaultRate(WaveDirection, int) { return 0; }
 };
 
 // wrNoError for PCM with 8 or 16 bits, at least one channel, a rate above 0

@@ -53,13 +53,17 @@ class WaveDevice
     // On success the caller deletes the device.
     TWaveResult Close();
 
+    // The three calls an engine makes are virtual so that a device whose sound
+    // card runs at another rate can put a converter between the two (see
+    // ConvertedStream.h).
+    //
     // Audio context: Bytes of captured audio to store in the queued buffers;
     // what finds no buffer is dropped.
-    void TransferCapture(const std::uint8_t* Data, std::size_t Bytes);
+    virtual void TransferCapture(const std::uint8_t* Data, std::size_t Bytes);
     // Audio context: fills Data with queued audio, silence where none is.
-    void TransferPlayback(std::uint8_t* Data, std::size_t Bytes);
+    virtual void TransferPlayback(std::uint8_t* Data, std::size_t Bytes);
     // The device failed or vanished: wmFailed, then every queued buffer back.
-    void Fail(TWaveResult Result);
+    virtual void Fail(TWaveResult Result);
 
   private:
     TWaveHdr* PopHead();

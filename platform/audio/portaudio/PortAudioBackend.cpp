@@ -179,6 +179,13 @@ TWaveResult PortAudioBackend::Open(WaveDirection Direction, int DeviceId, WaveDe
     return Result;
 }
 
+std::uint32_t PortAudioBackend::DefaultRate(WaveDirection Direction, int DeviceId)
+{
+    std::lock_guard Guard(Lock);
+    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Resolve(Direction, DeviceId));
+    return Info == nullptr ? 0 : static_cast<std::uint32_t>(Info->defaultSampleRate);
+}
+
 const std::vector<PaDeviceIndex>& PortAudioBackend::Devices(WaveDirection Direction) const
 {
     return Direction == WaveDirection::Capture ? CaptureDevices : PlaybackDevices;

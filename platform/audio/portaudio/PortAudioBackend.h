@@ -31,6 +31,8 @@ class PortAudioBackend final : public WaveBackend
                             const TWaveFormatEx& Format) override;
     TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                      std::unique_ptr<WaveEngine>& Engine) override;
+    // PortAudio's default sample rate of the device.
+    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
 
   private:
     PortAudioBackend();

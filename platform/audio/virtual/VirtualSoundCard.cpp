@@ -16,6 +16,32 @@ constexpr auto ClockPeriod = std::chrono::milliseconds(5);
 constexpr std::uint32_t VirtualDriverVersion = 0x0100;
 constexpr std::uint32_t AllStandardFormats = 0x0FFF;
 
+// The capability bits of the rate class Rate belongs to (see WaveAudio.h).
+std::uint32_t FormatsOfRate(std::uint32_t Rate)
+{
+    switch (Rate)
+    {
+    case 8000:
+    case 11025:
+        return AllStandardFormats & 0x00F;
+    case 16000:
+    case 22050:
+        return AllStandardFormats & 0x0F0;
+    case 32000:
+    case 44100:
+    case 48000:
+        return AllStandardFormats & 0xF00;
+    default:
+        return 0;
+    }
+}
+
+bool Refuses(const VirtualDevice& Device, const TWaveFormatEx& Format)
+{
+    const std::uint32_t Rate = Device.OnlyRate();
+    return Rate != 0 && Format.nSamplesPerSec != Rate;
+}
+
 } // namespace
 
 VirtualDevice::VirtualDevice(std::string Name, WaveDirection Direction)
@@ -118,15 +144,25 @@ TWaveResult VirtualSoundCard::GetCaps(WaveDirection Direction, int DeviceId, TWa
     Caps = TWaveCaps{};
     CopyDeviceName(Device.Name().c_str(), Caps);
     Caps.vDriverVersion = VirtualDriverVersion;
-    Caps.dwFormats = AllStandardFormats;
+    Caps.dwFormats = Device.OnlyRate() == 0 ? AllStandardFormats : FormatsOfRate(Device.OnlyRate());
     Caps.wChannels = 2;
     return wrNoError;
 }
 
 TWaveResult VirtualSoundCard::QueryFormat(WaveDirection Direction, int DeviceId,
-                                          const TWaveFormatEx&)
+                                          const TWaveFormatEx& Format)
 {
-    return Find(Direction, DeviceId).Vanished ? wrDeviceRemoved : wrNoError;
+    const VirtualDevice& Device = Find(Direction, DeviceId);
+    if (Device.Vanished)
+    {
+        return wrDeviceRemoved;
+    }
+    return Refuses(Device, Format) ? wrBadFormat : wrNoError;
+}
+
+std::uint32_t VirtualSoundCard::DefaultRate(WaveDirection Direction, int DeviceId)
+{
+    return Find(Direction, DeviceId).OnlyRate();
 }
 
 TWaveResult VirtualSoundCard::Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
@@ -147,6 +183,10 @@ TWaveResult VirtualSoundCard::Open(WaveDirection Direction, int DeviceId, WaveDe
         return wrAllocated;
     }
     const TWaveFormatEx& Format = Device.Format();
+    if (Refuses(Entry, Format))
+    {
+        return wrBadFormat;
+    }
     const TWaveResult Result =
         Direction == WaveDirection::Capture ? Entry.Source->Open(Format) : Entry.Sink->Open(Format);
     if (Result != wrNoError)

@@ -21,6 +21,11 @@
 // entry fails with wrDeviceRemoved and returns its buffers; later opens fail
 // with wrDeviceRemoved).
 //
+// A device may take one rate only (AcceptOnlyRate), like a card that refuses
+// 8000 Hz: it refuses every other rate, offers only that rate's class in its
+// capabilities, names it as its default rate, and records and plays at it.
+// The layer then runs it converted (see RateFallback.h).
+//
 // Selecting it: UseVirtualSoundCard(card) makes every later device call use
 // the card (null returns to the environment's choice, see WaveAudio.h);
 // devices already open stay with the backend they were opened on. Each device
@@ -127,6 +132,9 @@ class VirtualDevice
     void FailQueue(TWaveResult Result) { QueueFault = Result; }
     void Stall(bool On) { Stalled = On; }
     void LoseClosedNotification(bool On) { ClosedLost = On; }
+    // 0: every rate.
+    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; }
+    std::uint32_t OnlyRate() const { return OnlyRate_; }
     // Implemented by the card, which owns the open engines.
     void Vanish();
 
@@ -141,6 +149,7 @@ class VirtualDevice
     std::atomic<bool> Stalled{false};
     std::atomic<bool> ClosedLost{false};
     std::atomic<bool> Vanished{false};
+    std::atomic<std::uint32_t> OnlyRate_{0};
     VirtualSoundCard* Card = nullptr;
     std::unique_ptr<VirtualSource> Source;
     std::shared_ptr<VirtualSink> Sink;
@@ -178,6 +187,7 @@ class VirtualSoundCard final : public WaveBackend,
                             const TWaveFormatEx& Format) override;
     TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                      std::unique_ptr<WaveEngine>& Engine) override;
+    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
 
   private:
     friend class VirtualEngine;

@@ -1,0 +1,82 @@
+// The sound card's side of a device whose card runs at another rate than the
+// device's format: a sound card that refuses 8000 Hz runs at its own rate and
+// the components still see 8000 Hz.
+//
+// The backend's engine is opened on this stream, whose format is the card's
+// (the device's channel count, 16 bits, the card's rate), and calls its
+// TransferCapture / TransferPlayback / Fail as it would the device's. Those
+// only copy between the card and a lock-free ring (AudioRing) and wake the
+// stream's conversion thread: libsoxr grows its buffers while it runs, so it
+// never runs in the card's callback. The conversion thread converts with
+// libsoxr (variable-rate engine, high quality: about 30 ms of latency each
+// way) and exchanges the device's format with the device:
+//   capture   card -> ring -> thread: convert -> device.TransferCapture
+//   playback  device.TransferPlayback -> thread: convert -> ring -> card
+// The playback thread keeps the ring a little ahead of the card (twice the
+// largest callback seen plus 10 ms); a callback that finds it short plays
+// silence for the rest. A capture ring that overflows (thread starved for
+// half a second) drops the newest audio.
+//
+// The conversion thread is part of the device's audio context: wmDone for the
+// device's buffers comes from it.
+//
+// Threads: Start, Stop and Clear come from the engine's control calls (one
+// thread); the transfers from the card's audio context.
+#pragma once
+
+#include "platform/audio/AudioRing.h"
+#include "platform/audio/WaveDevice.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <soxr.h>
+#include <thread>
+#include <vector>
+
+namespace keb
+{
+
+class ConvertedStream final : public WaveDevice
+{
+  public:
+    // Null when libsoxr cannot make the converter.
+    static std::unique_ptr<ConvertedStream> Create(WaveDevice& Device,
+                                                   const TWaveFormatEx& CardFormat);
+    ~ConvertedStream() override;
+
+    // Starts the conversion thread (before the card's engine starts).
+    void Start();
+    // Stops the conversion thread (after the card's engine has stopped);
+    // capture converts and delivers what the ring holds first.
+    void Stop();
+    // Forgets the audio held in the ring and the converter (stopped only).
+    void Clear();
+
+    void TransferCapture(const std::uint8_t* Data, std::size_t Bytes) override;
+    void TransferPlayback(std::uint8_t* Data, std::size_t Bytes) override;
+    void Fail(TWaveResult Result) override;
+
+  private:
+    ConvertedStream(WaveDevice& Device, const TWaveFormatEx& CardFormat, soxr_t Resampler);
+    static std::size_t SupplyPlayback(void* State, soxr_in_t* Data, std::size_t Requested);
+    void Run();
+    void ConvertCaptured();
+    void FillPlayback();
+    void Wake();
+
+    WaveDevice& Device;
+    const soxr_t Resampler;
+    const std::size_t DeviceChunkFrames; // the most device frames one card chunk makes
+    AudioRing Ring;
+    // Conversion thread only.
+    std::vector<std::int16_t> CardSamples;
+    std::vector<std::int16_t> DeviceSamples;
+    std::vector<std::uint8_t> DeviceBytes; // 8-bit device formats
+    std::atomic<std::uint32_t> WakeCount{0};
+    std::atomic<bool> Stopping{false};
+    std::atomic<std::size_t> LargestRequest{0}; // playback callback frames
+    std::thread Converter;
+};
+
+} // namespace keb

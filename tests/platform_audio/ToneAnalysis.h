@@ -1,0 +1,40 @@
+// Measuring tones in recorded or played audio, for the rate conversion tests.
+#pragma once
+
+#include "platform/audio/WaveFormatRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace keb::test
+{
+
+// The first channel of PCM bytes in Format, scaled to -1 .. 1.
+std::vector<double> FirstChannel(const std::vector<std::uint8_t>& Bytes,
+                                 const TWaveFormatEx& Format);
+
+// Frames of a sine of Frequency Hz and Amplitude (of full scale) in Format,
+// every channel alike.
+std::vector<std::uint8_t> SineBytes(double Frequency, double Amplitude, std::size_t Frames,
+                                    const TWaveFormatEx& Format);
+
+// The frequency of a tone from its rising zero crossings (interpolated);
+// 0 when there are fewer than two.
+double ToneFrequency(const std::vector<double>& Samples, double Rate);
+
+double Rms(const std::vector<double>& Samples);
+
+// First and one past the last sample whose magnitude reaches Level; equal
+// when none does.
+struct Span
+{
+    std::size_t Begin;
+    std::size_t End;
+};
+Span LoudSpan(const std::vector<double>& Samples, double Level);
+
+// Samples[Begin, End).
+std::vector<double> Slice(const std::vector<double>& Samples, std::size_t Begin, std::size_t End);
+
+} // namespace keb::test

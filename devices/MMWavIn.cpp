@@ -18,12 +18,18 @@ const TWaveDeviceTraits kCaptureTraits{
     "No wave audio recording device found",
     "Invalid wave format",
     "The actual device can''t record this format",
+    "AddBuffer",
     kCaptureDataMessage,
     kCaptureNotificationWaits,
     WaveInGetNumDevs,
     WaveInGetDevCaps,
     WaveInQueryFormat,
     WaveInGetErrorText,
+    DeviceCall<HWaveIn, WaveInClose>,
+    HeaderCall<HWaveIn, WaveInPrepareHeader>,
+    HeaderCall<HWaveIn, WaveInUnprepareHeader>,
+    HeaderCall<HWaveIn, WaveInAddBuffer>,
+    MakeError<EMMWaveInError>,
 };
 } // namespace
 
@@ -37,55 +43,19 @@ TMMWaveIn::~TMMWaveIn()
     CloseForDestruction();
 }
 
-std::exception_ptr TMMWaveIn::MakeDeviceError(const std::string& Message) const
-{
-    return std::make_exception_ptr(EMMWaveInError(Message));
-}
-
 // The driver's context: store state or post, nothing else.
 void TMMWaveIn::Notify(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
                        TWaveResult)
 {
+    // After wmFailed the buffers come back; re-queueing them reports it.
     auto* self = static_cast<TMMWaveIn*>(User);
-    switch (Message)
-    {
-    case wmOpened:
-        self->SetState(wsOpened);
-        break;
-    case wmClosed:
-        self->SetState(wsClosed);
-        break;
-    case wmDone:
-        if (!self->stopping_.load())
-            self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
-        break;
-    case wmFailed:
-        // The buffers come back next; re-queueing them reports the failure.
-        break;
-    }
+    if (!self->StoreStateNotification(Message) && Message == wmDone && !self->stopping_.load())
+        self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
 }
 
 TWaveResult TMMWaveIn::PlatformOpen()
 {
-    HWaveIn device = nullptr;
-    const TWaveResult result = WaveInOpen(&device, DeviceID(), GetWaveFormat(), &Notify, this);
-    SetHandle(device);
-    return result;
-}
-
-TWaveResult TMMWaveIn::PlatformClose()
-{
-    return WaveInClose(Device());
-}
-
-TWaveResult TMMWaveIn::PlatformPrepare(TWaveHdr* Header)
-{
-    return WaveInPrepareHeader(Device(), Header);
-}
-
-TWaveResult TMMWaveIn::PlatformUnprepare(TWaveHdr* Header)
-{
-    return WaveInUnprepareHeader(Device(), Header);
+    return OpenDevice(WaveInOpen, &Notify);
 }
 
 void TMMWaveIn::DeviceOpened()
@@ -100,104 +70,71 @@ void TMMWaveIn::ChainOpened()
     Fire(OnOpen);
 }
 
-// Counted before it is queued: the buffer may come back at once.
-void TMMWaveIn::AddBuffer(TWaveHdr* Header)
-{
-    StoreWaveHdrFlags(*Header, WaveHdrPrepared);
-    ++queuedCount_;
-    const TWaveResult result = WaveInAddBuffer(Device(), Header);
-    if (result != wrNoError)
-        --queuedCount_;
-    Check(result, "AddBuffer");
-}
-
 void TMMWaveIn::Start()
 {
-    try
-    {
-        if (!HasState(wsOpened))
-            Open();
-        if (!HasState(wsOpened) || HasState(wsStarted))
-            return;
-        bytesRecorded_ = 0;
-        bufferIndex_ = 0;
-        inHandler_ = 0;
-        queuedCount_ = 0;
-        stopDeferred_ = false;
-        stopping_ = false;
-        resetting_ = false;
-        for (int i = 0; i < NumBuffers(); ++i)
-            AddBuffer(&Header(i)->wh);
-        ChainStarted();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        AddState(wsStarted);
-        Close();
-        SetState(wsClosed);
-        throw;
-    }
+    Guarded(TFailure::StartingFailed,
+            [this]
+            {
+                if (!HasState(wsOpened))
+                    Open();
+                if (!HasState(wsOpened) || HasState(wsStarted))
+                    return;
+                bytesRecorded_ = 0;
+                bufferIndex_ = 0;
+                inHandler_ = 0;
+                queuedCount_ = 0;
+                stopDeferred_ = false;
+                stopping_ = false;
+                resetting_ = false;
+                for (int i = 0; i < NumBuffers(); ++i)
+                    QueueBuffer(&Header(i)->wh);
+                ChainStarted();
+            });
 }
 
 void TMMWaveIn::Pause()
 {
-    try
-    {
-        if (!HasState(wsOpened))
-            Open();
-        if (!HasState(wsOpened) || HasState(wsPaused))
-            return;
-        if (HasState(wsStarted))
-            Check(WaveInStop(Device()), "Pause");
-        ChainPaused();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+    Guarded(TFailure::CloseOnly,
+            [this]
+            {
+                if (!HasState(wsOpened))
+                    Open();
+                if (!HasState(wsOpened) || HasState(wsPaused))
+                    return;
+                if (HasState(wsStarted))
+                    Check(WaveInStop(Device()), "Pause");
+                ChainPaused();
+            });
 }
 
 void TMMWaveIn::Restart()
 {
     if (!HasState(wsStarted) || !HasState(wsPaused))
         return;
-    try
-    {
-        Check(WaveInStart(Device()), "Restart");
-        ChainRestarted();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+    Guarded(TFailure::CloseOnly,
+            [this]
+            {
+                Check(WaveInStart(Device()), "Restart");
+                ChainRestarted();
+            });
 }
 
 void TMMWaveIn::Stop()
 {
     if (!IsStartedOrPaused())
         return;
-    try
-    {
-        {
-            std::lock_guard guard(lock_);
-            stopping_ = true;
-            Check(WaveInStop(Device()), "Stop");
-            resetting_ = true;
-            Check(WaveInReset(Device()), "Reset");
-        }
-        ChainStopped();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+    Guarded(TFailure::CloseOnly,
+            [this]
+            {
+                {
+                    std::lock_guard guard(lock_);
+                    stopping_ = true;
+                    Check(WaveInStop(Device()), "Stop");
+                    resetting_ = true;
+                    Check(WaveInReset(Device()), "Reset");
+                }
+                ChainStopped();
+            });
 }
 
 void TMMWaveIn::ChainStarted()
@@ -255,7 +192,7 @@ void TMMWaveIn::HandleBufferDone(TWaveHdr* Header)
     {
         BufferReady(Header);
         if (!stopDeferred_.load())
-            AddBuffer(Header);
+            QueueBuffer(Header);
     }
     catch (...)
     {

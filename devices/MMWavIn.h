@@ -77,19 +77,14 @@ class TMMWaveIn : public TMMWaveDevice
     std::int32_t MaxRecordBytes() const { return maxRecordBytes_.load(); }
 
   protected:
-    std::exception_ptr MakeDeviceError(const std::string& Message) const override;
     void HandleBufferDone(TWaveHdr* Header) override;
     TWaveResult PlatformOpen() override;
-    TWaveResult PlatformClose() override;
-    TWaveResult PlatformPrepare(TWaveHdr* Header) override;
-    TWaveResult PlatformUnprepare(TWaveHdr* Header) override;
     void DeviceOpened() override;
 
   private:
     static void Notify(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
                        TWaveResult Result);
     HWaveIn Device() const { return static_cast<HWaveIn>(Handle()); }
-    void AddBuffer(TWaveHdr* Header);
     void ApplyOwnFormat();
     void UpdateMaxRecordBytes();
 

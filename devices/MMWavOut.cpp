@@ -24,12 +24,18 @@ const TWaveDeviceTraits kPlaybackTraits{
     "No wave audio playing device found",
     "WaveOutOpen:\n\rInvalid wave format",
     "The actual device can''t play this format",
+    "Write",
     kPlaybackDataMessage,
     kPlaybackNotificationWaits,
     WaveOutGetNumDevs,
     WaveOutGetDevCaps,
     WaveOutQueryFormat,
     WaveOutGetErrorText,
+    DeviceCall<HWaveOut, WaveOutClose>,
+    HeaderCall<HWaveOut, WaveOutPrepareHeader>,
+    HeaderCall<HWaveOut, WaveOutUnprepareHeader>,
+    HeaderCall<HWaveOut, WaveOutWrite>,
+    MakeError<EMMWaveOutError>,
 };
 } // namespace
 
@@ -40,66 +46,30 @@ TMMWaveOut::~TMMWaveOut()
     CloseForDestruction();
 }
 
-std::exception_ptr TMMWaveOut::MakeDeviceError(const std::string& Message) const
-{
-    return std::make_exception_ptr(EMMWaveOutError(Message));
-}
-
 // The driver's context: count, store state or post, nothing else. A buffer
 // returned by a reset only clears Resetting when it is the last one.
 void TMMWaveOut::Notify(HWaveOut Device, TWaveMessage Message, void* User, TWaveHdr* Header,
                         TWaveResult)
 {
+    // After wmFailed the buffers come back; writing them again reports it.
     auto* self = static_cast<TMMWaveOut*>(User);
-    switch (Message)
+    if (self->StoreStateNotification(Message) || Message != wmDone)
+        return;
+    const int queuedBefore = self->queuedCount_--;
+    if (self->resetting_.load())
     {
-    case wmOpened:
-        self->SetState(wsOpened);
-        break;
-    case wmClosed:
-        self->SetState(wsClosed);
-        break;
-    case wmDone:
-    {
-        const int queuedBefore = self->queuedCount_--;
-        if (self->resetting_.load())
-        {
-            if (queuedBefore == 1)
-                self->resetting_ = false;
-        }
-        else if (!self->stopping_.load())
-        {
-            self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
-        }
-        break;
+        if (queuedBefore == 1)
+            self->resetting_ = false;
     }
-    case wmFailed:
-        // The buffers come back next; writing them again reports the failure.
-        break;
+    else if (!self->stopping_.load())
+    {
+        self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
     }
 }
 
 TWaveResult TMMWaveOut::PlatformOpen()
 {
-    HWaveOut device = nullptr;
-    const TWaveResult result = WaveOutOpen(&device, DeviceID(), GetWaveFormat(), &Notify, this);
-    SetHandle(device);
-    return result;
-}
-
-TWaveResult TMMWaveOut::PlatformClose()
-{
-    return WaveOutClose(Device());
-}
-
-TWaveResult TMMWaveOut::PlatformPrepare(TWaveHdr* Header)
-{
-    return WaveOutPrepareHeader(Device(), Header);
-}
-
-TWaveResult TMMWaveOut::PlatformUnprepare(TWaveHdr* Header)
-{
-    return WaveOutUnprepareHeader(Device(), Header);
+    return OpenDevice(WaveOutOpen, &Notify);
 }
 
 void TMMWaveOut::DeviceOpened()
@@ -154,19 +124,12 @@ std::int32_t TMMWaveOut::Load(TWaveHdr* Header)
     return bytes;
 }
 
-// Counted before it is written: the buffer may come back at once.
 void TMMWaveOut::Write(TWaveHdr* Header)
 {
     if (OnBufferFilled)
         OnBufferFilled(this, Header);
-    if (stopping_.load())
-        return;
-    StoreWaveHdrFlags(*Header, WaveHdrPrepared);
-    ++queuedCount_;
-    const TWaveResult result = WaveOutWrite(Device(), Header);
-    if (result != wrNoError)
-        --queuedCount_;
-    Check(result, "Write");
+    if (!stopping_.load())
+        QueueBuffer(Header);
 }
 
 int TMMWaveOut::FillBuffers()
@@ -178,7 +141,7 @@ int TMMWaveOut::FillBuffers()
         if (!Header(i))
         {
             AllocateHeaders(i + 1);
-            Check(PlatformPrepare(&Header(i)->wh), "PrepareHeader");
+            PrepareHeader(i);
         }
         if (Load(&Header(i)->wh) < 1)
             break;
@@ -190,47 +153,40 @@ int TMMWaveOut::FillBuffers()
 
 void TMMWaveOut::Start()
 {
-    try
-    {
-        if (!HasState(wsOpened))
-            Open();
-        if (!HasState(wsOpened) || HasState(wsStarted))
-            return;
-        loopsLeft_ = loopCount_.load();
-        inHandler_ = 0;
-        stopDeferred_ = false;
-        resetting_ = false;
-        stopping_ = false;
-        bufferIndex_ = 0;
-        queuedCount_ = 0;
-        {
-            std::optional<TBusyCursor> busy;
-            if (std::int64_t{GetBufferSize()} * NumBuffers() > kBusyCursorBytes)
-                busy.emplace();
-            // Paused while the buffers are queued, so that all of them are in
-            // place when playing begins.
-            Check(WaveOutPause(Device()), "Pause");
-            TMMWaveDevice::ChainStarted();
-            bufferCount_ = FillBuffers();
-            AddState(wsStarted);
-        }
-        if (bufferCount_.load() == 0)
-        {
-            TMMWaveDevice::ChainStopped();
-            DeviceError(DeviceMessage("WaveOutStart:", "Unable to start device"));
-        }
-        if (!HasState(wsPaused))
-            Check(WaveOutRestart(Device()), "Restart");
-        Fire(OnStart);
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        AddState(wsStarted);
-        Close();
-        SetState(wsClosed);
-        throw;
-    }
+    Guarded(TFailure::StartingFailed,
+            [this]
+            {
+                if (!HasState(wsOpened))
+                    Open();
+                if (!HasState(wsOpened) || HasState(wsStarted))
+                    return;
+                loopsLeft_ = loopCount_.load();
+                inHandler_ = 0;
+                stopDeferred_ = false;
+                resetting_ = false;
+                stopping_ = false;
+                bufferIndex_ = 0;
+                queuedCount_ = 0;
+                {
+                    std::optional<TBusyCursor> busy;
+                    if (std::int64_t{GetBufferSize()} * NumBuffers() > kBusyCursorBytes)
+                        busy.emplace();
+                    // Paused while the buffers are queued, so that all of them are in
+                    // place when playing begins.
+                    Check(WaveOutPause(Device()), "Pause");
+                    TMMWaveDevice::ChainStarted();
+                    bufferCount_ = FillBuffers();
+                    AddState(wsStarted);
+                }
+                if (bufferCount_.load() == 0)
+                {
+                    TMMWaveDevice::ChainStopped();
+                    DeviceError(DeviceMessage("WaveOutStart:", "Unable to start device"));
+                }
+                if (!HasState(wsPaused))
+                    Check(WaveOutRestart(Device()), "Restart");
+                Fire(OnStart);
+            });
 }
 
 void TMMWaveOut::HandleBufferDone(TWaveHdr*)
@@ -285,22 +241,17 @@ void TMMWaveOut::Stop()
 {
     if (!IsStartedOrPaused())
         return;
-    try
-    {
-        {
-            std::lock_guard guard(lock_);
-            stopping_ = true;
-            resetting_ = true;
-            Check(WaveOutReset(Device()), "Reset");
-        }
-        CompleteStop();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+    Guarded(TFailure::CloseOnly,
+            [this]
+            {
+                {
+                    std::lock_guard guard(lock_);
+                    stopping_ = true;
+                    resetting_ = true;
+                    Check(WaveOutReset(Device()), "Reset");
+                }
+                CompleteStop();
+            });
 }
 
 void TMMWaveOut::CompleteStop()
@@ -325,103 +276,88 @@ void TMMWaveOut::CompleteStop()
 
 void TMMWaveOut::Pause()
 {
-    try
-    {
-        if (!HasState(wsOpened))
-            Open();
-        if (!HasState(wsOpened) || HasState(wsPaused))
-            return;
-        if (HasState(wsStarted))
-        {
-            std::lock_guard guard(lock_);
-            Check(WaveOutPause(Device()), "Pause");
-            AddState(wsPaused);
-            // Driven from upstream: give every buffer back, so that nothing
-            // stale plays when the chain goes on.
-            if (HasUpstreamDevice())
+    Guarded(TFailure::CloseOnly,
+            [this]
             {
-                resetting_ = true;
-                Check(WaveOutReset(Device()), "Reset");
-                bufferIndex_ = 0;
-                queuedCount_ = 0;
-            }
-        }
-        AddState(wsPaused);
-        TMMWaveDevice::ChainPaused();
-        Fire(OnPause);
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+                if (!HasState(wsOpened))
+                    Open();
+                if (!HasState(wsOpened) || HasState(wsPaused))
+                    return;
+                if (HasState(wsStarted))
+                {
+                    std::lock_guard guard(lock_);
+                    Check(WaveOutPause(Device()), "Pause");
+                    AddState(wsPaused);
+                    // Driven from upstream: give every buffer back, so that nothing
+                    // stale plays when the chain goes on.
+                    if (HasUpstreamDevice())
+                    {
+                        resetting_ = true;
+                        Check(WaveOutReset(Device()), "Reset");
+                        bufferIndex_ = 0;
+                        queuedCount_ = 0;
+                    }
+                }
+                AddState(wsPaused);
+                TMMWaveDevice::ChainPaused();
+                Fire(OnPause);
+            });
 }
 
 void TMMWaveOut::Restart()
 {
     if (!HasState(wsStarted) || !HasState(wsPaused))
         return;
-    try
-    {
-        resetting_ = false;
-        if (queuedCount_.load() == 0)
-        {
-            bufferCount_ = FillBuffers();
-            if (bufferCount_.load() == 0)
+    Guarded(TFailure::CloseOnly,
+            [this]
             {
-                Stop();
-                return;
-            }
-        }
-        Check(WaveOutRestart(Device()), "Restart");
-        RemoveState(wsPaused);
-        TMMWaveDevice::ChainRestarted();
-        Fire(OnRestart);
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+                resetting_ = false;
+                if (queuedCount_.load() == 0)
+                {
+                    bufferCount_ = FillBuffers();
+                    if (bufferCount_.load() == 0)
+                    {
+                        Stop();
+                        return;
+                    }
+                }
+                Check(WaveOutRestart(Device()), "Restart");
+                RemoveState(wsPaused);
+                TMMWaveDevice::ChainRestarted();
+                Fire(OnRestart);
+            });
 }
 
 void TMMWaveOut::Reset()
 {
     if (!IsStartedOrPaused() || resetting_.load())
         return;
-    try
-    {
-        resetting_ = true;
-        // A handler already past its Resetting check would refill a buffer
-        // the reset is about to fill again.
-        WaitForWorkerHandlers();
-        Check(WaveOutPause(Device()), "Pause");
-        DiscardPendingDone();
-        Check(WaveOutReset(Device()), "Reset");
-        for (int wait = 0; wait < kResetWaits && resetting_.load() && queuedCount_.load() > 0;
-             ++wait)
-            Delay(kWaitMs, false);
-        // Cleared here too: with nothing queued no buffer comes back to do it.
-        resetting_ = false;
-        Check(WaveOutRestart(Device()), "Restart");
-        Check(WaveOutPause(Device()), "Pause");
-        bufferIndex_ = 0;
-        queuedCount_ = 0;
-        ChainReset();
-        bufferCount_ = FillBuffers();
-        if (!HasState(wsPaused))
-            Check(WaveOutRestart(Device()), "Restart");
-        if (bufferCount_.load() == 0)
-            Stop();
-    }
-    catch (...)
-    {
-        Fire(OnError);
-        Close();
-        throw;
-    }
+    Guarded(TFailure::CloseOnly,
+            [this]
+            {
+                resetting_ = true;
+                // A handler already past its Resetting check would refill a buffer
+                // the reset is about to fill again.
+                WaitForWorkerHandlers();
+                Check(WaveOutPause(Device()), "Pause");
+                DiscardPendingDone();
+                Check(WaveOutReset(Device()), "Reset");
+                for (int wait = 0;
+                     wait < kResetWaits && resetting_.load() && queuedCount_.load() > 0; ++wait)
+                    Delay(kWaitMs, false);
+                // Cleared here too: with nothing queued no buffer comes back to do it.
+                resetting_ = false;
+                Check(WaveOutRestart(Device()), "Restart");
+                Check(WaveOutPause(Device()), "Pause");
+                bufferIndex_ = 0;
+                queuedCount_ = 0;
+                ChainReset();
+                bufferCount_ = FillBuffers();
+                if (!HasState(wsPaused))
+                    Check(WaveOutRestart(Device()), "Restart");
+                if (bufferCount_.load() == 0)
+                    Stop();
+            });
 }
 
 } // namespace keb

@@ -82,12 +82,8 @@ class TMMWaveOut : public TMMWaveDevice
     TMMBufferEvent OnBufferFilled;
 
   protected:
-    std::exception_ptr MakeDeviceError(const std::string& Message) const override;
     void HandleBufferDone(TWaveHdr* Header) override;
     TWaveResult PlatformOpen() override;
-    TWaveResult PlatformClose() override;
-    TWaveResult PlatformPrepare(TWaveHdr* Header) override;
-    TWaveResult PlatformUnprepare(TWaveHdr* Header) override;
     void DeviceOpened() override;
 
   private:

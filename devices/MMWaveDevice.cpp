@@ -62,7 +62,7 @@ void TMMWaveDevice::Fire(const TMMNotifyEvent& Event)
 void TMMWaveDevice::DeviceError(const std::string& Message)
 {
     Fire(OnError);
-    std::rethrow_exception(MakeDeviceError(Message));
+    std::rethrow_exception(traits_.MakeError(Message));
 }
 
 void TMMWaveDevice::RefuseWhileOpen()
@@ -171,28 +171,53 @@ void TMMWaveDevice::Open()
     resetting_ = false;
     stopping_ = false;
     const std::string openPrefix = std::string(traits_.Api) + "Open:";
-    try
-    {
-        if (!CanDeviceDo(deviceId_, GetWaveFormat()))
-            DeviceError(DeviceMessage(openPrefix, traits_.CannotDoFormat));
-        SetHandle(nullptr);
-        closeDeferred_ = false;
-        TMMCustomSoundComponent::ChainOpened();
-        if (callBackMode_ == cmThread)
-            StartWorker();
-        Check(PlatformOpen(), "Open");
-        if (!WaitForState(wsOpened))
-            DeviceError(DeviceMessage(openPrefix, "Unable to open device"));
-        DeviceOpened();
-    }
-    catch (...)
-    {
-        Fire(OnError);
+    Guarded(TFailure::OpeningFailed,
+            [&]
+            {
+                if (!CanDeviceDo(deviceId_, GetWaveFormat()))
+                    DeviceError(DeviceMessage(openPrefix, traits_.CannotDoFormat));
+                SetHandle(nullptr);
+                closeDeferred_ = false;
+                TMMCustomSoundComponent::ChainOpened();
+                if (callBackMode_ == cmThread)
+                    StartWorker();
+                Check(PlatformOpen(), "Open");
+                if (!WaitForState(wsOpened))
+                    DeviceError(DeviceMessage(openPrefix, "Unable to open device"));
+                DeviceOpened();
+            });
+}
+
+void TMMWaveDevice::CloseAfterFailure(TFailure Kind)
+{
+    if (Kind == TFailure::OpeningFailed)
         SetState(wsOpened);
-        Close();
+    else if (Kind == TFailure::StartingFailed)
+        AddState(wsStarted);
+    Close();
+    if (Kind != TFailure::CloseOnly)
         SetState(wsClosed);
-        throw;
-    }
+}
+
+bool TMMWaveDevice::StoreStateNotification(TWaveMessage Message)
+{
+    if (Message == wmOpened)
+        SetState(wsOpened);
+    else if (Message == wmClosed)
+        SetState(wsClosed);
+    else
+        return false;
+    return true;
+}
+
+void TMMWaveDevice::QueueBuffer(TWaveHdr* Header)
+{
+    StoreWaveHdrFlags(*Header, WaveHdrPrepared);
+    ++queuedCount_;
+    const TWaveResult result = traits_.Queue(Handle(), Header);
+    if (result != wrNoError)
+        --queuedCount_;
+    Check(result, traits_.QueueCall);
 }
 
 void TMMWaveDevice::Close()
@@ -214,7 +239,7 @@ void TMMWaveDevice::Close()
         if (Handle())
         {
             UnprepareHeaders(numBuffers_);
-            Check(PlatformClose(), "Close");
+            Check(traits_.Close(Handle()), "Close");
             closedInTime = WaitForState(wsClosed);
         }
         else

@@ -81,6 +81,8 @@ enum TMMWaveDeviceState : std::uint8_t
 using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
 
 // What differs between the capture and the playback side of the wave layer.
+// The handle-taking calls are adapted to an untyped handle (DeviceCall,
+// HeaderCall below).
 struct TWaveDeviceTraits
 {
     const char* ClassName;      // caption of the component's message boxes
@@ -88,13 +90,35 @@ struct TWaveDeviceTraits
     const char* NoDevice;       // the product name and error without a device
     const char* InvalidFormat;  // Open without a format
     const char* CannotDoFormat; // the capability check failed
+    const char* QueueCall;      // "AddBuffer" / "Write"
     std::uint32_t DataMessage;  // the "buffer done" message number
     int NotificationWaits;      // 10 ms waits for the opened / closed notification
     int (*GetNumDevs)();
     TWaveResult (*GetDevCaps)(int DeviceId, TWaveCaps* Caps);
     TWaveResult (*QueryFormat)(int DeviceId, const TWaveFormatEx* Format);
     TWaveResult (*GetErrorText)(TWaveResult Result, char* Text, std::size_t Size);
+    TWaveResult (*Close)(void* Device);
+    TWaveResult (*Prepare)(void* Device, TWaveHdr* Header);
+    TWaveResult (*Unprepare)(void* Device, TWaveHdr* Header);
+    TWaveResult (*Queue)(void* Device, TWaveHdr* Header);
+    std::exception_ptr (*MakeError)(const std::string& Message); // the family's exception
 };
+
+template <typename Error> std::exception_ptr MakeError(const std::string& Message)
+{
+    return std::make_exception_ptr(Error(Message));
+}
+
+template <typename Handle, TWaveResult (*Call)(Handle)> TWaveResult DeviceCall(void* Device)
+{
+    return Call(static_cast<Handle>(Device));
+}
+
+template <typename Handle, TWaveResult (*Call)(Handle, TWaveHdr*)>
+TWaveResult HeaderCall(void* Device, TWaveHdr* Header)
+{
+    return Call(static_cast<Handle>(Device), Header);
+}
 
 // Prefix + line feed + carriage return + text.
 std::string DeviceMessage(const std::string& Prefix, const std::string& Text);
@@ -174,16 +198,22 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     TMMNotifyEvent OnClose;
 
   protected:
-    // The family's exception with Message.
-    virtual std::exception_ptr MakeDeviceError(const std::string& Message) const = 0;
     // The buffer-done handler: the buffer work of one finished buffer, in
     // the context the callback mode gives.
     virtual void HandleBufferDone(TWaveHdr* Header) = 0;
-    // The platform calls of this side; PlatformOpen stores the handle.
+    // Opens the device of this side with the component's notification
+    // callback and stores the handle (OpenDevice does it).
     virtual TWaveResult PlatformOpen() = 0;
-    virtual TWaveResult PlatformClose() = 0;
-    virtual TWaveResult PlatformPrepare(TWaveHdr* Header) = 0;
-    virtual TWaveResult PlatformUnprepare(TWaveHdr* Header) = 0;
+    template <typename Handle, typename Callback>
+    TWaveResult OpenDevice(TWaveResult (*OpenCall)(Handle*, int, const TWaveFormatEx*, Callback,
+                                                   void*),
+                           Callback Notify)
+    {
+        Handle device = nullptr;
+        const TWaveResult result = OpenCall(&device, DeviceID(), GetWaveFormat(), Notify, this);
+        SetHandle(device);
+        return result;
+    }
     // The last step of Open, after the opened notification.
     virtual void DeviceOpened() = 0;
     // Handle null, headers freed, the close relay, OnClose, Closing cleared.
@@ -193,6 +223,37 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     void CloseForDestruction();
 
     void Fire(const TMMNotifyEvent& Event);
+
+    // What a failing command leaves behind: the device closed; for a failed
+    // open or start also when it had not got that far.
+    enum class TFailure
+    {
+        CloseOnly,
+        OpeningFailed,
+        StartingFailed
+    };
+    // Runs Command; on an exception fires OnError, closes the device as Kind
+    // says and lets the exception go on.
+    template <typename F> void Guarded(TFailure Kind, F&& Command)
+    {
+        try
+        {
+            Command();
+        }
+        catch (...)
+        {
+            Fire(OnError);
+            CloseAfterFailure(Kind);
+            throw;
+        }
+    }
+    void CloseAfterFailure(TFailure Kind);
+    // The opened / closed notifications set the state; true when Message was
+    // one of them.
+    bool StoreStateNotification(TWaveMessage Message);
+    // Hands a prepared buffer to the driver (add or write), counted first
+    // because it may come back at once.
+    void QueueBuffer(TWaveHdr* Header);
     void SetState(std::uint8_t Value) { state_.store(Value); }
     void AddState(std::uint8_t Bits) { state_.fetch_or(Bits); }
     void RemoveState(std::uint8_t Bits) { state_.fetch_and(static_cast<std::uint8_t>(~Bits)); }
@@ -214,6 +275,7 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // Headers: the first Count of the 500.
     TMMWaveHdr* Header(int Index) const { return headers_[static_cast<std::size_t>(Index)]; }
     void AllocateHeaders(int Count);
+    void PrepareHeader(int Index);
     void PrepareHeaders(int Count);
     void UnprepareHeaders(int Count);
     void FreeHeaders();

@@ -33,13 +33,16 @@ void TMMWaveDevice::AllocateHeaders(int Count)
     }
 }
 
+void TMMWaveDevice::PrepareHeader(int Index)
+{
+    if (TMMWaveHdr* header = Header(Index))
+        Check(traits_.Prepare(Handle(), &header->wh), "PrepareHeader");
+}
+
 void TMMWaveDevice::PrepareHeaders(int Count)
 {
     for (int i = 0; i < Count; ++i)
-    {
-        if (TMMWaveHdr* header = Header(i))
-            Check(PlatformPrepare(&header->wh), "PrepareHeader");
-    }
+        PrepareHeader(i);
 }
 
 void TMMWaveDevice::UnprepareHeaders(int Count)
@@ -54,7 +57,7 @@ void TMMWaveDevice::UnprepareHeaders(int Count)
             done = (LoadWaveHdrFlags(header->wh) & WaveHdrDone) != 0;
         if (!done)
             StoreWaveHdrFlags(header->wh, WaveHdrDone);
-        Check(PlatformUnprepare(&header->wh), "UnprepareHeader");
+        Check(traits_.Unprepare(Handle(), &header->wh), "UnprepareHeader");
     }
 }
 

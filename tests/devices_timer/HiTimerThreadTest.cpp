@@ -106,24 +106,6 @@ TEST_F(HiTimerThread, DisablingFromASynchronisedTickDoesNotDeadlock)
     ASSERT_TRUE(PumpUntil([&] { return calls == 2; })) << "a new worker after re-enabling";
 }
 
-// A rebuild from outside OnTimer while the worker waits for the main thread:
-// with WaitForTerminate the main thread serves that request while it waits.
-TEST_F(HiTimerThread, WaitingRebuildServesAPendingTick)
-{
-    test::TWatchdog watchdog(30s, "WaitingRebuildServesAPendingTick");
-    TMMHiTimer timer(nullptr);
-    timer.SetCallBackMode(cmThread);
-    timer.SetWaitForTerminate(true);
-    timer.SetInterval(25);
-    std::atomic<int> calls{0};
-    timer.SetOnTimer([&](TMMHiTimer*) { ++calls; });
-    AdvanceTimerService(25);
-    timer.SetInterval(30);
-    EXPECT_TRUE(timer.ThreadRunning());
-    timer.SetEnabled(false);
-    EXPECT_FALSE(timer.ThreadRunning());
-}
-
 TEST_F(HiTimerThread, DestroyingDuringAPendingSynchronisedTickFiresNothing)
 {
     test::TWatchdog watchdog(30s, "DestroyingDuringAPendingSynchronisedTickFiresNothing");

@@ -233,18 +233,5 @@ TEST_F(ConnectorDelivery, PulledBuffersAreCopiedOnTheirWayBack)
     EXPECT_EQ(test::FirstSample(log[0].Block.data()), 1234);
 }
 
-TEST_F(ConnectorDelivery, WithoutDisplaysBuffersOnlyPassThrough)
-{
-    int passes = 0;
-    connector.OnTrigger = [&](TMMConnector*) { ++passes; };
-    Start();
-    TestBuffer buffer;
-    connector.BufferReady(buffer.Wave());
-    connector.Trigger();
-    EXPECT_EQ(passes, 1) << "OnTrigger comes with every pass that has data";
-    EXPECT_EQ(passedOn.size(), 1u);
-    EXPECT_EQ(passedOn[0], buffer.Bytes(0, kBufferBytes));
-}
-
 } // namespace
 } // namespace keb

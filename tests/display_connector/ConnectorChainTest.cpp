@@ -1,0 +1,172 @@
+// The program's display path on the live chain of the virtual card:
+//
+//   capture -> ring buffer -> input connector -> playback -> output connector
+//
+// with the 25 ms timer in cmThread, synchronised, triggering the output and
+// then the input connector on every tick, for 60 s of card time. The card,
+// the timer service and the performance counter move in lockstep, so every
+// buffer gets its three waterfall lines at their play times. Run under
+// ThreadSanitizer: the capture and playback workers copy into the connectors
+// while the timer's ticks deliver in the main thread.
+#include "devices/MMHTimer.h"
+#include "devices/MMHTimerPeriodic.h"
+#include "display/MMConect.h"
+#include "platform/core/Clock.h"
+#include "platform/core/MainLoop.h"
+#include "tests/chain/ChainRig.h"
+#include "tests/platform_core/Watchdog.h"
+
+#include <chrono>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace keb
+{
+namespace
+{
+using namespace std::chrono_literals;
+
+// A performance counter that moves with the card, and a real tick count, so
+// that the devices' bounded waits (Delay) still pass.
+class CardCounterClock : public TClockSource
+{
+  public:
+    void Advance(std::chrono::microseconds time) { microseconds_ += time.count(); }
+    std::int64_t PerformanceCounter() override { return microseconds_.load(); }
+    std::int64_t PerformanceFrequency() override { return 1000000; }
+    std::uint32_t Milliseconds() override
+    {
+        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
+
+  private:
+    std::atomic<std::int64_t> microseconds_{0};
+};
+
+// A waterfall stand-in that checks each block is one seamless slice of the
+// signal (consecutive frame numbers) or silence. Called in the main thread
+// only, as the connectors run in real time.
+class SliceDisplay : public TMMAnalyserDisplay
+{
+  public:
+    void SetDisplayFormat(const TWaveFormatEx& Format) override { Rate = Format.nSamplesPerSec; }
+    void ProcessBlock(const std::uint8_t* Block) override
+    {
+        ++Lines;
+        InMainThread = InMainThread && IsMainThread();
+        std::int16_t samples[256];
+        std::memcpy(samples, Block, sizeof samples);
+        if (samples[0] == 0)
+            return;
+        for (int i = 1; i < 256; ++i)
+        {
+            if (samples[i] != Next(samples[i - 1]))
+                ++TornLines;
+        }
+    }
+    void ResetDisplay() override {}
+    std::int32_t BlockBytes() const override { return 512; }
+    bool Accelerate() const override { return false; }
+    std::int32_t FFTLength() const override { return 256; }
+    TMMBits BitLength() const override { return b16Bit; }
+    TMMMode Mode() const override { return mMono; }
+
+    static std::int16_t Signal(std::uint64_t frame)
+    {
+        return static_cast<std::int16_t>(1 + frame % 30000);
+    }
+    static std::int16_t Next(std::int16_t sample) { return sample == 30000 ? 1 : sample + 1; }
+
+    std::uint32_t Rate = 0;
+    int Lines = 0;
+    int TornLines = 0;
+    bool InMainThread = true;
+};
+
+TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
+{
+    test::TWatchdog watchdog(600s, "SixtySecondsOfCardTimeFeedBothWaterfalls");
+    CardCounterClock clock;
+    TClockSourceGuard clockGuard(clock);
+    SetTimerServiceManual(true);
+    // The rig's devices count the devices of the card selected when they are
+    // made, before the rig selects its own: a card of the same shape first.
+    auto shape = VirtualSoundCard::Create(VirtualClock::Stepped);
+    shape->AddCaptureDevice("Receiver", MakeSilenceSource());
+    shape->AddPlaybackDevice("Speaker", std::make_shared<MemorySink>());
+    UseVirtualSoundCard(shape);
+    {
+        test::TChainRig rig(test::TChainSettings{}, &SliceDisplay::Signal);
+        TMMConnector input(nullptr), output(nullptr);
+        SliceDisplay inputWaterfall, outputWaterfall;
+        input.SetAutoTrigger(false);
+        output.SetAutoTrigger(false);
+        input.SetInput(&rig.Ring);
+        input.SetOutput(&rig.pullProbe);
+        rig.Playback.SetOutput(&output);
+        input.SetSpectrogram(0, &inputWaterfall);
+        output.SetSpectrogram(0, &outputWaterfall);
+
+        TMMHiTimer timer(nullptr);
+        timer.SetEnabled(false);
+        timer.SetCallBackMode(cmThread);
+        timer.SetInterval(25);
+        std::atomic<int> pulled{0}, pushed{0};
+        input.OnBufferLoad = [&](TMMDSPComponent*, PWaveHdr, bool&) { ++pulled; };
+        output.OnBufferReady = [&](TMMDSPComponent*, PWaveHdr) { ++pushed; };
+        int ticks = 0;
+        timer.SetOnTimer(
+            [&](TMMHiTimer*)
+            {
+                output.Trigger();
+                input.Trigger();
+                ++ticks;
+            });
+
+        rig.SwitchOn();
+        timer.SetEnabled(true);
+        ProcessMessages();
+        ASSERT_TRUE(input.Armed());
+        ASSERT_TRUE(output.Armed());
+        constexpr int kTicks = 60000 / 25;
+        for (int tick = 1; tick <= kTicks; ++tick)
+        {
+            ASSERT_TRUE(rig.Run(25ms));
+            clock.Advance(25ms);
+            AdvanceTimerService(25);
+            const auto limit = std::chrono::steady_clock::now() + 10s;
+            while (ticks < tick && std::chrono::steady_clock::now() < limit)
+                WaitAndProcessMessages(1);
+            ASSERT_EQ(ticks, tick);
+        }
+        timer.SetEnabled(false);
+        rig.SwitchOff();
+
+        // 60 s at 125 ms a buffer: about 480 buffers each way, three lines
+        // each, less those of the two buffers the playback device pulls at
+        // once when it starts and of the last one, whose play time the run
+        // did not reach.
+        testing::Test::RecordProperty("pulled", pulled.load());
+        testing::Test::RecordProperty("pushed", pushed.load());
+        testing::Test::RecordProperty("inputLines", inputWaterfall.Lines);
+        testing::Test::RecordProperty("outputLines", outputWaterfall.Lines);
+        EXPECT_GE(pulled.load(), 480);
+        EXPECT_GE(pushed.load(), 478);
+        EXPECT_EQ(inputWaterfall.Rate, 8000u);
+        EXPECT_GE(inputWaterfall.Lines, 3 * (pulled.load() - 2));
+        EXPECT_LE(inputWaterfall.Lines, 3 * pulled.load());
+        EXPECT_GE(outputWaterfall.Lines, 3 * (pushed.load() - 2));
+        EXPECT_LE(outputWaterfall.Lines, 3 * pushed.load());
+        EXPECT_EQ(inputWaterfall.TornLines, 0);
+        EXPECT_EQ(outputWaterfall.TornLines, 0);
+        EXPECT_TRUE(inputWaterfall.InMainThread);
+        EXPECT_TRUE(outputWaterfall.InMainThread);
+        EXPECT_FALSE(input.IsConnectorStarted());
+    }
+    SetTimerServiceManual(false);
+}
+
+} // namespace
+} // namespace keb

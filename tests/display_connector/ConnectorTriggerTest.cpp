@@ -156,10 +156,52 @@ TEST_F(ConnectorTrigger, ThePumpServesAutoTriggerConnectorsAtTheirSpeed)
     EXPECT_EQ(passes, 3);
     EXPECT_EQ(Offsets("waterfall"), (std::vector<std::int32_t>{0, 512, 1024}));
 
+    // Armed twice without a disarm in between, the connector still counts
+    // once, so the pump stops when it is disabled.
+    connector.SetEnabled(false);
+    connector.SetEnabled(true);
+    connector.SetAutoTrigger(false);
+    connector.SetAutoTrigger(true);
+    ProcessMessages();
+    ProcessMessages();
+    EXPECT_TRUE(connector.Armed());
     connector.SetEnabled(false);
     ProcessMessages();
     ProcessMessages();
-    EXPECT_EQ(passes, 3) << "the pump stops with the last armed connector";
+    const int runsBefore = loopRuns;
+    ProcessMessages();
+    EXPECT_EQ(loopRuns, runsBefore + 1) << "the pump stops with the last armed connector";
+}
+
+class ThrowingDisplay : public test::RecordingDisplay
+{
+  public:
+    using RecordingDisplay::RecordingDisplay;
+    void ProcessBlock(const std::uint8_t*) override { throw std::runtime_error("display failed"); }
+};
+
+// A request whose pass fails still counts as served: the error goes to the
+// error box and later requests from other threads are not dropped for ever.
+TEST_F(ConnectorTrigger, AFailingDisplayDoesNotBlockLaterRequests)
+{
+    test::TWatchdog watchdog(20s, "AFailingDisplayDoesNotBlockLaterRequests");
+    std::vector<std::string> shown;
+    auto previous = SetErrorBoxHandler([&](const std::string& text) { shown.push_back(text); });
+    ThrowingDisplay failing("failing", log);
+    connector.SetSpectrogram(1, &failing);
+    Start();
+    for (int request = 1; request <= 2; ++request)
+    {
+        connector.BufferReady(buffer.Wave());
+        std::thread worker([&] { connector.Trigger(); });
+        worker.join();
+        ProcessMessages();
+        EXPECT_EQ(passes, request);
+        EXPECT_EQ(connector.PendingTriggers(), 0);
+    }
+    EXPECT_EQ(shown, std::vector<std::string>(2, "display failed"));
+    SetErrorBoxHandler(previous);
+    connector.SetSpectrogram(1, nullptr);
 }
 
 TEST(ConnectorSettings, SpeedIsClampedAndEnterIdleIsShared)

@@ -1,0 +1,17 @@
+#include "platform/gui/BitBtn.h"
+
+namespace keb
+{
+
+TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent)
+{
+}
+
+void TBitBtn::SetGlyph(const QPixmap& glyph)
+{
+    Glyph_ = glyph;
+    setIcon(QIcon(glyph));
+    setIconSize(glyph.size());
+}
+
+} // namespace keb

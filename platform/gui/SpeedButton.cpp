@@ -1,0 +1,113 @@
+#include "platform/gui/SpeedButton.h"
+
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace keb
+{
+
+TSpeedButton::TSpeedButton(QWidget* parent) : QAbstractButton(parent)
+{
+    // A speed button never takes the keyboard focus, like the toolbar buttons
+    // it stands for; its mnemonic still works.
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TSpeedButton::SetGroupIndex(int groupIndex)
+{
+    if (groupIndex == GroupIndex_)
+        return;
+    GroupIndex_ = groupIndex;
+    setCheckable(groupIndex > 0);
+    if (groupIndex == 0)
+        return;
+    // Joining a group: take its AllowAllUp, and keep at most one button down.
+    const auto others = GroupMembers();
+    if (!others.empty())
+        AllowAllUp_ = others.front()->AllowAllUp_;
+    if (Down())
+        ReleaseOthers();
+}
+
+void TSpeedButton::SetAllowAllUp(bool allowAllUp)
+{
+    AllowAllUp_ = allowAllUp;
+    for (TSpeedButton* other : GroupMembers())
+        other->AllowAllUp_ = allowAllUp;
+}
+
+void TSpeedButton::SetDown(bool down)
+{
+    if (GroupIndex_ == 0 || down == Down())
+        return;
+    if (!down && !AllowAllUp_)
+        return;
+    setChecked(down);
+    if (down)
+        ReleaseOthers();
+}
+
+void TSpeedButton::SetFontColor(TColor color)
+{
+    if (color == FontColor_)
+        return;
+    FontColor_ = color;
+    update();
+}
+
+std::vector<TSpeedButton*> TSpeedButton::GroupMembers() const
+{
+    std::vector<TSpeedButton*> members;
+    if (GroupIndex_ == 0 || parentWidget() == nullptr)
+        return members;
+    const auto siblings = parentWidget()->findChildren<TSpeedButton*>(Qt::FindDirectChildrenOnly);
+    for (TSpeedButton* sibling : siblings)
+    {
+        if (sibling != this && sibling->GroupIndex_ == GroupIndex_)
+            members.push_back(sibling);
+    }
+    return members;
+}
+
+QSize TSpeedButton::sizeHint() const
+{
+    return {23, 22};
+}
+
+void TSpeedButton::nextCheckState()
+{
+    SetDown(!Down());
+}
+
+void TSpeedButton::ReleaseOthers()
+{
+    for (TSpeedButton* other : GroupMembers())
+    {
+        if (other->Down())
+        {
+            other->setChecked(false);
+            other->update();
+        }
+    }
+}
+
+void TSpeedButton::paintEvent(QPaintEvent*)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.text = text();
+    option.icon = icon();
+    option.iconSize = iconSize();
+    option.features = QStyleOptionButton::None;
+    if (isDown() || isChecked())
+        option.state |= QStyle::State_Sunken;
+    if (isChecked())
+        option.state |= QStyle::State_On;
+    else
+        option.state |= QStyle::State_Raised;
+    option.palette.setColor(QPalette::ButtonText, ToQColor(FontColor_));
+    painter.drawControl(QStyle::CE_PushButton, option);
+}
+
+} // namespace keb

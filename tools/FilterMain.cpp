@@ -3,10 +3,12 @@
 #include "tools/FilterJob.h"
 #include "tools/ProgressBar.h"
 
+#include <QGuiApplication>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace
@@ -30,6 +32,14 @@ void CatchStopSignals()
         sigaction(signal, &action, nullptr);
 }
 
+// Qt's notes about the desktop it does not use (no runtime folder, no
+// display) would break the one-line messages; only its errors are shown.
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "keb-filter: Qt: " << message.toStdString() << "\n";
+}
+
 void PrintReport(const keb::TFilterJobReport& report)
 {
     std::cout << "keb-filter: " << report.InputFrames << " frames at " << report.InputRate
@@ -45,8 +55,9 @@ int Fail(int code, const std::exception& error)
     return code;
 }
 
-int Run(const std::vector<std::string>& arguments)
+int Run(int argc, char** argv)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     using keb::TFilterOptions;
     try
     {
@@ -60,6 +71,15 @@ int Run(const std::vector<std::string>& arguments)
         {
             std::cout << "keb-filter " << KEB_VERSION << "\n";
             return keb::ExitDone;
+        }
+        // The response's labels need Qt's fonts, which need an application
+        // object; the tool shows no window, so the offscreen platform does.
+        std::optional<QGuiApplication> application;
+        if (options.Response)
+        {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            qInstallMessageHandler(QtMessage);
+            application.emplace(argc, argv);
         }
         CatchStopSignals();
         keb::TProgressBar progress(stderr, !options.Quiet && ::isatty(STDERR_FILENO) == 1);
@@ -99,5 +119,5 @@ int Run(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
+    return Run(argc, argv);
 }

@@ -4,6 +4,7 @@
 #include "tools/FilterErrors.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace keb
 {
@@ -97,6 +98,28 @@ void ConfigureEqualizer(TMMEqualizer& equalizer, const TFilterOptions& options,
     equalizer.SetEnabled(!options.Bypass);
     AddWindowBands(equalizer, FilterSampleRate);
     ApplyPositions(equalizer, positions);
+}
+
+std::string DescribeSettings(const TFilterOptions& options)
+{
+    static const char* const presetNames[] = {"0.2", "0.4", "1.8", "2.6"};
+    std::string bands = "all bands at 0 dB";
+    if (options.Preset)
+    {
+        bands = std::string("preset ") + presetNames[static_cast<int>(*options.Preset)] + " kHz";
+        if (auto maximum = PresetWheelMaximum(*options.Preset))
+            bands += " at shift " + std::to_string(std::clamp(options.Shift, 0, *maximum));
+    }
+    else if (options.Gains)
+        bands = "gains of the command line";
+    else if (options.Memory)
+        bands = "memory " + options.Memory->filename().string();
+    TMMEqualizer equalizer(nullptr);
+    equalizer.SetFFTLength(options.FFTLength);
+    std::string window = WindowNames()[static_cast<std::size_t>(options.Window)];
+    window[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(window[0])));
+    return "Equalizer response: " + bands + ", FFT length " + std::to_string(equalizer.FFTLength()) +
+           ", " + window + " window" + (options.Bypass ? " (bypassed)" : "");
 }
 
 } // namespace keb

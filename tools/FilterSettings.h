@@ -13,6 +13,8 @@
 #include "dsp/MMEQ.h"
 #include "tools/FilterOptions.h"
 
+#include <string>
+
 namespace keb
 {
 
@@ -39,5 +41,8 @@ void ApplyPositions(TMMEqualizer& equalizer, const TBandPositions& positions);
 // with the options' FFT length, window and bypass.
 void ConfigureEqualizer(TMMEqualizer& equalizer, const TFilterOptions& options,
                         const TBandPositions& positions);
+
+// A short description of the filter the options set, for the response's title.
+std::string DescribeSettings(const TFilterOptions& options);
 
 } // namespace keb

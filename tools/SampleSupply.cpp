@@ -18,6 +18,14 @@ std::size_t TMemorySupply::Supply(std::int16_t* samples, std::size_t count)
     return given;
 }
 
+std::size_t TObservedSupply::Supply(std::int16_t* samples, std::size_t count)
+{
+    std::size_t given = inner_.Supply(samples, count);
+    if (observer_ && given > 0)
+        observer_(std::span<const std::int16_t>(samples, given));
+    return given;
+}
+
 std::int16_t ToPcm16(float value)
 {
     float scaled = std::nearbyint(value * 32768.0f);

@@ -1,7 +1,8 @@
 // Where the chain's source gets its audio: 16-bit mono samples at the
 // filter's 8000 Hz, delivered in pieces of any size.
 //
-// TMemorySupply hands out a block of samples held in memory (probes, tests).
+// TMemorySupply hands out a block of samples held in memory (probes, tests);
+// TObservedSupply lets an observer (the input waterfall) see another's audio.
 // TFileSupply reads a recording (SoundFileReader.h), resamples it to 8000 Hz
 // when it has another rate, and rounds to 16 bits with clipping; its errors
 // are the reader's. Neither is thread-safe.
@@ -11,7 +12,9 @@
 #include "tools/SoundFileReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace keb
@@ -34,6 +37,23 @@ class TMemorySupply : public TSampleSupply
   private:
     std::vector<std::int16_t> samples_;
     std::size_t position_ = 0;
+};
+
+// Hands on what another supply gives and shows it to an observer first.
+class TObservedSupply : public TSampleSupply
+{
+  public:
+    using TObserver = std::function<void(std::span<const std::int16_t> samples)>;
+
+    TObservedSupply(TSampleSupply& inner, TObserver observer)
+        : inner_(inner), observer_(std::move(observer))
+    {
+    }
+    std::size_t Supply(std::int16_t* samples, std::size_t count) override;
+
+  private:
+    TSampleSupply& inner_;
+    TObserver observer_;
 };
 
 // A float sample (-1 .. 1 is full scale) as a 16-bit sample, rounded to the

@@ -30,11 +30,17 @@ class FilterProgramTest : public test::FilterFolderTest
 
 TEST_F(FilterProgramTest, ADoneRunSaysWhereTheResultIs)
 {
-    test::TProgramRun run =
-        test::RunFilterProgram({"--preset", "1.8", File("in.wav").string(), File("out.wav").string()});
+    test::TProgramRun run = test::RunFilterProgram(
+        {"--preset", "1.8", "--waterfall-in", File("in.png").string(), "--waterfall-out",
+         File("out.png").string(), "--response", File("response.png").string(),
+         File("in.wav").string(), File("out.wav").string()});
     EXPECT_EQ(run.ExitCode, 0);
     EXPECT_EQ(run.Errors, "");
-    EXPECT_NE(run.Output.find("filtered recording: " + File("out.wav").string()), std::string::npos);
+    for (const std::string& line :
+         {"filtered recording: " + File("out.wav").string(), "input waterfall: " + File("in.png").string(),
+          "output waterfall: " + File("out.png").string(),
+          "equalizer response: " + File("response.png").string()})
+        EXPECT_NE(run.Output.find(line), std::string::npos) << run.Output;
     EXPECT_EQ(test::ReadSound(File("out.wav")).Samples.size(), 8000u);
 
     run = test::RunFilterProgram({"--quiet", File("in.wav").string(), File("quiet.wav").string()});

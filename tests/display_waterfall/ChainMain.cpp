@@ -1,5 +1,7 @@
-// Runs the spectrogram control tests inside a QApplication; without a display they use
-// Qt's offscreen platform (also while CTest lists the tests).
+// The main thread of the chain test is both Qt's GUI thread and the main
+// thread of the message loop that the connectors post to.
+#include "platform/core/MainLoop.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    keb::InitMainThread();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -40,24 +40,6 @@ TEST(RingSlots, BlocksLeaveInTheOrderTheyCameAcrossTheWrap)
     EXPECT_EQ(TakeSequence(slots, 64), -2);
 }
 
-TEST(RingSlots, FullRingRefusesOrOverwritesTheOldestUnreadBlock)
-{
-    TMMRingSlots slots;
-    slots.Allocate(2, 64);
-    Store(slots, 1, 64, false);
-    Store(slots, 2, 64, false);
-    const auto third = Block(3, 64);
-    EXPECT_FALSE(slots.Store(third.data(), 64, 0, 3, false));
-    EXPECT_EQ(slots.FilledCount(), 2);
-
-    EXPECT_TRUE(slots.Store(third.data(), 64, 0, 3, true));
-    EXPECT_EQ(slots.FilledCount(), 2);
-    EXPECT_EQ(slots.QueuedBytes(), 128);
-    EXPECT_EQ(TakeSequence(slots, 64), 2);
-    EXPECT_EQ(TakeSequence(slots, 64), 3);
-    EXPECT_EQ(TakeSequence(slots, 64), -2);
-}
-
 TEST(RingSlots, OverwritingAPartlyReadBlockKeepsTheByteCountRight)
 {
     TMMRingSlots slots;
@@ -97,27 +79,6 @@ TEST(RingSlots, PartialReadKeepsTheRestAtTheStartOfTheSlot)
     EXPECT_EQ(slots.QueuedBytes(), 0);
 }
 
-TEST(RingSlots, LongBlockIsCutAndLastBlockCanBeRepeated)
-{
-    TMMRingSlots slots;
-    slots.Allocate(2, 64);
-    const auto big = Block(5, 200);
-    slots.Store(big.data(), 200, kSlotLoopWrap, 9, false);
-    EXPECT_EQ(slots.QueuedBytes(), 64);
-    EXPECT_EQ(TakeSequence(slots, 200), 5);
-
-    std::vector<char> out(64);
-    for (int i = 0; i < 2; ++i)
-    {
-        const TMMSlotRead again = slots.RepeatLast(out.data(), 64);
-        EXPECT_EQ(again.Bytes, 64);
-        EXPECT_EQ(again.Flags, kSlotLoopWrap);
-        EXPECT_EQ(again.User, 9u);
-        EXPECT_EQ(SequenceOf(out.data(), 64), 5);
-    }
-    EXPECT_EQ(slots.FilledCount(), 0);
-}
-
 TEST(RingSlots, EndMarkGoesOnTheBlockWrittenLast)
 {
     TMMRingSlots slots;
@@ -128,17 +89,6 @@ TEST(RingSlots, EndMarkGoesOnTheBlockWrittenLast)
     std::vector<char> out(64);
     EXPECT_EQ(slots.Take(out.data(), 64).Flags, 0u);
     EXPECT_EQ(slots.Take(out.data(), 64).Flags, kSlotEndOfData);
-}
-
-TEST(RingSlots, NullOrEmptyBlocksAreNotStored)
-{
-    TMMRingSlots slots;
-    const auto block = Block(1, 64);
-    EXPECT_FALSE(slots.Store(block.data(), 64, 0, 0, false));
-    slots.Allocate(2, 64);
-    EXPECT_FALSE(slots.Store(nullptr, 64, 0, 0, false));
-    EXPECT_FALSE(slots.Store(block.data(), 0, 0, 0, false));
-    EXPECT_EQ(slots.FilledCount(), 0);
 }
 
 } // namespace keb::test

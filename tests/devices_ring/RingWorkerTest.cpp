@@ -59,6 +59,13 @@ void Configure(TMMRingBuffer& ring, TMMQueueMode mode, std::int32_t slots)
     ring.SetNumBuffers(slots);
     ring.SetQueueMode(mode);
 }
+
+void OpenAndStart(TMMRingBuffer& ring, TMMQueueMode mode, std::int32_t slots)
+{
+    Configure(ring, mode, slots);
+    ring.ChainOpened();
+    ring.ChainStarted();
+}
 } // namespace
 
 TEST(RingRead, ReadAheadDeliversTheSourceInOrderAndEndsTheStream)
@@ -68,9 +75,7 @@ TEST(RingRead, ReadAheadDeliversTheSourceInOrderAndEndsTheStream)
     TMMRingBuffer ring(nullptr);
     TEventLog events(ring);
     ring.SetInput(&source);
-    Configure(ring, qmRead, 8);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmRead, 8);
 
     std::vector<int> received;
     TPulled pulled;
@@ -100,10 +105,8 @@ TEST(RingRead, FirstReadGivesUpAfterTimeOutWhenTheReadAheadIsLate)
     source.OnPull = [&gate](TMMWaveHdr*) { gate.Pass(); };
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
-    Configure(ring, qmRead, 4);
     ring.SetTimeOut(1);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmRead, 4);
 
     EXPECT_TRUE(Pull(ring, kSlot).Bytes.empty());
     gate.AwaitArrival();
@@ -125,9 +128,7 @@ TEST(RingRead, SourceThatBringsNothingMarksTheEndOfData)
     TNumberedSource source(nullptr, kSlot, 3);
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
-    Configure(ring, qmRead, 8);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmRead, 8);
     std::vector<int> sequences;
     TPulled pulled;
     for (int i = 0; i < 3; ++i)
@@ -176,9 +177,7 @@ TEST(RingRead, LoopStateTravelsUpstreamAndTheWrapMarkComesBack)
     };
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
-    Configure(ring, qmRead, 8);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmRead, 8);
 
     THeaderPtr header = MakeHeader(kSlot);
     header->LoopFlag = 0xFFFFFFFFu;
@@ -204,10 +203,8 @@ TEST(RingWrite, WriteOnDeliversEveryBlockInOrderAndStopFlushesTheRest)
     TCollectingSink sink(nullptr);
     TEventLog events(ring);
     ring.SetOutput(&sink);
-    Configure(ring, qmWrite, 8);
     ring.SetWaitIfFull(true);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmWrite, 8);
     for (int i = 0; i < 100; ++i)
         Push(ring, Block(static_cast<std::uint16_t>(i), kSlot));
     ring.ChainStopped();
@@ -228,9 +225,7 @@ TEST(RingWrite, FullQueueDropsTheBlockAndFiresOnOverlow)
     sink.gate = &gate;
     TEventLog events(ring);
     ring.SetOutput(&sink);
-    Configure(ring, qmWrite, 4);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmWrite, 4);
 
     std::uint16_t next = 0;
     Push(ring, Block(next++, kSlot));
@@ -261,10 +256,8 @@ TEST(RingWrite, WaitIfFullHoldsTheProducerUntilTheWorkerDrains)
     sink.gate = &gate;
     TEventLog events(ring);
     ring.SetOutput(&sink);
-    Configure(ring, qmWrite, 4);
     ring.SetWaitIfFull(true);
-    ring.ChainOpened();
-    ring.ChainStarted();
+    OpenAndStart(ring, qmWrite, 4);
 
     std::atomic<int> pushed{0};
     std::thread producer(

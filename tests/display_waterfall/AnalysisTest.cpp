@@ -251,6 +251,19 @@ TEST(SpectrogramAnalysisValues, FullScaleNeitherWrapsNorTurnsBlack)
     analysis.Analyse(Block16(std::vector<std::int16_t>(256, 32767)).data(), {});
     EXPECT_EQ(analysis.Spectrum()[0], 32767);
     EXPECT_GT(analysis.ColourValues()[0], 245);
+
+    // The second difference doubles bin N/4 and turns it by 90 degrees: an
+    // input at 135 degrees comes out at 225, with re and im both held at
+    // -32768, so P = 2^31, one past the 32-bit range.
+    analysis.SetGain(sgr12db);
+    std::vector<std::int16_t> tone(256);
+    for (int i = 0; i < 256; ++i)
+        tone[i] = static_cast<std::int16_t>(
+            std::lround(32000 * std::cos(std::numbers::pi * (i / 2.0 + 0.75))));
+    analysis.Analyse(Block16(tone).data(), {});
+    EXPECT_EQ(analysis.Spectrum()[128], -32768);
+    EXPECT_EQ(analysis.Spectrum()[129], -32768);
+    EXPECT_EQ(analysis.ColourValues()[64], static_cast<int>(std::sqrt(2147483648.0) * 0.5) + 10);
 }
 
 } // namespace

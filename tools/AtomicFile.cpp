@@ -40,7 +40,9 @@ TAtomicFile::TAtomicFile(const std::filesystem::path& target) : target_(target)
     if (descriptor_ < 0)
         Fail("cannot create a file there", errno);
     temporary_ = name.data();
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     mode_t mode = ::stat(target.c_str(), &existing) == 0 ? existing.st_mode & 07777 : NewFileMode();
     ::fchmod(descriptor_, mode);
 }

@@ -34,7 +34,8 @@ TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window
     alignment.Priming = static_cast<std::int64_t>(cycle) * TFilterChain::PullSamples;
 
     // After the impulse the delay can be at most one frame plus a pull.
-    std::vector<std::int16_t> probe(static_cast<std::size_t>(frame + 2 * TFilterChain::PullSamples));
+    std::vector<std::int16_t> probe(
+        static_cast<std::size_t>(frame + 2 * TFilterChain::PullSamples));
     probe[0] = ImpulseHeight;
     TMemorySupply supply(probe);
     TFilterChain chain(supply, FilterSampleRate);

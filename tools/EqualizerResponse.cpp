@@ -54,8 +54,8 @@ double Decibels(const std::vector<double>& taps, double frequency)
 {
     std::complex<double> sum = 0;
     for (std::size_t t = 0; t < taps.size(); ++t)
-        sum += taps[t] * std::polar(1.0, -2 * std::numbers::pi * frequency * static_cast<double>(t) /
-                                             FilterSampleRate);
+        sum += taps[t] * std::polar(1.0, -2 * std::numbers::pi * frequency *
+                                             static_cast<double>(t) / FilterSampleRate);
     return std::max(ResponseFloor, 20 * std::log10(std::abs(sum)));
 }
 
@@ -66,7 +66,8 @@ std::vector<TResponsePoint> EqualizerResponse(const TFilterOptions& options,
 {
     TMMEqualizer equalizer(nullptr);
     ConfigureEqualizer(equalizer, options, positions);
-    const std::vector<double> taps = equalizer.Enabled() ? EngineTaps(equalizer) : std::vector<double>{1.0};
+    const std::vector<double> taps =
+        equalizer.Enabled() ? EngineTaps(equalizer) : std::vector<double>{1.0};
     std::vector<TResponsePoint> response;
     for (int point = 0; point < points; ++point)
     {

@@ -35,7 +35,8 @@ void CheckOutputNames(const TFilterOptions& options)
     {
         std::error_code error;
         if (std::filesystem::equivalent(options.Input, files[i], error))
-            throw EFilterUsageError(FileMessage(files[i], "is the input; keb-filter never overwrites it"));
+            throw EFilterUsageError(
+                FileMessage(files[i], "is the input; keb-filter never overwrites it"));
         for (std::size_t j = 0; j < i; ++j)
             if (std::filesystem::absolute(files[i]).lexically_normal() ==
                 std::filesystem::absolute(files[j]).lexically_normal())
@@ -89,10 +90,12 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     if (waterfallOut)
         output.AddObserver([&](auto samples) { waterfallOut->Waterfall->Add(samples); });
 
-    TObservedSupply supply(fileSupply, [&](auto samples) {
-        if (waterfallIn)
-            waterfallIn->Waterfall->Add(samples);
-    });
+    TObservedSupply supply(fileSupply,
+                           [&](auto samples)
+                           {
+                               if (waterfallIn)
+                                   waterfallIn->Waterfall->Add(samples);
+                           });
     TFilterChain chain(supply, FilterSampleRate);
     ConfigureEqualizer(chain.Equalizer(), options, positions);
     chain.Source().SetLeadingSilence(alignment.Priming);

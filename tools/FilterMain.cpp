@@ -25,7 +25,9 @@ extern "C" void RequestStop(int)
 // the temporary files are removed on the way out.
 void CatchStopSignals()
 {
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
@@ -43,8 +45,9 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
 void PrintReport(const keb::TFilterJobReport& report)
 {
     std::cout << "keb-filter: " << report.InputFrames << " frames at " << report.InputRate
-              << " Hz (" << report.InputChannels << " channel" << (report.InputChannels == 1 ? "" : "s")
-              << ") -> " << report.OutputSamples << " samples at " << report.OutputRate << " Hz\n";
+              << " Hz (" << report.InputChannels << " channel"
+              << (report.InputChannels == 1 ? "" : "s") << ") -> " << report.OutputSamples
+              << " samples at " << report.OutputRate << " Hz\n";
     for (const auto& line : report.Written)
         std::cout << "  " << line << "\n";
 }

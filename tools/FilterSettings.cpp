@@ -36,7 +36,8 @@ TBandPositions MemoryPositions(const std::filesystem::path& file)
 TBandPositions ShiftedPresetPositions(TPreset preset, int shift)
 {
     TBandPositions positions = FlatPositions();
-    auto apply = [&](int value) {
+    auto apply = [&](int value)
+    {
         if (auto presetPositions = PresetPositions(preset, value))
             positions = *presetPositions;
     };
@@ -118,8 +119,9 @@ std::string DescribeSettings(const TFilterOptions& options)
     equalizer.SetFFTLength(options.FFTLength);
     std::string window = WindowNames()[static_cast<std::size_t>(options.Window)];
     window[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(window[0])));
-    return "Equalizer response: " + bands + ", FFT length " + std::to_string(equalizer.FFTLength()) +
-           ", " + window + " window" + (options.Bypass ? " (bypassed)" : "");
+    return "Equalizer response: " + bands + ", FFT length " +
+           std::to_string(equalizer.FFTLength()) + ", " + window + " window" +
+           (options.Bypass ? " (bypassed)" : "");
 }
 
 } // namespace keb

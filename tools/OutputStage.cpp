@@ -16,8 +16,8 @@ TOutputStage::TOutputStage(const std::filesystem::path& file, int filterRate, in
 
 void TOutputStage::Write(std::span<const std::int16_t> samples)
 {
-    std::size_t skipped =
-        static_cast<std::size_t>(std::min<std::int64_t>(skip_, static_cast<std::int64_t>(samples.size())));
+    std::size_t skipped = static_cast<std::size_t>(
+        std::min<std::int64_t>(skip_, static_cast<std::int64_t>(samples.size())));
     skip_ -= static_cast<std::int64_t>(skipped);
     samples = samples.subspan(skipped);
     if (samples.empty())

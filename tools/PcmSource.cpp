@@ -13,8 +13,7 @@ TPcmSource::TPcmSource(TComponent* owner, TSampleSupply& supply, int sampleRate)
     SetWaveFormat(&format);
 }
 
-std::size_t TPcmSource::Silence(std::int16_t* samples, std::size_t count,
-                                std::int64_t& remaining)
+std::size_t TPcmSource::Silence(std::int16_t* samples, std::size_t count, std::int64_t& remaining)
 {
     std::size_t given = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(count), remaining));

@@ -18,7 +18,9 @@ TResampler::TResampler(double inputRate, double outputRate) : ratio_(outputRate 
     soxr_error_t error = nullptr;
     soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
     soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-    converter_ = soxr_create(inputRate, outputRate, 1, &error, &io, &quality, nullptr);
+    // One thread: the tool is a single pipeline and is measured on one core.
+    soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    converter_ = soxr_create(inputRate, outputRate, 1, &error, &io, &quality, &runtime);
     if (converter_ == nullptr || error != nullptr)
         throw EOutOfMemory(std::string("cannot make a sample-rate converter: ") +
                            (error != nullptr ? error : "no memory"));
@@ -50,8 +52,8 @@ void TResampler::Drain(const float* input, std::size_t count, std::vector<float>
         output.resize(start + ChunkFrames);
         std::size_t used = 0;
         std::size_t made = 0;
-        soxr_error_t error =
-            soxr_process(converter_, input, count, &used, output.data() + start, ChunkFrames, &made);
+        soxr_error_t error = soxr_process(converter_, input, count, &used, output.data() + start,
+                                          ChunkFrames, &made);
         output.resize(start + made);
         framesOut_ += static_cast<std::int64_t>(made);
         if (error != nullptr)

@@ -76,7 +76,8 @@ void DrawAxes(QPainter& painter, const std::string& title)
     QFont bold = painter.font();
     bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(QRect(0, 0, Width, Plot.top()), Qt::AlignCenter, QString::fromStdString(title));
+    painter.drawText(QRect(0, 0, Width, Plot.top()), Qt::AlignCenter,
+                     QString::fromStdString(title));
 }
 
 void DrawCurve(QPainter& painter, const std::vector<TResponsePoint>& response)

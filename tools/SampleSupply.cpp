@@ -53,7 +53,8 @@ bool TFileSupply::Refill()
         std::size_t got = reader_.Read(readBuffer_.data(), readBuffer_.size());
         ended_ = got == 0;
         if (!resampler_)
-            pending_.assign(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(got));
+            pending_.assign(readBuffer_.begin(),
+                            readBuffer_.begin() + static_cast<std::ptrdiff_t>(got));
         else if (ended_)
             resampler_->Flush(pending_);
         else

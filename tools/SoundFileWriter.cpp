@@ -14,7 +14,7 @@ namespace keb
 int OutputContainer(const std::filesystem::path& file)
 {
     static const std::map<std::string, int> containers{
-        {".wav", SF_FORMAT_WAV},  {".flac", SF_FORMAT_FLAC}, {".aif", SF_FORMAT_AIFF},
+        {".wav", SF_FORMAT_WAV},   {".flac", SF_FORMAT_FLAC}, {".aif", SF_FORMAT_AIFF},
         {".aiff", SF_FORMAT_AIFF}, {".au", SF_FORMAT_AU},     {".caf", SF_FORMAT_CAF}};
     std::string ending = file.extension().string();
     std::transform(ending.begin(), ending.end(), ending.begin(),

@@ -30,7 +30,8 @@ void TWaterfallPicture::Add(std::span<const std::int16_t> samples)
     while (!samples.empty())
     {
         std::size_t take = std::min(samples.size(), block_.size() - blockFill_);
-        std::copy_n(samples.begin(), take, block_.begin() + static_cast<std::ptrdiff_t>(blockFill_));
+        std::copy_n(samples.begin(), take,
+                    block_.begin() + static_cast<std::ptrdiff_t>(blockFill_));
         blockFill_ += take;
         samples = samples.subspan(take);
         if (blockFill_ == block_.size())

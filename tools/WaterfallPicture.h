@@ -33,7 +33,10 @@ class TWaterfallPicture
     int Columns() const { return static_cast<int>(pixels_.size()) / WindowRows; }
     int Rows() const { return WindowRows; }
     // Palette index of column x, row y (row 0 at the top: the highest frequency).
-    std::uint8_t Pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(x) * WindowRows + y]; }
+    std::uint8_t Pixel(int x, int y) const
+    {
+        return pixels_[static_cast<std::size_t>(x) * WindowRows + y];
+    }
     const TLogPalette& Palette() const { return palette_; }
     // Samples that reached full scale.
     std::int64_t Overflows() const { return overflows_; }

@@ -1,9 +1,7 @@
 // The tool's chain against the window's own chain, and its aligned output
 // against its input.
 #include "app/DemoSignal.h"
-#include "dsp/MMEQ.h"
-#include "dsp/MMFXGen.h"
-#include "stream/MMUtils.h"
+#include "tests/dsp_eq/TestChain.h"
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterJob.h"
 
@@ -14,22 +12,6 @@ namespace keb
 {
 namespace
 {
-
-// Keeps a copy of every buffer pulled through it.
-class Recorder : public TMMDSPComponent
-{
-  public:
-    using TMMDSPComponent::TMMDSPComponent;
-
-    void BufferLoad(PWaveHdr header, bool& moreBuffers) override
-    {
-        TMMDSPComponent::BufferLoad(header, moreBuffers);
-        const auto* data = reinterpret_cast<const std::int16_t*>(header->lpData);
-        Recorded.insert(Recorded.end(), data, data + header->dwBytesRecorded / 2);
-    }
-
-    std::vector<std::int16_t> Recorded;
-};
 
 std::vector<std::int16_t> Noise(std::size_t count, unsigned seed)
 {
@@ -63,48 +45,25 @@ TEST_F(FilterChainTest, ThePresetOf400HzPlaysAsTheGeneratorEqualizerChain)
 {
     // The window's chain with the 0.4 preset at the wheel's start value 4:
     // bands 3 and 4 (600 .. 1000 Hz) open, every other band at -60 dB.
-    TMMGenerator generator(nullptr);
-    generator.SetSampleRate(8000);
-    generator.SetBitLength(b16Bit);
-    generator.SetWaveForm(wfNoise);
-    generator.SetFrequency(3141.5926);
-    generator.SetAmplitude(4000);
-    Recorder tap(nullptr);
-    TMMEqualizer equalizer(nullptr);
-    tap.SetInput(&generator);
-    equalizer.SetInput(&tap);
-    equalizer.SetSampleRate(8000);
-    equalizer.SetChannel(chLeft);
+    test::Chain chain;
+    test::AddMainWindowBands(chain.Equalizer);
     for (int band = 0; band < 20; ++band)
-        equalizer.Filters()->Add(new TMMEQFilter(band * 200.0f, (band + 1) * 200.0f,
-                                                 band == 3 || band == 4 ? 0.0f : -60.0f));
-    const std::vector<TMMDSPComponent*> chain{&generator, &tap, &equalizer};
-    for (auto notification : {&TMMDSPComponent::ChainOpened, &TMMDSPComponent::ChainStarted})
-        for (TMMDSPComponent* component : chain)
-            (component->*notification)();
-    TMMWaveHdr* buffer = AllocWaveHdr(2000);
-    std::vector<std::int16_t> played;
-    for (int pull = 0; pull < 40; ++pull)
-    {
-        bool more = false;
-        buffer->wh.dwBytesRecorded = 0;
-        equalizer.BufferLoad(&buffer->wh, more);
-        const auto* data = reinterpret_cast<const std::int16_t*>(buffer->wh.lpData);
-        played.insert(played.end(), data, data + buffer->wh.dwBytesRecorded / 2);
-    }
-    FreeAndClear(buffer);
-    ASSERT_EQ(tap.Recorded.size(), 40000u);
+        chain.Equalizer.Filters()->Items(band)->SetValue(2, band == 3 || band == 4 ? 0.0f : -60.0f);
+    chain.Open();
+    const std::vector<std::int16_t> played = chain.Pull(40);
+    const std::vector<std::int16_t>& recorded = chain.Tap.Recorded;
+    ASSERT_EQ(recorded.size(), 40000u);
 
     TFilterOptions options;
     options.Preset = TPreset::pr04;
-    std::vector<std::int16_t> filtered = Filter(tap.Recorded, options);
+    std::vector<std::int16_t> filtered = Filter(recorded, options);
     ASSERT_EQ(filtered.size(), played.size());
     std::size_t differing = 0;
     for (std::size_t i = 0; i < played.size(); ++i)
         differing += filtered[i] != played[i];
     EXPECT_EQ(differing, 0u);
     // Not a trivial match: the filter took most of the noise away.
-    EXPECT_LT(test::TonePower(filtered, 2000, 8000) * 1000, test::TonePower(tap.Recorded, 2000, 8000));
+    EXPECT_LT(test::TonePower(filtered, 2000, 8000) * 1000, test::TonePower(recorded, 2000, 8000));
 }
 
 TEST_F(FilterChainTest, AnAlignedRunLinesTheOutputUpWithTheInput)

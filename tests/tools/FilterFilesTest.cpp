@@ -123,8 +123,9 @@ TEST_F(FilterFilesTest, UnreadableInputsFailBeforeAnyOutputExists)
     std::ofstream(File("notes.txt")) << "73 de KEB, not a recording\n";
     const std::vector<std::string> before = FolderContents();
 
-    EXPECT_NE(FailureOf<EFilterInputError>(Options("cut.wav", "out.wav")).find("cut.wav: is cut off"),
-              std::string::npos);
+    EXPECT_NE(
+        FailureOf<EFilterInputError>(Options("cut.wav", "out.wav")).find("cut.wav: is cut off"),
+        std::string::npos);
     EXPECT_NE(FailureOf<EFilterInputError>(Options("cut.flac", "out.wav")).find("cut.flac:"),
               std::string::npos);
     EXPECT_NE(FailureOf<EFilterInputError>(Options("notes.txt", "out.wav"))
@@ -149,7 +150,9 @@ TEST_F(FilterFilesTest, AFailedRunKeepsTheOldOutputAndASuccessfulOneItsPermissio
 
     RunFilterJob(Options("in.flac", "out.wav"));
     EXPECT_EQ(test::ReadSound(File("out.wav")).Rate, 8000);
-    struct stat status{};
+    struct stat status
+    {
+    };
     ASSERT_EQ(::stat(File("out.wav").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.flac", "notes.txt", "out.wav"}));
@@ -160,10 +163,12 @@ TEST_F(FilterFilesTest, UnwritableOutputsAndAStopLeaveNothingBehind)
     WriteStereoFlac();
     std::filesystem::create_directory(File("folder.wav"));
     std::ofstream(File("plain")) << "x";
-    EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "folder.wav")).find("folder.wav: is a folder"),
+    EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "folder.wav"))
+                  .find("folder.wav: is a folder"),
               std::string::npos);
-    EXPECT_NE(FailureOf<EFilterUsageError>(Options("in.flac", "folder.wav/out")).find(".wav, .flac"),
-              std::string::npos);
+    EXPECT_NE(
+        FailureOf<EFilterUsageError>(Options("in.flac", "folder.wav/out")).find(".wav, .flac"),
+        std::string::npos);
     EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "plain/out.wav"))
                   .find("plain/out.wav: cannot create a file there: Not a directory"),
               std::string::npos);

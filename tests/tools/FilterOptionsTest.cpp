@@ -1,5 +1,6 @@
-#include "tools/FilterErrors.h"
 #include "tools/FilterOptions.h"
+
+#include "tools/FilterErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 // The pictures: waterfalls that show where the signal is, and a response
 // plot that follows the bands.
+#include "tools/FilterPictures.h"
+
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
-#include "tools/FilterPictures.h"
 #include "tools/FilterSettings.h"
 
 #include <QGuiApplication>
@@ -93,7 +94,8 @@ TEST_F(FilterPicturesTest, TheResponseFollowsTheBandGains)
     positions[11] = -60;
     std::vector<TResponsePoint> response = EqualizerResponse(options, positions, 801);
     ASSERT_EQ(response.size(), 801u);
-    auto at = [&](double frequency) { return response[static_cast<std::size_t>(frequency / 5)].Decibels; };
+    auto at = [&](double frequency)
+    { return response[static_cast<std::size_t>(frequency / 5)].Decibels; };
     EXPECT_NEAR(at(500), 12, 0.5);
     EXPECT_NEAR(at(1500), 0, 0.5);
     EXPECT_LT(at(2200), -40);

@@ -36,10 +36,10 @@ TEST_F(FilterProgramTest, ADoneRunSaysWhereTheResultIs)
          File("in.wav").string(), File("out.wav").string()});
     EXPECT_EQ(run.ExitCode, 0);
     EXPECT_EQ(run.Errors, "");
-    for (const std::string& line :
-         {"filtered recording: " + File("out.wav").string(), "input waterfall: " + File("in.png").string(),
-          "output waterfall: " + File("out.png").string(),
-          "equalizer response: " + File("response.png").string()})
+    for (const std::string& line : {"filtered recording: " + File("out.wav").string(),
+                                    "input waterfall: " + File("in.png").string(),
+                                    "output waterfall: " + File("out.png").string(),
+                                    "equalizer response: " + File("response.png").string()})
         EXPECT_NE(run.Output.find(line), std::string::npos) << run.Output;
     EXPECT_EQ(test::ReadSound(File("out.wav")).Samples.size(), 8000u);
 
@@ -83,7 +83,8 @@ TEST_F(FilterProgramTest, UnreadableInputsExitWith2AndWriteNothing)
     std::ofstream(File("text.wav")) << "no sound in here\n";
     for (const std::string input : {"cut.wav", "text.wav", "missing.wav"})
     {
-        test::TProgramRun run = test::RunFilterProgram({File(input).string(), File("out.wav").string()});
+        test::TProgramRun run =
+            test::RunFilterProgram({File(input).string(), File("out.wav").string()});
         EXPECT_EQ(run.ExitCode, 2) << input;
         ExpectOneLine(run.Errors, File(input).string() + ": ");
         EXPECT_FALSE(std::filesystem::exists(File("out.wav")));
@@ -101,7 +102,8 @@ TEST_F(FilterProgramTest, UnwritableOutputsExitWith3)
     std::ofstream(File("file")) << "x";
     for (const std::string output : {"out.wav", "file/out.wav", "none/out.wav"})
     {
-        test::TProgramRun run = test::RunFilterProgram({File("in.wav").string(), File(output).string()});
+        test::TProgramRun run =
+            test::RunFilterProgram({File("in.wav").string(), File(output).string()});
         EXPECT_EQ(run.ExitCode, 3) << output;
         ExpectOneLine(run.Errors, File(output).string() + ": ");
     }

@@ -1,7 +1,8 @@
+#include "tools/FilterSettings.h"
+
 #include "app/MemoryFile.h"
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
-#include "tools/FilterSettings.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -33,7 +33,8 @@ std::string FileText(const std::filesystem::path& file)
 
 void FilterFolderTest::SetUp()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "keb-filter-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "keb-filter-test-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
 }
@@ -148,7 +149,8 @@ double Correlation(const std::vector<std::int16_t>& a, const std::vector<std::in
             continue;
         product += static_cast<double>(a[i]) * b[static_cast<std::size_t>(j)];
         energyA += static_cast<double>(a[i]) * a[i];
-        energyB += static_cast<double>(b[static_cast<std::size_t>(j)]) * b[static_cast<std::size_t>(j)];
+        energyB +=
+            static_cast<double>(b[static_cast<std::size_t>(j)]) * b[static_cast<std::size_t>(j)];
     }
     return product / std::sqrt(energyA * energyB);
 }

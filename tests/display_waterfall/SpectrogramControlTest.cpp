@@ -95,6 +95,13 @@ bool NearFrequency(const TMMSpectrogram& spectrogram, int row, double hertz)
     return std::abs(rowHertz - hertz) <= 60;
 }
 
+// Where the pictures go: the build folder.
+QString PictureFolder()
+{
+    const char* folder = std::getenv("KEB_BUILD_DIR");
+    return folder ? QString::fromLocal8Bit(folder) : QString(".");
+}
+
 void Feed(TMMSpectrogram& spectrogram, TToneSource& source, int blocks)
 {
     for (int block = 0; block < blocks; ++block)
@@ -251,6 +258,9 @@ TEST(SpectrogramScale, StripsCarryTheAxisAndTicks)
     }
     EXPECT_EQ(screen.pixel(28, 150) & 0xFFFFFF, 0xFF0000u) << "left axis";
     EXPECT_EQ(screen.pixel(30, 150) & 0xFFFFFF, ToQColor(clBtnFace).rgb() & 0xFFFFFF) << "gap";
+    TToneSource tone(1000, 8000, 3000, 300);
+    Feed(input, tone, 150);
+    EXPECT_TRUE(input.grab().save(PictureFolder() + "/waterfall-scale-186x301.png"));
 }
 
 TEST(SpectrogramPictures, BothProgramWaterfallsDrawASteadyToneLine)
@@ -278,10 +288,8 @@ TEST(SpectrogramPictures, BothProgramWaterfallsDrawASteadyToneLine)
         }
         EXPECT_GE(lines, spectrogram->Columns() - 5);
     }
-    const char* folder = std::getenv("KEB_BUILD_DIR");
-    const QString base = folder ? QString::fromLocal8Bit(folder) : QString(".");
-    EXPECT_TRUE(window.Input->grab().save(base + "/waterfall-input-122x301.png"));
-    EXPECT_TRUE(window.Output->grab().save(base + "/waterfall-output-28x301.png"));
+    EXPECT_TRUE(window.Input->grab().save(PictureFolder() + "/waterfall-input-122x301.png"));
+    EXPECT_TRUE(window.Output->grab().save(PictureFolder() + "/waterfall-output-28x301.png"));
 }
 
 } // namespace

@@ -92,7 +92,7 @@ TChainRig::TCardSelection::~TCardSelection()
 TChainRig::TChainRig(const TChainSettings& Settings, TFrameSignal Signal)
     : Card(VirtualSoundCard::Create(VirtualClock::Stepped)),
       Speaker(std::make_shared<MemorySink>()), selection_(Card, Speaker, Signal), Capture(nullptr),
-      pushProbe(nullptr), Ring(nullptr), pullProbe(nullptr), Playback(nullptr), settings_(Settings)
+      PushProbe(nullptr), Ring(nullptr), PullProbe(nullptr), Playback(nullptr), settings_(Settings)
 {
     Capture.SetSampleRate(Settings.CaptureRate);
     Capture.SetBitLength(b16Bit);
@@ -108,12 +108,12 @@ TChainRig::TChainRig(const TChainSettings& Settings, TFrameSignal Signal)
     Playback.SetBufferSize(Settings.BufferBytes);
     Playback.SetNumBuffers(Settings.NumBuffers);
     Playback.SetCallBackMode(cmThread);
-    pushProbe.AnnouncedRate = Settings.PlaybackRate;
+    PushProbe.AnnouncedRate = Settings.PlaybackRate;
 
-    Capture.SetOutput(&pushProbe);
-    pushProbe.SetOutput(&Ring);
-    Ring.SetOutput(&pullProbe);
-    pullProbe.SetOutput(&Playback);
+    Capture.SetOutput(&PushProbe);
+    PushProbe.SetOutput(&Ring);
+    Ring.SetOutput(&PullProbe);
+    PullProbe.SetOutput(&Playback);
 }
 
 TChainRig::~TChainRig()
@@ -124,16 +124,16 @@ TChainRig::~TChainRig()
 void TChainRig::SwitchOn()
 {
     cardTime_ = 0;
-    pushProbe.Pushes = 0;
-    pullProbe.Pulls = 0;
+    PushProbe.Pushes = 0;
+    PullProbe.Pulls = 0;
     // Runs inside the capture device's start relay: the capture driver runs
     // already, the playback device has not written its first buffer yet.
-    pullProbe.OnStarted = [this] { Advance(settings_.PlaybackLag.count()); };
+    PullProbe.OnStarted = [this] { Advance(settings_.PlaybackLag.count()); };
     Capture.Start();
     Playback.Start();
-    pullProbe.OnStarted = nullptr;
+    PullProbe.OnStarted = nullptr;
     playbackStartFrame_ = FramesAt(cardTime_, settings_.PlaybackRate);
-    initialPulls_ = pullProbe.Pulls.load();
+    initialPulls_ = PullProbe.Pulls.load();
 }
 
 void TChainRig::SwitchOff()
@@ -156,7 +156,7 @@ std::int64_t TChainRig::PlaybackBoundary(std::uint64_t n) const
 
 std::uint64_t TChainRig::PlayedBuffers() const
 {
-    return pullProbe.Pulls.load() - initialPulls_;
+    return PullProbe.Pulls.load() - initialPulls_;
 }
 
 void TChainRig::Advance(std::int64_t Time)

@@ -42,8 +42,8 @@ namespace keb::test
 // frame number (counted over every switch-on of the rig). 16-bit mono.
 using TFrameSignal = std::function<std::int16_t(std::uint64_t Frame)>;
 
-// Counts every buffer pushed through it; optionally shows a nominal sample
-// rate downstream instead of the real one.
+// Counts every buffer pushed through it; with AnnouncedRate it hands that
+// sample rate downstream instead of the one it receives.
 class TPushProbe : public TMMDSPComponent
 {
   public:
@@ -97,7 +97,7 @@ class TChainRig
 
     // Everything the playback device has played since it opened, as samples.
     std::vector<std::int16_t> Played() const;
-    std::uint64_t CapturedBuffers() const { return pushProbe.Pushes.load(); }
+    std::uint64_t CapturedBuffers() const { return PushProbe.Pushes.load(); }
     std::uint64_t PlayedBuffers() const;
     std::int64_t CardTime() const { return cardTime_; }
 
@@ -116,9 +116,9 @@ class TChainRig
 
   public:
     TMMWaveIn Capture;
-    TPushProbe pushProbe;
+    TPushProbe PushProbe;
     TMMRingBuffer Ring;
-    TPullProbe pullProbe;
+    TPullProbe PullProbe;
     TMMWaveOut Playback;
 
   private:

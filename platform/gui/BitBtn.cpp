@@ -3,9 +3,7 @@
 namespace keb
 {
 
-TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent)
-{
-}
+TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent) {}
 
 void TBitBtn::SetGlyph(const QPixmap& glyph)
 {

@@ -1,7 +1,8 @@
 #include "platform/gui/SpeedButton.h"
 
-#include <QStyleOptionButton>
-#include <QStylePainter>
+#include <QPainter>
+#include <QStyle>
+#include <qdrawutil.h>
 
 namespace keb
 {
@@ -93,21 +94,18 @@ void TSpeedButton::ReleaseOthers()
 
 void TSpeedButton::paintEvent(QPaintEvent*)
 {
-    QStylePainter painter(this);
-    QStyleOptionButton option;
-    option.initFrom(this);
-    option.text = text();
-    option.icon = icon();
-    option.iconSize = iconSize();
-    option.features = QStyleOptionButton::None;
-    if (isDown() || isChecked())
-        option.state |= QStyle::State_Sunken;
-    if (isChecked())
-        option.state |= QStyle::State_On;
-    else
-        option.state |= QStyle::State_Raised;
-    option.palette.setColor(QPalette::ButtonText, ToQColor(FontColor_));
-    painter.drawControl(QStyle::CE_PushButton, option);
+    QPainter painter(this);
+    const bool sunken = isDown() || isChecked();
+    painter.fillRect(rect(), palette().button());
+    // A button that stays down shows a light checkered face.
+    QBrush face(palette().color(QPalette::Light), Qt::Dense4Pattern);
+    qDrawWinButton(&painter, rect(), palette(), sunken, isChecked() && !isDown() ? &face : nullptr);
+    QPalette captionPalette = palette();
+    captionPalette.setColor(QPalette::Active, QPalette::ButtonText, ToQColor(FontColor_));
+    captionPalette.setColor(QPalette::Inactive, QPalette::ButtonText, ToQColor(FontColor_));
+    const QRect captionRect = sunken ? rect().translated(1, 1) : rect();
+    style()->drawItemText(&painter, captionRect, Qt::AlignCenter | Qt::TextShowMnemonic,
+                          captionPalette, isEnabled(), text(), QPalette::ButtonText);
 }
 
 } // namespace keb

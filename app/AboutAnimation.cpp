@@ -1,0 +1,146 @@
+#include "app/AboutAnimation.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace keb
+{
+
+namespace
+{
+
+constexpr int FrameMilliseconds = 60;
+constexpr int FramesPerUnit = 2;
+constexpr std::string_view Message = "CQ DE KEB 73";
+
+// The Morse code of the characters the message uses.
+std::string_view MorseOf(char character)
+{
+    switch (character)
+    {
+    case 'C':
+        return "-.-.";
+    case 'Q':
+        return "--.-";
+    case 'D':
+        return "-..";
+    case 'E':
+        return ".";
+    case 'K':
+        return "-.-";
+    case 'B':
+        return "-...";
+    case '7':
+        return "--...";
+    case '3':
+        return "...--";
+    default:
+        return "";
+    }
+}
+
+// Dit 1 unit, dah 3, gap 1 inside a letter, 3 between letters, 7 between
+// words and at the end before the message repeats.
+std::vector<bool> KeyingOf(std::string_view message)
+{
+    std::vector<bool> units;
+    for (char character : message)
+    {
+        if (character == ' ')
+        {
+            units.insert(units.end(), 4, false);
+            continue;
+        }
+        for (char element : MorseOf(character))
+        {
+            units.insert(units.end(), element == '-' ? 3 : 1, true);
+            units.push_back(false);
+        }
+        units.insert(units.end(), 2, false);
+    }
+    units.insert(units.end(), 7, false);
+    return units;
+}
+
+} // namespace
+
+TAboutAnimation::TAboutAnimation(QWidget* parent) : QWidget(parent), Keying_(KeyingOf(Message))
+{
+    setToolTip("click for close");
+    setCursor(Qt::PointingHandCursor);
+    Timer_.setInterval(FrameMilliseconds);
+    QObject::connect(&Timer_, &QTimer::timeout, this, [this] { NextFrame(); });
+}
+
+void TAboutAnimation::Start()
+{
+    Timer_.start();
+}
+
+void TAboutAnimation::Stop()
+{
+    Timer_.stop();
+}
+
+bool TAboutAnimation::KeyDown() const
+{
+    return Keying_[(Frame_ / FramesPerUnit) % Keying_.size()];
+}
+
+std::uint32_t TAboutAnimation::NextNoise()
+{
+    NoiseState_ = NoiseState_ * 1664525u + 1013904223u;
+    return NoiseState_ >> 24;
+}
+
+void TAboutAnimation::NextFrame()
+{
+    if (Picture_.isNull())
+        return;
+    const int width = Picture_.width();
+    // Scroll everything one line down, then draw the new line at the top.
+    for (int y = Picture_.height() - 1; y > 0; --y)
+        std::memcpy(Picture_.scanLine(y), Picture_.scanLine(y - 1), Picture_.bytesPerLine());
+    auto* line = reinterpret_cast<QRgb*>(Picture_.scanLine(0));
+    const int signalColumn = width * 2 / 5;
+    for (int x = 0; x < width; ++x)
+    {
+        const int noise = static_cast<int>(NextNoise() % 70);
+        const int distance = std::abs(x - signalColumn);
+        int level = noise;
+        if (KeyDown() && distance < 4)
+            level = 255 - distance * 40;
+        else if (x == width * 3 / 4)
+            level = 110 + noise / 2; // a steady weaker carrier
+        line[x] = qRgb(level / 3, level, std::min(255, 60 + level));
+    }
+    ++Frame_;
+    update();
+}
+
+void TAboutAnimation::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, Picture_);
+    painter.setPen(QColor(0, 255, 0));
+    painter.drawText(rect().adjusted(0, 0, -4, -3), Qt::AlignRight | Qt::AlignBottom, "73");
+}
+
+void TAboutAnimation::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        OnClick)
+        OnClick();
+}
+
+void TAboutAnimation::resizeEvent(QResizeEvent*)
+{
+    Picture_ = QImage(size(), QImage::Format_RGB32);
+    Picture_.fill(Qt::black);
+}
+
+} // namespace keb

@@ -1,0 +1,169 @@
+// The presets, the shift wheel, "Def" and the selection rules of the preset
+// and memory buttons, driven through the buttons and the wheel.
+#include "WindowTestSupport.h"
+
+#include <QTest>
+
+namespace keb::test
+{
+namespace
+{
+
+class PresetWindowTest : public WindowTest
+{
+  protected:
+    // Sliders and equalizer bands both show the expected setting.
+    void ExpectBands(const TBandPositions& Expected, const char* Name)
+    {
+        SCOPED_TRACE(Name);
+        EXPECT_EQ(SliderPositions(), Expected);
+        EXPECT_EQ(BandGains(), Expected);
+    }
+
+    void ExpectWheelActive(bool Active)
+    {
+        TMainForm& form = Form();
+        EXPECT_EQ(form.P->isVisible(), Active);
+        EXPECT_EQ(form.Sh->Color(), Active ? clLime : clBtnFace);
+        EXPECT_EQ(form.Sh->hasFocus(), Active);
+        if (!Active)
+        {
+            EXPECT_TRUE(form.Button1->hasFocus());
+        }
+    }
+
+    void TurnWheelTo(int Value)
+    {
+        TMainForm& form = Form();
+        form.Sh->setFocus();
+        while (form.Sh->Value() < Value)
+            QTest::keyClick(form.Sh, Qt::Key_Right);
+        while (form.Sh->Value() > Value)
+            QTest::keyClick(form.Sh, Qt::Key_Left);
+        ASSERT_EQ(form.Sh->Value(), Value);
+    }
+};
+
+TEST_F(PresetWindowTest, NarrowPresetFollowsTheWheel)
+{
+    TMainForm& form = Form();
+    ASSERT_EQ(form.Sh->Value(), 4);
+    Click(form.F02b);
+    EXPECT_TRUE(form.F02b->Down());
+    EXPECT_EQ(form.Sh->MaxValue(), 20);
+    ExpectBands(OpenBands(4, 4), "0.2 at 4: 800-1000 Hz");
+    ExpectWheelActive(true);
+
+    TurnWheelTo(20);
+    ExpectBands(OpenBands(-1, -1), "0.2 at 20: every band closed");
+    TurnWheelTo(7);
+    ExpectBands(OpenBands(7, 7), "0.2 at 7");
+}
+
+TEST_F(PresetWindowTest, FourHundredHertzPresetAtBothEnds)
+{
+    TMainForm& form = Form();
+    TurnWheelTo(0);
+    Click(form.F04b);
+    EXPECT_EQ(form.Sh->MaxValue(), 19);
+    ExpectBands(OpenBands(0, 0), "0.4 at 0");
+    TurnWheelTo(19);
+    ExpectBands(OpenBands(18, 19), "0.4 at 19");
+    ExpectWheelActive(true);
+}
+
+TEST_F(PresetWindowTest, WidePresetWindowsAndTheStepPastTheLast)
+{
+    TMainForm& form = Form();
+    TurnWheelTo(0);
+    Click(form.F18b);
+    EXPECT_EQ(form.Sh->MaxValue(), 12);
+    ExpectBands(OpenBands(0, 8), "1.8 at 0: 0-1800 Hz");
+    TurnWheelTo(11);
+    ExpectBands(OpenBands(11, 19), "1.8 at 11: 2200-4000 Hz");
+    TurnWheelTo(12);
+    ExpectBands(OpenBands(11, 19), "1.8 at 12 leaves the sliders");
+}
+
+TEST_F(PresetWindowTest, MaximumBelowTheWheelValueKeepsTheValueUntilTurned)
+{
+    TMainForm& form = Form();
+    Click(form.F02b);
+    TurnWheelTo(20);
+    Click(form.F04b);
+    EXPECT_EQ(form.Sh->Value(), 20);
+    ExpectBands(OpenBands(-1, -1), "0.4 has no window at 20 and leaves the sliders");
+    QTest::keyClick(form.Sh, Qt::Key_Left);
+    EXPECT_EQ(form.Sh->Value(), 19);
+    ExpectBands(OpenBands(18, 19), "0.4 at 19");
+}
+
+TEST_F(PresetWindowTest, VoicePresetIgnoresTheWheel)
+{
+    TMainForm& form = Form();
+    Click(form.F02b);
+    Click(form.F26b);
+    EXPECT_TRUE(form.F26b->Down());
+    EXPECT_FALSE(form.F02b->Down());
+    EXPECT_EQ(form.Sh->MaxValue(), 20);
+    ExpectBands(OpenBands(1, 12), "2.6: 200-2600 Hz");
+    ExpectWheelActive(false);
+    TurnWheelTo(9);
+    ExpectBands(OpenBands(1, 12), "2.6 after turning the wheel");
+}
+
+TEST_F(PresetWindowTest, DefFlattensReleasesThePresetsAndKeepsTheMemory)
+{
+    TMainForm& form = Form();
+    Click(form.F18b);
+    Click(form.Button1);
+    EXPECT_FALSE(form.F18b->Down());
+    ExpectBands(OpenBands(0, 19), "flat");
+    ExpectWheelActive(false);
+    TurnWheelTo(2);
+    ExpectBands(OpenBands(0, 19), "the wheel does nothing after Def");
+
+    Click(form.MemoryButtons[2]);
+    form.sl[3]->SetPosition(-12);
+    Click(form.Button1);
+    EXPECT_TRUE(form.MemoryButtons[2]->Down());
+    EXPECT_TRUE(form.M->isEnabled());
+    ExpectBands(OpenBands(0, 19), "flat after a memory");
+}
+
+TEST_F(PresetWindowTest, AtMostOneSelectionButtonIsDownAndOnStaysApart)
+{
+    TMainForm& form = Form();
+    const std::vector<TSpeedButton*> group = {form.F02b,
+                                              form.F04b,
+                                              form.F18b,
+                                              form.F26b,
+                                              form.MemoryButtons[0],
+                                              form.MemoryButtons[1],
+                                              form.MemoryButtons[2],
+                                              form.MemoryButtons[3]};
+    Click(form.StartBtn);
+    for (TSpeedButton* chosen : group)
+    {
+        Click(chosen);
+        for (TSpeedButton* button : group)
+            EXPECT_EQ(button->Down(), button == chosen) << chosen->objectName().toStdString();
+        EXPECT_TRUE(form.StartBtn->Down());
+    }
+}
+
+TEST_F(PresetWindowTest, SliderMovesReachTheirBandClamped)
+{
+    TMainForm& form = Form();
+    form.sl[13]->setFocus();
+    QTest::keyClick(form.sl[13], Qt::Key_Home);
+    EXPECT_EQ(BandGains()[13], form.sl[13]->Position());
+    form.sl[0]->SetPosition(100);
+    EXPECT_EQ(BandGains()[0], 12);
+    form.sl[0]->SetPosition(-100);
+    EXPECT_EQ(BandGains()[0], -60);
+    EXPECT_TRUE(ErrorBoxes.empty());
+}
+
+} // namespace
+} // namespace keb::test

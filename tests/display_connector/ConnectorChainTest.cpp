@@ -91,12 +91,6 @@ TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
     CardCounterClock clock;
     TClockSourceGuard clockGuard(clock);
     SetTimerServiceManual(true);
-    // The rig's devices count the devices of the card selected when they are
-    // made, before the rig selects its own: a card of the same shape first.
-    auto shape = VirtualSoundCard::Create(VirtualClock::Stepped);
-    shape->AddCaptureDevice("Receiver", MakeSilenceSource());
-    shape->AddPlaybackDevice("Speaker", std::make_shared<MemorySink>());
-    UseVirtualSoundCard(shape);
     {
         test::TChainRig rig(test::TChainSettings{}, &SliceDisplay::Signal);
         TMMConnector input(nullptr), output(nullptr);
@@ -104,7 +98,7 @@ TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
         input.SetAutoTrigger(false);
         output.SetAutoTrigger(false);
         input.SetInput(&rig.Ring);
-        input.SetOutput(&rig.pullProbe);
+        input.SetOutput(&rig.PullProbe);
         rig.Playback.SetOutput(&output);
         input.SetSpectrogram(0, &inputWaterfall);
         output.SetSpectrogram(0, &outputWaterfall);

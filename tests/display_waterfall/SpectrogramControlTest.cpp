@@ -196,6 +196,34 @@ TEST(SpectrogramScreen, AccelerateShowsTheBarOnTheScreenOnly)
     EXPECT_TRUE(NearFrequency(input, BrightestRow(input, input.WriteColumn() - 1), 1000));
 }
 
+TEST(SpectrogramScreen, AcceleratedScrollingMovesTheScreenNotTheDIB)
+{
+    TWindow window;
+    TMMSpectrogram& output = *window.Output;
+    output.SetAccelerate(true);
+    output.SetScroll(true);
+    output.repaint();
+    TToneSource tone(1000, 8000, 3000, 300);
+    TToneSource silence(1000, 8000, 0, 0);
+    // The tone fills the picture, then ten silent lines scroll in.
+    Feed(output, tone, 19);
+    ASSERT_EQ(output.BarEnd(), 20);
+    Feed(output, silence, 10);
+    for (int x = 0; x < 16; ++x)
+    {
+        const auto column = ScreenColumn(output, x);
+        const bool silent = std::set<QRgb>(column.begin(), column.end()) == std::set<QRgb>{0};
+        EXPECT_EQ(silent, x >= 5) << "screen column " << x;
+    }
+    EXPECT_EQ(ScreenColumn(output, 16)[100], BarGrey);
+    // The DIB keeps the tone lines where they were drawn.
+    std::uint8_t* bits = output.DIBCanvas().Bits();
+    const int stride = output.DIBCanvas().Stride();
+    const int toneRow = 293 - 1 - 293 / 4;
+    EXPECT_GT(bits[toneRow * stride + 10], 100);
+    EXPECT_EQ(bits[toneRow * stride + 15], 10) << "the newest, silent line";
+}
+
 TEST(SpectrogramInfo, TheFrequencyBoxFreezesThePictureAndLeavesNoTrace)
 {
     TWindow window;

@@ -3,8 +3,12 @@
 //   keb            the window on the real sound cards
 //   keb --demo     the window on a demo receiver (see DemoSoundCard.h)
 //   keb --version  prints the version and ends
+//   keb --recording-devices
+//                  prints how many recording devices the sound layer finds
+//                  (0: start with --demo) and ends
 #include "app/DemoSoundCard.h"
 #include "app/unit1.h"
+#include "platform/audio/WaveAudio.h"
 #include "platform/core/MainLoop.h"
 #include "platform/gui/ClassicLook.h"
 #include "platform/gui/ErrorBox.h"
@@ -22,6 +26,7 @@ enum class TRunMode
     Window,
     Demo,
     Version,
+    RecordingDevices,
     Usage
 };
 
@@ -32,6 +37,8 @@ TRunMode RunModeOf(int argc, char** argv)
     {
         if (std::strcmp(argv[index], "--version") == 0)
             return TRunMode::Version;
+        if (std::strcmp(argv[index], "--recording-devices") == 0)
+            return TRunMode::RecordingDevices;
         if (std::strcmp(argv[index], "--demo") == 0)
             mode = TRunMode::Demo;
         else if (argv[index][0] == '-')
@@ -73,8 +80,11 @@ int main(int argc, char** argv)
     case TRunMode::Version:
         std::printf("KEB %s\n", KEB_VERSION);
         return 0;
+    case TRunMode::RecordingDevices:
+        std::printf("%d\n", keb::WaveInGetNumDevs());
+        return 0;
     case TRunMode::Usage:
-        std::fprintf(stderr, "usage: keb [--demo | --version]\n");
+        std::fprintf(stderr, "usage: keb [--demo | --version | --recording-devices]\n");
         return 2;
     case TRunMode::Demo:
         return RunWindow(argc, argv, true);

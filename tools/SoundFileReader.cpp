@@ -34,13 +34,13 @@ TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPi
     if (std::filesystem::is_directory(file, error))
         Fail("is a folder, not a recording");
     SF_INFO info{};
-    sound_ = sf_open(file.c_str(), SFM_READ, &info);
+    sound_.reset(sf_open(file.c_str(), SFM_READ, &info));
     if (sound_ == nullptr)
         Fail(std::string("cannot read as audio: ") + sf_strerror(nullptr));
     sampleRate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;
-    if (LogShowsCutData(sound_))
+    if (LogShowsCutData(sound_.get()))
         Fail("is cut off: the file ends before the audio its header announces");
     if (frames_ <= 0)
         Fail("holds no audio");
@@ -48,10 +48,9 @@ TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPi
         Fail("has no usable sample rate or channel count");
 }
 
-TSoundFileReader::~TSoundFileReader()
+void TSoundFileReader::TSoundCloser::operator()(SNDFILE* sound) const
 {
-    if (sound_ != nullptr)
-        sf_close(sound_);
+    sf_close(sound);
 }
 
 void TSoundFileReader::Fail(const std::string& cause) const
@@ -62,10 +61,11 @@ void TSoundFileReader::Fail(const std::string& cause) const
 std::size_t TSoundFileReader::Read(float* samples, std::size_t count)
 {
     frameBuffer_.resize(count * static_cast<std::size_t>(channels_));
-    sf_count_t got = sf_readf_float(sound_, frameBuffer_.data(), static_cast<sf_count_t>(count));
-    if (sf_error(sound_) != SF_ERR_NO_ERROR)
+    sf_count_t got =
+        sf_readf_float(sound_.get(), frameBuffer_.data(), static_cast<sf_count_t>(count));
+    if (sf_error(sound_.get()) != SF_ERR_NO_ERROR)
         Fail(std::string("read error after ") + std::to_string(framesRead_) +
-             " frames: " + sf_strerror(sound_));
+             " frames: " + sf_strerror(sound_.get()));
     if (got <= 0 && framesRead_ < frames_)
         Fail("is cut off: it ends after " + std::to_string(framesRead_) + " of " +
              std::to_string(frames_) + " frames");

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 typedef struct sf_private_tag SNDFILE;
@@ -24,7 +25,6 @@ class TSoundFileReader
 {
   public:
     TSoundFileReader(const std::filesystem::path& file, TChannelPick channel);
-    ~TSoundFileReader();
     TSoundFileReader(const TSoundFileReader&) = delete;
     TSoundFileReader& operator=(const TSoundFileReader&) = delete;
 
@@ -40,8 +40,14 @@ class TSoundFileReader
   private:
     [[noreturn]] void Fail(const std::string& cause) const;
 
+    struct TSoundCloser
+    {
+        void operator()(SNDFILE* sound) const;
+    };
+
     std::filesystem::path file_;
-    SNDFILE* sound_ = nullptr;
+    // Closed also when the constructor refuses the file.
+    std::unique_ptr<SNDFILE, TSoundCloser> sound_;
     TChannelPick channel_;
     int sampleRate_ = 0;
     int channels_ = 0;

@@ -30,14 +30,6 @@ namespace keb
 
 KEB_EXCEPTION_CLASS(EMMWaveInError, Exception);
 
-class TMMWaveIn;
-
-class TMMWaveInThread final : public TMMWaveDeviceThread
-{
-  public:
-    using TMMWaveDeviceThread::TMMWaveDeviceThread;
-};
-
 class TMMWaveIn : public TMMWaveDevice
 {
   public:

@@ -33,12 +33,6 @@ namespace keb
 
 KEB_EXCEPTION_CLASS(EMMWaveOutError, Exception);
 
-class TMMWaveOutThread final : public TMMWaveDeviceThread
-{
-  public:
-    using TMMWaveDeviceThread::TMMWaveDeviceThread;
-};
-
 class TMMWaveOut : public TMMWaveDevice
 {
   public:

@@ -130,7 +130,8 @@ std::uint32_t StandardFormatBit(const TWaveFormatEx& Format);
 
 class TMMWaveDevice;
 
-// The worker of cmThread mode: runs the device's message loop.
+// The worker of cmThread mode (for capture and playback alike): runs the
+// device's message loop.
 class TMMWaveDeviceThread : public TMMDSPThread
 {
   public:

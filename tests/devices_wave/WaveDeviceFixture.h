@@ -106,6 +106,33 @@ class TTestSource : public TMMDSPComponent
     std::atomic<std::size_t> pulls_{0};
 };
 
+// A device component that keeps every message raised through DeviceError
+// (from any thread).
+template <typename Device> class TMessageRecording : public Device
+{
+  public:
+    using Device::Device;
+
+    void DeviceError(const std::string& Message) override
+    {
+        {
+            std::lock_guard guard(Lock);
+            Raised.push_back(Message);
+        }
+        Device::DeviceError(Message);
+    }
+
+    std::vector<std::string> Messages() const
+    {
+        std::lock_guard guard(Lock);
+        return Raised;
+    }
+
+  private:
+    mutable std::mutex Lock;
+    std::vector<std::string> Raised;
+};
+
 // A stepped virtual card: capture 0 "Counter" records a byte counter (0, 1,
 // 2, ... across buffers), capture 1 "Silence", playback 0 "Speaker" plays
 // into memory.

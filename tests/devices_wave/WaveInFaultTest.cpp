@@ -12,31 +12,7 @@ std::string Platform(const char* Call, TWaveResult Result)
     return std::string("WaveIn") + Call + ":\n\r" + WaveErrorText(Result);
 }
 
-// Keeps every message raised through DeviceError (from any thread).
-class TMessageRecordingWaveIn : public TMMWaveIn
-{
-  public:
-    using TMMWaveIn::TMMWaveIn;
-
-    void DeviceError(const std::string& Message) override
-    {
-        {
-            std::lock_guard guard(Lock);
-            Raised.push_back(Message);
-        }
-        TMMWaveIn::DeviceError(Message);
-    }
-
-    std::vector<std::string> Messages() const
-    {
-        std::lock_guard guard(Lock);
-        return Raised;
-    }
-
-  private:
-    mutable std::mutex Lock;
-    std::vector<std::string> Raised;
-};
+using TMessageRecordingWaveIn = TMessageRecording<TMMWaveIn>;
 
 class WaveInFaultTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
 {

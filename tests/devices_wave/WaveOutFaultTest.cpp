@@ -1,0 +1,140 @@
+// Faults of the virtual card's playback device: each gives its exact
+// message, fires OnError and leaves the component closed and able to play
+// again.
+#include "WaveDeviceFixture.h"
+#include "devices/MMWavOut.h"
+
+namespace keb::test
+{
+namespace
+{
+constexpr std::int32_t kBufferBytes = 2000;
+
+std::string Platform(const char* Call, TWaveResult Result)
+{
+    return std::string("WaveOut") + Call + ":\n\r" + WaveErrorText(Result);
+}
+
+class WaveOutFaultTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
+{
+  protected:
+    void SetUp() override
+    {
+        WaveDeviceTest::SetUp();
+        source = std::make_unique<TTestSource>(nullptr, Counter(0, 100 * kBufferBytes));
+        waveOut = std::make_unique<TMessageRecording<TMMWaveOut>>(nullptr);
+        waveOut->SetBufferSize(kBufferBytes);
+        waveOut->SetNumBuffers(3);
+        waveOut->SetCallBackMode(GetParam());
+        waveOut->SetInput(source.get());
+        waveOut->SetOutput(&collector);
+        waveOut->OnError = [this](TComponent*) { ++errors; };
+    }
+
+    void TearDown() override
+    {
+        waveOut.reset();
+        source.reset();
+        WaveDeviceTest::TearDown();
+    }
+
+    std::string StartError()
+    {
+        try
+        {
+            waveOut->Start();
+        }
+        catch (const EMMWaveOutError& Error)
+        {
+            return Error.what();
+        }
+        return "(no error)";
+    }
+
+    void ExpectPlaysAgain()
+    {
+        const std::size_t before = collector.BufferCount();
+        waveOut->Start();
+        EXPECT_TRUE(StepTo(kBufferBytes / 2, collector, before + 1));
+        waveOut->Close();
+        EXPECT_EQ(waveOut->State(), wsClosed);
+    }
+
+    TCollector collector{nullptr};
+    std::unique_ptr<TTestSource> source;
+    std::unique_ptr<TMessageRecording<TMMWaveOut>> waveOut;
+    int errors = 0;
+};
+} // namespace
+
+TEST_P(WaveOutFaultTest, RefusedOpenReportsThePlatformText)
+{
+    Card->Playback(0).FailOpen(wrAllocated);
+    EXPECT_EQ(StartError(), Platform("Open", wrAllocated));
+    EXPECT_GE(errors, 1);
+    EXPECT_EQ(waveOut->State(), wsClosed);
+    Card->Playback(0).FailOpen(wrNoError);
+    ExpectPlaysAgain();
+}
+
+TEST_P(WaveOutFaultTest, ARefusedWriteAtStartClosesTheDevice)
+{
+    Card->Playback(0).FailQueue(wrNoMemory);
+    EXPECT_EQ(StartError(), Platform("Write", wrNoMemory));
+    EXPECT_EQ(waveOut->State(), wsClosed);
+    Card->Playback(0).FailQueue(wrNoError);
+    ExpectPlaysAgain();
+}
+
+TEST_P(WaveOutFaultTest, AWriteRefusedWhilePlayingClosesTheDeviceAndShowsTheError)
+{
+    waveOut->Start();
+    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 1));
+    Card->Playback(0).FailQueue(wrNoMemory);
+    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 2));
+    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
+    EXPECT_GE(errors, 1);
+    EXPECT_EQ(waveOut->Messages(), std::vector<std::string>{Platform("Write", wrNoMemory)});
+    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("Write", wrNoMemory)});
+    Card->Playback(0).FailQueue(wrNoError);
+    ExpectPlaysAgain();
+}
+
+TEST_P(WaveOutFaultTest, AVanishedDeviceEndsPlaybackAndCannotOpenAgain)
+{
+    waveOut->Start();
+    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 1));
+    Card->Playback(0).Vanish();
+    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
+    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("Write", wrDeviceRemoved)});
+    EXPECT_EQ(StartError(), "WaveOutOpen:\n\rThe actual device can''t play this format");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WaveOutFaultTest, ::testing::Values(cmWindow, cmThread),
+                         [](const auto& Info)
+                         { return Info.param == cmThread ? "Thread" : "Window"; });
+
+using WaveOutCloseFaultTest = WaveDeviceTest;
+
+// 500 waits of 10 ms for the closed notification: this test takes five
+// seconds.
+TEST_F(WaveOutCloseFaultTest, ALostClosedNotificationIsReportedButCloseDoesNotRaise)
+{
+    TTestSource source(nullptr, Counter(0, 8 * kBufferBytes));
+    TMessageRecording<TMMWaveOut> waveOut(nullptr);
+    waveOut.SetInput(&source);
+    int errors = 0;
+    waveOut.OnError = [&](TComponent*) { ++errors; };
+    waveOut.Open();
+    Card->Playback(0).LoseClosedNotification(true);
+    EXPECT_NO_THROW(waveOut.Close());
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(waveOut.Messages(),
+              std::vector<std::string>{"WaveOutOpen:\n\rUnable to close device"});
+    EXPECT_EQ(waveOut.State(), wsClosed);
+    Card->Playback(0).LoseClosedNotification(false);
+    EXPECT_NO_THROW(waveOut.Open());
+    waveOut.Close();
+}
+
+} // namespace keb::test

@@ -69,15 +69,10 @@ void TMMDIBGraphicControl::SetScreenOrigin(int x, int y)
 
 void TMMDIBGraphicControl::DrawNow(bool full, const std::function<void(bool full)>& draw)
 {
-    if (!isVisible() || Drawing_)
+    if (!isVisible())
         return;
-    Drawing_ = true;
-    struct TEnd
-    {
-        bool& Drawing;
-        ~TEnd() { Drawing = false; }
-    } end{Drawing_};
     draw(full);
+    // Inside a paint the paint itself shows the screen image.
     if (InPaint_ || Dirty_.isEmpty())
         return;
     const QRegion dirty = Dirty_;

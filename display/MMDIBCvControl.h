@@ -58,7 +58,6 @@ class TMMDIBGraphicControl : public TMMGraphicControl, public TDIBScreen
     // Brings the screen image up to date before a paint shows it.
     virtual void PaintScreen() {}
     void resizeEvent(QResizeEvent* event) override;
-    bool InPaint() const { return InPaint_; }
     // The screen image as a paint device, for frames drawn around the picture.
     QImage& ScreenImage() { return Screen_; }
 
@@ -73,7 +72,6 @@ class TMMDIBGraphicControl : public TMMGraphicControl, public TDIBScreen
     int OriginX_ = 0;
     int OriginY_ = 0;
     bool InPaint_ = false;
-    bool Drawing_ = false;
 };
 
 } // namespace keb

@@ -143,7 +143,7 @@ TEST(SpectrogramChain, ConnectorsFeedBothWaterfallsASteadyTone)
         input.SetAutoTrigger(false);
         output.SetAutoTrigger(false);
         input.SetInput(&rig.Ring);
-        input.SetOutput(&rig.pullProbe);
+        input.SetOutput(&rig.PullProbe);
         rig.Playback.SetOutput(&output);
         input.SetSpectrogram(0, &inputWaterfall);
         output.SetSpectrogram(0, &outputWaterfall);

@@ -125,9 +125,7 @@ void TMMWaveDevice::SetCallBackMode(TMMCBMode Value)
     RefuseWhileOpen();
     if (Value == cmCallback)
     {
-        ShowMessageBox("\"CallBacks\" are called at interrupt time !\n\r"
-                       "This is currently only supported under Windows 95",
-                       traits_.ClassName);
+        ShowCallBacksRefused(traits_.ClassName);
         return;
     }
     callBackMode_ = Value;

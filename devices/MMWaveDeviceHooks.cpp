@@ -39,6 +39,13 @@ void ShowMessageBox(const std::string& Text, const std::string& Caption)
         ShowErrorBox(Caption + ": " + Text);
 }
 
+void ShowCallBacksRefused(const std::string& ClassName)
+{
+    ShowMessageBox("\"CallBacks\" are called at interrupt time !\n\r"
+                   "This is currently only supported under Windows 95",
+                   ClassName);
+}
+
 TBusyCursor::TBusyCursor()
 {
     if (BusyCursorHook())

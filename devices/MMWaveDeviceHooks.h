@@ -22,6 +22,10 @@ TBusyCursorHook SetBusyCursorHook(TBusyCursorHook Hook);
 
 void ShowMessageBox(const std::string& Text, const std::string& Caption);
 
+// The message box of a component that refuses cmCallback (work at interrupt
+// time, which this platform does not offer), captioned with its class name.
+void ShowCallBacksRefused(const std::string& ClassName);
+
 // Shows the hourglass from construction to destruction (also when an
 // exception leaves the scope).
 class TBusyCursor

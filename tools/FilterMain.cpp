@@ -25,9 +25,7 @@ extern "C" void RequestStop(int)
 // the temporary files are removed on the way out.
 void CatchStopSignals()
 {
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})

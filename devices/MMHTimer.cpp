@@ -188,10 +188,10 @@ void TMMHiTimer::DoTimer()
         onTimer_(this);
 }
 
+// Not gated by the designing state like Build: whatever runs must go, also
+// when the timer is destroyed after switching to design mode.
 void TMMHiTimer::TearDown()
 {
-    if (IsDesigning())
-        return;
     if (const std::uint32_t id = timerId_.exchange(0))
         timeKillEvent(id);
     if (window_)

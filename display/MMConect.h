@@ -37,7 +37,6 @@
 #include "display/MMDisplay.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/Lock.h"
-#include "platform/core/MessageQueue.h"
 #include "stream/MMDSPObj.h"
 
 #include <array>

@@ -14,6 +14,12 @@
 // Device numbers. Capture and playback devices are numbered separately, from 0
 // in the backend's order; WaveMapperId (-1) is the backend's default device.
 //
+// Rates. A card that refuses the format's rate (many refuse 8000 Hz) runs at
+// its own default rate, else 48000 or 44100 Hz, and the layer converts to and
+// from the format with libsoxr (about 30 ms of latency each way); the format
+// query, the capabilities and the device behave as if the card took the rate
+// (see RateFallback.h and ConvertedStream.h).
+//
 // Results. Every operation returns a TWaveResult; wrNoError is success.
 // WaveInGetErrorText / WaveOutGetErrorText give the text of a result.
 //
@@ -31,7 +37,8 @@
 //             reset, unprepare and close still succeed so the device can be
 //             closed cleanly.
 // wmDone runs in the device's audio context (PortAudio's callback thread, the
-// virtual card's clock thread or the thread that advanced a stepped clock) or,
+// virtual card's clock thread, the thread that advanced a stepped clock, or a
+// converted device's conversion thread) or,
 // for buffers returned by WaveInStop / WaveInReset / WaveOutReset, in the
 // calling thread before that call returns. A callback must only store state or
 // post a message: it must not block, throw, or call this layer.

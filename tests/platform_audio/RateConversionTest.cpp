@@ -52,13 +52,19 @@ std::vector<std::uint8_t> Recorded(Recorder& Events)
     return Bytes;
 }
 
-void AddAll(HWaveIn Device, const std::vector<std::unique_ptr<OwnedBuffer>>& Buffers)
+// Opens capture device 0 in Format, queues Buffers and starts; null on failure.
+HWaveIn StartCapture(const TWaveFormatEx& Format, Recorder& Events,
+                     const std::vector<std::unique_ptr<OwnedBuffer>>& Buffers)
 {
+    HWaveIn Device = nullptr;
+    EXPECT_EQ(WaveInOpen(&Device, 0, &Format, Recorder::OnCapture, &Events), wrNoError);
     for (const auto& Buffer : Buffers)
     {
-        ASSERT_EQ(WaveInPrepareHeader(Device, &Buffer->Header), wrNoError);
-        ASSERT_EQ(WaveInAddBuffer(Device, &Buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInPrepareHeader(Device, &Buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInAddBuffer(Device, &Buffer->Header), wrNoError);
     }
+    EXPECT_EQ(WaveInStart(Device), wrNoError);
+    return Device;
 }
 
 // Records one second of a Frequency Hz tone (half of full scale) from a
@@ -73,15 +79,12 @@ std::vector<std::uint8_t> RecordOneSecond(std::uint32_t CardRate, std::uint16_t 
     Selected.Card->Capture(0).AcceptOnlyRate(CardRate);
     const TWaveFormatEx Format = PcmFormat(8000, 1, Bits);
     Recorder Events;
-    HWaveIn Device = nullptr;
-    EXPECT_EQ(WaveInOpen(&Device, 0, &Format, Recorder::OnCapture, &Events), wrNoError);
+    const auto Buffers = MakeBuffers(10, BufferFrames * Format.nBlockAlign);
+    const HWaveIn Device = StartCapture(Format, Events, Buffers);
     if (Device == nullptr)
     {
         return {};
     }
-    const auto Buffers = MakeBuffers(10, BufferFrames * Format.nBlockAlign);
-    AddAll(Device, Buffers);
-    EXPECT_EQ(WaveInStart(Device), wrNoError);
     for (std::size_t Step = 1; Step <= 8; ++Step)
     {
         for (int Tick = 0; Tick < 25; ++Tick)
@@ -180,11 +183,9 @@ TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
     Selected.Card->Capture(0).AcceptOnlyRate(48000);
     const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
     Recorder Events;
-    HWaveIn Device = nullptr;
-    ASSERT_EQ(WaveInOpen(&Device, 0, &Format, Recorder::OnCapture, &Events), wrNoError);
     const auto Buffers = MakeBuffers(3, BufferFrames * 2);
-    AddAll(Device, Buffers);
-    ASSERT_EQ(WaveInStart(Device), wrNoError);
+    const HWaveIn Device = StartCapture(Format, Events, Buffers);
+    ASSERT_NE(Device, nullptr);
     Selected.Card->AdvanceMilliseconds(50);
 
     Selected.Card->Capture(0).Vanish();
@@ -208,11 +209,9 @@ TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
     const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
 
     Recorder CaptureEvents;
-    HWaveIn Capture = nullptr;
-    ASSERT_EQ(WaveInOpen(&Capture, 0, &Format, Recorder::OnCapture, &CaptureEvents), wrNoError);
     const auto CaptureBuffers = MakeBuffers(12, BufferFrames * 2);
-    AddAll(Capture, CaptureBuffers);
-    ASSERT_EQ(WaveInStart(Capture), wrNoError);
+    const HWaveIn Capture = StartCapture(Format, CaptureEvents, CaptureBuffers);
+    ASSERT_NE(Capture, nullptr);
 
     Recorder PlaybackEvents;
     HWaveOut Playback = nullptr;

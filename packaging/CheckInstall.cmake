@@ -1,0 +1,51 @@
+# Installs the build into a staging folder and checks what a desktop expects
+# there; run by CTest as `cmake -DBUILD_DIR=.. -DSTAGE=.. -DAPP_ID=..
+# -DPROGRAMS=a;b -DVERSION=.. -P CheckInstall.cmake`: each program's
+# --version must name VERSION. The validators run when installed.
+file(REMOVE_RECURSE ${STAGE})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${STAGE}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+
+set(expected
+    share/applications/${APP_ID}.desktop
+    share/metainfo/${APP_ID}.metainfo.xml
+    share/icons/hicolor/scalable/apps/${APP_ID}.svg
+    share/man/man1/keb.1.gz
+    share/man/man1/keb-filter.1.gz)
+foreach(program IN LISTS PROGRAMS)
+  list(APPEND expected bin/${program})
+endforeach()
+foreach(path IN LISTS expected)
+  if(NOT EXISTS ${STAGE}/${path})
+    message(FATAL_ERROR "not installed: ${path}")
+  endif()
+endforeach()
+foreach(program IN LISTS PROGRAMS)
+  execute_process(COMMAND ${STAGE}/bin/${program} --version RESULT_VARIABLE result
+                  OUTPUT_VARIABLE version)
+  string(FIND "${version}" "${VERSION}" at)
+  if(NOT result EQUAL 0 OR at EQUAL -1)
+    message(FATAL_ERROR "${program} --version: ${result} ${version}")
+  endif()
+endforeach()
+
+find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+if(DESKTOP_FILE_VALIDATE)
+  execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${STAGE}/share/applications/${APP_ID}.desktop
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the desktop entry does not validate")
+  endif()
+endif()
+find_program(APPSTREAMCLI appstreamcli)
+if(APPSTREAMCLI)
+  execute_process(COMMAND ${APPSTREAMCLI} validate --no-net
+                          ${STAGE}/share/metainfo/${APP_ID}.metainfo.xml
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the metainfo does not validate")
+  endif()
+endif()

@@ -44,45 +44,50 @@ class PresetWindowTest : public WindowTest
     }
 };
 
-TEST_F(PresetWindowTest, NarrowPresetFollowsTheWheel)
+TEST_F(PresetWindowTest, ShiftingPresetsFollowTheWheel)
 {
+    struct TStep
+    {
+        int Wheel;
+        int First; // the open bands; none when First > Last
+        int Last;
+        const char* Name;
+    };
+    struct TCase
+    {
+        TSpeedButton* TMainForm::*Button;
+        int Maximum;
+        std::vector<TStep> Steps; // the first is the wheel's value at the click
+    };
+    const std::vector<TCase> cases = {
+        {&TMainForm::F02b,
+         20,
+         {{4, 4, 4, "0.2 at 4: 800-1000 Hz"},
+          {20, 1, 0, "0.2 at 20: every band closed"},
+          {7, 7, 7, "0.2 at 7"}}},
+        {&TMainForm::F04b, 19, {{0, 0, 0, "0.4 at 0"}, {19, 18, 19, "0.4 at 19"}}},
+        {&TMainForm::F18b,
+         12,
+         {{0, 0, 8, "1.8 at 0: 0-1800 Hz"},
+          {11, 11, 19, "1.8 at 11: 2200-4000 Hz"},
+          {12, 11, 19, "1.8 at 12 leaves the sliders"}}},
+    };
     TMainForm& form = Form();
-    ASSERT_EQ(form.Sh->Value(), 4);
-    Click(form.F02b);
-    EXPECT_TRUE(form.F02b->Down());
-    EXPECT_EQ(form.Sh->MaxValue(), 20);
-    ExpectBands(OpenBands(4, 4), "0.2 at 4: 800-1000 Hz");
-    ExpectWheelActive(true);
-
-    TurnWheelTo(20);
-    ExpectBands(OpenBands(-1, -1), "0.2 at 20: every band closed");
-    TurnWheelTo(7);
-    ExpectBands(OpenBands(7, 7), "0.2 at 7");
-}
-
-TEST_F(PresetWindowTest, FourHundredHertzPresetAtBothEnds)
-{
-    TMainForm& form = Form();
-    TurnWheelTo(0);
-    Click(form.F04b);
-    EXPECT_EQ(form.Sh->MaxValue(), 19);
-    ExpectBands(OpenBands(0, 0), "0.4 at 0");
-    TurnWheelTo(19);
-    ExpectBands(OpenBands(18, 19), "0.4 at 19");
-    ExpectWheelActive(true);
-}
-
-TEST_F(PresetWindowTest, WidePresetWindowsAndTheStepPastTheLast)
-{
-    TMainForm& form = Form();
-    TurnWheelTo(0);
-    Click(form.F18b);
-    EXPECT_EQ(form.Sh->MaxValue(), 12);
-    ExpectBands(OpenBands(0, 8), "1.8 at 0: 0-1800 Hz");
-    TurnWheelTo(11);
-    ExpectBands(OpenBands(11, 19), "1.8 at 11: 2200-4000 Hz");
-    TurnWheelTo(12);
-    ExpectBands(OpenBands(11, 19), "1.8 at 12 leaves the sliders");
+    for (const TCase& preset : cases)
+    {
+        TSpeedButton* button = form.*preset.Button;
+        SCOPED_TRACE(button->objectName().toStdString());
+        TurnWheelTo(preset.Steps.front().Wheel);
+        Click(button);
+        EXPECT_TRUE(button->Down());
+        EXPECT_EQ(form.Sh->MaxValue(), preset.Maximum);
+        ExpectWheelActive(true);
+        for (const TStep& step : preset.Steps)
+        {
+            TurnWheelTo(step.Wheel);
+            ExpectBands(OpenBands(step.First, step.Last), step.Name);
+        }
+    }
 }
 
 TEST_F(PresetWindowTest, MaximumBelowTheWheelValueKeepsTheValueUntilTurned)

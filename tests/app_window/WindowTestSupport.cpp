@@ -5,54 +5,31 @@
 #include <QApplication>
 #include <QTest>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace keb::test
 {
 
 bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + Limit;
-    while (!Done())
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
+    return QTest::qWaitFor(Done, static_cast<int>(Limit.count()));
 }
 
 void PumpFor(std::chrono::milliseconds Time)
 {
-    const auto deadline = std::chrono::steady_clock::now() + Time;
-    while (std::chrono::steady_clock::now() < deadline)
-        QTest::qWait(2);
+    QTest::qWait(static_cast<int>(Time.count()));
 }
 
 TWatchdog::TWatchdog(std::chrono::seconds Limit)
-    : Guard(
-          [this, Limit]
-          {
-              std::unique_lock lock(Lock);
-              if (!Done.wait_for(lock, Limit, [this] { return Finished; }))
-              {
-                  std::fprintf(stderr, "watchdog: the test hangs\n");
-                  std::abort();
-              }
-          })
 {
+    ::alarm(static_cast<unsigned>(Limit.count()));
 }
 
 TWatchdog::~TWatchdog()
 {
-    {
-        std::lock_guard guard(Lock);
-        Finished = true;
-    }
-    Done.notify_all();
-    Guard.join();
+    ::alarm(0);
 }
 
 void WindowTest::SetUp()

@@ -12,14 +12,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace keb::test
@@ -32,19 +29,15 @@ bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limi
 // Runs Qt's event loop for Time.
 void PumpFor(std::chrono::milliseconds Time);
 
-// Aborts the test program when a test overruns its limit (a hang inside a
-// blocking call that no bounded wait could catch).
+// Ends the test program (SIGALRM) when a test overruns its limit: a hang
+// inside a blocking call that no bounded wait could catch. One at a time.
 class TWatchdog
 {
   public:
     explicit TWatchdog(std::chrono::seconds Limit = 120s);
     ~TWatchdog();
-
-  private:
-    std::mutex Lock;
-    std::condition_variable Done;
-    bool Finished = false;
-    std::thread Guard;
+    TWatchdog(const TWatchdog&) = delete;
+    TWatchdog& operator=(const TWatchdog&) = delete;
 };
 
 class WindowTest : public ::testing::Test

@@ -24,6 +24,23 @@ std::int16_t FromUnsigned8(std::uint8_t Sample)
     return static_cast<std::int16_t>((Sample - 128) * 256);
 }
 
+// Frames of FromChannels samples to frames of ToChannels: channel c takes
+// channel c of the source, or its last one (mono to stereo: both channels;
+// stereo to mono: the left one, where a receiver on a line input always is).
+void MapChannels(const std::int16_t* From, std::size_t FromChannels, std::int16_t* To,
+                 std::size_t ToChannels, std::size_t Frames)
+{
+    for (std::size_t Frame = 0; Frame < Frames; ++Frame)
+    {
+        for (std::size_t Channel = 0; Channel < ToChannels; ++Channel)
+        {
+            To[Channel] = From[std::min(Channel, FromChannels - 1)];
+        }
+        From += FromChannels;
+        To += ToChannels;
+    }
+}
+
 std::size_t FramesForRate(std::size_t Frames, std::uint32_t From, std::uint32_t To)
 {
     return (Frames * To + From - 1) / From;
@@ -65,7 +82,8 @@ ConvertedStream::ConvertedStream(WaveDevice& ServedDevice, const TWaveFormatEx& 
                         16),
       Ring(CardFormat.nSamplesPerSec / RingDivisor, CardFormat.nBlockAlign),
       CardSamples(ChunkFrames * CardFormat.nChannels),
-      DeviceSamples(DeviceChunkFrames * CardFormat.nChannels),
+      ChannelSamples(ChunkFrames * ServedDevice.Format().nChannels),
+      DeviceSamples(DeviceChunkFrames * ServedDevice.Format().nChannels),
       DeviceBytes(ServedDevice.Format().wBitsPerSample == 8 ? DeviceSamples.size() : 0),
       LargestRequest(CardFormat.nSamplesPerSec / FirstCallbackDivisor)
 {
@@ -167,12 +185,13 @@ void ConvertedStream::Run()
 
 void ConvertedStream::ConvertCaptured()
 {
-    const std::size_t Channels = Format().nChannels;
+    const std::size_t Channels = Device.Format().nChannels;
     const bool EightBit = Device.Format().wBitsPerSample == 8;
     auto* CardBytes = reinterpret_cast<std::uint8_t*>(CardSamples.data());
     while (const std::size_t Read = Ring.Read(CardBytes, ChunkFrames))
     {
-        const std::int16_t* Input = CardSamples.data();
+        MapChannels(CardSamples.data(), Format().nChannels, ChannelSamples.data(), Channels, Read);
+        const std::int16_t* Input = ChannelSamples.data();
         std::size_t Left = Read;
         while (Left > 0)
         {
@@ -211,11 +230,13 @@ void ConvertedStream::FillPlayback()
     for (std::size_t Level = Ring.AvailableFrames(); Level < Target;)
     {
         const std::size_t Made =
-            soxr_output(Resampler, CardSamples.data(), std::min(Target - Level, ChunkFrames));
+            soxr_output(Resampler, ChannelSamples.data(), std::min(Target - Level, ChunkFrames));
         if (Made == 0)
         {
             return;
         }
+        MapChannels(ChannelSamples.data(), Device.Format().nChannels, CardSamples.data(),
+                    Format().nChannels, Made);
         Level += Ring.Write(CardBytes, Made);
     }
 }
@@ -224,7 +245,7 @@ std::size_t ConvertedStream::SupplyPlayback(void* State, soxr_in_t* Data, std::s
 {
     auto& Stream = *static_cast<ConvertedStream*>(State);
     const std::size_t Samples =
-        std::min(Requested, Stream.DeviceChunkFrames) * Stream.Format().nChannels;
+        std::min(Requested, Stream.DeviceChunkFrames) * Stream.Device.Format().nChannels;
     if (Stream.Device.Format().wBitsPerSample == 8)
     {
         Stream.Device.TransferPlayback(Stream.DeviceBytes.data(), Samples);
@@ -237,7 +258,7 @@ std::size_t ConvertedStream::SupplyPlayback(void* State, soxr_in_t* Data, std::s
                                        Samples * sizeof(std::int16_t));
     }
     *Data = Stream.DeviceSamples.data();
-    return Samples / Stream.Format().nChannels;
+    return Samples / Stream.Device.Format().nChannels;
 }
 
 } // namespace keb

@@ -3,15 +3,17 @@
 // the components still see 8000 Hz.
 //
 // The backend's engine is opened on this stream, whose format is the card's
-// (the device's channel count, 16 bits, the card's rate), and calls its
+// (16 bits, the card's rate, the device's channel count or stereo for a mono
+// device), and calls its
 // TransferCapture / TransferPlayback / Fail as it would the device's. Those
 // only copy between the card and a lock-free ring (AudioRing) and wake the
 // stream's conversion thread: libsoxr grows its buffers while it runs, so it
 // never runs in the card's callback. The conversion thread converts with
 // libsoxr (variable-rate engine, high quality: about 30 ms of latency each
 // way) and exchanges the device's format with the device:
-//   capture   card -> ring -> thread: convert -> device.TransferCapture
-//   playback  device.TransferPlayback -> thread: convert -> ring -> card
+//   capture   card -> ring -> thread: channels, rate -> device.TransferCapture
+//   playback  device.TransferPlayback -> thread: rate, channels -> ring -> card
+// A mono device records the left channel of a stereo card and plays on both.
 // The playback thread keeps the ring a little ahead of the card (twice the
 // largest callback seen plus 10 ms); a callback that finds it short plays
 // silence for the rest. A capture ring that overflows (thread starved for
@@ -70,9 +72,10 @@ class ConvertedStream final : public WaveDevice
     const std::size_t DeviceChunkFrames; // the most device frames one card chunk makes
     AudioRing Ring;
     // Conversion thread only.
-    std::vector<std::int16_t> CardSamples;
-    std::vector<std::int16_t> DeviceSamples;
-    std::vector<std::uint8_t> DeviceBytes; // 8-bit device formats
+    std::vector<std::int16_t> CardSamples;    // card frames
+    std::vector<std::int16_t> ChannelSamples; // card rate, device channels
+    std::vector<std::int16_t> DeviceSamples;  // device frames
+    std::vector<std::uint8_t> DeviceBytes;    // 8-bit device formats
     std::atomic<std::uint32_t> WakeCount{0};
     std::atomic<bool> Stopping{false};
     std::atomic<std::size_t> LargestRequest{0}; // playback callback frames

@@ -12,12 +12,14 @@ namespace
 
 constexpr std::array<std::uint32_t, 2> CommonCardRates{48000, 44100};
 
-TWaveFormatEx SixteenBitFormat(const TWaveFormatEx& Format, std::uint32_t Rate)
+TWaveFormatEx SixteenBitFormat(const TWaveFormatEx& Format, std::uint32_t Rate,
+                               std::uint16_t Channels)
 {
     TWaveFormatEx Card = Format;
     Card.wBitsPerSample = 16;
     Card.nSamplesPerSec = Rate;
-    Card.nBlockAlign = static_cast<std::uint16_t>(Format.nChannels * 2);
+    Card.nChannels = Channels;
+    Card.nBlockAlign = static_cast<std::uint16_t>(Channels * 2);
     Card.nAvgBytesPerSec = Card.nBlockAlign * Rate;
     Card.cbSize = 0;
     return Card;
@@ -82,14 +84,18 @@ TWaveResult ChooseCardFormat(WaveBackend& Backend, WaveDirection Direction, int 
         return Native;
     }
     const std::uint32_t Default = Backend.DefaultRate(Direction, DeviceId);
+    const std::uint16_t Stereo = 2;
     for (const std::uint32_t Rate : {Default, CommonCardRates[0], CommonCardRates[1]})
     {
-        const TWaveFormatEx Candidate = SixteenBitFormat(Format, Rate);
-        if (Rate != 0 && !SameFormat(Candidate, Format) &&
-            Backend.QueryFormat(Direction, DeviceId, Candidate) == wrNoError)
+        for (const std::uint16_t Channels : {Format.nChannels, Stereo})
         {
-            CardFormat = Candidate;
-            return wrNoError;
+            const TWaveFormatEx Candidate = SixteenBitFormat(Format, Rate, Channels);
+            if (Rate != 0 && Channels >= Format.nChannels && !SameFormat(Candidate, Format) &&
+                Backend.QueryFormat(Direction, DeviceId, Candidate) == wrNoError)
+            {
+                CardFormat = Candidate;
+                return wrNoError;
+            }
         }
     }
     return Native;
@@ -118,13 +124,13 @@ TWaveResult OpenCardEngine(WaveBackend& Backend, WaveDirection Direction, int De
     return wrNoError;
 }
 
-std::uint32_t WithConvertedRates(std::uint32_t Formats)
+std::uint32_t WithConversion(std::uint32_t Formats)
 {
     // Each rate class holds the same four bits (mono/stereo x 8/16 bit); the
     // card runs a converted device at 16 bits.
     const std::uint32_t AnyClass = Formats | Formats >> 4 | Formats >> 8;
     std::uint32_t Converted = 0;
-    if (AnyClass & WaveFormat1M16)
+    if (AnyClass & (WaveFormat1M16 | WaveFormat1S16))
     {
         Converted |= WaveFormat1M08 | WaveFormat1M16;
     }

@@ -1,11 +1,13 @@
 // Running a sound card at its own rate when it refuses the device's.
 //
-// Many cards (and ALSA hw: devices) refuse 8000 Hz. When a backend refuses a
-// format, the layer tries the same channel count at 16 bits at the device's
-// default rate (WaveBackend::DefaultRate), then 48000, then 44100 Hz, and
-// runs the card at the first rate it takes, converting to and from the
-// device's format (ConvertedStream.h). The components see the format they
-// asked for; a format query answers as for a card that takes it natively.
+// Many cards (and ALSA hw: devices) refuse 8000 Hz, and hw: devices often
+// refuse mono as well. When a backend refuses a format, the layer tries 16
+// bits at the device's default rate (WaveBackend::DefaultRate), then 48000,
+// then 44100 Hz, each with the format's channel count and then, for mono,
+// with two channels, and runs the card in the first format it takes,
+// converting to and from the device's format (ConvertedStream.h). The
+// components see the format they asked for; a format query answers as for a
+// card that takes it natively.
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -27,9 +29,10 @@ TWaveResult OpenCardEngine(WaveBackend& Backend, WaveDirection Direction, int De
                            WaveDevice& Device, const TWaveFormatEx& CardFormat,
                            std::unique_ptr<WaveEngine>& Engine);
 
-// The capability bits of a card whose formats are also offered at every other
-// standard rate by conversion: for each channel count the card takes at 16
-// bits at some rate, 8 and 16 bits at all rate classes.
-std::uint32_t WithConvertedRates(std::uint32_t Formats);
+// The capability bits of a card whose formats are also offered by
+// conversion: when the card takes stereo at 16 bits at some rate, stereo and
+// mono at 8 and 16 bits at every rate class; when it takes only mono at 16
+// bits, mono at 8 and 16 bits at every rate class.
+std::uint32_t WithConversion(std::uint32_t Formats);
 
 } // namespace keb

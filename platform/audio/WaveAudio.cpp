@@ -36,7 +36,10 @@ TWaveResult GetDevCaps(WaveDirection Direction, int DeviceId, TWaveCaps* Caps)
         return Result;
     }
     const TWaveResult Result = Backend->GetCaps(Direction, DeviceId, *Caps);
-    Caps->dwFormats = WithConvertedRates(Caps->dwFormats);
+    if (Result == wrNoError)
+    {
+        Caps->dwFormats = WithConversion(Caps->dwFormats);
+    }
     return Result;
 }
 

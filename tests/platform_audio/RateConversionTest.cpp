@@ -9,6 +9,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
+#include <numbers>
 
 namespace keb::test
 {
@@ -67,16 +68,24 @@ HWaveIn StartCapture(const TWaveFormatEx& Format, Recorder& Events,
     return Device;
 }
 
-// Records one second of a Frequency Hz tone (half of full scale) from a
-// stepped card that takes only CardRate, at 8000 Hz in Bits bits. The card
+// A stepped card's only capture device, which takes only CardRate and
+// CardChannels (0: any) and records Source.
+struct OneFormatCard
+{
+    std::uint32_t CardRate;
+    std::uint16_t CardChannels;
+};
+
+// Records one second from the card at 8000 Hz mono in Bits bits. The card
 // moves 5 ms per step; after each 125 ms the test waits for the converted
 // buffers, so the conversion thread never falls behind by more than that.
-std::vector<std::uint8_t> RecordOneSecond(std::uint32_t CardRate, std::uint16_t Bits,
-                                          double Frequency)
+std::vector<std::uint8_t> RecordOneSecond(OneFormatCard Kind, std::unique_ptr<VirtualSource> Source,
+                                          std::uint16_t Bits)
 {
     SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::Stepped));
-    Selected.Card->AddCaptureDevice("One rate", MakeToneSource(Frequency, 0.5, 0));
-    Selected.Card->Capture(0).AcceptOnlyRate(CardRate);
+    Selected.Card->AddCaptureDevice("One format", std::move(Source));
+    Selected.Card->Capture(0).AcceptOnlyRate(Kind.CardRate);
+    Selected.Card->Capture(0).AcceptOnlyChannels(Kind.CardChannels);
     const TWaveFormatEx Format = PcmFormat(8000, 1, Bits);
     Recorder Events;
     const auto Buffers = MakeBuffers(10, BufferFrames * Format.nBlockAlign);
@@ -98,6 +107,12 @@ std::vector<std::uint8_t> RecordOneSecond(std::uint32_t CardRate, std::uint16_t 
     EXPECT_EQ(WaveInReset(Device), wrNoError);
     EXPECT_EQ(WaveInClose(Device), wrNoError);
     return Recorded(Events);
+}
+
+// Half of full scale, no noise.
+std::unique_ptr<VirtualSource> Tone(double Frequency)
+{
+    return MakeToneSource(Frequency, 0.5, 0);
 }
 
 struct CardCase
@@ -128,6 +143,9 @@ TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
     Card.Capture(1).AcceptOnlyRate(32000);
     Card.AddPlaybackDevice("44.1 kHz only", MakeNullSink());
     Card.Playback(0).AcceptOnlyRate(44100);
+    Card.AddPlaybackDevice("48 kHz stereo only", MakeNullSink());
+    Card.Playback(1).AcceptOnlyRate(48000);
+    Card.Playback(1).AcceptOnlyChannels(2);
 
     const TWaveFormatEx Mono16 = PcmFormat(8000, 1, 16);
     const TWaveFormatEx Mono8 = PcmFormat(8000, 1, 8);
@@ -136,6 +154,8 @@ TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
     EXPECT_EQ(WaveInQueryFormat(0, &Mono8), wrNoError);
     EXPECT_EQ(WaveInQueryFormat(1, &Mono16), wrNoError);
     EXPECT_EQ(WaveOutQueryFormat(0, &Mono16), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(1, &Mono16), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(1, &Mono8), wrNoError);
 
     TWaveFormatEx Broken = Mono16;
     Broken.nAvgBytesPerSec = 1;
@@ -148,13 +168,17 @@ TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
     ASSERT_EQ(WaveInGetDevCaps(0, &Caps), wrNoError);
     EXPECT_EQ(Caps.dwFormats, 0xFFFu);
     EXPECT_TRUE(Caps.dwFormats & WaveFormat1M16);
+    ASSERT_EQ(Card.GetCaps(WaveDirection::Playback, 1, Native), wrNoError);
+    EXPECT_EQ(Native.dwFormats, unsigned{WaveFormat4S08 | WaveFormat4S16});
+    ASSERT_EQ(WaveOutGetDevCaps(1, &Caps), wrNoError);
+    EXPECT_EQ(Caps.dwFormats, 0xFFFu);
 }
 
 TEST_P(ConvertedCaptureTest, ToneKeepsItsPitchLevelAndLength)
 {
     const auto [CardRate, Bits] = GetParam();
     const TWaveFormatEx Format = PcmFormat(8000, 1, Bits);
-    const auto Samples = FirstChannel(RecordOneSecond(CardRate, Bits, 1000), Format);
+    const auto Samples = ChannelOf(RecordOneSecond({CardRate, 0}, Tone(1000), Bits), Format);
 
     // One second in, one second out but for the converter's latency.
     EXPECT_LE(Samples.size(), 8000u);
@@ -170,10 +194,40 @@ INSTANTIATE_TEST_SUITE_P(CardRates, ConvertedCaptureTest,
 
 TEST(RateConversionTest, ToneAboveTheDeviceBandDoesNotFoldIntoIt)
 {
-    const auto Samples = FirstChannel(RecordOneSecond(48000, 16, 10000), PcmFormat(8000, 1, 16));
+    const auto Samples =
+        ChannelOf(RecordOneSecond({48000, 0}, Tone(10000), 16), PcmFormat(8000, 1, 16));
     ASSERT_GE(Samples.size(), 8000u - LatencyFrames);
     // A 10 kHz tone would fold to 2 kHz without the converter's low-pass.
     EXPECT_LT(Rms(Samples), 0.005);
+}
+
+TEST(RateConversionTest, MonoDeviceOnAStereoOnlyCardRecordsTheLeftChannel)
+{
+    // Left 1000 Hz, right 3000 Hz.
+    auto Source = MakeGeneratorSource(
+        [Frame = std::make_shared<std::size_t>(0)](std::uint8_t* Data, std::size_t Bytes,
+                                                   const TWaveFormatEx& Format)
+        {
+            for (std::size_t Index = 0; Index < Bytes / 4; ++Index, ++*Frame)
+            {
+                for (const std::size_t Channel : {0u, 1u})
+                {
+                    const double Frequency = Channel == 0 ? 1000 : 3000;
+                    const auto Sample = static_cast<std::uint16_t>(
+                        std::lround(0.5 * 32767 *
+                                    std::sin(2 * std::numbers::pi * Frequency * *Frame /
+                                             Format.nSamplesPerSec)));
+                    Data[4 * Index + 2 * Channel] = static_cast<std::uint8_t>(Sample & 0xFF);
+                    Data[4 * Index + 2 * Channel + 1] = static_cast<std::uint8_t>(Sample >> 8);
+                }
+            }
+        });
+    const auto Samples =
+        ChannelOf(RecordOneSecond({48000, 2}, std::move(Source), 16), PcmFormat(8000, 1, 16));
+    ASSERT_GE(Samples.size(), 8000u - LatencyFrames);
+    const auto Settled = Slice(Samples, LatencyFrames, Samples.size());
+    EXPECT_NEAR(ToneFrequency(Settled, 8000), 1000, 1);
+    EXPECT_NEAR(Rms(Settled), 0.5 / std::sqrt(2.0), 0.01);
 }
 
 TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
@@ -196,16 +250,19 @@ TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
     EXPECT_EQ(WaveInClose(Device), wrNoError);
 }
 
-// Playback at 8000 Hz through a 48000 Hz-only speaker, recorded again at 8000
-// Hz through a 48000 Hz-only loopback, all on the card's real-time clock.
+// Playback at 8000 Hz mono through a 48000 Hz stereo-only speaker, recorded
+// again at 8000 Hz mono through a loopback of the same kind, all on the
+// card's real-time clock.
 TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
 {
     SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::RealTime));
     auto Speaker = std::make_shared<MemorySink>();
     Selected.Card->AddPlaybackDevice("48 kHz speaker", Speaker);
     Selected.Card->Playback(0).AcceptOnlyRate(48000);
+    Selected.Card->Playback(0).AcceptOnlyChannels(2);
     Selected.Card->AddLoopbackCaptureDevice("48 kHz loopback", 0);
     Selected.Card->Capture(0).AcceptOnlyRate(48000);
+    Selected.Card->Capture(0).AcceptOnlyChannels(2);
     const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
 
     Recorder CaptureEvents;
@@ -234,8 +291,9 @@ TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
     EXPECT_EQ(WaveInReset(Capture), wrNoError);
     EXPECT_EQ(WaveInClose(Capture), wrNoError);
 
-    const TWaveFormatEx CardFormat = PcmFormat(48000, 1, 16);
-    const auto Played = FirstChannel(Speaker->Bytes(), CardFormat);
+    const TWaveFormatEx CardFormat = PcmFormat(48000, 2, 16);
+    const auto Played = ChannelOf(Speaker->Bytes(), CardFormat, 0);
+    EXPECT_EQ(ChannelOf(Speaker->Bytes(), CardFormat, 1), Played);
     const Span Loud = LoudSpan(Played, 0.25);
     EXPECT_NEAR(static_cast<double>(Loud.End - Loud.Begin), 48000, 480);
     EXPECT_NEAR(ToneFrequency(Slice(Played, Loud.Begin + 480, Loud.End - 480), 48000), 1000, 1);
@@ -243,7 +301,7 @@ TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
     const auto Before = Slice(Played, 0, Loud.Begin - std::min<std::size_t>(Loud.Begin, 48 * 40));
     EXPECT_EQ(Rms(Before), 0);
 
-    const auto Back = FirstChannel(Recorded(CaptureEvents), Format);
+    const auto Back = ChannelOf(Recorded(CaptureEvents), Format);
     const Span Heard = LoudSpan(Back, 0.25);
     EXPECT_NEAR(static_cast<double>(Heard.End - Heard.Begin), 8000, 80);
     EXPECT_NEAR(ToneFrequency(Slice(Back, Heard.Begin + 80, Heard.End - 80), 8000), 1000, 1);

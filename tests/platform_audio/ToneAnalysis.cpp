@@ -7,14 +7,15 @@
 namespace keb::test
 {
 
-std::vector<double> FirstChannel(const std::vector<std::uint8_t>& Bytes,
-                                 const TWaveFormatEx& Format)
+std::vector<double> ChannelOf(const std::vector<std::uint8_t>& Bytes, const TWaveFormatEx& Format,
+                              std::size_t Channel)
 {
+    const std::size_t SampleBytes = Format.wBitsPerSample / 8;
     std::vector<double> Samples;
-    for (std::size_t Offset = 0; Offset + Format.nBlockAlign <= Bytes.size();
+    for (std::size_t Offset = Channel * SampleBytes; Offset + SampleBytes <= Bytes.size();
          Offset += Format.nBlockAlign)
     {
-        if (Format.wBitsPerSample == 8)
+        if (SampleBytes == 1)
         {
             Samples.push_back((Bytes[Offset] - 128) / 128.0);
         }

@@ -10,9 +10,9 @@
 namespace keb::test
 {
 
-// The first channel of PCM bytes in Format, scaled to -1 .. 1.
-std::vector<double> FirstChannel(const std::vector<std::uint8_t>& Bytes,
-                                 const TWaveFormatEx& Format);
+// One channel of PCM bytes in Format, scaled to -1 .. 1.
+std::vector<double> ChannelOf(const std::vector<std::uint8_t>& Bytes, const TWaveFormatEx& Format,
+                              std::size_t Channel = 0);
 
 // Frames of a sine of Frequency Hz and Amplitude (of full scale) in Format,
 // every channel alike.

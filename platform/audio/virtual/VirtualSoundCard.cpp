@@ -36,10 +36,27 @@ std::uint32_t FormatsOfRate(std::uint32_t Rate)
     }
 }
 
+// The capability bits of the channel counts the device takes.
+std::uint32_t FormatsOfChannels(std::uint16_t Channels)
+{
+    constexpr std::uint32_t Mono = 0x555; // WaveFormat?M?? of every class
+    switch (Channels)
+    {
+    case 1:
+        return Mono;
+    case 2:
+        return Mono << 1;
+    default:
+        return AllStandardFormats;
+    }
+}
+
 bool Refuses(const VirtualDevice& Device, const TWaveFormatEx& Format)
 {
     const std::uint32_t Rate = Device.OnlyRate();
-    return Rate != 0 && Format.nSamplesPerSec != Rate;
+    const std::uint16_t Channels = Device.OnlyChannels();
+    return (Rate != 0 && Format.nSamplesPerSec != Rate) ||
+           (Channels != 0 && Format.nChannels != Channels);
 }
 
 } // namespace
@@ -144,8 +161,10 @@ TWaveResult VirtualSoundCard::GetCaps(WaveDirection Direction, int DeviceId, TWa
     Caps = TWaveCaps{};
     CopyDeviceName(Device.Name().c_str(), Caps);
     Caps.vDriverVersion = VirtualDriverVersion;
-    Caps.dwFormats = Device.OnlyRate() == 0 ? AllStandardFormats : FormatsOfRate(Device.OnlyRate());
-    Caps.wChannels = 2;
+    Caps.dwFormats =
+        (Device.OnlyRate() == 0 ? AllStandardFormats : FormatsOfRate(Device.OnlyRate())) &
+        FormatsOfChannels(Device.OnlyChannels());
+    Caps.wChannels = Device.OnlyChannels() == 1 ? 1 : 2;
     return wrNoError;
 }
 

@@ -24,7 +24,8 @@
 // A device may take one rate only (AcceptOnlyRate), like a card that refuses
 // 8000 Hz: it refuses every other rate, offers only that rate's class in its
 // capabilities, names it as its default rate, and records and plays at it.
-// The layer then runs it converted (see RateFallback.h).
+// Likewise one channel count only (AcceptOnlyChannels), like a hw: device that
+// takes stereo only. The layer then runs it converted (see RateFallback.h).
 //
 // Selecting it: UseVirtualSoundCard(card) makes every later device call use
 // the card (null returns to the environment's choice, see WaveAudio.h);
@@ -135,6 +136,9 @@ class VirtualDevice
     // 0: every rate.
     void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; }
     std::uint32_t OnlyRate() const { return OnlyRate_; }
+    // 0: any; 1 or 2.
+    void AcceptOnlyChannels(std::uint16_t Channels) { OnlyChannels_ = Channels; }
+    std::uint16_t OnlyChannels() const { return OnlyChannels_; }
     // Implemented by the card, which owns the open engines.
     void Vanish();
 
@@ -150,6 +154,7 @@ class VirtualDevice
     std::atomic<bool> ClosedLost{false};
     std::atomic<bool> Vanished{false};
     std::atomic<std::uint32_t> OnlyRate_{0};
+    std::atomic<std::uint16_t> OnlyChannels_{0};
     VirtualSoundCard* Card = nullptr;
     std::unique_ptr<VirtualSource> Source;
     std::shared_ptr<VirtualSink> Sink;

@@ -9,6 +9,7 @@
 #include "tests/stream/ChainStandIns.h"
 
 #include <deque>
+#include <initializer_list>
 
 namespace keb::test
 {
@@ -186,5 +187,55 @@ TEST_P(WaveChainTest, PausingTheChainGivesThePlaybackBuffersBackAndRestartPlaysO
 INSTANTIATE_TEST_SUITE_P(Modes, WaveChainTest, ::testing::Values(cmWindow, cmThread),
                          [](const auto& Info)
                          { return Info.param == cmThread ? "Thread" : "Window"; });
+
+} // namespace keb::test
+
+namespace keb::test
+{
+
+// On a card with a real-time clock the drivers' contexts run on the card's
+// thread while the main thread switches the chain on and off: every switch
+// ends closed, without errors, whatever the handlers were doing.
+TEST(WaveChainRealTimeTest, SwitchingOnAndOffWhileBuffersTravelEndsCleanly)
+{
+    TWatchdog watchdog;
+    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    card->AddCaptureDevice("Tone", MakeToneSource(1000, 0.5, 0.1));
+    card->AddPlaybackDevice("Speaker", MakeNullSink());
+    UseVirtualSoundCard(card);
+    {
+        TLog log;
+        TRingStandIn ring(log);
+        TCollector played(nullptr);
+        TMMWaveIn waveIn(nullptr);
+        TMMWaveOut waveOut(nullptr);
+        for (TMMWaveDevice* device : std::initializer_list<TMMWaveDevice*>{&waveIn, &waveOut})
+        {
+            device->SetBufferSize(160);
+            device->SetNumBuffers(3);
+            device->SetCallBackMode(cmThread);
+        }
+        waveIn.SetSampleRate(8000);
+        waveIn.SetBitLength(b16Bit);
+        waveIn.SetOutput(&ring);
+        ring.SetOutput(&waveOut);
+        waveOut.SetOutput(&played);
+        std::atomic<int> errors{0};
+        waveIn.OnError = [&](TComponent*) { ++errors; };
+        waveOut.OnError = [&](TComponent*) { ++errors; };
+        for (int round = 0; round < 20; ++round)
+        {
+            const std::size_t before = played.BufferCount();
+            waveIn.Start();
+            ASSERT_TRUE(PumpUntil([&] { return played.BufferCount() > before + 2; }));
+            waveIn.Close();
+            waveOut.Close();
+            ASSERT_EQ(waveIn.State(), wsClosed) << "round " << round;
+            ASSERT_EQ(waveOut.State(), wsClosed) << "round " << round;
+        }
+        EXPECT_EQ(errors.load(), 0);
+    }
+    UseVirtualSoundCard(nullptr);
+}
 
 } // namespace keb::test

@@ -168,6 +168,29 @@ TEST_P(WaveInCaptureTest, DestroyingAnOpenDeviceClosesItWithoutCloseEvents)
     next.Close();
 }
 
+// Relinking a running device stops it through the chain; the driver is halted
+// and every buffer taken back, so the device closes cleanly afterwards.
+TEST_P(WaveInCaptureTest, RelinkingARunningDeviceStopsItAndItClosesCleanly)
+{
+    TEventLog log;
+    TCollector collector(nullptr);
+    TCollector other(nullptr);
+    TMMWaveIn waveIn(nullptr);
+    Configure(waveIn, GetParam(), log, collector);
+    waveIn.Start();
+    ASSERT_TRUE(StepTo(kBufferFrames, collector, 1));
+
+    waveIn.SetOutput(&other);
+    EXPECT_EQ(waveIn.State(), wsOpened);
+    Card->AdvanceFrames(2 * kBufferFrames);
+    PumpUntil([] { return false; }, 30ms);
+    EXPECT_EQ(other.BufferCount(), 0u);
+    waveIn.Close();
+    EXPECT_EQ(waveIn.State(), wsClosed);
+    EXPECT_EQ(log.Count("Error"), 0u);
+    EXPECT_EQ(log.Last(2), (std::vector<std::string>{"Stop", "Close"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, WaveInCaptureTest, ::testing::Values(cmWindow, cmThread),
                          [](const auto& Info)
                          { return Info.param == cmThread ? "Thread" : "Window"; });

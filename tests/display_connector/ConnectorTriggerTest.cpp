@@ -156,6 +156,13 @@ TEST_F(ConnectorTrigger, ThePumpServesAutoTriggerConnectorsAtTheirSpeed)
     EXPECT_EQ(passes, 3);
     EXPECT_EQ(Offsets("waterfall"), (std::vector<std::int32_t>{0, 512, 1024}));
 
+    // EnterIdle lets the main loop run once more after each round.
+    TMMConnector::SetEnterIdle(true);
+    const int runsBeforeIdle = loopRuns;
+    ProcessMessages();
+    TMMConnector::SetEnterIdle(false);
+    EXPECT_EQ(loopRuns, runsBeforeIdle + 11 + 1 + 1);
+
     // Armed twice without a disarm in between, the connector still counts
     // once, so the pump stops when it is disabled.
     connector.SetEnabled(false);

@@ -60,26 +60,6 @@ TEST_F(PeriodicTimer, KeepsEachScheduleInTheTimerThread)
     timeKillEvent(nextId);
 }
 
-TEST_F(PeriodicTimer, RefusesWhatItCannotDo)
-{
-    TickLog log;
-    const auto user = reinterpret_cast<std::uintptr_t>(&log);
-    EXPECT_EQ(timeSetEvent(0, 0, CountTick, user), 0u);
-    EXPECT_EQ(timeSetEvent(1000001, 0, CountTick, user), 0u);
-    EXPECT_EQ(timeSetEvent(static_cast<std::uint32_t>(-25), 0, CountTick, user), 0u);
-    EXPECT_EQ(timeSetEvent(25, 0, nullptr, user), 0u);
-
-    TTimeCaps caps{};
-    EXPECT_EQ(timeGetDevCaps(caps), TIMERR_NOERROR);
-    EXPECT_EQ(caps.wPeriodMin, 1u);
-    const int held = TimerResolutionRequests();
-    EXPECT_EQ(timeBeginPeriod(caps.wPeriodMin), TIMERR_NOERROR);
-    EXPECT_EQ(TimerResolutionRequests(), held + 1);
-    EXPECT_EQ(timeEndPeriod(caps.wPeriodMin), TIMERR_NOERROR);
-    EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
-    EXPECT_EQ(TimerResolutionRequests(), held);
-}
-
 // What a callback uses may be freed as soon as timeKillEvent returns: the
 // kill waits for a callback that is running (the sanitizers see a use after
 // free otherwise).

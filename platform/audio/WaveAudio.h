@@ -15,10 +15,10 @@
 // in the backend's order; WaveMapperId (-1) is the backend's default device.
 //
 // Rates. A card that refuses the format's rate (many refuse 8000 Hz) runs at
-// its own default rate, else 48000 or 44100 Hz, and the layer converts to and
-// from the format with libsoxr (about 30 ms of latency each way); the format
-// query, the capabilities and the device behave as if the card took the rate
-// (see RateFallback.h and ConvertedStream.h).
+// its own default rate, else 48000 or 44100 Hz (in stereo if it refuses mono),
+// and the layer converts to and from the format with libsoxr (about 30 ms of
+// latency each way); the format query, the capabilities and the device behave
+// as if the card took the format (see RateFallback.h and ConvertedStream.h).
 //
 // Results. Every operation returns a TWaveResult; wrNoError is success.
 // WaveInGetErrorText / WaveOutGetErrorText give the text of a result.

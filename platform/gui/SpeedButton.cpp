@@ -61,11 +61,15 @@ std::vector<TSpeedButton*> TSpeedButton::GroupMembers() const
     std::vector<TSpeedButton*> members;
     if (GroupIndex_ == 0 || parentWidget() == nullptr)
         return members;
-    const auto siblings = parentWidget()->findChildren<TSpeedButton*>(Qt::FindDirectChildrenOnly);
-    for (TSpeedButton* sibling : siblings)
+    // By dynamic_cast: the class has no meta-object of its own, so Qt's
+    // casts would take any sibling button for a speed button.
+    const auto siblings =
+        parentWidget()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly);
+    for (QAbstractButton* sibling : siblings)
     {
-        if (sibling != this && sibling->GroupIndex_ == GroupIndex_)
-            members.push_back(sibling);
+        auto* other = dynamic_cast<TSpeedButton*>(sibling);
+        if (other != nullptr && other != this && other->GroupIndex_ == GroupIndex_)
+            members.push_back(other);
     }
     return members;
 }

@@ -1,6 +1,7 @@
 // The speed button's group rules, through mouse clicks and by program.
 #include "platform/gui/SpeedButton.h"
 
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -50,6 +51,8 @@ TEST_F(SpeedButtonTest, GroupKeepsOneDownAndAllowsAllUp)
     TSpeedButton* second = Add(&Parent, 2);
     TSpeedButton* elsewhere = Add(&OtherParent, 2);
     TSpeedButton* otherGroup = Add(&Parent, 3);
+    new QPushButton("plain", &Parent); // a sibling, but no speed button
+    EXPECT_EQ(first->GroupMembers(), std::vector<TSpeedButton*>{second});
     first->SetAllowAllUp(true);
     EXPECT_TRUE(second->AllowAllUp());
     EXPECT_FALSE(elsewhere->AllowAllUp());

@@ -98,8 +98,14 @@ void TMMDIBGraphicControl::BlitTo(int left, int top, int width, int height, int 
                              .intersected(source.rect().translated(-toSource));
     if (target.isEmpty())
         return;
-    QPainter painter(&Screen_);
-    painter.drawImage(target.topLeft(), source, target.translated(toSource));
+    // A plain row copy of the converted part: small conversions run in this
+    // thread, where painting an indexed image may hand the work to Qt's
+    // thread pool.
+    const QImage part =
+        source.copy(target.translated(toSource)).convertToFormat(QImage::Format_RGB32);
+    for (int row = 0; row < part.height(); ++row)
+        std::memcpy(Screen_.scanLine(target.top() + row) + target.left() * sizeof(QRgb),
+                    part.constScanLine(row), static_cast<std::size_t>(part.width()) * sizeof(QRgb));
     Dirty_ += target;
 }
 

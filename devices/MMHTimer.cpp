@@ -29,8 +29,6 @@ namespace
 {
 constexpr const char* kCouldNotCreateThread = "HiTimer:\n\rCould not create thread";
 constexpr const char* kNotEnoughTimers = "Not enough timers available";
-constexpr const char* kCallBacksRefused = "\"CallBacks\" are called at interrupt time !\n\r"
-                                          "This is currently only supported under Windows 95";
 
 std::uint32_t FinestPeriod()
 {
@@ -135,7 +133,7 @@ void TMMHiTimer::SetCallBackMode(TMMCBMode value)
         return;
     if (value == cmCallback)
     {
-        ShowMessageBox(kCallBacksRefused, "TMMHiTimer");
+        ShowCallBacksRefused("TMMHiTimer");
         return;
     }
     TearDown();

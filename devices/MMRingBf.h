@@ -65,10 +65,6 @@ enum TMMQueueMode
     qmDuplex
 };
 
-// The same notify event as the device components' (an identical alias, so
-// both headers can be included together).
-using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
-
 inline constexpr std::int32_t kRingDefaultNumBuffers = 20;
 inline constexpr std::int32_t kRingMinBufferSize = 32;
 inline constexpr std::int32_t kRingDefaultTimeOut = 10000;

@@ -78,8 +78,6 @@ enum TMMWaveDeviceState : std::uint8_t
     wsPaused = 0x08
 };
 
-using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
-
 // What differs between the capture and the playback side of the wave layer.
 // The handle-taking calls are adapted to an untyped handle (DeviceCall,
 // HeaderCall below).

@@ -50,6 +50,8 @@ namespace keb
 
 class TMMDSPComponent;
 
+// A plain notification from a component (OnOpen, OnStart, OnEmpty, ...).
+using TMMNotifyEvent = std::function<void(TComponent* Sender)>;
 using TMMBufferEvent = std::function<void(TMMDSPComponent* Sender, PWaveHdr lpWaveHdr)>;
 using TMMBufferLoadEvent =
     std::function<void(TMMDSPComponent* Sender, PWaveHdr lpWaveHdr, bool& MoreBuffers)>;

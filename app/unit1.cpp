@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <array>
@@ -86,6 +87,20 @@ QPixmap StopGlyph()
     return glyph;
 }
 
+// The window's icon: a keyed tone over a dark band, like a waterfall line.
+QIcon WindowIcon()
+{
+    QPixmap icon(32, 32);
+    icon.fill(QColor(0, 0, 0x40));
+    QPainter painter(&icon);
+    painter.setPen(QPen(QColor(0, 0xFF, 0), 3));
+    painter.drawLine(4, 16, 10, 16);
+    painter.drawLine(14, 16, 28, 16);
+    painter.setPen(QPen(QColor(0xFF, 0, 0), 1));
+    painter.drawLine(2, 26, 30, 26);
+    return QIcon(icon);
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent)
@@ -94,6 +109,7 @@ TMainForm::TMainForm(QWidget* parent)
     Components_->SetName("MainForm");
     setObjectName("MainForm");
     setWindowTitle("KEB 1.2.1");
+    setWindowIcon(WindowIcon());
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint);

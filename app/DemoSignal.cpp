@@ -18,13 +18,20 @@ std::string_view MorseOf(char letter)
 {
     switch (letter)
     {
-    case 'B': return "-...";
-    case 'C': return "-.-.";
-    case 'D': return "-..";
-    case 'E': return ".";
-    case 'K': return "-.-";
-    case 'Q': return "--.-";
-    default: return "";
+    case 'B':
+        return "-...";
+    case 'C':
+        return "-.-.";
+    case 'D':
+        return "-..";
+    case 'E':
+        return ".";
+    case 'K':
+        return "-.-";
+    case 'Q':
+        return "--.-";
+    default:
+        return "";
     }
 }
 
@@ -60,8 +67,8 @@ double OnePoleCoefficient(double cutoff, double sampleRate)
 } // namespace
 
 TDemoSignal::TDemoSignal(double sampleRate, std::uint32_t seed)
-    : sampleRate_(sampleRate), keying_(KeyingOf("CQ CQ DE KEB K")),
-      noiseState_(seed ? seed : 1), highPassCoefficient_(OnePoleCoefficient(300.0, sampleRate)),
+    : sampleRate_(sampleRate), keying_(KeyingOf("CQ CQ DE KEB K")), noiseState_(seed ? seed : 1),
+      highPassCoefficient_(OnePoleCoefficient(300.0, sampleRate)),
       lowPassCoefficient_(OnePoleCoefficient(3000.0, sampleRate))
 {
 }
@@ -109,8 +116,8 @@ double TDemoSignal::KeyEnvelope()
         envelope = 0.5 - 0.5 * std::cos(std::numbers::pi * intoUnit / EdgeSeconds);
     const double leftInUnit = unitSeconds - intoUnit;
     if (endsHere && leftInUnit < EdgeSeconds)
-        envelope = std::min(envelope,
-                            0.5 - 0.5 * std::cos(std::numbers::pi * leftInUnit / EdgeSeconds));
+        envelope =
+            std::min(envelope, 0.5 - 0.5 * std::cos(std::numbers::pi * leftInUnit / EdgeSeconds));
     return envelope;
 }
 
@@ -123,8 +130,8 @@ double TDemoSignal::NextNoise()
     double white = static_cast<double>(noiseState_) / 2147483648.0 - 1.0;
     highPassOutput_ = highPassCoefficient_ * (highPassOutput_ + white - highPassInput_);
     highPassInput_ = white;
-    lowPassOutput_ = (1.0 - lowPassCoefficient_) * highPassOutput_ +
-                     lowPassCoefficient_ * lowPassOutput_;
+    lowPassOutput_ =
+        (1.0 - lowPassCoefficient_) * highPassOutput_ + lowPassCoefficient_ * lowPassOutput_;
     return 2.0 * lowPassOutput_;
 }
 

@@ -31,7 +31,9 @@ class OpenFile
         descriptor_ = ::open(file.c_str(), flags | O_CLOEXEC, 0644);
         if (descriptor_ < 0)
             RaiseIOError("open", file, errno);
-        struct stat status{};
+        struct stat status
+        {
+        };
         if (::fstat(descriptor_, &status) == 0 && S_ISDIR(status.st_mode))
         {
             ::close(descriptor_);

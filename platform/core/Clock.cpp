@@ -74,4 +74,9 @@ std::uint32_t TManualClock::Milliseconds()
     return static_cast<std::uint32_t>(microseconds_.load() / 1000);
 }
 
+std::uint32_t TManualCounterClock::Milliseconds()
+{
+    return SteadyMilliseconds();
+}
+
 } // namespace keb

@@ -60,6 +60,16 @@ class TManualClock : public TClockSource
     std::atomic<std::int64_t> microseconds_{0};
 };
 
+// A manual performance counter with the real tick count: the audio clock of
+// a stepped test moves by hand while the bounded waits that count system
+// ticks (Delay, timeouts) still run in real time.
+class TManualCounterClock : public TManualClock
+{
+  public:
+    using TManualClock::TManualClock;
+    std::uint32_t Milliseconds() override;
+};
+
 // Installs a clock source for the lifetime of the guard, then restores the
 // previous one.
 class TClockSourceGuard

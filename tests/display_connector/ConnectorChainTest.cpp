@@ -26,25 +26,6 @@ namespace
 {
 using namespace std::chrono_literals;
 
-// A performance counter that moves with the card, and a real tick count, so
-// that the devices' bounded waits (Delay) still pass.
-class CardCounterClock : public TClockSource
-{
-  public:
-    void Advance(std::chrono::microseconds time) { microseconds_ += time.count(); }
-    std::int64_t PerformanceCounter() override { return microseconds_.load(); }
-    std::int64_t PerformanceFrequency() override { return 1000000; }
-    std::uint32_t Milliseconds() override
-    {
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
-    }
-
-  private:
-    std::atomic<std::int64_t> microseconds_{0};
-};
-
 // A waterfall stand-in that checks each block is one seamless slice of the
 // signal (consecutive frame numbers) or silence. Called in the main thread
 // only, as the connectors run in real time.
@@ -88,7 +69,7 @@ class SliceDisplay : public TMMAnalyserDisplay
 TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
 {
     test::TWatchdog watchdog(600s, "SixtySecondsOfCardTimeFeedBothWaterfalls");
-    CardCounterClock clock;
+    TManualCounterClock clock;
     TClockSourceGuard clockGuard(clock);
     SetTimerServiceManual(true);
     {
@@ -128,7 +109,7 @@ TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
         for (int tick = 1; tick <= kTicks; ++tick)
         {
             ASSERT_TRUE(rig.Run(25ms));
-            clock.Advance(25ms);
+            clock.AdvanceMicroseconds(25000);
             AdvanceTimerService(25);
             const auto limit = std::chrono::steady_clock::now() + 10s;
             while (ticks < tick && std::chrono::steady_clock::now() < limit)

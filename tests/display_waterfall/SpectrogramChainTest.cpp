@@ -28,25 +28,6 @@ namespace
 {
 using namespace std::chrono_literals;
 
-// A performance counter that moves with the card (the connectors release
-// blocks by it), and a real tick count for the devices' bounded waits.
-class CardCounterClock : public TClockSource
-{
-  public:
-    void Advance(std::chrono::microseconds time) { microseconds_ += time.count(); }
-    std::int64_t PerformanceCounter() override { return microseconds_.load(); }
-    std::int64_t PerformanceFrequency() override { return 1000000; }
-    std::uint32_t Milliseconds() override
-    {
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
-    }
-
-  private:
-    std::atomic<std::int64_t> microseconds_{0};
-};
-
 // 1000 Hz at 8000 Hz with uniform noise from a hash of the frame number.
 std::int16_t ToneInNoise(std::uint64_t frame)
 {
@@ -120,7 +101,7 @@ void ExpectSteadyLineAt1000Hz(TMMSpectrogram& spectrogram)
 TEST(SpectrogramChain, ConnectorsFeedBothWaterfallsASteadyTone)
 {
     test::TWatchdog watchdog(600s, "ConnectorsFeedBothWaterfallsASteadyTone");
-    CardCounterClock clock;
+    TManualCounterClock clock;
     TClockSourceGuard clockGuard(clock);
     // The rig's devices count the devices of the card selected when they are
     // made, before the rig selects its own: a card of the same shape first.
@@ -155,7 +136,7 @@ TEST(SpectrogramChain, ConnectorsFeedBothWaterfallsASteadyTone)
         for (int tick = 0; tick < 10000 / 25; ++tick)
         {
             ASSERT_TRUE(rig.Run(25ms));
-            clock.Advance(25ms);
+            clock.AdvanceMicroseconds(25000);
             ProcessMessages();
             output.Trigger();
             input.Trigger();

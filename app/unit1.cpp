@@ -245,6 +245,7 @@ void TMainForm::CreateBandControls()
         else
             waterfall->SetBounds(285, 10, 28, 301);
         waterfall->Bevel().SetBevelInner(TPanelBevel::bvLowered);
+        waterfall->Bevel().SetBevelOuter(TPanelBevel::bvNone);
         waterfall->Bevel().SetBorderWidth(3);
         waterfall->SetSampleRate(8000);
         waterfall->SetBitLength(b16Bit);

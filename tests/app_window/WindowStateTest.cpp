@@ -73,6 +73,9 @@ TEST_F(WindowStateTest, LoadsTheStoredLayout)
     for (const TPlace& place : places)
         EXPECT_EQ(place.Control->geometry(), place.Bounds)
             << place.Control->objectName().toStdString();
+    // Three pixels of border and one lowered pixel: 293 rows of waterfall.
+    EXPECT_EQ(form.MMSpectrogram1->BevelExtent(), 4);
+    EXPECT_EQ(form.MMSpectrogram2->BevelExtent(), 4);
     EXPECT_EQ(form.Sh->pos(), QPoint(10, 119));
     EXPECT_EQ(form.ShiftLabel->pos(), QPoint(18, 101));
     EXPECT_EQ(form.ShiftPresetsLabel->pos(), QPoint(9, 184));

@@ -1,5 +1,7 @@
 #include "app/AboutAnimation.h"
 
+#include "app/Morse.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -17,58 +19,9 @@ constexpr int FrameMilliseconds = 60;
 constexpr int FramesPerUnit = 2;
 constexpr std::string_view Message = "CQ DE KEB 73";
 
-// The Morse code of the characters the message uses.
-std::string_view MorseOf(char character)
-{
-    switch (character)
-    {
-    case 'C':
-        return "-.-.";
-    case 'Q':
-        return "--.-";
-    case 'D':
-        return "-..";
-    case 'E':
-        return ".";
-    case 'K':
-        return "-.-";
-    case 'B':
-        return "-...";
-    case '7':
-        return "--...";
-    case '3':
-        return "...--";
-    default:
-        return "";
-    }
-}
-
-// Dit 1 unit, dah 3, gap 1 inside a letter, 3 between letters, 7 between
-// words and at the end before the message repeats.
-std::vector<bool> KeyingOf(std::string_view message)
-{
-    std::vector<bool> units;
-    for (char character : message)
-    {
-        if (character == ' ')
-        {
-            units.insert(units.end(), 4, false);
-            continue;
-        }
-        for (char element : MorseOf(character))
-        {
-            units.insert(units.end(), element == '-' ? 3 : 1, true);
-            units.push_back(false);
-        }
-        units.insert(units.end(), 2, false);
-    }
-    units.insert(units.end(), 7, false);
-    return units;
-}
-
 } // namespace
 
-TAboutAnimation::TAboutAnimation(QWidget* parent) : QWidget(parent), Keying_(KeyingOf(Message))
+TAboutAnimation::TAboutAnimation(QWidget* parent) : QWidget(parent), Keying_(MorseKeying(Message))
 {
     setToolTip("click for close");
     setCursor(Qt::PointingHandCursor);

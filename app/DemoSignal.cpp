@@ -1,5 +1,7 @@
 #include "app/DemoSignal.h"
 
+#include "app/Morse.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -13,52 +15,6 @@ namespace
 constexpr double WordsPerMinute = 18.0;
 constexpr double EdgeSeconds = 0.005;
 
-// International Morse for the letters of the demo text.
-std::string_view MorseOf(char letter)
-{
-    switch (letter)
-    {
-    case 'B':
-        return "-...";
-    case 'C':
-        return "-.-.";
-    case 'D':
-        return "-..";
-    case 'E':
-        return ".";
-    case 'K':
-        return "-.-";
-    case 'Q':
-        return "--.-";
-    default:
-        return "";
-    }
-}
-
-// Key down / up per time unit: dot 1, dash 3, gap in a letter 1, between
-// letters 3, between words 7; the text repeats after a word gap.
-std::vector<bool> KeyingOf(std::string_view text)
-{
-    std::vector<bool> units;
-    auto gap = [&](int count) { units.insert(units.end(), count, false); };
-    for (char letter : text)
-    {
-        if (letter == ' ')
-        {
-            gap(4); // with the 3 after the letter: 7
-            continue;
-        }
-        for (char element : MorseOf(letter))
-        {
-            units.insert(units.end(), element == '-' ? 3 : 1, true);
-            gap(1);
-        }
-        gap(2);
-    }
-    gap(7);
-    return units;
-}
-
 double OnePoleCoefficient(double cutoff, double sampleRate)
 {
     return std::exp(-2.0 * std::numbers::pi * cutoff / sampleRate);
@@ -67,7 +23,7 @@ double OnePoleCoefficient(double cutoff, double sampleRate)
 } // namespace
 
 TDemoSignal::TDemoSignal(double sampleRate, std::uint32_t seed)
-    : sampleRate_(sampleRate), keying_(KeyingOf("CQ CQ DE KEB K")), noiseState_(seed ? seed : 1),
+    : sampleRate_(sampleRate), keying_(MorseKeying("CQ CQ DE KEB K")), noiseState_(seed ? seed : 1),
       highPassCoefficient_(OnePoleCoefficient(300.0, sampleRate)),
       lowPassCoefficient_(OnePoleCoefficient(3000.0, sampleRate))
 {

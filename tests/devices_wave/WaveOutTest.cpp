@@ -207,6 +207,9 @@ TEST_P(WaveOutTest, AWrappedBufferFiresOnLoopingBetweenItsPushAndItsRefill)
     EXPECT_EQ(std::count(names.begin(), looping, "Ready"), 2);
     EXPECT_EQ(waveOut->LoopsLeft(), 2);
     waveOut->Close();
+    // A handler still running in the worker defers the close; the flags are
+    // read once the worker has ended.
+    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
     EXPECT_EQ(loopFlags, std::vector<std::uint32_t>(loopFlags.size(), 0xFFFFFFFFu));
     EXPECT_EQ(loopFlags.size(), 7u);
 }

@@ -262,8 +262,17 @@ void TMMWaveDevice::Close()
 void TMMWaveDevice::CloseForDestruction()
 {
     Destroying();
-    if (Handle())
-        Close();
+    if (!Handle())
+        return;
+    Close();
+    if (!HasState(wsOpened))
+        return;
+    // The close was deferred behind a handler on the worker thread. Nobody
+    // will be left to finish it from the main loop, so the handler is let
+    // end and the close is done now, before the handler's object goes away.
+    WaitForWorkerHandlers();
+    stopDeferred_ = false;
+    Close();
 }
 
 void TMMWaveDevice::CompleteClose()

@@ -1,0 +1,69 @@
+// The soak's window: the main window of the window tests on a stepped virtual
+// sound card whose capture device records the ramp of PlayedStream.h and
+// whose playback device plays into the stream check, and a user who works
+// its controls through Qt's input events.
+//
+// Pacing: the card's clock moves only in Advance, by less than a buffer's
+// time, and Advance then waits until both devices' workers have handed every
+// buffer back to the driver. So no buffer is ever late and the ring buffer sees its writer and its
+// reader at the same pace; what the played stream may then show is fixed by
+// the ring buffer's own rules (see PlayedStream.h). The user acts only while
+// the workers are idle, so the check knows for each buffer whether the
+// equalizer was bypassed when it was pulled.
+//
+// Main thread only, except the device hooks (the devices' workers).
+#pragma once
+
+#include "PlayedStream.h"
+#include "SoakSchedule.h"
+#include "tests/app_window/WindowTestSupport.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace keb::test
+{
+
+class SoakWindowTest : public WindowTest
+{
+  protected:
+    std::shared_ptr<VirtualSoundCard> BuildCard() override;
+
+    // Creates the window, hooks the devices and switches on.
+    void SwitchOn();
+    // Moves the card's clock; false when the workers did not finish their
+    // buffers within a few seconds (a hang).
+    [[nodiscard]] bool Advance(std::chrono::milliseconds Time);
+    // Carries out one step of the schedule; the steps that come in pairs
+    // (OFF and ON, "?" and back) finish with the next step.
+    void Act(const TSoakStep& Step);
+    // What must hold after every step: no error box, every band at its
+    // slider's position, the filter button naming the equalizer's state.
+    // Empty when all holds, else what broke.
+    std::string Broken();
+    void SwitchOff();
+
+    std::map<TSoakAction, long> ActionCounts;
+    std::shared_ptr<TPlayedStreamCheck> Check = std::make_shared<TPlayedStreamCheck>(1);
+
+  private:
+    void HookDevices();
+    bool WorkersIdle();
+    [[nodiscard]] bool WaitForWorkers();
+    void ForgetBuffers();
+    void Remember(PWaveHdr Header);
+    void PressKey(QWidget* Control, int Variant);
+    void ClickSlider(TMMSlider* Slider, int Where);
+    void SaveMemory();
+
+    TRampSource* Source = nullptr; // owned by the card
+    std::mutex BuffersLock;
+    std::vector<PWaveHdr> Buffers; // the devices' headers of this run
+    bool Off = false;
+    bool AboutShown = false;
+    std::string SaveFault;
+};
+
+} // namespace keb::test

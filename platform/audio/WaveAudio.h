@@ -31,7 +31,8 @@
 //             playback: played), in queue order, after the layer has cleared
 //             WaveHdrInQueue, set WaveHdrDone and (capture) dwBytesRecorded
 //   wmFailed  once, when the device fails or vanishes while open; Result says
-//             why (wrDeviceRemoved). Every buffer then still queued comes back
+//             why (wrDeviceRemoved, or wrDeviceStalled for a running device
+//             that has moved no audio for one second). Every buffer then still queued comes back
 //             with wmDone (capture: with the bytes it holds); later add, write,
 //             start and restart calls return that result, while stop, pause,
 //             reset, unprepare and close still succeed so the device can be
@@ -72,8 +73,9 @@
 // wrStillPlaying while buffers are queued.
 //
 // wmFailed comes from the audio context, from the layer's watchdog thread
-// (PortAudio: no callback for two seconds while running) or from the thread
-// that made a virtual device vanish.
+// (PortAudio: no callback for one second while running), from the thread that
+// advanced a virtual card's clock (a stalled virtual device: one second of the
+// card's time) or from the thread that made a virtual device vanish.
 //
 // Position: bytes, frames ("samples") and milliseconds recorded or played
 // since open or the last reset; for PortAudio it counts the bytes exchanged
@@ -110,6 +112,7 @@ enum TWaveResult : std::uint32_t
     wrUnprepared = 34,       // the buffer was not prepared
     wrDeviceRemoved = 40,    // the device failed or vanished while open
     wrOpenFailed = 41,       // the device refused to open
+    wrDeviceStalled = 42,    // the running device moved no audio for a second
 };
 
 // Standard-format bits of TWaveCaps::dwFormats: rate class (11.025, 22.05,

@@ -43,6 +43,8 @@ const char* FindErrorText(TWaveResult Result)
         return "The sound device was removed or stopped working";
     case wrOpenFailed:
         return "Unable to open the sound device";
+    case wrDeviceStalled:
+        return "The sound device stopped responding (no audio for a second)";
     }
     return nullptr;
 }

@@ -7,7 +7,7 @@ namespace keb
 {
 
 PortAudioEngine::PortAudioEngine(WaveDevice& OpenDevice)
-    : Device(OpenDevice), Watchdog(StallTimeout, [this] { Device.Fail(wrDeviceRemoved); })
+    : Device(OpenDevice), Watchdog(StallTimeout, [this] { Device.Fail(wrDeviceStalled); })
 {
 }
 

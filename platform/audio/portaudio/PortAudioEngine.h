@@ -4,8 +4,9 @@
 // queued buffers (TransferCapture / TransferPlayback: no allocation, the queue
 // lock held for one copy). A stream that ends without being asked to (the
 // device failed or was unplugged) fails the device with wrDeviceRemoved, which
-// returns its buffers and tells the component. So does a running stream whose
-// callbacks stop coming for StallTimeout (see StallWatchdog).
+// returns its buffers and tells the component. A running stream whose
+// callbacks stop coming for StallTimeout fails it with wrDeviceStalled (see
+// StallWatchdog): PortAudio does not report every unplugged card.
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -21,7 +22,7 @@ namespace keb
 class PortAudioEngine final : public WaveEngine
 {
   public:
-    static constexpr auto StallTimeout = std::chrono::milliseconds(2000);
+    static constexpr auto StallTimeout = WaveStallTimeout;
 
     explicit PortAudioEngine(WaveDevice& Device);
     ~PortAudioEngine() override;

@@ -3,8 +3,9 @@
 namespace keb
 {
 
-StallWatchdog::StallWatchdog(std::chrono::milliseconds StallTimeout, std::function<void()> Action)
-    : Timeout(StallTimeout), OnStall(std::move(Action))
+StallWatchdog::StallWatchdog(std::chrono::milliseconds Timeout, std::function<void()> Action)
+    : CheckPeriod(std::chrono::duration_cast<std::chrono::microseconds>(Timeout) / 4),
+      OnStall(std::move(Action)), Detector(Timeout)
 {
 }
 
@@ -16,6 +17,7 @@ StallWatchdog::~StallWatchdog()
 void StallWatchdog::Start()
 {
     Stop();
+    Detector.Restart();
     {
         std::lock_guard Guard(Lock);
         Ending = false;
@@ -38,18 +40,21 @@ void StallWatchdog::Stop()
 
 void StallWatchdog::Watch()
 {
-    std::uint64_t Seen = Beats.load(std::memory_order_relaxed);
+    using Clock = std::chrono::steady_clock;
+    auto Last = Clock::now();
     std::unique_lock Guard(Lock);
-    while (!Wake.wait_for(Guard, Timeout, [this] { return Ending; }))
+    while (!Wake.wait_for(Guard, CheckPeriod, [this] { return Ending; }))
     {
-        const std::uint64_t Now = Beats.load(std::memory_order_relaxed);
-        if (Now == Seen)
+        const auto Now = Clock::now();
+        const bool Stalled =
+            Detector.Elapse(std::chrono::duration_cast<std::chrono::microseconds>(Now - Last));
+        Last = Now;
+        if (Stalled)
         {
             Guard.unlock();
             OnStall();
             return;
         }
-        Seen = Now;
     }
 }
 

@@ -2,15 +2,16 @@
 //
 // The audio context calls Beat on every callback (one relaxed atomic
 // increment: no lock, no allocation). Between Start and Stop a thread of the
-// watchdog checks every Timeout whether a beat came since the last check; if
-// none did, it calls OnStall once, from that thread, and stops checking.
+// watchdog tells a StallDetector the steady clock's time, a quarter of
+// Timeout at a time; once no beat has come for longer than Timeout it calls
+// OnStall once, from that thread, and stops checking.
 // Start and Stop come from one control thread; Stop waits for the thread.
 #pragma once
 
-#include <atomic>
+#include "platform/audio/StallDetector.h"
+
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -26,16 +27,16 @@ class StallWatchdog
     StallWatchdog& operator=(const StallWatchdog&) = delete;
     ~StallWatchdog();
 
-    void Beat() { Beats.fetch_add(1, std::memory_order_relaxed); }
+    void Beat() { Detector.Beat(); }
     void Start();
     void Stop();
 
   private:
     void Watch();
 
-    const std::chrono::milliseconds Timeout;
+    const std::chrono::microseconds CheckPeriod;
     const std::function<void()> OnStall;
-    std::atomic<std::uint64_t> Beats{0};
+    StallDetector Detector;
     std::mutex Lock;
     std::condition_variable Wake;
     bool Ending = false;

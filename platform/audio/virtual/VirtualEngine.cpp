@@ -33,6 +33,7 @@ TWaveResult VirtualEngine::Start()
     std::lock_guard Guard(Card->Lock);
     Active = true;
     DueMicroFrames = 0;
+    Silence.Restart();
     return wrNoError;
 }
 
@@ -72,6 +73,13 @@ void VirtualEngine::Advance(std::uint64_t Microseconds, std::uint64_t Frames)
     if (!Entry.Stalled)
     {
         Move(static_cast<std::size_t>(Due));
+        Silence.Beat();
+    }
+    const auto Time = std::chrono::microseconds(Microseconds + Frames * MicroFramesPerFrame /
+                                                                   Format.nSamplesPerSec);
+    if (Silence.Elapse(Time))
+    {
+        Device.Fail(wrDeviceStalled);
     }
 }
 

@@ -1,7 +1,10 @@
 // The virtual card's side of one open device: moves audio between the
 // device's source or sink and the WaveDevice when the card's clock advances.
+// A running device that has moved nothing for WaveStallTimeout of the card's
+// time (a stalled device) fails with wrDeviceStalled, as a real card would.
 #pragma once
 
+#include "platform/audio/StallDetector.h"
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
 #include <cstdint>
@@ -39,8 +42,9 @@ class VirtualEngine final : public WaveEngine
     WaveDevice& Device;
     const TWaveFormatEx Format;
     std::vector<std::uint8_t> Scratch;
-    bool Active = false;              // guarded by the card's lock
-    std::uint64_t DueMicroFrames = 0; // frames * 1000000 not yet moved
+    bool Active = false;                     // guarded by the card's lock
+    std::uint64_t DueMicroFrames = 0;        // frames * 1000000 not yet moved
+    StallDetector Silence{WaveStallTimeout}; // told the card's time under its lock
 };
 
 } // namespace keb

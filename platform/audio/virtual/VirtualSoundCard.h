@@ -16,10 +16,12 @@
 // Faults, switched per device at any time from any thread (VirtualDevice):
 // FailOpen (open returns the code), FailQueue (add / write return the code),
 // Stall (the device stops moving audio: no buffer comes back, the position
-// stands still; a reset still returns the buffers), LoseClosedNotification
+// stands still; a reset still returns the buffers; once a running device has
+// moved nothing for more than a second of the card's time it fails with
+// wrDeviceStalled, like every device of the layer), LoseClosedNotification
 // (close succeeds but sends no wmClosed), Vanish (every open device of that
 // entry fails with wrDeviceRemoved and returns its buffers; later opens fail
-// with wrDeviceRemoved).
+// with wrDeviceRemoved until Reconnect, the cable plugged in again).
 //
 // A device may take one rate only (AcceptOnlyRate), like a card that refuses
 // 8000 Hz: it refuses every other rate, offers only that rate's class in its
@@ -141,6 +143,7 @@ class VirtualDevice
     std::uint16_t OnlyChannels() const { return OnlyChannels_; }
     // Implemented by the card, which owns the open engines.
     void Vanish();
+    void Reconnect() { Vanished = false; }
 
   private:
     friend class VirtualSoundCard;

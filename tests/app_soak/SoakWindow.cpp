@@ -18,6 +18,8 @@ constexpr std::array<Qt::Key, 8> Keys = {Qt::Key_Left, Qt::Key_Right,  Qt::Key_U
                                          Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown,
                                          Qt::Key_Home, Qt::Key_End};
 
+constexpr std::uint64_t SampleRate = 8000;
+
 // A worker that has not given its buffer back after this long hangs.
 constexpr std::chrono::seconds WorkerLimit{10};
 
@@ -36,6 +38,9 @@ std::shared_ptr<VirtualSoundCard> SoakWindowTest::BuildCard()
 void SoakWindowTest::SwitchOn()
 {
     HookDevices();
+    RunFrames = 0;
+    RunCaptured = 0;
+    RunFilled = 0;
     Check->StartRun(Source->Position());
     Click(Form().StartBtn);
     Off = false;
@@ -57,9 +62,13 @@ void SoakWindowTest::HookDevices()
     {
         Remember(Header);
         Check->Filled(!form.Equalizer->Enabled());
-        ++BuffersFilled;
+        ++RunFilled;
     };
-    form.MMWaveIn->OnBufferReady = [this](TMMDSPComponent*, PWaveHdr Header) { Remember(Header); };
+    form.MMWaveIn->OnBufferReady = [this](TMMDSPComponent*, PWaveHdr Header)
+    {
+        Remember(Header);
+        ++RunCaptured;
+    };
 }
 
 void SoakWindowTest::Remember(PWaveHdr Header)
@@ -77,6 +86,10 @@ void SoakWindowTest::ForgetBuffers()
 
 bool SoakWindowTest::WorkersIdle()
 {
+    const std::uint64_t finished = RunFrames / BlockFrames;
+    const auto queued = static_cast<std::uint64_t>(Form().WaveOut->NumBuffers());
+    if (RunCaptured.load() != finished || RunFilled.load() != queued + finished)
+        return false;
     std::lock_guard guard(BuffersLock);
     return std::all_of(Buffers.begin(), Buffers.end(),
                        [](PWaveHdr Header)
@@ -99,6 +112,8 @@ bool SoakWindowTest::WaitForWorkers()
 bool SoakWindowTest::Advance(std::chrono::milliseconds Time)
 {
     Card->Advance(Time);
+    if (!Off)
+        RunFrames += static_cast<std::uint64_t>(Time.count()) * SampleRate / 1000;
     return WaitForWorkers();
 }
 

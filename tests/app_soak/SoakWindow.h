@@ -4,12 +4,12 @@
 // its controls through Qt's input events.
 //
 // Pacing: the card's clock moves only in Advance, by less than a buffer's
-// time, and Advance then waits until both devices' workers have handed every
-// buffer back to the driver. So no buffer is ever late and the ring buffer sees its writer and its
-// reader at the same pace; what the played stream may then show is fixed by
-// the ring buffer's own rules (see PlayedStream.h). The user acts only while
-// the workers are idle, so the check knows for each buffer whether the
-// equalizer was bypassed when it was pulled.
+// time, and Advance then waits until both devices' workers have handled every
+// buffer that the time finished (both devices finish one every 1000 frames
+// since ON) and handed it back to the driver. So no buffer is ever late and the ring buffer sees
+// its writer and its reader at the same pace; what the played stream may then show is fixed by the
+// ring buffer's own rules (see PlayedStream.h). The user acts only while the workers are idle, so
+// the check knows for each buffer whether the equalizer was bypassed when it was pulled.
 //
 // Main thread only, except the device hooks (the devices' workers).
 #pragma once
@@ -18,6 +18,7 @@
 #include "SoakSchedule.h"
 #include "tests/app_window/WindowTestSupport.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -61,6 +62,9 @@ class SoakWindowTest : public WindowTest
     TRampSource* Source = nullptr; // owned by the card
     std::mutex BuffersLock;
     std::vector<PWaveHdr> Buffers; // the devices' headers of this run
+    std::uint64_t RunFrames = 0;   // simulated since ON
+    std::atomic<std::uint64_t> RunCaptured{0};
+    std::atomic<std::uint64_t> RunFilled{0};
     bool Off = false;
     bool AboutShown = false;
     std::string SaveFault;

@@ -120,15 +120,15 @@ TEST_F(SoakTest, HoursOfAudioWhileTheUserPlaysWithTheWindow)
     while (simulated < duration && broken.empty())
     {
         const TSoakStep step = schedule.Next();
-        if (!Advance(step.Pause))
+        Advance(step.Pause);
+        simulated += step.Pause;
+        if (residentAfterWarmUp == 0 && simulated >= warmUp)
+            residentAfterWarmUp = ResidentBytes();
+        if (!Act(step) || !Settle())
         {
             broken = "a device worker did not give its buffer back (hang)";
             break;
         }
-        simulated += step.Pause;
-        if (residentAfterWarmUp == 0 && simulated >= warmUp)
-            residentAfterWarmUp = ResidentBytes();
-        Act(step);
         ++actions;
         broken = Broken();
         if (broken.empty() && Check->Report().Faults > 0)

@@ -96,7 +96,7 @@ bool SoakWindowTest::WorkersIdle()
                        { return (LoadWaveHdrFlags(*Header) & WaveHdrInQueue) != 0; });
 }
 
-bool SoakWindowTest::WaitForWorkers()
+bool SoakWindowTest::Settle()
 {
     const auto limit = std::chrono::steady_clock::now() + WorkerLimit;
     while (!WorkersIdle())
@@ -109,28 +109,30 @@ bool SoakWindowTest::WaitForWorkers()
     return true;
 }
 
-bool SoakWindowTest::Advance(std::chrono::milliseconds Time)
+void SoakWindowTest::Advance(std::chrono::milliseconds Time)
 {
     Card->Advance(Time);
     if (!Off)
         RunFrames += static_cast<std::uint64_t>(Time.count()) * SampleRate / 1000;
-    return WaitForWorkers();
 }
 
-void SoakWindowTest::Act(const TSoakStep& Step)
+bool SoakWindowTest::Act(const TSoakStep& Step)
 {
     TMainForm& form = Form();
     if (Off)
     {
         SwitchOn();
-        return;
+        return true;
     }
     if (AboutShown)
     {
         Click(form.RxGIFAnimator1);
         AboutShown = false;
-        return;
+        return true;
     }
+    const bool quiet = Step.Action == TSoakAction::Bypass || Step.Action == TSoakAction::Restart;
+    if (quiet && !Settle())
+        return false;
     ++ActionCounts[Step.Action];
     switch (Step.Action)
     {
@@ -167,6 +169,7 @@ void SoakWindowTest::Act(const TSoakStep& Step)
         break;
     }
     QCoreApplication::processEvents();
+    return true;
 }
 
 void SoakWindowTest::PressKey(QWidget* Control, int Variant)

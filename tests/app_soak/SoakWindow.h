@@ -4,12 +4,17 @@
 // its controls through Qt's input events.
 //
 // Pacing: the card's clock moves only in Advance, by less than a buffer's
-// time, and Advance then waits until both devices' workers have handled every
-// buffer that the time finished (both devices finish one every 1000 frames
-// since ON) and handed it back to the driver. So no buffer is ever late and the ring buffer sees
-// its writer and its reader at the same pace; what the played stream may then show is fixed by the
-// ring buffer's own rules (see PlayedStream.h). The user acts only while the workers are idle, so
-// the check knows for each buffer whether the equalizer was bypassed when it was pulled.
+// time; Settle waits until both devices' workers have handled every buffer
+// that the clock finished (each device finishes one every 1000 frames since
+// ON) and handed it back to the driver. The soak settles before it moves the
+// clock again, so no buffer is ever late and the ring buffer sees its writer
+// and its reader at the same pace: what the played stream may show is then
+// fixed by the ring buffer's own rules (see PlayedStream.h).
+//
+// The user's actions run while the workers pull, filter and push the buffers
+// the clock has just finished, as they would at a real desk; only the bypass
+// and OFF wait for the chain to settle, so that the check knows for each
+// buffer whether the equalizer was bypassed when it was pulled.
 //
 // Main thread only, except the device hooks (the devices' workers).
 #pragma once
@@ -34,12 +39,15 @@ class SoakWindowTest : public WindowTest
 
     // Creates the window, hooks the devices and switches on.
     void SwitchOn();
-    // Moves the card's clock; false when the workers did not finish their
-    // buffers within a few seconds (a hang).
-    [[nodiscard]] bool Advance(std::chrono::milliseconds Time);
+    // Moves the card's clock; the workers start on the buffers it finished.
+    void Advance(std::chrono::milliseconds Time);
+    // False when the workers did not finish their buffers within a few
+    // seconds (a hang).
+    [[nodiscard]] bool Settle();
     // Carries out one step of the schedule; the steps that come in pairs
-    // (OFF and ON, "?" and back) finish with the next step.
-    void Act(const TSoakStep& Step);
+    // (OFF and ON, "?" and back) finish with the next step. False when the
+    // chain did not settle (a hang).
+    [[nodiscard]] bool Act(const TSoakStep& Step);
     // What must hold after every step: no error box, every band at its
     // slider's position, the filter button naming the equalizer's state.
     // Empty when all holds, else what broke.
@@ -52,7 +60,6 @@ class SoakWindowTest : public WindowTest
   private:
     void HookDevices();
     bool WorkersIdle();
-    [[nodiscard]] bool WaitForWorkers();
     void ForgetBuffers();
     void Remember(PWaveHdr Header);
     void PressKey(QWidget* Control, int Variant);

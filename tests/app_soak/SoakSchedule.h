@@ -24,12 +24,16 @@ enum class TSoakAction
     Restart,     // OFF, and ON again
 };
 
+const char* ActionName(TSoakAction Action);
+
 struct TSoakStep
 {
     std::chrono::milliseconds Pause; // simulated time before the action
     TSoakAction Action;
-    int Target;  // which slider, preset or memory; for clicks the x position in per mille
-    int Variant; // which key
+    // Both 0 .. 999; the soak takes from them which slider, preset or memory
+    // (Target), and which key or where on a slider (Variant).
+    int Target;
+    int Variant;
 };
 
 class TSoakSchedule

@@ -67,34 +67,6 @@ double Minutes(std::chrono::milliseconds Time)
     return static_cast<double>(Time.count()) / 60'000;
 }
 
-const char* ActionName(TSoakAction Action)
-{
-    switch (Action)
-    {
-    case TSoakAction::Bypass:
-        return "bypass";
-    case TSoakAction::SliderKey:
-        return "slider key";
-    case TSoakAction::SliderClick:
-        return "slider click";
-    case TSoakAction::WheelKey:
-        return "wheel key";
-    case TSoakAction::Preset:
-        return "preset";
-    case TSoakAction::Flatten:
-        return "Def";
-    case TSoakAction::LoadMemory:
-        return "load memory";
-    case TSoakAction::SaveMemory:
-        return "save memory";
-    case TSoakAction::About:
-        return "about";
-    case TSoakAction::Restart:
-        return "OFF/ON";
-    }
-    return "?";
-}
-
 using SoakTest = SoakWindowTest;
 
 TEST_F(SoakTest, HoursOfAudioWhileTheUserPlaysWithTheWindow)

@@ -16,6 +16,19 @@ TBandPositions OpenRange(int first, int last)
 
 } // namespace
 
+std::optional<TPreset> PresetNamed(std::string_view name)
+{
+    if (name == "0.2")
+        return TPreset::pr02;
+    if (name == "0.4")
+        return TPreset::pr04;
+    if (name == "1.8")
+        return TPreset::pr18;
+    if (name == "2.6")
+        return TPreset::pr26;
+    return std::nullopt;
+}
+
 std::optional<TBandPositions> PresetPositions(TPreset preset, int v)
 {
     switch (preset)

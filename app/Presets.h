@@ -14,6 +14,7 @@
 #include "app/BandPositions.h"
 
 #include <optional>
+#include <string_view>
 
 namespace keb
 {
@@ -25,6 +26,9 @@ enum class TPreset
     pr18,
     pr26
 };
+
+// The preset a button's caption names ("0.2", "0.4", "1.8", "2.6"), or none.
+std::optional<TPreset> PresetNamed(std::string_view name);
 
 // The positions the preset sets for wheel value v, or none.
 std::optional<TBandPositions> PresetPositions(TPreset preset, int v);

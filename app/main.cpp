@@ -1,13 +1,13 @@
-// Program entry of keb.
-//
-//   keb            the window on the real sound cards
-//   keb --demo     the window on a demo receiver (see DemoSoundCard.h)
-//   keb --version  prints the version and ends
-//   keb --recording-devices
-//                  prints how many recording devices the sound layer finds
-//                  (0: start with --demo) and ends
+// Program entry of keb: the command line (CommandLine.h), then the window on
+// the real sound cards or, with --demo, on the demo receiver
+// (DemoSoundCard.h). The devices and the latency mode come from the user's
+// settings and the command line (Startup.h).
+#include "app/CommandLine.h"
 #include "app/DemoSoundCard.h"
+#include "app/Startup.h"
+#include "app/UserSettings.h"
 #include "app/unit1.h"
+#include "platform/audio/DeviceChoice.h"
 #include "platform/audio/WaveAudio.h"
 #include "platform/core/MainLoop.h"
 #include "platform/gui/ClassicLook.h"
@@ -16,38 +16,13 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstring>
 
 namespace
 {
 
-enum class TRunMode
-{
-    Window,
-    Demo,
-    Version,
-    RecordingDevices,
-    Usage
-};
+constexpr int UsageExit = 2;
 
-TRunMode RunModeOf(int argc, char** argv)
-{
-    TRunMode mode = TRunMode::Window;
-    for (int index = 1; index < argc; ++index)
-    {
-        if (std::strcmp(argv[index], "--version") == 0)
-            return TRunMode::Version;
-        if (std::strcmp(argv[index], "--recording-devices") == 0)
-            return TRunMode::RecordingDevices;
-        if (std::strcmp(argv[index], "--demo") == 0)
-            mode = TRunMode::Demo;
-        else if (argv[index][0] == '-')
-            return TRunMode::Usage;
-    }
-    return mode;
-}
-
-int RunWindow(int argc, char** argv, bool demo)
+int RunWindow(int argc, char** argv, const keb::TCommandLine& line)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName("KEB");
@@ -56,40 +31,77 @@ int RunWindow(int argc, char** argv, bool demo)
     keb::InitMainThread();
     keb::InstallErrorBox();
     keb::AttachMainLoopToQt();
-    if (demo)
-        keb::SelectWaveBackend(keb::MakeDemoBackend());
     int result = 0;
     {
         keb::TMainForm form;
-        QObject::connect(&application, &QGuiApplication::lastWindowClosed,
-                         [] { keb::SetApplicationTerminated(true); });
-        form.show();
-        result = QApplication::exec();
+        const keb::TUserSettings settings(keb::TUserSettings::DefaultFile());
+        try
+        {
+            for (const std::string& notice : keb::ApplyChoices(form, settings.Load(), line))
+                std::fprintf(stderr, "keb: %s\n", notice.c_str());
+        }
+        catch (const keb::EUsageError& error)
+        {
+            std::fprintf(stderr, "keb: %s\n", error.what());
+            result = UsageExit;
+        }
+        if (result == 0)
+        {
+            form.UseSettings(&settings);
+            QObject::connect(&application, &QGuiApplication::lastWindowClosed,
+                             [] { keb::SetApplicationTerminated(true); });
+            form.show();
+            keb::StartActions(form, line);
+            result = QApplication::exec();
+        }
     }
     keb::DetachMainLoopFromQt();
-    keb::SelectWaveBackend(nullptr);
     return result;
+}
+
+int Run(int argc, char** argv, const keb::TCommandLine& line)
+{
+    using TAction = keb::TCommandLine::TAction;
+    switch (line.Action)
+    {
+    case TAction::Version:
+        std::printf("KEB %s\n", KEB_VERSION);
+        return 0;
+    case TAction::Help:
+        std::fputs(keb::CommandLineHelp(), stdout);
+        return 0;
+    case TAction::RecordingDevices:
+        std::printf("%d\n", keb::WaveInGetNumDevs());
+        return 0;
+    case TAction::ListDevices:
+        std::fputs(keb::DeviceListText(keb::ListDevices(keb::DeviceKind::Capture),
+                                       keb::ListDevices(keb::DeviceKind::Playback))
+                       .c_str(),
+                   stdout);
+        return 0;
+    case TAction::Window:
+        break;
+    }
+    return RunWindow(argc, argv, line);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    switch (RunModeOf(argc, argv))
+    keb::TCommandLine line;
+    try
     {
-    case TRunMode::Version:
-        std::printf("KEB %s\n", KEB_VERSION);
-        return 0;
-    case TRunMode::RecordingDevices:
-        std::printf("%d\n", keb::WaveInGetNumDevs());
-        return 0;
-    case TRunMode::Usage:
-        std::fprintf(stderr, "usage: keb [--demo | --version | --recording-devices]\n");
-        return 2;
-    case TRunMode::Demo:
-        return RunWindow(argc, argv, true);
-    case TRunMode::Window:
-        break;
+        line = keb::ParseCommandLine(argc, argv);
     }
-    return RunWindow(argc, argv, false);
+    catch (const keb::EUsageError& error)
+    {
+        std::fprintf(stderr, "keb: %s\n%s", error.what(), keb::CommandLineHelp());
+        return UsageExit;
+    }
+    if (line.Demo)
+        keb::SelectWaveBackend(keb::MakeDemoBackend());
+    const int result = Run(argc, argv, line);
+    keb::SelectWaveBackend(nullptr);
+    return result;
 }

@@ -28,6 +28,7 @@
 
 #include "app/AboutAnimation.h"
 #include "app/BandPositions.h"
+#include "app/CommandLine.h"
 #include "app/Presets.h"
 #include "controls/MMLEDS.h"
 #include "controls/MMSlider.h"
@@ -40,6 +41,7 @@
 #include "display/MMSpGram.h"
 #include "dsp/MMEQ.h"
 #include "dsp/MMFXGen.h"
+#include "platform/audio/DeviceChoice.h"
 #include "platform/gui/BitBtn.h"
 #include "platform/gui/SpeedButton.h"
 
@@ -52,10 +54,13 @@
 #include <functional>
 #include <memory>
 
+class QMenu;
+
 namespace keb
 {
 
 class TMMCustomPanel;
+class TUserSettings;
 
 // The colours of the status LED.
 constexpr TColor LedIdleColor = clSilver;
@@ -131,8 +136,20 @@ class TMainForm : public QWidget
     void MemoryClick(int memory); // M1bClick .. M4bClick: memory 1 .. 4
     void MClick();
 
+    // The right-click menu (MainFormMenu.cpp): the capture and playback
+    // devices and the latency mode, greyed while the chain runs. Choices are
+    // remembered in Settings when the window has them (none: not kept).
+    void UseSettings(const TUserSettings* settings) { Settings_ = settings; }
+    QMenu* BuildContextMenu();
+    bool ChainRuns() const;
+    TMMWaveDevice* DeviceOf(DeviceKind kind) const;
+    // Raise what the devices raise for a number they do not have, or while open.
+    void ChooseDevice(DeviceKind kind, int deviceId);
+    void ChooseLatency(TLatency latency);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void CreateComponents();
@@ -157,7 +174,10 @@ class TMainForm : public QWidget
     // Wheel inactive: button-face colour, frame hidden, focus on "Def".
     void DeactivateWheel();
 
+    void ReportSettingsProblem(const std::string& problem);
+
     std::unique_ptr<TComponent> Components_;
+    const TUserSettings* Settings_ = nullptr;
     std::filesystem::path MemoryFolder_;
     std::filesystem::path CurrentMemoryFile_;
     int HandlerDepth_ = 0;

@@ -28,14 +28,10 @@ int ParseInteger(const std::string& option, const std::string& text)
 
 TPreset ParsePreset(const std::string& text)
 {
-    static const std::map<std::string, TPreset> presets{{"0.2", TPreset::pr02},
-                                                        {"0.4", TPreset::pr04},
-                                                        {"1.8", TPreset::pr18},
-                                                        {"2.6", TPreset::pr26}};
-    auto found = presets.find(text);
-    if (found == presets.end())
+    const std::optional<TPreset> preset = PresetNamed(text);
+    if (!preset)
         Refuse("--preset wants 0.2, 0.4, 1.8 or 2.6, not \"" + text + "\"");
-    return found->second;
+    return *preset;
 }
 
 TBandPositions ParseGains(const std::string& text)

@@ -1,0 +1,143 @@
+#include "app/CommandLine.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <map>
+
+namespace keb
+{
+namespace
+{
+
+[[noreturn]] void Refuse(const std::string& cause)
+{
+    throw EUsageError(cause);
+}
+
+int WholeNumber(const std::string& option, const std::string& text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end)
+        Refuse(option + " wants a whole number, not \"" + text + "\"");
+    return value;
+}
+
+double Seconds(const std::string& option, const std::string& text)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value <= 0)
+        Refuse(option + " wants a number of seconds above 0, not \"" + text + "\"");
+    return value;
+}
+
+using TValueSetter = std::function<void(TCommandLine&, const std::string&)>;
+
+const std::map<std::string, TValueSetter>& ValueOptions()
+{
+    static const std::map<std::string, TValueSetter> options{
+        {"--input", [](TCommandLine& c, const std::string& v) { c.Input = v; }},
+        {"--output", [](TCommandLine& c, const std::string& v) { c.Output = v; }},
+        {"--latency",
+         [](TCommandLine& c, const std::string& v)
+         {
+             c.Latency = LatencyNamed(v);
+             if (!c.Latency)
+                 Refuse("--latency wants standard or low, not \"" + v + "\"");
+         }},
+        {"--preset",
+         [](TCommandLine& c, const std::string& v)
+         {
+             c.Preset = PresetNamed(v);
+             if (!c.Preset)
+                 Refuse("--preset wants 0.2, 0.4, 1.8 or 2.6, not \"" + v + "\"");
+         }},
+        {"--shift", [](TCommandLine& c, const std::string& v) { c.Shift = WholeNumber("--shift", v); }},
+        {"--quit-after",
+         [](TCommandLine& c, const std::string& v) { c.QuitAfter = Seconds("--quit-after", v); }},
+    };
+    return options;
+}
+
+const std::map<std::string, TCommandLine::TAction>& ActionOptions()
+{
+    static const std::map<std::string, TCommandLine::TAction> options{
+        {"--list-devices", TCommandLine::TAction::ListDevices},
+        {"--version", TCommandLine::TAction::Version},
+        {"--recording-devices", TCommandLine::TAction::RecordingDevices},
+        {"--help", TCommandLine::TAction::Help},
+    };
+    return options;
+}
+
+bool HasWindowOptions(const TCommandLine& line)
+{
+    return line.Input || line.Output || line.Latency || line.Preset || line.Shift || line.On ||
+           line.QuitAfter;
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv)
+{
+    TCommandLine line;
+    for (int index = 1; index < argc; ++index)
+    {
+        std::string argument = argv[index];
+        std::optional<std::string> attached;
+        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos)
+        {
+            attached = argument.substr(equals + 1);
+            argument.erase(equals);
+        }
+        if (const auto value = ValueOptions().find(argument); value != ValueOptions().end())
+        {
+            if (!attached && index + 1 >= argc)
+                Refuse(argument + " wants a value");
+            value->second(line, attached ? *attached : argv[++index]);
+            continue;
+        }
+        if (attached)
+            Refuse(argument + " takes no value");
+        if (argument == "--demo")
+            line.Demo = true;
+        else if (argument == "--on")
+            line.On = true;
+        else if (const auto action = ActionOptions().find(argument); action != ActionOptions().end())
+        {
+            if (line.Action != TCommandLine::TAction::Window && line.Action != action->second)
+                Refuse("only one of --list-devices, --version, --recording-devices and --help");
+            line.Action = action->second;
+        }
+        else
+            Refuse("unknown option \"" + argument + "\"");
+    }
+    if (line.Action != TCommandLine::TAction::Window && HasWindowOptions(line))
+        Refuse("--list-devices, --version, --recording-devices and --help start no window");
+    return line;
+}
+
+const char* CommandLineHelp()
+{
+    return R"(usage: keb [options]
+  --demo                    a demo receiver instead of the sound card's input
+  --list-devices            prints the capture and playback devices and ends
+  --input DEV               the capture device: its number or part of its name
+  --output DEV              the playback device: its number or part of its name
+  --latency standard|low    low: smaller buffers and a shorter FFT (about 50 ms)
+  --preset 0.2|0.4|1.8|2.6  clicks that preset at start
+  --shift N                 turns the shift wheel to N (after the preset)
+  --on                      switches ON once the window is up
+  --quit-after S            after S seconds switches OFF and closes the window
+  --recording-devices       prints how many capture devices there are and ends
+  --version                 prints the version and ends
+  --help                    prints this text and ends
+)";
+}
+
+} // namespace keb

@@ -1,0 +1,55 @@
+// The command line of keb.
+//
+//   keb [--demo] [--input DEV] [--output DEV] [--latency standard|low]
+//       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--on] [--quit-after S]
+//   keb [--demo] --list-devices
+//   keb --version | --recording-devices | --help
+//
+// Options take their value as the next argument or after '=' (--shift=2).
+// ParseCommandLine raises EUsageError with a one-line cause for an unknown
+// option, a missing or malformed value, or an action mixed with window
+// options. Device names are kept as text: they are resolved against the
+// devices of the sound layer in use once it is chosen (see Startup.h).
+// Qt-free, no state.
+#pragma once
+
+#include "app/LatencyMode.h"
+#include "app/Presets.h"
+#include "platform/core/Exceptions.h"
+
+#include <optional>
+#include <string>
+
+namespace keb
+{
+
+KEB_EXCEPTION_CLASS(EUsageError, Exception);
+
+struct TCommandLine
+{
+    enum class TAction
+    {
+        Window,
+        ListDevices,
+        Version,
+        RecordingDevices,
+        Help
+    };
+    TAction Action = TAction::Window;
+    bool Demo = false;
+    std::optional<std::string> Input;
+    std::optional<std::string> Output;
+    std::optional<TLatency> Latency;
+    std::optional<TPreset> Preset;
+    std::optional<int> Shift;
+    bool On = false;
+    // Seconds after which the window switches OFF and closes.
+    std::optional<double> QuitAfter;
+};
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The text of `keb --help`.
+const char* CommandLineHelp();
+
+} // namespace keb

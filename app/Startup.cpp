@@ -1,0 +1,87 @@
+#include "app/Startup.h"
+
+#include "app/unit1.h"
+
+#include <QTimer>
+#include <chrono>
+
+namespace keb
+{
+namespace
+{
+
+void ChooseRememberedDevice(TMainForm& form, DeviceKind kind,
+                            const std::optional<TRememberedDevice>& remembered,
+                            std::vector<std::string>& notices)
+{
+    if (!remembered)
+        return;
+    const TDeviceFallback choice = ChooseRemembered(kind, *remembered, ListDevices(kind));
+    form.DeviceOf(kind)->SetDeviceID(choice.DeviceId);
+    if (!choice.Notice.empty())
+        notices.push_back(choice.Notice);
+}
+
+void ChooseNamedDevice(TMainForm& form, DeviceKind kind, const std::optional<std::string>& name)
+{
+    if (!name)
+        return;
+    const TDeviceChoice choice = ResolveDevice(kind, *name, ListDevices(kind));
+    if (!choice.Found)
+        throw EUsageError(choice.Error);
+    form.DeviceOf(kind)->SetDeviceID(choice.DeviceId);
+}
+
+TSpeedButton* PresetButton(TMainForm& form, TPreset preset)
+{
+    switch (preset)
+    {
+    case TPreset::pr02:
+        return form.F02b;
+    case TPreset::pr04:
+        return form.F04b;
+    case TPreset::pr18:
+        return form.F18b;
+    case TPreset::pr26:
+        return form.F26b;
+    }
+    return form.F18b;
+}
+
+} // namespace
+
+std::vector<std::string> ApplyChoices(TMainForm& form, const TStoredChoices& stored,
+                                      const TCommandLine& line)
+{
+    std::vector<std::string> notices;
+    ChooseRememberedDevice(form, DeviceKind::Capture, stored.Input, notices);
+    ChooseRememberedDevice(form, DeviceKind::Playback, stored.Output, notices);
+    ChooseNamedDevice(form, DeviceKind::Capture, line.Input);
+    ChooseNamedDevice(form, DeviceKind::Playback, line.Output);
+    if (const std::optional<TLatency> latency = line.Latency ? line.Latency : stored.Latency)
+        form.ChooseLatency(*latency);
+    return notices;
+}
+
+void StartActions(TMainForm& form, const TCommandLine& line)
+{
+    if (line.Preset)
+        PresetButton(form, *line.Preset)->click();
+    if (line.Shift)
+        form.Sh->SetValue(*line.Shift);
+    if (line.On)
+        QTimer::singleShot(0, &form, [&form] { form.StartBtn->click(); });
+    if (line.QuitAfter)
+    {
+        const auto delay = std::chrono::milliseconds(static_cast<long long>(*line.QuitAfter * 1000));
+        QTimer::singleShot(delay, &form,
+                           [&form]
+                           {
+                               if (form.StopBtn->isEnabled())
+                                   form.StopBtn->click();
+                               form.close();
+                           });
+    }
+}
+
+} // namespace keb

@@ -1,0 +1,71 @@
+#include "app/UserSettings.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace keb
+{
+namespace
+{
+
+QString Key(DeviceKind kind, const char* field)
+{
+    return QString(kind == DeviceKind::Capture ? "input/" : "output/") + field;
+}
+
+std::optional<TRememberedDevice> LoadDevice(const QSettings& settings, DeviceKind kind)
+{
+    const QVariant name = settings.value(Key(kind, "name"));
+    const QVariant id = settings.value(Key(kind, "id"));
+    bool numeric = false;
+    const int number = id.toInt(&numeric);
+    if (!name.isValid() || !numeric)
+        return std::nullopt;
+    return TRememberedDevice{name.toString().toStdString(), number};
+}
+
+void StoreDevice(QSettings& settings, DeviceKind kind, const std::optional<TRememberedDevice>& device)
+{
+    if (!device)
+        return;
+    settings.setValue(Key(kind, "name"), QString::fromStdString(device->Name));
+    settings.setValue(Key(kind, "id"), device->Id);
+}
+
+} // namespace
+
+TUserSettings::TUserSettings(std::filesystem::path File) : File_(std::move(File)) {}
+
+std::filesystem::path TUserSettings::DefaultFile()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return std::filesystem::path(folder.toStdString()) / "keb" / "keb.conf";
+}
+
+TStoredChoices TUserSettings::Load() const
+{
+    const QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
+    TStoredChoices choices;
+    choices.Input = LoadDevice(settings, DeviceKind::Capture);
+    choices.Output = LoadDevice(settings, DeviceKind::Playback);
+    choices.Latency = LatencyNamed(settings.value("latency").toString().toStdString());
+    return choices;
+}
+
+std::string TUserSettings::Store(const TStoredChoices& Choices) const
+{
+    QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
+    StoreDevice(settings, DeviceKind::Capture, Choices.Input);
+    StoreDevice(settings, DeviceKind::Playback, Choices.Output);
+    if (Choices.Latency)
+    {
+        const std::string_view name = LatencyName(*Choices.Latency);
+        settings.setValue("latency", QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return {};
+    return "The settings could not be written to " + File_.string() + ".";
+}
+
+} // namespace keb

@@ -95,21 +95,20 @@ void TMainForm::MemoryClick(int memory)
 
 void TMainForm::MClick()
 {
-    if (std::filesystem::exists(CurrentMemoryFile_))
+    // A memory file that went missing is made again: Save never reports a
+    // setting as kept that was not written.
+    for (int memory = 1; memory <= 4; ++memory)
     {
-        for (int memory = 1; memory <= 4; ++memory)
-        {
-            TSpeedButton* button = MemoryButtons[memory - 1];
-            if (!button->Down())
-                continue;
-            TBandPositions record{};
-            for (int band = 0; band < BandCount; ++band)
-                record[band] = sl[band]->Position();
-            // Released only once the record is stored: after a failed write
-            // the memory stays selected, so Save can be tried again.
-            WriteMemoryRecord(MemoryFilePath(MemoryFolder_, memory), record);
-            button->SetDown(false);
-        }
+        TSpeedButton* button = MemoryButtons[memory - 1];
+        if (!button->Down())
+            continue;
+        TBandPositions record{};
+        for (int band = 0; band < BandCount; ++band)
+            record[band] = sl[band]->Position();
+        // Released only once the record is stored: after a failed write
+        // the memory stays selected, so Save can be tried again.
+        WriteMemoryRecord(MemoryFilePath(MemoryFolder_, memory), record);
+        button->SetDown(false);
     }
     M->setEnabled(false);
 }

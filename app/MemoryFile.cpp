@@ -1,5 +1,6 @@
 #include "app/MemoryFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,34 +14,53 @@ namespace keb
 namespace
 {
 
-[[noreturn]] void RaiseIOError(const std::string& action, const std::filesystem::path& file,
-                               int error)
+[[noreturn]] void RaiseIOError(const char* action, const std::filesystem::path& file,
+                               const std::string& cause)
 {
-    throw EInOutError("Cannot " + action + " memory file " + file.string() + ": " +
-                      std::strerror(error));
+    throw EInOutError(std::string("Cannot ") + action + " memory file " + file.string() + ": " +
+                      cause);
 }
 
-// A file descriptor that closes itself. Memory files are opened for reading
-// and writing, like the typed files they stand for, so that a read-only file
-// fails as early as it would when it is saved.
+// Why a file of this kind cannot be a memory, or nothing for a regular file.
+std::optional<std::string> RefusedKind(const struct stat& status)
+{
+    if (S_ISREG(status.st_mode))
+        return std::nullopt;
+    if (S_ISDIR(status.st_mode))
+        return std::strerror(EISDIR);
+    return "not a regular file";
+}
+
+// A memory file opened for one action ("load", "save", ...), closed by its
+// destructor. Whatever is not a regular file is refused before it is
+// opened (opening a device or pipe may wait or act), and once more after,
+// in case it was swapped in between; O_NONBLOCK keeps that open from
+// waiting.
 class OpenFile
 {
   public:
-    OpenFile(const std::filesystem::path& file, int flags) : file_(file)
+    OpenFile(const std::filesystem::path& file, int flags, const char* action)
+        : file_(file), action_(action)
     {
-        descriptor_ = ::open(file.c_str(), flags | O_CLOEXEC, 0644);
-        if (descriptor_ < 0)
-            RaiseIOError("open", file, errno);
         struct stat status
         {
         };
-        if (::fstat(descriptor_, &status) == 0 && S_ISDIR(status.st_mode))
-        {
-            ::close(descriptor_);
-            RaiseIOError("open", file, EISDIR);
-        }
+        if (::stat(file.c_str(), &status) == 0)
+            if (auto refused = RefusedKind(status))
+                RaiseIOError(action_, file_, *refused);
+        descriptor_ = ::open(file.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
+        if (descriptor_ < 0)
+            RaiseIOError(action_, file_, std::strerror(errno));
+        if (::fstat(descriptor_, &status) != 0)
+            Refuse(std::strerror(errno));
+        if (auto refused = RefusedKind(status))
+            Refuse(*refused);
     }
-    ~OpenFile() { ::close(descriptor_); }
+    ~OpenFile()
+    {
+        if (descriptor_ >= 0)
+            ::close(descriptor_);
+    }
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
@@ -54,7 +74,7 @@ class OpenFile
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
-                RaiseIOError("read", file_, errno);
+                Refuse(std::strerror(errno));
             if (got == 0)
                 break;
             done += static_cast<std::size_t>(got);
@@ -70,22 +90,31 @@ class OpenFile
             ssize_t put = ::pwrite(descriptor_, data + done, count - done, done);
             if (put < 0 && errno == EINTR)
                 continue;
-            if (put < 0)
-                RaiseIOError("write", file_, errno);
+            if (put <= 0)
+                Refuse(std::strerror(put < 0 ? errno : ENOSPC));
             done += static_cast<std::size_t>(put);
         }
     }
 
+    // Closes the file; a write the system could only report now raises.
     void Close()
     {
         int descriptor = descriptor_;
         descriptor_ = -1;
         if (::close(descriptor) != 0)
-            RaiseIOError("write", file_, errno);
+            RaiseIOError(action_, file_, std::strerror(errno));
     }
 
   private:
+    [[noreturn]] void Refuse(const std::string& cause)
+    {
+        ::close(descriptor_);
+        descriptor_ = -1;
+        RaiseIOError(action_, file_, cause);
+    }
+
     std::filesystem::path file_;
+    const char* action_;
     int descriptor_ = -1;
 };
 
@@ -117,23 +146,31 @@ void EnsureMemoryFolder(const std::filesystem::path& folder)
 
 void PrepareMemoryFile(const std::filesystem::path& file)
 {
-    OpenFile(file, O_RDWR | O_CREAT).Close();
+    OpenFile(file, O_RDONLY | O_CREAT, "open").Close();
 }
 
 std::optional<TBandPositions> ReadMemoryRecord(const std::filesystem::path& file)
 {
-    OpenFile open(file, O_RDWR);
+    OpenFile open(file, O_RDONLY, "load");
     std::array<std::uint8_t, MemoryRecordSize> bytes{};
     std::size_t got = open.ReadStart(bytes.data(), bytes.size());
     open.Close();
-    if (got < MemoryRecordSize)
+    return ParseMemoryRecord(std::span(bytes.data(), got));
+}
+
+std::optional<TBandPositions> ParseMemoryRecord(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < MemoryRecordSize)
         return std::nullopt;
-    return DecodeMemoryRecord(bytes.data());
+    TBandPositions record = DecodeMemoryRecord(bytes.data());
+    for (std::int32_t& position : record)
+        position = std::clamp(position, BandClosed, BandMaximum);
+    return record;
 }
 
 void WriteMemoryRecord(const std::filesystem::path& file, const TBandPositions& record)
 {
-    OpenFile open(file, O_RDWR);
+    OpenFile open(file, O_WRONLY | O_CREAT, "save");
     auto bytes = EncodeMemoryRecord(record);
     open.WriteStart(bytes.data(), bytes.size());
     open.Close();

@@ -86,6 +86,10 @@ class DemoBackend final : public WaveBackend
     {
         return For(Direction).Open(Direction, DeviceId, Device, Engine);
     }
+    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override
+    {
+        return For(Direction).DefaultRate(Direction, DeviceId);
+    }
 
   private:
     WaveBackend& For(WaveDirection Direction)

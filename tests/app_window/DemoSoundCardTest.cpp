@@ -70,6 +70,10 @@ TEST(DemoSoundCardTest, PlaysOnTheRealOutputsWhenThereAreAny)
     EXPECT_STREQ(caps.szPname, "Right desk");
     ASSERT_EQ(withSpeakers->GetCaps(WaveDirection::Capture, 0, caps), wrNoError);
     EXPECT_STREQ(caps.szPname, "Receiver");
+    // A speaker that takes only its own rate is opened at that rate.
+    speakers->Playback(1).AcceptOnlyRate(48000);
+    EXPECT_EQ(withSpeakers->DefaultRate(WaveDirection::Playback, 1), 48000u);
+    EXPECT_EQ(withSpeakers->DefaultRate(WaveDirection::Playback, 0), 0u);
 
     for (auto& nowhere : {MakeDemoBackend(card, silent), MakeDemoBackend(card, nullptr)})
     {

@@ -1,12 +1,24 @@
-// End-to-end latency of the live chain (capture device -> ring buffer ->
-// playback device) on the virtual card's clock: impulses go in at known
+// End-to-end latency on the virtual card's clock: impulses go in at known
 // capture frames, and the delay until each comes out of the playback device is
-// read in card time. Measured for the program's settings (2000-byte buffers,
-// 2 buffers, 2 ring slots) and, as the peer in the same run, for 256-byte
-// buffers; the ratio of the two is printed at the end.
+// read in card time.
+//
+// ChainLatency: the live chain alone (capture device -> ring buffer ->
+// playback device) for the program's settings (2000-byte buffers, 2 buffers,
+// 2 ring slots) and, as the peer in the same run, for 256-byte buffers.
+//
+// WindowLatency: the whole window (capture, ring, input tap, equalizer with
+// its 20 flat bands, playback, output tap) in its Standard and Low latency
+// modes, the equalizer's delay included. The same run times the audio work:
+// the wall time the stepped card takes per simulated second, with the
+// waterfalls' timer off (it draws on the wall clock, the same in both modes).
+//
+// The ratios of each pair are printed at the end.
+#include "app/LatencyMode.h"
 #include "platform/core/MainLoop.h"
+#include "tests/app_latency/WindowRig.h"
 #include "tests/chain/ChainRig.h"
 
+#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -27,19 +39,23 @@ std::int16_t ImpulseTrain(std::uint64_t Frame)
     return Frame >= kFirstImpulse && (Frame - kFirstImpulse) % kImpulsePeriod == 0 ? kImpulse : 0;
 }
 
-// Mean delay in milliseconds from each captured impulse to its playing (both
-// devices opened at card time 0 and run at 8000 Hz); -1 when none came out.
-double MeanLatencyMs(const std::vector<std::int16_t>& Played)
+// Mean delay in milliseconds from each captured impulse to its playing, at
+// 8000 Hz; -1 when none came out. Played[i] was played when capture frame
+// i + PlayedStart was recorded. Impulses count from half their size: the
+// flat equalizer plays them at 0.99763 of it.
+double MeanLatencyMs(const std::vector<std::int16_t>& Played, std::int64_t PlayedStart = 0)
 {
     double total = 0;
     int count = 0;
     for (std::size_t at = 0; at < Played.size(); ++at)
     {
-        if (Played[at] != kImpulse || at < kFirstImpulse)
+        const std::int64_t frame = static_cast<std::int64_t>(at) + PlayedStart;
+        if (Played[at] < kImpulse / 2 || frame < static_cast<std::int64_t>(kFirstImpulse))
             continue;
-        const std::uint64_t captured =
-            kFirstImpulse + (at - kFirstImpulse) / kImpulsePeriod * kImpulsePeriod;
-        total += static_cast<double>(at - captured) * 1000.0 / 8000.0;
+        const std::uint64_t since = static_cast<std::uint64_t>(frame) - kFirstImpulse;
+        const std::uint64_t captured = kFirstImpulse + since / kImpulsePeriod * kImpulsePeriod;
+        total +=
+            static_cast<double>(static_cast<std::uint64_t>(frame) - captured) * 1000.0 / 8000.0;
         ++count;
     }
     return count > 0 ? total / count : -1;
@@ -48,6 +64,18 @@ double MeanLatencyMs(const std::vector<std::int16_t>& Played)
 std::map<std::int64_t, double>& Results()
 {
     static std::map<std::int64_t, double> results;
+    return results;
+}
+
+struct TWindowResult
+{
+    double LatencyMs = -1;
+    double WallMsPerSecond = -1; // wall time per simulated second of audio
+};
+
+std::map<TLatency, TWindowResult>& WindowResults()
+{
+    static std::map<TLatency, TWindowResult> results;
     return results;
 }
 
@@ -75,11 +103,79 @@ void ChainLatency(benchmark::State& state)
 }
 
 BENCHMARK(ChainLatency)->Arg(2000)->Arg(256)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void WindowLatency(benchmark::State& state)
+{
+    constexpr auto simulated = 20s;
+    const auto latency = static_cast<TLatency>(state.range(0));
+    TWindowResult result;
+    for (auto _ : state)
+    {
+        test::TWindowRig rig(ImpulseTrain);
+        ApplyLatency(rig.Form(), latency);
+        if (!rig.SwitchOn())
+        {
+            state.SkipWithError("the window did not start");
+            return;
+        }
+        rig.Form().HiTimer->SetEnabled(false);
+        const auto begin = std::chrono::steady_clock::now();
+        const bool ran = rig.Run(simulated);
+        const std::chrono::duration<double, std::milli> wall =
+            std::chrono::steady_clock::now() - begin;
+        if (!ran)
+        {
+            state.SkipWithError("a worker stalled");
+            return;
+        }
+        result.LatencyMs = MeanLatencyMs(rig.Played(), rig.PlayedStart());
+        result.WallMsPerSecond = wall.count() / static_cast<double>(simulated.count());
+        rig.SwitchOff();
+    }
+    state.counters["latency_ms"] = result.LatencyMs;
+    state.counters["wall_ms_per_s"] = result.WallMsPerSecond;
+    const TLatencySettings settings = LatencySettings(latency);
+    state.SetLabel(std::string(LatencyName(latency)) + ": " + std::to_string(settings.BufferSize) +
+                   "-byte buffers, " + std::to_string(settings.CaptureBuffers) + " capture, " +
+                   std::to_string(settings.PlaybackBuffers) + " playback, " +
+                   std::to_string(settings.RingSlots) + " slots, FFT " +
+                   std::to_string(settings.FFTLength));
+    WindowResults()[latency] = result;
+}
+
+BENCHMARK(WindowLatency)
+    ->Arg(static_cast<int>(TLatency::Standard))
+    ->Arg(static_cast<int>(TLatency::Low))
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+void PrintWindowResults()
+{
+    const auto& results = WindowResults();
+    if (!results.count(TLatency::Standard) || !results.count(TLatency::Low))
+        return;
+    const TWindowResult standard = results.at(TLatency::Standard);
+    const TWindowResult low = results.at(TLatency::Low);
+    std::printf("window latency on the card's clock: %.1f ms (standard), %.1f ms (low), "
+                "ratio %.2f\n",
+                standard.LatencyMs, low.LatencyMs,
+                low.LatencyMs > 0 ? standard.LatencyMs / low.LatencyMs : 0.0);
+    std::printf("audio work per simulated second: %.1f ms (standard), %.1f ms (low), "
+                "low costs %.2f times standard\n",
+                standard.WallMsPerSecond, low.WallMsPerSecond,
+                standard.WallMsPerSecond > 0 ? low.WallMsPerSecond / standard.WallMsPerSecond
+                                             : 0.0);
+}
 } // namespace
 } // namespace keb::bench
 
 int main(int argc, char** argv)
 {
+    // The window needs a GUI application; without a display Qt's offscreen
+    // platform serves.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     keb::InitMainThread();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
@@ -93,5 +189,6 @@ int main(int argc, char** argv)
                     "%.1f ms (256-byte buffers), ratio %.2f\n",
                     program, small, small > 0 ? program / small : 0.0);
     }
+    keb::bench::PrintWindowResults();
     return 0;
 }

@@ -1,0 +1,217 @@
+// Audio through the whole window in both latency modes, on the stepped
+// virtual card: the captured signal comes out unchanged and without a gap or
+// a repeated block, delayed by one fixed number of frames (at most 50 ms in
+// Low); a tone passes at its pitch and a closed band takes its tone out; a
+// mode cannot change under a running chain and takes effect at the next ON.
+#include "WindowRig.h"
+#include "app/LatencyMode.h"
+
+#include <cmath>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <numbers>
+
+namespace keb::test
+{
+namespace
+{
+
+using namespace std::chrono_literals;
+
+constexpr double LowTone = 700.0;   // in band 3, 600-800 Hz
+constexpr double HighTone = 1500.0; // in band 7, 1400-1600 Hz
+constexpr double ToneAmplitude = 6000.0;
+// The flat equalizer's gain: 0 dB bands are 10^(6/20) / 2.
+constexpr double FlatGain = 0.99763;
+// Low's promise: capture to playback in at most 50 ms.
+constexpr std::int64_t LowDelayLimit = RigSampleRate / 20;
+// Where the played audio has settled. With 1000-sample buffers and frames of
+// 256 the equalizer puts silence in front of its output until it leads by
+// 248 samples; in Standard the last of it (16 samples) comes 1.4 s after ON.
+constexpr std::size_t Settled = 2 * RigSampleRate;
+
+double Tone(double Frequency, double Frame)
+{
+    return ToneAmplitude * std::sin(2 * std::numbers::pi * Frequency * Frame / RigSampleRate);
+}
+
+// Uniform noise of +-8000, the same for the same frame.
+std::int16_t Noise(std::uint64_t Frame)
+{
+    std::uint64_t bits = (Frame + 1) * 0x9E3779B97F4A7C15ull;
+    bits ^= bits >> 29;
+    bits *= 0xBF58476D1CE4E5B9ull;
+    bits ^= bits >> 32;
+    return static_cast<std::int16_t>(static_cast<std::int64_t>(bits % 16001) - 8000);
+}
+
+std::int16_t OneTone(std::uint64_t Frame)
+{
+    return static_cast<std::int16_t>(std::lround(Tone(LowTone, static_cast<double>(Frame))));
+}
+
+std::int16_t TwoTones(std::uint64_t Frame)
+{
+    const auto frame = static_cast<double>(Frame);
+    return static_cast<std::int16_t>(std::lround(Tone(LowTone, frame) + Tone(HighTone, frame)));
+}
+
+// The amplitude of the sine at Frequency in the samples First .. First +
+// Count, through a Hann window.
+double Amplitude(const std::vector<std::int16_t>& Samples, std::size_t First, std::size_t Count,
+                 double Frequency)
+{
+    double real = 0;
+    double imaginary = 0;
+    double windowSum = 0;
+    for (std::size_t index = 0; index < Count; ++index)
+    {
+        const double window =
+            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(index) /
+                                 static_cast<double>(Count - 1));
+        const double phase =
+            2 * std::numbers::pi * Frequency * static_cast<double>(index) / RigSampleRate;
+        real += window * Samples[First + index] * std::cos(phase);
+        imaginary += window * Samples[First + index] * std::sin(phase);
+        windowSum += window;
+    }
+    return 2 * std::hypot(real, imaginary) / windowSum;
+}
+
+double Decibels(double Ratio)
+{
+    return 20 * std::log10(Ratio);
+}
+
+// What the flat window plays at index Index for noise delayed by Delay.
+double DelayedNoise(std::int64_t Index, std::int64_t PlayedStart, std::int64_t Delay)
+{
+    const std::int64_t frame = Index + PlayedStart - Delay;
+    return frame < 0 ? 0.0 : FlatGain * Noise(static_cast<std::uint64_t>(frame));
+}
+
+// The delay (frames, below a second) at which the last 50 ms played match
+// the noise best.
+std::int64_t BestDelay(const std::vector<std::int16_t>& Played, std::int64_t PlayedStart)
+{
+    const std::int64_t last = static_cast<std::int64_t>(Played.size());
+    const std::int64_t first = last - RigSampleRate / 20;
+    std::int64_t best = -1;
+    double bestError = 0;
+    for (std::int64_t delay = 0; delay < RigSampleRate; ++delay)
+    {
+        double error = 0;
+        for (std::int64_t i = first; i < last; ++i)
+            error += std::abs(Played[i] - DelayedNoise(i, PlayedStart, delay));
+        if (best < 0 || error < bestError)
+        {
+            best = delay;
+            bestError = error;
+        }
+    }
+    return best;
+}
+
+class LatencyAudioTest : public ::testing::TestWithParam<TLatency>
+{
+  protected:
+    // Runs the window in the mode under test for Time on the card.
+    std::vector<std::int16_t> Play(TWindowRig& Rig, std::chrono::microseconds Time)
+    {
+        EXPECT_TRUE(Rig.SwitchOn());
+        EXPECT_TRUE(Rig.Run(Time)) << "a worker stalled";
+        std::vector<std::int16_t> played = Rig.Played();
+        EXPECT_TRUE(Rig.SwitchOff());
+        EXPECT_TRUE(Rig.ErrorBoxes.empty());
+        return played;
+    }
+};
+
+TEST_P(LatencyAudioTest, FlatFilterPlaysTheSignalUnchangedWithoutGapsAtOneDelay)
+{
+    TWindowRig rig(Noise);
+    ApplyLatency(rig.Form(), GetParam());
+    const std::vector<std::int16_t> played = Play(rig, 4s);
+    ASSERT_GT(played.size(), Settled + RigSampleRate);
+
+    const std::int64_t delay = BestDelay(played, rig.PlayedStart());
+    std::printf("%s: capture to playback %lld frames, %.1f ms\n",
+                std::string(LatencyName(GetParam())).c_str(), static_cast<long long>(delay),
+                static_cast<double>(delay) * 1000.0 / RigSampleRate);
+    if (GetParam() == TLatency::Low)
+    {
+        EXPECT_LE(delay, LowDelayLimit);
+    }
+    // Every sample is the captured one at that one delay: a block dropped
+    // or played twice, or silence put in, would shift the rest.
+    int mismatches = 0;
+    for (std::size_t i = Settled; i < played.size(); ++i)
+    {
+        const double expected =
+            DelayedNoise(static_cast<std::int64_t>(i), rig.PlayedStart(), delay);
+        if (std::abs(played[i] - expected) > 3 && ++mismatches <= 5)
+            ADD_FAILURE() << "sample " << i << ": " << played[i] << ", expected " << expected;
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST_P(LatencyAudioTest, ClosedBandTakesItsToneOut)
+{
+    TWindowRig rig(TwoTones);
+    TMainForm& form = rig.Form();
+    ApplyLatency(form, GetParam());
+    form.sl[7]->SetPosition(BandClosed);
+    ASSERT_FLOAT_EQ(form.Equalizer->Filters()->Items(7)->Gain(), BandClosed);
+    const std::vector<std::int16_t> played = Play(rig, 3s);
+    ASSERT_GT(played.size(), Settled + RigSampleRate / 2);
+
+    const std::size_t count = played.size() - Settled;
+    const double open = Amplitude(played, Settled, count, LowTone);
+    const double closed = Amplitude(played, Settled, count, HighTone);
+    EXPECT_NEAR(Decibels(open / ToneAmplitude), 0.0, 0.5) << "the 700 Hz tone passes";
+    EXPECT_LE(Decibels(closed / ToneAmplitude), -25.0) << "the 1500 Hz tone is taken out";
+}
+
+TEST_P(LatencyAudioTest, ModeIsRefusedWhileRunningAndTakesEffectAtTheNextOn)
+{
+    const TLatency other = GetParam() == TLatency::Low ? TLatency::Standard : TLatency::Low;
+    TWindowRig rig(OneTone);
+    TMainForm& form = rig.Form();
+    ApplyLatency(form, GetParam());
+    ASSERT_TRUE(rig.SwitchOn());
+    ASSERT_TRUE(rig.Run(500ms));
+    try
+    {
+        ApplyLatency(form, other);
+        ADD_FAILURE() << "a running window took another mode";
+    }
+    catch (const ELatencyError& error)
+    {
+        EXPECT_STREQ(error.what(), "Change to property while device was open");
+    }
+    EXPECT_EQ(LatencyOf(form), GetParam());
+    // The audio goes on as before.
+    ASSERT_TRUE(rig.Run(2s));
+    const std::vector<std::int16_t> before = rig.Played();
+    ASSERT_GT(before.size(), Settled);
+    EXPECT_NEAR(
+        Decibels(Amplitude(before, Settled, before.size() - Settled, LowTone) / ToneAmplitude), 0.0,
+        0.5);
+    ASSERT_TRUE(rig.SwitchOff());
+
+    ApplyLatency(form, other);
+    EXPECT_EQ(LatencyOf(form), other);
+    const std::vector<std::int16_t> after = Play(rig, 2500ms);
+    ASSERT_GT(after.size(), Settled);
+    EXPECT_NEAR(
+        Decibels(Amplitude(after, Settled, after.size() - Settled, LowTone) / ToneAmplitude), 0.0,
+        0.5);
+    EXPECT_EQ(form.MMWaveIn->GetBufferSize(), LatencySettings(other).BufferSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, LatencyAudioTest,
+                         ::testing::Values(TLatency::Standard, TLatency::Low),
+                         [](const auto& Info) { return std::string(LatencyName(Info.param)); });
+
+} // namespace
+} // namespace keb::test

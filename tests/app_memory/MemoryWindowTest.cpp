@@ -51,6 +51,16 @@ class MemoryWindowTest : public WindowTest
         return SliderPositions();
     }
 
+    // The memory's file holds Record first and Before's bytes after it.
+    void ExpectRewrittenFirstRecord(int Memory, const Bytes& Before, const TBandPositions& Record)
+    {
+        const Bytes written = ReadBytes(MemoryFile(Memory));
+        ASSERT_EQ(written.size(), Before.size());
+        EXPECT_EQ(DecodeMemoryRecord(written.data()), Record);
+        EXPECT_TRUE(std::equal(written.begin() + MemoryRecordSize, written.end(),
+                               Before.begin() + MemoryRecordSize));
+    }
+
     // The memory folder's parent cannot hold it; start-up shows one error,
     // the filter works without memories, and Save reports that it stored
     // nothing: FolderCause and SaveCause are the system's reasons.
@@ -115,11 +125,7 @@ TEST_F(MemoryWindowTest, SavingIntoAMegabyteMemoryRewritesOnlyItsFirstRecord)
 
     const TBandPositions moved = MoveSomeSliders();
     Click(form.M);
-    const Bytes written = ReadBytes(MemoryFile(1));
-    ASSERT_EQ(written.size(), stored.size());
-    EXPECT_EQ(DecodeMemoryRecord(written.data()), moved);
-    EXPECT_TRUE(std::equal(written.begin() + MemoryRecordSize, written.end(),
-                           stored.begin() + MemoryRecordSize));
+    ExpectRewrittenFirstRecord(1, stored, moved);
     EXPECT_FALSE(form.MemoryButtons[0]->Down());
     EXPECT_FALSE(form.M->isEnabled());
     EXPECT_TRUE(ErrorBoxes.empty());
@@ -175,8 +181,7 @@ TEST_F(MemoryWindowTest, StoredValuesFarOutsideTheRangeAreClamped)
 
     // Saving stores what the sliders show, in range.
     Click(form.M);
-    EXPECT_EQ(DecodeMemoryRecord(ReadBytes(MemoryFile(4)).data()), expected);
-    EXPECT_EQ(ReadBytes(MemoryFile(4)).back(), 0x5A);
+    ExpectRewrittenFirstRecord(4, stored, expected);
 }
 
 TEST_F(MemoryWindowTest, AMissingMemoryLoadsNothingAndSaveMakesItAgain)
@@ -259,11 +264,7 @@ TEST_F(MemoryWindowTest, AReadOnlyMemoryLoadsAndRefusesSaveKeepingEveryByte)
 
     fs::permissions(MemoryFile(2), fs::perms::owner_write, fs::perm_options::add);
     Click(form.M);
-    const Bytes written = ReadBytes(MemoryFile(2));
-    ASSERT_EQ(written.size(), stored.size());
-    EXPECT_EQ(DecodeMemoryRecord(written.data()), moved);
-    EXPECT_TRUE(std::equal(written.begin() + MemoryRecordSize, written.end(),
-                           stored.begin() + MemoryRecordSize));
+    ExpectRewrittenFirstRecord(2, stored, moved);
     EXPECT_EQ(ErrorBoxes.size(), 1u);
 }
 

@@ -86,12 +86,19 @@ void TMainForm::WaveOutStart()
     StartBtn->SetDown(true);
 }
 
+// The playback device stops at OFF, and by itself when a sound card fails:
+// its own, or the capture device's, whose stop reaches it through the chain.
+// Either way the whole chain ends and the window shows it stopped; a capture
+// device that is closing already (OFF, its own failure) ignores the Close.
 void TMainForm::WaveOutStop()
 {
     HiTimer->SetEnabled(false);
+    MMWaveIn->Close();
     WaveOut->Close();
     StopBtn->setEnabled(false);
     StartBtn->SetDown(false);
+    LED->SetLEDColor(LedIdleColor);
+    btnEQ->setEnabled(false);
 }
 
 void TMainForm::HiTimerTimer()

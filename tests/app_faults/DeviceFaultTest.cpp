@@ -1,0 +1,96 @@
+// A sound card that fails while the whole window runs: each fault shows one
+// error box with the device's message, leaves the window stopped with both
+// devices closed, and ON plays again once the fault is gone. Cards that stop
+// returning buffers without saying so are caught after a second of silence.
+#include "FaultWindowTest.h"
+
+namespace keb::test
+{
+namespace
+{
+
+struct TDeviceFault
+{
+    const char* Name;
+    // Puts the fault on (true) or takes it away (false).
+    std::function<void(VirtualSoundCard& Card, bool On)> Switch;
+    // The card goes silent without an error: only a second of silence tells.
+    bool Silent;
+    std::string Message;
+};
+
+std::ostream& operator<<(std::ostream& Stream, const TDeviceFault& Fault)
+{
+    return Stream << Fault.Name;
+}
+
+const std::string Stalled = "The sound device stopped responding (no audio for a second)";
+const std::string Removed = "The sound device was removed or stopped working";
+
+const TDeviceFault Faults[] = {
+    {"CaptureAddFails",
+     [](VirtualSoundCard& Card, bool On)
+     { Card.Capture(0).FailQueue(On ? wrNoMemory : wrNoError); },
+     false, "WaveInAddBuffer:\n\rNot enough memory for the sound device"},
+    {"CaptureStopsReturningBuffers",
+     [](VirtualSoundCard& Card, bool On) { Card.Capture(0).Stall(On); }, true,
+     "WaveInAddBuffer:\n\r" + Stalled},
+    {"PlaybackWriteFails",
+     [](VirtualSoundCard& Card, bool On) { Card.Playback(0).FailQueue(On ? wrError : wrNoError); },
+     false, "WaveOutWrite:\n\rThe sound device reported an unspecified error"},
+    {"PlaybackStopsReturningBuffers",
+     [](VirtualSoundCard& Card, bool On) { Card.Playback(0).Stall(On); }, true,
+     "WaveOutWrite:\n\r" + Stalled},
+    {"CaptureVanishes",
+     [](VirtualSoundCard& Card, bool On)
+     { On ? Card.Capture(0).Vanish() : Card.Capture(0).Reconnect(); },
+     false, "WaveInAddBuffer:\n\r" + Removed},
+    {"PlaybackVanishes",
+     [](VirtualSoundCard& Card, bool On)
+     { On ? Card.Playback(0).Vanish() : Card.Playback(0).Reconnect(); },
+     false, "WaveOutWrite:\n\r" + Removed},
+};
+
+class DeviceFaultTest : public FaultWindowTest, public ::testing::WithParamInterface<TDeviceFault>
+{
+};
+
+// A second of the card's time in buffers, and enough steps to see a fault.
+constexpr int SecondOfBuffers = 8;
+constexpr int StepsToNotice = 3 * SecondOfBuffers;
+
+TEST_P(DeviceFaultTest, ShowsOneErrorStopsTheWindowAndOnPlaysAgain)
+{
+    const TDeviceFault& fault = GetParam();
+    TMainForm& form = Form();
+    Click(form.StartBtn);
+    ASSERT_TRUE(PlayBuffers(4));
+    ExpectRunning("before the fault");
+
+    fault.Switch(*Card, true);
+    if (fault.Silent)
+    {
+        RunCard(SecondOfBuffers);
+        PumpFor(200ms);
+        EXPECT_TRUE(ErrorBoxes.empty()) << "a second of silence is not yet a failure";
+        ExpectRunning("after a second of silence");
+    }
+    ASSERT_TRUE(RunCardUntil([&] { return !ErrorBoxes.empty(); }, StepsToNotice));
+    // Whatever else the failing device still sends finds the window stopped.
+    RunCard(4);
+    PumpFor(100ms);
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_EQ(ErrorBoxes[0], fault.Message);
+    ExpectStopped("after the fault");
+
+    fault.Switch(*Card, false);
+    ExpectOnPlaysAgain();
+    EXPECT_EQ(ErrorBoxes.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(LiveRun, DeviceFaultTest, ::testing::ValuesIn(Faults),
+                         [](const ::testing::TestParamInfo<TDeviceFault>& Info)
+                         { return Info.param.Name; });
+
+} // namespace
+} // namespace keb::test

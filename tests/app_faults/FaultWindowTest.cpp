@@ -1,0 +1,88 @@
+#include "FaultWindowTest.h"
+
+#include "app/DemoSignal.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace keb::test
+{
+namespace
+{
+
+// The loudest sample relative to full scale (16-bit mono).
+double Peak(const std::vector<std::uint8_t>& Bytes)
+{
+    int loudest = 0;
+    for (std::size_t index = 0; index + 1 < Bytes.size(); index += 2)
+    {
+        const auto bits = static_cast<std::uint16_t>(Bytes[index] | Bytes[index + 1] << 8);
+        loudest = std::max(loudest, std::abs(int{static_cast<std::int16_t>(bits)}));
+    }
+    return loudest / 32768.0;
+}
+
+} // namespace
+
+void FaultWindowTest::Step(const std::function<bool()>& Done)
+{
+    const int filled = BuffersFilled.load();
+    Card->Advance(BufferTime);
+    PumpUntil([&] { return Done() || BuffersFilled.load() > filled; }, StepWait);
+}
+
+void FaultWindowTest::RunCard(int Steps)
+{
+    for (int step = 0; step < Steps; ++step)
+        Step([] { return false; });
+}
+
+bool FaultWindowTest::RunCardUntil(const std::function<bool()>& Done, int Steps)
+{
+    for (int step = 0; step < Steps && !Done(); ++step)
+        Step(Done);
+    // What the last steps set off in the capture worker may still be on its way.
+    return PumpUntil(Done, 5s);
+}
+
+void FaultWindowTest::ExpectRunning(const char* When)
+{
+    SCOPED_TRACE(When);
+    TMainForm& form = Form();
+    EXPECT_TRUE(form.StartBtn->Down());
+    EXPECT_TRUE(form.StopBtn->isEnabled());
+    EXPECT_TRUE(form.btnEQ->isEnabled());
+    EXPECT_EQ(form.LED->LEDColor(), LedFilterOnColor);
+    EXPECT_TRUE(form.HiTimer->Enabled());
+    EXPECT_TRUE(form.MMWaveIn->HasState(wsStarted));
+    EXPECT_TRUE(form.WaveOut->HasState(wsStarted));
+}
+
+void FaultWindowTest::ExpectStopped(const char* When)
+{
+    SCOPED_TRACE(When);
+    TMainForm& form = Form();
+    EXPECT_FALSE(form.StartBtn->Down());
+    EXPECT_FALSE(form.StopBtn->isEnabled());
+    EXPECT_FALSE(form.btnEQ->isEnabled());
+    EXPECT_EQ(form.LED->LEDColor(), LedIdleColor);
+    EXPECT_FALSE(form.HiTimer->Enabled());
+    EXPECT_EQ(form.MMWaveIn->State(), wsClosed);
+    EXPECT_EQ(form.WaveOut->State(), wsClosed);
+}
+
+void FaultWindowTest::ExpectOnPlaysAgain()
+{
+    TMainForm& form = Form();
+    Speaker->Clear();
+    Click(form.StartBtn);
+    ExpectRunning("after ON again");
+    // The queue gives silence until it has filled; then the receiver's CW
+    // tone comes through, keyed, within two seconds.
+    ASSERT_TRUE(PlayBuffers(16));
+    EXPECT_GT(Peak(Speaker->Bytes()), TDemoSignal::CwAmplitude / 2);
+    Click(form.StopBtn);
+    ExpectStopped("after OFF");
+}
+
+} // namespace keb::test

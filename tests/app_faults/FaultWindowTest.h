@@ -1,0 +1,39 @@
+// The window tests' fixture with what the fault tests add: running the
+// stepped card a buffer's time at a time while the window handles what each
+// step brings (also when the playback has stopped refilling), the window's
+// running and stopped states with both devices, and the check that audio
+// flows through the chain again.
+#pragma once
+
+#include "WindowTestSupport.h"
+
+namespace keb::test
+{
+
+class FaultWindowTest : public WindowTest
+{
+  protected:
+    // Advances the card by Steps buffer times; after each step the window
+    // gets up to StepWait to take the refilled buffer in.
+    void RunCard(int Steps);
+    // As RunCard, stopping early once Done holds; then waits (bounded) for
+    // Done, which a worker may bring a little later; returns Done().
+    bool RunCardUntil(const std::function<bool()>& Done, int Steps);
+
+    // ON down, OFF enabled, the filter switch enabled, LED lime, the display
+    // timer on, both devices started.
+    void ExpectRunning(const char* When);
+    // ON up, OFF and the filter switch disabled, LED silver, the display
+    // timer off, both devices closed.
+    void ExpectStopped(const char* When);
+    // ON from the stopped state: the window runs, the played audio carries
+    // the receiver's signal, and OFF stops it again.
+    void ExpectOnPlaysAgain();
+
+    static constexpr std::chrono::milliseconds StepWait{300};
+
+  private:
+    void Step(const std::function<bool()>& Done);
+};
+
+} // namespace keb::test

@@ -9,7 +9,7 @@ namespace
 {
 
 constexpr TLatencySettings StandardSettings{2000, 2, 2, 2, 256};
-constexpr TLatencySettings LowSettings{32, 16, 3, 2, 256};
+constexpr TLatencySettings LowSettings{128, 8, 2, 2, 128};
 
 // The buffer size is that of all three, or 0 when they differ.
 TLatencySettings SettingsOf(const TMainForm& form)

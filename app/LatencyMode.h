@@ -4,25 +4,33 @@
 //   Standard  the window's stored layout: 2000-byte buffers (125 ms), two
 //             each at the capture and the playback device, a ring of two
 //             2000-byte slots, FFT length 256.
-//   Low       32-byte buffers (2 ms): 16 at the capture device (they wait
-//             there empty and add no delay), 3 at the playback device (each
-//             queued one delays the sound by 2 ms and covers 2 ms of
-//             scheduling delay), a ring of two 32-byte slots, FFT length 256.
+//   Low       128-byte buffers (8 ms): 8 at the capture device (they wait
+//             there empty and add no delay), 2 at the playback device, a
+//             ring of two 128-byte slots, FFT length 128.
 //
 // Where the delay goes (samples at 8000 Hz, buffer of B samples, playback
 // queue of P buffers, FFT length N): a captured block is pushed when full
 // (B), waits in the ring (B and the phase between the two devices' clocks,
-// B/2 on average), the playback queue (P - 1 buffers) and is played over B;
-// the equalizer delays by N/4 (the centre of its linear-phase kernel) and,
+// B/2 on average), in the playback queue (P - 1 buffers) and is played over
+// B; the equalizer delays by N/4 (the centre of its linear-phase kernel) and,
 // while B < N, by N - B more: it filters whole frames of N samples, so the
-// first N - B samples it hands back are silence. Standard: 3.5 B + N/4 +
-// 232 = 3796 samples, 474.5 ms; Low: 3.5 B + 1.25 N - B = 376 samples, 47 ms.
+// first N - B samples it hands back are silence. Standard: 3.5 B + N/4 + 248
+// = 3812 samples, 476.5 ms (the equalizer's lead over 1000-sample buffers
+// settles at 248 samples); Low: 3.5 B + 1.25 N - B = 320 samples, 40 ms.
 //
-// The FFT length stays 256 in Low. At 128 the bins are 62.5 Hz wide, so the
-// 200 Hz band edges fall between bins, and the 65-tap kernel is too short
-// for one band: a single closed band takes a tone down by about 10 dB
-// instead of 30 dB, and one open band (the 0.2 kHz preset) loses 3 to 5 dB
-// and moves 60 Hz down. The buffers are made small instead.
+// Why these sizes. The FFT frame alone costs 1.25 N: 40 ms at 256, so 256
+// would leave 10 ms for every buffer and the ring; that needs 2-ms buffers,
+// which a sound system that delivers audio in periods of a few milliseconds
+// (the virtual card's clock moves every 5 ms) hands over in bursts that a
+// ring of two slots cannot absorb. At 128 the buffers can be 8 ms, longer
+// than such a period, so each period completes at most one buffer per device.
+// The price is a coarser equalizer: its bins are 62.5 Hz wide, so the 200 Hz
+// band edges fall between bins (a band's lower edge moves down by up to 50
+// Hz), and the 65-tap kernel is about as wide as one band: a single closed
+// band takes its own tone down by about 8 dB (31 dB at 256), one open band
+// alone (the 0.2 kHz preset) passes its centre 3 to 5 dB low; three closed
+// bands still take the middle one's tone down by more than 60 dB, and a tone
+// 200 Hz beyond a closed edge passes within 0.3 dB (100 Hz beyond at 256).
 //
 // Main thread only.
 #pragma once

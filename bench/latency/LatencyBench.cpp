@@ -8,9 +8,12 @@
 //
 // WindowLatency: the whole window (capture, ring, input tap, equalizer with
 // its 20 flat bands, playback, output tap) in its Standard and Low latency
-// modes, the equalizer's delay included. The same run times the audio work:
-// the wall time the stepped card takes per simulated second, with the
+// modes, the equalizer's delay included. The same runs time the audio work:
+// the wall time the stepped card takes per simulated second (the least of
+// five runs, so that other load on the machine counts least), with the
 // waterfalls' timer off (it draws on the wall clock, the same in both modes).
+// Each step of the card wakes a device's worker, so this counts the hand-over
+// per buffer as well as the filtering.
 //
 // The ratios of each pair are printed at the end.
 #include "app/LatencyMode.h"
@@ -129,7 +132,9 @@ void WindowLatency(benchmark::State& state)
             return;
         }
         result.LatencyMs = MeanLatencyMs(rig.Played(), rig.PlayedStart());
-        result.WallMsPerSecond = wall.count() / static_cast<double>(simulated.count());
+        const double perSecond = wall.count() / static_cast<double>(simulated.count());
+        if (result.WallMsPerSecond < 0 || perSecond < result.WallMsPerSecond)
+            result.WallMsPerSecond = perSecond;
         rig.SwitchOff();
     }
     state.counters["latency_ms"] = result.LatencyMs;
@@ -146,7 +151,7 @@ void WindowLatency(benchmark::State& state)
 BENCHMARK(WindowLatency)
     ->Arg(static_cast<int>(TLatency::Standard))
     ->Arg(static_cast<int>(TLatency::Low))
-    ->Iterations(1)
+    ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
 void PrintWindowResults()

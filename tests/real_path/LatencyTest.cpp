@@ -1,0 +1,122 @@
+// Capture-to-playback latency of keb on the real path, in both latency
+// modes. The recording holds clicks 1.5 s apart; keb runs flat (all bands at
+// 0 dB) and the test watches its two streams from outside (StreamWatch.h):
+// the moment the capture device handed PortAudio the chunk that holds a
+// click, and the moment PortAudio handed the playback device the chunk that
+// holds the click's peak in the played audio. The difference is the figure.
+// It covers PortAudio's buffers on both sides, the capture buffers, the ring
+// buffer, the equalizer's delay (a quarter of its FFT length) and the
+// playback buffers. It leaves out the devices' own buffering: here the ALSA
+// JACK plugin and JACK's 256-frame period (32 ms) on either side, on a real
+// card its hardware buffers. The watch sees each chunk within a millisecond
+// or two.
+#include "PathSignals.h"
+#include "RealPath.h"
+#include "StreamWatch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace keb::test
+{
+namespace
+{
+
+constexpr std::size_t FirstClick = 8000;      // 1 s
+constexpr std::size_t ClickSpacing = 12000;   // 1.5 s: more than any latency searched for
+constexpr std::size_t LongestLatency = 11200; // 1.4 s
+constexpr std::int16_t ClickHeight = 20000;
+constexpr int PlayingSeconds = 8;
+
+struct TLatencyFigures
+{
+    std::vector<double> Milliseconds; // one per click that came out
+    std::uint64_t CaptureStep = 0, PlaybackStep = 0;
+    double Mean() const
+    {
+        double sum = 0;
+        for (double value : Milliseconds)
+            sum += value;
+        return Milliseconds.empty() ? 0 : sum / static_cast<double>(Milliseconds.size());
+    }
+};
+
+TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Home)
+{
+    const std::vector<std::int16_t> recording =
+        Clicks(static_cast<std::size_t>(PlayingSeconds + 2) * PathRate, FirstClick, ClickSpacing,
+               ClickHeight);
+    WriteRaw(RecordingFile(), recording);
+    std::filesystem::remove(PlayedFile());
+    TStreamWatch watch(RecordingFile(), PlayedFile(), PathRate);
+    const TProgramRun keb =
+        RunProgram(KEB_PROGRAM,
+                   {"--input", FileDevice, "--output", FileDevice, "--latency", Mode, "--on",
+                    "--quit-after", QString::number(PlayingSeconds)},
+                   Home, 60s, [&](std::int64_t Pid) { watch.Sample(Pid); });
+    EXPECT_TRUE(keb.Finished) << keb.Errors;
+    EXPECT_EQ(keb.ExitCode, 0) << keb.Errors;
+
+    TLatencyFigures figures;
+    figures.CaptureStep = watch.Capture().TypicalStep();
+    figures.PlaybackStep = watch.Playback().TypicalStep();
+    const double captureStart = watch.Capture().Start(PathRate);
+    const double playbackStart = watch.Playback().Start(PathRate);
+    EXPECT_GT(watch.Capture().Frames.size(), 10u) << "the capture stream was not seen moving";
+    EXPECT_GT(watch.Playback().Frames.size(), 10u) << "the playback stream was not seen moving";
+    const std::vector<std::int16_t> played = ReadRaw(PlayedFile());
+    // At the streams' average pace, played frame k left at playbackStart + k /
+    // rate and recording frame j came in at captureStart + j / rate: a click
+    // at j without latency would be at k = j + offset. Its peak is searched
+    // from there.
+    const double offset = (captureStart - playbackStart) * PathRate;
+    for (std::size_t click = FirstClick; click < recording.size(); click += ClickSpacing)
+    {
+        const double earliest = static_cast<double>(click) + offset;
+        if (earliest < 0 || earliest + LongestLatency > static_cast<double>(played.size()))
+            continue;
+        const auto from = static_cast<std::size_t>(earliest);
+        const std::size_t peak = Peak(played, from, from + LongestLatency);
+        EXPECT_LT(peak, from + LongestLatency) << "click at " << click << " did not come out";
+        if (peak == from + LongestLatency)
+            continue;
+        EXPECT_GT(std::abs(played[peak]), ClickHeight / 8) << "click at " << click;
+        const double taken = watch.Capture().TimeOf(click);
+        const double given = watch.Playback().TimeOf(peak);
+        EXPECT_GE(taken, 0.0);
+        EXPECT_GT(given, taken);
+        figures.Milliseconds.push_back(1000.0 * (given - taken));
+    }
+    return figures;
+}
+
+void Print(const char* Mode, const TLatencyFigures& Figures)
+{
+    std::printf("%-8s latency %.1f ms (", Mode, Figures.Mean());
+    for (double value : Figures.Milliseconds)
+        std::printf(" %.1f", value);
+    std::printf(" ms per click; device chunks: capture %llu, playback %llu frames)\n",
+                static_cast<unsigned long long>(Figures.CaptureStep),
+                static_cast<unsigned long long>(Figures.PlaybackStep));
+}
+
+TEST(LatencyTest, CaptureToPlaybackInBothModes)
+{
+    const std::string problem = JackPathProblem();
+    ASSERT_TRUE(problem.empty()) << problem;
+    TScratchFolder home;
+    const TLatencyFigures standard = MeasureLatency("standard", home.Path());
+    const TLatencyFigures low = MeasureLatency("low", home.Path());
+    Print("standard", standard);
+    Print("low", low);
+    ASSERT_GE(standard.Milliseconds.size(), 3u);
+    ASSERT_GE(low.Milliseconds.size(), 3u);
+    std::printf("low / standard: %.3f\n", low.Mean() / standard.Mean());
+    EXPECT_LT(low.Mean(), standard.Mean());
+    RecordProperty("StandardLatencyMs", std::to_string(standard.Mean()));
+    RecordProperty("LowLatencyMs", std::to_string(low.Mean()));
+}
+
+} // namespace
+} // namespace keb::test

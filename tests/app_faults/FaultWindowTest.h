@@ -1,6 +1,8 @@
-// The window tests' fixture with what the fault tests add: running the
-// stepped card a buffer's time at a time while the window handles what each
-// step brings (also when the playback has stopped refilling), the window's
+// The window tests' fixture with what the fault tests add: a card with a
+// stepped or a real-time clock (Clock, set before SetUp; real time brings the
+// notifications in the card's own thread, as a sound card does), running the
+// card a buffer's time at a time while the window handles what each step
+// brings (also when the playback has stopped refilling), the window's
 // running and stopped states with both devices, and the check that audio
 // flows through the chain again.
 #pragma once
@@ -13,7 +15,12 @@ namespace keb::test
 class FaultWindowTest : public WindowTest
 {
   protected:
-    // Advances the card by Steps buffer times; after each step the window
+    std::shared_ptr<VirtualSoundCard> BuildCard() override;
+
+    // Plays Buffers buffers: PlayBuffers on a stepped card, a bounded wait
+    // for as many refills on a real-time one.
+    bool Play(int Buffers);
+    // Runs the card for Steps buffer times (advancing a stepped card); after each step the window
     // gets up to StepWait to take the refilled buffer in.
     void RunCard(int Steps);
     // As RunCard, stopping early once Done holds; then waits (bounded) for
@@ -31,6 +38,7 @@ class FaultWindowTest : public WindowTest
     void ExpectOnPlaysAgain();
 
     static constexpr std::chrono::milliseconds StepWait{300};
+    VirtualClock Clock = VirtualClock::Stepped;
 
   private:
     void Step(const std::function<bool()>& Done);

@@ -108,5 +108,43 @@ INSTANTIATE_TEST_SUITE_P(LiveRun, DeviceFaultTest,
                                     (stepped ? "_SteppedClock" : "_RealTimeClock");
                          });
 
+// Pressing ON while the card is still unplugged.
+class UnpluggedDeviceTest : public FaultWindowTest,
+                            public ::testing::WithParamInterface<WaveDirection>
+{
+  protected:
+    VirtualDevice& Device()
+    {
+        return GetParam() == WaveDirection::Capture ? Card->Capture(0) : Card->Playback(0);
+    }
+};
+
+TEST_P(UnpluggedDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
+{
+    TMainForm& form = Form();
+    Click(form.StartBtn);
+    ASSERT_TRUE(Play(2));
+    Device().Vanish();
+    ASSERT_TRUE(RunCardUntil([&] { return !ErrorBoxes.empty(); }, StepsToNotice));
+
+    Click(form.StartBtn);
+    PumpFor(100ms);
+    ASSERT_EQ(ErrorBoxes.size(), 2u);
+    // The open names the failing device (its detail text is the capability
+    // check's, which cannot tell an unplugged card from an unsuitable one).
+    const std::string api = GetParam() == WaveDirection::Capture ? "WaveIn" : "WaveOut";
+    EXPECT_EQ(ErrorBoxes[1].rfind(api + "Open:\n\r", 0), 0u) << ErrorBoxes[1];
+    ExpectStopped("after ON on the unplugged card");
+
+    Device().Reconnect();
+    ExpectOnPlaysAgain();
+    EXPECT_EQ(ErrorBoxes.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(LiveRun, UnpluggedDeviceTest,
+                         ::testing::Values(WaveDirection::Capture, WaveDirection::Playback),
+                         [](const ::testing::TestParamInfo<WaveDirection>& Info)
+                         { return Info.param == WaveDirection::Capture ? "Capture" : "Playback"; });
+
 } // namespace
 } // namespace keb::test

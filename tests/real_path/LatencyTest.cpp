@@ -1,15 +1,19 @@
 // Capture-to-playback latency of keb on the real path, in both latency
-// modes. The recording holds clicks 1.5 s apart; keb runs flat (all bands at
+// modes. The recording holds clicks 1.5 s apart on a quiet tone; keb runs flat (all bands at
 // 0 dB) and the test watches its two streams from outside (StreamWatch.h):
-// the moment the capture device handed PortAudio the chunk that holds a
-// click, and the moment PortAudio handed the playback device the chunk that
-// holds the click's peak in the played audio. The difference is the figure.
+// when the capture device handed PortAudio each chunk, and when PortAudio
+// handed the playback device each chunk. From these, at the streams' average
+// pace, it knows when the capture device handed over the click and when the
+// playback device received the click's peak in the played audio: the
+// difference is the figure.
 // It covers PortAudio's buffers on both sides, the capture buffers, the ring
 // buffer, the equalizer's delay (a quarter of its FFT length) and the
 // playback buffers. It leaves out the devices' own buffering: here the ALSA
 // JACK plugin and JACK's 256-frame period (32 ms) on either side, on a real
-// card its hardware buffers. The watch sees each chunk within a millisecond
-// or two.
+// card its hardware buffers. A click may sit anywhere in its chunk on
+// either side, so each figure is good to about one chunk (here 256 frames,
+// 32 ms); their mean to less. Between the first click and the end the tone must play without a
+// gap: a path that loses audio has no latency worth the name.
 #include "PathSignals.h"
 #include "RealPath.h"
 #include "StreamWatch.h"
@@ -28,10 +32,13 @@ constexpr std::size_t ClickSpacing = 12000;   // 1.5 s: more than any latency se
 constexpr std::size_t LongestLatency = 11200; // 1.4 s
 constexpr std::int16_t ClickHeight = 20000;
 constexpr int PlayingSeconds = 8;
+// Zeros in a row that the tone never has.
+constexpr std::size_t ShortestGap = 4;
 
 struct TLatencyFigures
 {
     std::vector<double> Milliseconds; // one per click that came out
+    std::size_t Gaps = 0;             // silent stretches after the first click
     std::uint64_t CaptureStep = 0, PlaybackStep = 0;
     double Mean() const
     {
@@ -45,8 +52,8 @@ struct TLatencyFigures
 TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Home)
 {
     const std::vector<std::int16_t> recording =
-        Clicks(static_cast<std::size_t>(PlayingSeconds + 2) * PathRate, FirstClick, ClickSpacing,
-               ClickHeight);
+        ClicksOnTone(static_cast<std::size_t>(PlayingSeconds + 2) * PathRate, FirstClick,
+                     ClickSpacing, ClickHeight);
     WriteRaw(RecordingFile(), recording);
     std::filesystem::remove(PlayedFile());
     TStreamWatch watch(RecordingFile(), PlayedFile(), PathRate);
@@ -71,6 +78,7 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
     // at j without latency would be at k = j + offset. Its peak is searched
     // from there.
     const double offset = (captureStart - playbackStart) * PathRate;
+    std::size_t firstPeak = played.size();
     for (std::size_t click = FirstClick; click < recording.size(); click += ClickSpacing)
     {
         const double earliest = static_cast<double>(click) + offset;
@@ -78,16 +86,20 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
             continue;
         const auto from = static_cast<std::size_t>(earliest);
         const std::size_t peak = Peak(played, from, from + LongestLatency);
-        EXPECT_LT(peak, from + LongestLatency) << "click at " << click << " did not come out";
-        if (peak == from + LongestLatency)
+        if (peak == from + LongestLatency || std::abs(played[peak]) < ClickHeight / 2)
+        {
+            ADD_FAILURE() << Mode << ": the click at recording sample " << click
+                          << " did not come out";
             continue;
-        EXPECT_GT(std::abs(played[peak]), ClickHeight / 8) << "click at " << click;
-        const double taken = watch.Capture().TimeOf(click);
-        const double given = watch.Playback().TimeOf(peak);
-        EXPECT_GE(taken, 0.0);
-        EXPECT_GT(given, taken);
-        figures.Milliseconds.push_back(1000.0 * (given - taken));
+        }
+        figures.Milliseconds.push_back(1000.0 * (static_cast<double>(peak) - earliest) / PathRate);
+        firstPeak = std::min(firstPeak, peak);
     }
+    // The device plays silence once the window has stopped.
+    std::size_t end = played.size();
+    while (end > firstPeak && played[end - 1] == 0)
+        --end;
+    figures.Gaps = SilentGaps(played, firstPeak, end, ShortestGap);
     return figures;
 }
 
@@ -96,8 +108,8 @@ void Print(const char* Mode, const TLatencyFigures& Figures)
     std::printf("%-8s latency %.1f ms (", Mode, Figures.Mean());
     for (double value : Figures.Milliseconds)
         std::printf(" %.1f", value);
-    std::printf(" ms per click; device chunks: capture %llu, playback %llu frames)\n",
-                static_cast<unsigned long long>(Figures.CaptureStep),
+    std::printf(" ms per click; %zu gaps; device chunks: capture %llu, playback %llu frames)\n",
+                Figures.Gaps, static_cast<unsigned long long>(Figures.CaptureStep),
                 static_cast<unsigned long long>(Figures.PlaybackStep));
 }
 
@@ -108,11 +120,14 @@ TEST(LatencyTest, CaptureToPlaybackInBothModes)
     TScratchFolder home;
     const TLatencyFigures standard = MeasureLatency("standard", home.Path());
     const TLatencyFigures low = MeasureLatency("low", home.Path());
+    std::printf("capture device to playback device, without the devices' own buffering:\n");
     Print("standard", standard);
     Print("low", low);
+    std::printf("low / standard: %.3f\n", low.Mean() / standard.Mean());
+    EXPECT_EQ(standard.Gaps, 0u) << "the standard mode's audio has gaps";
+    EXPECT_EQ(low.Gaps, 0u) << "the low mode's audio has gaps";
     ASSERT_GE(standard.Milliseconds.size(), 3u);
     ASSERT_GE(low.Milliseconds.size(), 3u);
-    std::printf("low / standard: %.3f\n", low.Mean() / standard.Mean());
     EXPECT_LT(low.Mean(), standard.Mean());
     RecordProperty("StandardLatencyMs", std::to_string(standard.Mean()));
     RecordProperty("LowLatencyMs", std::to_string(low.Mean()));

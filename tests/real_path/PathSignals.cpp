@@ -149,13 +149,29 @@ std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed)
     return samples;
 }
 
-std::vector<std::int16_t> Clicks(std::size_t Length, std::size_t First, std::size_t Spacing,
-                                 std::int16_t Height)
+std::vector<std::int16_t> ClicksOnTone(std::size_t Length, std::size_t First, std::size_t Spacing,
+                                       std::int16_t Height)
 {
-    std::vector<std::int16_t> samples(Length, 0);
+    std::vector<std::int16_t> samples(Length);
+    for (std::size_t index = 0; index < Length; ++index)
+        samples[index] = static_cast<std::int16_t>(std::lround(
+            1000 * std::sin(2 * std::numbers::pi * 500 * static_cast<double>(index) / Rate)));
     for (std::size_t index = First; index < Length; index += Spacing)
         samples[index] = Height;
     return samples;
+}
+
+std::size_t SilentGaps(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To,
+                       std::size_t Shortest)
+{
+    std::size_t gaps = 0;
+    std::size_t run = 0;
+    for (std::size_t index = From; index < To && index < Samples.size(); ++index)
+    {
+        run = Samples[index] == 0 ? run + 1 : 0;
+        gaps += run == Shortest ? 1 : 0;
+    }
+    return gaps;
 }
 
 TLag FindLag(const std::vector<std::int16_t>& Played, const std::vector<std::int16_t>& Reference,

@@ -21,9 +21,15 @@ namespace keb::test
 // (150 and 3000 Hz) under seeded white noise, 8000 Hz.
 std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed);
 
-// Silence with a one-sample click of Height at First, First + Spacing, ...
-std::vector<std::int16_t> Clicks(std::size_t Length, std::size_t First, std::size_t Spacing,
-                                 std::int16_t Height);
+// A quiet 500 Hz tone (amplitude 1000) with a one-sample click of Height at
+// First, First + Spacing, ...: the clicks time the path, the tone shows its
+// gaps.
+std::vector<std::int16_t> ClicksOnTone(std::size_t Length, std::size_t First, std::size_t Spacing,
+                                       std::int16_t Height);
+
+// The number of runs of at least Shortest zero samples in Samples[From, To).
+std::size_t SilentGaps(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To,
+                       std::size_t Shortest);
 
 struct TLag
 {

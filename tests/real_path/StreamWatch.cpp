@@ -89,12 +89,6 @@ double TStreamWatch::TStream::Start(int Rate) const
     return Median(starts);
 }
 
-double TStreamWatch::TStream::TimeOf(std::uint64_t Frame) const
-{
-    const auto step = std::upper_bound(Frames.begin(), Frames.end(), Frame);
-    return step == Frames.end() ? -1.0 : Times[static_cast<std::size_t>(step - Frames.begin())];
-}
-
 std::uint64_t TStreamWatch::TStream::TypicalStep() const
 {
     std::vector<double> steps;

@@ -5,11 +5,11 @@
 // the monotonic time it was first seen. The files move in the device's own
 // chunks (one ALSA period or so); a new open starts a stream afresh.
 //
-// From these steps the watch tells when a frame crossed the device boundary
-// (the step that took it across, seen within a millisecond or so), and
-// roughly when each stream's first frame did: the median over the steps of
-// (time - frames / rate), so that a late sample or a start-up burst does not
-// move it. Not thread-safe: one thread samples and asks.
+// From these steps the watch tells when each stream's first frame crossed
+// the device boundary at the stream's average pace: the median over the
+// steps of (time - frames / rate), so that a step seen late (the machine is
+// busy) or a start-up burst does not move it. Not thread-safe: one thread
+// samples and asks.
 #pragma once
 
 #include <chrono>
@@ -33,11 +33,8 @@ class TStreamWatch
     {
         std::vector<double> Times; // seconds on the watch's clock
         std::vector<std::uint64_t> Frames;
-        // The time frame 0 crossed at the stream's average pace (see above);
-        // 0 without steps.
+        // The time frame 0 crossed (see above); 0 without steps.
         double Start(int Rate) const;
-        // The time of the step that took Frame across; negative if none did.
-        double TimeOf(std::uint64_t Frame) const;
         // The median number of frames one step moved.
         std::uint64_t TypicalStep() const;
         void Add(double Time, std::uint64_t Frame);

@@ -83,7 +83,7 @@ TEST_F(FilterMemoryTest, AMemoryFileGivesItsFirstRecord)
 {
     TBandPositions saved{};
     for (int band = 0; band < BandCount; ++band)
-        saved[band] = band % 2 == 0 ? -band : band;
+        saved[band] = band % 2 == 0 ? -band : band - 7; // within -60 .. 12
     PrepareMemoryFile(File("F2.dat"));
     WriteMemoryRecord(File("F2.dat"), saved);
     TFilterOptions options;

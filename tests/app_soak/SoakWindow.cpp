@@ -54,6 +54,13 @@ void SoakWindowTest::SwitchOff()
     Off = true;
 }
 
+void SoakWindowTest::CloseWindow()
+{
+    ForgetBuffers();
+    Form().close();
+    DestroyForm();
+}
+
 // Set while the devices are closed, so no worker runs a hook meanwhile.
 void SoakWindowTest::HookDevices()
 {

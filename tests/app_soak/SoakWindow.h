@@ -52,12 +52,15 @@ class SoakWindowTest : public WindowTest
     // slider's position, the filter button naming the equalizer's state.
     // Empty when all holds, else what broke.
     std::string Broken();
-    void SwitchOff();
+    // Closes and destroys the window as a user would end the program: while
+    // the audio runs.
+    void CloseWindow();
 
     std::map<TSoakAction, long> ActionCounts;
     std::shared_ptr<TPlayedStreamCheck> Check = std::make_shared<TPlayedStreamCheck>(1);
 
   private:
+    void SwitchOff();
     void HookDevices();
     bool WorkersIdle();
     void ForgetBuffers();

@@ -216,6 +216,8 @@ std::string SoakWindowTest::Broken()
         return SaveFault;
     if (BandGains() != SliderPositions())
         return "the bands do not follow the sliders";
+    if (form.Box->isVisible() == AboutShown)
+        return AboutShown ? "the about view left the controls shown" : "the controls stayed hidden";
     const QString caption = form.Equalizer->Enabled() ? "Filter On" : "Filter Off";
     if (form.btnEQ->text() != caption)
         return "the filter button reads " + form.btnEQ->text().toStdString();

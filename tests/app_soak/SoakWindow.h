@@ -49,7 +49,8 @@ class SoakWindowTest : public WindowTest
     // chain did not settle (a hang).
     [[nodiscard]] bool Act(const TSoakStep& Step);
     // What must hold after every step: no error box, every band at its
-    // slider's position, the filter button naming the equalizer's state.
+    // slider's position, the controls hidden exactly while the about view is
+    // up, the filter button naming the equalizer's state.
     // Empty when all holds, else what broke.
     std::string Broken();
     // Closes and destroys the window as a user would end the program: while

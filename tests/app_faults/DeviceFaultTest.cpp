@@ -108,9 +108,8 @@ INSTANTIATE_TEST_SUITE_P(LiveRun, DeviceFaultTest,
                                     (stepped ? "_SteppedClock" : "_RealTimeClock");
                          });
 
-// Pressing ON while the card is still unplugged.
-class UnpluggedDeviceTest : public FaultWindowTest,
-                            public ::testing::WithParamInterface<WaveDirection>
+// One of the two devices, for the cases that both go through alike.
+class SingleDeviceTest : public FaultWindowTest, public ::testing::WithParamInterface<WaveDirection>
 {
   protected:
     VirtualDevice& Device()
@@ -119,7 +118,7 @@ class UnpluggedDeviceTest : public FaultWindowTest,
     }
 };
 
-TEST_P(UnpluggedDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
+TEST_P(SingleDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
 {
     TMainForm& form = Form();
     Click(form.StartBtn);
@@ -141,7 +140,25 @@ TEST_P(UnpluggedDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
     EXPECT_EQ(ErrorBoxes.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(LiveRun, UnpluggedDeviceTest,
+TEST_P(SingleDeviceTest, OffWhileTheCardIsSilentStopsAtOnceWithoutAnError)
+{
+    TMainForm& form = Form();
+    Click(form.StartBtn);
+    ASSERT_TRUE(Play(4));
+    Device().Stall(true);
+    RunCard(4);
+    Click(form.StopBtn);
+    ExpectStopped("after OFF");
+    RunCard(SecondOfBuffers + 1);
+    PumpFor(100ms);
+    EXPECT_TRUE(ErrorBoxes.empty());
+
+    Device().Stall(false);
+    ExpectOnPlaysAgain();
+    EXPECT_TRUE(ErrorBoxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(LiveRun, SingleDeviceTest,
                          ::testing::Values(WaveDirection::Capture, WaveDirection::Playback),
                          [](const ::testing::TestParamInfo<WaveDirection>& Info)
                          { return Info.param == WaveDirection::Capture ? "Capture" : "Playback"; });

@@ -42,6 +42,8 @@ class FaultWindowTest : public WindowTest
 
   private:
     void Step(const std::function<bool()>& Done);
+    // The controls and the display timer as running or stopped.
+    void ExpectWindow(bool Running);
 };
 
 } // namespace keb::test

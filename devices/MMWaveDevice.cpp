@@ -172,6 +172,11 @@ void TMMWaveDevice::Open()
     Guarded(TFailure::OpeningFailed,
             [&]
             {
+                // A device that is gone or busy says so, rather than being
+                // taken for one that cannot do the format.
+                const TWaveResult query = traits_.QueryFormat(deviceId_, GetWaveFormat());
+                if (query != wrNoError && query != wrBadFormat)
+                    Check(query, "Open");
                 if (!CanDeviceDo(deviceId_, GetWaveFormat()))
                     DeviceError(DeviceMessage(openPrefix, traits_.CannotDoFormat));
                 SetHandle(nullptr);

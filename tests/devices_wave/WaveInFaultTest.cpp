@@ -109,8 +109,8 @@ TEST_P(WaveInFaultTest, AVanishedDeviceEndsRecordingAndCannotOpenAgain)
     ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
     ASSERT_EQ(ErrorBoxes.size(), 1u);
     EXPECT_EQ(ErrorBoxes[0], Platform("AddBuffer", wrDeviceRemoved));
-    EXPECT_EQ(ErrorOf([&] { waveIn->Open(); }),
-              "WaveInOpen:\n\rThe actual device can''t record this format");
+    // The open names the device's own trouble, not the format.
+    EXPECT_EQ(ErrorOf([&] { waveIn->Open(); }), Platform("Open", wrDeviceRemoved));
     EXPECT_EQ(waveIn->State(), wsClosed);
 }
 

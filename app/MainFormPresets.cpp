@@ -88,7 +88,10 @@ void TMainForm::MemoryClick(int memory)
     M->setEnabled(true);
     MemoryButtons[memory - 1]->SetDown(true);
     CurrentMemoryFile_ = MemoryFilePath(MemoryFolder_, memory);
-    if (!std::filesystem::exists(CurrentMemoryFile_))
+    // A folder that cannot be searched is left to the loader, whose error
+    // names the file.
+    std::error_code unknown;
+    if (!std::filesystem::exists(CurrentMemoryFile_, unknown) && !unknown)
         return;
     ApplyPositions(ReadMemoryRecord(CurrentMemoryFile_));
 }

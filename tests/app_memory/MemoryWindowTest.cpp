@@ -268,6 +268,23 @@ TEST_F(MemoryWindowTest, AReadOnlyMemoryLoadsAndRefusesSaveKeepingEveryByte)
     EXPECT_EQ(ErrorBoxes.size(), 1u);
 }
 
+TEST_F(MemoryWindowTest, AMemoryInAFolderThatCannotBeSearchedSaysWhyItDoesNotLoad)
+{
+    WriteBytes(MemoryFile(1), MemoryOfSize(80));
+    TPermissionBitsBind bind;
+    if (!bind.Hold())
+        GTEST_SKIP() << "this process searches any folder whatever its permission bits";
+    TMainForm& form = Form();
+    const TBandPositions before = SliderPositions();
+    fs::permissions(MemoryHome, fs::perms::owner_read);
+    Click(form.MemoryButtons[0]);
+    fs::permissions(MemoryHome, fs::perms::owner_all);
+    ASSERT_EQ(ErrorBoxes.size(), 1u);
+    EXPECT_EQ(ErrorBoxes[0],
+              "Cannot load memory file " + MemoryFile(1).string() + ": Permission denied");
+    EXPECT_EQ(SliderPositions(), before);
+}
+
 TEST_F(MemoryWindowTest, AMemoryFolderUnderARegularFileCannotBeMade)
 {
     // A plain file where the folder's parent should be: refused for every

@@ -27,7 +27,9 @@ namespace
 constexpr double RecordingSeconds = 13;
 constexpr int PlayingSeconds = 10;
 constexpr std::size_t Block = 1000; // the window's 2000-byte buffers
-// The window and the tool may round a sample's last bit differently.
+// The engine's FFT frames fall on other samples of the recording in the
+// window than in the tool (they started at different points of it), so the
+// floating-point sums may round a sample's last bit differently.
 constexpr int Tolerance = 1;
 // The most samples a splice can spoil: the equalizer's kernel at FFT length 256.
 constexpr std::size_t Transition = 256;

@@ -5,8 +5,9 @@
 // infile.raw there, its playback writes what is played to played.raw, both
 // S16_LE mono 8000 Hz. The tests run one at a time: they share the files.
 //
-// RequireJackPath fails the test (with what to do) when that set-up is
-// missing: no folder, no "kebfiles" device, or no JACK server behind it.
+// JackPathProblem says what is missing of that set-up (no folder, no
+// "kebfiles" device, no JACK server behind it) and what to do; the tests fail
+// with its text.
 #pragma once
 
 #include <QStringList>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <numbers>
 #include <random>
@@ -244,12 +245,14 @@ std::size_t TComparison::Count(const std::vector<TSegment>& Segments, TBlockKind
 
 std::string TComparison::Summary() const
 {
-    return "lag " + std::to_string(Lag) + " samples (" + std::to_string(Lag * 1000.0 / Rate) +
-           " ms); " + std::to_string(RunLength()) +
-           " samples matched in one run from played sample " + std::to_string(RunFirst) + " (" +
-           std::to_string(Unequal) + " of them not equal), largest difference " +
-           std::to_string(LargestDifference) + "; before the run (backwards): " + Describe(Before) +
-           "; after it: " + Describe(After);
+    char milliseconds[32];
+    std::snprintf(milliseconds, sizeof milliseconds, "%.1f",
+                  static_cast<double>(Lag) * 1000.0 / Rate);
+    return "lag " + std::to_string(Lag) + " samples (" + milliseconds + " ms); " +
+           std::to_string(RunLength()) + " samples matched in one run from played sample " +
+           std::to_string(RunFirst) + " (" + std::to_string(Unequal) +
+           " of them not equal), largest difference " + std::to_string(LargestDifference) +
+           "; before the run (backwards): " + Describe(Before) + "; after it: " + Describe(After);
 }
 
 std::size_t Peak(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To)

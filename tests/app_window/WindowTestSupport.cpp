@@ -74,6 +74,7 @@ TMainForm& WindowTest::Form()
     {
         Window = std::make_unique<TMainForm>();
         Window->WaveOut->OnBufferFilled = [this](TMMDSPComponent*, PWaveHdr) { ++BuffersFilled; };
+        Window->MMWaveIn->OnBufferReady = [this](TMMDSPComponent*, PWaveHdr) { ++BuffersCaptured; };
         Window->show();
         Window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
@@ -137,8 +138,10 @@ bool WindowTest::PlayBuffers(int Buffers, bool Paced)
     for (int step = 0; step < Buffers; ++step)
     {
         const int filled = BuffersFilled.load();
+        const int captured = BuffersCaptured.load();
         Card->Advance(BufferTime);
-        if (!PumpUntil([&] { return BuffersFilled.load() > filled; }))
+        if (!PumpUntil([&]
+                       { return BuffersFilled.load() > filled && BuffersCaptured.load() > captured; }))
             return false;
         if (Paced)
             PumpFor(BufferTime);

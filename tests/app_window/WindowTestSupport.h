@@ -69,8 +69,9 @@ class WindowTest : public ::testing::Test
     static std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& File);
 
     // Plays Buffers buffers of the playback device one at a time; after each
-    // step it waits until the playback worker has refilled the buffer, so the
-    // device never runs dry. With Paced, each step also waits a buffer's
+    // step it waits until the playback worker has refilled the buffer and the
+    // capture worker has pushed the buffer it recorded, so the device never
+    // runs dry and the queue between them is not starved by a slow worker. With Paced, each step also waits a buffer's
     // time, so the displays see the audio at its natural pace.
     bool PlayBuffers(int Buffers, bool Paced = false);
 
@@ -80,6 +81,7 @@ class WindowTest : public ::testing::Test
     std::shared_ptr<MemorySink> Speaker;
     std::vector<std::string> ErrorBoxes;
     std::atomic<int> BuffersFilled{0};
+    std::atomic<int> BuffersCaptured{0};
     TWatchdog Watchdog;
 
   private:

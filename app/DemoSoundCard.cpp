@@ -90,6 +90,10 @@ class DemoBackend final : public WaveBackend
     {
         return For(Direction).DefaultRate(Direction, DeviceId);
     }
+    double BlockSeconds(WaveDirection Direction, int DeviceId) override
+    {
+        return For(Direction).BlockSeconds(Direction, DeviceId);
+    }
 
   private:
     WaveBackend& For(WaveDirection Direction)

@@ -1,6 +1,10 @@
 #include "app/LatencyMode.h"
 
 #include "app/unit1.h"
+#include "platform/audio/WaveAudio.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace keb
 {
@@ -10,6 +14,14 @@ namespace
 
 constexpr TLatencySettings StandardSettings{2000, 2, 2, 2, 256};
 constexpr TLatencySettings LowSettings{128, 8, 2, 2, 128};
+constexpr double BytesPerSecond = 16000; // 8000 Hz, 16-bit mono
+
+// The longer period of the window's two devices.
+double DeviceBlockSeconds(const TMainForm& form)
+{
+    return std::max(WaveInGetBlockSeconds(form.MMWaveIn->DeviceID()),
+                    WaveOutGetBlockSeconds(form.WaveOut->DeviceID()));
+}
 
 // The buffer size is that of all three, or 0 when they differ.
 TLatencySettings SettingsOf(const TMainForm& form)
@@ -30,9 +42,19 @@ bool ChainClosed(const TMainForm& form)
 
 } // namespace
 
-TLatencySettings LatencySettings(TLatency latency)
+TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
 {
-    return latency == TLatency::Low ? LowSettings : StandardSettings;
+    if (latency == TLatency::Standard)
+        return StandardSettings;
+    // Whole low buffers that hold one period of the device (a rounding error
+    // in the period's seconds must not add a buffer), at most a standard one.
+    TLatencySettings settings = LowSettings;
+    const double buffers =
+        std::ceil(deviceBlockSeconds * BytesPerSecond / LowSettings.BufferSize - 1e-6);
+    if (buffers > 1)
+        settings.BufferSize = std::min(StandardSettings.BufferSize,
+                                       static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
+    return settings;
 }
 
 std::string_view LatencyName(TLatency latency)
@@ -52,7 +74,7 @@ std::optional<TLatency> LatencyOf(const TMainForm& form)
 {
     const TLatencySettings current = SettingsOf(form);
     for (TLatency latency : {TLatency::Standard, TLatency::Low})
-        if (current == LatencySettings(latency))
+        if (current == LatencySettings(latency, DeviceBlockSeconds(form)))
             return latency;
     return std::nullopt;
 }
@@ -61,7 +83,7 @@ void ApplyLatency(TMainForm& form, TLatency latency)
 {
     if (!ChainClosed(form))
         throw ELatencyError("Change to property while device was open");
-    const TLatencySettings settings = LatencySettings(latency);
+    const TLatencySettings settings = LatencySettings(latency, DeviceBlockSeconds(form));
     form.MMWaveIn->SetBufferSize(settings.BufferSize);
     form.MMWaveIn->SetNumBuffers(settings.CaptureBuffers);
     form.MMRingBuffer1->SetBufferSize(settings.BufferSize);

@@ -6,7 +6,10 @@
 //             2000-byte slots, FFT length 256.
 //   Low       128-byte buffers (8 ms): 8 at the capture device (they wait
 //             there empty and add no delay), 2 at the playback device, a
-//             ring of two 128-byte slots, FFT length 128.
+//             ring of two 128-byte slots, FFT length 128. A device with a
+//             longer period (a JACK server at 8000 Hz with 256-frame periods
+//             hands over 32 ms at once) gets buffers of whole 128-byte steps
+//             that hold one period, so that every period fills one buffer.
 //
 // Where the delay goes (samples at 8000 Hz, buffer of B samples, playback
 // queue of P buffers, FFT length N): a captured block is pushed when full
@@ -66,7 +69,10 @@ struct TLatencySettings
     bool operator==(const TLatencySettings&) const = default;
 };
 
-TLatencySettings LatencySettings(TLatency latency);
+// Low's buffers hold at least one period of the devices (deviceBlockSeconds,
+// see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
+// starve smaller buffers, and could not give less latency anyway.
+TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
 
 // "standard" or "low".
 std::string_view LatencyName(TLatency latency);
@@ -74,8 +80,9 @@ std::string_view LatencyName(TLatency latency);
 // any other text.
 std::optional<TLatency> LatencyNamed(std::string_view name);
 
-// The mode whose settings the window's components have now; none when they
-// match neither (a component was set by hand).
+// The mode whose settings the window's components have now, for the devices
+// they have now; none when they match neither (a component was set by hand,
+// or a device with another period was chosen since).
 std::optional<TLatency> LatencyOf(const TMainForm& form);
 
 // Gives the chain's components the mode's settings. Only while the chain is

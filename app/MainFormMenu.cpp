@@ -28,7 +28,11 @@ bool TMainForm::ChainRuns() const
 
 void TMainForm::ChooseDevice(DeviceKind kind, int deviceId)
 {
+    // Low latency sizes its buffers from the devices' periods.
+    const std::optional<TLatency> latency = LatencyOf(*this);
     DeviceOf(kind)->SetDeviceID(deviceId);
+    if (latency == TLatency::Low)
+        ApplyLatency(*this, TLatency::Low);
     if (!Settings_)
         return;
     TStoredChoices choice;

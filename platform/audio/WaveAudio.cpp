@@ -141,6 +141,27 @@ template <typename Operation> TWaveResult WithDevice(WaveDevice* Handle, Operati
 
 } // namespace
 
+namespace
+{
+double BlockSeconds(WaveDirection Direction, int DeviceId)
+{
+    const auto Backend = CurrentWaveBackend();
+    if (DeviceId < WaveMapperId || DeviceId >= Backend->DeviceCount(Direction))
+        return 0;
+    return Backend->BlockSeconds(Direction, DeviceId);
+}
+} // namespace
+
+double WaveInGetBlockSeconds(int DeviceId)
+{
+    return BlockSeconds(WaveDirection::Capture, DeviceId);
+}
+
+double WaveOutGetBlockSeconds(int DeviceId)
+{
+    return BlockSeconds(WaveDirection::Playback, DeviceId);
+}
+
 int WaveInGetNumDevs()
 {
     return CurrentWaveBackend()->DeviceCount(WaveDirection::Capture);

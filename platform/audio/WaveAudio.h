@@ -214,6 +214,11 @@ TWaveResult WaveOutGetPosition(HWaveOut Device, TWavePosition* Position);
 TWaveResult WaveOutClose(HWaveOut Device);
 TWaveResult WaveOutGetErrorText(TWaveResult Result, char* Text, std::size_t Size);
 
+// The device's period in seconds: how much audio it hands over or takes at
+// once. 0 when the device does not say or the number is out of range.
+double WaveInGetBlockSeconds(int DeviceId);
+double WaveOutGetBlockSeconds(int DeviceId);
+
 // The text of Result, or "" for a result this layer does not know.
 std::string WaveErrorText(TWaveResult Result);
 

@@ -56,6 +56,10 @@ class WaveBackend
     // The rate the device runs at by preference, 0 when it has none; tried
     // first when the device refuses a rate (see RateFallback.h).
     virtual std::uint32_t DefaultRate(WaveDirection, int) { return 0; }
+    // How much audio the device hands over or takes at once (its period),
+    // in seconds; 0 when it does not say. Buffers smaller than this cannot
+    // lower the latency and only starve the stream.
+    virtual double BlockSeconds(WaveDirection, int) { return 0; }
 };
 
 // wrNoError for PCM with 8 or 16 bits, at least one channel, a rate above 0

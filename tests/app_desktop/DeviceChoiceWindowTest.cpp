@@ -1,6 +1,7 @@
 // The window's devices: remembered choices, the command line's, the start
 // actions, and the right-click menu, on a virtual card with two devices of
 // each kind.
+#include "app/LatencyMode.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
 #include "tests/app_window/WindowTestSupport.h"
@@ -159,6 +160,31 @@ TEST_F(DeviceChoiceWindowTest, TheLatencyModeComesFromTheMenuTheSettingsOrTheCom
     Click(Form().StartBtn);
     EXPECT_TRUE(PlayBuffers(4));
     EXPECT_TRUE(ErrorBoxes.empty());
+}
+
+TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldOnePeriodOfTheChosenDevices)
+{
+    // Headphones hand over 32 ms at once, like a JACK server at 8000 Hz
+    // with 256-frame periods.
+    Card->Playback(1).ReportBlockSeconds(0.032);
+    EXPECT_EQ(WaveOutGetBlockSeconds(1), 0.032);
+    EXPECT_EQ(WaveOutGetBlockSeconds(2), 0.0);
+    Form().ChooseLatency(TLatency::Low);
+    EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
+    Form().ChooseDevice(DeviceKind::Playback, 1);
+    EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
+    for (const TMMWaveDevice* device : {static_cast<TMMWaveDevice*>(Form().MMWaveIn),
+                                        static_cast<TMMWaveDevice*>(Form().WaveOut)})
+        EXPECT_EQ(device->GetBufferSize(), 512);
+    EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 512);
+    Form().ChooseDevice(DeviceKind::Playback, 0);
+    EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
+    EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
+
+    // The standard buffers are the most a period can ask for.
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.5).BufferSize, 2000);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).BufferSize, 256);
+    EXPECT_EQ(LatencySettings(TLatency::Standard, 0.032), LatencySettings(TLatency::Standard));
 }
 
 TEST_F(DeviceChoiceWindowTest, TheDeviceMenusAreGreyedWhileRunning)

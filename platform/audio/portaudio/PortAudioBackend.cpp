@@ -186,6 +186,16 @@ std::uint32_t PortAudioBackend::DefaultRate(WaveDirection Direction, int DeviceI
     return Info == nullptr ? 0 : static_cast<std::uint32_t>(Info->defaultSampleRate);
 }
 
+double PortAudioBackend::BlockSeconds(WaveDirection Direction, int DeviceId)
+{
+    std::lock_guard Guard(Lock);
+    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Resolve(Direction, DeviceId));
+    if (Info == nullptr)
+        return 0;
+    return Direction == WaveDirection::Capture ? Info->defaultLowInputLatency
+                                               : Info->defaultLowOutputLatency;
+}
+
 const std::vector<PaDeviceIndex>& PortAudioBackend::Devices(WaveDirection Direction) const
 {
     return Direction == WaveDirection::Capture ? CaptureDevices : PlaybackDevices;

@@ -33,6 +33,9 @@ class PortAudioBackend final : public WaveBackend
                      std::unique_ptr<WaveEngine>& Engine) override;
     // PortAudio's default sample rate of the device.
     std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
+    // PortAudio's default low latency of the device, which is what a stream
+    // opened by this backend asks for.
+    double BlockSeconds(WaveDirection Direction, int DeviceId) override;
 
   private:
     PortAudioBackend();

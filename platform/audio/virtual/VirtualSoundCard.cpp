@@ -184,6 +184,11 @@ std::uint32_t VirtualSoundCard::DefaultRate(WaveDirection Direction, int DeviceI
     return Find(Direction, DeviceId).OnlyRate();
 }
 
+double VirtualSoundCard::BlockSeconds(WaveDirection Direction, int DeviceId)
+{
+    return Find(Direction, DeviceId).BlockSeconds();
+}
+
 TWaveResult VirtualSoundCard::Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                                    std::unique_ptr<WaveEngine>& Engine)
 {

@@ -141,6 +141,10 @@ class VirtualDevice
     // 0: any; 1 or 2.
     void AcceptOnlyChannels(std::uint16_t Channels) { OnlyChannels_ = Channels; }
     std::uint16_t OnlyChannels() const { return OnlyChannels_; }
+    // The period the device reports (it still moves audio as the clock
+    // says); 0: none.
+    void ReportBlockSeconds(double Seconds) { BlockSeconds_ = Seconds; }
+    double BlockSeconds() const { return BlockSeconds_; }
     // Implemented by the card, which owns the open engines.
     void Vanish();
     void Reconnect() { Vanished = false; }
@@ -157,6 +161,7 @@ class VirtualDevice
     std::atomic<bool> ClosedLost{false};
     std::atomic<bool> Vanished{false};
     std::atomic<std::uint32_t> OnlyRate_{0};
+    std::atomic<double> BlockSeconds_{0};
     std::atomic<std::uint16_t> OnlyChannels_{0};
     VirtualSoundCard* Card = nullptr;
     std::unique_ptr<VirtualSource> Source;
@@ -196,6 +201,7 @@ class VirtualSoundCard final : public WaveBackend,
     TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                      std::unique_ptr<WaveEngine>& Engine) override;
     std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
+    double BlockSeconds(WaveDirection Direction, int DeviceId) override;
 
   private:
     friend class VirtualEngine;

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
-#include <charconv>
+#include "app/NumberText.h"
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -18,22 +19,18 @@ namespace
 
 int WholeNumber(const std::string& option, const std::string& text)
 {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end)
+    const std::optional<int> value = NumberIn<int>(text);
+    if (!value)
         Refuse(option + " wants a whole number, not \"" + text + "\"");
-    return value;
+    return *value;
 }
 
 double Seconds(const std::string& option, const std::string& text)
 {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value <= 0)
+    const std::optional<double> value = NumberIn<double>(text);
+    if (!value || !std::isfinite(*value) || *value <= 0)
         Refuse(option + " wants a number of seconds above 0, not \"" + text + "\"");
-    return value;
+    return *value;
 }
 
 using TValueSetter = std::function<void(TCommandLine&, const std::string&)>;

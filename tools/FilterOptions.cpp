@@ -1,8 +1,8 @@
 #include "tools/FilterOptions.h"
 
+#include "app/NumberText.h"
 #include "tools/FilterErrors.h"
 
-#include <charconv>
 #include <functional>
 #include <map>
 
@@ -18,12 +18,10 @@ namespace
 
 int ParseInteger(const std::string& option, const std::string& text)
 {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end)
+    const std::optional<int> value = NumberIn<int>(text);
+    if (!value)
         Refuse(option + " wants a whole number, not \"" + text + "\"");
-    return value;
+    return *value;
 }
 
 TPreset ParsePreset(const std::string& text)

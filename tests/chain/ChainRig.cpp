@@ -191,11 +191,7 @@ bool TChainRig::Run(std::chrono::microseconds Time)
 
 std::vector<std::int16_t> TChainRig::Played() const
 {
-    const std::vector<std::uint8_t> bytes = Speaker->Bytes();
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    return samples;
+    return Speaker->Samples16();
 }
 
 } // namespace keb::test

@@ -22,6 +22,16 @@ std::vector<std::uint8_t> MemorySink::Bytes() const
     return Played;
 }
 
+std::vector<std::int16_t> MemorySink::Samples16() const
+{
+    std::lock_guard Guard(Lock);
+    std::vector<std::int16_t> Samples(Played.size() / 2);
+    for (std::size_t Index = 0; Index < Samples.size(); ++Index)
+        Samples[Index] =
+            static_cast<std::int16_t>(Played[2 * Index] | (Played[2 * Index + 1] << 8));
+    return Samples;
+}
+
 void MemorySink::Clear()
 {
     std::lock_guard Guard(Lock);

@@ -100,6 +100,8 @@ class MemorySink final : public VirtualSink
     TWaveResult Open(const TWaveFormatEx& Format) override;
     void Write(const std::uint8_t* Data, std::size_t Bytes) override;
     std::vector<std::uint8_t> Bytes() const;
+    // What was played read as 16-bit little-endian samples.
+    std::vector<std::int16_t> Samples16() const;
     void Clear();
 
   private:

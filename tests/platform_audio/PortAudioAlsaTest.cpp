@@ -116,6 +116,9 @@ TEST(PortAudioAlsaTest, PlaybackToAFileDeviceWritesTheBuffersBackToBack)
     ASSERT_EQ(WaveOutOpen(&Device, DeviceId, &Format, Recorder::OnPlayback, &Events), wrNoError);
     const auto Played = Pattern(4 * BufferBytes, 131);
     std::vector<std::unique_ptr<OwnedBuffer>> Buffers;
+    // Queued while paused: the unpaced device would otherwise play silence
+    // whenever it runs ahead of the writes.
+    ASSERT_EQ(WaveOutPause(Device), wrNoError);
     for (std::size_t Index = 0; Index < 4; ++Index)
     {
         Buffers.push_back(std::make_unique<OwnedBuffer>(BufferBytes));
@@ -123,6 +126,7 @@ TEST(PortAudioAlsaTest, PlaybackToAFileDeviceWritesTheBuffersBackToBack)
         ASSERT_EQ(WaveOutPrepareHeader(Device, &Buffers.back()->Header), wrNoError);
         ASSERT_EQ(WaveOutWrite(Device, &Buffers.back()->Header), wrNoError);
     }
+    ASSERT_EQ(WaveOutRestart(Device), wrNoError);
     EXPECT_TRUE(Events.WaitForDone(4, Limit));
     const auto Done = Events.DoneHeaders();
     ASSERT_EQ(Done.size(), 4u);

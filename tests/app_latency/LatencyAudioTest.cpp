@@ -5,6 +5,7 @@
 // mode cannot change under a running chain and takes effect at the next ON.
 #include "WindowRig.h"
 #include "app/LatencyMode.h"
+#include "tests/platform_audio/ToneAnalysis.h"
 
 #include <cmath>
 #include <cstdio>
@@ -61,21 +62,7 @@ std::int16_t TwoTones(std::uint64_t Frame)
 double Amplitude(const std::vector<std::int16_t>& Samples, std::size_t First, std::size_t Count,
                  double Frequency)
 {
-    double real = 0;
-    double imaginary = 0;
-    double windowSum = 0;
-    for (std::size_t index = 0; index < Count; ++index)
-    {
-        const double window =
-            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(index) /
-                                 static_cast<double>(Count - 1));
-        const double phase =
-            2 * std::numbers::pi * Frequency * static_cast<double>(index) / RigSampleRate;
-        real += window * Samples[First + index] * std::cos(phase);
-        imaginary += window * Samples[First + index] * std::sin(phase);
-        windowSum += window;
-    }
-    return 2 * std::hypot(real, imaginary) / windowSum;
+    return SineAmplitude({Samples.begin(), Samples.end()}, First, Count, Frequency, RigSampleRate);
 }
 
 double Decibels(double Ratio)

@@ -3,12 +3,12 @@
 // the carrier out, OFF, and a picture of the running window.
 #include "WindowTestSupport.h"
 #include "app/DemoSignal.h"
+#include "tests/platform_audio/ToneAnalysis.h"
 
 #include <QImage>
 #include <QSet>
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 
 namespace keb::test
 {
@@ -28,35 +28,14 @@ std::vector<double> Samples(const std::vector<std::uint8_t>& Bytes)
     return samples;
 }
 
-// The amplitude of the sine at Frequency in Count samples from First,
-// through a Hann window (the sum of the window normalises the result).
-double Amplitude(const std::vector<double>& Samples, std::size_t First, std::size_t Count,
-                 double Frequency)
-{
-    double real = 0;
-    double imaginary = 0;
-    double windowSum = 0;
-    for (std::size_t index = 0; index < Count; ++index)
-    {
-        const double window =
-            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(index) /
-                                 static_cast<double>(Count - 1));
-        const double phase =
-            2 * std::numbers::pi * Frequency * static_cast<double>(index) / SampleRate;
-        real += window * Samples[First + index] * std::cos(phase);
-        imaginary += window * Samples[First + index] * std::sin(phase);
-        windowSum += window;
-    }
-    return 2 * std::hypot(real, imaginary) / windowSum;
-}
-
 // The CW tone's amplitude while the key is down: the loudest of short frames.
 double KeyDownAmplitude(const std::vector<double>& Samples, std::size_t First, std::size_t Count)
 {
     constexpr std::size_t Frame = 400;
     double loudest = 0;
     for (std::size_t start = First; start + Frame <= First + Count; start += Frame / 2)
-        loudest = std::max(loudest, Amplitude(Samples, start, Frame, TDemoSignal::CwFrequency));
+        loudest = std::max(
+            loudest, SineAmplitude(Samples, start, Frame, TDemoSignal::CwFrequency, SampleRate));
     return loudest;
 }
 
@@ -68,7 +47,8 @@ double CarrierAmplitude(const std::vector<double>& Samples, std::size_t First, s
     double power = 0;
     int frames = 0;
     for (std::size_t start = First; start + Frame <= First + Count; start += Frame, ++frames)
-        power += std::pow(Amplitude(Samples, start, Frame, TDemoSignal::CarrierFrequency), 2);
+        power += std::pow(
+            SineAmplitude(Samples, start, Frame, TDemoSignal::CarrierFrequency, SampleRate), 2);
     return std::sqrt(power / frames);
 }
 

@@ -83,6 +83,25 @@ double Rms(const std::vector<double>& Samples)
     return Samples.empty() ? 0 : std::sqrt(Sum / Samples.size());
 }
 
+double SineAmplitude(const std::vector<double>& Samples, std::size_t First, std::size_t Count,
+                     double Frequency, double Rate)
+{
+    double Real = 0;
+    double Imaginary = 0;
+    double WindowSum = 0;
+    for (std::size_t Index = 0; Index < Count; ++Index)
+    {
+        const double Window =
+            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(Index) /
+                                 static_cast<double>(Count - 1));
+        const double Phase = 2 * std::numbers::pi * Frequency * static_cast<double>(Index) / Rate;
+        Real += Window * Samples[First + Index] * std::cos(Phase);
+        Imaginary += Window * Samples[First + Index] * std::sin(Phase);
+        WindowSum += Window;
+    }
+    return 2 * std::hypot(Real, Imaginary) / WindowSum;
+}
+
 Span LoudSpan(const std::vector<double>& Samples, double Level)
 {
     const auto Loud = [Level](double Sample) { return std::abs(Sample) >= Level; };

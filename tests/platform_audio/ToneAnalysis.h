@@ -25,6 +25,12 @@ double ToneFrequency(const std::vector<double>& Samples, double Rate);
 
 double Rms(const std::vector<double>& Samples);
 
+// The amplitude of the sine at Frequency in Samples[First, First + Count),
+// in the samples' own scale, through a Hann window (whose sum normalises the
+// result).
+double SineAmplitude(const std::vector<double>& Samples, std::size_t First, std::size_t Count,
+                     double Frequency, double Rate);
+
 // First and one past the last sample whose magnitude reaches Level; equal
 // when none does.
 struct Span

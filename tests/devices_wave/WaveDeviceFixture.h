@@ -113,6 +113,10 @@ template <typename Device> class TMessageRecording : public Device
   public:
     using Device::Device;
 
+    // The device's worker may still be in a handler that calls DeviceError;
+    // it is closed while this override still exists.
+    ~TMessageRecording() override { this->CloseForDestruction(); }
+
     void DeviceError(const std::string& Message) override
     {
         {

@@ -56,8 +56,9 @@ class WaveInFaultTest : public WaveDeviceTest, public ::testing::WithParamInterf
         const std::size_t before = collector.BufferCount();
         waveIn->Start();
         EXPECT_TRUE(StepTo(1000, collector, before + 1));
+        // A close that meets the worker's handler finishes when it leaves.
         waveIn->Close();
-        EXPECT_EQ(waveIn->State(), wsClosed);
+        EXPECT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
     }
 
     TCollector collector{nullptr};
@@ -89,10 +90,15 @@ TEST_P(WaveInFaultTest, RefusedBuffersAtStartCloseTheDevice)
 
 TEST_P(WaveInFaultTest, ABufferRefusedWhileRecordingClosesTheDeviceAndShowsTheError)
 {
+    // The second buffer recorded is refused when it goes back to the card:
+    // the fault is set as that buffer arrives, before the handler adds it.
+    collector.BeforeCollect = [this](PWaveHdr)
+    {
+        if (collector.BufferCount() == 1)
+            Card->Capture(0).FailQueue(wrNoMemory);
+    };
     waveIn->Start();
-    ASSERT_TRUE(StepTo(1000, collector, 1));
-    Card->Capture(0).FailQueue(wrNoMemory);
-    ASSERT_TRUE(StepTo(1000, collector, 2));
+    ASSERT_TRUE(StepTo(2000, collector, 2));
     ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
     EXPECT_GE(errors, 1);
     EXPECT_EQ(waveIn->Messages(), std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});

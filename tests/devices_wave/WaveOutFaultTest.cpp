@@ -56,8 +56,9 @@ class WaveOutFaultTest : public WaveDeviceTest, public ::testing::WithParamInter
         const std::size_t before = collector.BufferCount();
         waveOut->Start();
         EXPECT_TRUE(StepTo(kBufferBytes / 2, collector, before + 1));
+        // A close that meets the worker's handler finishes when it leaves.
         waveOut->Close();
-        EXPECT_EQ(waveOut->State(), wsClosed);
+        EXPECT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
     }
 
     TCollector collector{nullptr};
@@ -88,10 +89,15 @@ TEST_P(WaveOutFaultTest, ARefusedWriteAtStartClosesTheDevice)
 
 TEST_P(WaveOutFaultTest, AWriteRefusedWhilePlayingClosesTheDeviceAndShowsTheError)
 {
+    // The refill of the second buffer played is refused: the fault is set as
+    // that buffer comes back, before the handler writes it again.
+    collector.BeforeCollect = [this](PWaveHdr)
+    {
+        if (collector.BufferCount() == 1)
+            Card->Playback(0).FailQueue(wrNoMemory);
+    };
     waveOut->Start();
-    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 1));
-    Card->Playback(0).FailQueue(wrNoMemory);
-    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 2));
+    ASSERT_TRUE(StepTo(kBufferBytes, collector, 2));
     ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
     EXPECT_GE(errors, 1);
     EXPECT_EQ(waveOut->Messages(), std::vector<std::string>{Platform("Write", wrNoMemory)});

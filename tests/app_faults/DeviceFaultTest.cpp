@@ -125,6 +125,7 @@ TEST_P(SingleDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
     ASSERT_TRUE(Play(2));
     Device().Vanish();
     ASSERT_TRUE(RunCardUntil([&] { return !ErrorBoxes.empty(); }, StepsToNotice));
+    ExpectStopped("after the unplugging");
 
     Click(form.StartBtn);
     PumpFor(100ms);

@@ -44,13 +44,12 @@ TMMWaveIn::~TMMWaveIn()
 }
 
 // The driver's context: store state or post, nothing else.
-void TMMWaveIn::Notify(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                       TWaveResult)
+void TMMWaveIn::Notify(HWaveIn, TWaveMessage Message, void* User, TWaveHdr* Header, TWaveResult)
 {
     // After wmFailed the buffers come back; re-queueing them reports it.
     auto* self = static_cast<TMMWaveIn*>(User);
     if (!self->StoreStateNotification(Message) && Message == wmDone && !self->stopping_.load())
-        self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
+        self->DeliverDone(Header);
 }
 
 TWaveResult TMMWaveIn::PlatformOpen()

@@ -48,8 +48,7 @@ TMMWaveOut::~TMMWaveOut()
 
 // The driver's context: count, store state or post, nothing else. A buffer
 // returned by a reset only clears Resetting when it is the last one.
-void TMMWaveOut::Notify(HWaveOut Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                        TWaveResult)
+void TMMWaveOut::Notify(HWaveOut, TWaveMessage Message, void* User, TWaveHdr* Header, TWaveResult)
 {
     // After wmFailed the buffers come back; writing them again reports it.
     auto* self = static_cast<TMMWaveOut*>(User);
@@ -63,7 +62,7 @@ void TMMWaveOut::Notify(HWaveOut Device, TWaveMessage Message, void* User, TWave
     }
     else if (!self->stopping_.load())
     {
-        self->DeliverDone(reinterpret_cast<std::uintptr_t>(Device), Header);
+        self->DeliverDone(Header);
     }
 }
 

@@ -182,6 +182,7 @@ void TMMWaveDevice::Open()
                 SetHandle(nullptr);
                 closeDeferred_ = false;
                 TMMCustomSoundComponent::ChainOpened();
+                ++session_;
                 if (callBackMode_ == cmThread)
                     StartWorker();
                 Check(PlatformOpen(), "Open");

@@ -290,7 +290,7 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     void DiscardPendingDone();
 
     // Routes one finished buffer to where the mode wants the work done.
-    void DeliverDone(std::uintptr_t DeviceHandle, TWaveHdr* Header);
+    void DeliverDone(TWaveHdr* Header);
     // Marks the device stopping and asks the main thread to run Stop.
     void PostStopRequest();
     // Counts a buffer-done handler in; false (and no handler counted) when
@@ -321,10 +321,14 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     std::atomic<bool> resetting_{false};
 
   private:
-    bool IsCurrentHandle(std::uintptr_t Value) const;
+    bool IsCurrentSession(std::uintptr_t Value) const;
 
     std::unique_ptr<TMessageWindow> window_;
     std::atomic<void*> handle_{nullptr};
+    // Numbers each open. The messages the device posts carry it, so one left
+    // over from an earlier open is dropped even when the platform gives the
+    // new device the old one's handle value.
+    std::atomic<std::uintptr_t> session_{0};
     std::atomic<std::uint8_t> state_{wsClosed};
     std::array<TMMWaveHdr*, kMaxWaveBuffers> headers_{};
     TMMDeviceId deviceId_ = 0;

@@ -32,10 +32,9 @@ void TMMWaveDeviceThread::Execute()
     device_->RunWorker(*this);
 }
 
-bool TMMWaveDevice::IsCurrentHandle(std::uintptr_t Value) const
+bool TMMWaveDevice::IsCurrentSession(std::uintptr_t Value) const
 {
-    const void* handle = Handle();
-    return handle && Value == reinterpret_cast<std::uintptr_t>(handle);
+    return Handle() && Value == session_.load();
 }
 
 void TMMWaveDevice::StartWorker()
@@ -109,7 +108,7 @@ void TMMWaveDevice::RunWorker(TThread& Worker)
             }
             continue;
         }
-        if (message.Msg != traits_.DataMessage || !IsCurrentHandle(message.WParam) ||
+        if (message.Msg != traits_.DataMessage || !IsCurrentSession(message.WParam) ||
             stopping_.load())
             continue;
         try
@@ -157,19 +156,19 @@ void TMMWaveDevice::DiscardPendingDone()
         std::this_thread::yield();
 }
 
-void TMMWaveDevice::DeliverDone(std::uintptr_t DeviceHandle, TWaveHdr* Header)
+void TMMWaveDevice::DeliverDone(TWaveHdr* Header)
 {
     const auto header = reinterpret_cast<std::intptr_t>(Header);
     if (callBackMode_ != cmThread)
-        window_->Post(traits_.DataMessage, DeviceHandle, header);
+        window_->Post(traits_.DataMessage, session_.load(), header);
     else if (TMMWaveDeviceThread* worker = worker_.load())
-        worker->PostMessage(traits_.DataMessage, DeviceHandle, header);
+        worker->PostMessage(traits_.DataMessage, session_.load(), header);
 }
 
 void TMMWaveDevice::PostStopRequest()
 {
     stopping_ = true;
-    window_->Post(kStopRequestMessage, reinterpret_cast<std::uintptr_t>(Handle()));
+    window_->Post(kStopRequestMessage, session_.load());
 }
 
 // EnterHandler, LeaveHandler and DeferStopBehindHandler share the lock, so a
@@ -213,7 +212,7 @@ bool TMMWaveDevice::DeferStopBehindHandler()
 
 void TMMWaveDevice::WindowProc(const TMessage& Message)
 {
-    if (!IsCurrentHandle(Message.WParam))
+    if (!IsCurrentSession(Message.WParam))
         return;
     try
     {

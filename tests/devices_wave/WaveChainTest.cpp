@@ -227,7 +227,8 @@ TEST(WaveChainRealTimeTest, SwitchingOnAndOffWhileBuffersTravelEndsCleanly)
         {
             const std::size_t before = played.BufferCount();
             waveIn.Start();
-            ASSERT_TRUE(PumpUntil([&] { return played.BufferCount() > before + 2; }));
+            ASSERT_TRUE(PumpUntil([&] { return played.BufferCount() > before + 2; }))
+                << "round " << round;
             waveIn.Close();
             waveOut.Close();
             // A close that meets a handler on the card's thread finishes

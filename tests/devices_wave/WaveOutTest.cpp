@@ -248,6 +248,35 @@ INSTANTIATE_TEST_SUITE_P(Modes, WaveOutTest, ::testing::Values(cmWindow, cmThrea
                          [](const auto& Info)
                          { return Info.param == cmThread ? "Thread" : "Window"; });
 
+// Handling one message at a time holds a request back: main-thread handlers.
+using WaveOutWindowModeTest = WaveOutTest;
+
+// The end of the data asks the main thread to stop the device. When the
+// device is closed and opened again before that request is handled, the
+// request belongs to the old open and leaves the new playback alone, also
+// when the platform hands the new device the old one's handle value.
+TEST_P(WaveOutWindowModeTest, AStopRequestLeftFromAnEarlierOpenLeavesTheNewOneAlone)
+{
+    Build(Counter(0, kBufferBytes));
+    waveOut->Start();
+    Card->AdvanceFrames(kBufferFrames);
+    ASSERT_TRUE(HandleMessage()); // the last buffer's handler posts the stop request
+    ASSERT_EQ(collector.BufferCount(), 1u);
+    waveOut->Close();
+    const std::size_t stops = log.Count("Stop");
+
+    TTestSource next(nullptr, Counter(0, 8 * kBufferBytes));
+    waveOut->SetInput(&next);
+    waveOut->Start();
+    ProcessMessages();
+    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
+    EXPECT_EQ(log.Count("Stop"), stops);
+    EXPECT_TRUE(PlayBuffer(2));
+    waveOut->Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, WaveOutWindowModeTest, ::testing::Values(cmWindow));
+
 using WaveOutPropertiesTest = WaveDeviceTest;
 
 // The setter rules are the capture device's (shared); what is the playback

@@ -127,8 +127,7 @@ void TMMWaveOut::Write(TWaveHdr* Header)
 {
     if (OnBufferFilled)
         OnBufferFilled(this, Header);
-    if (!stopping_.load())
-        QueueBuffer(Header);
+    QueueBuffer(Header);
 }
 
 int TMMWaveOut::FillBuffers()

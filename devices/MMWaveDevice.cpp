@@ -216,6 +216,9 @@ bool TMMWaveDevice::StoreStateNotification(TWaveMessage Message)
 
 void TMMWaveDevice::QueueBuffer(TWaveHdr* Header)
 {
+    std::lock_guard guard(lock_);
+    if (stopping_.load())
+        return;
     StoreWaveHdrFlags(*Header, WaveHdrPrepared);
     ++queuedCount_;
     const TWaveResult result = traits_.Queue(Handle(), Header);

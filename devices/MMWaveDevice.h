@@ -251,7 +251,10 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // one of them.
     bool StoreStateNotification(TWaveMessage Message);
     // Hands a prepared buffer to the driver (add or write), counted first
-    // because it may come back at once.
+    // because it may come back at once; nothing once the device is stopping.
+    // The test and the hand-over share the lock with a stop's halt and
+    // reset, so a buffer a handler queues either comes back with the reset or
+    // is never queued, and no buffer stays at the driver of a stopped device.
     void QueueBuffer(TWaveHdr* Header);
     void SetState(std::uint8_t Value) { state_.store(Value); }
     void AddState(std::uint8_t Bits) { state_.fetch_or(Bits); }

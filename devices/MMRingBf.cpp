@@ -73,7 +73,7 @@ std::int32_t TMMRingBuffer::BytesInQueue() const
 std::int32_t TMMRingBuffer::BytesFree() const
 {
     std::lock_guard guard(lock_);
-    return slots_.SlotSize() * (slots_.Capacity() - slots_.FilledCount());
+    return GetBufferSize() * (numBuffers_ - slots_.FilledCount());
 }
 
 void TMMRingBuffer::Overflow()
@@ -278,9 +278,16 @@ void TMMRingBuffer::LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers)
 void TMMRingBuffer::PutData(const void* Data, std::int32_t Size, std::uint32_t Flags,
                             std::uint32_t User)
 {
-    if (!QueueOpen() || !GetEnabled() || !Data || Size <= 0)
+    if (!QueueOpen() || !GetEnabled())
         return;
     const bool waitIfFull = GetWaitIfFull();
+    if (!waitIfFull && IsFull())
+    {
+        Overflow();
+        return;
+    }
+    if (!Data || Size <= 0)
+        return;
     if (queueMode_ == qmWrite)
     {
         if (FilledCount() + 1 >= numBuffers_ / 2)

@@ -16,7 +16,8 @@
 //             block again (OnEmpty) when the queue has run dry. With
 //             WaitIfFull a push into a full queue overwrites the oldest unread
 //             block, so the producer never blocks and the newest block wins.
-//             Without it the block is dropped and OnOverlow fires.
+//             Without it the block is dropped and OnOverlow fires (also for
+//             an empty block: the full queue is reported first).
 // The queue opens with ChainOpened (slots of GetBufferSize bytes are allocated
 // then, never per block) and closes with ChainClosed or destruction.
 //
@@ -119,6 +120,8 @@ class TMMRingBuffer : public TMMDSPComponent
     bool IsFull() const;
     std::int32_t FilledCount() const;
     std::int32_t BytesInQueue() const;
+    // Room left in bytes: the slot size times the slots without an unread
+    // block (all of them while the queue is closed).
     std::int32_t BytesFree() const;
 
     void ChainOpened() override;

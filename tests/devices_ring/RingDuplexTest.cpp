@@ -1,6 +1,7 @@
 #include "RingTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace keb::test
 {
@@ -129,6 +130,12 @@ TEST_F(RingDuplex, FullQueueWithoutWaitIfFullDropsTheBlockAndFiresOnOverlow)
     PushSequence(3);
     EXPECT_EQ(overflows, 1);
     EXPECT_EQ(ring.FilledCount(), 2);
+    // The full queue is reported before the block itself is looked at.
+    std::vector<char> bytes(kSlot);
+    ring.PutData(nullptr, kSlot, 0, 0);
+    ring.PutData(bytes.data(), 0, 0, 0);
+    EXPECT_EQ(overflows, 3);
+    EXPECT_EQ(ring.FilledCount(), 2);
     EXPECT_EQ(PullSequence(), 1);
     EXPECT_EQ(PullSequence(), 2);
 }
@@ -236,6 +243,12 @@ TEST_F(RingDuplex, QueriesFollowTheFillLevel)
     PushSequence(2);
     EXPECT_TRUE(ring.IsFull());
     EXPECT_EQ(ring.BytesFree(), 0);
+    // A closed queue holds nothing: every slot counts as free.
+    ring.ChainStopped();
+    ring.ChainClosed();
+    EXPECT_EQ(ring.BytesFree(), 2 * kSlot);
+    ring.SetNumBuffers(5);
+    EXPECT_EQ(ring.BytesFree(), 5 * kSlot);
 }
 
 TEST(RingProperties, DefaultsAndSilentClamps)

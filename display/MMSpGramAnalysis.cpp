@@ -69,7 +69,9 @@ int TMMSpectrogramAnalysis::AmplitudeScale() const
 
 void TMMSpectrogramAnalysis::SetAmplitudeScale(int value)
 {
-    AmplitudeFactor_ = static_cast<float>(Clamp(value, 0, 1000)) * 0.01f;
+    // The product in double precision, rounded once to single: a single-precision
+    // 0.01 would round twice and put 5, 10, 20 ... one colour step low.
+    AmplitudeFactor_ = static_cast<float>(Clamp(value, 0, 1000) * 0.01);
 }
 
 void TMMSpectrogramAnalysis::SetSensitivy(int value)

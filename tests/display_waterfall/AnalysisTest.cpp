@@ -115,6 +115,34 @@ TEST(SpectrogramAnalysisValues, DirectCurrentFollowsTheScaleFormulas)
     EXPECT_EQ(analysis.ColourValues()[0], 102);
 }
 
+// Every scale 0 .. 1000 on a DC bin of amplitude 100: the factor is the
+// scale times 0.01 worked out in double precision and kept as one single
+// float, so the colour is 10 + trunc(100 x that float) -- the scale itself
+// wherever the float lands on or above the decimal value.
+TEST(SpectrogramAnalysisValues, EveryAmplitudeScaleGivesTheColourOfItsFactor)
+{
+    TMMSpectrogramAnalysis analysis;
+    ProgramSettings(analysis);
+    analysis.SetWindow(fwRectangular);
+    analysis.SetSensitivy(-90);
+    const auto block = Block16(std::vector<std::int16_t>(256, 51));
+    for (int scale = 0; scale <= 1000; ++scale)
+    {
+        analysis.SetAmplitudeScale(scale);
+        analysis.Analyse(block.data(), {});
+        const double factor = static_cast<float>(scale * 0.01);
+        ASSERT_EQ(analysis.ColourValues()[0], 10 + static_cast<int>(std::trunc(100.0 * factor)))
+            << "scale " << scale;
+        ASSERT_EQ(analysis.AmplitudeScale(), scale);
+    }
+    for (int scale : {5, 10, 20, 30, 40, 60, 80, 99})
+    {
+        analysis.SetAmplitudeScale(scale);
+        analysis.Analyse(block.data(), {});
+        EXPECT_EQ(analysis.ColourValues()[0], 10 + scale) << "scale " << scale;
+    }
+}
+
 TEST(SpectrogramAnalysisValues, HammingToneMatchesAReferenceTransform)
 {
     constexpr int N = 256;

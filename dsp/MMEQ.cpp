@@ -25,6 +25,10 @@ constexpr int DefaultFFTLength = 256;
 // The library-wide limit on the buffer sizes of the chain.
 constexpr int LibraryBufferLimit = 65536;
 constexpr int DisplayBufSize = 8192;
+// The response is drawn over a display's whole block: up to 4096 stereo
+// 16-bit frames (16384 bytes), one sample more for safety; the engine filters
+// it in pieces of DisplayBufSize.
+constexpr int ResponseBufBytes = 16386;
 constexpr std::int16_t ResponseImpulse = 21500;
 
 bool IsFilterableFormat(const TWaveFormatEx* format)
@@ -506,9 +510,10 @@ void TMMEqualizer::DrawResponse(TMMEQSpectrum& spectrum)
     // The display engine is the main thread's alone; a reset keeps earlier draws out.
     ResetFFTFilter(DisplayEngine.get());
     ApplyFiltersTo(DisplayEngine.get());
-    std::array<std::int16_t, DisplayBufSize / 2 + 1> impulse{};
+    std::array<std::int16_t, ResponseBufBytes / 2> impulse{};
     impulse[0] = ResponseImpulse;
-    const int bytes = std::min(std::max(spectrum.BlockBytes(), 2 * FFTLengthValue), DisplayBufSize);
+    const int bytes =
+        std::min(std::max(spectrum.BlockBytes(), 2 * FFTLengthValue), ResponseBufBytes);
     DoFFTFilter(DisplayEngine.get(), chLeft, impulse.data(), bytes);
     spectrum.ShowBuffer(impulse.data(), bytes);
 }

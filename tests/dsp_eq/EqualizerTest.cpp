@@ -214,12 +214,13 @@ class FakeSpectrum : public TComponent, public TMMEQSpectrum
     void SetWindow(TMMFFTWindow window) override { Window = window; }
     void SetDrawHook(TDrawHook hook) override { Hook = std::move(hook); }
     void Redraw() override { ++Redraws; }
-    int BlockBytes() const override { return 128; }
+    int BlockBytes() const override { return Block; }
     void ShowBuffer(const std::int16_t* samples, int bytes) override
     {
         Shown.assign(samples, samples + bytes / 2);
     }
 
+    int Block = 128;
     TWaveFormatEx Format{};
     TMMFFTWindow Window = fwHamming;
     TDrawHook Hook;
@@ -251,6 +252,25 @@ TEST(Equalizer, ShowsItsResponseOnALinkedSpectrum)
     spectrum.reset();
     EXPECT_EQ(equalizer.Spectrum(), nullptr);
     equalizer.Filters()->Items(0)->SetValue(2, 0); // would reach a freed display otherwise
+}
+
+// A display's block may be up to 16384 bytes (4096 stereo 16-bit frames),
+// twice what the engine takes at once: the response fills the whole block.
+TEST(Equalizer, TheResponseFillsTheLargestBlockOfTheSpectrum)
+{
+    TMMEqualizer equalizer(nullptr);
+    equalizer.SetSampleRate(8000);
+    FakeSpectrum spectrum;
+    equalizer.SetSpectrum(&spectrum);
+    spectrum.Block = 16384;
+    spectrum.Hook(spectrum);
+    ASSERT_EQ(spectrum.Shown.size(), 8192u);
+    EXPECT_EQ(spectrum.Shown[64], 21449);
+    equalizer.SetFFTLength(4096);
+    spectrum.Block = 256;
+    spectrum.Hook(spectrum);
+    EXPECT_EQ(spectrum.Shown.size(), 4096u) << "at least two FFT lengths of samples";
+    equalizer.SetSpectrum(nullptr);
 }
 
 TEST(Equalizer, ReplacingTheSpectrumUnhooksTheOldOne)

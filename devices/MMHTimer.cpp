@@ -45,6 +45,20 @@ void LockServingSynchronize(std::mutex& lock)
         WaitForAny(std::span<TEvent* const>{}, nullptr, 1, /*serveSynchronize=*/true);
 }
 
+// Main thread: how many timer teardowns are under way. Their waits serve
+// synchronise requests, and a synchronised tick served there is dropped: an
+// OnTimer inside a teardown could rebuild the very timer being torn down.
+int teardownsRunning = 0;
+
+class TTeardownScope
+{
+  public:
+    TTeardownScope() { ++teardownsRunning; }
+    ~TTeardownScope() { --teardownsRunning; }
+    TTeardownScope(const TTeardownScope&) = delete;
+    TTeardownScope& operator=(const TTeardownScope&) = delete;
+};
+
 void RunGuarded(const std::function<void()>& method)
 {
     try
@@ -110,7 +124,7 @@ class TMMTimerThread : public TThread
         Synchronize(
             [link]
             {
-                if (link->Owner)
+                if (link->Owner && teardownsRunning == 0)
                     RunGuarded([&] { link->Owner->DoTimer(); });
             });
         link_->InSync.store(false);
@@ -190,6 +204,7 @@ void TMMHiTimer::DoTimer()
 // when the timer is destroyed after switching to design mode.
 void TMMHiTimer::TearDown()
 {
+    const TTeardownScope scope;
     if (const std::uint32_t id = timerId_.exchange(0))
         timeKillEvent(id);
     if (window_)

@@ -22,6 +22,9 @@
 // Threads: construction, destruction and every setter belong to the main
 // thread (OnTimer may call them when it runs there: disabling the timer from
 // a synchronised OnTimer never waits for the worker that is waiting for it).
+// No tick runs inside a teardown: its waits serve the main thread's
+// synchronise requests, and a synchronised tick of any timer met there is
+// dropped (the next one runs as usual).
 // The worker never outlives what it uses: it shares its events and its link
 // to the timer with the timer, and a torn-down worker is detached, so it can
 // finish on its own after the timer has gone.

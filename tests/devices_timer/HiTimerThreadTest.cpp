@@ -98,6 +98,68 @@ TEST_F(HiTimerThread, DestroyingDuringAPendingSynchronisedTickFiresNothing)
     EXPECT_EQ(calls, 0);
 }
 
+// A teardown that waits for its worker serves the main thread's synchronise
+// requests meanwhile. A tick waiting among them (here another timer's) must
+// not run inside it: it is dropped, and the next one runs as usual. The worker
+// being torn down is held in an unsynchronised OnTimer until the waiting tick
+// has been served, so the teardown is certain to serve it.
+TEST_F(HiTimerThread, NoTickRunsInsideATeardown)
+{
+    test::TWatchdog watchdog(30s, "NoTickRunsInsideATeardown");
+    TMMHiTimer ticking(nullptr);
+    ticking.SetCallBackMode(cmThread);
+    ticking.SetInterval(25);
+    std::atomic<bool> tearingDown{false};
+    int calls = 0;
+    int insideTeardown = 0;
+    ticking.SetOnTimer(
+        [&](TMMHiTimer*)
+        {
+            ++calls;
+            insideTeardown += tearingDown.load() ? 1 : 0;
+        });
+
+    TMMHiTimer busy(nullptr);
+    busy.SetCallBackMode(cmThread);
+    busy.SetSynchronize(false);
+    busy.SetInterval(25);
+    std::atomic<bool> holding{false};
+    busy.SetOnTimer(
+        [&](TMMHiTimer*)
+        {
+            if (holding.exchange(true))
+                return;
+            const auto limit = std::chrono::steady_clock::now() + 10s;
+            while (!tearingDown.load() && std::chrono::steady_clock::now() < limit)
+                std::this_thread::yield();
+            while (ticking.InSync() && std::chrono::steady_clock::now() < limit)
+                std::this_thread::yield();
+        });
+
+    std::atomic<bool> requested{false};
+    const auto previousHook = SetMainLoopWakeHook([&] { requested = true; });
+    AdvanceTimerService(25);
+    // The tick's synchronise request is queued once the wake hook has run.
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (!(requested.load() && holding.load()) && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    SetMainLoopWakeHook(previousHook);
+    ASSERT_TRUE(requested.load() && holding.load());
+    ASSERT_TRUE(ticking.InSync());
+
+    tearingDown = true;
+    busy.SetInterval(500);
+    tearingDown = false;
+    EXPECT_EQ(insideTeardown, 0);
+    EXPECT_FALSE(ticking.InSync()) << "the waiting tick was served, and dropped";
+    EXPECT_EQ(busy.Interval(), 500);
+    EXPECT_TRUE(busy.ThreadRunning());
+
+    AdvanceTimerService(25);
+    ASSERT_TRUE(PumpUntil([&] { return calls >= 1; })) << "the next tick runs";
+    EXPECT_EQ(insideTeardown, 0);
+}
+
 #ifdef __linux__
 // Without Synchronize the ticks run in the worker, whose priority follows the
 // property at once.

@@ -283,12 +283,15 @@ void TMMWaveOut::Pause()
                     return;
                 if (HasState(wsStarted))
                 {
+                    // Driven from upstream: every buffer is given back, so that
+                    // nothing stale plays when the chain goes on.
+                    const bool driven = HasUpstreamDevice();
+                    if (driven)
+                        FenceOffHandlers();
                     std::lock_guard guard(lock_);
                     Check(WaveOutPause(Device()), "Pause");
                     AddState(wsPaused);
-                    // Driven from upstream: give every buffer back, so that nothing
-                    // stale plays when the chain goes on.
-                    if (HasUpstreamDevice())
+                    if (driven)
                     {
                         resetting_ = true;
                         Check(WaveOutReset(Device()), "Reset");
@@ -300,6 +303,20 @@ void TMMWaveOut::Pause()
                 TMMWaveDevice::ChainPaused();
                 Fire(OnPause);
             });
+}
+
+// A handler already running would refill and queue its buffer after the
+// driver has given every buffer back, and the restart would queue that one
+// again: new handlers are kept out, the running one is let finish, and the
+// finished buffers not yet handled are dropped.
+void TMMWaveOut::FenceOffHandlers()
+{
+    {
+        std::lock_guard guard(lock_);
+        resetting_ = true;
+    }
+    WaitForWorkerHandlers();
+    DiscardPendingDone();
 }
 
 void TMMWaveOut::Restart()
@@ -333,12 +350,8 @@ void TMMWaveOut::Reset()
     Guarded(TFailure::CloseOnly,
             [this]
             {
-                resetting_ = true;
-                // A handler already past its Resetting check would refill a buffer
-                // the reset is about to fill again.
-                WaitForWorkerHandlers();
+                FenceOffHandlers();
                 Check(WaveOutPause(Device()), "Pause");
-                DiscardPendingDone();
                 Check(WaveOutReset(Device()), "Reset");
                 for (int wait = 0;
                      wait < kResetWaits && resetting_.load() && queuedCount_.load() > 0; ++wait)

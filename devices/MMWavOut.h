@@ -93,6 +93,9 @@ class TMMWaveOut : public TMMWaveDevice
     // written.
     int FillBuffers();
     void CompleteStop();
+    // Keeps new buffer handlers out (Resetting), waits for a running one and
+    // drops the finished buffers not yet handled.
+    void FenceOffHandlers();
     void EndHandler();
 
     TMMTimeFormats timeFormat_ = tfByte;

@@ -181,6 +181,8 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     const std::string& ProductName() const { return productName_; }
     std::uint32_t DriverVersion() const { return driverVersion_; }
     int NumDevs() const { return numDevs_; }
+    // Buffers now held by the driver.
+    int QueuedCount() const { return queuedCount_.load(); }
     TWaveResult LastError() const { return lastError_.load(); }
 
     // The window's message procedure (main thread); public for the loop.

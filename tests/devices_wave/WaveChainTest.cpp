@@ -184,6 +184,53 @@ TEST_P(WaveChainTest, PausingTheChainGivesThePlaybackBuffersBackAndRestartPlaysO
     EXPECT_EQ(waveOut->State(), wsClosed);
 }
 
+// Handlers that run in the playback worker, beside the main thread.
+using WaveChainThreadTest = WaveChainTest;
+
+// A pause driven from upstream that meets the playback worker inside a
+// buffer handler (here held in a synchronise request) lets the handler
+// finish first, so its refill is given back with the other buffers and the
+// restart queues every buffer exactly once.
+TEST_P(WaveChainThreadTest, ADrivenPauseLetsARunningHandlerFinishFirst)
+{
+    std::atomic<bool> armed{false};
+    std::atomic<bool> held{false};
+    std::atomic<int> queuedAtNextReturn{-1};
+    waveOut->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr)
+    {
+        if (!armed.load())
+            return;
+        if (!held.exchange(true))
+            SyncToMainThread([] {});
+        else if (queuedAtNextReturn.load() < 0)
+            queuedAtNextReturn = waveOut->QueuedCount();
+    };
+    waveIn->Start();
+    Run(4);
+    armed = true;
+    Card->AdvanceFrames(kBufferBytes / 2);
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (!held.load() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    ASSERT_TRUE(held.load());
+
+    waveIn->Pause();
+    EXPECT_EQ(waveOut->QueuedCount(), 0);
+    waveIn->Restart();
+    EXPECT_EQ(waveOut->BufferCount(), 2);
+    EXPECT_EQ(waveOut->QueuedCount(), 2);
+    // The next buffer played comes back to a handler that starts only once
+    // the held one has ended: one of the two buffers is back, one is queued.
+    Card->AdvanceFrames(kBufferBytes / 2);
+    ASSERT_TRUE(PumpUntil([&] { return queuedAtNextReturn.load() >= 0; }));
+    EXPECT_EQ(queuedAtNextReturn.load(), 1);
+    waveIn->Close();
+    EXPECT_EQ(waveOut->State(), wsClosed);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "playback.OnError"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Thread, WaveChainThreadTest, ::testing::Values(cmThread));
+
 INSTANTIATE_TEST_SUITE_P(Modes, WaveChainTest, ::testing::Values(cmWindow, cmThread),
                          [](const auto& Info)
                          { return Info.param == cmThread ? "Thread" : "Window"; });

@@ -9,6 +9,7 @@
 #include "app/unit1.h"
 #include "platform/audio/DeviceChoice.h"
 #include "platform/audio/WaveAudio.h"
+#include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/core/MainLoop.h"
 #include "platform/gui/ClassicLook.h"
 #include "platform/gui/ErrorBox.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "keb: %s\n%s", error.what(), keb::CommandLineHelp());
         return UsageExit;
     }
+    keb::ShowAudioLibraryMessages(line.Verbose);
     if (line.Demo)
         keb::SelectWaveBackend(keb::MakeDemoBackend());
     const int result = Run(argc, argv, line);

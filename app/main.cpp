@@ -2,6 +2,7 @@
 // the real sound cards or, with --demo, on the demo receiver
 // (DemoSoundCard.h). The devices and the latency mode come from the user's
 // settings and the command line (Startup.h).
+#include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/DemoSoundCard.h"
 #include "app/Startup.h"
@@ -26,7 +27,7 @@ constexpr int UsageExit = 2;
 int RunWindow(int argc, char** argv, const keb::TCommandLine& line)
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("KEB");
+    keb::NameApplication();
     QApplication::setApplicationVersion(KEB_VERSION);
     keb::UseClassicLook(application);
     keb::InitMainThread();

@@ -105,6 +105,8 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
             line.Demo = true;
         else if (argument == "--on")
             line.On = true;
+        else if (argument == "--verbose")
+            line.Verbose = true;
         else if (const auto action = ActionOptions().find(argument); action != ActionOptions().end())
         {
             if (line.Action != TCommandLine::TAction::Window && line.Action != action->second)
@@ -131,6 +133,7 @@ const char* CommandLineHelp()
   --shift N                 turns the shift wheel to N (after the preset)
   --on                      switches ON once the window is up
   --quit-after S            after S seconds switches OFF and closes the window
+  --verbose                 also shows the sound libraries' own messages
   --recording-devices       prints how many capture devices there are and ends
   --version                 prints the version and ends
   --help                    prints this text and ends

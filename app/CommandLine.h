@@ -1,8 +1,8 @@
 // The command line of keb.
 //
 //   keb [--demo] [--input DEV] [--output DEV] [--latency standard|low]
-//       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--on] [--quit-after S]
-//   keb [--demo] --list-devices
+//       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--on] [--quit-after S] [--verbose]
+//   keb [--demo] [--verbose] --list-devices
 //   keb --version | --recording-devices | --help
 //
 // Options take their value as the next argument or after '=' (--shift=2).
@@ -37,6 +37,8 @@ struct TCommandLine
     };
     TAction Action = TAction::Window;
     bool Demo = false;
+    // The sound libraries' own messages are shown, not muted.
+    bool Verbose = false;
     std::optional<std::string> Input;
     std::optional<std::string> Output;
     std::optional<TLatency> Latency;

@@ -2,6 +2,7 @@
 // the real sound cards or, with --demo, on the demo receiver
 // (DemoSoundCard.h). The devices and the latency mode come from the user's
 // settings and the command line (Startup.h).
+#include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/DemoSoundCard.h"
 #include "app/Startup.h"
@@ -9,6 +10,7 @@
 #include "app/unit1.h"
 #include "platform/audio/DeviceChoice.h"
 #include "platform/audio/WaveAudio.h"
+#include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/core/MainLoop.h"
 #include "platform/gui/ClassicLook.h"
 #include "platform/gui/ErrorBox.h"
@@ -25,7 +27,7 @@ constexpr int UsageExit = 2;
 int RunWindow(int argc, char** argv, const keb::TCommandLine& line)
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("KEB");
+    keb::NameApplication();
     QApplication::setApplicationVersion(KEB_VERSION);
     keb::UseClassicLook(application);
     keb::InitMainThread();
@@ -99,6 +101,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "keb: %s\n%s", error.what(), keb::CommandLineHelp());
         return UsageExit;
     }
+    keb::ShowAudioLibraryMessages(line.Verbose);
     if (line.Demo)
         keb::SelectWaveBackend(keb::MakeDemoBackend());
     const int result = Run(argc, argv, line);

@@ -1,12 +1,33 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-set(KEB_WARNINGS -Wall -Wextra -Werror)
+# Warnings are errors in ./dev and CI, which know their compiler; a plain
+# build leaves them warnings, so that a newer compiler's new warnings do not
+# stop a distribution's build.
+option(KEB_WERROR "Treat compiler warnings as errors" OFF)
+set(KEB_WARNINGS -Wall -Wextra)
+if(KEB_WERROR)
+  list(APPEND KEB_WARNINGS -Werror)
+endif()
 
 set(KEB_SANITIZE "" CACHE STRING "Sanitizers: address;undefined or thread")
 if(KEB_SANITIZE)
   list(JOIN KEB_SANITIZE "," _keb_sanitizers)
   add_compile_options(-fsanitize=${_keb_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${_keb_sanitizers})
+endif()
+# Release builds carry the usual hardening: checked buffer functions, a
+# stack protector, relocations read-only and bound at start, and
+# position-independent programs. Sanitizer and fuzz builds go without: they
+# check more than this, and fortified functions hide accesses from them. A
+# distribution that brings its own flags can turn it off.
+option(KEB_HARDEN "Harden release builds" ON)
+if(KEB_HARDEN AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$"
+   AND NOT KEB_SANITIZE AND NOT KEB_FUZZ)
+  include(CheckPIESupported)
+  check_pie_supported()
+  set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+  add_compile_options(-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2 -fstack-protector-strong)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
 endif()
 if(KEB_FUZZ)
   # Coverage for libFuzzer in every library; only the fuzz targets link the driver.

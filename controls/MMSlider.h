@@ -1,8 +1,9 @@
 // TMMSlider: a focusable track bar.
 //
 // A thumb moves along a groove between MinValue and MaxValue by mouse (a press
-// on the groove jumps there, a press on the thumb drags it) or keyboard
-// (arrows, Page Up/Down, Home, End), and every change of the value fires
+// on the groove jumps there, a press on the thumb drags it, the scroll wheel
+// moves it LineSize per notch, forwards up) or keyboard (arrows, Page
+// Up/Down, Home, End), and every change of the value fires
 // OnChange; changes made by the user also fire OnTrack, and letting go fires
 // OnTrackEnd. Events do not fire while the control is loading.
 //
@@ -20,6 +21,7 @@
 
 #include "controls/MMObj.h"
 #include "controls/MMScale.h"
+#include "controls/WheelNotches.h"
 
 #include <functional>
 
@@ -173,6 +175,7 @@ class TMMCustomSlider : public TMMCustomControl
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -240,6 +243,7 @@ class TMMCustomSlider : public TMMCustomControl
     bool Dragging_ = false;
     bool BlinkOn_ = false;
     bool Tracking_ = false;
+    TWheelNotches WheelNotches_;
     TRect PaintedThumb_;
     TBitmap* Bitmap_ = nullptr;
 };

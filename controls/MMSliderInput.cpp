@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace keb
@@ -106,6 +107,19 @@ void TMMCustomSlider::keyReleaseEvent(QKeyEvent* event)
     if (!event->isAutoRepeat())
         TrackEnd();
     TMMCustomControl::keyReleaseEvent(event);
+}
+
+void TMMCustomSlider::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    const int notches = WheelNotches_.Take(*event);
+    // Each notch is one line step; the turn tracks and ends the way a drag
+    // and its release do.
+    if (notches != 0 && SetRawPosition(RawPosition_ + notches * LineSize_))
+    {
+        Track();
+        TrackEnd();
+    }
 }
 
 void TMMCustomSlider::focusInEvent(QFocusEvent*)

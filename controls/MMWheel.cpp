@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -350,6 +351,13 @@ void TMMCustomWheel::mouseReleaseEvent(QMouseEvent* event)
         const QPoint point = event->position().toPoint();
         SetValueFromPoint(point.x(), point.y());
     }
+}
+
+void TMMCustomWheel::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    // One line step per notch, through SetValue as a drag goes.
+    SetValue(Value_ + WheelNotches_.Take(*event) * LineStep_);
 }
 
 void TMMCustomWheel::keyPressEvent(QKeyEvent* event)

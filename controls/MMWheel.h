@@ -5,8 +5,9 @@
 // MinValue at StartAngle, running clockwise to MaxValue at EndAngle (degrees,
 // 0 = right, 90 = up); the gap between them at the bottom is a dead zone.
 // The value changes by dragging around the centre (or up and down with
-// UpDown), by keys (Page Up/Down, arrows, Home = MaxValue, End = MinValue) or
-// by program; every change fires OnChange (not while loading).
+// UpDown), by keys (Page Up/Down, arrows, Home = MaxValue, End = MinValue),
+// by the mouse's scroll wheel (LineStep per notch, forwards up) or by
+// program; every change fires OnChange (not while loading).
 //
 // With AutoSize (the default) the control's size follows the picture:
 // picture + 2 x (BevelExtent + FrameSpace + scale size + ScaleMargin), and
@@ -20,6 +21,7 @@
 
 #include "controls/MMObj.h"
 #include "controls/MMScale.h"
+#include "controls/WheelNotches.h"
 
 #include <functional>
 
@@ -126,6 +128,7 @@ class TMMCustomWheel : public TMMCustomControl
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -172,6 +175,7 @@ class TMMCustomWheel : public TMMCustomControl
     TBitmap BackgroundCache_;
     bool BackgroundValid_ = false;
     bool Tracking_ = false;
+    TWheelNotches WheelNotches_;
     int DragStartY_ = 0;
     int DragStartValue_ = 0;
 };

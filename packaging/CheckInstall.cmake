@@ -14,7 +14,9 @@ set(expected
     share/metainfo/${APP_ID}.metainfo.xml
     share/icons/hicolor/scalable/apps/${APP_ID}.svg
     share/man/man1/keb.1.gz
-    share/man/man1/keb-filter.1.gz)
+    share/man/man1/keb-filter.1.gz
+    share/doc/keb/copyright
+    share/doc/keb/changelog.gz)
 foreach(program IN LISTS PROGRAMS)
   list(APPEND expected bin/${program})
 endforeach()

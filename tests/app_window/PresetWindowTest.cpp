@@ -2,7 +2,9 @@
 // and memory buttons, driven through the buttons and the wheel.
 #include "WindowTestSupport.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace keb::test
 {
@@ -41,6 +43,16 @@ class PresetWindowTest : public WindowTest
         while (form.Sh->Value() > Value)
             QTest::keyClick(form.Sh, Qt::Key_Left);
         ASSERT_EQ(form.Sh->Value(), Value);
+    }
+
+    // A turn of the mouse's scroll wheel over Control, in eighths of a
+    // degree (120 a notch, forwards positive).
+    static void Scroll(QWidget* Control, int Eighths)
+    {
+        const QPointF centre(Control->width() / 2.0, Control->height() / 2.0);
+        QWheelEvent turn(centre, Control->mapToGlobal(centre), QPoint(), QPoint(0, Eighths),
+                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Control, &turn);
     }
 };
 
@@ -168,6 +180,77 @@ TEST_F(PresetWindowTest, SliderMovesReachTheirBandClamped)
     form.sl[0]->SetPosition(-100);
     EXPECT_EQ(BandGains()[0], -60);
     EXPECT_TRUE(ErrorBoxes.empty());
+}
+
+TEST_F(PresetWindowTest, ScrollWheelTurnsTheShiftWheelAStepPerNotch)
+{
+    TMainForm& form = Form();
+    TurnWheelTo(4);
+    Click(form.F18b);
+    Scroll(form.Sh, 120);
+    EXPECT_EQ(form.Sh->Value(), 5);
+    ExpectBands(OpenBands(5, 13), "1.8 scrolled to 5");
+    Scroll(form.Sh, -360);
+    EXPECT_EQ(form.Sh->Value(), 2);
+    ExpectBands(OpenBands(2, 10), "1.8 scrolled back three notches");
+    // A fine wheel's parts of a notch add up to one step.
+    Scroll(form.Sh, 40);
+    Scroll(form.Sh, 40);
+    EXPECT_EQ(form.Sh->Value(), 2);
+    Scroll(form.Sh, 40);
+    EXPECT_EQ(form.Sh->Value(), 3);
+    ExpectBands(OpenBands(3, 11), "1.8 after three thirds of a notch");
+    // Scrolling past the end stops at the wheel's maximum, where 1.8 leaves
+    // the sliders as a turn there does.
+    Scroll(form.Sh, 120 * 20);
+    EXPECT_EQ(form.Sh->Value(), 12);
+    ExpectBands(OpenBands(3, 11), "1.8 scrolled past its end");
+}
+
+TEST_F(PresetWindowTest, ScrollWheelMovesABandSliderAStepWithADragsEvents)
+{
+    TMainForm& form = Form();
+    TMMSlider* slider = form.sl[5];
+    int tracks = 0;
+    int trackEnds = 0;
+    slider->OnTrack = [&](TMMCustomSlider*) { ++tracks; };
+    slider->OnTrackEnd = [&](TMMCustomSlider*) { ++trackEnds; };
+    slider->SetPosition(0);
+
+    // The drag of a user: the band follows through OnChange, OnTrack fires
+    // with each move and OnTrackEnd at the release.
+    const QPoint thumb = slider->ThumbRect().ToQRect().center();
+    QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+    QMouseEvent move(QEvent::MouseMove, thumb - QPoint(8, 0), slider->mapToGlobal(thumb),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider, &move);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb - QPoint(8, 0));
+    const int dragged = slider->Position();
+    ASSERT_LT(dragged, 0);
+    EXPECT_EQ(BandGains()[5], dragged);
+    EXPECT_EQ(trackEnds, 1);
+
+    // A notch: one step, and the same events.
+    tracks = 0;
+    trackEnds = 0;
+    Scroll(slider, 120);
+    EXPECT_EQ(slider->Position(), dragged + 1);
+    EXPECT_EQ(BandGains()[5], dragged + 1);
+    EXPECT_EQ(tracks, 1);
+    EXPECT_EQ(trackEnds, 1);
+    Scroll(slider, -240);
+    EXPECT_EQ(slider->Position(), dragged - 1);
+    EXPECT_EQ(BandGains()[5], dragged - 1);
+    EXPECT_EQ(trackEnds, 2);
+
+    // At the end of the range a notch changes nothing and fires nothing.
+    slider->SetPosition(12);
+    Scroll(slider, 120);
+    EXPECT_EQ(slider->Position(), 12);
+    EXPECT_EQ(BandGains()[5], 12);
+    EXPECT_EQ(trackEnds, 2);
+    slider->OnTrack = nullptr;
+    slider->OnTrackEnd = nullptr;
 }
 
 } // namespace

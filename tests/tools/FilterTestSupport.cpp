@@ -86,11 +86,16 @@ TSound ReadSound(const std::filesystem::path& file)
 
 TProgramRun RunFilterProgram(const std::vector<std::string>& arguments)
 {
+    return RunProgram(KEB_FILTER_PROGRAM, arguments);
+}
+
+TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
     char errors[] = "/tmp/keb-filter-stderr-XXXXXX";
     char output[] = "/tmp/keb-filter-stdout-XXXXXX";
     ::close(::mkstemp(errors));
     ::close(::mkstemp(output));
-    std::string command = Quoted(KEB_FILTER_PROGRAM);
+    std::string command = Quoted(program);
     for (const auto& argument : arguments)
         command += " " + Quoted(argument);
     command += " >" + Quoted(output) + " 2>" + Quoted(errors) + " </dev/null";

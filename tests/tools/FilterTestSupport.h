@@ -47,6 +47,8 @@ struct TProgramRun
 
 // Runs keb-filter with the arguments, as a shell would.
 TProgramRun RunFilterProgram(const std::vector<std::string>& arguments);
+// Runs any program the same way.
+TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // A sine of `frequency` Hz at `amplitude`, `frames` long.
 std::vector<std::int16_t> Sine(double frequency, int rate, double amplitude, std::size_t frames);

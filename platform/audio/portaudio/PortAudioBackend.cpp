@@ -1,6 +1,7 @@
 #include "platform/audio/portaudio/PortAudioBackend.h"
 
 #include "platform/audio/WaveDevice.h"
+#include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
 
 #include <algorithm>
@@ -98,6 +99,7 @@ std::shared_ptr<PortAudioBackend> PortAudioBackend::Instance()
 
 PortAudioBackend::PortAudioBackend()
 {
+    QuietAudioLibraries();
     Initialised = Pa_Initialize() == paNoError;
     if (!Initialised)
     {

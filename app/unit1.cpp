@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 
 #include "app/MemoryFile.h"
+#include "app/WindowAccessibility.h"
 #include "controls/MMObj.h"
 #include "platform/core/Exceptions.h"
 
@@ -132,6 +133,7 @@ TMainForm::TMainForm(QWidget* parent)
         slider->Loaded();
     Sh->Loaded();
     ConnectHandlers();
+    MakeWindowAccessible(*this);
     Run([this] { FormCreate(); });
 }
 

@@ -1,5 +1,7 @@
 #include "controls/MMWheel.h"
 
+#include "controls/AccessibleControls.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
@@ -217,7 +219,10 @@ void TMMCustomWheel::Update()
 
 void TMMCustomWheel::Change()
 {
-    if (!ComponentState().IsLoading() && OnChange)
+    if (ComponentState().IsLoading())
+        return;
+    AnnounceValueChange(this, Value_);
+    if (OnChange)
         OnChange(this);
 }
 

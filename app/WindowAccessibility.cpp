@@ -153,11 +153,15 @@ void CloseAboutByEscape(TMainForm& form)
 
 } // namespace
 
-void MakeWindowAccessible(TMainForm& form)
+void InstallAccessibleInterfaces()
 {
     InstallAccessibleControls();
     InstallAccessibleWaterfalls();
     QAccessible::installFactory(StatusLedInterface);
+}
+
+void MakeWindowAccessible(TMainForm& form)
+{
     NameControls(form);
     form.LED->OnChange = [shown = &StatusOf(*form.LED)](TMMLED* led) mutable
     {

@@ -14,7 +14,9 @@
 // - Escape closes the about view as a click on it does, and gives the focus
 //   back to "?".
 //
-// Main thread only; called once by the window's constructor.
+// Main thread only; called by the window's constructor: the interfaces
+// before the first control exists (a control asked for its interface while
+// it is built keeps the one it got), the rest once the controls are wired.
 #pragma once
 
 namespace keb
@@ -22,6 +24,7 @@ namespace keb
 
 class TMainForm;
 
+void InstallAccessibleInterfaces();
 void MakeWindowAccessible(TMainForm& form);
 
 } // namespace keb

@@ -107,6 +107,7 @@ QIcon WindowIcon()
 TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent), Components_(std::make_unique<TComponent>(nullptr))
 {
+    InstallAccessibleInterfaces();
     Components_->SetName("MainForm");
     setObjectName("MainForm");
     setWindowTitle("KEB 1.2.1");

@@ -1,6 +1,7 @@
 #include "app/unit1.h"
 
 #include "app/MemoryFile.h"
+#include "app/WindowAccessibility.h"
 #include "controls/MMObj.h"
 #include "platform/core/Exceptions.h"
 
@@ -106,6 +107,7 @@ QIcon WindowIcon()
 TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent), Components_(std::make_unique<TComponent>(nullptr))
 {
+    InstallAccessibleInterfaces();
     Components_->SetName("MainForm");
     setObjectName("MainForm");
     setWindowTitle("KEB 1.2.1");
@@ -132,6 +134,7 @@ TMainForm::TMainForm(QWidget* parent)
         slider->Loaded();
     Sh->Loaded();
     ConnectHandlers();
+    MakeWindowAccessible(*this);
     Run([this] { FormCreate(); });
 }
 

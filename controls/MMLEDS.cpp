@@ -15,6 +15,7 @@ void TMMLED::SetLEDColor(TColor color)
         return;
     LEDColor_ = color;
     Invalidate();
+    Change();
 }
 
 void TMMLED::SetEnabled(bool enabled)
@@ -23,6 +24,7 @@ void TMMLED::SetEnabled(bool enabled)
         return;
     Lit_ = enabled;
     DrawLED();
+    Change();
 }
 
 void TMMLED::SetBounds(int left, int top, int width, int height)
@@ -43,6 +45,12 @@ void TMMLED::DrawLED()
     // the lamp's rectangle is the immediate redraw of the lamp alone.
     if (isVisible())
         repaint(LEDRect_.ToQRect());
+}
+
+void TMMLED::Change()
+{
+    if (OnChange)
+        OnChange(this);
 }
 
 void TMMLED::Paint()

@@ -3,10 +3,13 @@
 // A rectangle inside the bevel, filled with LEDColor while the LED is lit
 // (Enabled) and with Color while it is dark. Enabled is the lamp's own state:
 // it does not disable the control. A new LED is 16 x 8, green when dark and
-// lime when lit, inside a lowered one-pixel bevel. Main thread only.
+// lime when lit, inside a lowered one-pixel bevel. OnChange fires after the
+// colour or the lit state changed. Main thread only.
 #pragma once
 
 #include "controls/MMObj.h"
+
+#include <functional>
 
 namespace keb
 {
@@ -15,6 +18,8 @@ class TMMLED : public TMMGraphicControl
 {
   public:
     explicit TMMLED(QWidget* parent = nullptr);
+
+    std::function<void(TMMLED* sender)> OnChange;
 
     TColor LEDColor() const { return LEDColor_; }
     void SetLEDColor(TColor color);
@@ -34,6 +39,7 @@ class TMMLED : public TMMGraphicControl
 
   private:
     void DrawLED();
+    void Change();
 
     TColor LEDColor_ = clLime;
     bool Lit_ = true;

@@ -1,5 +1,6 @@
 #include "controls/MMSlider.h"
 
+#include "controls/AccessibleControls.h"
 #include "controls/BitmapCache.h"
 
 #include <algorithm>
@@ -266,7 +267,10 @@ int TMMCustomSlider::PositionFromPoint(int x, int y) const
 
 void TMMCustomSlider::Change()
 {
-    if (!ComponentState().IsLoading() && OnChange)
+    if (ComponentState().IsLoading())
+        return;
+    AnnounceValueChange(this, Position());
+    if (OnChange)
         OnChange(this);
 }
 

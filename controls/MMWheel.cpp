@@ -1,5 +1,7 @@
 #include "controls/MMWheel.h"
 
+#include "controls/AccessibleControls.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -218,7 +220,10 @@ void TMMCustomWheel::Update()
 
 void TMMCustomWheel::Change()
 {
-    if (!ComponentState().IsLoading() && OnChange)
+    if (ComponentState().IsLoading())
+        return;
+    AnnounceValueChange(this, Value_);
+    if (OnChange)
         OnChange(this);
 }
 

@@ -8,6 +8,7 @@ keb_library(keb_display
     ${CMAKE_CURRENT_LIST_DIR}/MMSpGramMap.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMSpGramPalette.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MMSpGramWaterfall.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WaterfallTones.cpp
   DEPENDS
     keb_fft
     keb_stream

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOption>
 #include <qdrawutil.h>
 
 namespace keb
@@ -110,6 +111,13 @@ void TSpeedButton::paintEvent(QPaintEvent*)
     const QRect captionRect = sunken ? rect().translated(1, 1) : rect();
     style()->drawItemText(&painter, captionRect, Qt::AlignCenter | Qt::TextShowMnemonic,
                           captionPalette, isEnabled(), text(), QPalette::ButtonText);
+    if (hasFocus())
+    {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(3, 3, -3, -3);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 } // namespace keb

@@ -14,7 +14,9 @@
 // one button sets it on every button of the group present at that time.
 //
 // The caption may hold a mnemonic ("&ON": Alt+O clicks the button); FontColor
-// is the caption's colour. Main thread only, like every widget.
+// is the caption's colour. A speed button takes no keyboard focus unless its
+// focus policy is changed; then it shows the focus by a dotted frame and
+// Space clicks it. Main thread only, like every widget.
 #pragma once
 
 #include "platform/gui/Colors.h"

@@ -1,0 +1,196 @@
+#include "controls/AccessibleControls.h"
+
+#include "controls/MMSlider.h"
+#include "controls/MMWheel.h"
+#include "platform/gui/SpeedButton.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeySequence>
+
+namespace keb
+{
+
+namespace
+{
+
+const char* const ValueUnitProperty = "kebAccessibleValueUnit";
+
+// What sliders and wheels share: a whole number within a range, offered as
+// the value text and through the value interface.
+class TAccessibleRange : public QAccessibleWidget, public QAccessibleValueInterface
+{
+  public:
+    TAccessibleRange(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text type) const override
+    {
+        if (type != QAccessible::Value)
+            return QAccessibleWidget::text(type);
+        const QString unit = widget()->property(ValueUnitProperty).toString();
+        const QString number = QString::number(Value());
+        return unit.isEmpty() ? number : number + ' ' + unit;
+    }
+
+    QVariant currentValue() const override { return Value(); }
+    void setCurrentValue(const QVariant& value) override { SetValue(value.toInt()); }
+    QVariant maximumValue() const override { return Maximum(); }
+    QVariant minimumValue() const override { return Minimum(); }
+    QVariant minimumStepSize() const override { return Step(); }
+
+  protected:
+    virtual int Value() const = 0;
+    virtual void SetValue(int value) = 0;
+    virtual int Minimum() const = 0;
+    virtual int Maximum() const = 0;
+    virtual int Step() const = 0;
+};
+
+class TAccessibleSlider : public TAccessibleRange
+{
+  public:
+    explicit TAccessibleSlider(TMMCustomSlider* slider)
+        : TAccessibleRange(slider, QAccessible::Slider), Slider_(slider)
+    {
+    }
+
+  protected:
+    int Value() const override { return Slider_->Position(); }
+    void SetValue(int value) override { Slider_->SetPosition(value); }
+    int Minimum() const override { return Slider_->MinValue(); }
+    int Maximum() const override { return Slider_->MaxValue(); }
+    int Step() const override { return Slider_->LineSize(); }
+
+  private:
+    TMMCustomSlider* Slider_;
+};
+
+class TAccessibleWheel : public TAccessibleRange
+{
+  public:
+    explicit TAccessibleWheel(TMMCustomWheel* wheel)
+        : TAccessibleRange(wheel, QAccessible::Dial), Wheel_(wheel)
+    {
+    }
+
+  protected:
+    int Value() const override { return Wheel_->Value(); }
+    void SetValue(int value) override { Wheel_->SetValue(value); }
+    int Minimum() const override { return Wheel_->MinValue(); }
+    int Maximum() const override { return Wheel_->MaxValue(); }
+    int Step() const override { return Wheel_->LineStep(); }
+
+  private:
+    TMMCustomWheel* Wheel_;
+};
+
+// A caption without its mnemonic marks: "0.&2" reads "0.2", "&&" reads "&".
+QString WithoutMnemonic(const QString& caption)
+{
+    QString plain;
+    for (qsizetype index = 0; index < caption.size(); ++index)
+    {
+        if (caption[index] == '&' && index + 1 < caption.size())
+            ++index;
+        plain += caption[index];
+    }
+    return plain;
+}
+
+class TAccessibleSpeedButton : public QAccessibleWidget
+{
+  public:
+    explicit TAccessibleSpeedButton(TSpeedButton* button)
+        : QAccessibleWidget(button, QAccessible::Button), Button_(button)
+    {
+    }
+
+    QString text(QAccessible::Text type) const override
+    {
+        if (type == QAccessible::Name && Button_->accessibleName().isEmpty())
+            return WithoutMnemonic(Button_->Caption());
+        if (type == QAccessible::Accelerator)
+            return QKeySequence::mnemonic(Button_->Caption()).toString(QKeySequence::NativeText);
+        return QAccessibleWidget::text(type);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = Button_->isCheckable();
+        state.checked = Button_->Down();
+        state.pressed = Button_->isDown() || Button_->Down();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (Button_->isEnabled())
+            names << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+        {
+            if (Button_->isEnabled())
+                Button_->click();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+    QStringList keyBindingsForAction(const QString& name) const override
+    {
+        if (name != pressAction())
+            return QAccessibleWidget::keyBindingsForAction(name);
+        return {text(QAccessible::Accelerator)};
+    }
+
+  private:
+    TSpeedButton* Button_;
+};
+
+// The classes have no meta-objects of their own, so Qt names them by their
+// Qt base; the object itself tells which control it is.
+QAccessibleInterface* ControlInterface(const QString&, QObject* object)
+{
+    if (auto* slider = dynamic_cast<TMMCustomSlider*>(object))
+        return new TAccessibleSlider(slider);
+    if (auto* wheel = dynamic_cast<TMMCustomWheel*>(object))
+        return new TAccessibleWheel(wheel);
+    if (auto* button = dynamic_cast<TSpeedButton*>(object))
+        return new TAccessibleSpeedButton(button);
+    return nullptr;
+}
+
+} // namespace
+
+void InstallAccessibleControls()
+{
+    QAccessible::installFactory(ControlInterface);
+}
+
+void SetAccessibleValueUnit(QWidget* control, const QString& unit)
+{
+    control->setProperty(ValueUnitProperty, unit);
+}
+
+void AnnounceValueChange(QWidget* control, int value)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(control, value);
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace keb

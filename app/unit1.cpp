@@ -269,9 +269,17 @@ void TMainForm::CreateBandControls()
         slider->SetRange(-60, 12);
         slider->SetPosition(0);
         slider->Scale().SetVisible(false);
-        slider->SetThumbWidth(7);
-        slider->SetThumbHeight(10);
-        slider->SetGrooveSize(2);
+        slider->SetScaleDistance(5);
+        slider->SetScalePosition(TMMScalePos::spAboveOrLeft);
+        // A plain two-pixel border, no bevel lines: the 77 x 12 control keeps
+        // a track of 73 x 8 pixels, in which the 5 x 11 thumb moves over
+        // 68 pixels (0 dB 57 pixels from the left end).
+        slider->Bevel().SetBevelInner(TPanelBevel::bvNone);
+        slider->Bevel().SetBevelOuter(TPanelBevel::bvNone);
+        slider->Bevel().SetBorderWidth(2);
+        slider->SetThumbWidth(5);
+        slider->SetThumbHeight(11);
+        slider->SetGrooveSize(1);
         slider->SetFocusAction(TMMFocusAction::faFocusThumb);
         slider->SetFocusColor(clRed);
         sl[band] = slider;

@@ -24,6 +24,11 @@
 // HandleException (the chain's stop and close notifications and the OnStop /
 // OnClose events never run in a worker).
 //
+// Closing waits up to 5 s for the worker to end. A worker that is late but
+// outside device code is detached and ends on its own; one still inside a
+// buffer handler would come back into a device that may be gone, so the
+// program reports it on standard error and aborts.
+//
 // Errors: DeviceError fires OnError and raises the device family's exception;
 // a message for a failing platform call is the call's name, a colon, a line
 // feed, a carriage return and the platform's text.
@@ -128,19 +133,51 @@ std::uint32_t StandardFormatBit(const TWaveFormatEx& Format);
 
 class TMMWaveDevice;
 
-// The worker of cmThread mode (for capture and playback alike): runs the
-// device's message loop.
+// The worker of cmThread mode (for capture and playback alike): takes the
+// finished buffers posted to its queue and has the device handle them. It
+// owns the events of its handshake, so a worker that outlives its device's
+// wait never reaches events of the device (freed, or a later open's). Such a
+// worker can be detached while it runs no device code: it then leaves without
+// touching the device again and frees itself.
 class TMMWaveDeviceThread : public TMMDSPThread
 {
   public:
-    explicit TMMWaveDeviceThread(TMMWaveDevice* Device);
+    TMMWaveDeviceThread(TMMWaveDevice* Device, std::uint32_t DataMessage);
     ~TMMWaveDeviceThread() override;
+
+    // Set by the worker when it runs and when it ends.
+    TEvent& StartEvent() { return startEvent_; }
+    // Ends the worker.
+    TEvent& CloseEvent() { return closeEvent_; }
+    // Asks the worker to drop the finished buffers in its queue; it resets
+    // the event when it has.
+    TEvent& FlushEvent() { return flushEvent_; }
+    // Main thread, for a worker that has not ended in time: true when it was
+    // let go (the caller then gives the object up: the worker deletes it);
+    // false while it is inside device code, or when it has ended after all
+    // (then the object is the caller's still).
+    bool Detach();
+    bool Ended() const { return gate_.load() == kEnded; }
 
   protected:
     void Execute() override;
 
   private:
+    enum : int
+    {
+        kIdle,
+        kInDevice,
+        kDetached,
+        kEnded
+    };
+    bool EnterDevice();
+
     TMMWaveDevice* device_;
+    const std::uint32_t dataMessage_;
+    TEvent startEvent_{false, false};
+    TEvent closeEvent_{false, false};
+    TEvent flushEvent_{true, false};
+    std::atomic<int> gate_{kIdle};
 };
 
 class TMMWaveDevice : public TMMCustomSoundComponent
@@ -187,8 +224,10 @@ class TMMWaveDevice : public TMMCustomSoundComponent
 
     // The window's message procedure (main thread); public for the loop.
     void WindowProc(const TMessage& Message);
-    // The worker's loop; called by TMMWaveDeviceThread::Execute.
-    void RunWorker(TThread& Worker);
+    // One message the worker took (a finished buffer, handled unless the
+    // device is stopping); false when the handler raised: the worker ends and
+    // the main thread closes the device. Called by the worker.
+    bool HandleWorkerMessage(const TMessage& Message);
 
     TMMNotifyEvent OnError;
     TMMNotifyEvent OnOpen;
@@ -346,9 +385,6 @@ class TMMWaveDevice : public TMMCustomSoundComponent
 
     std::unique_ptr<TMMWaveDeviceThread> thread_;
     std::atomic<TMMWaveDeviceThread*> worker_{nullptr}; // read by the driver's context
-    std::unique_ptr<TEvent> threadStartEvent_;
-    std::unique_ptr<TEvent> threadCloseEvent_;
-    std::unique_ptr<TEvent> flushEvent_;
     std::exception_ptr workerError_;
 };
 

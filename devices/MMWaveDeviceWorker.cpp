@@ -6,6 +6,8 @@
 #include "platform/core/Wait.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -15,10 +17,21 @@ namespace keb
 namespace
 {
 constexpr std::uint32_t kWorkerHandshakeMs = 5000;
+
+// A worker inside a buffer handler when its bound ran out would come back
+// into a device that may be gone: nothing safe is left to do but stop.
+[[noreturn]] void WorkerOverran(const char* Api)
+{
+    std::fprintf(stderr,
+                 "keb: the %s worker did not end within 5 seconds (held in a buffer handler); "
+                 "the program stops\n",
+                 Api);
+    std::abort();
+}
 } // namespace
 
-TMMWaveDeviceThread::TMMWaveDeviceThread(TMMWaveDevice* Device)
-    : TMMDSPThread(Device), device_(Device)
+TMMWaveDeviceThread::TMMWaveDeviceThread(TMMWaveDevice* Device, std::uint32_t DataMessage)
+    : TMMDSPThread(Device), device_(Device), dataMessage_(DataMessage)
 {
 }
 
@@ -27,9 +40,52 @@ TMMWaveDeviceThread::~TMMWaveDeviceThread()
     TerminateAndWait();
 }
 
+bool TMMWaveDeviceThread::EnterDevice()
+{
+    int expected = kIdle;
+    return gate_.compare_exchange_strong(expected, kInDevice);
+}
+
+bool TMMWaveDeviceThread::Detach()
+{
+    int expected = kIdle;
+    return gate_.compare_exchange_strong(expected, kDetached);
+}
+
 void TMMWaveDeviceThread::Execute()
 {
-    device_->RunWorker(*this);
+    SetPriority(TThreadPriority::tpHigher);
+    startEvent_.SetEvent();
+    TMessageQueue& queue = MessageQueue();
+    while (!Terminated())
+    {
+        TMessage message;
+        if (!queue.Take(message))
+        {
+            const int signalled = WaitForAny({&closeEvent_, &flushEvent_}, &queue, kInfinite);
+            if (signalled == 0)
+                break;
+            if (signalled == 1)
+            {
+                queue.Remove(0, dataMessage_, dataMessage_);
+                flushEvent_.ResetEvent();
+            }
+            continue;
+        }
+        if (message.Msg != dataMessage_)
+            continue;
+        if (!EnterDevice())
+            break;
+        const bool goOn = device_->HandleWorkerMessage(message);
+        gate_.store(kIdle);
+        if (!goOn)
+            break;
+    }
+    // A detached worker is nobody's any more: it frees itself.
+    if (gate_.exchange(kEnded) == kDetached)
+        SetFreeOnTerminate(true);
+    else
+        startEvent_.SetEvent();
 }
 
 bool TMMWaveDevice::IsCurrentSession(std::uintptr_t Value) const
@@ -40,15 +96,12 @@ bool TMMWaveDevice::IsCurrentSession(std::uintptr_t Value) const
 void TMMWaveDevice::StartWorker()
 {
     workerError_ = nullptr;
-    threadStartEvent_ = std::make_unique<TEvent>(false, false);
-    threadCloseEvent_ = std::make_unique<TEvent>(false, false);
-    flushEvent_ = std::make_unique<TEvent>(true, false);
     bool running = false;
     try
     {
-        thread_ = std::make_unique<TMMWaveDeviceThread>(this);
+        thread_ = std::make_unique<TMMWaveDeviceThread>(this, traits_.DataMessage);
         thread_->Resume();
-        running = threadStartEvent_->WaitFor(kWorkerHandshakeMs) == TWaitResult::wrSignaled;
+        running = thread_->StartEvent().WaitFor(kWorkerHandshakeMs) == TWaitResult::wrSignaled;
     }
     catch (const std::system_error&)
     {
@@ -64,65 +117,36 @@ void TMMWaveDevice::EndWorker()
     if (!thread_)
         return;
     worker_.store(nullptr);
-    threadCloseEvent_->SetEvent();
+    thread_->CloseEvent().SetEvent();
     // A worker blocked in SyncToMainThread needs the main thread meanwhile.
-    const bool ended = WaitForAny({threadStartEvent_.get()}, nullptr, kWorkerHandshakeMs,
+    const bool ended = WaitForAny({&thread_->StartEvent()}, nullptr, kWorkerHandshakeMs,
                                   /*serveSynchronize=*/true) != kWaitTimeout;
-    if (ended)
+    if (!ended && thread_->Detach())
     {
-        thread_.reset();
-    }
-    else
-    {
-        // A worker stuck in a handler: it frees itself when it ends and may
-        // still touch its events, so they are given up rather than freed.
-        thread_->SetFreeOnTerminate(true);
+        // Late, but outside device code: it leaves on its own close event.
         static_cast<void>(thread_.release());
-        static_cast<void>(threadStartEvent_.release());
-        static_cast<void>(threadCloseEvent_.release());
-        static_cast<void>(flushEvent_.release());
+        return;
     }
-    threadStartEvent_.reset();
-    threadCloseEvent_.reset();
-    flushEvent_.reset();
+    if (!ended && !thread_->Ended())
+        WorkerOverran(traits_.Api);
+    thread_.reset();
 }
 
-void TMMWaveDevice::RunWorker(TThread& Worker)
+bool TMMWaveDevice::HandleWorkerMessage(const TMessage& Message)
 {
-    Worker.SetPriority(TThreadPriority::tpHigher);
-    threadStartEvent_->SetEvent();
-    TMessageQueue& queue = Worker.MessageQueue();
-    while (!Worker.Terminated())
+    if (!IsCurrentSession(Message.WParam) || stopping_.load())
+        return true;
+    try
     {
-        TMessage message;
-        if (!queue.Take(message))
-        {
-            const int signalled =
-                WaitForAny({threadCloseEvent_.get(), flushEvent_.get()}, &queue, kInfinite);
-            if (signalled == 0)
-                break;
-            if (signalled == 1)
-            {
-                queue.Remove(0, traits_.DataMessage, traits_.DataMessage);
-                flushEvent_->ResetEvent();
-            }
-            continue;
-        }
-        if (message.Msg != traits_.DataMessage || !IsCurrentSession(message.WParam) ||
-            stopping_.load())
-            continue;
-        try
-        {
-            HandleBufferDone(reinterpret_cast<TWaveHdr*>(message.LParam));
-        }
-        catch (...)
-        {
-            workerError_ = std::current_exception();
-            window_->Post(kWorkerFailedMessage, message.WParam);
-            break;
-        }
+        HandleBufferDone(reinterpret_cast<TWaveHdr*>(Message.LParam));
     }
-    threadStartEvent_->SetEvent();
+    catch (...)
+    {
+        workerError_ = std::current_exception();
+        window_->Post(kWorkerFailedMessage, Message.WParam);
+        return false;
+    }
+    return true;
 }
 
 void TMMWaveDevice::WaitForWorkerHandlers()
@@ -145,13 +169,14 @@ void TMMWaveDevice::DiscardPendingDone()
         window_->RemoveMessages(traits_.DataMessage, traits_.DataMessage);
         return;
     }
-    if (!flushEvent_)
+    if (!thread_)
         return;
-    flushEvent_->SetEvent();
+    TEvent& flush = thread_->FlushEvent();
+    flush.SetEvent();
     // The worker resets the event once it has emptied its queue.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerHandshakeMs);
-    while (flushEvent_->WaitFor(0) == TWaitResult::wrSignaled &&
+    while (flush.WaitFor(0) == TWaitResult::wrSignaled &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
 }

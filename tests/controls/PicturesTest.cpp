@@ -1,5 +1,6 @@
-// Pictures of the controls for the eye and the README, written into the
-// build folder; each picture is checked for the pixels that identify it.
+// Pictures of each control alone for the eye, written into the build folder.
+// The README's picture of the window's sliders, LED and wheel is taken from
+// the window itself (tests/app_window).
 #include "ControlPictures.h"
 
 #include <QFileInfo>
@@ -10,45 +11,6 @@ namespace keb::test
 {
 namespace
 {
-
-// The band slider positions of the 1.8 kHz preset look: a pass band in the
-// middle, the edges down.
-constexpr std::array<int, 20> BandPositions = {-60, -60, -30, 0,   0,   3,   6,   6,   3,   0,
-                                               0,   0,   -6,  -30, -60, -60, -60, -60, -60, -60};
-
-// The controls of the main window's right half, laid out as in the window:
-// the twenty band sliders, the status LED and the shift wheel.
-TEST(Pictures, ProgramSlidersWheelAndLED)
-{
-    QWidget window;
-    window.setFixedSize(200, 310);
-    window.setAutoFillBackground(true);
-    QPalette palette = window.palette();
-    palette.setColor(QPalette::Window, ToQColor(WindowColor));
-    window.setPalette(palette);
-    std::array<TMMSlider*, 20> sliders{};
-    for (int band = 0; band < 20; ++band)
-    {
-        sliders[band] = MakeProgramSlider(&window);
-        sliders[band]->SetBounds(8, 297 - 15 * band, 77, 12);
-        sliders[band]->SetPosition(BandPositions[band]);
-    }
-    TMMLED* led = MakeProgramLED(&window);
-    led->SetBounds(112, 13, 22, 11);
-    led->SetLEDColor(clLime);
-    TMMWheel* wheel = MakeProgramWheel(&window);
-    wheel->SetBounds(110, 119, 60, 60);
-    window.show();
-
-    const QImage image = Grab(window);
-    const QString path = SavePicture(image, "program");
-    EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
-    // Spot checks: the lit LED, the handle of the wheel, the thumb of band 6.
-    EXPECT_TRUE(IsColor(image, 112 + 5, 13 + 5, clLime));
-    EXPECT_TRUE(IsColor(image, 110 + 18, 119 + 28, TColor(128)));
-    const TRect thumb = sliders[6]->ThumbRect().Offset(8, 297 - 15 * 6);
-    EXPECT_TRUE(IsColor(image, thumb.Left, thumb.Top, clBlack));
-}
 
 TEST(Pictures, EachControlAlone)
 {

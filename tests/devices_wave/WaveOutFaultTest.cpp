@@ -4,6 +4,8 @@
 #include "WaveDeviceFixture.h"
 #include "devices/MMWavOut.h"
 
+#include <future>
+
 namespace keb::test
 {
 namespace
@@ -141,6 +143,40 @@ TEST_F(WaveOutCloseFaultTest, ALostClosedNotificationIsReportedButCloseDoesNotRa
     Card->Playback(0).LoseClosedNotification(false);
     EXPECT_NO_THROW(waveOut.Open());
     waveOut.Close();
+}
+
+// A worker held in a buffer handler beyond every bound when its device is
+// destroyed could only come back into freed memory: the program says so on
+// standard error and stops. Takes ten seconds: the device waits five for the
+// handler and five for the worker.
+TEST_F(WaveOutCloseFaultTest, AWorkerHeldBeyondItsBoundStopsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            TTestSource source(nullptr, Counter(0, 40 * kBufferBytes));
+            TCollector collector(nullptr);
+            std::promise<void> never;
+            const std::shared_future<void> release = never.get_future().share();
+            std::atomic<bool> held{false};
+            collector.BeforeCollect = [&](PWaveHdr)
+            {
+                held = true;
+                release.wait();
+            };
+            auto waveOut = std::make_unique<TMMWaveOut>(nullptr);
+            waveOut->SetBufferSize(kBufferBytes);
+            waveOut->SetNumBuffers(3);
+            waveOut->SetCallBackMode(cmThread);
+            waveOut->SetInput(&source);
+            waveOut->SetOutput(&collector);
+            waveOut->Start();
+            Card->AdvanceFrames(kBufferBytes / 2);
+            while (!held.load())
+                std::this_thread::yield();
+            waveOut.reset();
+        },
+        "WaveOut worker did not end within 5 seconds");
 }
 
 } // namespace keb::test

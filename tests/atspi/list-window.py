@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """Lists KEB's window as a screen reader finds it over the AT-SPI bus and
-checks that every control is there with its name and value.
+checks that every control is there with its name and value; then presses ON
+through the bus and waits (bounded) for the LED to read "Filter on" and the
+input waterfall to name the virtual sound card's 1000 Hz tone.
 
 Waits (bounded) for the application "KEB" on the accessibility bus, prints
 its tree (role, name, value, description, one object a line) and exits 0
-when every control of the window was found, 1 with the missing ones listed,
-2 when the application never appeared."""
+when all of it was found, 1 with what was missing, 2 when the application
+never appeared."""
 
 import sys
 import time
@@ -83,7 +85,40 @@ def main():
         print("list-window: not found: " + ", ".join(missing), file=sys.stderr)
         return 1
     print("list-window: all %d controls found" % len(expected_controls()))
-    return 0
+    return 0 if switched_on(app) else 1
+
+
+def named(node, name):
+    if node.name == name:
+        return node
+    for index in range(node.childCount):
+        child = node.getChildAtIndex(index)
+        found = named(child, name) if child is not None else None
+        if found is not None:
+            return found
+    return None
+
+
+def switched_on(app):
+    """Presses ON by its action and waits for the LED and the waterfall."""
+    on = named(app, "ON")
+    action = on.queryAction()
+    names = [action.getName(index) for index in range(action.nActions)]
+    print("list-window: ON offers %s" % names)
+    action.doAction(names.index("Press"))
+    deadline = time.monotonic() + WAIT_SECONDS
+    led = waterfall = ""
+    while time.monotonic() < deadline:
+        led = named(app, "Filter on") or named(app, "Stopped")
+        waterfall = named(app, "Input waterfall").description
+        if led.name == "Filter on" and "1000 Hz" in waterfall:
+            print('list-window: after ON the LED reads "%s" (%s), the input waterfall "%s"'
+                  % (led.name, led.description, waterfall))
+            return True
+        time.sleep(0.5)
+    print('list-window: after ON the LED reads "%s", the input waterfall "%s"'
+          % (led.name if led else "?", waterfall), file=sys.stderr)
+    return False
 
 
 if __name__ == "__main__":

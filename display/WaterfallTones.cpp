@@ -96,12 +96,23 @@ std::vector<int> StrongestTones(TMMWaterfall& waterfall, int count)
         return {};
     const double floor = Median(levels);
     std::vector<TRowLevel> peaks;
-    for (std::size_t row = 1; row + 1 < levels.size(); ++row)
+    // A peak is a row, or a run of equally bright rows (a tone that fills
+    // the palette), brighter than the rows on both sides.
+    std::size_t row = 1;
+    while (row + 1 < levels.size())
     {
         const double level = levels[row].Level;
-        if (level >= levels[row - 1].Level && level > levels[row + 1].Level &&
+        std::size_t last = row;
+        while (last + 2 < levels.size() && levels[last + 1].Level == level)
+            ++last;
+        if (levels[row - 1].Level < level && levels[last + 1].Level < level &&
             level >= floor + ToneMargin)
-            peaks.push_back({RefinedHertz(levels, row), level});
+        {
+            const double hertz = row == last ? RefinedHertz(levels, row)
+                                             : (levels[row].Hertz + levels[last].Hertz) / 2;
+            peaks.push_back({hertz, level});
+        }
+        row = last + 1;
     }
     std::stable_sort(peaks.begin(), peaks.end(),
                      [](const TRowLevel& a, const TRowLevel& b) { return a.Level > b.Level; });

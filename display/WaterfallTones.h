@@ -4,9 +4,9 @@
 // Each distinct pixel row (one frequency) gets the mean brightness of its
 // pixels over the picture's columns, leaving out the columns of the bar; the
 // brightness is the palette index above the lowest one the waterfall draws
-// with. A tone is a row brighter than both neighbours that stands at least
-// ToneMargin above the median row. The strongest come first; a weaker peak
-// within ToneSpacing Hz of a stronger one is the stronger one's skirt and is
+// with. A tone is a row (or a run of equally bright rows) brighter than the
+// rows on both sides that stands at least ToneMargin above the median row. The strongest come
+// first; a weaker peak within ToneSpacing Hz of a stronger one is the stronger one's skirt and is
 // left out. Frequencies are refined between the neighbouring rows and
 // rounded to 10 Hz. Runs in the waterfall's thread (the GUI thread).
 #pragma once

@@ -3,9 +3,13 @@
 // actions), the events they send while the window works, the Tab order and
 // Escape on the about view.
 #include "WindowTestSupport.h"
+#include "platform/gui/ErrorBox.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QtGui/private/qguiapplication_p.h>
 #include <QtGui/qpa/qplatformaccessibility.h>
 #include <QtGui/qpa/qplatformintegration.h>
@@ -318,6 +322,33 @@ TEST_F(AccessibilityTest, EscapeClosesTheAboutView)
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.Box->isHidden());
     EXPECT_EQ(SliderPositions(), before);
+}
+
+TEST_F(AccessibilityTest, ErrorBoxIsAnAlertThatReadsItsMessage)
+{
+    const std::string message = "WaveInOpen:\n\rUnable to open device";
+    bool alerted = false;
+    QStringList texts;
+    QTimer catcher;
+    QObject::connect(&catcher, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                         if (box == nullptr || !box->isVisible())
+                             return;
+                         QAccessibleInterface* alert = Interface(box);
+                         alerted = alert->role() == QAccessible::AlertMessage &&
+                                   !EventsOf(box, QAccessible::Alert).empty();
+                         for (int index = 0; index < alert->childCount(); ++index)
+                             texts << alert->child(index)->text(QAccessible::Name);
+                         box->accept();
+                     });
+    catcher.start(5);
+    const ErrorBoxHandler collecting = SetErrorBoxHandler(ShowQtErrorBox);
+    HandleException(EInOutError(message));
+    SetErrorBoxHandler(collecting);
+    EXPECT_TRUE(alerted);
+    EXPECT_TRUE(texts.contains(QString::fromStdString(message))) << texts.join("|").toStdString();
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 // The spectrogram control: geometry, blocks and repaints, the screen copies,
 // the frequency box and scale, and the program's two waterfalls drawing a
 // 1000 Hz tone (saved as PNG pictures in the build folder).
+#include "display/AccessibleWaterfall.h"
 #include "display/MMSpGram.h"
+#include "display/WaterfallTones.h"
 #include "tests/display_waterfall/ToneBlocks.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 #include <cstdlib>
@@ -318,6 +321,50 @@ TEST(SpectrogramPictures, BothProgramWaterfallsDrawASteadyToneLine)
     }
     EXPECT_TRUE(window.Input->grab().save(PictureFolder() + "/waterfall-input-122x301.png"));
     EXPECT_TRUE(window.Output->grab().save(PictureFolder() + "/waterfall-output-28x301.png"));
+}
+
+// Two tones in a little noise.
+void FeedTwoTones(TMMSpectrogram& spectrogram, double strong, double weak, int blocks)
+{
+    TToneSource first(strong, 8000, 800, 30);
+    TToneSource second(weak, 8000, 300, 0);
+    for (int block = 0; block < blocks; ++block)
+    {
+        std::vector<std::uint8_t> bytes = first.Next(256);
+        const std::vector<std::uint8_t> added = second.Next(256);
+        for (std::size_t at = 0; at < bytes.size(); at += 2)
+        {
+            const auto sample = static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8);
+            const auto more = static_cast<std::int16_t>(added[at] | added[at + 1] << 8);
+            const auto sum = static_cast<std::uint16_t>(sample + more);
+            bytes[at] = static_cast<std::uint8_t>(sum & 0xFF);
+            bytes[at + 1] = static_cast<std::uint8_t>(sum >> 8);
+        }
+        spectrogram.ProcessBlock(bytes.data());
+    }
+}
+
+TEST(SpectrogramAccessible, DescribesTheStrongestTonesOnScreenAtMostOnceASecond)
+{
+    InstallAccessibleWaterfalls();
+    TWindow window;
+    window.Input->setAccessibleName("Input waterfall");
+    QAccessibleInterface* input = QAccessible::queryAccessibleInterface(window.Input.get());
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(input->role(), QAccessible::Graphic);
+    EXPECT_EQ(input->text(QAccessible::Name), "Input waterfall");
+    EXPECT_EQ(input->text(QAccessible::Description), "No tones");
+
+    // Within the second the description stays as it was read.
+    FeedTwoTones(*window.Input, 700, 1500, 130);
+    EXPECT_EQ(input->text(QAccessible::Description), "No tones");
+    QTest::qWait(1100);
+    EXPECT_EQ(input->text(QAccessible::Description), "Strongest tones: 700 Hz, 1500 Hz");
+    EXPECT_EQ(StrongestTones(*window.Input, 1), std::vector<int>{700});
+
+    // The narrow output waterfall: its bar covers a quarter of the picture.
+    FeedTwoTones(*window.Output, 2500, 300, 30);
+    EXPECT_EQ(DescribeTones(StrongestTones(*window.Output, 3)), "Strongest tones: 2500 Hz, 300 Hz");
 }
 
 } // namespace

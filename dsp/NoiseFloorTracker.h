@@ -18,12 +18,12 @@ namespace keb
 class TNoiseFloorTracker
 {
   public:
-    static constexpr float WindowSeconds = 1.5f;
+    static constexpr float WindowSeconds = 2.5f;
     static constexpr int SubWindows = 8;
     // The smoothing of the power per frame.
-    static constexpr float Smoothing = 0.85f;
+    static constexpr float Smoothing = 0.5f;
     // Mean over minimum of white noise smoothed as above (measured).
-    static constexpr float Bias = 2.6f;
+    static constexpr float Bias = 8.9f;
 
     TNoiseFloorTracker(int bins, float framesPerSecond);
 

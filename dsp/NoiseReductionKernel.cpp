@@ -18,23 +18,45 @@ int FrameLengthFor(int sampleRate)
     return static_cast<int>(wanted - below < 2 * below - wanted ? below : 2 * below);
 }
 
+// Rises over the first three quarters like a Hann window and falls over the
+// last quarter: the newest samples weigh in at once, so a CW element opens
+// the gain within a hop of its start.
+std::vector<float> AnalysisWindow(int length)
+{
+    const int fall = length / 4;
+    const int rise = length - fall;
+    std::vector<float> window(static_cast<std::size_t>(length));
+    for (int i = 0; i < length; ++i)
+        window[static_cast<std::size_t>(i)] =
+            i < rise ? FFTWindowValue(fwHanning, i, 2 * rise)
+                     : FFTWindowValue(fwHanning, i - rise + fall, 2 * fall);
+    return window;
+}
+
+// The power per bin of white noise of 1 LSB rms through the window.
+float QuietNoise(const std::vector<float>& window)
+{
+    float sum = 0;
+    for (float w : window)
+        sum += w * w;
+    return sum;
+}
+
 } // namespace
 
 TNoiseReductionKernel::TNoiseReductionKernel(int sampleRate)
     : length_(FrameLengthFor(sampleRate)), hop_(length_ / 4),
       plan_(InitRealFFT(std::countr_zero(static_cast<unsigned>(length_)))),
+      window_(AnalysisWindow(length_)),
       floor_(length_ / 2 + 1, static_cast<float>(sampleRate) / static_cast<float>(hop_)),
-      gain_(length_ / 2 + 1), filter_(2 * length_, hop_),
-      window_(static_cast<std::size_t>(length_)), frame_(static_cast<std::size_t>(length_)),
-      power_(static_cast<std::size_t>(length_ / 2 + 1)),
+      gain_(length_ / 2 + 1, QuietNoise(window_)), filter_(2 * length_, hop_),
+      frame_(static_cast<std::size_t>(length_)), power_(static_cast<std::size_t>(length_ / 2 + 1)),
       gains_(static_cast<std::size_t>(length_ + 1)),
       history_(static_cast<std::size_t>(2 * length_)), output_(static_cast<std::size_t>(hop_)),
       mixStep_(1.0f / static_cast<float>(hop_))
 {
     if (!plan_)
         throw std::bad_alloc();
-    for (int i = 0; i < length_; ++i)
-        window_[static_cast<std::size_t>(i)] = FFTWindowValue(fwHanning, i, length_);
 }
 
 TNoiseReductionKernel::~TNoiseReductionKernel() = default;
@@ -46,18 +68,14 @@ void TNoiseReductionKernel::Clear()
     position_ = 0;
     level_ = 0;
     mix_ = 0;
+    floor_.Clear();
+    gain_.Clear();
+    filter_.Clear();
 }
 
 void TNoiseReductionKernel::SetLevel(int level)
 {
-    level = std::clamp(level, 0, TSuppressionGain::Levels);
-    if (level > 0 && level_ == 0 && mix_ <= 0.0f)
-    {
-        floor_.Clear();
-        gain_.Clear();
-        filter_.Clear();
-    }
-    level_ = level;
+    level_ = std::clamp(level, 0, TSuppressionGain::Levels);
 }
 
 float TNoiseReductionKernel::Process(float x)

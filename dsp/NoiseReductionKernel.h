@@ -8,7 +8,7 @@
 //
 // Level 0 (off) passes the input undelayed and does no analysis. Changing to
 // or from 0 crossfades over one hop between the undelayed input and the
-// filtered stream; on the way in the estimates start afresh. Changing
+// filtered stream; the estimates go on from where they were. Changing
 // between levels 1 to 3 takes effect at the next hop, the filter
 // crossfading to the new response. Nothing is allocated after construction.
 #pragma once
@@ -50,10 +50,11 @@ class TNoiseReductionKernel
     int length_;
     int hop_;
     std::unique_ptr<TRealFFTPlan, PlanDeleter> plan_;
+    std::vector<float> window_;
     TNoiseFloorTracker floor_;
     TSuppressionGain gain_;
     TMinimumPhaseFilter filter_;
-    std::vector<float> window_, frame_, power_, gains_;
+    std::vector<float> frame_, power_, gains_;
     // The filter's last Length input samples, the newest hop at the end.
     std::vector<float> history_;
     std::vector<float> output_;

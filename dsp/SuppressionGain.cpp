@@ -49,15 +49,16 @@ TSuppressionGain::Setting TSuppressionGain::ForLevel(int level)
     case 1:
         return {-10.0f, -15.0f, 1.0f};
     case 2:
-        return {-18.0f, -20.0f, 1.4f};
+        return {-22.0f, -20.0f, 2.0f};
     default:
-        return {-26.0f, -25.0f, 2.0f};
+        return {-30.0f, -25.0f, 3.0f};
     }
 }
 
-TSuppressionGain::TSuppressionGain(int bins)
+TSuppressionGain::TSuppressionGain(int bins, float quietNoise)
     : gain_(static_cast<std::size_t>(bins), 1.0f),
-      lastPosteriori_(static_cast<std::size_t>(bins), 1.0f), table_(TableSize)
+      lastPosteriori_(static_cast<std::size_t>(bins), 1.0f), table_(TableSize),
+      quietNoise_(quietNoise)
 {
     for (int i = 0; i < TableSize; ++i)
     {
@@ -71,6 +72,7 @@ void TSuppressionGain::Clear()
 {
     std::fill(gain_.begin(), gain_.end(), 1.0f);
     std::fill(lastPosteriori_.begin(), lastPosteriori_.end(), 1.0f);
+    loudest_ = 0;
     started_ = false;
 }
 
@@ -94,15 +96,23 @@ void TSuppressionGain::Update(std::span<const float> power, std::span<const floa
     const float gainFloor = FromDb(setting.gainFloorDb, 20.0f);
     const float prioriMin = FromDb(setting.prioriMinDb, 10.0f);
     const float weight = started_ ? DecisionWeight : 0.0f;
+    loudest_ *= std::pow(10.0f, -1.0f / LoudestFrames);
+    for (float p : power)
+        loudest_ = std::max(loudest_, p);
+    const float quiet = std::max(quietNoise_, loudest_ * FromDb(-InaudibleDb, 10.0f));
     for (std::size_t k = 0; k < gain_.size(); ++k)
     {
         const float posteriori = power[k] / std::max(setting.overestimate * noise[k], 1e-12f);
         const float previous = gain_[k] * gain_[k] * lastPosteriori_[k];
-        const float priori = std::max(
-            prioriMin, weight * previous + (1.0f - weight) * std::max(posteriori - 1.0f, 0.0f));
+        const float excess = std::max(posteriori - 1.0f, 0.0f);
+        const bool onset = excess > previous && posteriori > OnsetRatio;
+        const float w = onset ? std::min(weight, RiseWeight) : weight;
+        const float priori = std::max(prioriMin, w * previous + (1.0f - w) * excess);
         const float wiener = priori / (1.0f + priori);
-        const float gain = wiener * LsaFactor(wiener * posteriori);
-        gain_[k] = std::clamp(gain, gainFloor, 1.0f);
+        // Below 1 the posteriori ratio says only that the bin is quiet; the
+        // estimator's factor would grow without bound there.
+        const float gain = wiener * LsaFactor(wiener * std::max(posteriori, 1.0f));
+        gain_[k] = noise[k] < quiet ? 1.0f : std::clamp(gain, gainFloor, 1.0f);
         lastPosteriori_[k] = posteriori;
     }
     started_ = true;

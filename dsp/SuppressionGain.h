@@ -8,7 +8,11 @@
 //
 // The level sets how hard it works: the gain never drops below the floor,
 // the a-priori ratio never below its minimum, and the noise is taken as
-// somewhat louder than measured at the higher levels.
+// somewhat louder than measured at the higher levels. A bin whose noise is
+// below the quiet level (about the noise of the 16-bit samples themselves),
+// or more than InaudibleDb below the loudest bin of the last seconds, has no
+// noise worth taking and keeps a gain of 1, so a clean recording passes
+// unchanged.
 //
 // Memory (and the table of the estimator's exponential-integral term) is
 // made at construction; Update allocates nothing.
@@ -26,6 +30,14 @@ class TSuppressionGain
     static constexpr int Levels = 3;
     // Weight of the previous frame in the a-priori ratio.
     static constexpr float DecisionWeight = 0.98f;
+    // The same where a signal starts: the power rises above the estimate and
+    // stands OnsetRatio above the noise (noise alone gets there once in
+    // thousands of frames), so the first frames of a CW element pass.
+    static constexpr float RiseWeight = 0.5f;
+    static constexpr float OnsetRatio = 8.0f;
+    static constexpr float InaudibleDb = 50.0f;
+    // How fast the loudest bin is forgotten: 10 dB in this many frames.
+    static constexpr float LoudestFrames = 300.0f;
 
     struct Setting
     {
@@ -36,7 +48,7 @@ class TSuppressionGain
     // Level 1 gentle, 2 normal, 3 strong.
     static Setting ForLevel(int level);
 
-    explicit TSuppressionGain(int bins);
+    TSuppressionGain(int bins, float quietNoise);
 
     void Clear();
     void Update(std::span<const float> power, std::span<const float> noise, int level);
@@ -47,6 +59,8 @@ class TSuppressionGain
 
     std::vector<float> gain_, lastPosteriori_;
     std::vector<float> table_;
+    float quietNoise_;
+    float loudest_ = 0;
     bool started_ = false;
 };
 

@@ -244,36 +244,54 @@ double SnrDb(std::span<const float> clean, std::span<const float> processed, int
     return 10 * std::log10(gain * gain * energy / std::max(error, 1e-12));
 }
 
-double KeyingCorrelation(std::span<const float> keying, std::span<const float> processed, int delay,
-                         double from, double to)
+TSplitOutput SplitByInversion(std::span<const float> plus, std::span<const float> minus)
 {
-    const std::size_t a = Index(from, keying.size());
-    const std::size_t b =
-        std::min(Index(to, keying.size()), processed.size() - static_cast<std::size_t>(delay));
+    TSplitOutput split;
+    const std::size_t n = std::min(plus.size(), minus.size());
+    split.signal.resize(n);
+    split.noise.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+        split.signal[i] = 0.5f * (plus[i] + minus[i]);
+        split.noise[i] = 0.5f * (plus[i] - minus[i]);
+    }
+    return split;
+}
+
+double RatioDb(std::span<const float> signal, std::span<const float> noise, double from, double to)
+{
+    return Db(Rms(signal, from, to) / std::max(Rms(noise, from, to), 1e-9));
+}
+
+namespace
+{
+
+// Correlation of the keying with the 5 ms envelope of processed, lag samples late.
+double KeyingCorrelationAt(std::span<const float> keying, std::span<const float> processed,
+                           std::size_t lag, std::size_t a, std::size_t b)
+{
     const std::size_t window = SignalRate / 200;
     std::vector<double> x, y;
-    double energy = 0;
-    for (std::size_t i = a; i + window <= b; i += window)
+    for (std::size_t i = a; i + window <= b && i + window + lag <= processed.size(); i += window)
     {
-        energy = 0;
-        double key = 0;
+        double energy = 0, key = 0;
         for (std::size_t j = i; j < i + window; ++j)
         {
-            const double v = processed[j + static_cast<std::size_t>(delay)];
+            const double v = processed[j + lag];
             energy += v * v;
             key += keying[j];
         }
         x.push_back(key / static_cast<double>(window));
         y.push_back(std::sqrt(energy / static_cast<double>(window)));
     }
-    auto mean = [](const std::vector<double>& v)
+    double mx = 0, my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i)
     {
-        double s = 0;
-        for (double e : v)
-            s += e;
-        return s / static_cast<double>(v.size());
-    };
-    const double mx = mean(x), my = mean(y);
+        mx += x[i];
+        my += y[i];
+    }
+    mx /= static_cast<double>(x.size());
+    my /= static_cast<double>(y.size());
     double sxy = 0, sxx = 0, syy = 0;
     for (std::size_t i = 0; i < x.size(); ++i)
     {
@@ -282,6 +300,19 @@ double KeyingCorrelation(std::span<const float> keying, std::span<const float> p
         syy += (y[i] - my) * (y[i] - my);
     }
     return sxy / std::sqrt(sxx * syy);
+}
+
+} // namespace
+
+double KeyingCorrelation(std::span<const float> keying, std::span<const float> processed,
+                         double from, double to)
+{
+    const std::size_t a = Index(from, keying.size());
+    const std::size_t b = Index(to, keying.size());
+    double best = -1;
+    for (std::size_t lag = 0; lag <= SignalRate / 50; lag += 4)
+        best = std::max(best, KeyingCorrelationAt(keying, processed, lag, a, b));
+    return best;
 }
 
 } // namespace keb::test

@@ -39,13 +39,27 @@ TSignal FromPcm(std::span<const std::int16_t> pcm);
 double ToneAmplitude(std::span<const float> signal, double frequency, double from, double to);
 double Rms(std::span<const float> signal, double from, double to);
 double Db(double ratio);
-// Signal-to-noise ratio of processed against clean (dB) over [from, to),
+// Signal-to-noise ratio (dB) of processed against clean over [from, to),
 // processed shifted back by delay samples, after the least-squares gain.
 double SnrDb(std::span<const float> clean, std::span<const float> processed, int delay, double from,
              double to);
+
+// What a processor made of the wanted signal and of the noise apart, by
+// phase inversion: plus is the output for signal + noise, minus for
+// signal - noise; their half sum is the signal part, half difference the
+// noise part. Fair to processors that shift phase or delay.
+struct TSplitOutput
+{
+    TSignal signal;
+    TSignal noise;
+};
+TSplitOutput SplitByInversion(std::span<const float> plus, std::span<const float> minus);
+// Energy ratio (dB) of signal over noise in [from, to).
+double RatioDb(std::span<const float> signal, std::span<const float> noise, double from, double to);
+
 // The envelope of a CW signal (rms over 5 ms) correlated with the clean
-// keying, over [from, to), processed shifted back by delay samples.
-double KeyingCorrelation(std::span<const float> keying, std::span<const float> processed, int delay,
+// keying over [from, to), at the best lag up to 20 ms.
+double KeyingCorrelation(std::span<const float> keying, std::span<const float> processed,
                          double from, double to);
 
 } // namespace keb::test

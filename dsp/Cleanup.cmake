@@ -10,4 +10,5 @@ target_sources(keb_dsp PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SuppressionGain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MinimumPhaseFilter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NoiseReductionKernel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/NoiseReducer.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/NoiseReducer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CleanupSettings.cpp)

@@ -30,6 +30,9 @@ class TMMNoiseReducer : public TMMSampleProcessor
     explicit TMMNoiseReducer(TComponent* owner);
     ~TMMNoiseReducer() override;
 
+    // The delay while a level is on, in samples.
+    static int DelayAt(int sampleRate) { return TNoiseReductionKernel::HopFor(sampleRate); }
+
     int Level() const { return level_.load(std::memory_order_relaxed); }
     void SetLevel(int value);
 

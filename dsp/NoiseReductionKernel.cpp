@@ -44,6 +44,8 @@ float QuietNoise(const std::vector<float>& window)
 
 } // namespace
 
+int TNoiseReductionKernel::HopFor(int sampleRate) { return FrameLengthFor(sampleRate) / 4; }
+
 TNoiseReductionKernel::TNoiseReductionKernel(int sampleRate)
     : length_(FrameLengthFor(sampleRate)), hop_(length_ / 4),
       plan_(InitRealFFT(std::countr_zero(static_cast<unsigned>(length_)))),

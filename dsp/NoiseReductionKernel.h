@@ -30,6 +30,8 @@ class TNoiseReductionKernel
     explicit TNoiseReductionKernel(int sampleRate);
     ~TNoiseReductionKernel();
 
+    static int HopFor(int sampleRate);
+
     int FrameLength() const { return length_; }
     int Hop() const { return hop_; }
 

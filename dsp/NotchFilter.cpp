@@ -94,7 +94,7 @@ void TMMNotchFilter::ProcessFrames(std::int16_t* samples, int frames, int channe
         for (int i = 0; i < frames; ++i)
         {
             std::int16_t& sample = samples[static_cast<std::size_t>(i * channels + c)];
-            sample = ToPcm16(kernel.Process(static_cast<float>(sample)));
+            sample = RoundToPcm16(kernel.Process(static_cast<float>(sample)));
         }
     }
 }

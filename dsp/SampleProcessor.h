@@ -25,7 +25,7 @@ namespace keb
 {
 
 // A float sample back to 16 bits: rounded, clipped at full scale.
-inline std::int16_t ToPcm16(float value)
+inline std::int16_t RoundToPcm16(float value)
 {
     return static_cast<std::int16_t>(std::lrint(std::fmin(32767.0f, std::fmax(-32768.0f, value))));
 }

@@ -4,9 +4,8 @@
 // the pointer) and "Clear notches". They work while the chain runs: the
 // components take the settings at their next buffer. Every choice is
 // remembered in the user's settings when the window has them.
-#include "app/unit1.h"
-
 #include "app/UserSettings.h"
+#include "app/unit1.h"
 #include "dsp/CleanupSettings.h"
 
 #include <QActionGroup>
@@ -55,8 +54,7 @@ std::optional<double> TMainForm::InputWaterfallFrequency(QPoint windowPoint) con
     if (!MMSpectrogram1->rect().contains(point))
         return std::nullopt;
     const double frequency = std::round(MMSpectrogram1->FrequencyAt(point.y()));
-    return std::clamp(frequency, static_cast<double>(MinNotchHz),
-                      static_cast<double>(MaxNotchHz));
+    return std::clamp(frequency, static_cast<double>(MinNotchHz), static_cast<double>(MaxNotchHz));
 }
 
 void TMainForm::AddNoiseMenus(QMenu* menu, std::optional<double> notchFrequency)
@@ -70,8 +68,8 @@ void TMainForm::AddNoiseMenus(QMenu* menu, std::optional<double> notchFrequency)
         action->setCheckable(true);
         action->setChecked(NoiseReducer->Level() == level);
         levels->addAction(action);
-        QObject::connect(action, &QAction::triggered, this, [this, level]
-                         { Run([this, level] { ChooseNoiseReduction(level); }); });
+        QObject::connect(action, &QAction::triggered, this,
+                         [this, level] { Run([this, level] { ChooseNoiseReduction(level); }); });
     }
     QAction* automatic = menu->addAction("Automatic notch");
     automatic->setCheckable(true);
@@ -82,8 +80,8 @@ void TMainForm::AddNoiseMenus(QMenu* menu, std::optional<double> notchFrequency)
         return;
     QAction* notchAt =
         menu->addAction(QString("Notch at %1 Hz").arg(static_cast<int>(*notchFrequency)));
-    QObject::connect(notchAt, &QAction::triggered, this, [this, f = *notchFrequency]
-                     { Run([this, f] { AddNotch(f); }); });
+    QObject::connect(notchAt, &QAction::triggered, this,
+                     [this, f = *notchFrequency] { Run([this, f] { AddNotch(f); }); });
     QAction* clear = menu->addAction("Clear notches");
     clear->setEnabled(!Notch->ManualNotches().empty());
     QObject::connect(clear, &QAction::triggered, this, [this] { Run([this] { ClearNotches(); }); });

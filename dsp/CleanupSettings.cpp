@@ -75,8 +75,7 @@ std::string NotchListRefusal(std::string_view text)
            std::string(text) + "\"";
 }
 
-void ApplyCleanup(const TCleanupSettings& settings, TMMNotchFilter& notch,
-                  TMMNoiseReducer& reducer)
+void ApplyCleanup(const TCleanupSettings& settings, TMMNotchFilter& notch, TMMNoiseReducer& reducer)
 {
     reducer.SetLevel(settings.NoiseReduction);
     notch.SetAutomatic(settings.AutomaticNotch);

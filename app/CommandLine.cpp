@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/NumberText.h"
+#include "dsp/CleanupSettings.h"
 
 #include <cmath>
 #include <cstring>
@@ -55,6 +56,20 @@ const std::map<std::string, TValueSetter>& ValueOptions()
                  Refuse("--preset wants 0.2, 0.4, 1.8 or 2.6, not \"" + v + "\"");
          }},
         {"--shift", [](TCommandLine& c, const std::string& v) { c.Shift = WholeNumber("--shift", v); }},
+        {"--nr",
+         [](TCommandLine& c, const std::string& v)
+         {
+             c.NoiseReduction = NoiseLevelNamed(v);
+             if (!c.NoiseReduction)
+                 Refuse(NoiseLevelRefusal(v));
+         }},
+        {"--notch-at",
+         [](TCommandLine& c, const std::string& v)
+         {
+             c.NotchAt = NotchListNamed(v);
+             if (!c.NotchAt || c.NotchAt->empty())
+                 Refuse(NotchListRefusal(v));
+         }},
         {"--quit-after",
          [](TCommandLine& c, const std::string& v) { c.QuitAfter = Seconds("--quit-after", v); }},
     };
@@ -75,7 +90,7 @@ const std::map<std::string, TCommandLine::TAction>& ActionOptions()
 bool HasWindowOptions(const TCommandLine& line)
 {
     return line.Input || line.Output || line.Latency || line.Preset || line.Shift || line.On ||
-           line.QuitAfter;
+           line.QuitAfter || line.NoiseReduction || line.Notch || line.NotchAt;
 }
 
 } // namespace
@@ -107,6 +122,8 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
             line.On = true;
         else if (argument == "--verbose")
             line.Verbose = true;
+        else if (argument == "--notch")
+            line.Notch = true;
         else if (const auto action = ActionOptions().find(argument); action != ActionOptions().end())
         {
             if (line.Action != TCommandLine::TAction::Window && line.Action != action->second)
@@ -131,6 +148,9 @@ const char* CommandLineHelp()
   --latency standard|low    low: smaller buffers and a shorter FFT (about 50 ms)
   --preset 0.2|0.4|1.8|2.6  clicks that preset at start
   --shift N                 turns the shift wheel to N (after the preset)
+  --nr off|1|2|3            noise reduction: 1 gentle, 2 normal, 3 strong
+  --notch                   the automatic notch: removes steady tones (carriers)
+  --notch-at HZ[,HZ...]     up to four notches of your own, 20 to 3600 Hz
   --on                      switches ON once the window is up
   --quit-after S            after S seconds switches OFF and closes the window
   --verbose                 also shows the sound libraries' own messages

@@ -1,7 +1,8 @@
 // The command line of keb.
 //
 //   keb [--demo] [--input DEV] [--output DEV] [--latency standard|low]
-//       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--on] [--quit-after S] [--verbose]
+//       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--nr off|1|2|3] [--notch]
+//       [--notch-at HZ[,HZ...]] [--on] [--quit-after S] [--verbose]
 //   keb [--demo] [--verbose] --list-devices
 //   keb --version | --recording-devices | --help
 //
@@ -19,6 +20,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace keb
 {
@@ -44,6 +46,9 @@ struct TCommandLine
     std::optional<TLatency> Latency;
     std::optional<TPreset> Preset;
     std::optional<int> Shift;
+    std::optional<int> NoiseReduction;
+    bool Notch = false;
+    std::optional<std::vector<float>> NotchAt;
     bool On = false;
     // Seconds after which the window switches OFF and closes.
     std::optional<double> QuitAfter;

@@ -67,6 +67,8 @@ void TMainForm::StopBtnClick()
 void TMainForm::btnEQClick()
 {
     Equalizer->SetEnabled(!Equalizer->Enabled());
+    Notch->SetEnabled(Equalizer->Enabled());
+    NoiseReducer->SetEnabled(Equalizer->Enabled());
     if (Equalizer->Enabled())
     {
         btnEQ->setText("Filter On");

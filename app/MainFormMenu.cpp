@@ -1,5 +1,5 @@
 // The window's right-click menu: "Input device", "Output device" and
-// "Latency". The devices are listed afresh each time the menu opens (a card
+// "Latency", then the noise reduction and notch items (MainFormNoiseMenu.cpp). The devices are listed afresh each time the menu opens (a card
 // plugged in meanwhile shows up); the menus are greyed while the chain runs,
 // since the devices refuse changes while open. A choice is remembered in the
 // user's settings when the window has them.
@@ -57,7 +57,7 @@ void TMainForm::ReportSettingsProblem(const std::string& problem)
         ShowErrorBox(problem);
 }
 
-QMenu* TMainForm::BuildContextMenu()
+QMenu* TMainForm::BuildContextMenu(std::optional<double> notchFrequency)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -91,12 +91,13 @@ QMenu* TMainForm::BuildContextMenu()
         QObject::connect(action, &QAction::triggered, this,
                          [this, mode] { Run([this, mode] { ChooseLatency(mode); }); });
     }
+    AddNoiseMenus(menu, notchFrequency);
     return menu;
 }
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event)
 {
-    BuildContextMenu()->popup(event->globalPos());
+    BuildContextMenu(InputWaterfallFrequency(event->pos()))->popup(event->globalPos());
 }
 
 } // namespace keb

@@ -48,6 +48,18 @@ TSpeedButton* PresetButton(TMainForm& form, TPreset preset)
     return form.F18b;
 }
 
+TCleanupSettings CleanupChoice(const TStoredChoices& stored, const TCommandLine& line)
+{
+    TCleanupSettings cleanup = stored.Cleanup.value_or(TCleanupSettings{});
+    if (line.NoiseReduction)
+        cleanup.NoiseReduction = *line.NoiseReduction;
+    if (line.Notch)
+        cleanup.AutomaticNotch = true;
+    if (line.NotchAt)
+        cleanup.Notches = *line.NotchAt;
+    return cleanup;
+}
+
 } // namespace
 
 std::vector<std::string> ApplyChoices(TMainForm& form, const TStoredChoices& stored,
@@ -60,6 +72,7 @@ std::vector<std::string> ApplyChoices(TMainForm& form, const TStoredChoices& sto
     ChooseNamedDevice(form, DeviceKind::Playback, line.Output);
     if (const std::optional<TLatency> latency = line.Latency ? line.Latency : stored.Latency)
         form.ChooseLatency(*latency);
+    ApplyCleanup(CleanupChoice(stored, line), *form.Notch, *form.NoiseReducer);
     return notices;
 }
 

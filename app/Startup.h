@@ -1,7 +1,8 @@
 // What keb does with its command line and the user's remembered choices once
 // the window exists.
 //
-// ApplyChoices picks the devices and the latency mode: the remembered ones
+// ApplyChoices picks the devices, the latency mode and the noise reduction
+// and notch settings: the remembered ones
 // first (a remembered device that is gone gives the default device and a
 // one-line notice), then those of the command line, which hold for this run
 // and are not remembered. Call it before the window has its settings

@@ -32,6 +32,31 @@ void StoreDevice(QSettings& settings, DeviceKind kind, const std::optional<TReme
     settings.setValue(Key(kind, "id"), device->Id);
 }
 
+// Stored as noise-reduction=off|1|2|3, automatic-notch=true|false and
+// notches=HZ,HZ; a missing or unreadable value keeps its default.
+std::optional<TCleanupSettings> LoadCleanup(const QSettings& settings)
+{
+    const QVariant level = settings.value("noise-reduction");
+    const QVariant automatic = settings.value("automatic-notch");
+    const QVariant notches = settings.value("notches");
+    if (!level.isValid() && !automatic.isValid() && !notches.isValid())
+        return std::nullopt;
+    TCleanupSettings cleanup;
+    cleanup.NoiseReduction = NoiseLevelNamed(level.toString().toStdString()).value_or(0);
+    cleanup.AutomaticNotch = automatic.toString() == "true";
+    cleanup.Notches = NotchListNamed(notches.toString().toStdString()).value_or(std::vector<float>{});
+    return cleanup;
+}
+
+void StoreCleanup(QSettings& settings, const std::optional<TCleanupSettings>& cleanup)
+{
+    if (!cleanup)
+        return;
+    settings.setValue("noise-reduction", QString::fromStdString(NoiseLevelName(cleanup->NoiseReduction)));
+    settings.setValue("automatic-notch", cleanup->AutomaticNotch ? "true" : "false");
+    settings.setValue("notches", QString::fromStdString(NotchListName(cleanup->Notches)));
+}
+
 } // namespace
 
 TUserSettings::TUserSettings(std::filesystem::path File) : File_(std::move(File)) {}
@@ -49,6 +74,7 @@ TStoredChoices TUserSettings::Load() const
     choices.Input = LoadDevice(settings, DeviceKind::Capture);
     choices.Output = LoadDevice(settings, DeviceKind::Playback);
     choices.Latency = LatencyNamed(settings.value("latency").toString().toStdString());
+    choices.Cleanup = LoadCleanup(settings);
     return choices;
 }
 
@@ -62,6 +88,7 @@ std::string TUserSettings::Store(const TStoredChoices& Choices) const
         const std::string_view name = LatencyName(*Choices.Latency);
         settings.setValue("latency", QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
+    StoreCleanup(settings, Choices.Cleanup);
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return {};

@@ -1,5 +1,5 @@
 // What keb remembers per user between runs: the chosen capture and playback
-// devices and the latency mode, in an INI file in the user's config folder
+// devices, the latency mode, and the noise reduction and notch settings, in an INI file in the user's config folder
 // ($XDG_CONFIG_HOME/keb/keb.conf, else ~/.config/keb/keb.conf).
 //
 // A device is remembered by name and number (TRememberedDevice), so that it
@@ -11,6 +11,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "dsp/CleanupSettings.h"
 #include "platform/audio/DeviceChoice.h"
 
 #include <filesystem>
@@ -25,6 +26,7 @@ struct TStoredChoices
     std::optional<TRememberedDevice> Input;
     std::optional<TRememberedDevice> Output;
     std::optional<TLatency> Latency;
+    std::optional<TCleanupSettings> Cleanup;
 };
 
 class TUserSettings

@@ -154,6 +154,8 @@ void TMainForm::CreateComponents()
     MMRingBuffer1 = new TMMRingBuffer(owner);
     Connector1 = new TMMConnector(owner);
     Equalizer = new TMMEqualizer(owner);
+    Notch = new TMMNotchFilter(owner);
+    NoiseReducer = new TMMNoiseReducer(owner);
     WaveOut = new TMMWaveOut(owner);
     Connector = new TMMConnector(owner);
     HiTimer = new TMMHiTimer(owner);
@@ -162,6 +164,8 @@ void TMainForm::CreateComponents()
     MMRingBuffer1->SetName("MMRingBuffer1");
     Connector1->SetName("Connector1");
     Equalizer->SetName("Equalizer");
+    Notch->SetName("Notch");
+    NoiseReducer->SetName("NoiseReducer");
     WaveOut->SetName("WaveOut");
     Connector->SetName("Connector");
     HiTimer->SetName("HiTimer");
@@ -214,8 +218,8 @@ void TMainForm::LoadComponentSettings()
 
 void TMainForm::LinkChain()
 {
-    const std::array<TMMDSPComponent*, 6> chain = {MMWaveIn,  MMRingBuffer1, Connector1,
-                                                   Equalizer, WaveOut,       Connector};
+    const std::array<TMMDSPComponent*, 8> chain = {
+        MMWaveIn, MMRingBuffer1, Connector1, Equalizer, Notch, NoiseReducer, WaveOut, Connector};
     for (std::size_t index = 0; index + 1 < chain.size(); ++index)
     {
         chain[index]->SetOutput(chain[index + 1]);

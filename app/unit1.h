@@ -1,8 +1,10 @@
 // TMainForm: KEB's main window.
 //
 // The window owns the audio chain
-//   MMWaveIn -> MMRingBuffer1 -> Connector1 -> Equalizer -> WaveOut -> Connector
-// (capture, queue, input tap, 20-band equalizer, playback, output tap), the
+//   MMWaveIn -> MMRingBuffer1 -> Connector1 -> Equalizer -> Notch ->
+//   NoiseReducer -> WaveOut -> Connector
+// (capture, queue, input tap, 20-band equalizer, notch filter, noise
+// reduction, playback, output tap), the
 // display timer HiTimer, the two waterfalls fed by the taps, and the
 // controls: ON / OFF, Filter On / Off with the status LED, 20 band sliders,
 // the presets 0.2 / 0.4 / 1.8 / 2.6 kHz with the shift wheel, "Def", the
@@ -21,7 +23,8 @@
 // slider's change moving a band) reach it and end it.
 //
 // The audio runs in the devices' workers; the window touches it only through
-// the device commands and Equalizer.Enabled. Closing the window closes the
+// the device commands, the Enabled switches of the equalizer, the notch and
+// the noise reducer, and their settings (atomics the audio reads). Closing the window closes the
 // playback device; destroying it closes the capture device before the chain
 // is taken down. Main thread only.
 #pragma once
@@ -41,6 +44,8 @@
 #include "display/MMSpGram.h"
 #include "dsp/MMEQ.h"
 #include "dsp/MMFXGen.h"
+#include "dsp/NoiseReducer.h"
+#include "dsp/NotchFilter.h"
 #include "platform/audio/DeviceChoice.h"
 #include "platform/gui/BitBtn.h"
 #include "platform/gui/SpeedButton.h"
@@ -53,6 +58,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMenu;
 
@@ -83,6 +89,8 @@ class TMainForm : public QWidget
     TMMRingBuffer* MMRingBuffer1 = nullptr;
     TMMConnector* Connector1 = nullptr;
     TMMEqualizer* Equalizer = nullptr;
+    TMMNotchFilter* Notch = nullptr;
+    TMMNoiseReducer* NoiseReducer = nullptr;
     TMMWaveOut* WaveOut = nullptr;
     TMMConnector* Connector = nullptr;
     TMMHiTimer* HiTimer = nullptr;
@@ -140,12 +148,23 @@ class TMainForm : public QWidget
     // devices and the latency mode, greyed while the chain runs. Choices are
     // remembered in Settings when the window has them (none: not kept).
     void UseSettings(const TUserSettings* settings) { Settings_ = settings; }
-    QMenu* BuildContextMenu();
+    // notchFrequency: the menu opened on the input waterfall at that
+    // frequency, which adds "Notch at N Hz" and "Clear notches".
+    QMenu* BuildContextMenu(std::optional<double> notchFrequency = std::nullopt);
     bool ChainRuns() const;
     TMMWaveDevice* DeviceOf(DeviceKind kind) const;
     // Raise what the devices raise for a number they do not have, or while open.
     void ChooseDevice(DeviceKind kind, int deviceId);
     void ChooseLatency(TLatency latency);
+    // The noise reduction and notch items (MainFormNoiseMenu.cpp); each takes
+    // effect at once, running or not, and is remembered.
+    void ChooseNoiseReduction(int level);
+    void ChooseAutomaticNotch(bool on);
+    void AddNotch(double frequency);
+    void ClearNotches();
+    // The frequency under a point of the window when it lies on the input
+    // waterfall.
+    std::optional<double> InputWaterfallFrequency(QPoint windowPoint) const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -175,6 +194,8 @@ class TMainForm : public QWidget
     void DeactivateWheel();
 
     void ReportSettingsProblem(const std::string& problem);
+    void AddNoiseMenus(QMenu* menu, std::optional<double> notchFrequency);
+    void StoreCleanup();
 
     std::unique_ptr<TComponent> Components_;
     const TUserSettings* Settings_ = nullptr;

@@ -66,6 +66,9 @@ class TMMSpectrogram : public TMMDIBGraphicControl, public TMMWaterfall, public 
     bool InfoMode() const { return InfoMode_; }
     TRect DisplayArea() const { return Area_; }
 
+    // The frequency in Hz that the row at widget position y shows.
+    double FrequencyAt(int y) const;
+
   protected:
     void RepaintPicture() override;
     bool SettingsLoading() const override { return ComponentState().IsLoading(); }
@@ -100,7 +103,6 @@ class TMMSpectrogram : public TMMDIBGraphicControl, public TMMWaterfall, public 
     void CopyScreenToDIB();
     void DrawInfoBox(QPoint point);
     void RestoreSavedBox();
-    double FrequencyAt(int y) const;
 
     bool ShowInfo_ = true;
     bool DrawScale_ = false;

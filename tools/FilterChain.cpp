@@ -6,11 +6,13 @@ namespace keb
 {
 
 TFilterChain::TFilterChain(TSampleSupply& supply, int sampleRate)
-    : source_(nullptr, supply, sampleRate), equalizer_(nullptr), sink_(nullptr),
-      buffer_(AllocWaveHdr(PullBytes))
+    : source_(nullptr, supply, sampleRate), equalizer_(nullptr), notch_(nullptr),
+      reducer_(nullptr), sink_(nullptr), buffer_(AllocWaveHdr(PullBytes))
 {
     equalizer_.SetInput(&source_);
-    sink_.SetInput(&equalizer_);
+    notch_.SetInput(&equalizer_);
+    reducer_.SetInput(&notch_);
+    sink_.SetInput(&reducer_);
 }
 
 TFilterChain::~TFilterChain()

@@ -1,6 +1,6 @@
-// The tool's chain: a PCM source -> the equalizer -> a sink, pulled from the
-// sink in 2000-byte buffers, as the window's playback device pulls its
-// buffers through the equalizer.
+// The tool's chain: a PCM source -> the equalizer -> the notch filter -> the
+// noise reducer -> a sink, pulled from the sink in 2000-byte buffers, as the
+// window's playback device pulls its buffers through the same three.
 //
 // The source and the equalizer are configured through their accessors
 // before Open; Open runs the chain's open and start notifications (the
@@ -10,6 +10,8 @@
 #pragma once
 
 #include "dsp/MMEQ.h"
+#include "dsp/NoiseReducer.h"
+#include "dsp/NotchFilter.h"
 #include "tools/PcmSource.h"
 
 #include <array>
@@ -32,6 +34,8 @@ class TFilterChain
 
     TPcmSource& Source() { return source_; }
     TMMEqualizer& Equalizer() { return equalizer_; }
+    TMMNotchFilter& Notch() { return notch_; }
+    TMMNoiseReducer& NoiseReducer() { return reducer_; }
 
     void Open();
     // The next buffer's samples, valid until the next pull; `more` is false
@@ -40,10 +44,15 @@ class TFilterChain
 
   private:
     // In chain order.
-    std::array<TMMDSPComponent*, 3> Components() { return {&source_, &equalizer_, &sink_}; }
+    std::array<TMMDSPComponent*, 5> Components()
+    {
+        return {&source_, &equalizer_, &notch_, &reducer_, &sink_};
+    }
 
     TPcmSource source_;
     TMMEqualizer equalizer_;
+    TMMNotchFilter notch_;
+    TMMNoiseReducer reducer_;
     TMMDSPComponent sink_;
     TMMWaveHdr* buffer_;
     bool opened_ = false;

@@ -75,7 +75,11 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     TFileSupply fileSupply(reader, FilterSampleRate);
     TEqualizerAlignment alignment;
     if (options.Align && !options.Bypass)
+    {
         alignment = MeasureEqualizerAlignment(options.FFTLength, options.Window);
+        if (options.Cleanup.NoiseReduction > 0)
+            alignment.Delay += TMMNoiseReducer::DelayAt(FilterSampleRate);
+    }
 
     TFilterJobReport report;
     report.InputRate = reader.SampleRate();
@@ -98,6 +102,7 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
                            });
     TFilterChain chain(supply, FilterSampleRate);
     ConfigureEqualizer(chain.Equalizer(), options, positions);
+    ConfigureCleanup(chain.Notch(), chain.NoiseReducer(), options);
     chain.Source().SetLeadingSilence(alignment.Priming);
     chain.Source().SetTrailingSilence(alignment.Delay);
     chain.Open();

@@ -81,6 +81,22 @@ int ParseRate(const std::string& text)
     return rate;
 }
 
+int ParseNoiseLevel(const std::string& text)
+{
+    const std::optional<int> level = NoiseLevelNamed(text);
+    if (!level)
+        Refuse(NoiseLevelRefusal(text));
+    return *level;
+}
+
+std::vector<float> ParseNotches(const std::string& text)
+{
+    const std::optional<std::vector<float>> notches = NotchListNamed(text);
+    if (!notches || notches->empty())
+        Refuse(NotchListRefusal(text));
+    return *notches;
+}
+
 using TValueSetter = std::function<void(TFilterOptions&, const std::string&)>;
 using TFlagSetter = std::function<void(TFilterOptions&)>;
 
@@ -99,6 +115,8 @@ const std::map<std::string, TValueSetter>& ValueOptions()
         {"--waterfall-in", [](auto& o, const auto& v) { o.WaterfallIn = v; }},
         {"--waterfall-out", [](auto& o, const auto& v) { o.WaterfallOut = v; }},
         {"--response", [](auto& o, const auto& v) { o.Response = v; }},
+        {"--nr", [](auto& o, const auto& v) { o.Cleanup.NoiseReduction = ParseNoiseLevel(v); }},
+        {"--notch-at", [](auto& o, const auto& v) { o.Cleanup.Notches = ParseNotches(v); }},
     };
     return options;
 }
@@ -109,6 +127,7 @@ const std::map<std::string, TFlagSetter>& FlagOptions()
     static const std::map<std::string, TFlagSetter> options{
         {"--bypass", [](auto& o) { o.Bypass = true; }},
         {"--align", [](auto& o) { o.Align = true; }},
+        {"--notch", [](auto& o) { o.Cleanup.AutomaticNotch = true; }},
         {"--quiet", [](auto& o) { o.Quiet = true; }},
         {"--help", [](auto& o) { o.Action = TAction::Help; }},
         {"--version", [](auto& o) { o.Action = TAction::Version; }},
@@ -218,15 +237,19 @@ Filter settings (default: all bands at 0 dB, as the window starts):
                             kept in the wheel's range like the wheel
   --gains g0,...,g19        dB per 200 Hz band, whole numbers, clamped to -60..12
   --memory FILE             a memory file the window saved (F1.dat .. F4.dat)
-  --bypass                  the Filter Off switch: audio passes unfiltered
+  --bypass                  the Filter Off switch: audio passes unfiltered (no
+                            equalizer, notch or noise reduction)
+  --nr off|1|2|3            noise reduction: 1 gentle, 2 normal, 3 strong (default off)
+  --notch                   the automatic notch: removes steady tones (carriers)
+  --notch-at HZ[,HZ...]     up to four notches of your own, 20 to 3600 Hz
   --fft-length L            the equalizer's FFT length (default 256)
   --window NAME             rectangular, hamming (default), hanning, blackman,
                             gaussian, welch or parzen
 
 Processing and output:
   --channel left|right|mix  the input channel to filter (default left)
-  --align                   drop the equalizer's delay: the output lines up with
-                            the input sample for sample
+  --align                   drop the equalizer's (and the noise reduction's) delay:
+                            the output lines up with the input sample for sample
   --rate R                  resample the result to R Hz (default 8000)
   --waterfall-in FILE.png   the input's waterfall, one column per 256 samples
   --waterfall-out FILE.png  the output's waterfall

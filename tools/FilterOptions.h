@@ -11,6 +11,7 @@
 
 #include "app/BandPositions.h"
 #include "app/Presets.h"
+#include "dsp/CleanupSettings.h"
 #include "dsp/MMFFT.h"
 
 #include <filesystem>
@@ -50,6 +51,8 @@ struct TFilterOptions
     std::optional<TBandPositions> Gains;
     std::optional<std::filesystem::path> Memory;
     bool Bypass = false;
+    // The notch filter and the noise reducer behind the equalizer.
+    TCleanupSettings Cleanup;
     int FFTLength = 256;
     TMMFFTWindow Window = fwHamming;
     bool Align = false;

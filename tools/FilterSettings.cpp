@@ -101,6 +101,14 @@ void ConfigureEqualizer(TMMEqualizer& equalizer, const TFilterOptions& options,
     ApplyPositions(equalizer, positions);
 }
 
+void ConfigureCleanup(TMMNotchFilter& notch, TMMNoiseReducer& reducer,
+                      const TFilterOptions& options)
+{
+    ApplyCleanup(options.Cleanup, notch, reducer);
+    notch.SetEnabled(!options.Bypass);
+    reducer.SetEnabled(!options.Bypass);
+}
+
 std::string DescribeSettings(const TFilterOptions& options)
 {
     static const char* const presetNames[] = {"0.2", "0.4", "1.8", "2.6"};

@@ -42,6 +42,11 @@ void ApplyPositions(TMMEqualizer& equalizer, const TBandPositions& positions);
 void ConfigureEqualizer(TMMEqualizer& equalizer, const TFilterOptions& options,
                         const TBandPositions& positions);
 
+// The notch filter and the noise reducer as the options set them; both off
+// with --bypass, as the window's Filter Off turns them off.
+void ConfigureCleanup(TMMNotchFilter& notch, TMMNoiseReducer& reducer,
+                      const TFilterOptions& options);
+
 // A short description of the filter the options set, for the response's title.
 std::string DescribeSettings(const TFilterOptions& options);
 

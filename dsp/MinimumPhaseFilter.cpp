@@ -1,0 +1,123 @@
+#include "dsp/MinimumPhaseFilter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <new>
+#include <numbers>
+
+namespace keb
+{
+
+TMinimumPhaseFilter::TMinimumPhaseFilter(int length, int block)
+    : length_(length), block_(block),
+      real_(InitRealFFT(std::countr_zero(static_cast<unsigned>(length)))),
+      complex_(InitComplexFFT(std::countr_zero(static_cast<unsigned>(length)))),
+      previous_(static_cast<std::size_t>(length + 2)), next_(static_cast<std::size_t>(length + 2)),
+      scratch_(static_cast<std::size_t>(length)), spectrum_(static_cast<std::size_t>(2 * length)),
+      fade_(static_cast<std::size_t>(block))
+{
+    if (!real_ || !complex_)
+        throw std::bad_alloc();
+    for (int i = 0; i < block; ++i)
+    {
+        const double phase = std::numbers::pi * (i + 0.5) / block;
+        fade_[static_cast<std::size_t>(i)] = static_cast<float>(0.5 - 0.5 * std::cos(phase));
+    }
+    Clear();
+}
+
+TMinimumPhaseFilter::~TMinimumPhaseFilter() = default;
+
+void TMinimumPhaseFilter::Clear()
+{
+    for (std::size_t j = 0; j < previous_.size(); j += 2)
+    {
+        previous_[j] = next_[j] = 1.0f;
+        previous_[j + 1] = next_[j + 1] = 0.0f;
+    }
+}
+
+float TMinimumPhaseFilter::Nyquist(std::span<const float> x)
+{
+    float sum = 0;
+    for (std::size_t n = 0; n < x.size(); n += 2)
+        sum += x[n] - x[n + 1];
+    return sum;
+}
+
+void TMinimumPhaseFilter::SetGains(std::span<const float> gains)
+{
+    const auto n = static_cast<std::size_t>(length_);
+    const std::size_t half = n / 2;
+    // The log magnitude as an even sequence; its transform is the cepstrum
+    // times length.
+    for (std::size_t j = 0; j <= half; ++j)
+        scratch_[j] = std::log(gains[j]);
+    for (std::size_t j = 1; j < half; ++j)
+        scratch_[n - j] = scratch_[j];
+    const float cepstrumNyquist = Nyquist(scratch_) / static_cast<float>(n);
+    RealFFT(real_.get(), scratch_.data(), 0);
+    // Folded: c[0], 2 c[1 .. half - 1], c[half], zero after.
+    const float scale = 1.0f / static_cast<float>(n);
+    const float c0 = scratch_[0] * scale;
+    for (std::size_t m = 1; m < half; ++m)
+        scratch_[m] = 2.0f * scratch_[2 * m] * scale;
+    scratch_[0] = c0;
+    scratch_[half] = cepstrumNyquist;
+    std::fill(scratch_.begin() + static_cast<long>(half) + 1, scratch_.end(), 0.0f);
+    const float foldedNyquist = Nyquist(scratch_);
+    RealFFT(real_.get(), scratch_.data(), 0);
+    previous_.swap(next_);
+    next_[0] = std::exp(scratch_[0]);
+    next_[1] = 0.0f;
+    for (std::size_t j = 1; j < half; ++j)
+    {
+        const float magnitude = std::exp(scratch_[2 * j]);
+        const float phase = scratch_[2 * j + 1];
+        next_[2 * j] = magnitude * std::cos(phase);
+        next_[2 * j + 1] = magnitude * std::sin(phase);
+    }
+    next_[2 * half] = std::exp(foldedNyquist);
+    next_[2 * half + 1] = 0.0f;
+}
+
+void TMinimumPhaseFilter::Filter(std::span<const float> history, std::span<float> out)
+{
+    const auto n = static_cast<std::size_t>(length_);
+    const std::size_t half = n / 2;
+    std::copy(history.begin(), history.end(), scratch_.begin());
+    const float inputNyquist = Nyquist(scratch_);
+    RealFFT(real_.get(), scratch_.data(), 0);
+    scratch_[1] = 0.0f;
+    // Z = Y_previous + i Y_next over the whole circle: the real part of its
+    // inverse is the previous response's output, the imaginary part the new.
+    for (std::size_t j = 0; j <= half; ++j)
+    {
+        const float xr = j == half ? inputNyquist : scratch_[2 * j];
+        const float xi = j == half ? 0.0f : scratch_[2 * j + 1];
+        const float ar = xr * previous_[2 * j] - xi * previous_[2 * j + 1];
+        const float ai = xr * previous_[2 * j + 1] + xi * previous_[2 * j];
+        const float br = xr * next_[2 * j] - xi * next_[2 * j + 1];
+        const float bi = xr * next_[2 * j + 1] + xi * next_[2 * j];
+        spectrum_[2 * j] = ar - bi;
+        spectrum_[2 * j + 1] = ai + br;
+        if (j > 0 && j < half)
+        {
+            // Bin n - j: conj(A) + i conj(B).
+            spectrum_[2 * (n - j)] = ar + bi;
+            spectrum_[2 * (n - j) + 1] = br - ai;
+        }
+    }
+    ComplexFFT(complex_.get(), spectrum_.data(), -1);
+    const std::size_t first = n - static_cast<std::size_t>(block_);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(block_); ++i)
+    {
+        const float before = spectrum_[2 * (first + i)];
+        const float after = spectrum_[2 * (first + i) + 1];
+        out[i] = before + (after - before) * fade_[i];
+    }
+    std::copy(next_.begin(), next_.end(), previous_.begin());
+}
+
+} // namespace keb

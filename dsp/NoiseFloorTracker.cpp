@@ -1,0 +1,58 @@
+#include "dsp/NoiseFloorTracker.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace keb
+{
+
+TNoiseFloorTracker::TNoiseFloorTracker(int bins, float framesPerSecond)
+    : bins_(bins),
+      framesPerSub_(
+          std::max(1, static_cast<int>(std::lround(WindowSeconds * framesPerSecond / SubWindows)))),
+      smoothed_(static_cast<std::size_t>(bins)), current_(static_cast<std::size_t>(bins)),
+      floor_(static_cast<std::size_t>(bins)), minima_(static_cast<std::size_t>(bins) * SubWindows)
+{
+}
+
+void TNoiseFloorTracker::Clear()
+{
+    started_ = false;
+    frameInSub_ = 0;
+    sub_ = 0;
+}
+
+void TNoiseFloorTracker::Update(std::span<const float> power)
+{
+    const auto bins = static_cast<std::size_t>(bins_);
+    if (!started_)
+    {
+        std::copy_n(power.begin(), bins, smoothed_.begin());
+        std::copy_n(power.begin(), bins, current_.begin());
+        for (int s = 0; s < SubWindows; ++s)
+            std::copy_n(power.begin(), bins, minima_.begin() + static_cast<long>(s * bins));
+        started_ = true;
+    }
+    for (std::size_t k = 0; k < bins; ++k)
+    {
+        smoothed_[k] = Smoothing * smoothed_[k] + (1.0f - Smoothing) * power[k];
+        current_[k] = std::min(current_[k], smoothed_[k]);
+    }
+    float* row = minima_.data() + static_cast<std::size_t>(sub_) * bins;
+    std::copy(current_.begin(), current_.end(), row);
+    for (std::size_t k = 0; k < bins; ++k)
+    {
+        float lowest = current_[k];
+        for (int s = 0; s < SubWindows; ++s)
+            lowest = std::min(lowest, minima_[static_cast<std::size_t>(s) * bins + k]);
+        floor_[k] = Bias * lowest;
+    }
+    if (++frameInSub_ == framesPerSub_)
+    {
+        frameInSub_ = 0;
+        sub_ = (sub_ + 1) % SubWindows;
+        std::copy(smoothed_.begin(), smoothed_.end(), current_.begin());
+    }
+}
+
+} // namespace keb

@@ -1,0 +1,51 @@
+#include "dsp/NotchKernel.h"
+
+namespace keb
+{
+
+TNotchKernel::TNotchKernel(int sampleRate) : detector_(sampleRate), bank_(sampleRate) {}
+
+void TNotchKernel::Clear()
+{
+    detector_.Clear();
+    bank_.Clear();
+    automatic_ = false;
+    manual_ = {};
+}
+
+void TNotchKernel::Apply(bool automatic, const TManual& manual)
+{
+    if (automatic != automatic_)
+    {
+        automatic_ = automatic;
+        for (int t = 0; t < TSteadyToneDetector::Trackers; ++t)
+            detector_.Release(t);
+        FollowDetector();
+    }
+    if (manual != manual_)
+    {
+        manual_ = manual;
+        for (int n = 0; n < ManualNotches; ++n)
+            bank_.Set(TSteadyToneDetector::Trackers + n, manual[n] > 0.0f, manual[n]);
+        detector_.SetExcluded(manual_);
+    }
+}
+
+void TNotchKernel::FollowDetector()
+{
+    for (int t = 0; t < TSteadyToneDetector::Trackers; ++t)
+    {
+        const auto& tracked = detector_.Tracked(t);
+        bank_.Set(t, automatic_ && tracked.active, tracked.frequency);
+        detector_.Available[static_cast<std::size_t>(t)] = bank_.Idle(t);
+    }
+}
+
+float TNotchKernel::Process(float x)
+{
+    if (automatic_ && detector_.Push(x))
+        FollowDetector();
+    return bank_.Process(x);
+}
+
+} // namespace keb

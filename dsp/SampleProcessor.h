@@ -1,0 +1,63 @@
+// The base of the stream components that change 16-bit PCM samples in place
+// with a state of their own per channel (the notch filter, the noise reducer).
+//
+// ChainOpened asks the derived class to Prepare its state for the format
+// (sample rate, channels); that is the only place state is allocated, and it
+// is kept until the next open with another format or destruction, so a
+// buffer still travelling while the chain closes never meets freed memory.
+// Buffers pushed (BufferReady) or pulled (BufferLoad) are processed in place;
+// a format other than 16-bit PCM passes untouched. With Enabled false the
+// audio passes bit-exact and undelayed; the first buffer after turning it on
+// again starts from a cleared state.
+//
+// Threads: setters and chain notifications on the main thread; buffers from
+// one audio thread at a time. The audio thread reads the settings of derived
+// classes from atomics once per buffer or per block and never waits.
+#pragma once
+
+#include "stream/MMDSPObj.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+
+namespace keb
+{
+
+// A float sample back to 16 bits: rounded, clipped at full scale.
+inline std::int16_t RoundToPcm16(float value)
+{
+    return static_cast<std::int16_t>(std::lrint(std::fmin(32767.0f, std::fmax(-32768.0f, value))));
+}
+
+class TMMSampleProcessor : public TMMDSPComponent
+{
+  public:
+    using TMMDSPComponent::TMMDSPComponent;
+
+    bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
+    void SetEnabled(bool value) { enabled_.store(value, std::memory_order_relaxed); }
+
+    void ChainOpened() override;
+    void BufferReady(PWaveHdr header) override;
+    void BufferLoad(PWaveHdr header, bool& moreBuffers) override;
+
+  protected:
+    // Main thread, no buffer travelling: make the state for this format.
+    virtual void Prepare(int sampleRate, int channels) = 0;
+    // Audio thread: clear the state before the first buffer of a run.
+    virtual void Restart() = 0;
+    // Audio thread: frames interleaved samples of channels channels, in place.
+    virtual void ProcessFrames(std::int16_t* samples, int frames, int channels) = 0;
+
+  private:
+    void Process(PWaveHdr header);
+
+    std::atomic<bool> enabled_{true};
+    // Written by ChainOpened before audio flows, then by the audio thread.
+    std::atomic<bool> prepared_{false};
+    bool running_ = false;
+    int channels_ = 0;
+};
+
+} // namespace keb

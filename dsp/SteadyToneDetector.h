@@ -1,0 +1,105 @@
+// Finds the tones that stay put in one channel and follows them, for the
+// automatic notch.
+//
+// Every Hop samples the last FrameLength samples (about 32 ms, Hann window)
+// are transformed. A bin holds a peak when it is a local maximum at least
+// PeakRatioDb above the quieter of the two stretches of spectrum beside it
+// (3 to 12 bins away, so that a nearby signal does not hide it) and above an
+// absolute floor (-80 dB full scale). Each bin keeps a presence: the share of
+// recent frames (time constant PresenceSeconds) with a peak within one bin.
+// A bin whose presence reaches StartPresence is a steady tone and takes a
+// free tracker, at the peak's frequency interpolated between bins. Keyed CW
+// is present in about half of the frames and never gets there; a carrier
+// does within about 0.7 s.
+//
+// A tracker follows the nearest peak within 1.5 bins, moving a quarter of
+// the way to it every frame (a drift of 20 Hz in 30 s lags by well under a
+// hertz), and keeps a presence of its own; it lets go when that falls below
+// ReleasePresence (about 0.15 s after its tone stops). Tones within two bins
+// of a tracked or an excluded frequency (the user's own notches) take no
+// tracker.
+//
+// Memory is allocated at construction; Push allocates nothing.
+#pragma once
+
+#include "dsp/MMFFT.h"
+
+#include <array>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace keb
+{
+
+class TSteadyToneDetector
+{
+  public:
+    static constexpr int Trackers = 4;
+    static constexpr float PeakRatioDb = 12.0f;
+    static constexpr float PresenceSeconds = 0.3f;
+    static constexpr float StartPresence = 0.9f;
+    static constexpr float ReleasePresence = 0.6f;
+
+    struct Tracker
+    {
+        bool active = false;
+        float frequency = 0;
+        float presence = 0;
+    };
+
+    explicit TSteadyToneDetector(int sampleRate);
+    ~TSteadyToneDetector();
+
+    // One input sample; true when a frame has just been analysed.
+    bool Push(float x);
+    void Clear();
+
+    const Tracker& Tracked(int index) const { return trackers_[index]; }
+    // Frequencies where no tracker may start (the user's notches); at most
+    // Trackers, zero for none.
+    void SetExcluded(std::span<const float> frequencies);
+    // Releases a tracker (its frequency may be taken again at once).
+    void Release(int index) { trackers_[index] = Tracker{}; }
+    // Whether index may take a new tone; the owner refuses while the notch
+    // behind it is still fading out.
+    std::array<bool, Trackers> Available{true, true, true, true};
+
+    int FrameLength() const { return length_; }
+    int Hop() const { return hop_; }
+
+  private:
+    struct Peak
+    {
+        int bin;
+        float frequency;
+    };
+
+    void Analyse();
+    void FindPeaks();
+    float Interpolate(int bin) const;
+    void FollowTrackers();
+    void StartTrackers();
+    bool NearTaken(float frequency) const;
+    const Peak* NearestPeak(float frequency, float within) const;
+
+    struct PlanDeleter
+    {
+        void operator()(TRealFFTPlan* plan) const { DoneRealFFT(plan); }
+    };
+
+    int length_;
+    int hop_;
+    float binHz_;
+    float presenceStep_;
+    float floor_;
+    std::unique_ptr<TRealFFTPlan, PlanDeleter> plan_;
+    std::vector<float> window_, history_, frame_, power_, presence_;
+    std::vector<Peak> peaks_;
+    int peakCount_ = 0;
+    int filled_ = 0;
+    std::array<Tracker, Trackers> trackers_{};
+    std::array<float, Trackers> excluded_{};
+};
+
+} // namespace keb

@@ -27,20 +27,40 @@ std::vector<std::filesystem::path> OutputFiles(const TFilterOptions& options)
     return files;
 }
 
+// Where a name leads once every symbolic link on the way is followed; a file
+// that is not there yet is placed in its folder's real place.
+std::filesystem::path ResolvedPlace(const std::filesystem::path& file)
+{
+    std::error_code error;
+    std::filesystem::path place = std::filesystem::weakly_canonical(file, error);
+    return error ? std::filesystem::absolute(file).lexically_normal() : place;
+}
+
+// Two names of one file: the same file on the disk (device and inode), or
+// the same place for a file still to be made. "-" (the standard streams) is
+// no file.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    if (a == "-" || b == "-")
+        return false;
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) || ResolvedPlace(a) == ResolvedPlace(b);
+}
+
 void CheckOutputNames(const TFilterOptions& options)
 {
     OutputContainer(options.Output);
     const std::vector<std::filesystem::path> files = OutputFiles(options);
     for (std::size_t i = 0; i < files.size(); ++i)
     {
-        std::error_code error;
-        if (std::filesystem::equivalent(options.Input, files[i], error))
+        if (SameFile(options.Input, files[i]))
             throw EFilterUsageError(
                 FileMessage(files[i], "is the input; keb-filter never overwrites it"));
         for (std::size_t j = 0; j < i; ++j)
-            if (std::filesystem::absolute(files[i]).lexically_normal() ==
-                std::filesystem::absolute(files[j]).lexically_normal())
-                throw EFilterUsageError(FileMessage(files[i], "is named for two outputs"));
+            if (SameFile(files[i], files[j]))
+                throw EFilterUsageError(FileMessage(files[i], "is the same file as " +
+                                                                  files[j].string() +
+                                                                  "; each output needs its own"));
     }
 }
 
@@ -53,15 +73,15 @@ struct TPictureOutput
 };
 
 std::unique_ptr<TPictureOutput> MakePicture(const std::optional<std::filesystem::path>& file,
-                                            const std::string& what, bool waterfall)
+                                            const std::string& what, int waterfallWidth)
 {
     if (!file)
         return nullptr;
     auto picture = std::make_unique<TPictureOutput>();
     picture->What = what;
     picture->File = std::make_unique<TAtomicFile>(*file);
-    if (waterfall)
-        picture->Waterfall = std::make_unique<TWaterfallPicture>();
+    if (waterfallWidth > 0)
+        picture->Waterfall = std::make_unique<TWaterfallPicture>(waterfallWidth);
     return picture;
 }
 
@@ -88,9 +108,10 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     report.OutputRate = options.Rate.value_or(FilterSampleRate);
     TOutputStage output(options.Output, FilterSampleRate, report.OutputRate);
     output.SetSkip(alignment.Priming + alignment.Delay);
-    auto waterfallIn = MakePicture(options.WaterfallIn, "input waterfall", true);
-    auto waterfallOut = MakePicture(options.WaterfallOut, "output waterfall", true);
-    auto response = MakePicture(options.Response, "equalizer response", false);
+    auto waterfallIn = MakePicture(options.WaterfallIn, "input waterfall", options.WaterfallWidth);
+    auto waterfallOut =
+        MakePicture(options.WaterfallOut, "output waterfall", options.WaterfallWidth);
+    auto response = MakePicture(options.Response, "equalizer response", 0);
     if (waterfallOut)
         output.AddObserver([&](auto samples) { waterfallOut->Waterfall->Add(samples); });
 
@@ -108,24 +129,24 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     chain.Open();
     for (bool more = true; more;)
     {
-        if (hooks.Stop != nullptr && hooks.Stop->load())
-            throw EFilterInterrupted("interrupted; nothing was written");
         output.Write(chain.Pull(more));
         if (hooks.Progress)
             hooks.Progress(static_cast<double>(fileSupply.FramesRead()) /
                            static_cast<double>(reader.Frames()));
     }
 
-    for (auto* picture : {waterfallIn.get(), waterfallOut.get()})
-        if (picture)
-            SavePng(WaterfallImage(*picture->Waterfall), *picture->File);
+    if (waterfallIn)
+        SavePng(WaterfallImage(*waterfallIn->Waterfall, "Input waterfall"), *waterfallIn->File);
+    if (waterfallOut)
+        SavePng(WaterfallImage(*waterfallOut->Waterfall, "Output waterfall"), *waterfallOut->File);
     if (response)
         SavePng(ResponseImage(EqualizerResponse(options, positions, ResponsePoints),
                               DescribeSettings(options)),
                 *response->File);
     output.Finish();
     report.OutputSamples = output.SamplesWritten();
-    report.Written.push_back("filtered recording: " + options.Output.string());
+    report.Written.push_back("filtered recording: " +
+                             (options.Output == "-" ? "standard output" : options.Output.string()));
     for (auto* picture : {waterfallIn.get(), waterfallOut.get(), response.get()})
     {
         if (!picture)

@@ -2,16 +2,15 @@
 // equalizer chain (FilterChain.h) and writes the output, all or nothing.
 //
 // Order of the checks, so that the cheapest refusal comes first: the output
-// names (container, not the input itself: EFilterUsageError), the filter
-// settings and the input (EFilterInputError), the output file's creation
-// (EFilterOutputError). Every file appears only when the whole job succeeded.
-// A set stop flag (a signal) ends the pull loop with EFilterInterrupted.
-// Main thread of the tool.
+// names (container, not the input itself, no file named twice, all compared
+// by the file they lead to: EFilterUsageError), the filter settings and the
+// input (EFilterInputError), the output file's creation (EFilterOutputError).
+// Every file appears only when the whole job succeeded. Main thread of the
+// tool.
 #pragma once
 
 #include "tools/FilterOptions.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,7 +34,6 @@ struct TFilterJobHooks
 {
     // The share of the input read so far, 0 .. 1.
     std::function<void(double fraction)> Progress;
-    const std::atomic<bool>* Stop = nullptr;
 };
 
 TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHooks& hooks = {});

@@ -1,10 +1,10 @@
 // keb-filter: the window's equalizer for recordings, from the command line.
+#include "tools/AtomicFile.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
 #include "tools/ProgressBar.h"
 
 #include <QGuiApplication>
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -14,19 +14,21 @@
 namespace
 {
 
-std::atomic<bool> StopRequested{false};
-
-extern "C" void RequestStop(int)
+// Ctrl+C, a closed terminal or a kill end the run at once, whatever it waits
+// for (a pipe without a writer, a stalled writer): the partial files go, the
+// unnamed ones go with the process, and the status says why.
+extern "C" void StopNow(int)
 {
-    StopRequested.store(true);
+    keb::RemovePartialFiles();
+    static const char message[] = "keb-filter: interrupted; nothing was written\n";
+    [[maybe_unused]] ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    ::_exit(keb::ExitInterrupted);
 }
 
-// Ctrl+C, a closed terminal or a kill end the run at the next buffer, so that
-// the temporary files are removed on the way out.
 void CatchStopSignals()
 {
     struct sigaction action = {};
-    action.sa_handler = RequestStop;
+    action.sa_handler = StopNow;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
@@ -40,14 +42,13 @@ void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message
         std::cerr << "keb-filter: Qt: " << message.toStdString() << "\n";
 }
 
-void PrintReport(const keb::TFilterJobReport& report)
+void PrintReport(const keb::TFilterJobReport& report, std::ostream& out)
 {
-    std::cout << "keb-filter: " << report.InputFrames << " frames at " << report.InputRate
-              << " Hz (" << report.InputChannels << " channel"
-              << (report.InputChannels == 1 ? "" : "s") << ") -> " << report.OutputSamples
-              << " samples at " << report.OutputRate << " Hz\n";
+    out << "keb-filter: " << report.InputFrames << " frames at " << report.InputRate << " Hz ("
+        << report.InputChannels << " channel" << (report.InputChannels == 1 ? "" : "s") << ") -> "
+        << report.OutputSamples << " samples at " << report.OutputRate << " Hz\n";
     for (const auto& line : report.Written)
-        std::cout << "  " << line << "\n";
+        out << "  " << line << "\n";
 }
 
 int Fail(int code, const std::exception& error)
@@ -73,10 +74,10 @@ int Run(int argc, char** argv)
             std::cout << "keb-filter " << KEB_VERSION << "\n";
             return keb::ExitDone;
         }
-        // The response's labels need Qt's fonts, which need an application
+        // The pictures' labels need Qt's fonts, which need an application
         // object; the tool shows no window, so the offscreen platform does.
         std::optional<QGuiApplication> application;
-        if (options.Response)
+        if (options.Response || options.WaterfallIn || options.WaterfallOut)
         {
             qputenv("QT_QPA_PLATFORM", "offscreen");
             qInstallMessageHandler(QtMessage);
@@ -86,11 +87,11 @@ int Run(int argc, char** argv)
         keb::TProgressBar progress(stderr, !options.Quiet && ::isatty(STDERR_FILENO) == 1);
         keb::TFilterJobHooks hooks;
         hooks.Progress = [&](double fraction) { progress.Update(fraction); };
-        hooks.Stop = &StopRequested;
         keb::TFilterJobReport report = keb::RunFilterJob(options, hooks);
         progress.Finish();
+        // Standard output may carry the recording itself.
         if (!options.Quiet)
-            PrintReport(report);
+            PrintReport(report, options.Output == "-" ? std::cerr : std::cout);
         return keb::ExitDone;
     }
     catch (const keb::EFilterUsageError& error)
@@ -104,10 +105,6 @@ int Run(int argc, char** argv)
     catch (const keb::EFilterOutputError& error)
     {
         return Fail(keb::ExitOutput, error);
-    }
-    catch (const keb::EFilterInterrupted& error)
-    {
-        return Fail(keb::ExitInterrupted, error);
     }
     catch (const std::exception& error)
     {

@@ -3,6 +3,8 @@
 #include "app/NumberText.h"
 #include "tools/FilterErrors.h"
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 
@@ -72,13 +74,36 @@ TMMFFTWindow ParseWindow(const std::string& text)
     Refuse("--window wants one of " + known + ", not \"" + text + "\"");
 }
 
-int ParseRate(const std::string& text)
+int ParseFFTLength(const std::string& text)
 {
-    int rate = ParseInteger("--rate", text);
-    if (rate < MinOutputRate || rate > MaxOutputRate)
-        Refuse("--rate wants " + std::to_string(MinOutputRate) + " .. " +
-               std::to_string(MaxOutputRate) + " Hz, not " + text);
-    return rate;
+    int length = ParseInteger("--fft-length", text);
+    if (length < MinFFTLength || length > MaxFFTLength || (length & (length - 1)) != 0)
+        Refuse("--fft-length wants a power of two from " + std::to_string(MinFFTLength) + " to " +
+               std::to_string(MaxFFTLength) + ", not " + text);
+    return length;
+}
+
+// A whole number from minimum to maximum; the refusal names the range in `unit`.
+int ParseIntegerIn(const std::string& option, const std::string& text, int minimum, int maximum,
+                   const std::string& unit)
+{
+    int value = ParseInteger(option, text);
+    if (value < minimum || value > maximum)
+        Refuse(option + " wants " + std::to_string(minimum) + " .. " + std::to_string(maximum) +
+               " " + unit + ", not " + text);
+    return value;
+}
+
+// Pictures are written as PNG only; another ending would be a file that is
+// not what its name says.
+std::filesystem::path PictureName(const std::string& option, const std::string& text)
+{
+    std::string ending = std::filesystem::path(text).extension().string();
+    std::transform(ending.begin(), ending.end(), ending.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ending != ".png")
+        Refuse(option + " writes PNG pictures; the name must end in .png, not \"" + text + "\"");
+    return text;
 }
 
 int ParseNoiseLevel(const std::string& text)
@@ -108,13 +133,21 @@ const std::map<std::string, TValueSetter>& ValueOptions()
         {"--shift", [](auto& o, const auto& v) { o.Shift = ParseInteger("--shift", v); }},
         {"--gains", [](auto& o, const auto& v) { o.Gains = ParseGains(v); }},
         {"--memory", [](auto& o, const auto& v) { o.Memory = v; }},
-        {"--fft-length",
-         [](auto& o, const auto& v) { o.FFTLength = ParseInteger("--fft-length", v); }},
+        {"--fft-length", [](auto& o, const auto& v) { o.FFTLength = ParseFFTLength(v); }},
         {"--window", [](auto& o, const auto& v) { o.Window = ParseWindow(v); }},
-        {"--rate", [](auto& o, const auto& v) { o.Rate = ParseRate(v); }},
-        {"--waterfall-in", [](auto& o, const auto& v) { o.WaterfallIn = v; }},
-        {"--waterfall-out", [](auto& o, const auto& v) { o.WaterfallOut = v; }},
-        {"--response", [](auto& o, const auto& v) { o.Response = v; }},
+        {"--rate", [](auto& o, const auto& v)
+         { o.Rate = ParseIntegerIn("--rate", v, MinOutputRate, MaxOutputRate, "Hz"); }},
+        {"--waterfall-in",
+         [](auto& o, const auto& v) { o.WaterfallIn = PictureName("--waterfall-in", v); }},
+        {"--waterfall-out",
+         [](auto& o, const auto& v) { o.WaterfallOut = PictureName("--waterfall-out", v); }},
+        {"--waterfall-width",
+         [](auto& o, const auto& v)
+         {
+             o.WaterfallWidth = ParseIntegerIn("--waterfall-width", v, MinWaterfallWidth,
+                                               MaxWaterfallWidth, "columns");
+         }},
+        {"--response", [](auto& o, const auto& v) { o.Response = PictureName("--response", v); }},
         {"--nr", [](auto& o, const auto& v) { o.Cleanup.NoiseReduction = ParseNoiseLevel(v); }},
         {"--notch-at", [](auto& o, const auto& v) { o.Cleanup.Notches = ParseNotches(v); }},
     };
@@ -130,7 +163,9 @@ const std::map<std::string, TFlagSetter>& FlagOptions()
         {"--notch", [](auto& o) { o.Cleanup.AutomaticNotch = true; }},
         {"--quiet", [](auto& o) { o.Quiet = true; }},
         {"--help", [](auto& o) { o.Action = TAction::Help; }},
+        {"-h", [](auto& o) { o.Action = TAction::Help; }},
         {"--version", [](auto& o) { o.Action = TAction::Version; }},
+        {"-V", [](auto& o) { o.Action = TAction::Version; }},
     };
     return options;
 }
@@ -228,8 +263,10 @@ std::string FilterUsage()
     return R"(Usage: keb-filter [options] INPUT OUTPUT
 
 Filters a recording through the same 20-band equalizer the KEB window plays
-through, and writes 16-bit PCM (WAV, FLAC, AIFF, AU or CAF by OUTPUT's ending).
-INPUT may be any file libsndfile reads, at any rate (it is resampled to 8000 Hz).
+through, and writes 16-bit PCM (WAV, FLAC, AIFF, AU or CAF by OUTPUT's ending;
+WAV over 4 GiB is written as RF64). INPUT may be any file libsndfile reads, at
+any rate (it is resampled to 8000 Hz). INPUT "-" is standard input, OUTPUT "-"
+writes WAV to standard output.
 
 Filter settings (default: all bands at 0 dB, as the window starts):
   --preset 0.2|0.4|1.8|2.6  a band-pass preset of the window
@@ -242,7 +279,7 @@ Filter settings (default: all bands at 0 dB, as the window starts):
   --nr off|1|2|3            noise reduction: 1 gentle, 2 normal, 3 strong (default off)
   --notch                   the automatic notch: removes steady tones (carriers)
   --notch-at HZ[,HZ...]     up to four notches of your own, 20 to 3600 Hz
-  --fft-length L            the equalizer's FFT length (default 256)
+  --fft-length L            the equalizer's FFT length: 8, 16, .. 4096 (default 256)
   --window NAME             rectangular, hamming (default), hanning, blackman,
                             gaussian, welch or parzen
 
@@ -251,11 +288,16 @@ Processing and output:
   --align                   drop the equalizer's (and the noise reduction's) delay:
                             the output lines up with the input sample for sample
   --rate R                  resample the result to R Hz (default 8000)
-  --waterfall-in FILE.png   the input's waterfall, one column per 256 samples
+  --waterfall-in FILE.png   the input's waterfall, one column per 256 samples,
+                            with a frequency axis in Hz and a time axis
   --waterfall-out FILE.png  the output's waterfall
+  --waterfall-width W       the waterfalls' widest plot, 100 .. 30000 columns
+                            (default 1800): longer recordings have their
+                            columns averaged to fit
   --response FILE.png       the equalizer's response in dB over 0..4000 Hz
   --quiet                   no progress bar and no summary
-  --help, --version
+  -h, --help                this text
+  -V, --version             the version
 
 Exit status: 0 done, 1 usage error, 2 input cannot be read,
 3 output cannot be written, 130 interrupted. OUTPUT appears only when

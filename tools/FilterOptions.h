@@ -4,9 +4,11 @@
 // "--" ends the options. ParseFilterOptions raises EFilterUsageError with a
 // one-line cause for anything it cannot follow: an unknown option, a missing
 // or malformed value, a wrong number of files, or settings that exclude each
-// other (--preset, --gains and --memory each set all 20 bands). Numbers are
-// kept as given: the window's clamps (slider, wheel, equalizer) apply when
-// the settings reach the equalizer (FilterSettings.h).
+// other (--preset, --gains and --memory each set all 20 bands), a picture
+// name that does not end in .png, and an --fft-length the equalizer has not.
+// The band gains and the shift are kept as given: the window's clamps
+// (slider, wheel) apply when the settings reach the equalizer
+// (FilterSettings.h).
 #pragma once
 
 #include "app/BandPositions.h"
@@ -21,6 +23,11 @@
 
 namespace keb
 {
+
+// The widths --waterfall-width accepts, and the width without it.
+constexpr int MinWaterfallWidth = 100;
+constexpr int MaxWaterfallWidth = 30000;
+constexpr int DefaultWaterfallWidth = 1800;
 
 // Which channel of the input feeds the filter; mix averages all channels.
 enum class TChannelPick
@@ -61,8 +68,15 @@ struct TFilterOptions
     std::optional<std::filesystem::path> WaterfallIn;
     std::optional<std::filesystem::path> WaterfallOut;
     std::optional<std::filesystem::path> Response;
+    // The waterfall pictures' widest plot, in columns: longer recordings
+    // have several blocks averaged into each column.
+    int WaterfallWidth = DefaultWaterfallWidth;
     bool Quiet = false;
 };
+
+// The FFT lengths --fft-length accepts: the powers of two in this range.
+constexpr int MinFFTLength = 8;
+constexpr int MaxFFTLength = 4096;
 
 // The output rates --rate accepts.
 constexpr int MinOutputRate = 1000;

@@ -1,8 +1,8 @@
 // The tool's pictures as PNG files: the waterfalls of the input and the
-// output, and the equalizer's response with labelled axes.
+// output, and the equalizer's response, each with labelled axes.
 //
-// ResponseImage draws text, so a QGuiApplication must exist (keb-filter makes
-// one on the offscreen platform); WaterfallImage needs none. SavePng writes
+// Both draw text, so a QGuiApplication must exist (keb-filter makes one on the
+// offscreen platform). SavePng writes
 // into an atomic file (AtomicFile.h) without committing it and raises
 // EFilterOutputError naming the target when Qt cannot write the picture.
 // The thread that owns the QGuiApplication.
@@ -19,8 +19,14 @@
 namespace keb
 {
 
-// An 8-bit picture over the waterfall's palette, one pixel per cell.
-QImage WaterfallImage(const TWaterfallPicture& waterfall);
+// Where the waterfall's cells sit in its picture: one pixel per cell, the
+// top row at WaterfallPlotTop.
+constexpr int WaterfallPlotLeft = 72;
+constexpr int WaterfallPlotTop = 28;
+
+// The waterfall in its palette's colours with `title` above it, a frequency
+// axis in Hz (a label every 500 Hz) on the left and a time axis below.
+QImage WaterfallImage(const TWaterfallPicture& waterfall, const std::string& title);
 
 // The response in dB over 0 .. 4000 Hz, with `title` above the plot.
 QImage ResponseImage(const std::vector<TResponsePoint>& response, const std::string& title);

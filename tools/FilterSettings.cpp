@@ -11,11 +11,31 @@ namespace keb
 namespace
 {
 
-TBandPositions MemoryPositions(const std::filesystem::path& file)
+// Why `file` cannot be a memory file, or empty when it may be one. Only
+// regular files are opened: a pipe or a device would be waited on.
+std::string MemoryFileTrouble(const std::filesystem::path& file)
 {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error))
-        throw EFilterInputError(FileMessage(file, "no such memory file"));
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    switch (status.type())
+    {
+    case std::filesystem::file_type::regular:
+        return {};
+    case std::filesystem::file_type::not_found:
+        return "no such memory file";
+    case std::filesystem::file_type::directory:
+        return "is a folder, not a memory file";
+    case std::filesystem::file_type::none:
+        return "cannot be looked at: " + error.message();
+    default:
+        return "is not a regular file (a pipe, socket or device), not a memory file";
+    }
+}
+
+TBandPositions MemoryPositions(const std::filesystem::path& file)
+{
+    if (const std::string trouble = MemoryFileTrouble(file); !trouble.empty())
+        throw EFilterInputError(FileMessage(file, trouble));
     std::optional<TBandPositions> record;
     try
     {

@@ -11,18 +11,33 @@ namespace keb
 namespace
 {
 
-// libsndfile reads a WAV file whose data chunk runs past the end of the file
-// as far as it goes and notes "data : <header> (should be <found>)" in its
-// log; such a file was cut off while it was written or copied.
+// libsndfile reads a file whose audio runs past the end of the file as far
+// as it goes and notes the audio's size as "<size> (should be <found>)" in its
+// log: "data :" for WAV, W64 and RF64, "SSND :" for AIFF, "Data Size" for AU.
+// Such a file was cut off while it was written or copied.
 bool LogShowsCutData(SNDFILE* sound)
 {
-    std::array<char, 4096> log{};
+    std::array<char, 8192> log{};
     sf_command(sound, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
     std::istringstream lines(log.data());
     for (std::string line; std::getline(lines, line);)
-        if (line.rfind("data :", 0) == 0 && line.find("should be") != std::string::npos)
+    {
+        line.erase(0, line.find_first_not_of(' '));
+        const bool audioSize = line.rfind("data :", 0) == 0 || line.rfind("SSND :", 0) == 0 ||
+                               line.rfind("Data Size", 0) == 0;
+        if (audioSize && line.find("(should be") != std::string::npos)
             return true;
+    }
     return false;
+}
+
+// libsndfile's words for a header it cannot use, in the user's terms.
+std::string OpenFailure()
+{
+    const std::string cause = sf_strerror(nullptr);
+    if (cause.find("SF_INFO struct incomplete") != std::string::npos)
+        return "its header gives a sample rate or channel count of 0";
+    return "cannot read as audio: " + cause;
 }
 
 } // namespace
@@ -36,7 +51,7 @@ TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPi
     SF_INFO info{};
     sound_.reset(sf_open(file.c_str(), SFM_READ, &info));
     if (sound_ == nullptr)
-        Fail(std::string("cannot read as audio: ") + sf_strerror(nullptr));
+        Fail(OpenFailure());
     sampleRate_ = info.samplerate;
     channels_ = info.channels;
     frames_ = info.frames;

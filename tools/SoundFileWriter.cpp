@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <map>
 #include <sndfile.h>
 #include <string>
@@ -11,8 +12,22 @@
 namespace keb
 {
 
+namespace
+{
+
+constexpr std::int64_t BytesPerSample = 2;
+
+const char* ContainerName(int container)
+{
+    return container == SF_FORMAT_AIFF ? "an AIFF" : "an AU";
+}
+
+} // namespace
+
 int OutputContainer(const std::filesystem::path& file)
 {
+    if (file == "-")
+        return SF_FORMAT_WAV;
     static const std::map<std::string, int> containers{
         {".wav", SF_FORMAT_WAV},   {".flac", SF_FORMAT_FLAC}, {".aif", SF_FORMAT_AIFF},
         {".aiff", SF_FORMAT_AIFF}, {".au", SF_FORMAT_AU},     {".caf", SF_FORMAT_CAF}};
@@ -26,16 +41,33 @@ int OutputContainer(const std::filesystem::path& file)
     return found->second;
 }
 
-TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate)
-    : file_((OutputContainer(file), file))
+std::uint64_t ContainerByteLimit(int container)
 {
+    // 32-bit chunk sizes, less room for the header.
+    if (container == SF_FORMAT_AIFF || container == SF_FORMAT_AU)
+        return 0xFFFFFFFFull - 4096;
+    return std::numeric_limits<std::uint64_t>::max();
+}
+
+TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate)
+    : TSoundFileWriter(file, sampleRate, ContainerByteLimit(OutputContainer(file)))
+{
+}
+
+TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate,
+                                   std::uint64_t byteLimit)
+    : file_((OutputContainer(file), file)), byteLimit_(byteLimit)
+{
+    const int container = OutputContainer(file);
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 1;
-    info.format = OutputContainer(file) | SF_FORMAT_PCM_16;
+    info.format = (container == SF_FORMAT_WAV ? SF_FORMAT_RF64 : container) | SF_FORMAT_PCM_16;
     sound_ = sf_open_fd(file_.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (sound_ == nullptr)
         Fail(std::string("cannot start the recording: ") + sf_strerror(nullptr));
+    if (container == SF_FORMAT_WAV)
+        sf_command(sound_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 }
 
 TSoundFileWriter::~TSoundFileWriter()
@@ -53,6 +85,11 @@ void TSoundFileWriter::Write(std::span<const std::int16_t> samples)
 {
     if (samples.empty())
         return;
+    const auto bytes = static_cast<std::uint64_t>(
+        (written_ + static_cast<std::int64_t>(samples.size())) * BytesPerSample);
+    if (bytes > byteLimit_)
+        Fail(std::string("is too long for ") + ContainerName(OutputContainer(file_.Target())) +
+             " file (4 GiB at most); name it .wav, .flac or .caf");
     sf_count_t done =
         sf_writef_short(sound_, samples.data(), static_cast<sf_count_t>(samples.size()));
     if (done != static_cast<sf_count_t>(samples.size()))

@@ -2,9 +2,12 @@
 // (AtomicFile.h): the recording appears under its name only after Finish.
 //
 // The container follows the name's ending: .wav, .flac, .aif/.aiff, .au, .caf
-// (any case). Another ending raises EFilterUsageError before anything is
-// created; a file that cannot be created or written raises
-// EFilterOutputError naming it. Not thread-safe.
+// (any case); "-" is WAV on standard output. Another ending raises
+// EFilterUsageError before anything is created; a file that cannot be created
+// or written raises EFilterOutputError naming it. A WAV file is written as
+// RF64 when its audio passes 4 GiB (and stays plain WAV below); AIFF and AU
+// keep their sizes in 32 bits, so audio that would pass their limit raises
+// EFilterOutputError before it is written. Not thread-safe.
 #pragma once
 
 #include "tools/AtomicFile.h"
@@ -21,10 +24,15 @@ namespace keb
 // The libsndfile container for the file's ending; raises EFilterUsageError.
 int OutputContainer(const std::filesystem::path& file);
 
+// The bytes of audio the container can hold; no limit is the largest value.
+std::uint64_t ContainerByteLimit(int container);
+
 class TSoundFileWriter
 {
   public:
     TSoundFileWriter(const std::filesystem::path& file, int sampleRate);
+    // With another limit than the container's (tests).
+    TSoundFileWriter(const std::filesystem::path& file, int sampleRate, std::uint64_t byteLimit);
     ~TSoundFileWriter();
     TSoundFileWriter(const TSoundFileWriter&) = delete;
     TSoundFileWriter& operator=(const TSoundFileWriter&) = delete;
@@ -38,6 +46,7 @@ class TSoundFileWriter
     [[noreturn]] void Fail(const std::string& cause) const;
 
     TAtomicFile file_;
+    std::uint64_t byteLimit_;
     SNDFILE* sound_ = nullptr;
     std::int64_t written_ = 0;
 };

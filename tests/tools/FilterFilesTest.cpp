@@ -3,6 +3,7 @@
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
+#include "tools/SoundFileWriter.h"
 
 #include <cmath>
 #include <fstream>
@@ -158,7 +159,7 @@ TEST_F(FilterFilesTest, AFailedRunKeepsTheOldOutputAndASuccessfulOneItsPermissio
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.flac", "notes.txt", "out.wav"}));
 }
 
-TEST_F(FilterFilesTest, UnwritableOutputsAndAStopLeaveNothingBehind)
+TEST_F(FilterFilesTest, UnwritableOutputsLeaveNothingBehind)
 {
     WriteStereoFlac();
     std::filesystem::create_directory(File("folder.wav"));
@@ -175,13 +176,56 @@ TEST_F(FilterFilesTest, UnwritableOutputsAndAStopLeaveNothingBehind)
     EXPECT_NE(FailureOf<EFilterOutputError>(Options("in.flac", "none/out.wav"))
                   .find("none/out.wav: cannot create a file there: No such file or directory"),
               std::string::npos);
-
-    std::atomic<bool> stop{true};
-    TFilterJobHooks hooks;
-    hooks.Stop = &stop;
-    EXPECT_THROW(RunFilterJob(Options("in.flac", "out.wav"), hooks), EFilterInterrupted);
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"folder.wav", "in.flac", "plain"}));
     EXPECT_TRUE(std::filesystem::is_empty(File("folder.wav")));
+}
+
+// A WAV file keeps its sizes in 32 bits; the writer leaves room in the
+// header (a JUNK chunk where RF64 keeps its 64-bit sizes), so that a
+// recording that passes 4 GiB becomes RF64 instead of wrapping its sizes.
+TEST_F(FilterFilesTest, AWavOutputHasRoomToBecomeRf64AndStaysPlainWavWhenSmall)
+{
+    TSoundFileWriter writer(File("out.wav"), 8000);
+    const std::vector<std::int16_t> tone = test::Sine(700, 8000, 5000, 8000);
+    writer.Write(tone);
+    writer.Finish();
+    std::ifstream stream(File("out.wav"), std::ios::binary);
+    std::string header(16, '\0');
+    stream.read(header.data(), 16);
+    EXPECT_EQ(header.substr(0, 4), "RIFF");
+    EXPECT_EQ(header.substr(8, 8), "WAVEJUNK");
+    EXPECT_EQ(test::ReadSound(File("out.wav")).Samples, tone);
+}
+
+// AIFF and AU cannot grow past 4 GiB: the writer stops before the audio
+// passes the container's limit (here made small), with an output error.
+TEST_F(FilterFilesTest, AudioBeyondWhatAnAiffOrAuHoldsIsRefusedAndNothingIsLeft)
+{
+    const std::vector<std::int16_t> second = test::Sine(700, 8000, 5000, 8000);
+    for (const std::string name : {"out.aiff", "out.au"})
+    {
+        const std::string refusal = [&]
+        {
+            TSoundFileWriter writer(File(name), 8000, 3 * 16000);
+            writer.Write(second);
+            writer.Write(second);
+            writer.Write(second);
+            try
+            {
+                writer.Write(second);
+            }
+            catch (const EFilterOutputError& error)
+            {
+                return std::string(error.what());
+            }
+            return std::string("no failure");
+        }();
+        EXPECT_NE(refusal.find(name + ": is too long for an A"), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find("(4 GiB at most); name it .wav, .flac or .caf"), std::string::npos);
+    }
+    EXPECT_EQ(ContainerByteLimit(OutputContainer("x.wav")), UINT64_MAX);
+    EXPECT_LT(ContainerByteLimit(OutputContainer("x.aiff")), 1ull << 32);
+    EXPECT_TRUE(FolderContents().empty());
 }
 
 TEST_F(FilterFilesTest, TheInputIsNeverTheOutput)

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sndfile.h>
+#include <sys/stat.h>
 
 namespace keb
 {
@@ -48,24 +49,63 @@ TEST_F(FilterProgramTest, ADoneRunSaysWhereTheResultIs)
     EXPECT_EQ(run.Output + run.Errors, "");
 }
 
-TEST_F(FilterProgramTest, HelpAndVersion)
+TEST_F(FilterProgramTest, HelpAndVersionWithTheirShortForms)
 {
-    test::TProgramRun run = test::RunFilterProgram({"--help"});
-    EXPECT_EQ(run.ExitCode, 0);
-    EXPECT_EQ(run.Output.rfind("Usage: keb-filter [options] INPUT OUTPUT", 0), 0u);
-    run = test::RunFilterProgram({"--version"});
-    EXPECT_EQ(run.ExitCode, 0);
-    EXPECT_EQ(run.Output.rfind("keb-filter ", 0), 0u);
+    for (const std::string help : {"--help", "-h"})
+    {
+        test::TProgramRun run = test::RunFilterProgram({help});
+        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.Output.rfind("Usage: keb-filter [options] INPUT OUTPUT", 0), 0u) << help;
+    }
+    for (const std::string version : {"--version", "-V"})
+    {
+        test::TProgramRun run = test::RunFilterProgram({version});
+        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.Output.rfind("keb-filter ", 0), 0u) << version;
+    }
+}
+
+TEST_F(FilterProgramTest, ADashWritesTheWavToStandardOutputAsItWouldToAFile)
+{
+    test::TProgramRun file = test::RunFilterProgram(
+        {"--preset", "0.4", File("in.wav").string(), File("out.wav").string()});
+    test::TProgramRun piped =
+        test::RunFilterProgram({"--preset", "0.4", File("in.wav").string(), "-"});
+    EXPECT_EQ(piped.ExitCode, 0);
+    std::ifstream stream(File("out.wav"), std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(stream)), {});
+    EXPECT_EQ(written.size(), piped.Output.size());
+    EXPECT_TRUE(written == piped.Output) << "the bytes differ";
+    // The summary goes where it does not spoil the recording.
+    EXPECT_NE(piped.Errors.find("filtered recording: standard output"), std::string::npos);
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
 TEST_F(FilterProgramTest, UsageErrorsExitWith1)
 {
     std::filesystem::create_hard_link(File("in.wav"), File("link.wav"));
+    // A folder that leads back to its own: out/alias/x.wav is out/x.wav.
+    std::filesystem::create_directory(File("out"));
+    std::filesystem::create_directory_symlink(".", File("out/alias"));
+    std::filesystem::create_symlink(File("in.wav"), File("out/symlink.wav"));
+    const std::string in = File("in.wav").string();
+    const std::string out = File("out.wav").string();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--loud", "in.wav", "out.wav"}, "unknown option --loud"},
         {{"in.wav"}, "wants an INPUT and an OUTPUT file"},
-        {{File("in.wav").string(), File("out.mp3").string()}, "out.mp3: the output's name"},
-        {{File("in.wav").string(), File("link.wav").string()}, "link.wav: is the input"},
+        {{in, File("out.mp3").string()}, "out.mp3: the output's name"},
+        {{in, File("link.wav").string()}, "link.wav: is the input"},
+        {{in, File("out/alias/symlink.wav").string()}, "symlink.wav: is the input"},
+        {{"--waterfall-in", File("out/alias/x.wav").string(), in, File("out/x.wav").string()},
+         "--waterfall-in writes PNG pictures"},
+        {{"--waterfall-in", File("out/alias/x.png").string(), "--response",
+          File("out/x.png").string(), in, out},
+         "is the same file as"},
+        {{"--response", File("r.jpg").string(), in, out}, "the name must end in .png, not"},
+        {{"--fft-length", "3", in, out}, "--fft-length wants a power of two from 8 to 4096, not 3"},
+        {{"--fft-length", "300", in, out}, "--fft-length wants a power of two"},
+        {{"--fft-length", "8192", in, out}, "--fft-length wants a power of two"},
+        {{"--waterfall-width", "99", in, out}, "--waterfall-width wants 100 .. 30000 columns"},
     };
     for (const auto& [arguments, what] : cases)
     {
@@ -75,25 +115,77 @@ TEST_F(FilterProgramTest, UsageErrorsExitWith1)
     }
 }
 
+// The first half of a copy of in.wav in another container.
+void WriteCutCopy(const std::filesystem::path& name, int format)
+{
+    const std::filesystem::path whole = name.string() + ".whole";
+    test::WriteSound(whole, {8000, 1, test::Sine(700, 8000, 5000, 8000)},
+                     format | SF_FORMAT_PCM_16);
+    std::ifstream stream(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(stream)), {});
+    std::ofstream(name, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    std::filesystem::remove(whole);
+}
+
+// A WAV header that names 0 Hz, then a second of silence.
+void WriteRateZeroWav(const std::filesystem::path& name)
+{
+    auto word = [](std::uint32_t value, int bytes)
+    {
+        std::string text;
+        for (int i = 0; i < bytes; ++i)
+            text += static_cast<char>((value >> (8 * i)) & 0xFF);
+        return text;
+    };
+    const std::uint32_t data = 16000;
+    std::ofstream(name, std::ios::binary)
+        << "RIFF" << word(36 + data, 4) << "WAVEfmt " << word(16, 4) << word(1, 2) << word(1, 2)
+        << word(0, 4) << word(0, 4) << word(2, 2) << word(16, 2) << "data" << word(data, 4)
+        << std::string(data, '\0');
+}
+
 TEST_F(FilterProgramTest, UnreadableInputsExitWith2AndWriteNothing)
 {
     std::ifstream whole(File("in.wav"), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(whole)), {});
     std::ofstream(File("cut.wav"), std::ios::binary) << bytes.substr(0, bytes.size() - 1000);
     std::ofstream(File("text.wav")) << "no sound in here\n";
-    for (const std::string input : {"cut.wav", "text.wav", "missing.wav"})
+    WriteCutCopy(File("cut.au"), SF_FORMAT_AU);
+    WriteCutCopy(File("cut.aiff"), SF_FORMAT_AIFF);
+    WriteRateZeroWav(File("zero.wav"));
+    const std::vector<std::pair<std::string, std::string>> inputs{
+        {"cut.wav", "is cut off"},
+        {"cut.au", "is cut off"},
+        {"cut.aiff", "is cut off"},
+        {"text.wav", "cannot read as audio"},
+        {"missing.wav", "cannot read as audio"},
+        {"zero.wav", "its header gives a sample rate or channel count of 0"},
+    };
+    for (const auto& [input, cause] : inputs)
     {
         test::TProgramRun run =
             test::RunFilterProgram({File(input).string(), File("out.wav").string()});
         EXPECT_EQ(run.ExitCode, 2) << input;
-        ExpectOneLine(run.Errors, File(input).string() + ": ");
+        ExpectOneLine(run.Errors, File(input).string() + ": " + cause);
         EXPECT_FALSE(std::filesystem::exists(File("out.wav")));
     }
-    test::TProgramRun run = test::RunFilterProgram(
-        {"--memory", File("F1.dat").string(), File("in.wav").string(), File("out.wav").string()});
-    EXPECT_EQ(run.ExitCode, 2);
-    ExpectOneLine(run.Errors, "F1.dat: no such memory file");
-    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"cut.wav", "in.wav", "text.wav"}));
+    std::filesystem::create_directory(File("F2.dat"));
+    ASSERT_EQ(::mkfifo(File("F3.dat").c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, std::string>> memories{
+        {"F1.dat", "F1.dat: no such memory file"},
+        {"F2.dat", "F2.dat: is a folder, not a memory file"},
+        {"F3.dat", "F3.dat: is not a regular file (a pipe, socket or device)"},
+    };
+    for (const auto& [memory, cause] : memories)
+    {
+        test::TProgramRun run = test::RunFilterProgram(
+            {"--memory", File(memory).string(), File("in.wav").string(), File("out.wav").string()});
+        EXPECT_EQ(run.ExitCode, 2) << memory;
+        ExpectOneLine(run.Errors, cause);
+    }
+    EXPECT_EQ(FolderContents(),
+              (std::vector<std::string>{"F2.dat", "F3.dat", "cut.aiff", "cut.au", "cut.wav",
+                                        "in.wav", "text.wav", "zero.wav"}));
 }
 
 TEST_F(FilterProgramTest, UnwritableOutputsExitWith3)

@@ -1,6 +1,9 @@
 #include "tests/tools/FilterTestSupport.h"
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <numbers>
 #include <sndfile.h>
@@ -106,6 +109,75 @@ TProgramRun RunProgram(const std::string& program, const std::vector<std::string
     run.Output = FileText(output);
     ::unlink(errors);
     ::unlink(output);
+    return run;
+}
+
+TRunningFilter::TRunningFilter(const std::vector<std::string>& arguments)
+{
+    char errors[] = "/tmp/keb-filter-stderr-XXXXXX";
+    ::close(::mkstemp(errors));
+    errors_ = errors;
+    std::vector<std::string> words{KEB_FILTER_PROGRAM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    pid_ = ::fork();
+    if (pid_ == 0)
+    {
+        int sink = ::open("/dev/null", O_RDWR);
+        int log = ::open(errors_.c_str(), O_WRONLY | O_TRUNC);
+        ::dup2(sink, STDIN_FILENO);
+        ::dup2(sink, STDOUT_FILENO);
+        ::dup2(log, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+}
+
+TRunningFilter::~TRunningFilter()
+{
+    if (pid_ > 0)
+    {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    ::unlink(errors_.c_str());
+}
+
+void TRunningFilter::Signal(int signal) const
+{
+    ::kill(pid_, signal);
+}
+
+bool TRunningFilter::WaitsIn(const std::string& kernelFunction, double seconds) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const std::string wchan = "/proc/" + std::to_string(pid_) + "/wchan";
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (FileText(wchan).find(kernelFunction) != std::string::npos)
+            return true;
+        ::usleep(10000);
+    }
+    return false;
+}
+
+TProgramRun TRunningFilter::Wait(double seconds)
+{
+    TProgramRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return run;
+        ::usleep(10000);
+    }
+    pid_ = -1;
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Errors = FileText(errors_);
     return run;
 }
 

@@ -50,6 +50,27 @@ TProgramRun RunFilterProgram(const std::vector<std::string>& arguments);
 // Runs any program the same way.
 TProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
+// keb-filter running in the background, its stderr kept in a file.
+class TRunningFilter
+{
+  public:
+    explicit TRunningFilter(const std::vector<std::string>& arguments);
+    ~TRunningFilter();
+    void Signal(int signal) const;
+    // Whether, within `seconds`, the program comes to wait in the kernel
+    // function whose name holds `kernelFunction` (/proc/PID/wchan:
+    // "wait_for_partner" opening a pipe
+    // nobody writes to, "pipe_read" reading a pipe that gives nothing).
+    bool WaitsIn(const std::string& kernelFunction, double seconds) const;
+    // The run's status once it has ended, within `seconds`; ExitCode -1 when
+    // it is still running then (it is killed) or ended by a signal.
+    TProgramRun Wait(double seconds);
+
+  private:
+    int pid_ = -1;
+    std::string errors_;
+};
+
 // A sine of `frequency` Hz at `amplitude`, `frames` long.
 std::vector<std::int16_t> Sine(double frequency, int rate, double amplitude, std::size_t frames);
 // Interleaves the channels of equal length.

@@ -75,7 +75,8 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     TFileSupply fileSupply(reader, FilterSampleRate);
     TEqualizerAlignment alignment;
     if (options.Align && !options.Bypass)
-        alignment = MeasureEqualizerAlignment(options.FFTLength, options.Window);
+        alignment = MeasureEqualizerAlignment(options.FFTLength, options.Window,
+                                              options.Latency == TLatency::Low);
 
     TFilterJobReport report;
     report.InputRate = reader.SampleRate();

@@ -81,6 +81,14 @@ int ParseRate(const std::string& text)
     return rate;
 }
 
+TLatency ParseLatency(const std::string& text)
+{
+    const std::optional<TLatency> latency = LatencyNamed(text);
+    if (!latency)
+        Refuse("--latency wants standard or low, not \"" + text + "\"");
+    return *latency;
+}
+
 using TValueSetter = std::function<void(TFilterOptions&, const std::string&)>;
 using TFlagSetter = std::function<void(TFilterOptions&)>;
 
@@ -95,6 +103,7 @@ const std::map<std::string, TValueSetter>& ValueOptions()
         {"--fft-length",
          [](auto& o, const auto& v) { o.FFTLength = ParseInteger("--fft-length", v); }},
         {"--window", [](auto& o, const auto& v) { o.Window = ParseWindow(v); }},
+        {"--latency", [](auto& o, const auto& v) { o.Latency = ParseLatency(v); }},
         {"--rate", [](auto& o, const auto& v) { o.Rate = ParseRate(v); }},
         {"--waterfall-in", [](auto& o, const auto& v) { o.WaterfallIn = v; }},
         {"--waterfall-out", [](auto& o, const auto& v) { o.WaterfallOut = v; }},
@@ -222,6 +231,9 @@ Filter settings (default: all bands at 0 dB, as the window starts):
   --fft-length L            the equalizer's FFT length (default 256)
   --window NAME             rectangular, hamming (default), hanning, blackman,
                             gaussian, welch or parzen
+  --latency standard|low    the window's latency mode whose filter to apply:
+                            low runs the same design in minimum phase, as the
+                            window's Low mode plays it (default standard)
 
 Processing and output:
   --channel left|right|mix  the input channel to filter (default left)

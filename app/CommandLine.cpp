@@ -145,7 +145,7 @@ const char* CommandLineHelp()
   --list-devices            prints the capture and playback devices and ends
   --input DEV               the capture device: its number or part of its name
   --output DEV              the playback device: its number or part of its name
-  --latency standard|low    low: smaller buffers and a shorter FFT (about 50 ms)
+  --latency standard|low    low: small buffers, the same filter in minimum phase
   --preset 0.2|0.4|1.8|2.6  clicks that preset at start
   --shift N                 turns the shift wheel to N (after the preset)
   --nr off|1|2|3            noise reduction: 1 gentle, 2 normal, 3 strong

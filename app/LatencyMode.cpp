@@ -12,8 +12,8 @@ namespace keb
 namespace
 {
 
-constexpr TLatencySettings StandardSettings{2000, 2, 2, 2, 256};
-constexpr TLatencySettings LowSettings{128, 8, 2, 2, 128};
+constexpr TLatencySettings StandardSettings{2000, 2, 2, 2, 256, false};
+constexpr TLatencySettings LowSettings{128, 8, 2, 2, 256, true};
 constexpr double BytesPerSecond = 16000; // 8000 Hz, 16-bit mono
 
 // The longer period of the window's two devices.
@@ -29,8 +29,9 @@ TLatencySettings SettingsOf(const TMainForm& form)
     const std::int32_t size = form.MMWaveIn->GetBufferSize();
     const bool sameSize =
         form.MMRingBuffer1->GetBufferSize() == size && form.WaveOut->GetBufferSize() == size;
-    return {sameSize ? size : 0, form.MMWaveIn->NumBuffers(), form.WaveOut->NumBuffers(),
-            form.MMRingBuffer1->GetNumBuffers(), form.Equalizer->FFTLength()};
+    return {sameSize ? size : 0,         form.MMWaveIn->NumBuffers(),
+            form.WaveOut->NumBuffers(),  form.MMRingBuffer1->GetNumBuffers(),
+            form.Equalizer->FFTLength(), form.Equalizer->LowLatency()};
 }
 
 // Every component the settings touch must be closed; the others keep still.
@@ -57,19 +58,6 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
     return settings;
 }
 
-std::string_view LatencyName(TLatency latency)
-{
-    return latency == TLatency::Low ? "low" : "standard";
-}
-
-std::optional<TLatency> LatencyNamed(std::string_view name)
-{
-    for (TLatency latency : {TLatency::Standard, TLatency::Low})
-        if (name == LatencyName(latency))
-            return latency;
-    return std::nullopt;
-}
-
 std::optional<TLatency> LatencyOf(const TMainForm& form)
 {
     const TLatencySettings current = SettingsOf(form);
@@ -91,6 +79,7 @@ void ApplyLatency(TMainForm& form, TLatency latency)
     form.WaveOut->SetBufferSize(settings.BufferSize);
     form.WaveOut->SetNumBuffers(settings.PlaybackBuffers);
     form.Equalizer->SetFFTLength(settings.FFTLength);
+    form.Equalizer->SetLowLatency(settings.LowLatencyFilter);
 }
 
 } // namespace keb

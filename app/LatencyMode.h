@@ -1,12 +1,16 @@
 // The window's latency modes: how long and how many the audio buffers of the
-// chain are and how long the equalizer's FFT is.
+// chain are and how the equalizer applies its filter.
 //
 //   Standard  the window's stored layout: 2000-byte buffers (125 ms), two
 //             each at the capture and the playback device, a ring of two
-//             2000-byte slots, FFT length 256.
+//             2000-byte slots, FFT length 256, FFT fast convolution.
 //   Low       128-byte buffers (8 ms): 8 at the capture device (they wait
 //             there empty and add no delay), 2 at the playback device, a
-//             ring of two 128-byte slots, FFT length 128. A device with a
+//             ring of two 128-byte slots; the equalizer designs its filter
+//             as Standard does (FFT length 256, the same 129 taps and the
+//             same magnitude response) and runs it as a direct-form
+//             minimum-phase filter (Equalizer.LowLatency), which hands back
+//             every buffer at once, whatever its size. A device with a
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
 //             hands over 32 ms at once) gets buffers of whole 128-byte steps
 //             that hold one period, so that every period fills one buffer.
@@ -15,29 +19,18 @@
 // queue of P buffers, FFT length N): a captured block is pushed when full
 // (B), waits in the ring (B and the phase between the two devices' clocks,
 // B/2 on average), in the playback queue (P - 1 buffers) and is played over
-// B; the equalizer delays by N/4 (the centre of its linear-phase kernel) and,
-// while B < N, by N - B more: it filters whole frames of N samples, so the
-// first N - B samples it hands back are silence. Standard: 3.5 B + N/4 + 248
-// = 3812 samples, 476.5 ms (the equalizer's lead over 1000-sample buffers
-// settles at 248 samples); Low: 3.5 B + 1.25 N - B = 320 samples, 40 ms.
-//
-// Why these sizes. The FFT frame alone costs 1.25 N: 40 ms at 256, so 256
-// would leave 10 ms for every buffer and the ring; that needs 2-ms buffers,
-// which a sound system that delivers audio in periods of a few milliseconds
-// (the virtual card's clock moves every 5 ms) hands over in bursts that a
-// ring of two slots cannot absorb. At 128 the buffers can be 8 ms, longer
-// than such a period, so each period completes at most one buffer per device.
-// The price is a coarser equalizer: its bins are 62.5 Hz wide, so the 200 Hz
-// band edges fall between bins (a band's lower edge moves down by up to 50
-// Hz), and the 65-tap kernel is about as wide as one band: a single closed
-// band takes its own tone down by about 8 dB (31 dB at 256), one open band
-// alone (the 0.2 kHz preset) passes its centre 3 to 5 dB low; three closed
-// bands still take the middle one's tone down by more than 60 dB, and a tone
-// 200 Hz beyond a closed edge passes within 0.3 dB (100 Hz beyond at 256).
+// B. Standard's equalizer delays by N/4 (the centre of its linear-phase
+// kernel) and, while B < N, by N - B more: it filters whole frames of N
+// samples, so the first N - B samples it hands back are silence. Standard:
+// 3.5 B + N/4 + 248 = 3812 samples, 476.5 ms (the equalizer's lead over
+// 1000-sample buffers settles at 248 samples). Low's filter adds only its
+// group delay, next to nothing for a flat setting and a few milliseconds in
+// a narrow passband: 3.5 B = 224 samples, 28 ms.
 //
 // Main thread only.
 #pragma once
 
+#include "app/LatencyName.h"
 #include "platform/core/Exceptions.h"
 
 #include <cstdint>
@@ -51,12 +44,6 @@ class TMainForm;
 
 KEB_EXCEPTION_CLASS(ELatencyError, Exception);
 
-enum class TLatency
-{
-    Standard,
-    Low
-};
-
 // What a mode sets.
 struct TLatencySettings
 {
@@ -65,6 +52,7 @@ struct TLatencySettings
     std::int32_t PlaybackBuffers; // WaveOut.NumBuffers
     std::int32_t RingSlots;       // MMRingBuffer1.NumBuffers
     int FFTLength;                // Equalizer.FFTLength
+    bool LowLatencyFilter;        // Equalizer.LowLatency
 
     bool operator==(const TLatencySettings&) const = default;
 };
@@ -73,12 +61,6 @@ struct TLatencySettings
 // see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
 // starve smaller buffers, and could not give less latency anyway.
 TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
-
-// "standard" or "low".
-std::string_view LatencyName(TLatency latency);
-// The mode of a name as LatencyName prints it (lower case only); none for
-// any other text.
-std::optional<TLatency> LatencyNamed(std::string_view name);
 
 // The mode whose settings the window's components have now, for the devices
 // they have now; none when they match neither (a component was set by hand,

@@ -269,6 +269,7 @@ bool TMMConnector::OpenDisplayData()
     conversion_.reset();
     converting_.store(false);
     bufferSize_ = IntMax(GetBufferSize(), 0);
+    handover_.Open(bufferSize_);
     isPCM_.store(IsShowablePCM(chainFormat));
     if (isPCM_.load())
     {
@@ -308,6 +309,7 @@ void TMMConnector::CloseDisplayData()
 {
     std::lock_guard pass(passLock_);
     std::lock_guard data(dataLock_);
+    handover_.Close();
     data_ = nullptr;
     dataCapacity_ = 0;
     validBytes_ = 0;
@@ -320,6 +322,8 @@ void TMMConnector::CloseDisplayData()
 void TMMConnector::FillSilence()
 {
     std::lock_guard data(dataLock_);
+    // A buffer that arrived before is taken first, so the silence replaces it.
+    TakeArrivedLocked();
     if (data_ && (isPCM_.load() || converting_.load()))
         FillBytes(data_, IntMin(bufferSize_, dataCapacity_), silenceByte_);
 }
@@ -403,28 +407,31 @@ void TMMConnector::BufferArrived(PWaveHdr header)
     if (!header || !GetInput() || !ownStarted_.load() || !enabled_.load() || paused_.load() ||
         !(isPCM_.load() || converting_.load()))
         return;
-    const std::int64_t arrival = MicrosecondClock();
-    {
-        std::lock_guard data(dataLock_);
-        // The chain may have stopped since the test above.
-        if (!data_)
-            return;
-        std::int32_t valid =
-            IntMin(static_cast<std::int32_t>(header->dwBytesRecorded), bufferSize_);
-        if (converting_.load())
-        {
-            MoveBytes(header->lpData, displayBuffer_.data(), valid);
-            valid = conversion_->Convert(valid);
-            if (valid < 1)
-                return;
-        }
-        else
-            MoveBytes(header->lpData, data_, valid);
-        validBytes_ = IntMin(valid, dataCapacity_);
-        MarkAllPendingLocked(arrival);
-    }
+    // No lock: the audio thread never waits for a pass (the chain may have
+    // stopped since the test above; the hand-over then drops the buffer).
+    handover_.Publish(header->lpData, static_cast<std::int32_t>(header->dwBytesRecorded),
+                      MicrosecondClock());
     if (!realTime_.load() && autoTrigger_.load())
         TriggerDisplays();
+}
+
+void TMMConnector::TakeArrivedLocked()
+{
+    const TBufferHandover::TTaken taken = handover_.Take();
+    if (taken.Data == nullptr || !data_)
+        return;
+    std::int32_t valid = taken.Bytes;
+    if (converting_.load())
+    {
+        MoveBytes(taken.Data, displayBuffer_.data(), valid);
+        valid = conversion_->Convert(valid);
+        if (valid < 1)
+            return;
+    }
+    else
+        MoveBytes(taken.Data, data_, valid);
+    validBytes_ = IntMin(valid, dataCapacity_);
+    MarkAllPendingLocked(taken.Arrival);
 }
 
 void TMMConnector::MarkAllPendingLocked(std::int64_t arrival)

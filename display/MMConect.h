@@ -16,10 +16,13 @@
 //
 // Threads. Construction, destruction, setters, links and the chain
 // notifications belong to the main thread. BufferReady and BufferLoad run in
-// the audio threads: they copy the buffer under the data lock and set flags,
-// nothing more (or, with RealTime False and AutoTrigger, run one pass there).
+// the audio threads: they hand the buffer over without a lock
+// (display/BufferHandover.h), nothing more (or, with RealTime False and
+// AutoTrigger, run one pass there); the next pass moves the newest buffer
+// into the copy and sets the flags.
 // A pass holds the data lock only to cut its blocks out of the copy and calls
-// the displays without it, so an audio thread never waits for a display.
+// the displays without it; the audio threads take neither lock, so they never
+// wait for a pass or a display.
 // Trigger may be called from any thread: in the main thread it runs a pass at
 // once, elsewhere it posts one request to the main thread and drops further
 // requests until that one has run. Passes of one connector never overlap;
@@ -33,6 +36,7 @@
 // the connector's window ran it).
 #pragma once
 
+#include "display/BufferHandover.h"
 #include "display/MMConectConvert.h"
 #include "display/MMDisplay.h"
 #include "platform/core/Exceptions.h"
@@ -178,6 +182,8 @@ class TMMConnector : public TMMDSPComponent
     template <typename Visit> void ForEachDisplay(Visit visit) const;
 
     void BufferArrived(PWaveHdr header);
+    // Moves the newest buffer of the hand-over into the copy (under the data lock).
+    void TakeArrivedLocked();
     void MarkAllPendingLocked(std::int64_t arrival);
     void UpdateDisplayFormats();
     void ResetDisplays();
@@ -244,6 +250,8 @@ class TMMConnector : public TMMDSPComponent
     std::int32_t validBytes_ = 0;
     std::int64_t arrivalTime_ = 0;
     std::array<TKindState, kDisplayKinds> kinds_{};
+    // The audio threads' buffers on their way to the copy.
+    TBufferHandover handover_;
 };
 
 } // namespace keb

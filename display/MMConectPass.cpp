@@ -57,6 +57,7 @@ void TMMConnector::TriggerDisplays()
         std::lock_guard data(dataLock_);
         if (!data_)
             return;
+        TakeArrivedLocked();
         arrival = arrivalTime_;
     }
     if (OnTrigger)

@@ -9,7 +9,8 @@ set(KEB_FFT_SOURCES
     ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTWindow.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTFlt.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTFltDesign.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTFltFrame.cpp)
+    ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTFltFrame.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/LowLatencyFilter.cpp)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|i[3-6]86")
   # Only this file is built for AVX and FMA; the dispatch asks the processor first.
   list(APPEND KEB_FFT_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/MMFFTVector256.cpp)

@@ -234,6 +234,8 @@ void TMMEqualizer::SetEnabled(bool value)
     EnabledValue.store(value, std::memory_order_relaxed);
     if (Engine)
         ResetFFTFilter(Engine.get());
+    if (LowFilter)
+        LowFilter->Reset();
 }
 
 void TMMEqualizer::SetSampleRate(int value)
@@ -255,6 +257,7 @@ void TMMEqualizer::SetWindow(TMMFFTWindow value)
         if (Engine)
             SetFFTFilterWindow(Engine.get(), value);
     }
+    PublishTaps();
     RebuildDisplayEngine();
 }
 
@@ -278,9 +281,12 @@ void TMMEqualizer::SetFFTLength(int value)
     // The replacement is designed completely before the audio thread can see it.
     EnginePtr replacement = MakeEngine(length, EngineBufSize);
     ApplyFiltersTo(replacement.get());
-    std::unique_lock lock(EngineLock);
-    if (Engine)
-        Engine.swap(replacement);
+    {
+        std::unique_lock lock(EngineLock);
+        if (Engine)
+            Engine.swap(replacement);
+    }
+    PublishTaps();
 }
 
 void TMMEqualizer::SetFilters(const TMMEQFilterList* list)
@@ -328,9 +334,13 @@ void TMMEqualizer::OpenEngine()
         return;
     EngineBufSize = std::max(LibraryBufferLimit, GetBufferSize());
     EnginePtr engine = MakeEngine(FFTLengthValue, EngineBufSize);
+    std::unique_ptr<TLowLatencyFilter> lowFilter;
+    if (LowLatencyValue)
+        lowFilter = std::make_unique<TLowLatencyFilter>(GetWaveFormat()->nChannels);
     {
         std::unique_lock lock(EngineLock);
         Engine = std::move(engine);
+        LowFilter = std::move(lowFilter);
     }
     ApplyFilters();
 }
@@ -338,8 +348,10 @@ void TMMEqualizer::OpenEngine()
 void TMMEqualizer::CloseEngine()
 {
     EnginePtr released;
+    std::unique_ptr<TLowLatencyFilter> releasedLow;
     std::unique_lock lock(EngineLock);
     released.swap(Engine);
+    releasedLow.swap(LowFilter);
 }
 
 void TMMEqualizer::ApplyFiltersTo(TFFTFilter* engine) const
@@ -355,9 +367,24 @@ void TMMEqualizer::ApplyFiltersTo(TFFTFilter* engine) const
 
 void TMMEqualizer::ApplyFilters()
 {
+    {
+        std::shared_lock lock(EngineLock);
+        if (Engine)
+            ApplyFiltersTo(Engine.get());
+    }
+    PublishTaps();
+}
+
+void TMMEqualizer::PublishTaps()
+{
     std::shared_lock lock(EngineLock);
-    if (Engine)
-        ApplyFiltersTo(Engine.get());
+    if (!Engine || !LowFilter)
+        return;
+    std::array<float, TLowLatencyFilter::MaxTaps> taps{};
+    std::array<float, TLowLatencyFilter::MaxTaps> minimumPhase{};
+    const int count = FFTFilterTaps(Engine.get(), taps.data());
+    MinimumPhaseTaps(taps.data(), count, minimumPhase.data());
+    LowFilter->SetTaps(minimumPhase.data(), count);
 }
 
 void TMMEqualizer::FilterChanged(TMMEQFilter& band)
@@ -370,6 +397,7 @@ void TMMEqualizer::FilterChanged(TMMEQFilter& band)
             SetFFTFilterBand(Engine.get(), band.F1(), band.F2(),
                              band.Enabled() ? band.Gain() : 0.0f);
     }
+    PublishTaps();
     Changed();
 }
 
@@ -401,7 +429,11 @@ void TMMEqualizer::Process(std::uint8_t* data, int bytes)
         std::shared_lock lock(EngineLock);
         if (!Engine || !Enabled())
             return;
-        overflow = DoFFTFilter(Engine.get(), Channel(), data, bytes);
+        if (LowFilter)
+            overflow = LowFilter->Process(reinterpret_cast<std::int16_t*>(data),
+                                          bytes / GetWaveFormat()->nBlockAlign, Channel());
+        else
+            overflow = DoFFTFilter(Engine.get(), Channel(), data, bytes);
     }
     if (overflow && OnPcmOverflow)
         SyncToMainThread([this] { PcmOverflow(); });

@@ -21,6 +21,11 @@
 // Enabled on or off resets the engine's history. A band edit reaches the
 // running engine at once (only that band's range is redesigned).
 //
+// LowLatency (set while the chain is closed; it applies from the next ChainOpened) filters
+// with the same design through a direct-form filter instead (dsp/LowLatencyFilter.h), in
+// its minimum-phase form: each buffer comes back filtered at once, whatever its size, with
+// the same magnitude response. Band edits reach it at the next buffer without a lock.
+//
 // Clamped silently: SampleRate to 4000 .. 100000; FFTLength to 8 .. 4096,
 // rounded down to a power of two (the engine filters with at most 1024
 // points). SetWaveFormat raises EMMEqualizerError "Invalid WaveFormat" for an
@@ -41,6 +46,7 @@
 // Assign OnPcmOverflow while the chain is closed.
 #pragma once
 
+#include "dsp/LowLatencyFilter.h"
 #include "dsp/MMFFT.h"
 #include "dsp/MMFFTFlt.h"
 #include "dsp/MMObjLst.h"
@@ -170,6 +176,8 @@ class TMMEqualizer : public TMMDSPComponent
     void SetChannel(TMMChannel value) { ChannelValue.store(value, std::memory_order_relaxed); }
     TMMFFTWindow Window() const { return WindowValue; }
     void SetWindow(TMMFFTWindow value);
+    bool LowLatency() const { return LowLatencyValue; }
+    void SetLowLatency(bool value) { LowLatencyValue = value; }
     TMMEQSpectrum* Spectrum() const { return SpectrumLink; }
     void SetSpectrum(TMMEQSpectrum* spectrum);
 
@@ -212,6 +220,8 @@ class TMMEqualizer : public TMMDSPComponent
     // and the bands; raises EOutOfMemory when none can be made.
     EnginePtr MakeEngine(int length, int bufferSize);
     void ApplyFiltersTo(TFFTFilter* engine) const;
+    // Hands the engine's design, in minimum phase, to the low-latency filter (when there is one).
+    void PublishTaps();
     void OpenEngine();
     void CloseEngine();
     void Process(std::uint8_t* data, int bytes);
@@ -226,6 +236,9 @@ class TMMEqualizer : public TMMDSPComponent
     mutable std::shared_mutex EngineLock;
     EnginePtr Engine;
     EnginePtr DisplayEngine;
+    // With LowLatency, the filter that runs the engine's design; guarded like Engine.
+    std::unique_ptr<TLowLatencyFilter> LowFilter;
+    bool LowLatencyValue = false;
     int EngineBufSize = 0;
     std::atomic<bool> EnabledValue{true};
     std::atomic<TMMChannel> ChannelValue{chBoth};

@@ -65,7 +65,10 @@ struct TFFTFilter
     // Response in bit-reversed order: the frames multiply their spectrum in that order.
     float ScrambledResponse[2 * FFTFilterArraySize];
     float Work[2 * FFTFilterArraySize]; // scratch of the design and of FilterFrame
-    std::mutex Lock; // guards Gains, Response, ScrambledResponse, Work and Window
+    // The N/2 + 1 taps of the design's FIR filter, as the convolution applies them (scaled by
+    // the inverse transform's 1/N): the engine's output is their convolution with the input.
+    float Taps[FFTFilterArraySize];
+    std::mutex Lock; // guards Gains, Response, ScrambledResponse, Work, Taps and Window
 };
 
 // A new engine for a 16-bit PCM format, flat (0 dB everywhere) with the Hamming window; or
@@ -92,6 +95,9 @@ void SetFFTFilterWindow(TFFTFilter* filter, int window);
 // true when an output sample of this call had to be clipped to the 16-bit range. A missing
 // engine or buffer, or a count <= 0, does nothing and returns false.
 bool DoFFTFilter(TFFTFilter* filter, int channel, void* buffer, int count);
+// Copies the N/2 + 1 taps of the current design into taps (room for N/2 + 1 values) under
+// the Lock and returns their number; 0 for a missing engine.
+int FFTFilterTaps(TFFTFilter* filter, float* taps);
 // Filters Channel[channel].Frame in place (N samples in, N samples out, not yet clipped),
 // carrying the overlap to the next frame. Called by DoFFTFilter; takes the Lock.
 void FilterFrame(TFFTFilter* filter, int channel);

@@ -51,6 +51,10 @@ void Design(TFFTFilter* filter)
         float tap = t <= half ? FFTWindowValue(filter->Window, t, half) * work[2 * t] : 0.0f;
         work[2 * t] = tap;
         work[2 * t + 1] = 0.0f;
+        if (t <= half)
+        {
+            filter->Taps[t] = tap / static_cast<float>(n);
+        }
     }
     ComplexFFT(filter->Plan, work, -2);
     for (int32_t i = 0; i < 2 * n; ++i)
@@ -98,6 +102,17 @@ void SetFFTFilterBand(TFFTFilter* filter, float f1, float f2, float gain)
         filter->Gains[k] = stored;
     }
     Design(filter);
+}
+
+int FFTFilterTaps(TFFTFilter* filter, float* taps)
+{
+    if (filter == nullptr)
+    {
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(filter->Lock);
+    std::copy(filter->Taps, filter->Taps + filter->Half + 1, taps);
+    return filter->Half + 1;
 }
 
 void SetFFTFilterWindow(TFFTFilter* filter, int window)

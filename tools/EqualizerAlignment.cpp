@@ -26,7 +26,7 @@ int EngineFrameLength(int fftLength)
 
 } // namespace
 
-TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window)
+TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window, bool lowLatency)
 {
     const int frame = EngineFrameLength(fftLength);
     const int cycle = frame / std::gcd(frame, TFilterChain::PullSamples);
@@ -44,6 +44,7 @@ TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window
     chain.Equalizer().SetChannel(chLeft);
     chain.Equalizer().SetFFTLength(fftLength);
     chain.Equalizer().SetWindow(window);
+    chain.Equalizer().SetLowLatency(lowLatency);
     chain.Open();
 
     std::int64_t position = -alignment.Priming;

@@ -7,8 +7,8 @@
 // in more than once during the first pulls; after one full cycle of
 // N / gcd(N, 1000) pulls the fill repeats and the delay stays constant.
 //
-// MeasureEqualizerAlignment primes an equalizer of the given FFT length and
-// window with that many pulls of silence, then sends an impulse through it
+// MeasureEqualizerAlignment primes an equalizer of the given FFT length,
+// window and LowLatency with that many pulls of silence, then sends an impulse through it
 // at flat gain and finds how many samples later it comes out. A chain that
 // primes its own equalizer the same way (same settings, same pull size) has
 // exactly that delay from the first sample of its audio on. Raises Exception
@@ -31,6 +31,6 @@ struct TEqualizerAlignment
     std::int64_t Delay = 0;
 };
 
-TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window);
+TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window, bool lowLatency);
 
 } // namespace keb

@@ -96,7 +96,8 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     TEqualizerAlignment alignment;
     if (options.Align && !options.Bypass)
     {
-        alignment = MeasureEqualizerAlignment(options.FFTLength, options.Window);
+        alignment = MeasureEqualizerAlignment(options.FFTLength, options.Window,
+                                              options.Latency == TLatency::Low);
         if (options.Cleanup.NoiseReduction > 0)
             alignment.Delay += TMMNoiseReducer::DelayAt(FilterSampleRate);
     }

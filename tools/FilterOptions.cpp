@@ -122,6 +122,14 @@ std::vector<float> ParseNotches(const std::string& text)
     return *notches;
 }
 
+TLatency ParseLatency(const std::string& text)
+{
+    const std::optional<TLatency> latency = LatencyNamed(text);
+    if (!latency)
+        Refuse("--latency wants standard or low, not \"" + text + "\"");
+    return *latency;
+}
+
 using TValueSetter = std::function<void(TFilterOptions&, const std::string&)>;
 using TFlagSetter = std::function<void(TFilterOptions&)>;
 
@@ -135,6 +143,7 @@ const std::map<std::string, TValueSetter>& ValueOptions()
         {"--memory", [](auto& o, const auto& v) { o.Memory = v; }},
         {"--fft-length", [](auto& o, const auto& v) { o.FFTLength = ParseFFTLength(v); }},
         {"--window", [](auto& o, const auto& v) { o.Window = ParseWindow(v); }},
+        {"--latency", [](auto& o, const auto& v) { o.Latency = ParseLatency(v); }},
         {"--rate", [](auto& o, const auto& v)
          { o.Rate = ParseIntegerIn("--rate", v, MinOutputRate, MaxOutputRate, "Hz"); }},
         {"--waterfall-in",
@@ -282,6 +291,9 @@ Filter settings (default: all bands at 0 dB, as the window starts):
   --fft-length L            the equalizer's FFT length: 8, 16, .. 4096 (default 256)
   --window NAME             rectangular, hamming (default), hanning, blackman,
                             gaussian, welch or parzen
+  --latency standard|low    the window's latency mode whose filter to apply:
+                            low runs the same design in minimum phase, as the
+                            window's Low mode plays it (default standard)
 
 Processing and output:
   --channel left|right|mix  the input channel to filter (default left)

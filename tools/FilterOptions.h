@@ -12,6 +12,7 @@
 #pragma once
 
 #include "app/BandPositions.h"
+#include "app/LatencyName.h"
 #include "app/Presets.h"
 #include "dsp/CleanupSettings.h"
 #include "dsp/MMFFT.h"
@@ -62,6 +63,8 @@ struct TFilterOptions
     TCleanupSettings Cleanup;
     int FFTLength = 256;
     TMMFFTWindow Window = fwHamming;
+    // Low: the window's Low mode filter (the same design in minimum phase).
+    TLatency Latency = TLatency::Standard;
     bool Align = false;
     // The output's sample rate; the filter's own 8000 Hz when not given.
     std::optional<int> Rate;

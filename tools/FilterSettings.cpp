@@ -116,6 +116,7 @@ void ConfigureEqualizer(TMMEqualizer& equalizer, const TFilterOptions& options,
     equalizer.SetChannel(chLeft);
     equalizer.SetFFTLength(options.FFTLength);
     equalizer.SetWindow(options.Window);
+    equalizer.SetLowLatency(options.Latency == TLatency::Low);
     equalizer.SetEnabled(!options.Bypass);
     AddWindowBands(equalizer, FilterSampleRate);
     ApplyPositions(equalizer, positions);
@@ -149,6 +150,7 @@ std::string DescribeSettings(const TFilterOptions& options)
     window[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(window[0])));
     return "Equalizer response: " + bands + ", FFT length " +
            std::to_string(equalizer.FFTLength()) + ", " + window + " window" +
+           (options.Latency == TLatency::Low ? ", minimum phase (low latency)" : "") +
            (options.Bypass ? " (bypassed)" : "");
 }
 

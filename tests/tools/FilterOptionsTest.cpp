@@ -43,6 +43,9 @@ TEST(FilterOptions, ReadsEveryOptionInBothSpellings)
     EXPECT_EQ(options.WaterfallOut, "out.png");
     EXPECT_EQ(options.Response, "r.png");
     EXPECT_TRUE(options.Quiet);
+    EXPECT_EQ(ParseFilterOptions({"--latency=low", "a.wav", "b.wav"}).Latency, TLatency::Low);
+    EXPECT_EQ(ParseFilterOptions({"--latency", "standard", "a.wav", "b.wav"}).Latency,
+              TLatency::Standard);
 }
 
 TEST(FilterOptions, DefaultsAreTheWindowsStart)
@@ -53,6 +56,7 @@ TEST(FilterOptions, DefaultsAreTheWindowsStart)
     EXPECT_EQ(options.Shift, 4);
     EXPECT_EQ(options.FFTLength, 256);
     EXPECT_EQ(options.Window, fwHamming);
+    EXPECT_EQ(options.Latency, TLatency::Standard);
     EXPECT_FALSE(options.Bypass || options.Align || options.Quiet);
 }
 
@@ -98,6 +102,7 @@ TEST(FilterOptions, RefusesWhatItCannotFollowWithTheCause)
         {{"--preset", "0.2", "--memory", "F1.dat", "a.wav", "b.wav"}, "give one of them"},
         {{"--channel", "centre", "a.wav", "b.wav"}, "left, right or mix"},
         {{"--window", "kaiser", "a.wav", "b.wav"}, "rectangular, hamming"},
+        {{"--latency", "Low", "a.wav", "b.wav"}, "--latency wants standard or low, not \"Low\""},
         {{"--rate", "999", "a.wav", "b.wav"}, "--rate wants 1000 .. 384000 Hz"},
         {{"--bypass=yes", "a.wav", "b.wav"}, "--bypass takes no value"},
         {{"--quiet", "--quiet", "a.wav", "b.wav"}, "--quiet is given twice"},

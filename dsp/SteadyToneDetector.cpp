@@ -25,7 +25,7 @@ int FrameLengthFor(int sampleRate)
 } // namespace
 
 TSteadyToneDetector::TSteadyToneDetector(int sampleRate)
-    : length_(FrameLengthFor(sampleRate)), hop_(length_ / 4),
+    : length_(FrameLengthFor(sampleRate)), hop_(length_ / 2),
       binHz_(static_cast<float>(sampleRate) / static_cast<float>(length_)),
       presenceStep_(static_cast<float>(hop_) / (PresenceSeconds * static_cast<float>(sampleRate))),
       plan_(InitRealFFT(std::countr_zero(static_cast<unsigned>(length_)))),

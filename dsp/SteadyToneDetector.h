@@ -1,8 +1,8 @@
 // Finds the tones that stay put in one channel and follows them, for the
 // automatic notch.
 //
-// Every Hop samples the last FrameLength samples (about 32 ms, Hann window)
-// are transformed. A bin holds a peak when it is a local maximum at least
+// Every Hop samples (half a frame) the last FrameLength samples (about 32 ms,
+// Hann window) are transformed. A bin holds a peak when it is a local maximum at least
 // PeakRatioDb above the quieter of the two stretches of spectrum beside it
 // (3 to 12 bins away, so that a nearby signal does not hide it) and above an
 // absolute floor (-80 dB full scale). Each bin keeps a presence: the share of

@@ -2,6 +2,7 @@
 
 #include "app/unit1.h"
 #include "platform/audio/WaveAudio.h"
+#include "platform/audio/WaveLatency.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,6 +81,7 @@ void ApplyLatency(TMainForm& form, TLatency latency)
     form.WaveOut->SetNumBuffers(settings.PlaybackBuffers);
     form.Equalizer->SetFFTLength(settings.FFTLength);
     form.Equalizer->SetLowLatency(settings.LowLatencyFilter);
+    WaveSetLatency(latency == TLatency::Low ? TWaveLatency::Low : TWaveLatency::Standard);
 }
 
 } // namespace keb

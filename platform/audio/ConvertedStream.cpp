@@ -1,5 +1,7 @@
 #include "platform/audio/ConvertedStream.h"
 
+#include "platform/audio/WaveLatency.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -57,14 +59,11 @@ std::unique_ptr<ConvertedStream> ConvertedStream::Create(WaveDevice& Device,
     soxr_io_spec_t Io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
     // Digital silence stays silent.
     Io.flags |= SOXR_NO_DITHER;
-    // The variable-rate engine: the same filter quality with far less
-    // latency than the block engine's 70 to 140 ms at these ratios.
-    const soxr_quality_spec_t Quality = soxr_quality_spec(SOXR_HQ, SOXR_VR);
-    const soxr_runtime_spec_t Runtime = soxr_runtime_spec(1);
+    const TConversionSpecs Specs = ConversionSpecs(WaveGetLatency());
     soxr_error_t Error = nullptr;
     const soxr_t Resampler =
         soxr_create(Capture ? CardRate : DeviceRate, Capture ? DeviceRate : CardRate,
-                    Device.Format().nChannels, &Error, &Io, &Quality, &Runtime);
+                    Device.Format().nChannels, &Error, &Io, &Specs.Quality, &Specs.Runtime);
     if (Resampler == nullptr || Error != nullptr)
     {
         soxr_delete(Resampler);

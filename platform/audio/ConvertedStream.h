@@ -9,8 +9,8 @@
 // only copy between the card and a lock-free ring (AudioRing) and wake the
 // stream's conversion thread: libsoxr grows its buffers while it runs, so it
 // never runs in the card's callback. The conversion thread converts with
-// libsoxr (variable-rate engine, high quality: about 30 ms of latency each
-// way) and exchanges the device's format with the device:
+// libsoxr (at the quality of the wave layer's latency, WaveLatency.h) and
+// exchanges the device's format with the device:
 //   capture   card -> ring -> thread: channels, rate -> device.TransferCapture
 //   playback  device.TransferPlayback -> thread: rate, channels -> ring -> card
 // A mono device records the left channel of a stereo card and plays on both.

@@ -70,9 +70,16 @@ double RegionGain(const std::vector<double>& in, const std::vector<double>& out,
     return sum / bins;
 }
 
-TEST(EqualizerChain, PresetOf1800HzAtShift2AttenuatesOutsideItsPassband)
+// Both ways of filtering; the low-latency filter gets each band edit of the
+// running equalizer as the engine does.
+class EqualizerChainModes : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(EqualizerChainModes, PresetOf1800HzAtShift2AttenuatesOutsideItsPassband)
 {
     test::Chain chain;
+    chain.Equalizer.SetLowLatency(GetParam());
     test::AddMainWindowBands(chain.Equalizer);
     chain.Open();
     chain.Pull(2);
@@ -104,6 +111,9 @@ TEST(EqualizerChain, PresetOf1800HzAtShift2AttenuatesOutsideItsPassband)
     // The skirts inside 300..400 and 2200..2300 Hz keep the total near -23 dB.
     EXPECT_LT(outside, -15);
 }
+
+INSTANTIATE_TEST_SUITE_P(EqualizerChain, EqualizerChainModes, ::testing::Bool(),
+                         [](const auto& Info) { return Info.param ? "low" : "standard"; });
 
 } // namespace
 } // namespace keb

@@ -1,9 +1,11 @@
 // The window switched on and off 50 times on the real path (PortAudio, ALSA
 // file devices over the JACK server): every OFF leaves both devices closed,
 // nothing reaches the error box, nothing hangs, and audio flows each time it
-// is waited for.
+// is waited for. Every tenth cycle the window switches latency mode while
+// stopped, so both modes open and close the devices.
 #include "PathSignals.h"
 #include "RealPath.h"
+#include "app/LatencyMode.h"
 #include "platform/audio/DeviceChoice.h"
 #include "tests/app_window/WindowTestSupport.h"
 
@@ -64,6 +66,13 @@ TEST(OnOffCycleTest, FiftyCyclesEndWithBothDevicesClosed)
                 << "a device is still open after OFF in cycle " << cycle;
             EXPECT_FALSE(form.HiTimer->Enabled());
             EXPECT_TRUE(form.StartBtn->isEnabled());
+            if (cycle % 10 == 9)
+            {
+                const TLatency next =
+                    LatencyOf(form) == TLatency::Low ? TLatency::Standard : TLatency::Low;
+                form.ChooseLatency(next);
+                EXPECT_EQ(LatencyOf(form), next) << "cycle " << cycle;
+            }
         }
         std::printf("%d on/off cycles on the real path, %d playback buffers filled\n", Cycles,
                     filled.load());

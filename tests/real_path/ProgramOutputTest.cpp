@@ -1,8 +1,9 @@
 // keb itself on the real path: started with the file device for capture and
-// playback, the 1.8 kHz preset at shift 2, ON, and a timed quit. What it
-// played must be what keb-filter makes of the same recording with the same
-// settings, sample for sample, once aligned for the path's latency, apart
-// from what the ring buffer does at the start and the end.
+// playback, the 1.8 kHz preset at shift 2, ON, and a timed quit, in either
+// latency mode. What it played must be what keb-filter makes of the same
+// recording with the same settings (and the same --latency), sample for
+// sample, once aligned for the path's latency, apart from what the ring
+// buffer does at the start and the end.
 //
 // At the start the ring buffer plays silence until it has filled, and may
 // drop the first block when capture runs ahead; the window's equalizer
@@ -12,6 +13,7 @@
 // the end the ring buffer may repeat its last block, and the device plays
 // silence once the window has stopped. Each splice costs the filter's
 // transition: at most a kernel's length of samples that match neither side.
+// Low's filter has no frames and no start-up gap.
 #include "PathSignals.h"
 #include "RealPath.h"
 
@@ -44,8 +46,13 @@ std::size_t Sum(const std::vector<TSegment>& Segments)
     return sum;
 }
 
-TEST(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
+class ProgramOutputTest : public ::testing::TestWithParam<const char*>
 {
+};
+
+TEST_P(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
+{
+    const QString latency = GetParam();
     const std::string problem = JackPathProblem();
     ASSERT_TRUE(problem.empty()) << problem;
     TScratchFolder folder;
@@ -55,7 +62,7 @@ TEST(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
 
     const TProgramRun filter =
         RunProgram(KEB_FILTER_PROGRAM,
-                   {"--quiet", "--preset", "1.8", "--shift", "2",
+                   {"--quiet", "--latency", latency, "--preset", "1.8", "--shift", "2",
                     QString::fromStdString((folder.Path() / "recording.wav").string()),
                     QString::fromStdString((folder.Path() / "filtered.wav").string())},
                    folder.Path(), 60s);
@@ -66,13 +73,13 @@ TEST(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
     std::filesystem::remove(PlayedFile());
     const TProgramRun keb =
         RunProgram(KEB_PROGRAM,
-                   {"--input", FileDevice, "--output", FileDevice, "--preset", "1.8", "--shift",
-                    "2", "--on", "--quit-after", QString::number(PlayingSeconds)},
+                   {"--input", FileDevice, "--output", FileDevice, "--latency", latency, "--preset",
+                    "1.8", "--shift", "2", "--on", "--quit-after", QString::number(PlayingSeconds)},
                    folder.Path(), 60s);
     ASSERT_TRUE(keb.Finished) << keb.Errors;
     ASSERT_EQ(keb.ExitCode, 0) << keb.Errors;
     const std::vector<std::int16_t> played = ReadRaw(PlayedFile());
-    std::printf("keb played %zu samples (%.2f s) in its %d s\n", played.size(),
+    std::printf("%s: keb played %zu samples (%.2f s) in its %d s\n", GetParam(), played.size(),
                 static_cast<double>(played.size()) / PathRate, PlayingSeconds);
     // The JACK server paces the devices: about real time, not as fast as the machine goes.
     ASSERT_GE(played.size(), (PlayingSeconds - 1) * PathRate);
@@ -108,6 +115,9 @@ TEST(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
     RecordProperty("MatchedSamples", std::to_string(comparison.RunLength()));
     RecordProperty("LagSamples", std::to_string(lag.Lag));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothModes, ProgramOutputTest, ::testing::Values("standard", "low"),
+                         [](const auto& Info) { return std::string(Info.param); });
 
 } // namespace
 } // namespace keb::test

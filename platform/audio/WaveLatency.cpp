@@ -1,0 +1,42 @@
+#include "platform/audio/WaveLatency.h"
+
+#include <atomic>
+
+namespace keb
+{
+
+namespace
+{
+
+std::atomic<TWaveLatency> CurrentLatency{TWaveLatency::Standard};
+
+} // namespace
+
+void WaveSetLatency(TWaveLatency Latency)
+{
+    CurrentLatency.store(Latency, std::memory_order_relaxed);
+}
+
+TWaveLatency WaveGetLatency()
+{
+    return CurrentLatency.load(std::memory_order_relaxed);
+}
+
+TConversionSpecs ConversionSpecs(TWaveLatency Latency)
+{
+    // One conversion thread each way.
+    TConversionSpecs specs{soxr_quality_spec(SOXR_HQ, SOXR_VR), soxr_runtime_spec(1)};
+    if (Latency == TWaveLatency::Low)
+    {
+        // The block engine waits for a whole transform before it gives out
+        // anything: the shortest (256 points) and a minimum-phase filter keep
+        // that wait and the filter's own delay to a millisecond or two. The
+        // variable-rate engine of Standard costs about 30 ms whatever its
+        // quality.
+        specs.Quality = soxr_quality_spec(SOXR_LQ | SOXR_MINIMUM_PHASE, 0);
+        specs.Runtime.log2_min_dft_size = 8;
+    }
+    return specs;
+}
+
+} // namespace keb

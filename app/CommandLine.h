@@ -3,7 +3,7 @@
 //   keb [--demo] [--input DEV] [--output DEV] [--latency standard|low]
 //       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--on] [--quit-after S]
 //   keb [--demo] --list-devices
-//   keb --version | --recording-devices | --help
+//   keb --version | -V | --recording-devices | --help | -h
 //
 // Options take their value as the next argument or after '=' (--shift=2).
 // ParseCommandLine raises EUsageError with a one-line cause for an unknown
@@ -25,6 +25,9 @@ namespace keb
 
 KEB_EXCEPTION_CLASS(EUsageError, Exception);
 
+// The longest --quit-after, in seconds: 365 days.
+constexpr double MaxQuitAfterSeconds = 365.0 * 24 * 3600;
+
 struct TCommandLine
 {
     enum class TAction
@@ -43,7 +46,7 @@ struct TCommandLine
     std::optional<TPreset> Preset;
     std::optional<int> Shift;
     bool On = false;
-    // Seconds after which the window switches OFF and closes.
+    // Seconds after which the window switches OFF and closes: 0 < S <= a year.
     std::optional<double> QuitAfter;
 };
 

@@ -29,8 +29,9 @@ int WholeNumber(const std::string& option, const std::string& text)
 double Seconds(const std::string& option, const std::string& text)
 {
     const std::optional<double> value = NumberIn<double>(text);
-    if (!value || !std::isfinite(*value) || *value <= 0)
-        Refuse(option + " wants a number of seconds above 0, not \"" + text + "\"");
+    if (!value || !std::isfinite(*value) || *value <= 0 || *value > MaxQuitAfterSeconds)
+        Refuse(option + " wants a number of seconds above 0 and at most a year (31536000), not \"" +
+               text + "\"");
     return *value;
 }
 
@@ -83,6 +84,8 @@ const std::map<std::string, TCommandLine::TAction>& ActionOptions()
         {"--version", TCommandLine::TAction::Version},
         {"--recording-devices", TCommandLine::TAction::RecordingDevices},
         {"--help", TCommandLine::TAction::Help},
+        {"-h", TCommandLine::TAction::Help},
+        {"-V", TCommandLine::TAction::Version},
     };
     return options;
 }
@@ -152,11 +155,15 @@ const char* CommandLineHelp()
   --notch                   the automatic notch: removes steady tones (carriers)
   --notch-at HZ[,HZ...]     up to four notches of your own, 20 to 3600 Hz
   --on                      switches ON once the window is up
-  --quit-after S            after S seconds switches OFF and closes the window
+  --quit-after S            after S seconds (up to a year) switches OFF, closes
+                            any dialog and the window, and ends
   --verbose                 also shows the sound libraries' own messages
   --recording-devices       prints how many capture devices there are and ends
-  --version                 prints the version and ends
-  --help                    prints this text and ends
+  -V, --version             prints the version and ends
+  -h, --help                prints this text and ends
+
+Exit status: 0 done, 1 usage error or no display, 4 an error was shown
+during the run (each error is also one line on standard error).
 )";
 }
 

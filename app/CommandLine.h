@@ -4,7 +4,7 @@
 //       [--preset 0.2|0.4|1.8|2.6] [--shift N] [--nr off|1|2|3] [--notch]
 //       [--notch-at HZ[,HZ...]] [--on] [--quit-after S] [--verbose]
 //   keb [--demo] [--verbose] --list-devices
-//   keb --version | --recording-devices | --help
+//   keb --version | -V | --recording-devices | --help | -h
 //
 // Options take their value as the next argument or after '=' (--shift=2).
 // ParseCommandLine raises EUsageError with a one-line cause for an unknown
@@ -26,6 +26,9 @@ namespace keb
 {
 
 KEB_EXCEPTION_CLASS(EUsageError, Exception);
+
+// The longest --quit-after, in seconds: 365 days.
+constexpr double MaxQuitAfterSeconds = 365.0 * 24 * 3600;
 
 struct TCommandLine
 {
@@ -50,7 +53,7 @@ struct TCommandLine
     bool Notch = false;
     std::optional<std::vector<float>> NotchAt;
     bool On = false;
-    // Seconds after which the window switches OFF and closes.
+    // Seconds after which the window switches OFF and closes: 0 < S <= a year.
     std::optional<double> QuitAfter;
 };
 

@@ -3,7 +3,6 @@
 #include "app/unit1.h"
 
 #include <QTimer>
-#include <chrono>
 
 namespace keb
 {
@@ -84,17 +83,6 @@ void StartActions(TMainForm& form, const TCommandLine& line)
         form.Sh->SetValue(*line.Shift);
     if (line.On)
         QTimer::singleShot(0, &form, [&form] { form.StartBtn->click(); });
-    if (line.QuitAfter)
-    {
-        const auto delay = std::chrono::milliseconds(static_cast<long long>(*line.QuitAfter * 1000));
-        QTimer::singleShot(delay, &form,
-                           [&form]
-                           {
-                               if (form.StopBtn->isEnabled())
-                                   form.StopBtn->click();
-                               form.close();
-                           });
-    }
 }
 
 } // namespace keb

@@ -57,6 +57,17 @@ void StoreCleanup(QSettings& settings, const std::optional<TCleanupSettings>& cl
     settings.setValue("notches", QString::fromStdString(NotchListName(cleanup->Notches)));
 }
 
+// Only a regular file (or none yet) is read or written: a pipe in the
+// file's place would keep the start-up waiting for a writer, a device or a
+// folder would be nonsense.
+bool NotARegularFile(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    return status.type() != std::filesystem::file_type::not_found &&
+           status.type() != std::filesystem::file_type::regular;
+}
+
 } // namespace
 
 TUserSettings::TUserSettings(std::filesystem::path File) : File_(std::move(File)) {}
@@ -69,6 +80,8 @@ std::filesystem::path TUserSettings::DefaultFile()
 
 TStoredChoices TUserSettings::Load() const
 {
+    if (NotARegularFile(File_))
+        return {};
     const QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
     TStoredChoices choices;
     choices.Input = LoadDevice(settings, DeviceKind::Capture);
@@ -80,6 +93,9 @@ TStoredChoices TUserSettings::Load() const
 
 std::string TUserSettings::Store(const TStoredChoices& Choices) const
 {
+    if (NotARegularFile(File_))
+        return "The settings could not be written to " + File_.string() +
+               ": it is not a regular file.";
     QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
     StoreDevice(settings, DeviceKind::Capture, Choices.Input);
     StoreDevice(settings, DeviceKind::Playback, Choices.Output);

@@ -5,8 +5,10 @@
 // A device is remembered by name and number (TRememberedDevice), so that it
 // is found again when the sound layer numbers its devices differently.
 // Nothing is stored until the user chooses something; reading a file that is
-// missing or damaged gives the defaults. Writes go through QSettings, which
-// replaces the file as a whole; a file that cannot be written is reported by
+// missing or damaged gives the defaults. Only a regular file is opened: a
+// pipe, device or folder in the file's place is neither waited on nor
+// replaced (it gives the defaults, and Store says why it cannot write). Writes go through
+// QSettings, which replaces the file as a whole; a file that cannot be written is reported by
 // Store's result, never by losing the other values. Main thread only.
 #pragma once
 

@@ -5,6 +5,8 @@
 #include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/DemoSoundCard.h"
+#include "app/ExitStatus.h"
+#include "app/QuitTimer.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
 #include "app/unit1.h"
@@ -18,24 +20,62 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace
 {
 
-constexpr int UsageExit = 2;
+// What Qt says while its platform starts, kept until it is known to start:
+// without a display Qt explains in several lines and aborts; keb says so in
+// one line and ends with the usage status instead.
+std::vector<std::string> heldQtMessages;
+
+void HoldQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtFatalMsg)
+    {
+        heldQtMessages.push_back(message.toStdString());
+        return;
+    }
+    std::fputs("keb: no display to open the window on (is DISPLAY or WAYLAND_DISPLAY set?); "
+               "keb-filter filters recordings without one\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(keb::ExitUsage);
+}
+
+std::unique_ptr<QApplication> StartApplication(int& argc, char** argv)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(HoldQtMessage);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const std::string& message : heldQtMessages)
+        std::fprintf(stderr, "%s\n", message.c_str());
+    heldQtMessages.clear();
+    return application;
+}
 
 int RunWindow(int argc, char** argv, const keb::TCommandLine& line)
 {
-    QApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = StartApplication(argc, argv);
     keb::NameApplication();
     QApplication::setApplicationVersion(KEB_VERSION);
-    keb::UseClassicLook(application);
+    keb::UseClassicLook(*application);
     keb::InitMainThread();
     keb::InstallErrorBox();
     keb::AttachMainLoopToQt();
     int result = 0;
     {
+        std::optional<keb::TQuitTimer> quitTimer;
+        if (line.QuitAfter)
+            quitTimer.emplace(*line.QuitAfter);
         keb::TMainForm form;
+        if (quitTimer)
+            quitTimer->SetForm(&form);
         const keb::TUserSettings settings(keb::TUserSettings::DefaultFile());
         try
         {
@@ -45,19 +85,23 @@ int RunWindow(int argc, char** argv, const keb::TCommandLine& line)
         catch (const keb::EUsageError& error)
         {
             std::fprintf(stderr, "keb: %s\n", error.what());
-            result = UsageExit;
+            result = keb::ExitUsage;
         }
-        if (result == 0)
+        if (result == 0 && !(quitTimer && quitTimer->Expired()))
         {
             form.UseSettings(&settings);
-            QObject::connect(&application, &QGuiApplication::lastWindowClosed,
+            QObject::connect(application.get(), &QGuiApplication::lastWindowClosed,
                              [] { keb::SetApplicationTerminated(true); });
             form.show();
             keb::StartActions(form, line);
             result = QApplication::exec();
         }
+        if (quitTimer)
+            quitTimer->SetForm(nullptr);
     }
     keb::DetachMainLoopFromQt();
+    if (result == keb::ExitDone && keb::ErrorBoxMessages() > 0)
+        result = keb::ExitRunError;
     return result;
 }
 
@@ -99,7 +143,7 @@ int main(int argc, char** argv)
     catch (const keb::EUsageError& error)
     {
         std::fprintf(stderr, "keb: %s\n%s", error.what(), keb::CommandLineHelp());
-        return UsageExit;
+        return keb::ExitUsage;
     }
     keb::ShowAudioLibraryMessages(line.Verbose);
     if (line.Demo)

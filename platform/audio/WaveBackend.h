@@ -72,6 +72,12 @@ std::shared_ptr<WaveBackend> CurrentWaveBackend();
 // Null returns to the environment's choice.
 void SelectWaveBackend(std::shared_ptr<WaveBackend> Backend);
 
+// Says more about why the call the current thread is making fails with
+// Result (the file a virtual device cannot read): the next error text of
+// Result asked for in this thread (WaveInGetErrorText, ...) is Detail instead
+// of the general text, once.
+void SetWaveErrorDetail(TWaveResult Result, std::string Detail);
+
 // Copies Text into a NUL-terminated fixed-size name field, cut if too long.
 void CopyDeviceName(const char* Text, TWaveCaps& Caps);
 

@@ -1,7 +1,9 @@
 #include "platform/audio/WaveAudio.h"
+#include "platform/audio/WaveBackend.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace keb
 {
@@ -49,9 +51,30 @@ const char* FindErrorText(TWaveResult Result)
     return nullptr;
 }
 
+struct TErrorDetail
+{
+    TWaveResult Result = wrNoError;
+    std::string Text;
+};
+
+thread_local TErrorDetail PendingDetail;
+
+// The detail a backend left for Result, else the general text.
+const char* ErrorTextOf(TWaveResult Result, std::string& Detail)
+{
+    if (PendingDetail.Result == Result && !PendingDetail.Text.empty())
+    {
+        Detail = std::move(PendingDetail.Text);
+        PendingDetail = {};
+        return Detail.c_str();
+    }
+    return FindErrorText(Result);
+}
+
 TWaveResult CopyErrorText(TWaveResult Result, char* Text, std::size_t Size)
 {
-    const char* Found = FindErrorText(Result);
+    std::string Detail;
+    const char* Found = ErrorTextOf(Result, Detail);
     if (Found == nullptr)
     {
         return wrBadErrorNumber;
@@ -78,9 +101,15 @@ TWaveResult WaveOutGetErrorText(TWaveResult Result, char* Text, std::size_t Size
     return CopyErrorText(Result, Text, Size);
 }
 
+void SetWaveErrorDetail(TWaveResult Result, std::string Detail)
+{
+    PendingDetail = {Result, std::move(Detail)};
+}
+
 std::string WaveErrorText(TWaveResult Result)
 {
-    const char* Found = FindErrorText(Result);
+    std::string Detail;
+    const char* Found = ErrorTextOf(Result, Detail);
     return Found == nullptr ? std::string() : std::string(Found);
 }
 

@@ -5,9 +5,33 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 
 namespace keb
 {
+namespace
+{
+bool silenced = false; // GUI thread only
+std::atomic<int> messages{0};
+} // namespace
+
+std::string ErrorLine(const std::string& message)
+{
+    std::string line;
+    bool inBreak = false;
+    for (char c : message)
+    {
+        const bool isBreak = c == '\n' || c == '\r';
+        if (isBreak && !inBreak && !line.empty())
+            line += ' ';
+        else if (!isBreak)
+            line += c;
+        inBreak = isBreak;
+    }
+    return line;
+}
 
 void ShowQtErrorBox(const std::string& message)
 {
@@ -21,6 +45,11 @@ void ShowQtErrorBox(const std::string& message)
             application, [text] { ShowQtErrorBox(text.toStdString()); }, Qt::QueuedConnection);
         return;
     }
+    ++messages;
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, ErrorLine(message).c_str());
+    std::fflush(stderr);
+    if (silenced)
+        return;
     QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
@@ -29,6 +58,16 @@ void ShowQtErrorBox(const std::string& message)
 void InstallErrorBox()
 {
     SetErrorBoxHandler(ShowQtErrorBox);
+}
+
+void SilenceErrorBoxes(bool silence)
+{
+    silenced = silence;
+}
+
+int ErrorBoxMessages()
+{
+    return messages.load();
 }
 
 } // namespace keb

@@ -57,6 +57,10 @@ TEST(CommandLineTest, ActionsStandAloneOrWithDemo)
     EXPECT_EQ(Parse({"--demo", "--list-devices"}).Action, TCommandLine::TAction::ListDevices);
     EXPECT_EQ(Parse({"--version"}).Action, TCommandLine::TAction::Version);
     EXPECT_EQ(Parse({"--help"}).Action, TCommandLine::TAction::Help);
+    EXPECT_EQ(Parse({"-h"}).Action, TCommandLine::TAction::Help);
+    EXPECT_EQ(Parse({"-V"}).Action, TCommandLine::TAction::Version);
+    EXPECT_EQ(Parse({"--quit-after", "2147484"}).QuitAfter, 2147484);
+    EXPECT_EQ(Parse({"--quit-after", "31536000"}).QuitAfter, 31536000);
     EXPECT_EQ(Parse({"--recording-devices"}).Action, TCommandLine::TAction::RecordingDevices);
 }
 
@@ -69,10 +73,13 @@ TEST(CommandLineTest, WhatCannotBeFollowedIsRefusedWithItsCause)
     EXPECT_EQ(Refusal({"--latency", "fast"}), "--latency wants standard or low, not \"fast\"");
     EXPECT_EQ(Refusal({"--preset", "1.9"}), "--preset wants 0.2, 0.4, 1.8 or 2.6, not \"1.9\"");
     EXPECT_EQ(Refusal({"--shift", "2x"}), "--shift wants a whole number, not \"2x\"");
-    EXPECT_EQ(Refusal({"--quit-after", "0"}),
-              "--quit-after wants a number of seconds above 0, not \"0\"");
-    EXPECT_EQ(Refusal({"--quit-after", "nan"}),
-              "--quit-after wants a number of seconds above 0, not \"nan\"");
+    // Qt's timers would quit at once, after the wrong time or never beyond
+    // 2^31 ms; a year is the bound, kept in steps of a day.
+    for (const char* seconds : {"0", "nan", "-1", "1e17", "1e10", "31536000.5"})
+        EXPECT_EQ(Refusal({"--quit-after", seconds}),
+                  std::string("--quit-after wants a number of seconds above 0 and at most a year "
+                              "(31536000), not \"") +
+                      seconds + "\"");
     EXPECT_EQ(Refusal({"--version", "--list-devices"}),
               "only one of --list-devices, --version, --recording-devices and --help");
     EXPECT_EQ(Refusal({"--list-devices", "--on"}),

@@ -2,6 +2,7 @@
 // actions, and the right-click menu, on a virtual card with two devices of
 // each kind.
 #include "app/LatencyMode.h"
+#include "app/QuitTimer.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
 #include "tests/app_window/WindowTestSupport.h"
@@ -101,7 +102,9 @@ TEST_F(DeviceChoiceWindowTest, StartActionsSetThePresetTheWheelAndSwitchOnThenOf
     line.Preset = TPreset::pr18;
     line.Shift = 2;
     line.On = true;
-    line.QuitAfter = 0.5;
+    // --quit-after, armed as main arms it: before the start actions.
+    TQuitTimer quitTimer(0.5);
+    quitTimer.SetForm(&Form());
     StartActions(Form(), line);
     EXPECT_TRUE(Form().F18b->Down());
     EXPECT_EQ(Form().Sh->Value(), 2);
@@ -109,8 +112,21 @@ TEST_F(DeviceChoiceWindowTest, StartActionsSetThePresetTheWheelAndSwitchOnThenOf
     ASSERT_TRUE(PumpUntil([&] { return Form().ChainRuns(); }));
     EXPECT_TRUE(Form().StopBtn->isEnabled());
     ASSERT_TRUE(PumpUntil([&] { return !Form().isVisible() && !Form().ChainRuns(); }));
+    EXPECT_TRUE(quitTimer.Expired());
     EXPECT_FALSE(Form().StopBtn->isEnabled());
     EXPECT_TRUE(ErrorBoxes.empty());
+}
+
+// 2^32 ms and one second: a timer kept in Qt's 32 bits of milliseconds
+// would end the run after one second.
+TEST_F(DeviceChoiceWindowTest, AQuitAfterBeyondQtsTimerRangeWaitsItsTime)
+{
+    Form().show();
+    TQuitTimer quitTimer(4294968.296);
+    quitTimer.SetForm(&Form());
+    PumpFor(1500ms);
+    EXPECT_FALSE(quitTimer.Expired());
+    EXPECT_TRUE(Form().isVisible());
 }
 
 TEST_F(DeviceChoiceWindowTest, TheMenuListsTheDevicesAndRemembersAChoice)

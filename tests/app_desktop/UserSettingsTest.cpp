@@ -3,9 +3,16 @@
 #include "app/UserSettings.h"
 
 #include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace keb::test
@@ -74,6 +81,44 @@ TEST_F(UserSettingsTest, AFileThatCannotBeWrittenIsReported)
     choice.Latency = TLatency::Low;
     EXPECT_EQ(settings.Store(choice),
               "The settings could not be written to " + (Home / "keb" / "keb.conf").string() + ".");
+}
+
+TEST_F(UserSettingsTest, APipeInTheFilesPlaceIsNeitherWaitedOnNorReplaced)
+{
+    std::filesystem::create_directories(Home / "keb");
+    const std::filesystem::path file = Home / "keb" / "keb.conf";
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    // Should the settings wait for a writer, this one comes after a while
+    // and gives them an empty file, so that the test ends and says so.
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    std::atomic<bool> hadToWrite{false};
+    std::thread rescuer(
+        [&]
+        {
+            std::unique_lock guard(lock);
+            if (done.wait_for(guard, std::chrono::seconds(10), [&] { return finished; }))
+                return;
+            hadToWrite = true;
+            ::close(::open(file.c_str(), O_WRONLY | O_NONBLOCK));
+        });
+    const TUserSettings settings(file);
+    const TStoredChoices loaded = settings.Load();
+    TStoredChoices choice;
+    choice.Latency = TLatency::Low;
+    const std::string stored = settings.Store(choice);
+    {
+        std::lock_guard guard(lock);
+        finished = true;
+    }
+    done.notify_one();
+    rescuer.join();
+    EXPECT_FALSE(hadToWrite) << "the settings waited on the pipe";
+    EXPECT_FALSE(loaded.Input || loaded.Output || loaded.Latency);
+    EXPECT_EQ(stored, "The settings could not be written to " + file.string() +
+                          ": it is not a regular file.");
+    EXPECT_EQ(std::filesystem::status(file).type(), std::filesystem::file_type::fifo);
 }
 
 TEST_F(UserSettingsTest, TheDefaultFileIsInTheXdgConfigFolder)

@@ -8,7 +8,12 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace keb::test
 {
@@ -54,6 +59,71 @@ TEST(ErrorBoxTest, ShowsTheMessageExactlyAsRaised)
     ASSERT_EQ(catcher.Texts.size(), 1u);
     EXPECT_EQ(catcher.Texts[0], message);
     EXPECT_EQ(catcher.Captions[0], "KEB");
+}
+
+// Standard error of the process into a file, while it lives.
+class TStderrCapture
+{
+  public:
+    TStderrCapture()
+    {
+        std::fflush(stderr);
+        kept_ = ::dup(STDERR_FILENO);
+        char name[] = "/tmp/keb-stderr-XXXXXX";
+        const int file = ::mkstemp(name);
+        name_ = name;
+        ::dup2(file, STDERR_FILENO);
+        ::close(file);
+    }
+    ~TStderrCapture()
+    {
+        Restore();
+        ::unlink(name_.c_str());
+    }
+    std::string Text()
+    {
+        Restore();
+        std::ifstream stream(name_);
+        return std::string((std::istreambuf_iterator<char>(stream)), {});
+    }
+
+  private:
+    void Restore()
+    {
+        if (kept_ < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(kept_, STDERR_FILENO);
+        ::close(kept_);
+        kept_ = -1;
+    }
+
+    int kept_ = -1;
+    std::string name_;
+};
+
+TEST(ErrorBoxTest, EveryMessageIsAlsoOneLineOnStderrAndASilencedOneOnlyThat)
+{
+    TWatchdog watchdog(30s);
+    BoxCatcher catcher;
+    const int before = ErrorBoxMessages();
+    TStderrCapture capture;
+    ShowQtErrorBox("WaveOutOpen:\n\rUnable to open device");
+    SilenceErrorBoxes(true);
+    ShowQtErrorBox("Cannot save memory file /x/F1.dat:\nPermission denied");
+    SilenceErrorBoxes(false);
+    // Qt's own notes about the platform aside: the program's lines.
+    const std::string program = program_invocation_short_name;
+    std::istringstream lines(capture.Text());
+    std::string ours;
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(program + ": ", 0) == 0)
+            ours += line + "\n";
+    EXPECT_EQ(ours, program + ": WaveOutOpen: Unable to open device\n" + program +
+                        ": Cannot save memory file /x/F1.dat: Permission denied\n");
+    ASSERT_EQ(catcher.Texts.size(), 1u);
+    EXPECT_EQ(catcher.Texts[0], "WaveOutOpen:\n\rUnable to open device");
+    EXPECT_EQ(ErrorBoxMessages(), before + 2);
 }
 
 TEST(ErrorBoxTest, MessageFromAWorkerWaitsForTheGuiThread)

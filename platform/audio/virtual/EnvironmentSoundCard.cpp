@@ -28,7 +28,8 @@ std::shared_ptr<VirtualSink> EnvironmentSink()
 {
     if (const char* Path = std::getenv("KEB_AUDIO_OUTFILE"); Path != nullptr && *Path != '\0')
     {
-        return MakeWavFileSink(Path);
+        const char* Input = std::getenv("KEB_AUDIO_INFILE");
+        return MakeWavFileSink(Path, Input != nullptr ? Input : "");
     }
     return MakeNullSink();
 }

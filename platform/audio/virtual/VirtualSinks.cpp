@@ -1,5 +1,6 @@
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
+#include <filesystem>
 #include <sndfile.h>
 
 namespace keb
@@ -44,19 +45,39 @@ namespace
 class WavFileSink final : public VirtualSink
 {
   public:
-    explicit WavFileSink(std::string FilePath) : Path(std::move(FilePath)) {}
+    WavFileSink(std::string FilePath, std::string KeptFilePath)
+        : Path(std::move(FilePath)), KeptPath(std::move(KeptFilePath))
+    {
+    }
     ~WavFileSink() override { Close(); }
 
     TWaveResult Open(const TWaveFormatEx& Format) override
     {
         Close();
+        std::error_code Ignored;
+        if (!KeptPath.empty() && std::filesystem::equivalent(Path, KeptPath, Ignored))
+        {
+            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's output file " + Path +
+                                                       " is its input file; it is not overwritten");
+            return wrInvalidParameter;
+        }
         SF_INFO Info{};
         Info.samplerate = static_cast<int>(Format.nSamplesPerSec);
         Info.channels = Format.nChannels;
         Info.format =
             SF_FORMAT_WAV | (Format.wBitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
         File = sf_open(Path.c_str(), SFM_WRITE, &Info);
-        return File == nullptr ? wrInvalidParameter : wrNoError;
+        if (File == nullptr)
+        {
+            SetWaveErrorDetail(wrInvalidParameter,
+                               "The virtual card's output file " + Path +
+                                   " cannot be written: " + sf_strerror(nullptr));
+            return wrInvalidParameter;
+        }
+        // The header follows every write, so that the file is whole even
+        // when the program is killed before the device closes.
+        sf_command(File, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+        return wrNoError;
     }
 
     // The device's bytes are already little-endian PCM as the file stores it.
@@ -76,6 +97,7 @@ class WavFileSink final : public VirtualSink
 
   private:
     const std::string Path;
+    const std::string KeptPath;
     SNDFILE* File = nullptr;
 };
 
@@ -88,9 +110,9 @@ class NullSink final : public VirtualSink
 
 } // namespace
 
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path)
+std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path, std::string KeptPath)
 {
-    return std::make_shared<WavFileSink>(std::move(Path));
+    return std::make_shared<WavFileSink>(std::move(Path), std::move(KeptPath));
 }
 
 std::shared_ptr<VirtualSink> MakeNullSink()

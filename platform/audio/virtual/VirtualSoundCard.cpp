@@ -211,6 +211,9 @@ TWaveResult VirtualSoundCard::Open(WaveDirection Direction, int DeviceId, WaveDe
     {
         return wrBadFormat;
     }
+    // A detail an earlier open left (one retried at another rate) is not
+    // this open's.
+    SetWaveErrorDetail(wrNoError, {});
     const TWaveResult Result =
         Direction == WaveDirection::Capture ? Entry.Source->Open(Format) : Entry.Sink->Open(Format);
     if (Result != wrNoError)

@@ -89,8 +89,9 @@ std::unique_ptr<VirtualSource> MakeToneSource(double Frequency, double ToneAmpli
                                               double NoiseAmplitude);
 // Reads a sound file through libsndfile. Open fails with wrBadFormat unless
 // the file has the device format's rate and channel count (the resolution is
-// converted), with wrInvalidParameter when the file cannot be read. After the
-// end: the file again when Loop is set, else silence.
+// converted), with wrInvalidParameter when the file cannot be read; either
+// failure leaves a text naming the file (SetWaveErrorDetail). After the end:
+// the file again when Loop is set, else silence.
 std::unique_ptr<VirtualSource> MakeWavFileSource(std::string Path, bool Loop);
 
 // Keeps everything played; thread-safe to read while the card runs.
@@ -109,10 +110,13 @@ class MemorySink final : public VirtualSink
     std::vector<std::uint8_t> Played;
 };
 
-// Writes a WAV file (PCM in the device's format) through libsndfile; the file
-// is complete when the device closes. Open fails with wrInvalidParameter when
-// the file cannot be created.
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path);
+// Writes a WAV file (PCM in the device's format) through libsndfile; its
+// header is brought up to date after every write, so that the file is whole
+// even when the program is killed. Open fails with wrInvalidParameter, and a
+// text naming the file (SetWaveErrorDetail), when the file cannot be created
+// or is KeptPath (the file a source of the card reads), which it never
+// overwrites.
+std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path, std::string KeptPath = {});
 std::shared_ptr<VirtualSink> MakeNullSink();
 
 enum class VirtualClock

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <random>
 #include <sndfile.h>
+#include <string>
 
 namespace keb
 {
@@ -103,12 +104,20 @@ class WavFileSource final : public VirtualSource
         File = sf_open(Path.c_str(), SFM_READ, &Info);
         if (File == nullptr)
         {
+            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's input file " + Path +
+                                                       " cannot be read: " + sf_strerror(nullptr));
             return wrInvalidParameter;
         }
         if (Info.samplerate != static_cast<int>(OpenFormat.nSamplesPerSec) ||
             Info.channels != OpenFormat.nChannels)
         {
             Close();
+            SetWaveErrorDetail(wrBadFormat, "The virtual card's input file " + Path + " has " +
+                                                std::to_string(Info.samplerate) + " Hz and " +
+                                                std::to_string(Info.channels) +
+                                                " channel(s); the device wants " +
+                                                std::to_string(OpenFormat.nSamplesPerSec) +
+                                                " Hz and " + std::to_string(OpenFormat.nChannels));
             return wrBadFormat;
         }
         Format = OpenFormat;

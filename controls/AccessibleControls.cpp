@@ -17,11 +17,17 @@ namespace
 const char* const ValueUnitProperty = "kebAccessibleValueUnit";
 
 // What sliders and wheels share: a whole number within a range, offered as
-// the value text and through the value interface.
+// the value text and through the value interface. The template arguments
+// are the control's own accessors of the value, its range and its step.
+template <typename TRangeControl, int (TRangeControl::*Get)() const,
+          void (TRangeControl::*Set)(int), int (TRangeControl::*Step)() const>
 class TAccessibleRange : public QAccessibleWidget, public QAccessibleValueInterface
 {
   public:
-    TAccessibleRange(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+    TAccessibleRange(TRangeControl* control, QAccessible::Role role)
+        : QAccessibleWidget(control, role), Control_(control)
+    {
+    }
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
@@ -35,61 +41,25 @@ class TAccessibleRange : public QAccessibleWidget, public QAccessibleValueInterf
         if (type != QAccessible::Value)
             return QAccessibleWidget::text(type);
         const QString unit = widget()->property(ValueUnitProperty).toString();
-        const QString number = QString::number(Value());
+        const QString number = QString::number((Control_->*Get)());
         return unit.isEmpty() ? number : number + ' ' + unit;
     }
 
-    QVariant currentValue() const override { return Value(); }
-    void setCurrentValue(const QVariant& value) override { SetValue(value.toInt()); }
-    QVariant maximumValue() const override { return Maximum(); }
-    QVariant minimumValue() const override { return Minimum(); }
-    QVariant minimumStepSize() const override { return Step(); }
-
-  protected:
-    virtual int Value() const = 0;
-    virtual void SetValue(int value) = 0;
-    virtual int Minimum() const = 0;
-    virtual int Maximum() const = 0;
-    virtual int Step() const = 0;
-};
-
-class TAccessibleSlider : public TAccessibleRange
-{
-  public:
-    explicit TAccessibleSlider(TMMCustomSlider* slider)
-        : TAccessibleRange(slider, QAccessible::Slider), Slider_(slider)
-    {
-    }
-
-  protected:
-    int Value() const override { return Slider_->Position(); }
-    void SetValue(int value) override { Slider_->SetPosition(value); }
-    int Minimum() const override { return Slider_->MinValue(); }
-    int Maximum() const override { return Slider_->MaxValue(); }
-    int Step() const override { return Slider_->LineSize(); }
+    QVariant currentValue() const override { return (Control_->*Get)(); }
+    void setCurrentValue(const QVariant& value) override { (Control_->*Set)(value.toInt()); }
+    QVariant maximumValue() const override { return Control_->MaxValue(); }
+    QVariant minimumValue() const override { return Control_->MinValue(); }
+    QVariant minimumStepSize() const override { return (Control_->*Step)(); }
 
   private:
-    TMMCustomSlider* Slider_;
+    TRangeControl* Control_;
 };
 
-class TAccessibleWheel : public TAccessibleRange
-{
-  public:
-    explicit TAccessibleWheel(TMMCustomWheel* wheel)
-        : TAccessibleRange(wheel, QAccessible::Dial), Wheel_(wheel)
-    {
-    }
-
-  protected:
-    int Value() const override { return Wheel_->Value(); }
-    void SetValue(int value) override { Wheel_->SetValue(value); }
-    int Minimum() const override { return Wheel_->MinValue(); }
-    int Maximum() const override { return Wheel_->MaxValue(); }
-    int Step() const override { return Wheel_->LineStep(); }
-
-  private:
-    TMMCustomWheel* Wheel_;
-};
+using TAccessibleSlider =
+    TAccessibleRange<TMMCustomSlider, &TMMCustomSlider::Position, &TMMCustomSlider::SetPosition,
+                     &TMMCustomSlider::LineSize>;
+using TAccessibleWheel = TAccessibleRange<TMMCustomWheel, &TMMCustomWheel::Value,
+                                          &TMMCustomWheel::SetValue, &TMMCustomWheel::LineStep>;
 
 // A caption without its mnemonic marks: "0.&2" reads "0.2", "&&" reads "&".
 QString WithoutMnemonic(const QString& caption)
@@ -165,9 +135,9 @@ class TAccessibleSpeedButton : public QAccessibleWidget
 QAccessibleInterface* ControlInterface(const QString&, QObject* object)
 {
     if (auto* slider = dynamic_cast<TMMCustomSlider*>(object))
-        return new TAccessibleSlider(slider);
+        return new TAccessibleSlider(slider, QAccessible::Slider);
     if (auto* wheel = dynamic_cast<TMMCustomWheel*>(object))
-        return new TAccessibleWheel(wheel);
+        return new TAccessibleWheel(wheel, QAccessible::Dial);
     if (auto* button = dynamic_cast<TSpeedButton*>(object))
         return new TAccessibleSpeedButton(button);
     return nullptr;

@@ -1,6 +1,9 @@
 // The speed button's group rules, through mouse clicks and by program.
 #include "platform/gui/SpeedButton.h"
 
+#include "controls/AccessibleControls.h"
+
+#include <QAccessible>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -110,6 +113,54 @@ TEST_F(SpeedButtonTest, MnemonicClicksTheButton)
     QTest::keyClick(&Parent, Qt::Key_O, Qt::AltModifier);
     // A mnemonic clicks the way Qt animates it: after a short moment.
     EXPECT_TRUE(QTest::qWaitFor([button] { return button->Down(); }, 2000));
+}
+
+TEST_F(SpeedButtonTest, ScreenReadersReadTheCaptionTheDownStateAndPressIt)
+{
+    InstallAccessibleControls();
+    TSpeedButton* button = Add(&Parent, 3);
+    button->SetCaption("R&&&D");
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Button);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "R&D");
+    EXPECT_EQ(accessible->text(QAccessible::Accelerator),
+              QKeySequence(Qt::ALT | Qt::Key_D).toString(QKeySequence::NativeText));
+    EXPECT_TRUE(accessible->state().checkable);
+
+    QAccessibleActionInterface* actions = accessible->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(button->Down());
+    EXPECT_TRUE(accessible->state().checked);
+    EXPECT_TRUE(accessible->state().pressed);
+    EXPECT_EQ(DownWhenClicked, std::vector<bool>{true});
+
+    // A disabled button offers no press, and pressing it anyway does nothing.
+    button->setEnabled(false);
+    EXPECT_FALSE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(DownWhenClicked.size(), 1U);
+}
+
+TEST_F(SpeedButtonTest, FocusFrameShowsOnlyWhileFocused)
+{
+    TSpeedButton* plain = Add(&Parent, 0);
+    TSpeedButton* focusable = Add(&Parent, 0);
+    focusable->move(40, 0);
+    focusable->setFocusPolicy(Qt::TabFocus);
+    for (TSpeedButton* button : {plain, focusable})
+        button->SetCaption("&A");
+    Parent.show();
+    Parent.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Parent));
+    // The only focusable widget took the focus when the window opened.
+    focusable->clearFocus();
+    ASSERT_FALSE(focusable->hasFocus());
+    EXPECT_EQ(focusable->grab().toImage(), plain->grab().toImage());
+    focusable->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(focusable->hasFocus());
+    EXPECT_NE(focusable->grab().toImage(), plain->grab().toImage());
 }
 
 } // namespace

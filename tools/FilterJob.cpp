@@ -107,7 +107,8 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     report.InputChannels = reader.Channels();
     report.InputFrames = reader.Frames();
     report.OutputRate = options.Rate.value_or(FilterSampleRate);
-    TOutputStage output(options.Output, FilterSampleRate, report.OutputRate);
+    TOutputStage output(options.Output, FilterSampleRate, report.OutputRate,
+                        fileSupply.TotalSamples());
     output.SetSkip(alignment.Priming + alignment.Delay);
     auto waterfallIn = MakePicture(options.WaterfallIn, "input waterfall", options.WaterfallWidth);
     auto waterfallOut =

@@ -7,8 +7,22 @@
 namespace keb
 {
 
-TOutputStage::TOutputStage(const std::filesystem::path& file, int filterRate, int outputRate)
-    : writer_(file, outputRate)
+namespace
+{
+
+std::int64_t ExpectedOutputSamples(std::int64_t filterSamples, int filterRate, int outputRate)
+{
+    // A length past any real recording means the input did not say (a pipe).
+    constexpr double unknownPast = 1e15;
+    const double samples = static_cast<double>(filterSamples) * outputRate / filterRate;
+    return filterSamples < 0 || samples > unknownPast ? -1 : static_cast<std::int64_t>(samples);
+}
+
+} // namespace
+
+TOutputStage::TOutputStage(const std::filesystem::path& file, int filterRate, int outputRate,
+                           std::int64_t expectedSamples)
+    : writer_(file, outputRate, ExpectedOutputSamples(expectedSamples, filterRate, outputRate))
 {
     if (outputRate != filterRate)
         resampler_ = std::make_unique<TResampler>(filterRate, outputRate);

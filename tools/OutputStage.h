@@ -20,7 +20,10 @@ class TOutputStage
   public:
     using TObserver = std::function<void(std::span<const std::int16_t> samples)>;
 
-    TOutputStage(const std::filesystem::path& file, int filterRate, int outputRate);
+    // expectedSamples: the filter-rate samples the run should keep, or -1
+    // when unknown (it picks the WAV layout, SoundFileWriter.h).
+    TOutputStage(const std::filesystem::path& file, int filterRate, int outputRate,
+                 std::int64_t expectedSamples);
 
     void SetSkip(std::int64_t samples) { skip_ = samples; }
     void AddObserver(TObserver observer) { observers_.push_back(std::move(observer)); }

@@ -17,9 +17,13 @@ namespace
 
 constexpr std::int64_t BytesPerSample = 2;
 
-const char* ContainerName(int container)
+std::string TooLong(int container)
 {
-    return container == SF_FORMAT_AIFF ? "an AIFF" : "an AU";
+    if (container == SF_FORMAT_WAV)
+        return "is longer than its expected length allows a WAV file (4 GiB at most); name it "
+               ".flac or .caf";
+    return std::string("is too long for ") + (container == SF_FORMAT_AIFF ? "an AIFF" : "an AU") +
+           " file (4 GiB at most); name it .wav, .flac or .caf";
 }
 
 } // namespace
@@ -44,29 +48,48 @@ int OutputContainer(const std::filesystem::path& file)
 std::uint64_t ContainerByteLimit(int container)
 {
     // 32-bit chunk sizes, less room for the header.
-    if (container == SF_FORMAT_AIFF || container == SF_FORMAT_AU)
+    if (container == SF_FORMAT_AIFF || container == SF_FORMAT_AU || container == SF_FORMAT_WAV)
         return 0xFFFFFFFFull - 4096;
     return std::numeric_limits<std::uint64_t>::max();
 }
 
-TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate)
-    : TSoundFileWriter(file, sampleRate, ContainerByteLimit(OutputContainer(file)))
+int WavFormatFor(std::int64_t expectedSamples)
+{
+    // Plain WAV is what every reader takes, so a recording known to fit is
+    // written that way. Past 4 GiB, or of unknown length (a pipe), it is RF64,
+    // which libsndfile keeps as WAV while small, but with an extensible format
+    // header that simple readers refuse.
+    constexpr std::uint64_t marginBytes = 1 << 20;
+    const bool fits = expectedSamples >= 0 &&
+                      static_cast<std::uint64_t>(expectedSamples) * BytesPerSample + marginBytes <
+                          ContainerByteLimit(SF_FORMAT_WAV);
+    return fits ? SF_FORMAT_WAV : SF_FORMAT_RF64;
+}
+
+TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate,
+                                   std::int64_t expectedSamples)
+    : TSoundFileWriter(file, sampleRate, expectedSamples,
+                       OutputContainer(file) == SF_FORMAT_WAV &&
+                               WavFormatFor(expectedSamples) == SF_FORMAT_RF64
+                           ? std::numeric_limits<std::uint64_t>::max()
+                           : ContainerByteLimit(OutputContainer(file)))
 {
 }
 
 TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sampleRate,
-                                   std::uint64_t byteLimit)
+                                   std::int64_t expectedSamples, std::uint64_t byteLimit)
     : file_((OutputContainer(file), file)), byteLimit_(byteLimit)
 {
     const int container = OutputContainer(file);
+    const int format = container == SF_FORMAT_WAV ? WavFormatFor(expectedSamples) : container;
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 1;
-    info.format = (container == SF_FORMAT_WAV ? SF_FORMAT_RF64 : container) | SF_FORMAT_PCM_16;
+    info.format = format | SF_FORMAT_PCM_16;
     sound_ = sf_open_fd(file_.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (sound_ == nullptr)
         Fail(std::string("cannot start the recording: ") + sf_strerror(nullptr));
-    if (container == SF_FORMAT_WAV)
+    if (format == SF_FORMAT_RF64)
         sf_command(sound_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 }
 
@@ -88,8 +111,7 @@ void TSoundFileWriter::Write(std::span<const std::int16_t> samples)
     const auto bytes = static_cast<std::uint64_t>(
         (written_ + static_cast<std::int64_t>(samples.size())) * BytesPerSample);
     if (bytes > byteLimit_)
-        Fail(std::string("is too long for ") + ContainerName(OutputContainer(file_.Target())) +
-             " file (4 GiB at most); name it .wav, .flac or .caf");
+        Fail(TooLong(OutputContainer(file_.Target())));
     sf_count_t done =
         sf_writef_short(sound_, samples.data(), static_cast<sf_count_t>(samples.size()));
     if (done != static_cast<sf_count_t>(samples.size()))

@@ -4,10 +4,12 @@
 // The container follows the name's ending: .wav, .flac, .aif/.aiff, .au, .caf
 // (any case); "-" is WAV on standard output. Another ending raises
 // EFilterUsageError before anything is created; a file that cannot be created
-// or written raises EFilterOutputError naming it. A WAV file is written as
-// RF64 when its audio passes 4 GiB (and stays plain WAV below); AIFF and AU
-// keep their sizes in 32 bits, so audio that would pass their limit raises
-// EFilterOutputError before it is written. Not thread-safe.
+// or written raises EFilterOutputError naming it. A WAV recording whose
+// expected length fits well within 4 GiB is written as plain WAV; a longer
+// one, or one of unknown length (expectedSamples < 0), as RF64, which stays
+// plain WAV in layout while small. AIFF, AU and plain WAV keep their sizes in
+// 32 bits, so audio that would pass their limit raises EFilterOutputError
+// before it is written. Not thread-safe.
 #pragma once
 
 #include "tools/AtomicFile.h"
@@ -24,15 +26,18 @@ namespace keb
 // The libsndfile container for the file's ending; raises EFilterUsageError.
 int OutputContainer(const std::filesystem::path& file);
 
-// The bytes of audio the container can hold; no limit is the largest value.
+// The bytes of audio the container can hold in 32-bit sizes; no limit is the
+// largest value.
 std::uint64_t ContainerByteLimit(int container);
 
 class TSoundFileWriter
 {
   public:
-    TSoundFileWriter(const std::filesystem::path& file, int sampleRate);
+    TSoundFileWriter(const std::filesystem::path& file, int sampleRate,
+                     std::int64_t expectedSamples);
     // With another limit than the container's (tests).
-    TSoundFileWriter(const std::filesystem::path& file, int sampleRate, std::uint64_t byteLimit);
+    TSoundFileWriter(const std::filesystem::path& file, int sampleRate,
+                     std::int64_t expectedSamples, std::uint64_t byteLimit);
     ~TSoundFileWriter();
     TSoundFileWriter(const TSoundFileWriter&) = delete;
     TSoundFileWriter& operator=(const TSoundFileWriter&) = delete;

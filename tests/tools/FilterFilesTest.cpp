@@ -180,21 +180,32 @@ TEST_F(FilterFilesTest, UnwritableOutputsLeaveNothingBehind)
     EXPECT_TRUE(std::filesystem::is_empty(File("folder.wav")));
 }
 
-// A WAV file keeps its sizes in 32 bits; the writer leaves room in the
-// header (a JUNK chunk where RF64 keeps its 64-bit sizes), so that a
-// recording that passes 4 GiB becomes RF64 instead of wrapping its sizes.
-TEST_F(FilterFilesTest, AWavOutputHasRoomToBecomeRf64AndStaysPlainWavWhenSmall)
+// A WAV file keeps its sizes in 32 bits. A recording known to fit is plain
+// WAV; one that may not leaves room in the header for RF64's 64-bit sizes, so
+// that passing 4 GiB never wraps them.
+TEST_F(FilterFilesTest, AWavOutputIsPlainWhenItFitsAndRf64WhenItMayNot)
 {
-    TSoundFileWriter writer(File("out.wav"), 8000);
     const std::vector<std::int16_t> tone = test::Sine(700, 8000, 5000, 8000);
-    writer.Write(tone);
-    writer.Finish();
-    std::ifstream stream(File("out.wav"), std::ios::binary);
-    std::string header(16, '\0');
-    stream.read(header.data(), 16);
-    EXPECT_EQ(header.substr(0, 4), "RIFF");
-    EXPECT_EQ(header.substr(8, 8), "WAVEJUNK");
-    EXPECT_EQ(test::ReadSound(File("out.wav")).Samples, tone);
+    const auto headerOf = [&](const std::string& name, std::int64_t expected)
+    {
+        TSoundFileWriter writer(File(name), 8000, expected);
+        writer.Write(tone);
+        writer.Finish();
+        EXPECT_EQ(test::ReadSound(File(name)).Samples, tone) << name;
+        std::ifstream stream(File(name), std::ios::binary);
+        std::string header(22, '\0');
+        stream.read(header.data(), 22);
+        return header;
+    };
+    // Known to fit: the plain 16-bit PCM layout (format tag 1) every reader takes.
+    const std::string plain = headerOf("plain.wav", 8000);
+    EXPECT_EQ(plain.substr(0, 4), "RIFF");
+    EXPECT_EQ(plain.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(plain.substr(20, 2), std::string("\x01\x00", 2));
+    // Past 4 GiB or of unknown length: room for RF64's 64-bit sizes (a JUNK
+    // chunk), so that the sizes never wrap.
+    for (const std::int64_t expected : {std::int64_t{3} << 30, std::int64_t{-1}})
+        EXPECT_EQ(headerOf("long.wav", expected).substr(8, 8), "WAVEJUNK") << expected;
 }
 
 // AIFF and AU cannot grow past 4 GiB: the writer stops before the audio
@@ -206,7 +217,7 @@ TEST_F(FilterFilesTest, AudioBeyondWhatAnAiffOrAuHoldsIsRefusedAndNothingIsLeft)
     {
         const std::string refusal = [&]
         {
-            TSoundFileWriter writer(File(name), 8000, 3 * 16000);
+            TSoundFileWriter writer(File(name), 8000, 4 * 8000, 3 * 16000);
             writer.Write(second);
             writer.Write(second);
             writer.Write(second);
@@ -223,8 +234,8 @@ TEST_F(FilterFilesTest, AudioBeyondWhatAnAiffOrAuHoldsIsRefusedAndNothingIsLeft)
         EXPECT_NE(refusal.find(name + ": is too long for an A"), std::string::npos) << refusal;
         EXPECT_NE(refusal.find("(4 GiB at most); name it .wav, .flac or .caf"), std::string::npos);
     }
-    EXPECT_EQ(ContainerByteLimit(OutputContainer("x.wav")), UINT64_MAX);
     EXPECT_LT(ContainerByteLimit(OutputContainer("x.aiff")), 1ull << 32);
+    EXPECT_EQ(ContainerByteLimit(OutputContainer("x.caf")), UINT64_MAX);
     EXPECT_TRUE(FolderContents().empty());
 }
 

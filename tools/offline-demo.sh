@@ -19,5 +19,3 @@ echo "demo: keb-filter --preset 0.4 --shift 4 (pass 600-1000 Hz) on the demo rec
   --waterfall-in "$out/demo-input.png" --waterfall-out "$out/demo-output.png" \
   "$recording" "$out/demo-filtered.wav"
 "$build/tools/keb-demo-levels" "$recording" "$out/demo-filtered.wav"
-echo "demo: filtered recording $out/demo-filtered.wav"
-echo "demo: waterfalls $out/demo-input.png (before) and $out/demo-output.png (after)"

@@ -21,13 +21,7 @@ constexpr int Length = 256;
 void LowLatencyBlocks(benchmark::State& state)
 {
     const int block = static_cast<int>(state.range(0));
-    TWaveFormatEx format{};
-    format.wFormatTag = WaveFormatPcm;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 8000;
-    format.nAvgBytesPerSec = 16000;
-    format.nBlockAlign = 2;
-    format.wBitsPerSample = 16;
+    const TWaveFormatEx format = FilterFormat();
     TFFTFilter* engine = InitFFTFilter(&format, Length, 65536);
     // The window's 1.8 kHz preset at shift 4: bands 4 .. 12 open.
     for (int band = 0; band < 20; ++band)

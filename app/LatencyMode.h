@@ -14,6 +14,8 @@
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
 //             hands over 32 ms at once) gets buffers of whole 128-byte steps
 //             that hold one period, so that every period fills one buffer.
+//             A card that runs at another rate converts with a short filter
+//             (platform/audio/WaveLatency.h).
 //
 // Where the delay goes (samples at 8000 Hz, buffer of B samples, playback
 // queue of P buffers, FFT length N): a captured block is pushed when full

@@ -73,13 +73,7 @@ void FilterStream(benchmark::State& state)
     {
         return;
     }
-    TWaveFormatEx format{};
-    format.wFormatTag = WaveFormatPcm;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 8000;
-    format.nAvgBytesPerSec = 16000;
-    format.nBlockAlign = 2;
-    format.wBitsPerSample = 16;
+    const TWaveFormatEx format = FilterFormat();
     TFFTFilter* engine = InitFFTFilter(&format, n, 65536);
     // The window's twenty 200 Hz bands, shaped like a 2.6 kHz band-pass.
     for (int band = 0; band < 20; ++band)

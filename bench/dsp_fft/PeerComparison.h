@@ -6,9 +6,10 @@
 // ours / peer; the benchmark's own time column is ours per batch, averaged as usual.
 
 #include "dsp/MMFFT.h"
+#include "platform/audio/WaveFormatRecord.h"
 
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -31,6 +32,19 @@ inline bool SelectKernelArgument(benchmark::State& state, int index)
     }
     state.SetLabel(FFTKernelName(kernel));
     return true;
+}
+
+// The filter benchmarks' audio: 16-bit mono at 8000 Hz, as the window's chain.
+inline TWaveFormatEx FilterFormat()
+{
+    TWaveFormatEx format{};
+    format.wFormatTag = WaveFormatPcm;
+    format.nChannels = 1;
+    format.nSamplesPerSec = 8000;
+    format.nAvgBytesPerSec = 16000;
+    format.nBlockAlign = 2;
+    format.wBitsPerSample = 16;
+    return format;
 }
 
 template <class Prepare, class Ours, class Peer>

@@ -127,10 +127,11 @@ TEST(EqualizerThreads, BandEditsNeverMixTwoResponsesInOneFrame)
     EXPECT_GT(quiet, 0);
 }
 
-TEST(EqualizerThreads, EngineResetsSwapsAndClosingWhileAWorkerPulls)
+// Resets, engine swaps, window changes, closing, reopening and band edits
+// while a worker pulls; then the final settings, applied in order from a
+// fresh history. Returns what the equalizer plays afterwards.
+std::vector<std::int16_t> RaceEngineChangesThenPull(test::Chain& chain)
 {
-    InitMainThread();
-    test::Chain chain;
     test::AddMainWindowBands(chain.Equalizer);
     chain.Equalizer.Filters()->Items(4)->SetValue(2, -40);
     chain.Open();
@@ -161,7 +162,6 @@ TEST(EqualizerThreads, EngineResetsSwapsAndClosingWhileAWorkerPulls)
                      });
     EXPECT_EQ(worker.Out.size(), FrameBytes / 2u * worker.Pulled.load());
 
-    // Afterwards the equalizer filters exactly like a fresh engine in its final state.
     chain.Equalizer.SetEnabled(true);
     chain.Equalizer.SetFFTLength(256);
     chain.Equalizer.SetWindow(fwHamming);
@@ -170,9 +170,36 @@ TEST(EqualizerThreads, EngineResetsSwapsAndClosingWhileAWorkerPulls)
     chain.Equalizer.SetEnabled(false);
     chain.Equalizer.SetEnabled(true);
     chain.Tap.Recorded.clear();
-    const auto out = chain.Pull(3);
+    return chain.Pull(3);
+}
+
+TEST(EqualizerThreads, EngineResetsSwapsAndClosingWhileAWorkerPulls)
+{
+    InitMainThread();
+    test::Chain chain;
+    const auto out = RaceEngineChangesThenPull(chain);
+    // The equalizer filters exactly like a fresh engine in its final state.
     auto reference = test::MakeMainWindowEngine(256, 4, -40);
     EXPECT_EQ(out, test::FilterInBuffers(reference.get(), chain.Tap.Recorded));
+}
+
+TEST(EqualizerThreads, LowLatencyFilterTakesEveryChangeWhileAWorkerPulls)
+{
+    InitMainThread();
+    test::Chain chain;
+    chain.Equalizer.SetLowLatency(true);
+    const auto out = RaceEngineChangesThenPull(chain);
+    // Exactly a fresh low-latency filter with the final design in minimum phase.
+    auto reference = test::MakeMainWindowEngine(256, 4, -40);
+    std::vector<float> taps(TLowLatencyFilter::MaxTaps);
+    const int count = FFTFilterTaps(reference.get(), taps.data());
+    std::vector<float> minimumPhase(taps.size());
+    MinimumPhaseTaps(taps.data(), count, minimumPhase.data());
+    TLowLatencyFilter filter(1);
+    filter.SetTaps(minimumPhase.data(), count);
+    std::vector<std::int16_t> expected = chain.Tap.Recorded;
+    filter.Process(expected.data(), static_cast<int>(expected.size()), chLeft);
+    EXPECT_EQ(out, expected);
 }
 
 TEST(EqualizerThreads, OverflowEventRunsInTheMainThreadWhileTheWorkerWaits)

@@ -1,8 +1,9 @@
 // The window's right-click menu: "Input device", "Output device" and
-// "Latency", then the noise reduction and notch items (MainFormNoiseMenu.cpp). The devices are listed afresh each time the menu opens (a card
-// plugged in meanwhile shows up); the menus are greyed while the chain runs,
-// since the devices refuse changes while open. A choice is remembered in the
-// user's settings when the window has them.
+// "Latency" (then the noise reduction and notch items, MainFormNoiseMenu.cpp).
+// The devices are listed afresh each time the menu opens (a card plugged in
+// meanwhile shows up); the menus are greyed while the chain runs, since the
+// devices refuse changes while open. A choice is remembered in the user's
+// settings when the window has them.
 #include "app/unit1.h"
 
 #include "app/LatencyMode.h"

@@ -44,7 +44,8 @@ std::optional<TCleanupSettings> LoadCleanup(const QSettings& settings)
     TCleanupSettings cleanup;
     cleanup.NoiseReduction = NoiseLevelNamed(level.toString().toStdString()).value_or(0);
     cleanup.AutomaticNotch = automatic.toString() == "true";
-    cleanup.Notches = NotchListNamed(notches.toString().toStdString()).value_or(std::vector<float>{});
+    cleanup.Notches =
+        NotchListNamed(notches.toString().toStdString()).value_or(std::vector<float>{});
     return cleanup;
 }
 
@@ -52,7 +53,8 @@ void StoreCleanup(QSettings& settings, const std::optional<TCleanupSettings>& cl
 {
     if (!cleanup)
         return;
-    settings.setValue("noise-reduction", QString::fromStdString(NoiseLevelName(cleanup->NoiseReduction)));
+    settings.setValue("noise-reduction",
+                      QString::fromStdString(NoiseLevelName(cleanup->NoiseReduction)));
     settings.setValue("automatic-notch", cleanup->AutomaticNotch ? "true" : "false");
     settings.setValue("notches", QString::fromStdString(NotchListName(cleanup->Notches)));
 }

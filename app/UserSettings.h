@@ -1,5 +1,6 @@
 // What keb remembers per user between runs: the chosen capture and playback
-// devices, the latency mode, and the noise reduction and notch settings, in an INI file in the user's config folder
+// devices, the latency mode, and the noise reduction and notch settings, in an INI file in the
+// user's config folder
 // ($XDG_CONFIG_HOME/keb/keb.conf, else ~/.config/keb/keb.conf).
 //
 // A device is remembered by name and number (TRememberedDevice), so that it

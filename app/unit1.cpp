@@ -218,8 +218,8 @@ void TMainForm::LoadComponentSettings()
 
 void TMainForm::LinkChain()
 {
-    const std::array<TMMDSPComponent*, 8> chain = {
-        MMWaveIn, MMRingBuffer1, Connector1, Equalizer, Notch, NoiseReducer, WaveOut, Connector};
+    const std::array<TMMDSPComponent*, 8> chain = {MMWaveIn, MMRingBuffer1, Connector1, Equalizer,
+                                                   Notch,    NoiseReducer,  WaveOut,    Connector};
     for (std::size_t index = 0; index + 1 < chain.size(); ++index)
     {
         chain[index]->SetOutput(chain[index + 1]);

@@ -16,13 +16,11 @@
 #include "dsp/SampleProcessor.h"
 
 #include <atomic>
-#include <memory>
-#include <vector>
 
 namespace keb
 {
 
-class TMMNoiseReducer : public TMMSampleProcessor
+class TMMNoiseReducer : public TMMChannelKernels<TNoiseReductionKernel>
 {
   public:
     static constexpr int MaxLevel = 3;
@@ -37,14 +35,10 @@ class TMMNoiseReducer : public TMMSampleProcessor
     void SetLevel(int value);
 
   protected:
-    void Prepare(int sampleRate, int channels) override;
-    void Restart() override;
-    void ProcessFrames(std::int16_t* samples, int frames, int channels) override;
+    void Configure(TNoiseReductionKernel& kernel) override { kernel.SetLevel(Level()); }
 
   private:
     std::atomic<int> level_{0};
-    std::vector<std::unique_ptr<TNoiseReductionKernel>> kernels_;
-    int preparedRate_ = 0;
 };
 
 } // namespace keb

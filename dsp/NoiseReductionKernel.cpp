@@ -44,7 +44,10 @@ float QuietNoise(const std::vector<float>& window)
 
 } // namespace
 
-int TNoiseReductionKernel::HopFor(int sampleRate) { return FrameLengthFor(sampleRate) / 4; }
+int TNoiseReductionKernel::HopFor(int sampleRate)
+{
+    return FrameLengthFor(sampleRate) / 4;
+}
 
 TNoiseReductionKernel::TNoiseReductionKernel(int sampleRate)
     : length_(FrameLengthFor(sampleRate)), hop_(length_ / 4),

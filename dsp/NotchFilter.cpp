@@ -40,7 +40,7 @@ std::uint64_t Pack(std::span<const float> frequencies)
 
 } // namespace
 
-TMMNotchFilter::TMMNotchFilter(TComponent* owner) : TMMSampleProcessor(owner) {}
+TMMNotchFilter::TMMNotchFilter(TComponent* owner) : TMMChannelKernels<TNotchKernel>(owner) {}
 
 TMMNotchFilter::~TMMNotchFilter() = default;
 
@@ -67,36 +67,9 @@ void TMMNotchFilter::AddManualNotch(float frequency)
     SetManualNotches(notches);
 }
 
-void TMMNotchFilter::Prepare(int sampleRate, int channels)
+void TMMNotchFilter::Configure(TNotchKernel& kernel)
 {
-    if (sampleRate == preparedRate_ && static_cast<int>(kernels_.size()) == channels)
-        return;
-    kernels_.clear();
-    for (int c = 0; c < channels; ++c)
-        kernels_.push_back(std::make_unique<TNotchKernel>(sampleRate));
-    preparedRate_ = sampleRate;
-}
-
-void TMMNotchFilter::Restart()
-{
-    for (auto& kernel : kernels_)
-        kernel->Clear();
-}
-
-void TMMNotchFilter::ProcessFrames(std::int16_t* samples, int frames, int channels)
-{
-    const bool automatic = Automatic();
-    const TNotchKernel::TManual manual = Unpack(manual_.load(std::memory_order_relaxed));
-    for (int c = 0; c < channels; ++c)
-    {
-        TNotchKernel& kernel = *kernels_[static_cast<std::size_t>(c)];
-        kernel.Apply(automatic, manual);
-        for (int i = 0; i < frames; ++i)
-        {
-            std::int16_t& sample = samples[static_cast<std::size_t>(i * channels + c)];
-            sample = RoundToPcm16(kernel.Process(static_cast<float>(sample)));
-        }
-    }
+    kernel.Apply(Automatic(), Unpack(manual_.load(std::memory_order_relaxed)));
 }
 
 } // namespace keb

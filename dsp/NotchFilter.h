@@ -19,14 +19,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
 namespace keb
 {
 
-class TMMNotchFilter : public TMMSampleProcessor
+class TMMNotchFilter : public TMMChannelKernels<TNotchKernel>
 {
   public:
     static constexpr int MaxManualNotches = TNotchKernel::ManualNotches;
@@ -48,15 +47,11 @@ class TMMNotchFilter : public TMMSampleProcessor
     void ClearManualNotches() { manual_.store(0, std::memory_order_relaxed); }
 
   protected:
-    void Prepare(int sampleRate, int channels) override;
-    void Restart() override;
-    void ProcessFrames(std::int16_t* samples, int frames, int channels) override;
+    void Configure(TNotchKernel& kernel) override;
 
   private:
     std::atomic<bool> automatic_{false};
     std::atomic<std::uint64_t> manual_{0};
-    std::vector<std::unique_ptr<TNotchKernel>> kernels_;
-    int preparedRate_ = 0;
 };
 
 } // namespace keb

@@ -20,6 +20,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace keb
 {
@@ -58,6 +60,53 @@ class TMMSampleProcessor : public TMMDSPComponent
     std::atomic<bool> prepared_{false};
     bool running_ = false;
     int channels_ = 0;
+};
+
+// A sample processor with one TKernel per channel: made at Prepare for the
+// rate (reused while rate and channels stay), cleared by its Clear at
+// Restart. Each buffer, Configure hands every kernel the current settings,
+// then each sample goes through the kernel's float Process.
+template <class TKernel> class TMMChannelKernels : public TMMSampleProcessor
+{
+  public:
+    using TMMSampleProcessor::TMMSampleProcessor;
+
+  protected:
+    virtual void Configure(TKernel& kernel) = 0;
+
+    void Prepare(int sampleRate, int channels) override
+    {
+        if (sampleRate == preparedRate_ && static_cast<int>(kernels_.size()) == channels)
+            return;
+        kernels_.clear();
+        for (int c = 0; c < channels; ++c)
+            kernels_.push_back(std::make_unique<TKernel>(sampleRate));
+        preparedRate_ = sampleRate;
+    }
+
+    void Restart() override
+    {
+        for (auto& kernel : kernels_)
+            kernel->Clear();
+    }
+
+    void ProcessFrames(std::int16_t* samples, int frames, int channels) override
+    {
+        for (int c = 0; c < channels; ++c)
+        {
+            TKernel& kernel = *kernels_[static_cast<std::size_t>(c)];
+            Configure(kernel);
+            for (int i = 0; i < frames; ++i)
+            {
+                std::int16_t& sample = samples[static_cast<std::size_t>(i * channels + c)];
+                sample = RoundToPcm16(kernel.Process(static_cast<float>(sample)));
+            }
+        }
+    }
+
+  private:
+    std::vector<std::unique_ptr<TKernel>> kernels_;
+    int preparedRate_ = 0;
 };
 
 } // namespace keb

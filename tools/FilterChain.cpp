@@ -6,8 +6,8 @@ namespace keb
 {
 
 TFilterChain::TFilterChain(TSampleSupply& supply, int sampleRate)
-    : source_(nullptr, supply, sampleRate), equalizer_(nullptr), notch_(nullptr),
-      reducer_(nullptr), sink_(nullptr), buffer_(AllocWaveHdr(PullBytes))
+    : source_(nullptr, supply, sampleRate), equalizer_(nullptr), notch_(nullptr), reducer_(nullptr),
+      sink_(nullptr), buffer_(AllocWaveHdr(PullBytes))
 {
     equalizer_.SetInput(&source_);
     notch_.SetInput(&equalizer_);

@@ -1,6 +1,7 @@
-// The window's notch filter and noise reducer: where they sit in the chain,
-// Filter Off, the right-click items (also while the audio runs), the choices
-// remembered in keb.conf and given on the command line.
+// The window's notch filter and noise reducer (their place in the chain is
+// checked with the chain's other links): Filter Off, the right-click items
+// (also while the audio runs), the choices remembered in keb.conf and given
+// on the command line.
 #include "app/DemoSignal.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
@@ -51,23 +52,12 @@ class NoiseMenuWindowTest : public WindowTest
     }
 };
 
-TEST_F(NoiseMenuWindowTest, TheChainRunsThroughNotchAndNoiseReductionBothOffAtFirst)
-{
-    TMainForm& form = Form();
-    EXPECT_EQ(form.Equalizer->GetOutput(), form.Notch);
-    EXPECT_EQ(form.Notch->GetOutput(), form.NoiseReducer);
-    EXPECT_EQ(form.NoiseReducer->GetOutput(), form.WaveOut);
-    EXPECT_EQ(form.WaveOut->GetInput(), form.NoiseReducer);
-    // Off by default: the window starts as before.
-    EXPECT_EQ(form.NoiseReducer->Level(), 0);
-    EXPECT_FALSE(form.Notch->Automatic());
-    EXPECT_TRUE(form.Notch->ManualNotches().empty());
-}
-
 TEST_F(NoiseMenuWindowTest, TheMenuItemsSetTheComponentsAndAreRemembered)
 {
     const TUserSettings settings(SettingsFile());
     Form().UseSettings(&settings);
+    // Both off at first: the window starts as before.
+    EXPECT_EQ(CleanupOf(*Form().Notch, *Form().NoiseReducer), TCleanupSettings{});
     QMenu* menu = Form().BuildContextMenu();
     QAction* reduction = Item(menu, "Noise reduction");
     ASSERT_TRUE(reduction && reduction->menu());

@@ -117,9 +117,9 @@ TEST_F(WindowStateTest, LoadsTheStoredLayout)
 TEST_F(WindowStateTest, StartUpLinksTheChainAndLaysOutTwentyBands)
 {
     TMainForm& form = Form();
-    const std::vector<TMMDSPComponent*> chain = {form.MMWaveIn,   form.MMRingBuffer1,
-                                                 form.Connector1, form.Equalizer,
-                                                 form.WaveOut,    form.Connector};
+    const std::vector<TMMDSPComponent*> chain = {
+        form.MMWaveIn, form.MMRingBuffer1, form.Connector1, form.Equalizer,
+        form.Notch,    form.NoiseReducer,  form.WaveOut,    form.Connector};
     for (std::size_t index = 0; index + 1 < chain.size(); ++index)
     {
         EXPECT_EQ(chain[index]->GetOutput(), chain[index + 1]);

@@ -32,6 +32,10 @@ constexpr std::size_t ClickSpacing = 12000;   // 1.5 s: more than any latency se
 constexpr std::size_t LongestLatency = 11200; // 1.4 s
 constexpr std::int16_t ClickHeight = 20000;
 constexpr int PlayingSeconds = 8;
+// --quit-after counts from the program's start, and opening the devices over
+// the server takes up to a few seconds of it.
+constexpr int StartupSeconds = 6;
+constexpr int QuitAfterSeconds = PlayingSeconds + StartupSeconds;
 // Zeros in a row that the tone never has.
 constexpr std::size_t ShortestGap = 4;
 
@@ -52,7 +56,7 @@ struct TLatencyFigures
 TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Home)
 {
     const std::vector<std::int16_t> recording =
-        ClicksOnTone(static_cast<std::size_t>(PlayingSeconds + 2) * PathRate, FirstClick,
+        ClicksOnTone(static_cast<std::size_t>(QuitAfterSeconds + 2) * PathRate, FirstClick,
                      ClickSpacing, ClickHeight);
     WriteRaw(RecordingFile(), recording);
     std::filesystem::remove(PlayedFile());
@@ -60,7 +64,7 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
     const TProgramRun keb =
         RunProgram(KEB_PROGRAM,
                    {"--input", FileDevice, "--output", FileDevice, "--latency", Mode, "--on",
-                    "--quit-after", QString::number(PlayingSeconds)},
+                    "--quit-after", QString::number(QuitAfterSeconds)},
                    Home, 60s, [&](std::int64_t Pid) { watch.Sample(Pid); });
     EXPECT_TRUE(keb.Finished) << keb.Errors;
     EXPECT_EQ(keb.ExitCode, 0) << keb.Errors;

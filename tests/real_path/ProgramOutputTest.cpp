@@ -26,8 +26,12 @@ namespace keb::test
 namespace
 {
 
-constexpr double RecordingSeconds = 13;
 constexpr int PlayingSeconds = 10;
+// --quit-after counts from the program's start, and opening the devices over
+// the server takes up to a few seconds of it.
+constexpr int StartupSeconds = 6;
+constexpr int QuitAfterSeconds = PlayingSeconds + StartupSeconds;
+constexpr double RecordingSeconds = QuitAfterSeconds + 3;
 constexpr std::size_t Block = 1000; // the window's 2000-byte buffers
 // The engine's FFT frames fall on other samples of the recording in the
 // window than in the tool (they started at different points of it), so the
@@ -74,16 +78,16 @@ TEST_P(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
     const TProgramRun keb =
         RunProgram(KEB_PROGRAM,
                    {"--input", FileDevice, "--output", FileDevice, "--latency", latency, "--preset",
-                    "1.8", "--shift", "2", "--on", "--quit-after", QString::number(PlayingSeconds)},
+                    "1.8", "--shift", "2", "--on", "--quit-after", QString::number(QuitAfterSeconds)},
                    folder.Path(), 60s);
     ASSERT_TRUE(keb.Finished) << keb.Errors;
     ASSERT_EQ(keb.ExitCode, 0) << keb.Errors;
     const std::vector<std::int16_t> played = ReadRaw(PlayedFile());
     std::printf("%s: keb played %zu samples (%.2f s) in its %d s\n", GetParam(), played.size(),
-                static_cast<double>(played.size()) / PathRate, PlayingSeconds);
+                static_cast<double>(played.size()) / PathRate, QuitAfterSeconds);
     // The JACK server paces the devices: about real time, not as fast as the machine goes.
     ASSERT_GE(played.size(), (PlayingSeconds - 1) * PathRate);
-    ASSERT_LE(played.size(), (PlayingSeconds + 2) * PathRate);
+    ASSERT_LE(played.size(), (QuitAfterSeconds + 2) * PathRate);
 
     // One second from the fourth on: well inside what was played.
     const TLag lag = FindLag(played, reference, 4 * PathRate, PathRate, 2 * PathRate);

@@ -1,5 +1,8 @@
 #include "dsp/MinimumPhaseFilter.h"
 
+#include "dsp/FastMath.h"
+#include "dsp/MMFFTConvolve.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -14,7 +17,8 @@ TMinimumPhaseFilter::TMinimumPhaseFilter(int length, int block)
       real_(InitRealFFT(std::countr_zero(static_cast<unsigned>(length)))),
       complex_(InitComplexFFT(std::countr_zero(static_cast<unsigned>(length)))),
       previous_(static_cast<std::size_t>(length + 2)), next_(static_cast<std::size_t>(length + 2)),
-      scratch_(static_cast<std::size_t>(length)), spectrum_(static_cast<std::size_t>(2 * length)),
+      scratch_(static_cast<std::size_t>(length)), combined_(static_cast<std::size_t>(2 * length)),
+      scrambled_(static_cast<std::size_t>(2 * length)), work_(static_cast<std::size_t>(2 * length)),
       fade_(static_cast<std::size_t>(block))
 {
     if (!real_ || !complex_)
@@ -53,7 +57,7 @@ void TMinimumPhaseFilter::SetGains(std::span<const float> gains)
     // The log magnitude as an even sequence; its transform is the cepstrum
     // times length.
     for (std::size_t j = 0; j <= half; ++j)
-        scratch_[j] = std::log(gains[j]);
+        scratch_[j] = FastLog(gains[j]);
     for (std::size_t j = 1; j < half; ++j)
         scratch_[n - j] = scratch_[j];
     const float cepstrumNyquist = Nyquist(scratch_) / static_cast<float>(n);
@@ -69,52 +73,53 @@ void TMinimumPhaseFilter::SetGains(std::span<const float> gains)
     const float foldedNyquist = Nyquist(scratch_);
     RealFFT(real_.get(), scratch_.data(), 0);
     previous_.swap(next_);
-    next_[0] = std::exp(scratch_[0]);
-    next_[1] = 0.0f;
-    for (std::size_t j = 1; j < half; ++j)
+    scratch_[1] = 0.0f;
+    for (std::size_t j = 0; j < half; ++j)
     {
-        const float magnitude = std::exp(scratch_[2 * j]);
-        const float phase = scratch_[2 * j + 1];
-        next_[2 * j] = magnitude * std::cos(phase);
-        next_[2 * j + 1] = magnitude * std::sin(phase);
+        const float magnitude = FastExp(scratch_[2 * j]);
+        float sine, cosine;
+        FastSinCos(scratch_[2 * j + 1], sine, cosine);
+        next_[2 * j] = magnitude * cosine;
+        next_[2 * j + 1] = magnitude * sine;
     }
-    next_[2 * half] = std::exp(foldedNyquist);
+    next_[2 * half] = FastExp(foldedNyquist);
     next_[2 * half + 1] = 0.0f;
+}
+
+void TMinimumPhaseFilter::CombineResponses()
+{
+    const auto n = static_cast<std::size_t>(length_);
+    const std::size_t half = n / 2;
+    for (std::size_t j = 0; j <= half; ++j)
+    {
+        const float pr = previous_[2 * j], pi = previous_[2 * j + 1];
+        const float nr = next_[2 * j], ni = next_[2 * j + 1];
+        combined_[2 * j] = pr - ni;
+        combined_[2 * j + 1] = pi + nr;
+        if (j > 0 && j < half)
+        {
+            // Bin n - j of two real filters: conj(P) + i conj(N).
+            combined_[2 * (n - j)] = pr + ni;
+            combined_[2 * (n - j) + 1] = nr - pi;
+        }
+    }
+    ScrambleSpectrum(complex_.get(), combined_.data(), scrambled_.data());
 }
 
 void TMinimumPhaseFilter::Filter(std::span<const float> history, std::span<float> out)
 {
-    const auto n = static_cast<std::size_t>(length_);
-    const std::size_t half = n / 2;
-    std::copy(history.begin(), history.end(), scratch_.begin());
-    const float inputNyquist = Nyquist(scratch_);
-    RealFFT(real_.get(), scratch_.data(), 0);
-    scratch_[1] = 0.0f;
-    // Z = Y_previous + i Y_next over the whole circle: the real part of its
-    // inverse is the previous response's output, the imaginary part the new.
-    for (std::size_t j = 0; j <= half; ++j)
+    CombineResponses();
+    for (std::size_t i = 0; i < history.size(); ++i)
     {
-        const float xr = j == half ? inputNyquist : scratch_[2 * j];
-        const float xi = j == half ? 0.0f : scratch_[2 * j + 1];
-        const float ar = xr * previous_[2 * j] - xi * previous_[2 * j + 1];
-        const float ai = xr * previous_[2 * j + 1] + xi * previous_[2 * j];
-        const float br = xr * next_[2 * j] - xi * next_[2 * j + 1];
-        const float bi = xr * next_[2 * j + 1] + xi * next_[2 * j];
-        spectrum_[2 * j] = ar - bi;
-        spectrum_[2 * j + 1] = ai + br;
-        if (j > 0 && j < half)
-        {
-            // Bin n - j: conj(A) + i conj(B).
-            spectrum_[2 * (n - j)] = ar + bi;
-            spectrum_[2 * (n - j) + 1] = br - ai;
-        }
+        work_[2 * i] = history[i];
+        work_[2 * i + 1] = 0.0f;
     }
-    ComplexFFT(complex_.get(), spectrum_.data(), -1);
-    const std::size_t first = n - static_cast<std::size_t>(block_);
+    ConvolveCyclic(complex_.get(), work_.data(), scrambled_.data());
+    const std::size_t first = static_cast<std::size_t>(length_ - block_);
     for (std::size_t i = 0; i < static_cast<std::size_t>(block_); ++i)
     {
-        const float before = spectrum_[2 * (first + i)];
-        const float after = spectrum_[2 * (first + i) + 1];
+        const float before = work_[2 * (first + i)];
+        const float after = work_[2 * (first + i) + 1];
         out[i] = before + (after - before) * fade_[i];
     }
     std::copy(next_.begin(), next_.end(), previous_.begin());

@@ -10,7 +10,8 @@
 // samples; gains from a transform of half the length do.
 //
 // Every block is filtered with both the previous and the new response (one
-// complex inverse transform gives both) and crossfaded between them with a
+// complex convolution gives both: the previous as the real part of the
+// result, the new as the imaginary part) and crossfaded between them with a
 // raised cosine, so a change of response never clicks. Memory is allocated
 // at construction; nothing per block.
 #pragma once
@@ -39,8 +40,8 @@ class TMinimumPhaseFilter
     // The next block's response: gains at length / 2 + 1 equally spaced
     // frequencies from 0 to half the sample rate, each above 0.
     void SetGains(std::span<const float> gains);
-    // Filters the history, whose last Block samples are new, into out: the
-    // filtered values of those Block samples.
+    // Filters the history (Length samples, the last Block of them new) into
+    // out: the filtered values of those Block samples.
     void Filter(std::span<const float> history, std::span<float> out);
 
   private:
@@ -55,6 +56,9 @@ class TMinimumPhaseFilter
 
     // The Nyquist value of a real sequence (the packed transform drops it).
     static float Nyquist(std::span<const float> x);
+    // The previous response plus i times the next over the whole circle, in
+    // the convolution's bit-reversed order.
+    void CombineResponses();
 
     int length_;
     int block_;
@@ -62,7 +66,7 @@ class TMinimumPhaseFilter
     std::unique_ptr<TComplexFFTPlan, ComplexPlanDeleter> complex_;
     // Responses at bins 0 .. length/2, interleaved (re, im).
     std::vector<float> previous_, next_;
-    std::vector<float> scratch_, spectrum_, fade_;
+    std::vector<float> scratch_, combined_, scrambled_, work_, fade_;
 };
 
 } // namespace keb

@@ -41,6 +41,8 @@ class TNoiseFloorTracker
     bool started_ = false;
     std::vector<float> smoothed_, current_, floor_;
     std::vector<float> minima_; // SubWindows rows of bins
+    // The smallest of the finished rows (all but the one being filled).
+    std::vector<float> finished_;
 };
 
 } // namespace keb

@@ -83,21 +83,39 @@ void TNoiseReductionKernel::SetLevel(int level)
     level_ = std::clamp(level, 0, TSuppressionGain::Levels);
 }
 
-float TNoiseReductionKernel::Process(float x)
+void TNoiseReductionKernel::Process(std::span<float> samples)
 {
     const std::size_t newest = history_.size() - static_cast<std::size_t>(hop_);
-    history_[newest + static_cast<std::size_t>(position_)] = x;
-    const float filtered = output_[static_cast<std::size_t>(position_)];
-    if (++position_ == hop_)
+    while (!samples.empty())
     {
-        RunHop();
-        position_ = 0;
+        const int count = std::min(hop_ - position_, static_cast<int>(samples.size()));
+        std::copy_n(samples.begin(), count, history_.begin() + static_cast<long>(newest) + position_);
+        Mix(samples.data(), count);
+        samples = samples.subspan(static_cast<std::size_t>(count));
+        position_ += count;
+        if (position_ == hop_)
+        {
+            RunHop();
+            position_ = 0;
+        }
     }
-    if (level_ > 0)
-        mix_ = std::min(1.0f, mix_ + mixStep_);
-    else
-        mix_ = std::max(0.0f, mix_ - mixStep_);
-    return x + (filtered - x) * mix_;
+}
+
+void TNoiseReductionKernel::Mix(float* samples, int count)
+{
+    const float* filtered = output_.data() + position_;
+    if (level_ > 0 && mix_ >= 1.0f)
+    {
+        std::copy_n(filtered, count, samples);
+        return;
+    }
+    if (level_ == 0 && mix_ <= 0.0f)
+        return;
+    for (int i = 0; i < count; ++i)
+    {
+        mix_ = level_ > 0 ? std::min(1.0f, mix_ + mixStep_) : std::max(0.0f, mix_ - mixStep_);
+        samples[i] += (filtered[i] - samples[i]) * mix_;
+    }
 }
 
 void TNoiseReductionKernel::RunHop()

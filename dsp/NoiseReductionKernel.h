@@ -1,9 +1,11 @@
 // The noise reducer of one channel.
 //
 // Every Hop samples (8 ms at 8000 Hz) the last FrameLength samples (about
-// 32 ms, Hann window) are transformed; the noise floor tracker and the
-// suppression gain turn their power into a gain per bin, and the minimum-
-// phase filter applies that curve to the stream. The output is the input of
+// 32 ms, a Hann window whose fall is shortened) are transformed; the noise
+// floor tracker and the suppression gain turn their power into a gain per
+// bin, and the minimum-phase filter (twice the frame's length, so that the
+// long responses of narrow CW passbands fit) applies that curve to the
+// stream. The output is the input of
 // one hop earlier, filtered: the reducer delays by exactly Hop samples.
 //
 // Level 0 (off) passes the input undelayed and does no analysis. Changing to
@@ -19,6 +21,7 @@
 #include "dsp/SuppressionGain.h"
 
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace keb
@@ -38,11 +41,14 @@ class TNoiseReductionKernel
     void Clear();
     // The level for the samples that follow (0 .. 3).
     void SetLevel(int level);
-    float Process(float x);
+    // Reduces the noise of the samples, in place.
+    void Process(std::span<float> samples);
 
   private:
     void Analyse();
     void RunHop();
+    // Mixes the filtered stream into count samples from position_ on.
+    void Mix(float* samples, int count);
 
     struct PlanDeleter
     {

@@ -6,6 +6,25 @@
 namespace keb
 {
 
+namespace
+{
+
+// One band-reject section at the given depth. A function of this file only,
+// so that the compiler may inline it into the sample loops even in a shared
+// library.
+template <class TSlot, class TSection>
+inline float Reject(const TSlot& slot, TSection& section, float x, float depth)
+{
+    const float v3 = x - section.ic2;
+    const float v1 = slot.a1 * section.ic1 + slot.a2 * v3;
+    const float v2 = section.ic2 + slot.a2 * section.ic1 + slot.a3 * v3;
+    section.ic1 = 2.0f * v1 - section.ic1;
+    section.ic2 = 2.0f * v2 - section.ic2;
+    return x - depth * slot.k * v1;
+}
+
+} // namespace
+
 TNotchBank::TNotchBank(int sampleRate)
     : rate_(static_cast<float>(sampleRate)), rampStep_(1.0f / (RampSeconds * rate_))
 {
@@ -59,29 +78,39 @@ void TNotchBank::Step(Slot& slot)
         Tune(slot, slot.wanted);
 }
 
-float TNotchBank::Reject(const Slot& slot, Section& section, float x, float depth)
-{
-    const float v3 = x - section.ic2;
-    const float v1 = slot.a1 * section.ic1 + slot.a2 * v3;
-    const float v2 = section.ic2 + slot.a2 * section.ic1 + slot.a3 * v3;
-    section.ic1 = 2.0f * v1 - section.ic1;
-    section.ic2 = 2.0f * v2 - section.ic2;
-    return x - depth * slot.k * v1;
-}
-
-float TNotchBank::Process(float x)
+void TNotchBank::Process(std::span<float> samples)
 {
     for (Slot& slot : slots_)
     {
         if (!slot.on && slot.depth <= 0.0f)
             continue;
-        Step(slot);
-        if (slot.frequency <= 0.0f)
-            continue;
-        x = Reject(slot, slot.sections[0], x, slot.depth);
-        x = Reject(slot, slot.sections[1], x, slot.depth);
+        std::size_t i = 0;
+        // While the depth ramps (or the slot waits to move) step by step;
+        // at full depth the coefficients stay put for the rest.
+        for (; i < samples.size() && !(slot.depth >= 1.0f && slot.on && slot.frequency == slot.wanted);
+             ++i)
+        {
+            Step(slot);
+            if (slot.frequency <= 0.0f)
+                continue;
+            samples[i] = Reject(slot, slot.sections[0], samples[i], slot.depth);
+            samples[i] = Reject(slot, slot.sections[1], samples[i], slot.depth);
+        }
+        if (i < samples.size())
+            RejectSteady(slot, samples.subspan(i));
     }
-    return x;
+}
+
+void TNotchBank::RejectSteady(Slot& slot, std::span<float> samples)
+{
+    // A local copy, so that the compiler keeps the state in registers.
+    Slot local = slot;
+    for (float& x : samples)
+    {
+        x = Reject(local, local.sections[0], x, 1.0f);
+        x = Reject(local, local.sections[1], x, 1.0f);
+    }
+    slot.sections = local.sections;
 }
 
 } // namespace keb

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 
 namespace keb
 {
@@ -34,7 +35,8 @@ class TNotchBank
     float Frequency(int slot) const { return slots_[slot].frequency; }
     void Clear();
 
-    float Process(float x);
+    // Notches the samples, in place.
+    void Process(std::span<float> samples);
 
   private:
     struct Section
@@ -53,7 +55,8 @@ class TNotchBank
 
     void Tune(Slot& slot, float frequency);
     void Step(Slot& slot);
-    static float Reject(const Slot& slot, Section& section, float x, float depth);
+    // Both sections at full depth over samples.
+    static void RejectSteady(Slot& slot, std::span<float> samples);
 
     std::array<Slot, Slots> slots_{};
     float rate_;

@@ -1,5 +1,7 @@
 #include "dsp/NotchKernel.h"
 
+#include <algorithm>
+
 namespace keb
 {
 
@@ -41,11 +43,19 @@ void TNotchKernel::FollowDetector()
     }
 }
 
-float TNotchKernel::Process(float x)
+void TNotchKernel::Process(std::span<float> samples)
 {
-    if (automatic_ && detector_.Push(x))
-        FollowDetector();
-    return bank_.Process(x);
+    while (!samples.empty())
+    {
+        const std::size_t count =
+            automatic_ ? std::min(samples.size(), detector_.Remaining()) : samples.size();
+        const std::span<float> piece = samples.first(count);
+        const bool analysed = automatic_ && detector_.Push(piece);
+        bank_.Process(piece);
+        if (analysed)
+            FollowDetector();
+        samples = samples.subspan(count);
+    }
 }
 
 } // namespace keb

@@ -1,13 +1,15 @@
 // The notch filter of one channel: the steady-tone detector drives the first
 // four slots of a notch bank (the automatic notches), the user's notches take
 // the other four. The detector listens to the input, before any notch, so a
-// notched carrier stays tracked for as long as it is there.
+// notched carrier stays tracked for as long as it is there; what it finds in
+// a frame moves the notches from the sample after that frame's last.
 #pragma once
 
 #include "dsp/NotchBank.h"
 #include "dsp/SteadyToneDetector.h"
 
 #include <array>
+#include <span>
 
 namespace keb
 {
@@ -23,7 +25,8 @@ class TNotchKernel
     void Clear();
     // The settings for the samples that follow; cheap when nothing changed.
     void Apply(bool automatic, const TManual& manual);
-    float Process(float x);
+    // Notches the samples, in place.
+    void Process(std::span<float> samples);
 
   private:
     void FollowDetector();

@@ -17,10 +17,13 @@
 
 #include "stream/MMDSPObj.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace keb
@@ -29,7 +32,7 @@ namespace keb
 // A float sample back to 16 bits: rounded, clipped at full scale.
 inline std::int16_t RoundToPcm16(float value)
 {
-    return static_cast<std::int16_t>(std::lrint(std::fmin(32767.0f, std::fmax(-32768.0f, value))));
+    return static_cast<std::int16_t>(std::lrint(std::clamp(value, -32768.0f, 32767.0f)));
 }
 
 class TMMSampleProcessor : public TMMDSPComponent
@@ -65,13 +68,17 @@ class TMMSampleProcessor : public TMMDSPComponent
 // A sample processor with one TKernel per channel: made at Prepare for the
 // rate (reused while rate and channels stay), cleared by its Clear at
 // Restart. Each buffer, Configure hands every kernel the current settings,
-// then each sample goes through the kernel's float Process.
+// then the channel's samples go through the kernel's Process as floats, in
+// place, in pieces of up to PieceFrames (a kernel's result must not depend
+// on how the stream is cut into pieces).
 template <class TKernel> class TMMChannelKernels : public TMMSampleProcessor
 {
   public:
     using TMMSampleProcessor::TMMSampleProcessor;
 
   protected:
+    static constexpr int PieceFrames = 256;
+
     virtual void Configure(TKernel& kernel) = 0;
 
     void Prepare(int sampleRate, int channels) override
@@ -92,14 +99,20 @@ template <class TKernel> class TMMChannelKernels : public TMMSampleProcessor
 
     void ProcessFrames(std::int16_t* samples, int frames, int channels) override
     {
+        std::array<float, PieceFrames> piece;
         for (int c = 0; c < channels; ++c)
         {
             TKernel& kernel = *kernels_[static_cast<std::size_t>(c)];
             Configure(kernel);
-            for (int i = 0; i < frames; ++i)
+            for (int from = 0; from < frames; from += PieceFrames)
             {
-                std::int16_t& sample = samples[static_cast<std::size_t>(i * channels + c)];
-                sample = RoundToPcm16(kernel.Process(static_cast<float>(sample)));
+                const int count = std::min(PieceFrames, frames - from);
+                std::int16_t* first = samples + static_cast<std::ptrdiff_t>(from) * channels + c;
+                for (int i = 0; i < count; ++i)
+                    piece[static_cast<std::size_t>(i)] = first[i * channels];
+                kernel.Process(std::span<float>(piece.data(), static_cast<std::size_t>(count)));
+                for (int i = 0; i < count; ++i)
+                    first[i * channels] = RoundToPcm16(piece[static_cast<std::size_t>(i)]);
             }
         }
     }

@@ -63,10 +63,11 @@ void TSteadyToneDetector::SetExcluded(std::span<const float> frequencies)
                 excluded_.begin());
 }
 
-bool TSteadyToneDetector::Push(float x)
+bool TSteadyToneDetector::Push(std::span<const float> samples)
 {
-    history_[static_cast<std::size_t>(length_ - hop_ + filled_)] = x;
-    if (++filled_ < hop_)
+    std::copy(samples.begin(), samples.end(), history_.begin() + (length_ - hop_ + filled_));
+    filled_ += static_cast<int>(samples.size());
+    if (filled_ < hop_)
         return false;
     Analyse();
     std::copy(history_.begin() + hop_, history_.end(), history_.begin());

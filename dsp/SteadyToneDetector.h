@@ -51,8 +51,11 @@ class TSteadyToneDetector
     explicit TSteadyToneDetector(int sampleRate);
     ~TSteadyToneDetector();
 
-    // One input sample; true when a frame has just been analysed.
-    bool Push(float x);
+    // The samples still missing from the current frame.
+    std::size_t Remaining() const { return static_cast<std::size_t>(hop_ - filled_); }
+    // Input samples, at most Remaining(); true when they completed a frame,
+    // which has then been analysed.
+    bool Push(std::span<const float> samples);
     void Clear();
 
     const Tracker& Tracked(int index) const { return trackers_[index]; }

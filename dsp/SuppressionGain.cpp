@@ -1,5 +1,7 @@
 #include "dsp/SuppressionGain.h"
 
+#include "dsp/FastMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -78,11 +80,11 @@ void TSuppressionGain::Clear()
 
 float TSuppressionGain::LsaFactor(float v) const
 {
-    const float lnV = std::log(std::max(v, 1e-30f));
+    const float lnV = FastLog(std::max(v, 1e-30f));
     if (lnV >= TableTo)
         return 1.0f;
     if (lnV <= TableFrom)
-        return std::exp(0.5f * (-static_cast<float>(EulerGamma) - lnV));
+        return FastExp(0.5f * (-static_cast<float>(EulerGamma) - lnV));
     const float position = (lnV - TableFrom) / (TableTo - TableFrom) * (TableSize - 1);
     const int i = std::min(static_cast<int>(position), TableSize - 2);
     const float t = position - static_cast<float>(i);

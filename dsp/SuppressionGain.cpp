@@ -51,7 +51,7 @@ TSuppressionGain::Setting TSuppressionGain::ForLevel(int level)
     case 1:
         return {-10.0f, -15.0f, 1.0f};
     case 2:
-        return {-22.0f, -20.0f, 2.0f};
+        return {-25.0f, -20.0f, 2.6f};
     default:
         return {-30.0f, -25.0f, 3.0f};
     }

@@ -74,13 +74,15 @@ void TMinimumPhaseFilter::SetGains(std::span<const float> gains)
     RealFFT(real_.get(), scratch_.data(), 0);
     previous_.swap(next_);
     scratch_[1] = 0.0f;
+    // Two plain loops, each one the compiler can run on vectors.
+    for (std::size_t j = 0; j < half; ++j)
+        next_[2 * j] = FastExp(scratch_[2 * j]);
     for (std::size_t j = 0; j < half; ++j)
     {
-        const float magnitude = FastExp(scratch_[2 * j]);
         float sine, cosine;
         FastSinCos(scratch_[2 * j + 1], sine, cosine);
-        next_[2 * j] = magnitude * cosine;
-        next_[2 * j + 1] = magnitude * sine;
+        next_[2 * j + 1] = next_[2 * j] * sine;
+        next_[2 * j] *= cosine;
     }
     next_[2 * half] = FastExp(foldedNyquist);
     next_[2 * half + 1] = 0.0f;
@@ -92,16 +94,14 @@ void TMinimumPhaseFilter::CombineResponses()
     const std::size_t half = n / 2;
     for (std::size_t j = 0; j <= half; ++j)
     {
-        const float pr = previous_[2 * j], pi = previous_[2 * j + 1];
-        const float nr = next_[2 * j], ni = next_[2 * j + 1];
-        combined_[2 * j] = pr - ni;
-        combined_[2 * j + 1] = pi + nr;
-        if (j > 0 && j < half)
-        {
-            // Bin n - j of two real filters: conj(P) + i conj(N).
-            combined_[2 * (n - j)] = pr + ni;
-            combined_[2 * (n - j) + 1] = nr - pi;
-        }
+        combined_[2 * j] = previous_[2 * j] - next_[2 * j + 1];
+        combined_[2 * j + 1] = previous_[2 * j + 1] + next_[2 * j];
+    }
+    // Bins n - j of two real filters: conj(P) + i conj(N).
+    for (std::size_t j = 1; j < half; ++j)
+    {
+        combined_[2 * (n - j)] = previous_[2 * j] + next_[2 * j + 1];
+        combined_[2 * (n - j) + 1] = next_[2 * j] - previous_[2 * j + 1];
     }
     ScrambleSpectrum(complex_.get(), combined_.data(), scrambled_.data());
 }

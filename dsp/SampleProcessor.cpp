@@ -28,15 +28,26 @@ void TMMSampleProcessor::Process(PWaveHdr header)
         running_ = false;
         return;
     }
+    const auto bytes = std::min(header->dwBytesRecorded, header->dwBufferLength);
+    auto* samples = reinterpret_cast<std::int16_t*>(header->lpData);
+    int frames = static_cast<int>(bytes / 2) / channels_;
     if (!running_)
     {
+        // A run starts with the first sound: the silence a device plays
+        // while its queue fills passes untouched, so that the frames of a
+        // live run fall on the same samples as those of a recording.
+        const auto first = std::find_if(samples, samples + frames * channels_,
+                                        [](std::int16_t sample) { return sample != 0; });
+        const auto silent = static_cast<int>(first - samples) / channels_;
+        if (silent == frames)
+            return;
         Restart();
         running_ = true;
+        samples += silent * channels_;
+        frames -= silent;
     }
-    const auto bytes = std::min(header->dwBytesRecorded, header->dwBufferLength);
-    const int frames = static_cast<int>(bytes / 2) / channels_;
     if (frames > 0)
-        ProcessFrames(reinterpret_cast<std::int16_t*>(header->lpData), frames, channels_);
+        ProcessFrames(samples, frames, channels_);
 }
 
 void TMMSampleProcessor::BufferReady(PWaveHdr header)

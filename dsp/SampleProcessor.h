@@ -7,8 +7,11 @@
 // buffer still travelling while the chain closes never meets freed memory.
 // Buffers pushed (BufferReady) or pulled (BufferLoad) are processed in place;
 // a format other than 16-bit PCM passes untouched. With Enabled false the
-// audio passes bit-exact and undelayed; the first buffer after turning it on
-// again starts from a cleared state.
+// audio passes bit-exact and undelayed; turning it on again starts from a
+// cleared state. A run (from the chain's opening or from turning on) starts
+// at its first sample that is not 0: digital silence before it passes
+// untouched, so a live stream that begins with a filling queue's silence is
+// processed frame for frame like the recording it carries.
 //
 // Threads: setters and chain notifications on the main thread; buffers from
 // one audio thread at a time. The audio thread reads the settings of derived

@@ -46,10 +46,9 @@ inline float FastExp(float x)
     const float p =
         1.0f +
         r * (1.0f +
-             r * (0.5f +
-                  r * (1.0f / 6 + r * (1.0f / 24 + r * (1.0f / 120 + r * (1.0f / 720))))));
-    const auto scale = std::bit_cast<float>(static_cast<std::uint32_t>(static_cast<int>(n) + 127)
-                                            << 23);
+             r * (0.5f + r * (1.0f / 6 + r * (1.0f / 24 + r * (1.0f / 120 + r * (1.0f / 720))))));
+    const auto scale =
+        std::bit_cast<float>(static_cast<std::uint32_t>(static_cast<int>(n) + 127) << 23);
     return p * scale;
 }
 

@@ -89,7 +89,8 @@ void TNoiseReductionKernel::Process(std::span<float> samples)
     while (!samples.empty())
     {
         const int count = std::min(hop_ - position_, static_cast<int>(samples.size()));
-        std::copy_n(samples.begin(), count, history_.begin() + static_cast<long>(newest) + position_);
+        std::copy_n(samples.begin(), count,
+                    history_.begin() + static_cast<long>(newest) + position_);
         Mix(samples.data(), count);
         samples = samples.subspan(static_cast<std::size_t>(count));
         position_ += count;

@@ -87,7 +87,8 @@ void TNotchBank::Process(std::span<float> samples)
         std::size_t i = 0;
         // While the depth ramps (or the slot waits to move) step by step;
         // at full depth the coefficients stay put for the rest.
-        for (; i < samples.size() && !(slot.depth >= 1.0f && slot.on && slot.frequency == slot.wanted);
+        for (; i < samples.size() &&
+               !(slot.depth >= 1.0f && slot.on && slot.frequency == slot.wanted);
              ++i)
         {
             Step(slot);

@@ -244,8 +244,8 @@ void PrintCosts(const std::filesystem::path& folder, bool peer)
     };
     const double plain = filterSpeed({});
     const double cleaned = filterSpeed({2, true, {}});
-    std::printf("  keb-filter: %.0f times real time alone, %.0f with --nr 2 --notch (%.2f)\n", plain,
-                cleaned, cleaned / plain);
+    std::printf("  keb-filter: %.0f times real time alone, %.0f with --nr 2 --notch (%.2f)\n",
+                plain, cleaned, cleaned / plain);
 }
 
 void BM_NotchAndNoiseReduction(benchmark::State& state)

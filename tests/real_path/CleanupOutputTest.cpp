@@ -42,11 +42,11 @@ TEST(CleanupOutputTest, PlayedAudioWithNoiseReductionAndNotchIsTheOfflineOutput)
     WriteWav(folder.Path() / "recording.wav", recording);
     const QStringList options = {"--latency", "low", "--nr", "2", "--notch"};
 
-    const TProgramRun filter = RunProgram(
-        KEB_FILTER_PROGRAM,
-        QStringList{"--quiet"} + options +
-            QStringList{PathOf(folder, "recording.wav"), PathOf(folder, "filtered.wav")},
-        folder.Path(), 60s);
+    const TProgramRun filter =
+        RunProgram(KEB_FILTER_PROGRAM,
+                   QStringList{"--quiet"} + options +
+                       QStringList{PathOf(folder, "recording.wav"), PathOf(folder, "filtered.wav")},
+                   folder.Path(), 60s);
     ASSERT_EQ(filter.ExitCode, 0) << filter.Errors;
     const std::vector<std::int16_t> reference = ReadWav(folder.Path() / "filtered.wav");
     ASSERT_EQ(reference.size(), recording.size());

@@ -48,14 +48,21 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
 {
     if (latency == TLatency::Standard)
         return StandardSettings;
-    // Whole low buffers that hold one period of the device (a rounding error
-    // in the period's seconds must not add a buffer), at most a standard one.
+    // Whole low buffers that hold half a period of the device (a rounding
+    // error in the period's seconds must not add a buffer), at most a
+    // standard one: each period then empties both playback buffers and the
+    // refill is played by the next period, not the one after. The ring holds
+    // two periods: one in hand for a period whose playback comes before its
+    // capture, one that the capture side fills meanwhile.
     TLatencySettings settings = LowSettings;
-    const double buffers =
-        std::ceil(deviceBlockSeconds * BytesPerSecond / LowSettings.BufferSize - 1e-6);
-    if (buffers > 1)
+    const double steps =
+        std::ceil(deviceBlockSeconds * BytesPerSecond / 2 / LowSettings.BufferSize - 1e-6);
+    if (steps > 1)
+    {
         settings.BufferSize = std::min(StandardSettings.BufferSize,
-                                       static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
+                                       static_cast<std::int32_t>(steps) * LowSettings.BufferSize);
+        settings.RingSlots = 2 * LowSettings.RingSlots;
+    }
     return settings;
 }
 

@@ -13,7 +13,13 @@
 //             every buffer at once, whatever its size. A device with a
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
 //             hands over 32 ms at once) gets buffers of whole 128-byte steps
-//             that hold one period, so that every period fills one buffer.
+//             that hold half a period and a ring of four: every period fills
+//             two buffers and empties both playback buffers, whose refill
+//             then plays in the next period. With buffers of a whole period
+//             the refill would wait behind the other playback buffer for a
+//             period more (at 8000 Hz / 256 frames: 160 ms from capture to
+//             what the playback device writes out, against 128 ms with
+//             halves; the device's own buffer of two periods is in both).
 //             A card that runs at another rate converts with a short filter
 //             (platform/audio/WaveLatency.h).
 //
@@ -59,9 +65,10 @@ struct TLatencySettings
     bool operator==(const TLatencySettings&) const = default;
 };
 
-// Low's buffers hold at least one period of the devices (deviceBlockSeconds,
-// see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
-// starve smaller buffers, and could not give less latency anyway.
+// Low's buffers hold at least half a period of the devices
+// (deviceBlockSeconds, see WaveInGetBlockSeconds), with a ring of two
+// periods: a device that hands over 32 ms at once fills and empties two
+// buffers each time.
 TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
 
 // The mode whose settings the window's components have now, for the devices

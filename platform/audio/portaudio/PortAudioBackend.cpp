@@ -1,6 +1,7 @@
 #include "platform/audio/portaudio/PortAudioBackend.h"
 
 #include "platform/audio/WaveDevice.h"
+#include "platform/audio/WaveLatency.h"
 #include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
 #include "platform/audio/portaudio/UnlistedAlsaDevices.h"
@@ -27,10 +28,16 @@ constexpr std::array<FormatClass, 3> FormatClasses{{
     {{44100, 48000, 32000}, WaveFormat4M08},
 }};
 
-// What a stream on an ALSA device opened by name asks for: about what
-// PortAudio's probe finds for other ALSA devices. Asking for nothing would
-// get periods of a frame or two; a server's device follows its own period.
-constexpr double NamedDeviceLatency = 0.01;
+// What a stream on an ALSA device opened by name asks for. Standard: about
+// what PortAudio's probe finds for other ALSA devices. Low: the least the
+// device takes, which on a sound server's device is the server's own period
+// (at 48000 Hz with 128-frame periods 32 ms from capture to playback against
+// 38 ms with 10 ms asked for); on a device that nothing paces it can be
+// periods of a frame or two.
+double NamedDeviceLatency()
+{
+    return WaveGetLatency() == TWaveLatency::Low ? 0 : 0.01;
+}
 
 TWaveFormatEx PcmFormat(double Rate, int Channels, int Bits)
 {
@@ -65,7 +72,7 @@ PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& Device,
     if (Device.Index == paUseHostApiSpecificDeviceSpecification)
     {
         Parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&Device.Alsa);
-        Parameters.suggestedLatency = NamedDeviceLatency;
+        Parameters.suggestedLatency = NamedDeviceLatency();
         return Parameters;
     }
     const PaDeviceInfo* Info = Pa_GetDeviceInfo(Device.Index);

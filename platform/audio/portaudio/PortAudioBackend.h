@@ -39,7 +39,7 @@ class PortAudioBackend final : public WaveBackend
     std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
     // opened by this backend asks for (0, unknown, for a device opened by
-    // name, whose streams ask for 10 ms).
+    // name, whose streams ask for what suits the wave layer's latency).
     double BlockSeconds(WaveDirection Direction, int DeviceId) override;
 
     // One device of a direction: PortAudio's own, or an ALSA device that

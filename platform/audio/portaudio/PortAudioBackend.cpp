@@ -29,14 +29,15 @@ constexpr std::array<FormatClass, 3> FormatClasses{{
 }};
 
 // What a stream on an ALSA device opened by name asks for. Standard: about
-// what PortAudio's probe finds for other ALSA devices. Low: the least the
-// device takes, which on a sound server's device is the server's own period
-// (at 48000 Hz with 128-frame periods 32 ms from capture to playback against
-// 38 ms with 10 ms asked for); on a device that nothing paces it can be
-// periods of a frame or two.
+// what PortAudio's probe finds for other ALSA devices. Low: 5 ms, which on a
+// sound server's device comes to a few of the server's short periods (over
+// JACK at 48000 Hz with 128-frame periods 36 ms from capture to playback
+// against 38 with 10 ms asked for). Asking for nothing gave 29 ms there but
+// dropped audio on a busy machine at 64-frame periods, and periods of a
+// frame or two on a device that nothing paces.
 double NamedDeviceLatency()
 {
-    return WaveGetLatency() == TWaveLatency::Low ? 0 : 0.01;
+    return WaveGetLatency() == TWaveLatency::Low ? 0.005 : 0.01;
 }
 
 TWaveFormatEx PcmFormat(double Rate, int Channels, int Bits)

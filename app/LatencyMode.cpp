@@ -52,8 +52,9 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
     // error in the period's seconds must not add a buffer), at most a
     // standard one: each period then empties both playback buffers and the
     // refill is played by the next period, not the one after. The ring holds
-    // two periods: one in hand for a period whose playback comes before its
-    // capture, one that the capture side fills meanwhile.
+    // three periods: pulls start once it holds two (more than half), so one
+    // period waits there for a playback that comes before its capture, and a
+    // period of room takes a pull that comes late without dropping audio.
     TLatencySettings settings = LowSettings;
     const double steps =
         std::ceil(deviceBlockSeconds * BytesPerSecond / 2 / LowSettings.BufferSize - 1e-6);
@@ -61,7 +62,7 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
     {
         settings.BufferSize = std::min(StandardSettings.BufferSize,
                                        static_cast<std::int32_t>(steps) * LowSettings.BufferSize);
-        settings.RingSlots = 2 * LowSettings.RingSlots;
+        settings.RingSlots = 3 * LowSettings.RingSlots;
     }
     return settings;
 }

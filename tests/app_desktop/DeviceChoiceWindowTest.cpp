@@ -193,7 +193,7 @@ TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldHalfAPeriodOfTheChosenDevice
                                         static_cast<TMMWaveDevice*>(Form().WaveOut)})
         EXPECT_EQ(device->GetBufferSize(), 256);
     EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 256);
-    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 4);
+    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 6);
     Form().ChooseDevice(DeviceKind::Playback, 0);
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
     EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 2);

@@ -48,22 +48,14 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
 {
     if (latency == TLatency::Standard)
         return StandardSettings;
-    // Whole low buffers that hold half a period of the device (a rounding
-    // error in the period's seconds must not add a buffer), at most a
-    // standard one: each period then empties both playback buffers and the
-    // refill is played by the next period, not the one after. The ring holds
-    // three periods: pulls start once it holds two (more than half), so one
-    // period waits there for a playback that comes before its capture, and a
-    // period of room takes a pull that comes late without dropping audio.
+    // Whole low buffers that hold one period of the device (a rounding error
+    // in the period's seconds must not add a buffer), at most a standard one.
     TLatencySettings settings = LowSettings;
-    const double steps =
-        std::ceil(deviceBlockSeconds * BytesPerSecond / 2 / LowSettings.BufferSize - 1e-6);
-    if (steps > 1)
-    {
+    const double buffers =
+        std::ceil(deviceBlockSeconds * BytesPerSecond / LowSettings.BufferSize - 1e-6);
+    if (buffers > 1)
         settings.BufferSize = std::min(StandardSettings.BufferSize,
-                                       static_cast<std::int32_t>(steps) * LowSettings.BufferSize);
-        settings.RingSlots = 3 * LowSettings.RingSlots;
-    }
+                                       static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
     return settings;
 }
 

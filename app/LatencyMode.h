@@ -13,14 +13,7 @@
 //             every buffer at once, whatever its size. A device with a
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
 //             hands over 32 ms at once) gets buffers of whole 128-byte steps
-//             that hold half a period and a ring of six: every period fills
-//             two buffers and empties both playback buffers, whose refill
-//             then plays in the next period. With buffers of a whole period
-//             the refill waits behind the other playback buffer for a period
-//             more. At 8000 Hz / 256 frames, from capture to what the
-//             playback device writes out (its own buffer of two periods
-//             included): 160 ms with whole periods, 144 to 160 ms with
-//             halves, as the ring's level settles at the start.
+//             that hold one period, so that every period fills one buffer.
 //             A card that runs at another rate converts with a short filter
 //             (platform/audio/WaveLatency.h).
 //
@@ -66,10 +59,9 @@ struct TLatencySettings
     bool operator==(const TLatencySettings&) const = default;
 };
 
-// Low's buffers hold at least half a period of the devices
-// (deviceBlockSeconds, see WaveInGetBlockSeconds), with a ring of three
-// periods: a device that hands over 32 ms at once fills and empties two
-// buffers each time.
+// Low's buffers hold at least one period of the devices (deviceBlockSeconds,
+// see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
+// starve smaller buffers, and could not give less latency anyway.
 TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
 
 // The mode whose settings the window's components have now, for the devices

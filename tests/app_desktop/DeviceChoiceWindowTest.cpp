@@ -178,7 +178,7 @@ TEST_F(DeviceChoiceWindowTest, TheLatencyModeComesFromTheMenuTheSettingsOrTheCom
     EXPECT_TRUE(ErrorBoxes.empty());
 }
 
-TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldHalfAPeriodOfTheChosenDevices)
+TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldOnePeriodOfTheChosenDevices)
 {
     // Headphones hand over 32 ms at once, like a JACK server at 8000 Hz
     // with 256-frame periods.
@@ -191,19 +191,15 @@ TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldHalfAPeriodOfTheChosenDevice
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
     for (const TMMWaveDevice* device : {static_cast<TMMWaveDevice*>(Form().MMWaveIn),
                                         static_cast<TMMWaveDevice*>(Form().WaveOut)})
-        EXPECT_EQ(device->GetBufferSize(), 256);
-    EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 256);
-    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 6);
+        EXPECT_EQ(device->GetBufferSize(), 512);
+    EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 512);
     Form().ChooseDevice(DeviceKind::Playback, 0);
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
-    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 2);
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
 
-    // The standard buffers are the most a period can ask for; half a period
-    // that fits one low buffer keeps the low settings.
+    // The standard buffers are the most a period can ask for.
     EXPECT_EQ(LatencySettings(TLatency::Low, 0.5).BufferSize, 2000);
-    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087), LatencySettings(TLatency::Low));
-    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0175).BufferSize, 256);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).BufferSize, 256);
     EXPECT_EQ(LatencySettings(TLatency::Standard, 0.032), LatencySettings(TLatency::Standard));
 }
 

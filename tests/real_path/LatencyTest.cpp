@@ -8,18 +8,20 @@
 // difference is the figure.
 // It covers PortAudio's buffers on both sides, the capture buffers, the ring
 // buffer, the equalizer's delay (a quarter of its FFT length) and the
-// playback buffers. It leaves out the devices' own buffering: here the ALSA
-// JACK plugin and JACK's 256-frame period (32 ms) on either side, on a real
-// card its hardware buffers. A click may sit anywhere in its chunk on
-// either side, so each figure is good to about one chunk (here 256 frames,
-// 32 ms); their mean to less. Between the first click and the end the tone must play without a
-// gap: a path that loses audio has no latency worth the name.
+// playback buffers. Of the devices' own buffering it leaves out the capture
+// side's and takes in the playback side's: the file device writes what is
+// played once the device's buffer behind it is full. A click may sit
+// anywhere in its chunk on either side, so each figure is good to about one
+// chunk (at 8000 Hz with 256-frame periods 32 ms); their mean to less.
+// Between the first click and the end the tone must play without a gap: a
+// path that loses audio has no latency worth the name.
 #include "PathSignals.h"
 #include "RealPath.h"
 #include "StreamWatch.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace keb::test
@@ -128,6 +130,11 @@ TEST(LatencyTest, CaptureToPlaybackInBothModes)
     Print("standard", standard);
     Print("low", low);
     std::printf("low / standard: %.3f\n", low.Mean() / standard.Mean());
+    const char* rate = std::getenv("KEB_REAL_PATH_RATE");
+    const char* period = std::getenv("KEB_REAL_PATH_PERIOD");
+    if (rate != nullptr && period != nullptr)
+        std::printf("server %s Hz, %s-frame periods: two periods and 25 ms are %.1f ms\n", rate,
+                    period, 2000.0 * std::atof(period) / std::atof(rate) + 25);
     EXPECT_EQ(standard.Gaps, 0u) << "the standard mode's audio has gaps";
     EXPECT_EQ(low.Gaps, 0u) << "the low mode's audio has gaps";
     ASSERT_GE(standard.Milliseconds.size(), 3u);

@@ -1,6 +1,6 @@
 // The real sound path of these tests: PortAudio over ALSA devices that a
-// running JACK server (dummy backend, 8000 Hz) paces in real time, set up by
-// .ci/real-path. Its folder (KEB_REAL_PATH_DIR) holds the ALSA configuration
+// running JACK server (dummy backend, 8000 or 48000 Hz) paces in real time,
+// set up by .ci/real-path. Its folder (KEB_REAL_PATH_DIR) holds the ALSA configuration
 // (ALSA_CONFIG_PATH) with the device "kebfiles": its capture reads
 // infile.raw there, its playback writes what is played to played.raw, both
 // S16_LE mono 8000 Hz. The tests run one at a time: they share the files.

@@ -1,8 +1,10 @@
 #include "platform/audio/portaudio/PortAudioBackend.h"
 
 #include "platform/audio/WaveDevice.h"
+#include "platform/audio/WaveLatency.h"
 #include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
+#include "platform/audio/portaudio/UnlistedAlsaDevices.h"
 
 #include <algorithm>
 #include <array>
@@ -26,6 +28,18 @@ constexpr std::array<FormatClass, 3> FormatClasses{{
     {{44100, 48000, 32000}, WaveFormat4M08},
 }};
 
+// What a stream on an ALSA device opened by name asks for. Standard: about
+// what PortAudio's probe finds for other ALSA devices. Low: 5 ms, which on a
+// sound server's device comes to a few of the server's short periods (over
+// JACK at 48000 Hz with 128-frame periods 36 ms from capture to playback
+// against 38 with 10 ms asked for). Asking for nothing gave 29 ms there but
+// dropped audio on a busy machine at 64-frame periods, and periods of a
+// frame or two on a device that nothing paces.
+double NamedDeviceLatency()
+{
+    return WaveGetLatency() == TWaveLatency::Low ? 0.005 : 0.01;
+}
+
 TWaveFormatEx PcmFormat(double Rate, int Channels, int Bits)
 {
     TWaveFormatEx Format{};
@@ -38,29 +52,31 @@ TWaveFormatEx PcmFormat(double Rate, int Channels, int Bits)
     return Format;
 }
 
-bool Supports(PaDeviceIndex Index, WaveDirection Direction, const TWaveFormatEx& Format)
+bool Supports(const PortAudioBackend::TDevice& Device, WaveDirection Direction,
+              const TWaveFormatEx& Format)
 {
-    const PaStreamParameters Parameters = StreamParameters(Index, Direction, Format);
+    const PaStreamParameters Parameters = StreamParameters(Device, Direction, Format);
     const bool Capture = Direction == WaveDirection::Capture;
     return Pa_IsFormatSupported(Capture ? &Parameters : nullptr, Capture ? nullptr : &Parameters,
                                 Format.nSamplesPerSec) == paFormatIsSupported;
 }
 
-int ChannelsOf(const PaDeviceInfo& Info, WaveDirection Direction)
-{
-    return Direction == WaveDirection::Capture ? Info.maxInputChannels : Info.maxOutputChannels;
-}
-
 } // namespace
 
-PaStreamParameters StreamParameters(PaDeviceIndex Index, WaveDirection Direction,
-                                    const TWaveFormatEx& Format)
+PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& Device,
+                                    WaveDirection Direction, const TWaveFormatEx& Format)
 {
-    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
     PaStreamParameters Parameters{};
-    Parameters.device = Index;
+    Parameters.device = Device.Index;
     Parameters.channelCount = Format.nChannels;
     Parameters.sampleFormat = Format.wBitsPerSample == 8 ? paUInt8 : paInt16;
+    if (Device.Index == paUseHostApiSpecificDeviceSpecification)
+    {
+        Parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&Device.Alsa);
+        Parameters.suggestedLatency = NamedDeviceLatency();
+        return Parameters;
+    }
+    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Device.Index);
     Parameters.suggestedLatency = Direction == WaveDirection::Capture
                                       ? Info->defaultLowInputLatency
                                       : Info->defaultLowOutputLatency;
@@ -110,11 +126,53 @@ PortAudioBackend::PortAudioBackend()
         const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
         if (Info != nullptr && Info->maxInputChannels > 0)
         {
-            CaptureDevices.push_back(Index);
+            CaptureDevices.push_back({Index, Info->name, Info->maxInputChannels});
         }
         if (Info != nullptr && Info->maxOutputChannels > 0)
         {
-            PlaybackDevices.push_back(Index);
+            PlaybackDevices.push_back({Index, Info->name, Info->maxOutputChannels});
+        }
+    }
+    AddUnlistedAlsaDevices();
+}
+
+void PortAudioBackend::AddUnlistedAlsaDevices()
+{
+    const PaHostApiIndex Alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+    if (Alsa < 0)
+    {
+        return;
+    }
+    std::vector<std::string> Listed;
+    for (PaDeviceIndex Index = 0; Index < Pa_GetDeviceCount(); ++Index)
+    {
+        const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
+        if (Info != nullptr && Info->hostApi == Alsa)
+        {
+            Listed.emplace_back(Info->name);
+        }
+    }
+    for (const TAlsaDevice& Found : UnlistedAlsaDevices(Listed))
+    {
+        TDevice Device{paUseHostApiSpecificDeviceSpecification, Found.Name};
+        PaAlsa_InitializeStreamInfo(&Device.Alsa);
+        if (Found.CaptureChannels > 0)
+        {
+            Device.Channels = Found.CaptureChannels;
+            CaptureDevices.push_back(Device);
+        }
+        if (Found.PlaybackChannels > 0)
+        {
+            Device.Channels = Found.PlaybackChannels;
+            PlaybackDevices.push_back(Device);
+        }
+    }
+    // The devices stay where they are from now on: each points PortAudio at its own name.
+    for (auto* List : {&CaptureDevices, &PlaybackDevices})
+    {
+        for (TDevice& Device : *List)
+        {
+            Device.Alsa.deviceString = Device.Name.c_str();
         }
     }
 }
@@ -135,19 +193,18 @@ int PortAudioBackend::DeviceCount(WaveDirection Direction)
 TWaveResult PortAudioBackend::GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps)
 {
     std::lock_guard Guard(Lock);
-    const PaDeviceIndex Index = Resolve(Direction, DeviceId);
-    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
-    if (Info == nullptr)
+    const TDevice* Device = Resolve(Direction, DeviceId);
+    if (Device == nullptr)
     {
         return wrBadDeviceId;
     }
     Caps = TWaveCaps{};
-    CopyDeviceName(Info->name, Caps);
+    CopyDeviceName(Device->Name.c_str(), Caps);
     const int Version = Pa_GetVersion();
     Caps.vDriverVersion =
         static_cast<std::uint32_t>(((Version >> 16) & 0xFF) << 8 | ((Version >> 8) & 0xFF));
-    Caps.wChannels = ChannelsOf(*Info, Direction) >= 2 ? 2 : 1;
-    Caps.dwFormats = FormatMask(Direction, Index);
+    Caps.wChannels = Device->Channels >= 2 ? 2 : 1;
+    Caps.dwFormats = FormatMask(Direction, *Device);
     return wrNoError;
 }
 
@@ -155,25 +212,25 @@ TWaveResult PortAudioBackend::QueryFormat(WaveDirection Direction, int DeviceId,
                                           const TWaveFormatEx& Format)
 {
     std::lock_guard Guard(Lock);
-    const PaDeviceIndex Index = Resolve(Direction, DeviceId);
-    if (Pa_GetDeviceInfo(Index) == nullptr)
+    const TDevice* Device = Resolve(Direction, DeviceId);
+    if (Device == nullptr)
     {
         return wrBadDeviceId;
     }
-    return Supports(Index, Direction, Format) ? wrNoError : wrBadFormat;
+    return Supports(*Device, Direction, Format) ? wrNoError : wrBadFormat;
 }
 
 TWaveResult PortAudioBackend::Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
                                    std::unique_ptr<WaveEngine>& Engine)
 {
     std::lock_guard Guard(Lock);
-    const PaDeviceIndex Index = Resolve(Direction, DeviceId);
-    if (Pa_GetDeviceInfo(Index) == nullptr)
+    const TDevice* Card = Resolve(Direction, DeviceId);
+    if (Card == nullptr)
     {
         return wrBadDeviceId;
     }
     auto Opened = std::make_unique<PortAudioEngine>(Device);
-    const TWaveResult Result = Opened->Open(StreamParameters(Index, Direction, Device.Format()));
+    const TWaveResult Result = Opened->Open(StreamParameters(*Card, Direction, Device.Format()));
     if (Result == wrNoError)
     {
         Engine = std::move(Opened);
@@ -184,45 +241,53 @@ TWaveResult PortAudioBackend::Open(WaveDirection Direction, int DeviceId, WaveDe
 std::uint32_t PortAudioBackend::DefaultRate(WaveDirection Direction, int DeviceId)
 {
     std::lock_guard Guard(Lock);
-    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Resolve(Direction, DeviceId));
+    const TDevice* Device = Resolve(Direction, DeviceId);
+    const PaDeviceInfo* Info = Device == nullptr ? nullptr : Pa_GetDeviceInfo(Device->Index);
     return Info == nullptr ? 0 : static_cast<std::uint32_t>(Info->defaultSampleRate);
 }
 
 double PortAudioBackend::BlockSeconds(WaveDirection Direction, int DeviceId)
 {
     std::lock_guard Guard(Lock);
-    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Resolve(Direction, DeviceId));
+    const TDevice* Device = Resolve(Direction, DeviceId);
+    const PaDeviceInfo* Info = Device == nullptr ? nullptr : Pa_GetDeviceInfo(Device->Index);
     if (Info == nullptr)
         return 0;
     return Direction == WaveDirection::Capture ? Info->defaultLowInputLatency
                                                : Info->defaultLowOutputLatency;
 }
 
-const std::vector<PaDeviceIndex>& PortAudioBackend::Devices(WaveDirection Direction) const
+const std::vector<PortAudioBackend::TDevice>&
+PortAudioBackend::Devices(WaveDirection Direction) const
 {
     return Direction == WaveDirection::Capture ? CaptureDevices : PlaybackDevices;
 }
 
-PaDeviceIndex PortAudioBackend::Resolve(WaveDirection Direction, int DeviceId) const
+const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection Direction,
+                                                           int DeviceId) const
 {
     const auto& List = Devices(Direction);
     if (DeviceId != WaveMapperId)
     {
-        return List.at(static_cast<std::size_t>(DeviceId));
+        const auto Index = static_cast<std::size_t>(DeviceId);
+        return DeviceId >= 0 && Index < List.size() ? &List[Index] : nullptr;
     }
     const PaDeviceIndex Default = Direction == WaveDirection::Capture ? Pa_GetDefaultInputDevice()
                                                                       : Pa_GetDefaultOutputDevice();
-    return Default != paNoDevice ? Default : List.front();
+    const auto Found = std::find_if(List.begin(), List.end(),
+                                    [&](const TDevice& Device) { return Device.Index == Default; });
+    if (Found != List.end())
+        return &*Found;
+    return List.empty() ? nullptr : &List.front();
 }
 
-std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, PaDeviceIndex Index)
+std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, const TDevice& Device)
 {
-    auto& Masks = Direction == WaveDirection::Capture ? CaptureMasks : PlaybackMasks;
-    if (const auto Known = Masks.find(Index); Known != Masks.end())
+    if (const auto Known = Masks.find(&Device); Known != Masks.end())
     {
         return Known->second;
     }
-    const int MaxChannels = ChannelsOf(*Pa_GetDeviceInfo(Index), Direction);
+    const int MaxChannels = Device.Channels;
     std::uint32_t Mask = 0;
     for (const FormatClass& Class : FormatClasses)
     {
@@ -234,7 +299,7 @@ std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, PaDeviceInde
                 const std::uint32_t Bit = Class.Mono8 << ((Channels - 1) + (Bits == 16 ? 2 : 0));
                 for (double Rate : Class.Rates)
                 {
-                    if (Rate > 0 && Supports(Index, Direction, PcmFormat(Rate, Channels, Bits)))
+                    if (Rate > 0 && Supports(Device, Direction, PcmFormat(Rate, Channels, Bits)))
                     {
                         Mask |= Bit;
                         break;
@@ -243,7 +308,7 @@ std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, PaDeviceInde
             }
         }
     }
-    Masks.emplace(Index, Mask);
+    Masks.emplace(&Device, Mask);
     return Mask;
 }
 

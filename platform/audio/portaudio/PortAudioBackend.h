@@ -1,8 +1,10 @@
 // The wave device layer over PortAudio: the real sound cards.
 //
 // Devices are numbered in PortAudio's order, capture devices (those with input
-// channels) and playback devices (those with output channels) separately;
-// WaveMapperId is PortAudio's default device of that direction. PortAudio is
+// channels) and playback devices (those with output channels) separately,
+// followed by the ALSA devices that PortAudio's probe left out and that open
+// by name (UnlistedAlsaDevices.h); WaveMapperId is PortAudio's default device
+// of that direction. PortAudio is
 // initialised when the backend is first used (so ALSA_CONFIG_PATH and friends
 // must be set before) and terminated when the process ends. Capabilities are
 // asked of PortAudio once per device and kept.
@@ -13,7 +15,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
+#include <string>
 #include <vector>
 
 namespace keb
@@ -34,27 +38,40 @@ class PortAudioBackend final : public WaveBackend
     // PortAudio's default sample rate of the device.
     std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
-    // opened by this backend asks for.
+    // opened by this backend asks for (0, unknown, for a device opened by
+    // name, whose streams ask for what suits the wave layer's latency).
     double BlockSeconds(WaveDirection Direction, int DeviceId) override;
+
+    // One device of a direction: PortAudio's own, or an ALSA device that
+    // PortAudio opens by name (Index paUseHostApiSpecificDeviceSpecification).
+    struct TDevice
+    {
+        PaDeviceIndex Index = paNoDevice;
+        std::string Name;
+        int Channels = 0;
+        PaAlsaStreamInfo Alsa{};
+    };
 
   private:
     PortAudioBackend();
-    const std::vector<PaDeviceIndex>& Devices(WaveDirection Direction) const;
-    PaDeviceIndex Resolve(WaveDirection Direction, int DeviceId) const;
-    std::uint32_t FormatMask(WaveDirection Direction, PaDeviceIndex Index);
+    void AddUnlistedAlsaDevices();
+    const std::vector<TDevice>& Devices(WaveDirection Direction) const;
+    // Null for an unknown device.
+    const TDevice* Resolve(WaveDirection Direction, int DeviceId) const;
+    std::uint32_t FormatMask(WaveDirection Direction, const TDevice& Device);
 
     bool Initialised = false;
-    std::vector<PaDeviceIndex> CaptureDevices;
-    std::vector<PaDeviceIndex> PlaybackDevices;
+    // Made once, before any use: a device's Alsa field stays where it is.
+    std::vector<TDevice> CaptureDevices;
+    std::vector<TDevice> PlaybackDevices;
     // PortAudio's device calls are not made from two threads at once.
     std::mutex Lock;
-    std::map<PaDeviceIndex, std::uint32_t> CaptureMasks;
-    std::map<PaDeviceIndex, std::uint32_t> PlaybackMasks;
+    std::map<const TDevice*, std::uint32_t> Masks;
 };
 
-// The stream parameters for Format on Index, as PortAudio wants them.
-PaStreamParameters StreamParameters(PaDeviceIndex Index, WaveDirection Direction,
-                                    const TWaveFormatEx& Format);
+// The stream parameters for Format on Device, as PortAudio wants them.
+PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& Device,
+                                    WaveDirection Direction, const TWaveFormatEx& Format);
 
 // The wave result for a PortAudio error; Opening says whether it came from an
 // open, where an unnamed failure means the device refused to open.

@@ -1,6 +1,6 @@
 // The window's start-up, ON / OFF, filter, timer, close and about handlers.
-#include "app/MemoryFile.h"
 #include "app/unit1.h"
+#include "settings/MemoryFile.h"
 
 namespace keb
 {

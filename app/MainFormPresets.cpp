@@ -1,7 +1,7 @@
 // The window's band sliders, presets, shift wheel and memories.
-#include "app/MemoryFile.h"
 #include "app/unit1.h"
 #include "controls/MMObj.h"
+#include "settings/MemoryFile.h"
 
 namespace keb
 {

@@ -1,9 +1,9 @@
 #include "app/unit1.h"
 
-#include "app/MemoryFile.h"
 #include "app/WindowAccessibility.h"
 #include "controls/MMObj.h"
 #include "platform/core/Exceptions.h"
+#include "settings/MemoryFile.h"
 
 #include <QCloseEvent>
 #include <QFont>

@@ -30,9 +30,7 @@
 #pragma once
 
 #include "app/AboutAnimation.h"
-#include "app/BandPositions.h"
 #include "app/CommandLine.h"
-#include "app/Presets.h"
 #include "controls/MMLEDS.h"
 #include "controls/MMSlider.h"
 #include "controls/MMWheel.h"
@@ -49,6 +47,8 @@
 #include "platform/audio/DeviceChoice.h"
 #include "platform/gui/BitBtn.h"
 #include "platform/gui/SpeedButton.h"
+#include "settings/BandPositions.h"
+#include "settings/Presets.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -6,7 +6,7 @@
 // A tone's level is the amplitude of its frequency over the whole recording
 // (one Goertzel filter), in dB of full scale: a steady full-scale sine is
 // 0 dB. The keyed CW counts with its pauses, so it shows below its peak.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 
 #include <algorithm>
 #include <cmath>

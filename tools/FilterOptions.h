@@ -11,11 +11,11 @@
 // (FilterSettings.h).
 #pragma once
 
-#include "app/BandPositions.h"
-#include "app/LatencyName.h"
-#include "app/Presets.h"
 #include "dsp/CleanupSettings.h"
 #include "dsp/MMFFT.h"
+#include "settings/BandPositions.h"
+#include "settings/LatencyName.h"
+#include "settings/Presets.h"
 
 #include <filesystem>
 #include <optional>

@@ -9,8 +9,8 @@
 // Main thread of the tool; the equalizer's chain must be closed.
 #pragma once
 
-#include "app/BandPositions.h"
 #include "dsp/MMEQ.h"
+#include "settings/BandPositions.h"
 #include "tools/FilterOptions.h"
 
 #include <string>

@@ -1,5 +1,5 @@
 // Writes 20 seconds of the demo signal as an 8000 Hz 16-bit mono WAV file.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 
 #include <cstdio>
 #include <sndfile.h>

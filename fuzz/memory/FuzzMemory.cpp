@@ -5,7 +5,7 @@
 // range; loading and saving a regular file never fail; saving changes only
 // the first 80 bytes. Anything else (a crash, an out-of-bounds read, an
 // exception) is a finding.
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // checked with the chain's other links): Filter Off, the right-click items
 // (also while the audio runs), the choices remembered in keb.conf and given
 // on the command line.
-#include "app/DemoSignal.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
+#include "demo/DemoSignal.h"
 #include "tests/app_window/WindowTestSupport.h"
 
 #include <QMenu>

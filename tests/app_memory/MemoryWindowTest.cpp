@@ -5,7 +5,7 @@
 // ever changes, and a refused Save keeps the memory selected.
 #include "PermissionBits.h"
 #include "WindowTestSupport.h"
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <climits>
 

@@ -2,7 +2,7 @@
 // the playback device, both waterfalls drawing, the 0.2 kHz preset taking
 // the carrier out, OFF, and a picture of the running window.
 #include "WindowTestSupport.h"
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tests/platform_audio/ToneAnalysis.h"
 
 #include <QImage>

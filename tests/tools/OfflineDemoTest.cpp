@@ -1,7 +1,7 @@
 // The offline demo that ./dev run shows on a machine without a display, run
 // as it runs there: its filter keeps the demo's CW and removes the carrier
 // beside it, and the levels it prints say so.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tests/tools/FilterTestSupport.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 
-#include "app/Morse.h"
+#include "demo/Morse.h"
 
 #include <algorithm>
 #include <cmath>

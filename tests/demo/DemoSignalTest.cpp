@@ -1,8 +1,7 @@
-#include "app/DemoSignal.h"
-
-#include <gtest/gtest.h>
+#include "demo/DemoSignal.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 #include <vector>
 
@@ -26,7 +25,10 @@ double PowerAt(const std::vector<float>& samples, double frequency, double rate)
     return power / (double(samples.size()) * double(samples.size()));
 }
 
-double Decibels(double ratio) { return 10.0 * std::log10(ratio); }
+double Decibels(double ratio)
+{
+    return 10.0 * std::log10(ratio);
+}
 
 TEST(DemoSignal, KeyedToneAboveCarrierAboveNoise)
 {

@@ -15,8 +15,8 @@
 // messages come from strerror); the functions keep no state.
 #pragma once
 
-#include "app/BandPositions.h"
 #include "platform/core/Exceptions.h"
+#include "settings/BandPositions.h"
 
 #include <array>
 #include <cstdint>

@@ -1,3 +1,5 @@
+// Part of TMainForm (unit1.h): construction, the stored layout, the controls
+// and their wiring, closing.
 #include "app/unit1.h"
 
 #include "app/WindowAccessibility.h"

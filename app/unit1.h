@@ -27,6 +27,12 @@
 // the noise reducer, and their settings (atomics the audio reads). Closing the window closes the
 // playback device; destroying it closes the capture device before the chain
 // is taken down. Main thread only.
+//
+// Implemented in: unit1.cpp (construction, the stored layout, the controls and
+// their wiring, closing), MainFormHandlers.cpp (start-up, ON / OFF, filter,
+// timer, device events and about), MainFormPresets.cpp (band sliders, presets,
+// shift wheel, memories), MainFormMenu.cpp (the right-click menu's device and
+// latency items), MainFormNoiseMenu.cpp (its noise reduction and notch items).
 #pragma once
 
 #include "app/AboutAnimation.h"

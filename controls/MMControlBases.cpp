@@ -1,3 +1,5 @@
+// Part of the bevel and control bases (MMObj.h): TMMBevelControl and the three
+// control bases built on it.
 #include "controls/MMObj.h"
 
 namespace keb

@@ -1,3 +1,4 @@
+// Part of the bevel and control bases (MMObj.h): TMMObject and TMMBevel.
 #include "controls/MMObj.h"
 
 #include <algorithm>

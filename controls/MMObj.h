@@ -16,6 +16,9 @@
 // keyboard focus, TMMGraphicControl never does, TMMCustomPanel holds child
 // widgets inside its bevel (its contents margins follow BevelExtent, so a Qt
 // layout on the panel keeps clear of the frame). Main thread only.
+//
+// Implemented in: MMObj.cpp (TMMObject and TMMBevel), MMControlBases.cpp (the
+// control bases).
 #pragma once
 
 #include "platform/core/Exceptions.h"

@@ -1,3 +1,4 @@
+// Part of TMMSlider (MMSlider.h): properties, layout and events.
 #include "controls/MMSlider.h"
 
 #include "controls/AccessibleControls.h"

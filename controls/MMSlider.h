@@ -17,6 +17,10 @@
 // slider's thumb blinks through one timer shared by all sliders. Resizing
 // turns the slider horizontal when it is at least as wide as high, else
 // vertical. Main thread only.
+//
+// Implemented in: MMSlider.cpp (properties, layout and events),
+// MMSliderPainting.cpp (painting), MMSliderInput.cpp (mouse, keyboard, focus
+// and the shared blink timer).
 #pragma once
 
 #include "controls/MMObj.h"

@@ -1,5 +1,5 @@
-// The slider's mouse, keyboard and focus handling, with the blink timer
-// shared by all sliders.
+// Part of TMMSlider (MMSlider.h): the mouse, keyboard and focus handling, with
+// the blink timer shared by all sliders.
 #include "controls/MMSlider.h"
 
 #include <QKeyEvent>

@@ -1,5 +1,6 @@
-// The slider's painting: bevel, pictures, scale, groove, focus and thumb,
-// drawn into the shared off-screen bitmap and then copied to the screen.
+// Part of TMMSlider (MMSlider.h): the painting: bevel, pictures, scale,
+// groove, focus and thumb, drawn into the shared off-screen bitmap and then
+// copied to the screen.
 #include "controls/MMSlider.h"
 
 namespace keb

@@ -1,3 +1,4 @@
+// Part of TMMWheel (MMWheel.h): properties, sizing, input and painting.
 #include "controls/MMWheel.h"
 
 #include "controls/AccessibleControls.h"

@@ -17,6 +17,9 @@
 // does not re-clamp Value), the angles to 0 .. 360, Radius, FrameSpace,
 // ScaleMargin, HandleMargin to 0 and up, HandleSize to 2 and up. ScrollSize,
 // LineStep and PageStep below 1 raise EMMWheelError. Main thread only.
+//
+// Implemented in: MMWheel.cpp (properties, sizing, input and painting),
+// WheelPicture.cpp (the built-in knob picture).
 #pragma once
 
 #include "controls/MMObj.h"

@@ -1,3 +1,5 @@
+// Part of TMMRingBuffer (MMRingBf.h): properties, the chain notifications and
+// the queue itself.
 #include "devices/MMRingBf.h"
 
 #include "devices/MMRingBfThread.h"

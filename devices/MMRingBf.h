@@ -40,6 +40,10 @@
 // Opening in qmRead/qmWrite raises EMMBufferError "RingBuffer:" LF CR "Could
 // not create thread" when the worker does not report running within 5 s;
 // running out of memory raises EOutOfMemory. Nothing else raises.
+//
+// Implemented in: MMRingBf.cpp (properties, the chain notifications and the
+// queue itself), MMRingBfWorker.cpp (the worker and its read-ahead and
+// write-on passes).
 #pragma once
 
 #include "devices/MMRingBfSlots.h"

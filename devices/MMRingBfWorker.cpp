@@ -1,4 +1,7 @@
+// Part of TMMRingBuffer (MMRingBf.h): the worker (TMMQueueThread,
+// MMRingBfThread.h) and the read-ahead and write-on passes it runs.
 #include "devices/MMRingBf.h"
+
 #include "devices/MMRingBfThread.h"
 #include "platform/core/Wait.h"
 #include "stream/MMUtils.h"

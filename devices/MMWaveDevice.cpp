@@ -1,3 +1,4 @@
+// Part of TMMWaveDevice (MMWaveDevice.h): properties, open, close and errors.
 #include "devices/MMWaveDevice.h"
 
 #include "devices/MMWaveDeviceHooks.h"

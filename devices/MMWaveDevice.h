@@ -32,6 +32,10 @@
 // Errors: DeviceError fires OnError and raises the device family's exception;
 // a message for a failing platform call is the call's name, a colon, a line
 // feed, a carriage return and the platform's text.
+//
+// Implemented in: MMWaveDevice.cpp (properties, open, close and errors),
+// MMWaveDeviceBuffers.cpp (the buffer headers), MMWaveDeviceWorker.cpp (the
+// worker thread and the hidden window).
 #pragma once
 
 #include "platform/audio/WaveAudio.h"

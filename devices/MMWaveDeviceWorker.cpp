@@ -1,7 +1,9 @@
-// Where the work of a finished buffer runs: the worker thread of cmThread
-// mode with its start/close handshake, and the hidden window of the main
-// thread, which also receives the stop request and the worker's failure.
+// Part of TMMWaveDevice (MMWaveDevice.h): where the work of a finished buffer
+// runs: the worker thread of cmThread mode with its start/close handshake, and
+// the hidden window of the main thread, which also receives the stop request
+// and the worker's failure.
 #include "devices/MMWaveDevice.h"
+
 #include "platform/core/MainLoop.h"
 #include "platform/core/Wait.h"
 

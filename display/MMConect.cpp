@@ -1,3 +1,5 @@
+// Part of TMMConnector (MMConect.h): properties, display slots, the chain
+// notifications and the buffer hand-over.
 #include "display/MMConect.h"
 
 #include "devices/MMHTimerPeriodic.h"

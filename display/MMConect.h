@@ -34,6 +34,10 @@
 // timers available" when the pause timer is refused. Errors of displays pass
 // to the caller of the operation that reached them (to HandleException when
 // the connector's window ran it).
+//
+// Implemented in: MMConect.cpp (properties, display slots, the chain
+// notifications and the buffer hand-over), MMConectPass.cpp (the delivery
+// pass).
 #pragma once
 
 #include "display/BufferHandover.h"

@@ -1,5 +1,7 @@
-// The delivery pass: cutting the display copy into blocks for each kind.
+// Part of TMMConnector (MMConect.h): the delivery pass, cutting the display
+// copy into blocks for each kind.
 #include "display/MMConect.h"
+
 #include "stream/MMTime.h"
 #include "stream/MMUtils.h"
 

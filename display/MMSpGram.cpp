@@ -1,3 +1,5 @@
+// Part of TMMSpectrogram (MMSpGram.h): properties, geometry, blocks and
+// painting.
 #include "display/MMSpGram.h"
 
 #include <QResizeEvent>

@@ -17,6 +17,10 @@
 //
 // The control is also a TComponent, so a connector that displays it clears
 // its slot when the control is destroyed. Main thread only.
+//
+// Implemented in: MMSpGram.cpp (properties, geometry, blocks and painting),
+// MMSpGramScale.cpp (the frequency scale strips), MMSpGramInfo.cpp (the
+// frequency box).
 #pragma once
 
 #include "display/MMDIBCvControl.h"

@@ -1,7 +1,9 @@
-// The spectrogram's frequency box: while the left button is held over the
-// picture, a box shows the frequency of the row under the cursor.
-#include "display/MMDIBCvPixels.h"
+// Part of TMMSpectrogram (MMSpGram.h): the frequency box: while the left
+// button is held over the picture, a box shows the frequency of the row under
+// the cursor.
 #include "display/MMSpGram.h"
+
+#include "display/MMDIBCvPixels.h"
 #include "display/MMSpGramText.h"
 
 #include <QFontMetrics>

@@ -1,4 +1,5 @@
-// The frequency scale strips left and right of the spectrogram's picture.
+// Part of TMMSpectrogram (MMSpGram.h): the frequency scale strips left and
+// right of the picture.
 #include "display/MMSpGram.h"
 
 #include <QFontMetrics>

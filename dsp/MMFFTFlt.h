@@ -25,6 +25,10 @@
 // - a channel selection other than 1 (left) or 2 (right) means both channels;
 // - a DoFFTFilter call of more than BufSize bytes is filtered in pieces of BufSize bytes;
 // - filtered values beyond the 16-bit range are clipped (and reported by DoFFTFilter).
+//
+// Implemented in: MMFFTFlt.cpp (life cycle and the stream side),
+// MMFFTFltDesign.cpp (gain table and response design), MMFFTFltFrame.cpp (one
+// frame of the convolution).
 
 #include "dsp/MMFFT.h"
 #include "platform/audio/WaveFormatRecord.h"

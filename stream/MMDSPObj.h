@@ -32,6 +32,11 @@
 // downstream neighbour receives a null format). The base destructor only runs
 // the base behaviour, so a derived class tears down its own state (a device
 // closes itself) in its own destructor.
+//
+// Implemented in: MMDSPObj.cpp (TMMDSPComponent: links, formats, the chain
+// notifications and the buffer path), MMDSPRelay.cpp (how device components
+// relay the notifications), MMDSPThread.cpp (TMMDSPThread and
+// SyncToMainThread).
 #pragma once
 
 #include "platform/core/Component.h"

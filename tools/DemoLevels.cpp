@@ -1,5 +1,6 @@
-// Prints the levels of the demo signal's two tones, the 700 Hz CW and the
-// 1500 Hz carrier, in a recording before and after filtering:
+// Program entry of keb-demo-levels: prints the levels of the demo signal's two
+// tones, the 700 Hz CW and the 1500 Hz carrier, in a recording before and
+// after filtering:
 //
 //   keb-demo-levels BEFORE.wav AFTER.wav
 //

@@ -1,4 +1,5 @@
-// Writes 20 seconds of the demo signal as an 8000 Hz 16-bit mono WAV file.
+// Program entry of keb-demo-recording: writes 20 seconds of the demo signal as
+// an 8000 Hz 16-bit mono WAV file.
 #include "demo/DemoSignal.h"
 
 #include <cstdio>

@@ -37,6 +37,10 @@
 // Threads: devices must be added before the card is selected. Sources and
 // sinks run in the clock's context (the card's thread or the caller of
 // Advance), one at a time, under the card's lock.
+//
+// Implemented in: VirtualSoundCard.cpp (the card, its devices and its clock),
+// VirtualSources.cpp (the sources), VirtualSinks.cpp (the sinks),
+// EnvironmentSoundCard.cpp (the card that KEB_AUDIO=virtual selects).
 #pragma once
 
 #include "platform/audio/WaveBackend.h"

@@ -65,16 +65,16 @@ class TMMBevel : public TMMObject
     void SetBevelInner(TPanelBevel value) { Store(BevelInner_, value); }
     TPanelBevel BevelOuter() const { return BevelOuter_; }
     void SetBevelOuter(TPanelBevel value) { Store(BevelOuter_, value); }
-    int BevelInnerWidth() const { return BevelInnerWidth_; }
-    void SetBevelInnerWidth(int value);
-    int BevelOuterWidth() const { return BevelOuterWidth_; }
-    void SetBevelOuterWidth(int value);
+    int BevelInnerWidth() const { return BevelInnerWidth_; } // pixels
+    void SetBevelInnerWidth(int value);                      // pixels
+    int BevelOuterWidth() const { return BevelOuterWidth_; } // pixels
+    void SetBevelOuterWidth(int value);                      // pixels
     TBorderStyle BorderStyle() const { return BorderStyle_; }
     void SetBorderStyle(TBorderStyle value) { Store(BorderStyle_, value); }
-    int BorderWidth() const { return BorderWidth_; }
-    void SetBorderWidth(int value);
-    int BorderSpace() const { return BorderSpace_; }
-    void SetBorderSpace(int value);
+    int BorderWidth() const { return BorderWidth_; } // pixels
+    void SetBorderWidth(int value);                  // pixels
+    int BorderSpace() const { return BorderSpace_; } // pixels
+    void SetBorderSpace(int value);                  // pixels
     TColor BorderColor() const { return BorderColor_; }
     void SetBorderColor(TColor value) { Store(BorderColor_, value); }
     TColor BorderSpaceColor() const { return BorderSpaceColor_; }
@@ -93,7 +93,7 @@ class TMMBevel : public TMMObject
     void Assign(const TMMBevel& source);
 
     // Width taken from each side of a rectangle by the frame.
-    int BevelExtent() const;
+    int BevelExtent() const; // pixels
 
     // Draws the frame on rect and returns rect shrunk by BevelExtent.
     virtual TRect PaintBevel(TCanvas& canvas, TRect rect) const;
@@ -127,7 +127,7 @@ class TMMBevelControl : public TControl
     // Copies value into the control's own bevel (one repaint).
     void SetBevel(const TMMBevel& value) { Bevel_.Assign(value); }
 
-    int BevelExtent() const { return Bevel_.BevelExtent(); }
+    int BevelExtent() const { return Bevel_.BevelExtent(); } // pixels
     // (0, 0, Width, Height) shrunk by BevelExtent on every side.
     TRect GetInnerRect() const;
 

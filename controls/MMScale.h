@@ -41,8 +41,8 @@ class TMMScale : public TMMObject
     void SetTickCount(int value);
     int EnlargeEvery() const { return EnlargeEvery_; }
     void SetEnlargeEvery(int value);
-    int Size() const { return Size_; }
-    void SetSize(int value);
+    int Size() const { return Size_; } // pixels
+    void SetSize(int value);           // pixels
     TMMScaleOrigin Origin() const { return Origin_; }
     void SetOrigin(TMMScaleOrigin value) { Store(Origin_, value); }
     bool Connect() const { return Connect_; }
@@ -60,7 +60,7 @@ class TMMScale : public TMMObject
 
     // Thickness of a straight scale: Size, +1 with Connect, +1 more with
     // Connect and a 3-D style.
-    int ScaleExtent() const;
+    int ScaleExtent() const; // pixels
 
     // A straight scale along the longer side of rect; facing is true when the
     // scale lies above or left of the element it measures.

@@ -134,25 +134,25 @@ class TMMCustomSlider : public TMMCustomControl
     // stored value changed.
     bool SetRawPosition(int value);
 
-    int GrooveSize() const { return GrooveSize_; }
-    void SetGrooveSize(int value);
-    int ThumbWidth() const { return ThumbWidth_; }
-    void SetThumbWidth(int value);
-    int ThumbHeight() const { return ThumbHeight_; }
-    void SetThumbHeight(int value);
+    int GrooveSize() const { return GrooveSize_; }   // pixels
+    void SetGrooveSize(int value);                   // pixels
+    int ThumbWidth() const { return ThumbWidth_; }   // pixels
+    void SetThumbWidth(int value);                   // pixels
+    int ThumbHeight() const { return ThumbHeight_; } // pixels
+    void SetThumbHeight(int value);                  // pixels
     TMMThumbStyle ThumbStyle() const { return ThumbStyle_; }
     void SetThumbStyle(TMMThumbStyle value) { StoreAndRepaint(ThumbStyle_, value); }
     TMMGrooveStyle GrooveStyle() const { return GrooveStyle_; }
     void SetGrooveStyle(TMMGrooveStyle value) { StoreAndRepaint(GrooveStyle_, value); }
-    int ScaleDistance() const { return ScaleDistance_; }
-    void SetScaleDistance(int value) { StoreAndRepaint(ScaleDistance_, value); }
+    int ScaleDistance() const { return ScaleDistance_; }                         // pixels
+    void SetScaleDistance(int value) { StoreAndRepaint(ScaleDistance_, value); } // pixels
     TMMScalePos ScalePosition() const { return ScalePosition_; }
     void SetScalePosition(TMMScalePos value) { StoreAndRepaint(ScalePosition_, value); }
 
     bool Logarithmic() const { return Logarithmic_; }
     void SetLogarithmic(bool value);
-    int Sensitivity() const { return Sensitivity_; }
-    void SetSensitivity(int value);
+    int Sensitivity() const { return Sensitivity_; } // dB
+    void SetSensitivity(int value);                  // dB
 
     // Acquires the shared bitmap of the new size when the size changes.
     void SetBounds(int left, int top, int width, int height) override;

@@ -77,10 +77,10 @@ class TMMCustomWheel : public TMMCustomControl
     void SetMaxValue(int value) { StoreAndUpdate(MaxValue_, value); }
     int Value() const { return Value_; }
     void SetValue(int value);
-    int StartAngle() const { return StartAngle_; }
-    void SetStartAngle(int value);
-    int EndAngle() const { return EndAngle_; }
-    void SetEndAngle(int value);
+    int StartAngle() const { return StartAngle_; } // degrees
+    void SetStartAngle(int value);                 // degrees
+    int EndAngle() const { return EndAngle_; }     // degrees
+    void SetEndAngle(int value);                   // degrees
     TColor HandleColor() const { return HandleColor_; }
     void SetHandleColor(TColor value) { StoreAndUpdate(HandleColor_, value); }
     TColor FocusedColor() const { return FocusedColor_; }
@@ -89,26 +89,26 @@ class TMMCustomWheel : public TMMCustomControl
     void SetFocusAction(TMMWheelFocusAction value);
     bool UpDown() const { return UpDown_; }
     void SetUpDown(bool value) { UpDown_ = value; }
-    int ScrollSize() const { return ScrollSize_; }
-    void SetScrollSize(int value);
+    int ScrollSize() const { return ScrollSize_; } // pixels of drag over the whole range
+    void SetScrollSize(int value);                 // pixels of drag over the whole range
     int LineStep() const { return LineStep_; }
     void SetLineStep(int value);
     int PageStep() const { return PageStep_; }
     void SetPageStep(int value);
     // The handle's distance from the centre: the stored value, or with 0 the
     // largest that keeps HandleMargin from the picture's edge.
-    int Radius() const;
-    void SetRadius(int value);
+    int Radius() const;        // pixels
+    void SetRadius(int value); // pixels
     TMMHandleStyle HandleStyle() const { return HandleStyle_; }
     void SetHandleStyle(TMMHandleStyle value) { StoreAndUpdate(HandleStyle_, value); }
-    int HandleSize() const { return HandleSize_; }
-    void SetHandleSize(int value);
-    int HandleMargin() const { return HandleMargin_; }
-    void SetHandleMargin(int value);
-    int FrameSpace() const { return FrameSpace_; }
-    void SetFrameSpace(int value);
-    int ScaleMargin() const { return ScaleMargin_; }
-    void SetScaleMargin(int value);
+    int HandleSize() const { return HandleSize_; }     // pixels
+    void SetHandleSize(int value);                     // pixels
+    int HandleMargin() const { return HandleMargin_; } // pixels
+    void SetHandleMargin(int value);                   // pixels
+    int FrameSpace() const { return FrameSpace_; }     // pixels
+    void SetFrameSpace(int value);                     // pixels
+    int ScaleMargin() const { return ScaleMargin_; }   // pixels
+    void SetScaleMargin(int value);                    // pixels
 
     void SetColor(TColor color) override;
     void SetBounds(int left, int top, int width, int height) override;
@@ -139,7 +139,7 @@ class TMMCustomWheel : public TMMCustomControl
     void Update();
     void LayoutChanged();
     void ApplyAutoSize();
-    int ScaleExtent() const;
+    int ScaleExtent() const; // pixels
     TPoint AutoSizeFor() const;
     bool ShowsFocus(TMMWheelFocusAction action) const;
     void BuildBackground();

@@ -25,7 +25,7 @@ void TMMRingBuffer::RefuseWhileOpen() const
 
 void TMMRingBuffer::SetBufferSize(std::int32_t Value)
 {
-    Value = IntMax(Value, kRingMinBufferSize);
+    Value = IntMax(Value, kRingMinBufferBytes);
     if (Value == bufferSize_.load())
         return;
     RefuseWhileOpen();

@@ -270,15 +270,15 @@ bool TMMConnector::OpenDisplayData()
     data_ = nullptr;
     conversion_.reset();
     converting_.store(false);
-    bufferSize_ = IntMax(GetBufferSize(), 0);
-    handover_.Open(bufferSize_);
+    bufferBytes_ = IntMax(GetBufferSize(), 0);
+    handover_.Open(bufferBytes_);
     isPCM_.store(IsShowablePCM(chainFormat));
     if (isPCM_.load())
     {
         displayFormat_.reset(CopyWaveFormat(&chainFormat));
-        displayBuffer_.assign(static_cast<std::size_t>(bufferSize_), 0);
+        displayBuffer_.assign(static_cast<std::size_t>(bufferBytes_), 0);
         data_ = displayBuffer_.data();
-        dataCapacity_ = bufferSize_;
+        dataCapacityBytes_ = bufferBytes_;
     }
     else if (autoConvert_)
     {
@@ -286,16 +286,16 @@ bool TMMConnector::OpenDisplayData()
         TWaveFormatPtr suggested = converter.SuggestPCMFormat(chainFormat);
         if (suggested && IsShowablePCM(*suggested))
         {
-            displayBuffer_.assign(static_cast<std::size_t>(bufferSize_), 0);
+            displayBuffer_.assign(static_cast<std::size_t>(bufferBytes_), 0);
             conversion_ =
-                converter.Open(chainFormat, *suggested, displayBuffer_.data(), bufferSize_);
+                converter.Open(chainFormat, *suggested, displayBuffer_.data(), bufferBytes_);
         }
         if (conversion_)
         {
             converting_.store(true);
             displayFormat_ = std::move(suggested);
             data_ = conversion_->Output();
-            dataCapacity_ = conversion_->OutputBytes();
+            dataCapacityBytes_ = conversion_->OutputBytes();
         }
         else
             Release(displayBuffer_);
@@ -303,7 +303,7 @@ bool TMMConnector::OpenDisplayData()
     kinds_ = {};
     validBytes_ = 0;
     if (data_)
-        blockCopy_.assign(2 * static_cast<std::size_t>(dataCapacity_), 0);
+        blockCopy_.assign(2 * static_cast<std::size_t>(dataCapacityBytes_), 0);
     return data_ != nullptr;
 }
 
@@ -313,7 +313,7 @@ void TMMConnector::CloseDisplayData()
     std::lock_guard data(dataLock_);
     handover_.Close();
     data_ = nullptr;
-    dataCapacity_ = 0;
+    dataCapacityBytes_ = 0;
     validBytes_ = 0;
     conversion_.reset();
     converting_.store(false);
@@ -327,7 +327,7 @@ void TMMConnector::FillSilence()
     // A buffer that arrived before is taken first, so the silence replaces it.
     TakeArrivedLocked();
     if (data_ && (isPCM_.load() || converting_.load()))
-        FillBytes(data_, IntMin(bufferSize_, dataCapacity_), silenceByte_);
+        FillBytes(data_, IntMin(bufferBytes_, dataCapacityBytes_), silenceByte_);
 }
 
 void TMMConnector::ChainStarted()
@@ -432,13 +432,13 @@ void TMMConnector::TakeArrivedLocked()
     }
     else
         MoveBytes(taken.Data, data_, valid);
-    validBytes_ = IntMin(valid, dataCapacity_);
+    validBytes_ = IntMin(valid, dataCapacityBytes_);
     MarkAllPendingLocked(taken.Arrival);
 }
 
 void TMMConnector::MarkAllPendingLocked(std::int64_t arrival)
 {
-    arrivalTime_ = arrival;
+    arrivalTimeUs_ = arrival;
     for (int kind = 0; kind < kDisplayKinds; ++kind)
     {
         if (HasDisplay(static_cast<TMMDisplayKind>(kind)))

@@ -246,13 +246,13 @@ class TMMConnector : public TMMDSPComponent
     // for short copies. Order: passLock_, then dataLock_.
     mutable TCriticalSection passLock_;
     mutable TCriticalSection dataLock_;
-    std::int32_t bufferSize_ = 0;
+    std::int32_t bufferBytes_ = 0;
     std::vector<std::uint8_t> displayBuffer_;
     std::vector<std::uint8_t> blockCopy_;
     std::uint8_t* data_ = nullptr;
-    std::int32_t dataCapacity_ = 0;
+    std::int32_t dataCapacityBytes_ = 0;
     std::int32_t validBytes_ = 0;
-    std::int64_t arrivalTime_ = 0;
+    std::int64_t arrivalTimeUs_ = 0;
     std::array<TKindState, kDisplayKinds> kinds_{};
     // The audio threads' buffers on their way to the copy.
     TBufferHandover handover_;

@@ -102,11 +102,11 @@ class TMMDIBCanvas
     bool PaletteMapped() const { return PaletteMapped_; }
     void SetPaletteMapped(bool value) { PaletteMapped_ = value; }
 
-    int Width() const { return Width_; }
-    int Height() const { return Height_; }
+    int Width() const { return Width_; }   // pixels
+    int Height() const { return Height_; } // pixels
     // Stores the size (negative values count as 0) and marks the buffer for
     // rebuilding; the buffer is at least 1 x 1.
-    virtual void SetSize(int width, int height);
+    virtual void SetSize(int width, int height); // pixels
 
     // Keeps a copy of palette (version 0x300 or later, at most 256 entries;
     // any other palette, or none, is dropped) and rebuilds.

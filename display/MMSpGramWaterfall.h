@@ -64,9 +64,9 @@ class TMMWaterfall : public TMMAnalyserDisplay
     void SetBitLength(TMMBits value); // b8Bit, b16Bit; repaints
     void SetMode(TMMMode value);      // mMono, mStereo (mQuadro ignored); repaints
     TMMChannel Channel() const { return Analysis_.Channel(); }
-    void SetChannel(TMMChannel value); // repaints
-    int SampleRate() const { return SampleRate_; }
-    void SetSampleRate(int value); // 8000 .. 100000; repaints
+    void SetChannel(TMMChannel value);             // repaints
+    int SampleRate() const { return SampleRate_; } // Hz
+    void SetSampleRate(int value);                 // Hz, 8000 .. 100000; repaints
     TMMSpectrogramGain Gain() const { return Analysis_.Gain(); }
     void SetGain(TMMSpectrogramGain value) { Analysis_.SetGain(value); }
     TMMFFTWindow Window() const { return Analysis_.Window(); }
@@ -78,17 +78,17 @@ class TMMWaterfall : public TMMAnalyserDisplay
     int Sensitivy() const { return Analysis_.Sensitivy(); }
     void SetSensitivy(int value) { Analysis_.SetSensitivy(value); } // -90 .. -9
     bool Embossed() const { return Embossed_; }
-    void SetEmbossed(bool value); // repaints
-    int FrequencyBase() const { return static_cast<int>(FrequencyBase_); }
-    void SetFrequencyBase(int value); // at least 0, see ClampFrequencyBase; repaints
+    void SetEmbossed(bool value);                                          // repaints
+    int FrequencyBase() const { return static_cast<int>(FrequencyBase_); } // Hz
+    void SetFrequencyBase(int value); // Hz, at least 0, see ClampFrequencyBase; repaints
     int FrequencyScale() const { return static_cast<int>(FrequencyScale_); }
     void SetFrequencyScale(int value); // 1 .. 16; repaints
     TDIBColor BarColor() const { return BarColor_; }
     void SetBarColor(TDIBColor value); // repaints
     TDIBColor BarTickColor() const { return BarTickColor_; }
-    void SetBarTickColor(TDIBColor value); // repaints
-    int BarWidth() const { return BarWidth_; }
-    void SetBarWidth(int value); // at least 1; repaints
+    void SetBarTickColor(TDIBColor value);     // repaints
+    int BarWidth() const { return BarWidth_; } // pixels
+    void SetBarWidth(int value);               // at least 1; repaints
     TMMSpectrogramPalette PaletteTyp() const { return PaletteTyp_; }
     void SetPaletteTyp(TMMSpectrogramPalette value); // palette rebuilt unless loading
 
@@ -147,12 +147,12 @@ class TMMWaterfall : public TMMAnalyserDisplay
     bool Accelerate_ = true;
     bool Scroll_ = false;
     bool Embossed_ = false;
-    int SampleRate_ = 11025;
-    float FrequencyBase_ = 0.0f;
+    int SampleRate_ = 11025;     // Hz
+    float FrequencyBase_ = 0.0f; // Hz
     float FrequencyScale_ = 1.0f;
     TDIBColor BarColor_ = 8421504;
     TDIBColor BarTickColor_ = 16777215;
-    int BarWidth_ = 5;
+    int BarWidth_ = 5; // pixels
     TMMSpectrogramPalette PaletteTyp_ = spThreshold;
 
     int Columns_ = 0;

@@ -61,7 +61,7 @@ struct TFFTFilter
     int32_t InFill;
     uint8_t* OutQueue; // filtered audio not yet handed back
     int32_t OutFill;
-    int32_t BufSize; // largest piece DoFFTFilter takes at once; the queues hold 2 * BufSize
+    int32_t BufSize; // bytes: the largest piece DoFFTFilter takes at once; queues hold 2 * BufSize
     int32_t Window;  // TMMFFTWindow ordinal of the design
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2

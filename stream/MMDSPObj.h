@@ -64,9 +64,9 @@ using TMMBufferLoadEvent =
 // Port names: the property of the other component that points back.
 inline constexpr const char* kInputPort = "Input";
 inline constexpr const char* kOutputPort = "Output";
-inline constexpr std::size_t kMaxPortNameLength = 20;
+inline constexpr std::size_t kMaxPortNameLength = 20; // characters
 
-inline constexpr std::int32_t kDefaultBufferSize = 2048;
+inline constexpr std::int32_t kDefaultBufferBytes = 2048;
 
 // The root of the library's non-visual components.
 class TMMComponent : public TComponent
@@ -121,9 +121,9 @@ class TMMDSPComponent : public TMMCustomDSPComponent
     virtual const TWaveFormatEx* GetWaveFormat() const { return waveFormat_.get(); }
 
     // RealBufferSize while opened, else BufferSize.
-    virtual std::int32_t GetBufferSize() const;
+    virtual std::int32_t GetBufferSize() const; // bytes
     // No range check here; device and queue components check.
-    virtual void SetBufferSize(std::int32_t Value);
+    virtual void SetBufferSize(std::int32_t Value); // bytes
 
     // The chain notifications; main thread.
     virtual void ChainOpened();
@@ -155,7 +155,7 @@ class TMMDSPComponent : public TMMCustomDSPComponent
 
     void Loaded() override;
 
-    std::int32_t RealBufferSize() const { return realBufferSize_.load(); }
+    std::int32_t RealBufferSize() const { return realBufferSize_.load(); } // bytes
     bool Opened() const { return opened_.load(); }
     bool Started() const { return started_.load(); }
     const std::string& InputPortName() const { return inputPortName_; }
@@ -173,8 +173,8 @@ class TMMDSPComponent : public TMMCustomDSPComponent
     TMMDSPComponent* PortValue(const std::string& PortName) const;
 
     TWaveFormatPtr waveFormat_;
-    std::atomic<std::int32_t> bufferSize_{kDefaultBufferSize};
-    std::atomic<std::int32_t> realBufferSize_{kDefaultBufferSize};
+    std::atomic<std::int32_t> bufferSize_{kDefaultBufferBytes};     // bytes
+    std::atomic<std::int32_t> realBufferSize_{kDefaultBufferBytes}; // bytes
     std::atomic<bool> opened_{false};
     std::atomic<bool> started_{false};
 

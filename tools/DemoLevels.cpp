@@ -77,8 +77,8 @@ int main(int argc, char** argv)
         const char* Name;
     };
     std::printf("tone levels, dB of full scale   before    after\n");
-    for (const TTone& tone : {TTone{keb::TDemoSignal::CwFrequency, "CW"},
-                              TTone{keb::TDemoSignal::CarrierFrequency, "carrier"}})
+    for (const TTone& tone : {TTone{keb::TDemoSignal::CwFrequencyHz, "CW"},
+                              TTone{keb::TDemoSignal::CarrierFrequencyHz, "carrier"}})
         std::printf("  %4.0f Hz %-22s %7.1f  %7.1f\n", tone.Frequency, tone.Name,
                     LevelDb(*before, tone.Frequency, beforeRate),
                     LevelDb(*after, tone.Frequency, afterRate));

@@ -28,7 +28,7 @@ class TBitmap
 
     // Resizes to width x height (negative sizes count as 0); the content is
     // undefined afterwards. A size of 0 makes the bitmap empty.
-    void SetSize(int width, int height);
+    void SetSize(int width, int height); // pixels
 
     // Copies the picture of source (an empty source empties this bitmap).
     void Assign(const TBitmap& source);

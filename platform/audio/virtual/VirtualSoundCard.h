@@ -146,8 +146,8 @@ class VirtualDevice
     void Stall(bool On) { Stalled = On; }
     void LoseClosedNotification(bool On) { ClosedLost = On; }
     // 0: every rate.
-    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; }
-    std::uint32_t OnlyRate() const { return OnlyRate_; }
+    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; } // Hz
+    std::uint32_t OnlyRate() const { return OnlyRate_; }          // Hz
     // 0: any; 1 or 2.
     void AcceptOnlyChannels(std::uint16_t Channels) { OnlyChannels_ = Channels; }
     std::uint16_t OnlyChannels() const { return OnlyChannels_; }

@@ -51,7 +51,7 @@ void TMMQueueThread::Execute()
     while (!Terminated())
     {
         const int woken =
-            WaitForAny({&ring_->threadCloseEvent_, &ring_->workEvent_}, nullptr, kInfinite);
+            WaitForAny({&ring_->threadCloseEvent_, &ring_->workEvent_}, nullptr, Infinite);
         if (woken == 0)
             break;
         try

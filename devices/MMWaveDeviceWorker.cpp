@@ -64,7 +64,7 @@ void TMMWaveDeviceThread::Execute()
         TMessage message;
         if (!queue.Take(message))
         {
-            const int signalled = WaitForAny({&closeEvent_, &flushEvent_}, &queue, kInfinite);
+            const int signalled = WaitForAny({&closeEvent_, &flushEvent_}, &queue, Infinite);
             if (signalled == 0)
                 break;
             if (signalled == 1)
@@ -122,7 +122,7 @@ void TMMWaveDevice::EndWorker()
     thread_->CloseEvent().SetEvent();
     // A worker blocked in SyncToMainThread needs the main thread meanwhile.
     const bool ended = WaitForAny({&thread_->StartEvent()}, nullptr, kWorkerHandshakeMs,
-                                  /*serveSynchronize=*/true) != kWaitTimeout;
+                                  /*serveSynchronize=*/true) != WaitTimeout;
     if (!ended && thread_->Detach())
     {
         // Late, but outside device code: it leaves on its own close event.

@@ -23,7 +23,7 @@ struct TKindSlots
     int Count;
 };
 
-constexpr std::array<TKindSlots, kDisplayKinds> kKindSlots{
+constexpr std::array<TKindSlots, DisplayKinds> kKindSlots{
     {{0, 2}, {2, 2}, {4, 2}, {6, 2}, {8, 4}, {12, 2}}};
 
 constexpr TKindSlots SlotsOf(TMMDisplayKind kind)
@@ -89,7 +89,7 @@ void TMMConnector::SetAutoTrigger(bool value)
 
 void TMMConnector::SetSpeed(std::int32_t value)
 {
-    speed_ = Clamp(value, kMinSpeed, kMaxSpeed);
+    speed_ = Clamp(value, MinSpeed, MaxSpeed);
     if (!IsDesigning())
         TConnectorClass::RecomputeLargestSpeed();
 }
@@ -186,7 +186,7 @@ void TMMConnector::Notification(TComponent* component, TOperation operation)
     if (operation == TOperation::opRemove)
     {
         std::lock_guard pass(passLock_);
-        for (int slot = 0; slot < kDisplaySlots; ++slot)
+        for (int slot = 0; slot < DisplaySlots; ++slot)
         {
             if (slotComponents_[slot] == component)
             {
@@ -439,7 +439,7 @@ void TMMConnector::TakeArrivedLocked()
 void TMMConnector::MarkAllPendingLocked(std::int64_t arrival)
 {
     arrivalTimeUs_ = arrival;
-    for (int kind = 0; kind < kDisplayKinds; ++kind)
+    for (int kind = 0; kind < DisplayKinds; ++kind)
     {
         if (HasDisplay(static_cast<TMMDisplayKind>(kind)))
             kinds_[kind] = TKindState{true, {0, 0}};

@@ -1,6 +1,6 @@
 #include "app/AboutAnimation.h"
 
-#include "app/Morse.h"
+#include "demo/Morse.h"
 
 #include <QMouseEvent>
 #include <QPainter>

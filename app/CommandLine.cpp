@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
-#include "app/NumberText.h"
 #include "dsp/CleanupSettings.h"
+#include "settings/NumberText.h"
 
 #include <cmath>
 #include <cstring>
@@ -56,7 +56,8 @@ const std::map<std::string, TValueSetter>& ValueOptions()
              if (!c.Preset)
                  Refuse("--preset wants 0.2, 0.4, 1.8 or 2.6, not \"" + v + "\"");
          }},
-        {"--shift", [](TCommandLine& c, const std::string& v) { c.Shift = WholeNumber("--shift", v); }},
+        {"--shift",
+         [](TCommandLine& c, const std::string& v) { c.Shift = WholeNumber("--shift", v); }},
         {"--nr",
          [](TCommandLine& c, const std::string& v)
          {
@@ -105,7 +106,8 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
     {
         std::string argument = argv[index];
         std::optional<std::string> attached;
-        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos)
+        if (const auto equals = argument.find('=');
+            argument.rfind("--", 0) == 0 && equals != std::string::npos)
         {
             attached = argument.substr(equals + 1);
             argument.erase(equals);
@@ -127,7 +129,8 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv)
             line.Verbose = true;
         else if (argument == "--notch")
             line.Notch = true;
-        else if (const auto action = ActionOptions().find(argument); action != ActionOptions().end())
+        else if (const auto action = ActionOptions().find(argument);
+                 action != ActionOptions().end())
         {
             if (line.Action != TCommandLine::TAction::Window && line.Action != action->second)
                 Refuse("only one of --list-devices, --version, --recording-devices and --help");

@@ -15,8 +15,8 @@
 #pragma once
 
 #include "app/LatencyMode.h"
-#include "app/Presets.h"
 #include "platform/core/Exceptions.h"
+#include "settings/Presets.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/DemoSoundCard.h"
 
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "platform/audio/portaudio/PortAudioBackend.h"
 
 #include <algorithm>

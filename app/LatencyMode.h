@@ -32,8 +32,8 @@
 // Main thread only.
 #pragma once
 
-#include "app/LatencyName.h"
 #include "platform/core/Exceptions.h"
+#include "settings/LatencyName.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,8 @@
-// The window's start-up, ON / OFF, filter, timer, close and about handlers.
-#include "app/MemoryFile.h"
+// Part of TMainForm (unit1.h): the start-up, ON / OFF, filter, timer, close
+// and about handlers.
 #include "app/unit1.h"
+
+#include "settings/MemoryFile.h"
 
 namespace keb
 {

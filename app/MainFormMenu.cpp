@@ -1,5 +1,6 @@
-// The window's right-click menu: "Input device", "Output device" and
-// "Latency" (then the noise reduction and notch items, MainFormNoiseMenu.cpp).
+// Part of TMainForm (unit1.h): the right-click menu's "Input device",
+// "Output device" and "Latency" items (then the noise reduction and notch
+// items, MainFormNoiseMenu.cpp).
 // The devices are listed afresh each time the menu opens (a card plugged in
 // meanwhile shows up); the menus are greyed while the chain runs, since the
 // devices refuse changes while open. A choice is remembered in the user's

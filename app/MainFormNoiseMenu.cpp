@@ -1,11 +1,12 @@
-// The right-click menu's noise reduction and notch items: "Noise reduction"
-// (Off, 1, 2, 3), "Automatic notch" (a check item) and, when the menu opens
-// on the input waterfall, "Notch at N Hz" (the frequency of the row under
-// the pointer) and "Clear notches". They work while the chain runs: the
-// components take the settings at their next buffer. Every choice is
-// remembered in the user's settings when the window has them.
-#include "app/UserSettings.h"
+// Part of TMainForm (unit1.h): the right-click menu's noise reduction and
+// notch items: "Noise reduction" (Off, 1, 2, 3), "Automatic notch" (a check
+// item) and, when the menu opens on the input waterfall, "Notch at N Hz" (the
+// frequency of the row under the pointer) and "Clear notches". They work while
+// the chain runs: the components take the settings at their next buffer. Every
+// choice is remembered in the user's settings when the window has them.
 #include "app/unit1.h"
+
+#include "app/UserSettings.h"
 #include "dsp/CleanupSettings.h"
 
 #include <QActionGroup>

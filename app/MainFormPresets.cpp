@@ -1,7 +1,9 @@
-// The window's band sliders, presets, shift wheel and memories.
-#include "app/MemoryFile.h"
+// Part of TMainForm (unit1.h): the band sliders, presets, shift wheel and
+// memories.
 #include "app/unit1.h"
+
 #include "controls/MMObj.h"
+#include "settings/MemoryFile.h"
 
 namespace keb
 {

@@ -1,9 +1,11 @@
+// Part of TMainForm (unit1.h): construction, the stored layout, the controls
+// and their wiring, closing.
 #include "app/unit1.h"
 
-#include "app/MemoryFile.h"
 #include "app/WindowAccessibility.h"
 #include "controls/MMObj.h"
 #include "platform/core/Exceptions.h"
+#include "settings/MemoryFile.h"
 
 #include <QCloseEvent>
 #include <QFont>

@@ -27,12 +27,16 @@
 // the noise reducer, and their settings (atomics the audio reads). Closing the window closes the
 // playback device; destroying it closes the capture device before the chain
 // is taken down. Main thread only.
+//
+// Implemented in: unit1.cpp (construction, the stored layout, the controls and
+// their wiring, closing), MainFormHandlers.cpp (start-up, ON / OFF, filter,
+// timer, device events and about), MainFormPresets.cpp (band sliders, presets,
+// shift wheel, memories), MainFormMenu.cpp (the right-click menu's device and
+// latency items), MainFormNoiseMenu.cpp (its noise reduction and notch items).
 #pragma once
 
 #include "app/AboutAnimation.h"
-#include "app/BandPositions.h"
 #include "app/CommandLine.h"
-#include "app/Presets.h"
 #include "controls/MMLEDS.h"
 #include "controls/MMSlider.h"
 #include "controls/MMWheel.h"
@@ -49,6 +53,8 @@
 #include "platform/audio/DeviceChoice.h"
 #include "platform/gui/BitBtn.h"
 #include "platform/gui/SpeedButton.h"
+#include "settings/BandPositions.h"
+#include "settings/Presets.h"
 
 #include <QGroupBox>
 #include <QLabel>

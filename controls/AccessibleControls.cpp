@@ -25,7 +25,7 @@ class TAccessibleRange : public QAccessibleWidget, public QAccessibleValueInterf
 {
   public:
     TAccessibleRange(TRangeControl* control, QAccessible::Role role)
-        : QAccessibleWidget(control, role), Control_(control)
+        : QAccessibleWidget(control, role), control_(control)
     {
     }
 
@@ -41,18 +41,18 @@ class TAccessibleRange : public QAccessibleWidget, public QAccessibleValueInterf
         if (type != QAccessible::Value)
             return QAccessibleWidget::text(type);
         const QString unit = widget()->property(ValueUnitProperty).toString();
-        const QString number = QString::number((Control_->*Get)());
+        const QString number = QString::number((control_->*Get)());
         return unit.isEmpty() ? number : number + ' ' + unit;
     }
 
-    QVariant currentValue() const override { return (Control_->*Get)(); }
-    void setCurrentValue(const QVariant& value) override { (Control_->*Set)(value.toInt()); }
-    QVariant maximumValue() const override { return Control_->MaxValue(); }
-    QVariant minimumValue() const override { return Control_->MinValue(); }
-    QVariant minimumStepSize() const override { return (Control_->*Step)(); }
+    QVariant currentValue() const override { return (control_->*Get)(); }
+    void setCurrentValue(const QVariant& value) override { (control_->*Set)(value.toInt()); }
+    QVariant maximumValue() const override { return control_->MaxValue(); }
+    QVariant minimumValue() const override { return control_->MinValue(); }
+    QVariant minimumStepSize() const override { return (control_->*Step)(); }
 
   private:
-    TRangeControl* Control_;
+    TRangeControl* control_;
 };
 
 using TAccessibleSlider =
@@ -78,32 +78,32 @@ class TAccessibleSpeedButton : public QAccessibleWidget
 {
   public:
     explicit TAccessibleSpeedButton(TSpeedButton* button)
-        : QAccessibleWidget(button, QAccessible::Button), Button_(button)
+        : QAccessibleWidget(button, QAccessible::Button), button_(button)
     {
     }
 
     QString text(QAccessible::Text type) const override
     {
-        if (type == QAccessible::Name && Button_->accessibleName().isEmpty())
-            return WithoutMnemonic(Button_->Caption());
+        if (type == QAccessible::Name && button_->accessibleName().isEmpty())
+            return WithoutMnemonic(button_->Caption());
         if (type == QAccessible::Accelerator)
-            return QKeySequence::mnemonic(Button_->Caption()).toString(QKeySequence::NativeText);
+            return QKeySequence::mnemonic(button_->Caption()).toString(QKeySequence::NativeText);
         return QAccessibleWidget::text(type);
     }
 
     QAccessible::State state() const override
     {
         QAccessible::State state = QAccessibleWidget::state();
-        state.checkable = Button_->isCheckable();
-        state.checked = Button_->Down();
-        state.pressed = Button_->isDown() || Button_->Down();
+        state.checkable = button_->isCheckable();
+        state.checked = button_->Down();
+        state.pressed = button_->isDown() || button_->Down();
         return state;
     }
 
     QStringList actionNames() const override
     {
         QStringList names;
-        if (Button_->isEnabled())
+        if (button_->isEnabled())
             names << pressAction();
         return names + QAccessibleWidget::actionNames();
     }
@@ -112,8 +112,8 @@ class TAccessibleSpeedButton : public QAccessibleWidget
     {
         if (name == pressAction())
         {
-            if (Button_->isEnabled())
-                Button_->click();
+            if (button_->isEnabled())
+                button_->click();
             return;
         }
         QAccessibleWidget::doAction(name);
@@ -127,7 +127,7 @@ class TAccessibleSpeedButton : public QAccessibleWidget
     }
 
   private:
-    TSpeedButton* Button_;
+    TSpeedButton* button_;
 };
 
 // The classes have no meta-objects of their own, so Qt names them by their

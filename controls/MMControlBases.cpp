@@ -1,3 +1,5 @@
+// Part of the bevel and control bases (MMObj.h): TMMBevelControl and the three
+// control bases built on it.
 #include "controls/MMObj.h"
 
 namespace keb
@@ -6,12 +8,12 @@ namespace keb
 TMMBevelControl::TMMBevelControl(QWidget* parent) : TControl(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    Bevel_.OnChange = [this](TMMObject*) { BevelChanged(); };
+    bevel_.OnChange = [this](TMMObject*) { BevelChanged(); };
 }
 
 TMMBevelControl::~TMMBevelControl()
 {
-    Bevel_.OnChange = nullptr;
+    bevel_.OnChange = nullptr;
 }
 
 TRect TMMBevelControl::GetInnerRect() const
@@ -23,7 +25,7 @@ TRect TMMBevelControl::GetInnerRect() const
 void TMMBevelControl::Paint()
 {
     TCanvas& canvas = *Canvas();
-    const TRect inner = Bevel_.PaintBevel(canvas, ClientRect());
+    const TRect inner = bevel_.PaintBevel(canvas, ClientRect());
     canvas.FillRect(inner, Color());
 }
 
@@ -45,17 +47,17 @@ TMMCustomPanel::TMMCustomPanel(QWidget* parent) : TMMBevelControl(parent)
 
 void TMMCustomPanel::SetCaption(const QString& caption)
 {
-    if (caption == Caption_)
+    if (caption == caption_)
         return;
-    Caption_ = caption;
+    caption_ = caption;
     Invalidate();
 }
 
 void TMMCustomPanel::SetAlignment(TAlignment alignment)
 {
-    if (alignment == Alignment_)
+    if (alignment == alignment_)
         return;
-    Alignment_ = alignment;
+    alignment_ = alignment;
     Invalidate();
 }
 
@@ -83,13 +85,13 @@ void TMMCustomPanel::Paint()
     const TRect inner = GetInnerRect();
     canvas.SetFont(font());
     canvas.SetBrushStyle(TBrushStyle::bsClear);
-    const int textWidth = canvas.TextWidth(Caption_);
+    const int textWidth = canvas.TextWidth(caption_);
     int left = inner.Left;
-    if (Alignment_ == TAlignment::taRightJustify)
+    if (alignment_ == TAlignment::taRightJustify)
         left = inner.Right - textWidth;
-    else if (Alignment_ == TAlignment::taCenter)
+    else if (alignment_ == TAlignment::taCenter)
         left = inner.Left + (inner.Width() - textWidth) / 2;
-    canvas.TextOut(left, inner.Top + (inner.Height() - canvas.TextHeight("W")) / 2, Caption_);
+    canvas.TextOut(left, inner.Top + (inner.Height() - canvas.TextHeight("W")) / 2, caption_);
 }
 
 } // namespace keb

@@ -11,18 +11,18 @@ TMMLED::TMMLED(QWidget* parent) : TMMGraphicControl(parent)
 
 void TMMLED::SetLEDColor(TColor color)
 {
-    if (color == LEDColor_)
+    if (color == ledColor_)
         return;
-    LEDColor_ = color;
+    ledColor_ = color;
     Invalidate();
     Change();
 }
 
 void TMMLED::SetEnabled(bool enabled)
 {
-    if (enabled == Lit_)
+    if (enabled == lit_)
         return;
-    Lit_ = enabled;
+    lit_ = enabled;
     DrawLED();
     Change();
 }
@@ -30,12 +30,12 @@ void TMMLED::SetEnabled(bool enabled)
 void TMMLED::SetBounds(int left, int top, int width, int height)
 {
     TMMGraphicControl::SetBounds(left, top, width, height);
-    LEDRect_ = GetInnerRect();
+    ledRect_ = GetInnerRect();
 }
 
 void TMMLED::BevelChanged()
 {
-    LEDRect_ = GetInnerRect();
+    ledRect_ = GetInnerRect();
     TMMGraphicControl::BevelChanged();
 }
 
@@ -44,7 +44,7 @@ void TMMLED::DrawLED()
     // Painting happens only in the paint event; a synchronous repaint of
     // the lamp's rectangle is the immediate redraw of the lamp alone.
     if (isVisible())
-        repaint(LEDRect_.ToQRect());
+        repaint(ledRect_.ToQRect());
 }
 
 void TMMLED::Change()
@@ -56,7 +56,7 @@ void TMMLED::Change()
 void TMMLED::Paint()
 {
     TMMGraphicControl::Paint();
-    Canvas()->FillRect(LEDRect_, Lit_ ? LEDColor_ : Color());
+    Canvas()->FillRect(ledRect_, lit_ ? ledColor_ : Color());
 }
 
 } // namespace keb

@@ -21,17 +21,17 @@ class TMMLED : public TMMGraphicControl
 
     std::function<void(TMMLED* sender)> OnChange;
 
-    TColor LEDColor() const { return LEDColor_; }
+    TColor LEDColor() const { return ledColor_; }
     void SetLEDColor(TColor color);
 
-    bool Enabled() const override { return Lit_; }
+    bool Enabled() const override { return lit_; }
     // Redraws the lamp at once (not the bevel) when the state changes.
     void SetEnabled(bool enabled) override;
 
     void SetBounds(int left, int top, int width, int height) override;
 
     // The lamp's rectangle: the inside of the bevel.
-    TRect LEDRect() const { return LEDRect_; }
+    TRect LEDRect() const { return ledRect_; }
 
   protected:
     void BevelChanged() override;
@@ -41,9 +41,9 @@ class TMMLED : public TMMGraphicControl
     void DrawLED();
     void Change();
 
-    TColor LEDColor_ = clLime;
-    bool Lit_ = true;
-    TRect LEDRect_;
+    TColor ledColor_ = clLime;
+    bool lit_ = true;
+    TRect ledRect_;
 };
 
 } // namespace keb

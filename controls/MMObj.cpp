@@ -1,3 +1,4 @@
+// Part of the bevel and control bases (MMObj.h): TMMObject and TMMBevel.
 #include "controls/MMObj.h"
 
 #include <algorithm>
@@ -8,50 +9,50 @@ namespace keb
 
 void TMMObject::BeginUpdate()
 {
-    if (UpdateCount_ == 0)
+    if (updateCount_ == 0)
         SetUpdateState(true);
-    ++UpdateCount_;
+    ++updateCount_;
 }
 
 void TMMObject::EndUpdate()
 {
-    --UpdateCount_;
-    if (UpdateCount_ == 0)
+    --updateCount_;
+    if (updateCount_ == 0)
         SetUpdateState(false);
 }
 
 void TMMObject::SetUpdateState(bool updating)
 {
-    if (!updating && std::exchange(ChangedWhileUpdating_, false))
+    if (!updating && std::exchange(changedWhileUpdating_, false))
         Changed();
 }
 
 void TMMObject::Changed()
 {
-    if (UpdateCount_ != 0)
-        ChangedWhileUpdating_ = true;
+    if (updateCount_ != 0)
+        changedWhileUpdating_ = true;
     else if (OnChange)
         OnChange(this);
 }
 
 void TMMBevel::SetBevelInnerWidth(int value)
 {
-    Store(BevelInnerWidth_, std::max(value, 1));
+    Store(bevelInnerWidth_, std::max(value, 1));
 }
 
 void TMMBevel::SetBevelOuterWidth(int value)
 {
-    Store(BevelOuterWidth_, std::max(value, 1));
+    Store(bevelOuterWidth_, std::max(value, 1));
 }
 
 void TMMBevel::SetBorderWidth(int value)
 {
-    Store(BorderWidth_, std::max(value, 0));
+    Store(borderWidth_, std::max(value, 0));
 }
 
 void TMMBevel::SetBorderSpace(int value)
 {
-    Store(BorderSpace_, std::max(value, 0));
+    Store(borderSpace_, std::max(value, 0));
 }
 
 void TMMBevel::Assign(const TMMBevel& source)
@@ -64,29 +65,29 @@ void TMMBevel::Assign(const TMMBevel& source)
         TMMBevel& Bevel;
         ~EndUpdateOnExit() { Bevel.EndUpdate(); }
     } endUpdate{*this};
-    SetBevelInner(source.BevelInner_);
-    SetBevelOuter(source.BevelOuter_);
-    SetBevelInnerWidth(source.BevelInnerWidth_);
-    SetBevelOuterWidth(source.BevelOuterWidth_);
-    SetBorderStyle(source.BorderStyle_);
-    SetBorderWidth(source.BorderWidth_);
-    SetBorderSpace(source.BorderSpace_);
-    SetBorderColor(source.BorderColor_);
-    SetBorderSpaceColor(source.BorderSpaceColor_);
-    SetOuterLightColor(source.OuterLightColor_);
-    SetOuterShadowColor(source.OuterShadowColor_);
-    SetInnerLightColor(source.InnerLightColor_);
-    SetInnerShadowColor(source.InnerShadowColor_);
+    SetBevelInner(source.bevelInner_);
+    SetBevelOuter(source.bevelOuter_);
+    SetBevelInnerWidth(source.bevelInnerWidth_);
+    SetBevelOuterWidth(source.bevelOuterWidth_);
+    SetBorderStyle(source.borderStyle_);
+    SetBorderWidth(source.borderWidth_);
+    SetBorderSpace(source.borderSpace_);
+    SetBorderColor(source.borderColor_);
+    SetBorderSpaceColor(source.borderSpaceColor_);
+    SetOuterLightColor(source.outerLightColor_);
+    SetOuterShadowColor(source.outerShadowColor_);
+    SetInnerLightColor(source.innerLightColor_);
+    SetInnerShadowColor(source.innerShadowColor_);
 }
 
 int TMMBevel::BevelExtent() const
 {
-    int extent = BorderWidth_ + BorderSpace_;
-    if (BevelOuter_ != TPanelBevel::bvNone)
-        extent += BevelOuterWidth_;
-    if (BevelInner_ != TPanelBevel::bvNone)
-        extent += BevelInnerWidth_;
-    if (BorderStyle_ != TBorderStyle::bsNone)
+    int extent = borderWidth_ + borderSpace_;
+    if (bevelOuter_ != TPanelBevel::bvNone)
+        extent += bevelOuterWidth_;
+    if (bevelInner_ != TPanelBevel::bvNone)
+        extent += bevelInnerWidth_;
+    if (borderStyle_ != TBorderStyle::bsNone)
         extent += 1;
     return extent;
 }
@@ -112,14 +113,14 @@ TRect PaintCut(TCanvas& canvas, TRect rect, TPanelBevel cut, TColor light, TColo
 
 TRect TMMBevel::PaintBevel(TCanvas& canvas, TRect rect) const
 {
-    if (BorderStyle_ == TBorderStyle::bsSingle)
+    if (borderStyle_ == TBorderStyle::bsSingle)
         rect = canvas.Frame3D(rect, clWindowFrame, clWindowFrame, 1);
     rect =
-        PaintCut(canvas, rect, BevelOuter_, OuterLightColor_, OuterShadowColor_, BevelOuterWidth_);
-    rect = canvas.Frame3D(rect, BorderColor_, BorderColor_, BorderWidth_);
+        PaintCut(canvas, rect, bevelOuter_, outerLightColor_, outerShadowColor_, bevelOuterWidth_);
+    rect = canvas.Frame3D(rect, borderColor_, borderColor_, borderWidth_);
     rect =
-        PaintCut(canvas, rect, BevelInner_, InnerLightColor_, InnerShadowColor_, BevelInnerWidth_);
-    return canvas.Frame3D(rect, BorderSpaceColor_, BorderSpaceColor_, BorderSpace_);
+        PaintCut(canvas, rect, bevelInner_, innerLightColor_, innerShadowColor_, bevelInnerWidth_);
+    return canvas.Frame3D(rect, borderSpaceColor_, borderSpaceColor_, borderSpace_);
 }
 
 } // namespace keb

@@ -16,6 +16,9 @@
 // keyboard focus, TMMGraphicControl never does, TMMCustomPanel holds child
 // widgets inside its bevel (its contents margins follow BevelExtent, so a Qt
 // layout on the panel keeps clear of the frame). Main thread only.
+//
+// Implemented in: MMObj.cpp (TMMObject and TMMBevel), MMControlBases.cpp (the
+// control bases).
 #pragma once
 
 #include "platform/core/Exceptions.h"
@@ -51,64 +54,64 @@ class TMMObject
     }
 
   private:
-    int UpdateCount_ = 0;
-    bool ChangedWhileUpdating_ = false;
+    int updateCount_ = 0;
+    bool changedWhileUpdating_ = false;
 };
 
 class TMMBevel : public TMMObject
 {
   public:
-    TPanelBevel BevelInner() const { return BevelInner_; }
-    void SetBevelInner(TPanelBevel value) { Store(BevelInner_, value); }
-    TPanelBevel BevelOuter() const { return BevelOuter_; }
-    void SetBevelOuter(TPanelBevel value) { Store(BevelOuter_, value); }
-    int BevelInnerWidth() const { return BevelInnerWidth_; }
-    void SetBevelInnerWidth(int value);
-    int BevelOuterWidth() const { return BevelOuterWidth_; }
-    void SetBevelOuterWidth(int value);
-    TBorderStyle BorderStyle() const { return BorderStyle_; }
-    void SetBorderStyle(TBorderStyle value) { Store(BorderStyle_, value); }
-    int BorderWidth() const { return BorderWidth_; }
-    void SetBorderWidth(int value);
-    int BorderSpace() const { return BorderSpace_; }
-    void SetBorderSpace(int value);
-    TColor BorderColor() const { return BorderColor_; }
-    void SetBorderColor(TColor value) { Store(BorderColor_, value); }
-    TColor BorderSpaceColor() const { return BorderSpaceColor_; }
-    void SetBorderSpaceColor(TColor value) { Store(BorderSpaceColor_, value); }
-    TColor InnerLightColor() const { return InnerLightColor_; }
-    void SetInnerLightColor(TColor value) { Store(InnerLightColor_, value); }
-    TColor InnerShadowColor() const { return InnerShadowColor_; }
-    void SetInnerShadowColor(TColor value) { Store(InnerShadowColor_, value); }
-    TColor OuterLightColor() const { return OuterLightColor_; }
-    void SetOuterLightColor(TColor value) { Store(OuterLightColor_, value); }
-    TColor OuterShadowColor() const { return OuterShadowColor_; }
-    void SetOuterShadowColor(TColor value) { Store(OuterShadowColor_, value); }
+    TPanelBevel BevelInner() const { return bevelInner_; }
+    void SetBevelInner(TPanelBevel value) { Store(bevelInner_, value); }
+    TPanelBevel BevelOuter() const { return bevelOuter_; }
+    void SetBevelOuter(TPanelBevel value) { Store(bevelOuter_, value); }
+    int BevelInnerWidth() const { return bevelInnerWidth_; } // pixels
+    void SetBevelInnerWidth(int value);                      // pixels
+    int BevelOuterWidth() const { return bevelOuterWidth_; } // pixels
+    void SetBevelOuterWidth(int value);                      // pixels
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle value) { Store(borderStyle_, value); }
+    int BorderWidth() const { return borderWidth_; } // pixels
+    void SetBorderWidth(int value);                  // pixels
+    int BorderSpace() const { return borderSpace_; } // pixels
+    void SetBorderSpace(int value);                  // pixels
+    TColor BorderColor() const { return borderColor_; }
+    void SetBorderColor(TColor value) { Store(borderColor_, value); }
+    TColor BorderSpaceColor() const { return borderSpaceColor_; }
+    void SetBorderSpaceColor(TColor value) { Store(borderSpaceColor_, value); }
+    TColor InnerLightColor() const { return innerLightColor_; }
+    void SetInnerLightColor(TColor value) { Store(innerLightColor_, value); }
+    TColor InnerShadowColor() const { return innerShadowColor_; }
+    void SetInnerShadowColor(TColor value) { Store(innerShadowColor_, value); }
+    TColor OuterLightColor() const { return outerLightColor_; }
+    void SetOuterLightColor(TColor value) { Store(outerLightColor_, value); }
+    TColor OuterShadowColor() const { return outerShadowColor_; }
+    void SetOuterShadowColor(TColor value) { Store(outerShadowColor_, value); }
 
     // Copies every property of source; at most one change notification
     // results. Assigning a bevel to itself does nothing.
     void Assign(const TMMBevel& source);
 
     // Width taken from each side of a rectangle by the frame.
-    int BevelExtent() const;
+    int BevelExtent() const; // pixels
 
     // Draws the frame on rect and returns rect shrunk by BevelExtent.
     virtual TRect PaintBevel(TCanvas& canvas, TRect rect) const;
 
   private:
-    TPanelBevel BevelInner_ = TPanelBevel::bvNone;
-    TPanelBevel BevelOuter_ = TPanelBevel::bvLowered;
-    int BevelInnerWidth_ = 1;
-    int BevelOuterWidth_ = 1;
-    TBorderStyle BorderStyle_ = TBorderStyle::bsNone;
-    int BorderWidth_ = 0;
-    int BorderSpace_ = 0;
-    TColor BorderColor_ = clBtnFace;
-    TColor BorderSpaceColor_ = clBlack;
-    TColor InnerLightColor_ = clBtnHighlight;
-    TColor InnerShadowColor_ = clBtnShadow;
-    TColor OuterLightColor_ = clBtnHighlight;
-    TColor OuterShadowColor_ = clBtnShadow;
+    TPanelBevel bevelInner_ = TPanelBevel::bvNone;
+    TPanelBevel bevelOuter_ = TPanelBevel::bvLowered;
+    int bevelInnerWidth_ = 1;
+    int bevelOuterWidth_ = 1;
+    TBorderStyle borderStyle_ = TBorderStyle::bsNone;
+    int borderWidth_ = 0;
+    int borderSpace_ = 0;
+    TColor borderColor_ = clBtnFace;
+    TColor borderSpaceColor_ = clBlack;
+    TColor innerLightColor_ = clBtnHighlight;
+    TColor innerShadowColor_ = clBtnShadow;
+    TColor outerLightColor_ = clBtnHighlight;
+    TColor outerShadowColor_ = clBtnShadow;
 };
 
 // What the three control bases share: the owned bevel and the default painting.
@@ -119,12 +122,12 @@ class TMMBevelControl : public TControl
     ~TMMBevelControl() override;
 
     // The control's own bevel; changing it repaints the control.
-    TMMBevel& Bevel() { return Bevel_; }
-    const TMMBevel& Bevel() const { return Bevel_; }
+    TMMBevel& Bevel() { return bevel_; }
+    const TMMBevel& Bevel() const { return bevel_; }
     // Copies value into the control's own bevel (one repaint).
-    void SetBevel(const TMMBevel& value) { Bevel_.Assign(value); }
+    void SetBevel(const TMMBevel& value) { bevel_.Assign(value); }
 
-    int BevelExtent() const { return Bevel_.BevelExtent(); }
+    int BevelExtent() const { return bevel_.BevelExtent(); } // pixels
     // (0, 0, Width, Height) shrunk by BevelExtent on every side.
     TRect GetInnerRect() const;
 
@@ -135,7 +138,7 @@ class TMMBevelControl : public TControl
     void Paint() override;
 
   private:
-    TMMBevel Bevel_;
+    TMMBevel bevel_;
 };
 
 // A windowed control that takes the keyboard focus.
@@ -158,9 +161,9 @@ class TMMCustomPanel : public TMMBevelControl
   public:
     explicit TMMCustomPanel(QWidget* parent = nullptr);
 
-    QString Caption() const { return Caption_; }
+    QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
-    TAlignment Alignment() const { return Alignment_; }
+    TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment alignment);
 
     // When assigned, replaces the whole default painting.
@@ -174,8 +177,8 @@ class TMMCustomPanel : public TMMBevelControl
   private:
     void AlignControls();
 
-    QString Caption_;
-    TAlignment Alignment_ = TAlignment::taCenter;
+    QString caption_;
+    TAlignment alignment_ = TAlignment::taCenter;
 };
 
 } // namespace keb

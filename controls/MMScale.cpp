@@ -9,51 +9,51 @@ namespace keb
 
 void TMMScale::SetTickCount(int value)
 {
-    Store(TickCount_, std::max(value, 2));
+    Store(tickCount_, std::max(value, 2));
 }
 
 void TMMScale::SetEnlargeEvery(int value)
 {
-    Store(EnlargeEvery_, std::max(value, 1));
+    Store(enlargeEvery_, std::max(value, 1));
 }
 
 void TMMScale::SetSize(int value)
 {
-    Store(Size_, std::max(value, 1));
+    Store(size_, std::max(value, 1));
 }
 
 void TMMScale::SetAngles(int startAngle, int endAngle)
 {
-    StartAngle_ = startAngle;
-    EndAngle_ = endAngle;
+    startAngle_ = startAngle;
+    endAngle_ = endAngle;
 }
 
 void TMMScale::Assign(const TMMScale& source)
 {
-    Visible_ = source.Visible_;
-    Color_ = source.Color_;
-    Style_ = source.Style_;
-    TickCount_ = source.TickCount_;
-    EnlargeEvery_ = source.EnlargeEvery_;
-    Size_ = source.Size_;
-    Origin_ = source.Origin_;
-    Connect_ = source.Connect_;
+    visible_ = source.visible_;
+    color_ = source.color_;
+    style_ = source.style_;
+    tickCount_ = source.tickCount_;
+    enlargeEvery_ = source.enlargeEvery_;
+    size_ = source.size_;
+    origin_ = source.origin_;
+    connect_ = source.connect_;
     Changed();
 }
 
 int TMMScale::ScaleExtent() const
 {
-    int extent = Size_;
-    if (Connect_)
-        extent += Style_ == TMMScaleStyle::stColor ? 1 : 2;
+    int extent = size_;
+    if (connect_)
+        extent += style_ == TMMScaleStyle::stColor ? 1 : 2;
     return extent;
 }
 
 TCanvas& TMMScale::RequireCanvas() const
 {
-    if (Canvas_ == nullptr)
+    if (canvas_ == nullptr)
         throw EMMScaleError("Canvas needed for this operation");
-    return *Canvas_;
+    return *canvas_;
 }
 
 void TMMScale::DrawTick(TCanvas& canvas, TPoint from, TPoint to) const
@@ -64,9 +64,9 @@ void TMMScale::DrawTick(TCanvas& canvas, TPoint from, TPoint to) const
         canvas.MoveTo(a.X, a.Y);
         canvas.LineTo(b.X, b.Y);
     };
-    if (Style_ == TMMScaleStyle::stColor)
+    if (style_ == TMMScaleStyle::stColor)
     {
-        line(from, to, Color_);
+        line(from, to, color_);
         return;
     }
     const int dx = to.X - from.X;
@@ -74,7 +74,7 @@ void TMMScale::DrawTick(TCanvas& canvas, TPoint from, TPoint to) const
     TPoint shift{0, 1};
     if (std::abs(dx) <= std::abs(dy))
         shift = {(dx < 0) != (dy < 0) && dx != 0 && dy != 0 ? -1 : 1, 0};
-    const bool lowered = Style_ == TMMScaleStyle::stLowered;
+    const bool lowered = style_ == TMMScaleStyle::stLowered;
     line(from, to, lowered ? clBlack : clWhite);
     line({from.X + shift.X, from.Y + shift.Y}, {to.X + shift.X, to.Y + shift.Y},
          lowered ? clWhite : clBlack);
@@ -82,14 +82,14 @@ void TMMScale::DrawTick(TCanvas& canvas, TPoint from, TPoint to) const
 
 int TMMScale::TickLength(int index) const
 {
-    return IsLong(index) ? Size_ : Size_ / 2;
+    return IsLong(index) ? size_ : size_ / 2;
 }
 
 void TMMScale::DrawLinear(const TRect& rect, bool facing)
 {
     TCanvas& canvas = RequireCanvas();
     const bool horizontal = rect.Width() > rect.Height();
-    const bool nearEdge = (Origin_ == TMMScaleOrigin::soInner) == facing;
+    const bool nearEdge = (origin_ == TMMScaleOrigin::soInner) == facing;
     // The anchored edge (last row or column when nearEdge) and the direction
     // in which the ticks grow from it.
     const int edge = horizontal ? (nearEdge ? rect.Bottom - 1 : rect.Top)
@@ -102,16 +102,16 @@ void TMMScale::DrawLinear(const TRect& rect, bool facing)
     };
     auto tickPosition = [&](int index)
     {
-        const double position = start + double(length) / (TickCount_ - 1) * index;
+        const double position = start + double(length) / (tickCount_ - 1) * index;
         return horizontal ? int(position) : int(std::lround(position));
     };
-    if (Connect_)
+    if (connect_)
     {
-        const int across = Style_ == TMMScaleStyle::stColor ? edge : edge + inwards;
+        const int across = style_ == TMMScaleStyle::stColor ? edge : edge + inwards;
         DrawTick(canvas, point(tickPosition(0), across),
-                 point(tickPosition(TickCount_ - 1), across));
+                 point(tickPosition(tickCount_ - 1), across));
     }
-    for (int i = 0; i < TickCount_; ++i)
+    for (int i = 0; i < tickCount_; ++i)
     {
         const int along = tickPosition(i);
         DrawTick(canvas, point(along, edge), point(along, edge + inwards * TickLength(i)));
@@ -141,26 +141,26 @@ void TMMScale::DrawCircular(const TRect& rect)
     TCanvas& canvas = RequireCanvas();
     const TPoint centre{(rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2};
     const int radius = std::min(rect.Width() / 2, rect.Height() / 2);
-    const double span = StartAngle_ - EndAngle_ + 360;
-    const double step = span / (TickCount_ - 1);
-    for (int i = 0; i < TickCount_; ++i)
+    const double span = startAngle_ - endAngle_ + 360;
+    const double step = span / (tickCount_ - 1);
+    for (int i = 0; i < tickCount_; ++i)
     {
-        const double angle = StartAngle_ - i * step;
-        double inner = radius - Size_;
+        const double angle = startAngle_ - i * step;
+        double inner = radius - size_;
         double outer = radius;
-        if (!IsLong(i) && Origin_ == TMMScaleOrigin::soInner)
-            outer = radius - Size_ / 2.0 + 1;
+        if (!IsLong(i) && origin_ == TMMScaleOrigin::soInner)
+            outer = radius - size_ / 2.0 + 1;
         else if (!IsLong(i))
-            inner = radius - Size_ / 2.0;
+            inner = radius - size_ / 2.0;
         DrawTick(canvas, PointAt(centre, angle, inner), PointAt(centre, angle, outer));
     }
-    if (Connect_)
+    if (connect_)
     {
-        const int arcRadius = Origin_ == TMMScaleOrigin::soOuter ? radius : radius - Size_;
-        canvas.SetPenColor(Color_);
+        const int arcRadius = origin_ == TMMScaleOrigin::soOuter ? radius : radius - size_;
+        canvas.SetPenColor(color_);
         canvas.Arc({centre.X - arcRadius, centre.Y - arcRadius, centre.X + arcRadius,
                     centre.Y + arcRadius},
-                   EndAngle_, span);
+                   endAngle_, span);
     }
 }
 

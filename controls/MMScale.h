@@ -31,36 +31,36 @@ enum class TMMScaleOrigin
 class TMMScale : public TMMObject
 {
   public:
-    bool Visible() const { return Visible_; }
-    void SetVisible(bool value) { Store(Visible_, value); }
-    TColor Color() const { return Color_; }
-    void SetColor(TColor value) { Store(Color_, value); }
-    TMMScaleStyle Style() const { return Style_; }
-    void SetStyle(TMMScaleStyle value) { Store(Style_, value); }
-    int TickCount() const { return TickCount_; }
+    bool Visible() const { return visible_; }
+    void SetVisible(bool value) { Store(visible_, value); }
+    TColor Color() const { return color_; }
+    void SetColor(TColor value) { Store(color_, value); }
+    TMMScaleStyle Style() const { return style_; }
+    void SetStyle(TMMScaleStyle value) { Store(style_, value); }
+    int TickCount() const { return tickCount_; }
     void SetTickCount(int value);
-    int EnlargeEvery() const { return EnlargeEvery_; }
+    int EnlargeEvery() const { return enlargeEvery_; }
     void SetEnlargeEvery(int value);
-    int Size() const { return Size_; }
-    void SetSize(int value);
-    TMMScaleOrigin Origin() const { return Origin_; }
-    void SetOrigin(TMMScaleOrigin value) { Store(Origin_, value); }
-    bool Connect() const { return Connect_; }
-    void SetConnect(bool value) { Store(Connect_, value); }
+    int Size() const { return size_; } // pixels
+    void SetSize(int value);           // pixels
+    TMMScaleOrigin Origin() const { return origin_; }
+    void SetOrigin(TMMScaleOrigin value) { Store(origin_, value); }
+    bool Connect() const { return connect_; }
+    void SetConnect(bool value) { Store(connect_, value); }
 
     // The angles of the first and the last tick of a circular scale (degrees,
     // counter-clockwise from the right); set by the owner, no notification.
     void SetAngles(int startAngle, int endAngle);
 
     // The canvas of the next drawing; not owned, nullptr clears it.
-    void SetCanvas(TCanvas* canvas) { Canvas_ = canvas; }
+    void SetCanvas(TCanvas* canvas) { canvas_ = canvas; }
 
     // Copies the published properties and notifies once.
     void Assign(const TMMScale& source);
 
     // Thickness of a straight scale: Size, +1 with Connect, +1 more with
     // Connect and a 3-D style.
-    int ScaleExtent() const;
+    int ScaleExtent() const; // pixels
 
     // A straight scale along the longer side of rect; facing is true when the
     // scale lies above or left of the element it measures.
@@ -72,19 +72,19 @@ class TMMScale : public TMMObject
     TCanvas& RequireCanvas() const;
     void DrawTick(TCanvas& canvas, TPoint from, TPoint to) const;
     int TickLength(int index) const;
-    bool IsLong(int index) const { return index % EnlargeEvery_ == 0; }
+    bool IsLong(int index) const { return index % enlargeEvery_ == 0; }
 
-    bool Visible_ = true;
-    int StartAngle_ = 0;
-    int EndAngle_ = 0;
-    TColor Color_ = clBlack;
-    TCanvas* Canvas_ = nullptr;
-    TMMScaleStyle Style_ = TMMScaleStyle::stColor;
-    int TickCount_ = 11;
-    int EnlargeEvery_ = 5;
-    int Size_ = 7;
-    TMMScaleOrigin Origin_ = TMMScaleOrigin::soInner;
-    bool Connect_ = false;
+    bool visible_ = true;
+    int startAngle_ = 0;
+    int endAngle_ = 0;
+    TColor color_ = clBlack;
+    TCanvas* canvas_ = nullptr;
+    TMMScaleStyle style_ = TMMScaleStyle::stColor;
+    int tickCount_ = 11;
+    int enlargeEvery_ = 5;
+    int size_ = 7;
+    TMMScaleOrigin origin_ = TMMScaleOrigin::soInner;
+    bool connect_ = false;
 };
 
 } // namespace keb

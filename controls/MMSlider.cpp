@@ -1,3 +1,4 @@
+// Part of TMMSlider (MMSlider.h): properties, layout and events.
 #include "controls/MMSlider.h"
 
 #include "controls/AccessibleControls.h"
@@ -22,14 +23,14 @@ int ClampInt(int value, int low, int high)
 TMMCustomSlider::TMMCustomSlider(QWidget* parent) : TMMCustomControl(parent)
 {
     Bevel().SetBorderWidth(5);
-    Scale_.SetVisible(false);
-    Scale_.SetOrigin(TMMScaleOrigin::soOuter);
-    Scale_.SetConnect(true);
+    scale_.SetVisible(false);
+    scale_.SetOrigin(TMMScaleOrigin::soOuter);
+    scale_.SetConnect(true);
     auto repaint = [this](auto*) { Invalidate(); };
-    Groove_.OnChange = repaint;
-    Scale_.OnChange = repaint;
-    PicLeft_.OnChange = repaint;
-    PicRight_.OnChange = repaint;
+    groove_.OnChange = repaint;
+    scale_.OnChange = repaint;
+    picLeft_.OnChange = repaint;
+    picRight_.OnChange = repaint;
     SetTabStop(true);
     // Moves without a button pressed change the cursor over the thumb.
     setMouseTracking(true);
@@ -39,36 +40,36 @@ TMMCustomSlider::TMMCustomSlider(QWidget* parent) : TMMCustomControl(parent)
 TMMCustomSlider::~TMMCustomSlider()
 {
     DropBlinkTimer();
-    TBitmapCache::Release(Bitmap_);
+    TBitmapCache::Release(bitmap_);
 }
 
 void TMMCustomSlider::SetFocusAction(TMMFocusAction value)
 {
-    if (value == FocusAction_)
+    if (value == focusAction_)
         return;
-    FocusAction_ = value;
+    focusAction_ = value;
     UpdateBlinkTimer();
     Invalidate();
 }
 
 void TMMCustomSlider::SetRange(int minValue, int maxValue)
 {
-    if (minValue == MinValue_ && maxValue == MaxValue_)
+    if (minValue == minValue_ && maxValue == maxValue_)
         return;
-    MinValue_ = minValue;
-    MaxValue_ = ComponentState().IsLoading() ? maxValue : std::max(maxValue, minValue + 1);
-    SetPosition(ClampInt(Position(), MinValue_, MaxValue_));
+    minValue_ = minValue;
+    maxValue_ = ComponentState().IsLoading() ? maxValue : std::max(maxValue, minValue + 1);
+    SetPosition(ClampInt(Position(), minValue_, maxValue_));
     Invalidate();
 }
 
 void TMMCustomSlider::SetOrientation(TMMOrientation value)
 {
-    if (value == Orientation_)
+    if (value == orientation_)
         return;
-    Orientation_ = value;
+    orientation_ = value;
     if (ComponentState().Contains(TComponentStateFlag::csDesigning))
     {
-        std::swap(ThumbWidth_, ThumbHeight_);
+        std::swap(thumbWidth_, thumbHeight_);
         SetBounds(Left(), Top(), Height(), Width());
     }
     Invalidate();
@@ -76,41 +77,41 @@ void TMMCustomSlider::SetOrientation(TMMOrientation value)
 
 int TMMCustomSlider::Position() const
 {
-    const int raw = ClampInt(RawPosition_, MinValue_, MaxValue_);
-    const int range = MaxValue_ - MinValue_;
-    if (!Logarithmic_ || raw == 0 || range <= 0)
+    const int raw = ClampInt(rawPosition_, minValue_, maxValue_);
+    const int range = maxValue_ - minValue_;
+    if (!logarithmic_ || raw == 0 || range <= 0)
         return raw;
-    const double s = -Sensitivity_;
+    const double s = -sensitivity_;
     const double value = range * std::pow(10.0, (raw * s / range - s) * 0.05);
-    return ClampInt(int(std::lround(value)), MinValue_, MaxValue_);
+    return ClampInt(int(std::lround(value)), minValue_, maxValue_);
 }
 
 void TMMCustomSlider::SetPosition(int value)
 {
-    const int range = MaxValue_ - MinValue_;
+    const int range = maxValue_ - minValue_;
     // The logarithm needs a positive value; zero and below map linearly
     // (and are clamped to the range).
-    if (!Logarithmic_ || value <= 0 || range <= 0)
+    if (!logarithmic_ || value <= 0 || range <= 0)
     {
         SetRawPosition(value);
         return;
     }
-    const double s = -Sensitivity_;
+    const double s = -sensitivity_;
     const double raw = range * (20.0 * std::log10(double(value) / range) + s) / s;
-    SetRawPosition(ClampInt(int(std::lround(raw)), MinValue_, MaxValue_));
+    SetRawPosition(ClampInt(int(std::lround(raw)), minValue_, maxValue_));
 }
 
 bool TMMCustomSlider::SetRawPosition(int value)
 {
     // Compared after clamping, so that an out-of-range value equal to the
     // current one after clamping fires nothing.
-    value = ClampInt(value, MinValue_, std::max(MaxValue_, MinValue_));
-    if (value == RawPosition_)
+    value = ClampInt(value, minValue_, std::max(maxValue_, minValue_));
+    if (value == rawPosition_)
         return false;
-    RawPosition_ = value;
+    rawPosition_ = value;
     if (ComponentState().IsLoading() ||
         ComponentState().Contains(TComponentStateFlag::csDesigning) ||
-        ThumbRect(value) != PaintedThumb_)
+        ThumbRect(value) != paintedThumb_)
         Invalidate();
     Change();
     return true;
@@ -118,41 +119,41 @@ bool TMMCustomSlider::SetRawPosition(int value)
 
 void TMMCustomSlider::SetGrooveSize(int value)
 {
-    StoreAndRepaint(GrooveSize_, ClampInt(value, 0, 255));
+    StoreAndRepaint(grooveSize_, ClampInt(value, 0, 255));
 }
 
 void TMMCustomSlider::SetThumbWidth(int value)
 {
-    StoreAndRepaint(ThumbWidth_, ClampInt(value, 0, 255));
+    StoreAndRepaint(thumbWidth_, ClampInt(value, 0, 255));
 }
 
 void TMMCustomSlider::SetThumbHeight(int value)
 {
-    StoreAndRepaint(ThumbHeight_, ClampInt(value, 0, 255));
+    StoreAndRepaint(thumbHeight_, ClampInt(value, 0, 255));
 }
 
 void TMMCustomSlider::SetLogarithmic(bool value)
 {
-    if (value == Logarithmic_)
+    if (value == logarithmic_)
         return;
     const int position = Position();
-    Logarithmic_ = value;
+    logarithmic_ = value;
     SetPosition(position);
 }
 
 void TMMCustomSlider::SetSensitivity(int value)
 {
     value = ClampInt(value, -96, -20);
-    if (value == Sensitivity_)
+    if (value == sensitivity_)
         return;
     const int position = Position();
-    Sensitivity_ = value;
+    sensitivity_ = value;
     SetPosition(position);
 }
 
 void TMMCustomSlider::SetBounds(int left, int top, int width, int height)
 {
-    if (width != Width() || height != Height() || Bitmap_ == nullptr)
+    if (width != Width() || height != Height() || bitmap_ == nullptr)
         ReacquireBitmap(width, height);
     TMMCustomControl::SetBounds(left, top, width, height);
 }
@@ -167,8 +168,8 @@ void TMMCustomSlider::ReacquireBitmap(int width, int height)
 {
     if (ComponentState().IsLoading())
         return;
-    TBitmapCache::Release(Bitmap_);
-    Bitmap_ = TBitmapCache::Acquire(width, height);
+    TBitmapCache::Release(bitmap_);
+    bitmap_ = TBitmapCache::Acquire(width, height);
     Invalidate();
 }
 
@@ -179,7 +180,7 @@ void TMMCustomSlider::resizeEvent(QResizeEvent*)
 
 int TMMCustomSlider::TrackSpan(const TRect& track) const
 {
-    return Horizontal() ? track.Width() - ThumbWidth_ : track.Height() - ThumbHeight_;
+    return Horizontal() ? track.Width() - thumbWidth_ : track.Height() - thumbHeight_;
 }
 
 TMMCustomSlider::TLayout TMMCustomSlider::Layout(int raw) const
@@ -188,61 +189,61 @@ TMMCustomSlider::TLayout TMMCustomSlider::Layout(int raw) const
     const TRect inner = GetInnerRect();
     TRect& track = layout.Track;
     track = inner;
-    const bool scaleOnOneSide = Scale_.Visible() && ScalePosition_ != TMMScalePos::spBoth;
+    const bool scaleOnOneSide = scale_.Visible() && scalePosition_ != TMMScalePos::spBoth;
     // Across the track, pictures and thumb are centred, or kept away from a
     // scale on one side.
     auto across = [&](int start, int size, int itemSize)
     {
         if (!scaleOnOneSide)
             return start + size / 2 - itemSize / 2;
-        return ScalePosition_ == TMMScalePos::spBelowOrRight ? start : start + size - itemSize;
+        return scalePosition_ == TMMScalePos::spBelowOrRight ? start : start + size - itemSize;
     };
     if (Horizontal())
     {
-        const int picLeftTop = across(inner.Top, inner.Height(), PicLeft_.Height());
-        const int picRightTop = across(inner.Top, inner.Height(), PicRight_.Height());
-        layout.PicLeft = Bounds(inner.Left, picLeftTop, PicLeft_.Width(), PicLeft_.Height());
-        layout.PicRight = Bounds(inner.Right - PicRight_.Width(), picRightTop, PicRight_.Width(),
-                                 PicRight_.Height());
-        track.Left += PicLeft_.Width();
-        track.Right -= PicRight_.Width();
+        const int picLeftTop = across(inner.Top, inner.Height(), picLeft_.Height());
+        const int picRightTop = across(inner.Top, inner.Height(), picRight_.Height());
+        layout.PicLeft = Bounds(inner.Left, picLeftTop, picLeft_.Width(), picLeft_.Height());
+        layout.PicRight = Bounds(inner.Right - picRight_.Width(), picRightTop, picRight_.Width(),
+                                 picRight_.Height());
+        track.Left += picLeft_.Width();
+        track.Right -= picRight_.Width();
     }
     else
     {
-        const int picLeftLeft = across(inner.Left, inner.Width(), PicLeft_.Width());
-        const int picRightLeft = across(inner.Left, inner.Width(), PicRight_.Width());
-        layout.PicLeft = Bounds(picLeftLeft, inner.Top, PicLeft_.Width(), PicLeft_.Height());
-        layout.PicRight = Bounds(picRightLeft, inner.Bottom - PicRight_.Height(), PicRight_.Width(),
-                                 PicRight_.Height());
-        track.Top += PicLeft_.Height();
-        track.Bottom -= PicRight_.Height();
+        const int picLeftLeft = across(inner.Left, inner.Width(), picLeft_.Width());
+        const int picRightLeft = across(inner.Left, inner.Width(), picRight_.Width());
+        layout.PicLeft = Bounds(picLeftLeft, inner.Top, picLeft_.Width(), picLeft_.Height());
+        layout.PicRight = Bounds(picRightLeft, inner.Bottom - picRight_.Height(), picRight_.Width(),
+                                 picRight_.Height());
+        track.Top += picLeft_.Height();
+        track.Bottom -= picRight_.Height();
     }
 
     const int span = TrackSpan(track);
-    const int range = MaxValue_ - MinValue_;
+    const int range = maxValue_ - minValue_;
     int offset = 0;
     if (range > 0)
-        offset = int(std::lround(double(span) / range * (raw - MinValue_)));
+        offset = int(std::lround(double(span) / range * (raw - minValue_)));
     offset = ClampInt(offset, 0, std::max(span, 0));
 
-    const int grooveExtent = Groove_.BevelExtent();
-    const int grooveThickness = GrooveSize_ + 2 * grooveExtent;
+    const int grooveExtent = groove_.BevelExtent();
+    const int grooveThickness = grooveSize_ + 2 * grooveExtent;
     if (Horizontal())
     {
-        const int thumbTop = across(track.Top, track.Height(), ThumbHeight_);
-        layout.Thumb = Bounds(track.Left + offset, thumbTop, ThumbWidth_, ThumbHeight_);
+        const int thumbTop = across(track.Top, track.Height(), thumbHeight_);
+        layout.Thumb = Bounds(track.Left + offset, thumbTop, thumbWidth_, thumbHeight_);
         const int grooveTop =
-            (scaleOnOneSide ? thumbTop + ThumbHeight_ / 2 : track.Top + track.Height() / 2) -
-            grooveExtent - GrooveSize_ / 2;
+            (scaleOnOneSide ? thumbTop + thumbHeight_ / 2 : track.Top + track.Height() / 2) -
+            grooveExtent - grooveSize_ / 2;
         layout.Groove = {track.Left, grooveTop, track.Right, grooveTop + grooveThickness};
     }
     else
     {
-        const int thumbLeft = across(track.Left, track.Width(), ThumbWidth_);
-        layout.Thumb = Bounds(thumbLeft, track.Top + (span - offset), ThumbWidth_, ThumbHeight_);
+        const int thumbLeft = across(track.Left, track.Width(), thumbWidth_);
+        layout.Thumb = Bounds(thumbLeft, track.Top + (span - offset), thumbWidth_, thumbHeight_);
         const int grooveLeft =
-            (scaleOnOneSide ? thumbLeft + ThumbWidth_ / 2 : track.Left + track.Width() / 2) -
-            grooveExtent - GrooveSize_ / 2;
+            (scaleOnOneSide ? thumbLeft + thumbWidth_ / 2 : track.Left + track.Width() / 2) -
+            grooveExtent - grooveSize_ / 2;
         layout.Groove = {grooveLeft, track.Top, grooveLeft + grooveThickness, track.Bottom};
     }
     return layout;
@@ -255,14 +256,14 @@ TRect TMMCustomSlider::ThumbRect(int raw) const
 
 int TMMCustomSlider::PositionFromPoint(int x, int y) const
 {
-    const TRect track = Layout(RawPosition_).Track;
+    const TRect track = Layout(rawPosition_).Track;
     const int span = TrackSpan(track);
     if (span <= 0)
-        return MinValue_;
-    const double along = Horizontal() ? x - track.Left - ThumbWidth_ / 2
-                                      : track.Bottom + ThumbHeight_ / 2 - ThumbHeight_ - y;
-    const long value = std::lround(along / span * (MaxValue_ - MinValue_) + MinValue_);
-    return int(std::clamp<long>(value, MinValue_, std::max(MaxValue_, MinValue_)));
+        return minValue_;
+    const double along = Horizontal() ? x - track.Left - thumbWidth_ / 2
+                                      : track.Bottom + thumbHeight_ / 2 - thumbHeight_ - y;
+    const long value = std::lround(along / span * (maxValue_ - minValue_) + minValue_);
+    return int(std::clamp<long>(value, minValue_, std::max(maxValue_, minValue_)));
 }
 
 void TMMCustomSlider::Change()
@@ -276,24 +277,24 @@ void TMMCustomSlider::Change()
 
 void TMMCustomSlider::Track()
 {
-    Tracking_ = true;
+    tracking_ = true;
     if (OnTrack)
         OnTrack(this);
 }
 
 void TMMCustomSlider::TrackEnd()
 {
-    if (!Tracking_)
+    if (!tracking_)
         return;
     if (OnTrackEnd)
         OnTrackEnd(this);
-    Tracking_ = false;
+    tracking_ = false;
 }
 
 void TMMCustomSlider::DrawThumb(TCanvas& canvas, const TRect& rect)
 {
     if (OnDrawThumb)
-        OnDrawThumb(this, canvas, rect, BlinkOn_, Dragging_);
+        OnDrawThumb(this, canvas, rect, blinkOn_, dragging_);
 }
 
 void TMMCustomSlider::DrawGroove(TCanvas& canvas, const TRect& rect)

@@ -17,6 +17,10 @@
 // slider's thumb blinks through one timer shared by all sliders. Resizing
 // turns the slider horizontal when it is at least as wide as high, else
 // vertical. Main thread only.
+//
+// Implemented in: MMSlider.cpp (properties, layout and events),
+// MMSliderPainting.cpp (painting), MMSliderInput.cpp (mouse, keyboard, focus
+// and the shared blink timer).
 #pragma once
 
 #include "controls/MMObj.h"
@@ -83,72 +87,72 @@ class TMMCustomSlider : public TMMCustomControl
     TDrawGrooveEvent OnDrawGroove;
 
     // The groove's frame; changing it repaints.
-    TMMBevel& Groove() { return Groove_; }
-    void SetGroove(const TMMBevel& value) { Groove_.Assign(value); }
-    TMMScale& Scale() { return Scale_; }
-    void SetScale(const TMMScale& value) { Scale_.Assign(value); }
-    TBitmap& PicLeft() { return PicLeft_; }
-    void SetPicLeft(const TBitmap& value) { PicLeft_.Assign(value); }
-    TBitmap& PicRight() { return PicRight_; }
-    void SetPicRight(const TBitmap& value) { PicRight_.Assign(value); }
+    TMMBevel& Groove() { return groove_; }
+    void SetGroove(const TMMBevel& value) { groove_.Assign(value); }
+    TMMScale& Scale() { return scale_; }
+    void SetScale(const TMMScale& value) { scale_.Assign(value); }
+    TBitmap& PicLeft() { return picLeft_; }
+    void SetPicLeft(const TBitmap& value) { picLeft_.Assign(value); }
+    TBitmap& PicRight() { return picRight_; }
+    void SetPicRight(const TBitmap& value) { picRight_.Assign(value); }
 
-    TMMFocusAction FocusAction() const { return FocusAction_; }
+    TMMFocusAction FocusAction() const { return focusAction_; }
     void SetFocusAction(TMMFocusAction value);
-    TColor FocusColor() const { return FocusColor_; }
-    void SetFocusColor(TColor value) { StoreAndRepaint(FocusColor_, value); }
-    TColor GrooveColor() const { return GrooveColor_; }
-    void SetGrooveColor(TColor value) { StoreAndRepaint(GrooveColor_, value); }
-    TColor ThumbColor() const { return ThumbColor_; }
-    void SetThumbColor(TColor value) { StoreAndRepaint(ThumbColor_, value); }
-    bool ThumbBorder() const { return ThumbBorder_; }
-    void SetThumbBorder(bool value) { StoreAndRepaint(ThumbBorder_, value); }
-    TColor DisabledColor() const { return DisabledColor_; }
-    void SetDisabledColor(TColor value) { StoreAndRepaint(DisabledColor_, value); }
-    bool HandCursor() const { return HandCursor_; }
-    void SetHandCursor(bool value) { HandCursor_ = value; }
-    TCursor ThumbCursor() const { return ThumbCursor_; }
-    void SetThumbCursor(TCursor value) { ThumbCursor_ = value; }
+    TColor FocusColor() const { return focusColor_; }
+    void SetFocusColor(TColor value) { StoreAndRepaint(focusColor_, value); }
+    TColor GrooveColor() const { return grooveColor_; }
+    void SetGrooveColor(TColor value) { StoreAndRepaint(grooveColor_, value); }
+    TColor ThumbColor() const { return thumbColor_; }
+    void SetThumbColor(TColor value) { StoreAndRepaint(thumbColor_, value); }
+    bool ThumbBorder() const { return thumbBorder_; }
+    void SetThumbBorder(bool value) { StoreAndRepaint(thumbBorder_, value); }
+    TColor DisabledColor() const { return disabledColor_; }
+    void SetDisabledColor(TColor value) { StoreAndRepaint(disabledColor_, value); }
+    bool HandCursor() const { return handCursor_; }
+    void SetHandCursor(bool value) { handCursor_ = value; }
+    TCursor ThumbCursor() const { return thumbCursor_; }
+    void SetThumbCursor(TCursor value) { thumbCursor_ = value; }
 
-    int MinValue() const { return MinValue_; }
-    void SetMinValue(int value) { SetRange(value, MaxValue_); }
-    int MaxValue() const { return MaxValue_; }
-    void SetMaxValue(int value) { SetRange(MinValue_, value); }
+    int MinValue() const { return minValue_; }
+    void SetMinValue(int value) { SetRange(value, maxValue_); }
+    int MaxValue() const { return maxValue_; }
+    void SetMaxValue(int value) { SetRange(minValue_, value); }
     void SetRange(int minValue, int maxValue);
-    int LineSize() const { return LineSize_; }
-    void SetLineSize(int value) { LineSize_ = value; }
-    int PageSize() const { return PageSize_; }
-    void SetPageSize(int value) { PageSize_ = value; }
+    int LineSize() const { return lineSize_; }
+    void SetLineSize(int value) { lineSize_ = value; }
+    int PageSize() const { return pageSize_; }
+    void SetPageSize(int value) { pageSize_ = value; }
 
-    TMMOrientation Orientation() const { return Orientation_; }
+    TMMOrientation Orientation() const { return orientation_; }
     void SetOrientation(TMMOrientation value);
 
     // The value: RawPosition in linear mode, its logarithmic mapping otherwise.
     int Position() const;
     void SetPosition(int value);
-    int RawPosition() const { return RawPosition_; }
+    int RawPosition() const { return rawPosition_; }
     // Stores value clamped to the range; true (after OnChange) when the
     // stored value changed.
     bool SetRawPosition(int value);
 
-    int GrooveSize() const { return GrooveSize_; }
-    void SetGrooveSize(int value);
-    int ThumbWidth() const { return ThumbWidth_; }
-    void SetThumbWidth(int value);
-    int ThumbHeight() const { return ThumbHeight_; }
-    void SetThumbHeight(int value);
-    TMMThumbStyle ThumbStyle() const { return ThumbStyle_; }
-    void SetThumbStyle(TMMThumbStyle value) { StoreAndRepaint(ThumbStyle_, value); }
-    TMMGrooveStyle GrooveStyle() const { return GrooveStyle_; }
-    void SetGrooveStyle(TMMGrooveStyle value) { StoreAndRepaint(GrooveStyle_, value); }
-    int ScaleDistance() const { return ScaleDistance_; }
-    void SetScaleDistance(int value) { StoreAndRepaint(ScaleDistance_, value); }
-    TMMScalePos ScalePosition() const { return ScalePosition_; }
-    void SetScalePosition(TMMScalePos value) { StoreAndRepaint(ScalePosition_, value); }
+    int GrooveSize() const { return grooveSize_; }   // pixels
+    void SetGrooveSize(int value);                   // pixels
+    int ThumbWidth() const { return thumbWidth_; }   // pixels
+    void SetThumbWidth(int value);                   // pixels
+    int ThumbHeight() const { return thumbHeight_; } // pixels
+    void SetThumbHeight(int value);                  // pixels
+    TMMThumbStyle ThumbStyle() const { return thumbStyle_; }
+    void SetThumbStyle(TMMThumbStyle value) { StoreAndRepaint(thumbStyle_, value); }
+    TMMGrooveStyle GrooveStyle() const { return grooveStyle_; }
+    void SetGrooveStyle(TMMGrooveStyle value) { StoreAndRepaint(grooveStyle_, value); }
+    int ScaleDistance() const { return scaleDistance_; }                         // pixels
+    void SetScaleDistance(int value) { StoreAndRepaint(scaleDistance_, value); } // pixels
+    TMMScalePos ScalePosition() const { return scalePosition_; }
+    void SetScalePosition(TMMScalePos value) { StoreAndRepaint(scalePosition_, value); }
 
-    bool Logarithmic() const { return Logarithmic_; }
+    bool Logarithmic() const { return logarithmic_; }
     void SetLogarithmic(bool value);
-    int Sensitivity() const { return Sensitivity_; }
-    void SetSensitivity(int value);
+    int Sensitivity() const { return sensitivity_; } // dB
+    void SetSensitivity(int value);                  // dB
 
     // Acquires the shared bitmap of the new size when the size changes.
     void SetBounds(int left, int top, int width, int height) override;
@@ -156,11 +160,11 @@ class TMMCustomSlider : public TMMCustomControl
 
     // Where the thumb of value raw lies (client coordinates).
     TRect ThumbRect(int raw) const;
-    TRect ThumbRect() const { return ThumbRect(RawPosition_); }
+    TRect ThumbRect() const { return ThumbRect(rawPosition_); }
     // The value under a point of the track, clamped to the range.
     int PositionFromPoint(int x, int y) const;
-    bool Dragging() const { return Dragging_; }
-    bool BlinkOn() const { return BlinkOn_; }
+    bool Dragging() const { return dragging_; }
+    bool BlinkOn() const { return blinkOn_; }
 
   protected:
     virtual void Change();
@@ -191,7 +195,7 @@ class TMMCustomSlider : public TMMCustomControl
     };
 
     TLayout Layout(int raw) const;
-    bool Horizontal() const { return Orientation_ == TMMOrientation::orHorizontal; }
+    bool Horizontal() const { return orientation_ == TMMOrientation::orHorizontal; }
     int TrackSpan(const TRect& track) const;
     void PaintScale(TCanvas& canvas, const TLayout& layout);
     void PaintGroove(TCanvas& canvas, const TRect& groove);
@@ -212,40 +216,40 @@ class TMMCustomSlider : public TMMCustomControl
         Invalidate();
     }
 
-    TMMBevel Groove_;
-    TMMScale Scale_;
-    TBitmap PicLeft_;
-    TBitmap PicRight_;
-    TMMFocusAction FocusAction_ = TMMFocusAction::faFocusRect;
-    TColor FocusColor_ = clActiveCaption;
-    TColor GrooveColor_ = clBtnFace;
-    TColor ThumbColor_ = clBtnFace;
-    bool ThumbBorder_ = true;
-    TColor DisabledColor_ = clWhite;
-    bool HandCursor_ = false;
-    TCursor ThumbCursor_ = crDefault;
-    int MinValue_ = 0;
-    int MaxValue_ = 10;
-    int LineSize_ = 1;
-    int PageSize_ = 5;
-    TMMOrientation Orientation_ = TMMOrientation::orHorizontal;
-    int RawPosition_ = 0;
-    int GrooveSize_ = 3;
-    int ThumbWidth_ = 11;
-    int ThumbHeight_ = 23;
-    TMMThumbStyle ThumbStyle_ = TMMThumbStyle::tsRect;
-    TMMGrooveStyle GrooveStyle_ = TMMGrooveStyle::gsRect;
-    int ScaleDistance_ = 10;
-    TMMScalePos ScalePosition_ = TMMScalePos::spBelowOrRight;
-    bool Logarithmic_ = false;
-    int Sensitivity_ = -24;
+    TMMBevel groove_;
+    TMMScale scale_;
+    TBitmap picLeft_;
+    TBitmap picRight_;
+    TMMFocusAction focusAction_ = TMMFocusAction::faFocusRect;
+    TColor focusColor_ = clActiveCaption;
+    TColor grooveColor_ = clBtnFace;
+    TColor thumbColor_ = clBtnFace;
+    bool thumbBorder_ = true;
+    TColor disabledColor_ = clWhite;
+    bool handCursor_ = false;
+    TCursor thumbCursor_ = crDefault;
+    int minValue_ = 0;
+    int maxValue_ = 10;
+    int lineSize_ = 1;
+    int pageSize_ = 5;
+    TMMOrientation orientation_ = TMMOrientation::orHorizontal;
+    int rawPosition_ = 0;
+    int grooveSize_ = 3;
+    int thumbWidth_ = 11;
+    int thumbHeight_ = 23;
+    TMMThumbStyle thumbStyle_ = TMMThumbStyle::tsRect;
+    TMMGrooveStyle grooveStyle_ = TMMGrooveStyle::gsRect;
+    int scaleDistance_ = 10;
+    TMMScalePos scalePosition_ = TMMScalePos::spBelowOrRight;
+    bool logarithmic_ = false;
+    int sensitivity_ = -24;
 
-    bool Dragging_ = false;
-    bool BlinkOn_ = false;
-    bool Tracking_ = false;
-    TWheelNotches WheelNotches_;
-    TRect PaintedThumb_;
-    TBitmap* Bitmap_ = nullptr;
+    bool dragging_ = false;
+    bool blinkOn_ = false;
+    bool tracking_ = false;
+    TWheelNotches wheelNotches_;
+    TRect paintedThumb_;
+    TBitmap* bitmap_ = nullptr;
 };
 
 // The slider with every property published (the class the window uses).

@@ -1,5 +1,5 @@
-// The slider's mouse, keyboard and focus handling, with the blink timer
-// shared by all sliders.
+// Part of TMMSlider (MMSlider.h): the mouse, keyboard and focus handling, with
+// the blink timer shared by all sliders.
 #include "controls/MMSlider.h"
 
 #include <QKeyEvent>
@@ -28,7 +28,7 @@ constexpr int BlinkInterval = 500;
 
 void TMMCustomSlider::ShowThumbCursor(bool overThumb)
 {
-    SetScreenCursor(!overThumb ? crDefault : HandCursor_ ? crLibraryHand : ThumbCursor_);
+    SetScreenCursor(!overThumb ? crDefault : handCursor_ ? crLibraryHand : thumbCursor_);
 }
 
 void TMMCustomSlider::mousePressEvent(QMouseEvent* event)
@@ -40,7 +40,7 @@ void TMMCustomSlider::mousePressEvent(QMouseEvent* event)
         ShowThumbCursor(true);
     if (event->button() != Qt::LeftButton)
         return;
-    Dragging_ = onThumb;
+    dragging_ = onThumb;
     Invalidate();
     SetRawPosition(PositionFromPoint(point.X, point.Y));
     Track();
@@ -49,9 +49,9 @@ void TMMCustomSlider::mousePressEvent(QMouseEvent* event)
 void TMMCustomSlider::mouseMoveEvent(QMouseEvent* event)
 {
     const TPoint point{event->position().toPoint().x(), event->position().toPoint().y()};
-    if (!Dragging_)
+    if (!dragging_)
         ShowThumbCursor(ThumbRect().Contains(point));
-    if ((event->buttons() & Qt::LeftButton) && Dragging_ &&
+    if ((event->buttons() & Qt::LeftButton) && dragging_ &&
         SetRawPosition(PositionFromPoint(point.X, point.Y)))
         Track();
 }
@@ -60,37 +60,37 @@ void TMMCustomSlider::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    Dragging_ = false;
+    dragging_ = false;
     Invalidate();
     TrackEnd();
 }
 
 void TMMCustomSlider::keyPressEvent(QKeyEvent* event)
 {
-    int value = RawPosition_;
+    int value = rawPosition_;
     switch (event->key())
     {
     case Qt::Key_PageUp:
-        value = std::min(RawPosition_ + PageSize_, MaxValue_);
+        value = std::min(rawPosition_ + pageSize_, maxValue_);
         break;
     case Qt::Key_PageDown:
-        value = std::max(RawPosition_ - PageSize_, MinValue_);
+        value = std::max(rawPosition_ - pageSize_, minValue_);
         break;
     case Qt::Key_End:
-        value = Horizontal() ? MaxValue_ : MinValue_;
+        value = Horizontal() ? maxValue_ : minValue_;
         break;
     case Qt::Key_Home:
-        value = Horizontal() ? MinValue_ : MaxValue_;
+        value = Horizontal() ? minValue_ : maxValue_;
         break;
     case Qt::Key_Up:
     case Qt::Key_Right:
-        if (RawPosition_ < MaxValue_)
-            value = RawPosition_ + LineSize_;
+        if (rawPosition_ < maxValue_)
+            value = rawPosition_ + lineSize_;
         break;
     case Qt::Key_Left:
     case Qt::Key_Down:
-        if (RawPosition_ > MinValue_)
-            value = RawPosition_ - LineSize_;
+        if (rawPosition_ > minValue_)
+            value = rawPosition_ - lineSize_;
         break;
     default:
         TMMCustomControl::keyPressEvent(event);
@@ -112,10 +112,10 @@ void TMMCustomSlider::keyReleaseEvent(QKeyEvent* event)
 void TMMCustomSlider::wheelEvent(QWheelEvent* event)
 {
     event->accept();
-    const int notches = WheelNotches_.Take(*event);
+    const int notches = wheelNotches_.Take(*event);
     // Each notch is one line step; the turn tracks and ends the way a drag
     // and its release do.
-    if (notches != 0 && SetRawPosition(RawPosition_ + notches * LineSize_))
+    if (notches != 0 && SetRawPosition(rawPosition_ + notches * lineSize_))
     {
         Track();
         TrackEnd();
@@ -134,7 +134,7 @@ void TMMCustomSlider::focusOutEvent(QFocusEvent*)
 
 void TMMCustomSlider::FocusChanged()
 {
-    if (FocusAction_ == TMMFocusAction::faNone)
+    if (focusAction_ == TMMFocusAction::faNone)
         return;
     UpdateBlinkTimer();
     Invalidate();
@@ -144,14 +144,14 @@ void TMMCustomSlider::UpdateBlinkTimer()
 {
     const bool wanted =
         Focused() && !ComponentState().Contains(TComponentStateFlag::csDesigning) &&
-        (FocusAction_ == TMMFocusAction::faFocusThumb || FocusAction_ == TMMFocusAction::faAll);
+        (focusAction_ == TMMFocusAction::faFocusThumb || focusAction_ == TMMFocusAction::faAll);
     if (BlinkTimer.Owner == this || (wanted && BlinkTimer.Owner != nullptr))
     {
         // The former owner stops blinking with its timer.
         TMMCustomSlider* former = BlinkTimer.Owner;
         delete BlinkTimer.Timer;
         BlinkTimer = {};
-        former->BlinkOn_ = false;
+        former->blinkOn_ = false;
         former->Invalidate();
     }
     if (!wanted)
@@ -164,7 +164,7 @@ void TMMCustomSlider::UpdateBlinkTimer()
 
 void TMMCustomSlider::Blink()
 {
-    BlinkOn_ = Dragging_ ? true : !BlinkOn_;
+    blinkOn_ = dragging_ ? true : !blinkOn_;
     Repaint();
 }
 

@@ -1,3 +1,4 @@
+// Part of TMMWheel (MMWheel.h): properties, sizing, input and painting.
 #include "controls/MMWheel.h"
 
 #include "controls/AccessibleControls.h"
@@ -29,9 +30,9 @@ double ToRadians(double degrees)
 
 TMMCustomWheel::TMMCustomWheel(QWidget* parent) : TMMCustomControl(parent)
 {
-    BackBmp_.Assign(BuiltInWheelPicture());
-    BackBmp_.OnChange = [this](TBitmap*) { LayoutChanged(); };
-    Scale_.OnChange = [this](TMMObject*) { LayoutChanged(); };
+    backBmp_.Assign(BuiltInWheelPicture());
+    backBmp_.OnChange = [this](TBitmap*) { LayoutChanged(); };
+    scale_.OnChange = [this](TMMObject*) { LayoutChanged(); };
     Bevel().SetBevelOuter(TPanelBevel::bvNone);
     SetTabStop(true);
     SetBounds(Left(), Top(), 100, 100);
@@ -40,43 +41,43 @@ TMMCustomWheel::TMMCustomWheel(QWidget* parent) : TMMCustomControl(parent)
 
 void TMMCustomWheel::SetAutoSize(bool value)
 {
-    if (value == AutoSize_)
+    if (value == autoSize_)
         return;
-    AutoSize_ = value;
+    autoSize_ = value;
     ApplyAutoSize();
 }
 
 void TMMCustomWheel::SetBackBmp(const TBitmap& value)
 {
-    BackBmp_.Assign(value.Empty() ? BuiltInWheelPicture() : value);
+    backBmp_.Assign(value.Empty() ? BuiltInWheelPicture() : value);
 }
 
 void TMMCustomWheel::SetValue(int value)
 {
-    value = ClampInt(value, MinValue_, MaxValue_);
-    if (value == Value_)
+    value = ClampInt(value, minValue_, maxValue_);
+    if (value == value_)
         return;
-    Value_ = value;
+    value_ = value;
     Update();
     Change();
 }
 
 void TMMCustomWheel::SetStartAngle(int value)
 {
-    StoreAndUpdate(StartAngle_, ClampInt(value, 0, 360));
+    StoreAndUpdate(startAngle_, ClampInt(value, 0, 360));
 }
 
 void TMMCustomWheel::SetEndAngle(int value)
 {
-    StoreAndUpdate(EndAngle_, ClampInt(value, 0, 360));
+    StoreAndUpdate(endAngle_, ClampInt(value, 0, 360));
 }
 
 void TMMCustomWheel::SetFocusAction(TMMWheelFocusAction value)
 {
-    if (value == FocusAction_)
+    if (value == focusAction_)
         return;
-    FocusAction_ = value;
-    BackgroundValid_ = false;
+    focusAction_ = value;
+    backgroundValid_ = false;
     Update();
 }
 
@@ -89,105 +90,105 @@ void TMMCustomWheel::RequirePositive(int value)
 void TMMCustomWheel::SetScrollSize(int value)
 {
     RequirePositive(value);
-    ScrollSize_ = value;
+    scrollSize_ = value;
 }
 
 void TMMCustomWheel::SetLineStep(int value)
 {
     RequirePositive(value);
-    LineStep_ = value;
+    lineStep_ = value;
 }
 
 void TMMCustomWheel::SetPageStep(int value)
 {
     RequirePositive(value);
-    PageStep_ = value;
+    pageStep_ = value;
 }
 
 int TMMCustomWheel::Radius() const
 {
-    if (Radius_ != 0)
-        return Radius_;
+    if (radius_ != 0)
+        return radius_;
     // Too small a control leaves no room: the handle sits on the centre
     // rather than on the opposite side.
-    return std::max(std::min(Width(), Height()) / 2 - HandleMargin_ - BevelExtent() - FrameSpace_ -
+    return std::max(std::min(Width(), Height()) / 2 - handleMargin_ - BevelExtent() - frameSpace_ -
                         ScaleExtent(),
                     0);
 }
 
 void TMMCustomWheel::SetRadius(int value)
 {
-    StoreAndUpdate(Radius_, std::max(value, 0));
+    StoreAndUpdate(radius_, std::max(value, 0));
 }
 
 void TMMCustomWheel::SetHandleSize(int value)
 {
-    StoreAndUpdate(HandleSize_, std::max(value, 2));
+    StoreAndUpdate(handleSize_, std::max(value, 2));
 }
 
 void TMMCustomWheel::SetHandleMargin(int value)
 {
-    StoreAndUpdate(HandleMargin_, std::max(value, 0));
+    StoreAndUpdate(handleMargin_, std::max(value, 0));
 }
 
 void TMMCustomWheel::SetFrameSpace(int value)
 {
     value = std::max(value, 0);
-    if (value == FrameSpace_)
+    if (value == frameSpace_)
         return;
-    FrameSpace_ = value;
+    frameSpace_ = value;
     LayoutChanged();
 }
 
 void TMMCustomWheel::SetScaleMargin(int value)
 {
     value = std::max(value, 0);
-    if (value == ScaleMargin_)
+    if (value == scaleMargin_)
         return;
-    ScaleMargin_ = value;
+    scaleMargin_ = value;
     LayoutChanged();
 }
 
 void TMMCustomWheel::SetColor(TColor color)
 {
     TMMCustomControl::SetColor(color);
-    BackgroundValid_ = false;
+    backgroundValid_ = false;
     Update();
 }
 
 int TMMCustomWheel::ScaleExtent() const
 {
-    return Scale_.Visible() ? Scale_.Size() + ScaleMargin_ : 0;
+    return scale_.Visible() ? scale_.Size() + scaleMargin_ : 0;
 }
 
 TPoint TMMCustomWheel::AutoSizeFor() const
 {
-    const int frame = 2 * (BevelExtent() + FrameSpace_ + ScaleExtent());
-    return {BackBmp_.Width() + frame, BackBmp_.Height() + frame};
+    const int frame = 2 * (BevelExtent() + frameSpace_ + ScaleExtent());
+    return {backBmp_.Width() + frame, backBmp_.Height() + frame};
 }
 
 void TMMCustomWheel::SetBounds(int left, int top, int width, int height)
 {
-    if (AutoSize_)
+    if (autoSize_)
     {
         const TPoint size = AutoSizeFor();
         width = size.X;
         height = size.Y;
     }
     TMMCustomControl::SetBounds(left, top, width, height);
-    BackgroundValid_ = false;
+    backgroundValid_ = false;
     Invalidate();
 }
 
 void TMMCustomWheel::ApplyAutoSize()
 {
-    if (AutoSize_)
+    if (autoSize_)
         SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TMMCustomWheel::LayoutChanged()
 {
-    BackgroundValid_ = false;
+    backgroundValid_ = false;
     ApplyAutoSize();
     Update();
 }
@@ -208,13 +209,13 @@ void TMMCustomWheel::Update()
     if (ComponentState().IsLoading())
         return;
     double fraction = 0;
-    if (MaxValue_ > MinValue_)
-        fraction = double(Value_ - MinValue_) / (MaxValue_ - MinValue_);
-    const int span = EndAngle_ >= StartAngle_ ? 360 - EndAngle_ + StartAngle_ : 360;
+    if (maxValue_ > minValue_)
+        fraction = double(value_ - minValue_) / (maxValue_ - minValue_);
+    const int span = endAngle_ >= startAngle_ ? 360 - endAngle_ + startAngle_ : 360;
     // A value left outside a narrowed range turns more than once round;
     // the angle is still taken into 0 .. 359.
-    const int angle = int(StartAngle_ - fraction * span) % 360;
-    HandleAngle_ = angle < 0 ? angle + 360 : angle;
+    const int angle = int(startAngle_ - fraction * span) % 360;
+    handleAngle_ = angle < 0 ? angle + 360 : angle;
     Invalidate();
 }
 
@@ -222,14 +223,14 @@ void TMMCustomWheel::Change()
 {
     if (ComponentState().IsLoading())
         return;
-    AnnounceValueChange(this, Value_);
+    AnnounceValueChange(this, value_);
     if (OnChange)
         OnChange(this);
 }
 
 TPoint TMMCustomWheel::HandlePoint() const
 {
-    const double radians = ToRadians(HandleAngle_);
+    const double radians = ToRadians(handleAngle_);
     const int radius = Radius();
     return {Width() / 2 + int(std::lround(std::cos(radians) * radius)),
             Height() / 2 - int(std::lround(std::sin(radians) * radius))};
@@ -244,60 +245,60 @@ void TMMCustomWheel::SetValueFromPoint(int x, int y)
     double angle = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
     if (angle < 0)
         angle += 360;
-    const int end = EndAngle_ >= StartAngle_ ? EndAngle_ : StartAngle_;
-    const int span = StartAngle_ + 360 - end;
+    const int end = endAngle_ >= startAngle_ ? endAngle_ : startAngle_;
+    const int span = startAngle_ + 360 - end;
     // The dead zone between the end and the start angle snaps to the
     // nearer of the two.
-    if (angle > StartAngle_ && angle < end)
-        angle = angle - StartAngle_ < (end - StartAngle_) / 2.0 ? StartAngle_ : end;
-    double turned = StartAngle_ - angle;
+    if (angle > startAngle_ && angle < end)
+        angle = angle - startAngle_ < (end - startAngle_) / 2.0 ? startAngle_ : end;
+    double turned = startAngle_ - angle;
     if (turned < 0)
         turned += 360;
-    if (MaxValue_ >= MinValue_ && span != 0)
-        SetValue(MinValue_ + int(turned / span * (MaxValue_ - MinValue_)));
+    if (maxValue_ >= minValue_ && span != 0)
+        SetValue(minValue_ + int(turned / span * (maxValue_ - minValue_)));
     else
-        SetValue(MinValue_);
+        SetValue(minValue_);
 }
 
 bool TMMCustomWheel::ShowsFocus(TMMWheelFocusAction action) const
 {
-    return Focused() && (FocusAction_ == action || FocusAction_ == TMMWheelFocusAction::faAll);
+    return Focused() && (focusAction_ == action || focusAction_ == TMMWheelFocusAction::faAll);
 }
 
 void TMMCustomWheel::BuildBackground()
 {
     const TRect whole = ClientRect().Inflated(-BevelExtent(), -BevelExtent());
-    BackgroundCache_.SetSize(whole.Width(), whole.Height());
-    BackgroundValid_ = true;
-    if (BackgroundCache_.Empty())
+    backgroundCache_.SetSize(whole.Width(), whole.Height());
+    backgroundValid_ = true;
+    if (backgroundCache_.Empty())
         return;
-    TCanvas canvas(BackgroundCache_);
+    TCanvas canvas(backgroundCache_);
     const TRect area{0, 0, whole.Width(), whole.Height()};
     canvas.FillRect(area, Color());
     canvas.SetFont(font());
-    const int pictureInset = FrameSpace_ + ScaleExtent();
+    const int pictureInset = frameSpace_ + ScaleExtent();
     const TRect picture = area.Inflated(-pictureInset, -pictureInset);
     if (!picture.IsEmpty())
-        canvas.DrawTransparent(picture, BackBmp_);
-    if (Scale_.Visible())
+        canvas.DrawTransparent(picture, backBmp_);
+    if (scale_.Visible())
     {
-        Scale_.SetAngles(StartAngle_, EndAngle_);
-        Scale_.SetCanvas(&canvas);
-        Scale_.DrawCircular(area.Inflated(-FrameSpace_, -FrameSpace_));
-        Scale_.SetCanvas(nullptr);
+        scale_.SetAngles(startAngle_, endAngle_);
+        scale_.SetCanvas(&canvas);
+        scale_.DrawCircular(area.Inflated(-frameSpace_, -frameSpace_));
+        scale_.SetCanvas(nullptr);
     }
     if (ShowsFocus(TMMWheelFocusAction::faFrameRect))
-        canvas.DrawFocusRect(area.Inflated(2 - FrameSpace_, 2 - FrameSpace_));
+        canvas.DrawFocusRect(area.Inflated(2 - frameSpace_, 2 - frameSpace_));
 }
 
 void TMMCustomWheel::Paint()
 {
     TCanvas& canvas = *Canvas();
     Bevel().PaintBevel(canvas, ClientRect());
-    if (!BackgroundValid_)
+    if (!backgroundValid_)
         BuildBackground();
-    canvas.Draw(BevelExtent(), BevelExtent(), BackgroundCache_);
-    DrawHandle(HandleAngle_);
+    canvas.Draw(BevelExtent(), BevelExtent(), backgroundCache_);
+    DrawHandle(handleAngle_);
 }
 
 void TMMCustomWheel::DrawHandle(int)
@@ -305,14 +306,14 @@ void TMMCustomWheel::DrawHandle(int)
     TCanvas& canvas = *Canvas();
     const TPoint handle = HandlePoint();
     const bool focused = ShowsFocus(TMMWheelFocusAction::faHandleColor);
-    if (HandleStyle_ == TMMHandleStyle::hsOwnerDraw)
+    if (handleStyle_ == TMMHandleStyle::hsOwnerDraw)
     {
         if (OnDrawHandle)
             OnDrawHandle(this, canvas, ClientRect(), handle, Focused());
         return;
     }
-    const TColor color = focused ? FocusedColor_ : HandleColor_;
-    const int half = HandleSize_ / 2;
+    const TColor color = focused ? focusedColor_ : handleColor_;
+    const int half = handleSize_ / 2;
     canvas.SetPenColor(color);
     canvas.SetBrushColor(color);
     canvas.Ellipse(handle.X - half, handle.Y - half, handle.X + half, handle.Y + half);
@@ -320,15 +321,15 @@ void TMMCustomWheel::DrawHandle(int)
 
 void TMMCustomWheel::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || Tracking_)
+    if (event->button() != Qt::LeftButton || tracking_)
         return;
-    Tracking_ = true;
+    tracking_ = true;
     SetFocus();
     const QPoint point = event->position().toPoint();
-    if (UpDown_)
+    if (upDown_)
     {
-        DragStartY_ = point.y();
-        DragStartValue_ = Value_;
+        dragStartY_ = point.y();
+        dragStartValue_ = value_;
     }
     else
         SetValueFromPoint(point.x(), point.y());
@@ -336,22 +337,22 @@ void TMMCustomWheel::mousePressEvent(QMouseEvent* event)
 
 void TMMCustomWheel::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!(event->buttons() & Qt::LeftButton) || !Tracking_)
+    if (!(event->buttons() & Qt::LeftButton) || !tracking_)
         return;
     const QPoint point = event->position().toPoint();
-    if (UpDown_)
-        SetValue(DragStartValue_ +
-                 int(double(MaxValue_ - MinValue_) * (DragStartY_ - point.y()) / ScrollSize_));
+    if (upDown_)
+        SetValue(dragStartValue_ +
+                 int(double(maxValue_ - minValue_) * (dragStartY_ - point.y()) / scrollSize_));
     else
         SetValueFromPoint(point.x(), point.y());
 }
 
 void TMMCustomWheel::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !Tracking_)
+    if (event->button() != Qt::LeftButton || !tracking_)
         return;
-    Tracking_ = false;
-    if (!UpDown_)
+    tracking_ = false;
+    if (!upDown_)
     {
         const QPoint point = event->position().toPoint();
         SetValueFromPoint(point.x(), point.y());
@@ -362,7 +363,7 @@ void TMMCustomWheel::wheelEvent(QWheelEvent* event)
 {
     event->accept();
     // One line step per notch, through SetValue as a drag goes.
-    SetValue(Value_ + WheelNotches_.Take(*event) * LineStep_);
+    SetValue(value_ + wheelNotches_.Take(*event) * lineStep_);
 }
 
 void TMMCustomWheel::keyPressEvent(QKeyEvent* event)
@@ -370,24 +371,24 @@ void TMMCustomWheel::keyPressEvent(QKeyEvent* event)
     switch (event->key())
     {
     case Qt::Key_PageUp:
-        SetValue(Value_ + PageStep_);
+        SetValue(value_ + pageStep_);
         break;
     case Qt::Key_PageDown:
-        SetValue(Value_ - PageStep_);
+        SetValue(value_ - pageStep_);
         break;
     case Qt::Key_End:
-        SetValue(MinValue_);
+        SetValue(minValue_);
         break;
     case Qt::Key_Home:
-        SetValue(MaxValue_);
+        SetValue(maxValue_);
         break;
     case Qt::Key_Up:
     case Qt::Key_Right:
-        SetValue(Value_ + LineStep_);
+        SetValue(value_ + lineStep_);
         break;
     case Qt::Key_Left:
     case Qt::Key_Down:
-        SetValue(Value_ - LineStep_);
+        SetValue(value_ - lineStep_);
         break;
     default:
         TMMCustomControl::keyPressEvent(event);
@@ -398,13 +399,13 @@ void TMMCustomWheel::keyPressEvent(QKeyEvent* event)
 
 void TMMCustomWheel::focusInEvent(QFocusEvent*)
 {
-    BackgroundValid_ = false;
+    backgroundValid_ = false;
     Update();
 }
 
 void TMMCustomWheel::focusOutEvent(QFocusEvent*)
 {
-    BackgroundValid_ = false;
+    backgroundValid_ = false;
     Update();
 }
 

@@ -17,6 +17,9 @@
 // does not re-clamp Value), the angles to 0 .. 360, Radius, FrameSpace,
 // ScaleMargin, HandleMargin to 0 and up, HandleSize to 2 and up. ScrollSize,
 // LineStep and PageStep below 1 raise EMMWheelError. Main thread only.
+//
+// Implemented in: MMWheel.cpp (properties, sizing, input and painting),
+// WheelPicture.cpp (the built-in knob picture).
 #pragma once
 
 #include "controls/MMObj.h"
@@ -60,59 +63,59 @@ class TMMCustomWheel : public TMMCustomControl
     TNotifyEvent OnChange;
     TDrawHandleEvent OnDrawHandle;
 
-    bool AutoSize() const { return AutoSize_; }
+    bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
-    const TBitmap& BackBmp() const { return BackBmp_; }
+    const TBitmap& BackBmp() const { return backBmp_; }
     // An empty picture restores the built-in knob.
     void SetBackBmp(const TBitmap& value);
-    TMMScale& Scale() { return Scale_; }
-    void SetScale(const TMMScale& value) { Scale_.Assign(value); }
+    TMMScale& Scale() { return scale_; }
+    void SetScale(const TMMScale& value) { scale_.Assign(value); }
 
-    int MinValue() const { return MinValue_; }
-    void SetMinValue(int value) { StoreAndUpdate(MinValue_, value); }
-    int MaxValue() const { return MaxValue_; }
-    void SetMaxValue(int value) { StoreAndUpdate(MaxValue_, value); }
-    int Value() const { return Value_; }
+    int MinValue() const { return minValue_; }
+    void SetMinValue(int value) { StoreAndUpdate(minValue_, value); }
+    int MaxValue() const { return maxValue_; }
+    void SetMaxValue(int value) { StoreAndUpdate(maxValue_, value); }
+    int Value() const { return value_; }
     void SetValue(int value);
-    int StartAngle() const { return StartAngle_; }
-    void SetStartAngle(int value);
-    int EndAngle() const { return EndAngle_; }
-    void SetEndAngle(int value);
-    TColor HandleColor() const { return HandleColor_; }
-    void SetHandleColor(TColor value) { StoreAndUpdate(HandleColor_, value); }
-    TColor FocusedColor() const { return FocusedColor_; }
-    void SetFocusedColor(TColor value) { StoreAndUpdate(FocusedColor_, value); }
-    TMMWheelFocusAction FocusAction() const { return FocusAction_; }
+    int StartAngle() const { return startAngle_; } // degrees
+    void SetStartAngle(int value);                 // degrees
+    int EndAngle() const { return endAngle_; }     // degrees
+    void SetEndAngle(int value);                   // degrees
+    TColor HandleColor() const { return handleColor_; }
+    void SetHandleColor(TColor value) { StoreAndUpdate(handleColor_, value); }
+    TColor FocusedColor() const { return focusedColor_; }
+    void SetFocusedColor(TColor value) { StoreAndUpdate(focusedColor_, value); }
+    TMMWheelFocusAction FocusAction() const { return focusAction_; }
     void SetFocusAction(TMMWheelFocusAction value);
-    bool UpDown() const { return UpDown_; }
-    void SetUpDown(bool value) { UpDown_ = value; }
-    int ScrollSize() const { return ScrollSize_; }
-    void SetScrollSize(int value);
-    int LineStep() const { return LineStep_; }
+    bool UpDown() const { return upDown_; }
+    void SetUpDown(bool value) { upDown_ = value; }
+    int ScrollSize() const { return scrollSize_; } // pixels of drag over the whole range
+    void SetScrollSize(int value);                 // pixels of drag over the whole range
+    int LineStep() const { return lineStep_; }
     void SetLineStep(int value);
-    int PageStep() const { return PageStep_; }
+    int PageStep() const { return pageStep_; }
     void SetPageStep(int value);
     // The handle's distance from the centre: the stored value, or with 0 the
     // largest that keeps HandleMargin from the picture's edge.
-    int Radius() const;
-    void SetRadius(int value);
-    TMMHandleStyle HandleStyle() const { return HandleStyle_; }
-    void SetHandleStyle(TMMHandleStyle value) { StoreAndUpdate(HandleStyle_, value); }
-    int HandleSize() const { return HandleSize_; }
-    void SetHandleSize(int value);
-    int HandleMargin() const { return HandleMargin_; }
-    void SetHandleMargin(int value);
-    int FrameSpace() const { return FrameSpace_; }
-    void SetFrameSpace(int value);
-    int ScaleMargin() const { return ScaleMargin_; }
-    void SetScaleMargin(int value);
+    int Radius() const;        // pixels
+    void SetRadius(int value); // pixels
+    TMMHandleStyle HandleStyle() const { return handleStyle_; }
+    void SetHandleStyle(TMMHandleStyle value) { StoreAndUpdate(handleStyle_, value); }
+    int HandleSize() const { return handleSize_; }     // pixels
+    void SetHandleSize(int value);                     // pixels
+    int HandleMargin() const { return handleMargin_; } // pixels
+    void SetHandleMargin(int value);                   // pixels
+    int FrameSpace() const { return frameSpace_; }     // pixels
+    void SetFrameSpace(int value);                     // pixels
+    int ScaleMargin() const { return scaleMargin_; }   // pixels
+    void SetScaleMargin(int value);                    // pixels
 
     void SetColor(TColor color) override;
     void SetBounds(int left, int top, int width, int height) override;
     void Loaded() override;
 
     // The angle at which the handle shows Value (degrees, 0 .. 359).
-    int HandleAngle() const { return HandleAngle_; }
+    int HandleAngle() const { return handleAngle_; }
     // The centre of the handle at its current angle.
     TPoint HandlePoint() const;
     // Sets Value from the direction of a point seen from the centre.
@@ -136,7 +139,7 @@ class TMMCustomWheel : public TMMCustomControl
     void Update();
     void LayoutChanged();
     void ApplyAutoSize();
-    int ScaleExtent() const;
+    int ScaleExtent() const; // pixels
     TPoint AutoSizeFor() const;
     bool ShowsFocus(TMMWheelFocusAction action) const;
     void BuildBackground();
@@ -149,35 +152,35 @@ class TMMCustomWheel : public TMMCustomControl
         Update();
     }
 
-    bool AutoSize_ = true;
-    TBitmap BackBmp_;
-    TMMScale Scale_;
-    int MinValue_ = 0;
-    int MaxValue_ = 10;
-    int Value_ = 0;
-    int StartAngle_ = 225;
-    int EndAngle_ = 315;
-    TColor HandleColor_ = 128;
-    TColor FocusedColor_ = 255;
-    TMMWheelFocusAction FocusAction_ = TMMWheelFocusAction::faAll;
-    bool UpDown_ = false;
-    int ScrollSize_ = 160;
-    int LineStep_ = 1;
-    int PageStep_ = 2;
-    int Radius_ = 0;
-    TMMHandleStyle HandleStyle_ = TMMHandleStyle::hsEllipse;
-    int HandleSize_ = 4;
-    int HandleMargin_ = 4;
-    int FrameSpace_ = 4;
-    int ScaleMargin_ = 3;
+    bool autoSize_ = true;
+    TBitmap backBmp_;
+    TMMScale scale_;
+    int minValue_ = 0;
+    int maxValue_ = 10;
+    int value_ = 0;
+    int startAngle_ = 225;
+    int endAngle_ = 315;
+    TColor handleColor_ = 128;
+    TColor focusedColor_ = 255;
+    TMMWheelFocusAction focusAction_ = TMMWheelFocusAction::faAll;
+    bool upDown_ = false;
+    int scrollSize_ = 160;
+    int lineStep_ = 1;
+    int pageStep_ = 2;
+    int radius_ = 0;
+    TMMHandleStyle handleStyle_ = TMMHandleStyle::hsEllipse;
+    int handleSize_ = 4;
+    int handleMargin_ = 4;
+    int frameSpace_ = 4;
+    int scaleMargin_ = 3;
 
-    int HandleAngle_ = 225;
-    TBitmap BackgroundCache_;
-    bool BackgroundValid_ = false;
-    bool Tracking_ = false;
-    TWheelNotches WheelNotches_;
-    int DragStartY_ = 0;
-    int DragStartValue_ = 0;
+    int handleAngle_ = 225;
+    TBitmap backgroundCache_;
+    bool backgroundValid_ = false;
+    bool tracking_ = false;
+    TWheelNotches wheelNotches_;
+    int dragStartY_ = 0;
+    int dragStartValue_ = 0;
 };
 
 // The wheel with every property published (the class the window uses).

@@ -21,7 +21,7 @@ class TWheelNotches
     int Take(const QWheelEvent& event);
 
   private:
-    int Rest_ = 0;
+    int rest_ = 0;
 };
 
 } // namespace keb

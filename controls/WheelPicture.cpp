@@ -1,5 +1,5 @@
-// The built-in knob picture of the wheel: a grey knob with a bevelled,
-// knurled rim, drawn once in code.
+// Part of TMMWheel (MMWheel.h): the built-in knob picture, a grey knob with a
+// bevelled, knurled rim, drawn once in code.
 #include "controls/MMWheel.h"
 
 #include <QLinearGradient>

@@ -72,8 +72,8 @@ class TMMHiTimer : public TMMComponent
     void SetCallBackMode(TMMCBMode value);
     bool Enabled() const { return enabled_.load(); }
     void SetEnabled(bool value);
-    std::int32_t Interval() const { return interval_; }
-    void SetInterval(std::int32_t value);
+    std::int32_t Interval() const { return interval_; } // ms
+    void SetInterval(std::int32_t value);              // ms
     const TNotifyEvent& OnTimer() const { return onTimer_; }
     void SetOnTimer(TNotifyEvent value);
     TThreadPriority Priority() const { return priority_.load(); }
@@ -108,7 +108,7 @@ class TMMHiTimer : public TMMComponent
     std::atomic<bool> synchronize_{true};
     bool waitForTerminate_ = false;
     std::atomic<bool> enabled_{true};
-    std::int32_t interval_ = 1000;
+    std::int32_t interval_ = 1000; // ms
     std::atomic<std::int32_t> pendingTicks_{0};
     // Made by the first build in cmWindow and kept with the timer, so that a
     // tick running in its procedure may rebuild the timer; a teardown drops

@@ -1,3 +1,5 @@
+// Part of TMMRingBuffer (MMRingBf.h): properties, the chain notifications and
+// the queue itself.
 #include "devices/MMRingBf.h"
 
 #include "devices/MMRingBfThread.h"
@@ -23,7 +25,7 @@ void TMMRingBuffer::RefuseWhileOpen() const
 
 void TMMRingBuffer::SetBufferSize(std::int32_t Value)
 {
-    Value = IntMax(Value, kRingMinBufferSize);
+    Value = IntMax(Value, kRingMinBufferBytes);
     if (Value == bufferSize_.load())
         return;
     RefuseWhileOpen();

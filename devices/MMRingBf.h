@@ -40,6 +40,10 @@
 // Opening in qmRead/qmWrite raises EMMBufferError "RingBuffer:" LF CR "Could
 // not create thread" when the worker does not report running within 5 s;
 // running out of memory raises EOutOfMemory. Nothing else raises.
+//
+// Implemented in: MMRingBf.cpp (properties, the chain notifications and the
+// queue itself), MMRingBfWorker.cpp (the worker and its read-ahead and
+// write-on passes).
 #pragma once
 
 #include "devices/MMRingBfSlots.h"
@@ -67,8 +71,8 @@ enum TMMQueueMode
 };
 
 inline constexpr std::int32_t kRingDefaultNumBuffers = 20;
-inline constexpr std::int32_t kRingMinBufferSize = 32;
-inline constexpr std::int32_t kRingDefaultTimeOut = 10000;
+inline constexpr std::int32_t kRingMinBufferBytes = 32;
+inline constexpr std::int32_t kRingDefaultTimeOutMs = 10000;
 // The largest transfer of one worker step, rounded down to whole slots.
 inline constexpr std::int32_t kRingMaxChunk = 65536;
 
@@ -91,35 +95,38 @@ class TMMRingBuffer : public TMMDSPComponent
 
     std::int32_t GetNumBuffers() const { return numBuffers_; }
     void SetNumBuffers(std::int32_t Value);
-    void SetBufferSize(std::int32_t Value) override;
+    void SetBufferSize(std::int32_t Value) override; // bytes
     TMMQueueMode GetQueueMode() const { return queueMode_; }
     void SetQueueMode(TMMQueueMode Value);
     bool GetEnabled() const { return enabled_.load(); }
     void SetEnabled(bool Value) { enabled_.store(Value); }
     bool GetWaitIfFull() const { return waitIfFull_.load(); }
     void SetWaitIfFull(bool Value) { waitIfFull_.store(Value); }
-    std::int32_t GetTimeOut() const { return timeOut_.load(); }
-    void SetTimeOut(std::int32_t Value) { timeOut_.store(Value); }
+    std::int32_t GetTimeOut() const { return timeOut_.load(); }    // ms
+    void SetTimeOut(std::int32_t Value) { timeOut_.store(Value); } // ms
 
     bool QueueOpen() const { return queueOpen_.load(); }
 
     // Stores one block of at most GetBufferSize bytes (the rest is not
     // stored). Dropped silently while the queue is closed or not Enabled.
-    void PutData(const void* Data, std::int32_t Size, std::uint32_t Flags, std::uint32_t User);
+    void PutData(const void* Data, std::int32_t Size, std::uint32_t Flags,
+                 std::uint32_t User); // Size: bytes
     // Delivers up to Size bytes; Size returns the bytes delivered.
-    void GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags, std::uint32_t& User);
+    void GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags,
+                 std::uint32_t& User); // Size: bytes
     // Cuts Data into slot-sized blocks (the last with LastFlags, all with User
     // 0) and stores them until the queue is full; returns the bytes stored.
-    std::int32_t WriteData(const void* Data, std::int32_t Size, std::uint32_t LastFlags);
+    std::int32_t WriteData(const void* Data, std::int32_t Size,
+                           std::uint32_t LastFlags); // Size: bytes
     // Reads until Size bytes arrived, the queue is empty or a read brings
     // nothing; returns the bytes read.
-    std::int32_t ReadData(void* Data, std::int32_t Size);
+    std::int32_t ReadData(void* Data, std::int32_t Size); // Size: bytes
 
     bool IsEmpty() const;
     // Every slot holds an unread block.
     bool IsFull() const;
     std::int32_t FilledCount() const;
-    std::int32_t BytesInQueue() const;
+    std::int32_t BytesInQueue() const; // bytes
     // Room left in bytes: the slot size times the slots without an unread
     // block (all of them while the queue is closed).
     std::int32_t BytesFree() const;
@@ -158,7 +165,8 @@ class TMMRingBuffer : public TMMDSPComponent
     void StopQueue();
     void EmptyQueue();
     void LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers);
-    void DeliverSilence(void* Data, std::int32_t Size, std::uint32_t& Flags, std::uint32_t& User);
+    void DeliverSilence(void* Data, std::int32_t Size, std::uint32_t& Flags,
+                        std::uint32_t& User); // Size: bytes
     bool AwaitFirstReadAhead();
 
     // The worker and its passes (MMRingBfWorker.cpp).
@@ -182,11 +190,11 @@ class TMMRingBuffer : public TMMDSPComponent
     std::atomic<bool> abort_{false};
     TMMQueueMode queueMode_ = qmNone;
     TMMLoopState loopState_;
-    std::int32_t readChunk_ = 0;
-    std::int32_t writeChunk_ = 0;
+    std::int32_t readChunk_ = 0;  // bytes
+    std::int32_t writeChunk_ = 0; // bytes
     std::atomic<bool> enabled_{true};
     std::atomic<bool> waitIfFull_{false};
-    std::atomic<std::int32_t> timeOut_{kRingDefaultTimeOut};
+    std::atomic<std::int32_t> timeOut_{kRingDefaultTimeOutMs}; // ms
     bool threadError_ = false;
     std::unique_ptr<TMMQueueThread> thread_;
     mutable TCriticalSection lock_;

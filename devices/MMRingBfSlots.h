@@ -65,14 +65,14 @@ class TMMRingSlots
     // Copies up to Size bytes of the oldest unread block. A block read only in
     // part keeps its rest at the start of its slot; a block read completely is
     // consumed and becomes the last block. Nothing (Bytes 0) when empty.
-    TMMSlotRead Take(void* Data, std::int32_t Size);
+    TMMSlotRead Take(void* Data, std::int32_t Size); // Size: bytes
     // Copies up to Size bytes of the last consumed block again; changes nothing.
-    TMMSlotRead RepeatLast(void* Data, std::int32_t Size) const;
+    TMMSlotRead RepeatLast(void* Data, std::int32_t Size) const; // Size: bytes
     // Sets flag bits on the slot written most recently.
     void MarkLastWritten(std::uint32_t Flags);
 
     std::int32_t Capacity() const { return static_cast<std::int32_t>(slots_.size()); }
-    std::int32_t SlotSize() const { return slotSize_; }
+    std::int32_t SlotSize() const { return slotSize_; } // bytes
     std::int32_t FilledCount() const { return filledCount_; }
     std::int32_t QueuedBytes() const { return queuedBytes_; }
     std::int32_t WriteIndex() const { return writeIndex_; }
@@ -81,10 +81,11 @@ class TMMRingSlots
 
   private:
     std::int32_t Next(std::int32_t Index) const { return (Index + 1) % Capacity(); }
-    static TMMSlotRead CopyOut(const TMMRingSlot& Slot, void* Data, std::int32_t Size);
+    static TMMSlotRead CopyOut(const TMMRingSlot& Slot, void* Data,
+                               std::int32_t Size); // Size: bytes
 
     std::vector<TMMRingSlot*> slots_;
-    std::int32_t slotSize_ = 0;
+    std::int32_t slotSize_ = 0; // bytes
     std::int32_t filledCount_ = 0;
     std::int32_t queuedBytes_ = 0;
     std::int32_t writeIndex_ = 0;

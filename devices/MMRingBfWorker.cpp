@@ -1,4 +1,7 @@
+// Part of TMMRingBuffer (MMRingBf.h): the worker (TMMQueueThread,
+// MMRingBfThread.h) and the read-ahead and write-on passes it runs.
 #include "devices/MMRingBf.h"
+
 #include "devices/MMRingBfThread.h"
 #include "platform/core/Wait.h"
 #include "stream/MMUtils.h"
@@ -48,7 +51,7 @@ void TMMQueueThread::Execute()
     while (!Terminated())
     {
         const int woken =
-            WaitForAny({&ring_->threadCloseEvent_, &ring_->workEvent_}, nullptr, kInfinite);
+            WaitForAny({&ring_->threadCloseEvent_, &ring_->workEvent_}, nullptr, Infinite);
         if (woken == 0)
             break;
         try

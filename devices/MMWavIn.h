@@ -58,12 +58,12 @@ class TMMWaveIn : public TMMWaveDevice
     void SetMode(TMMMode Value);
     TMMBits BitLength() const { return bitLength_; }
     void SetBitLength(TMMBits Value);
-    std::int32_t SampleRate() const { return sampleRate_; }
-    void SetSampleRate(std::int32_t Value);
+    std::int32_t SampleRate() const { return sampleRate_; } // Hz
+    void SetSampleRate(std::int32_t Value);                 // Hz
     TMMTimeFormats TimeFormat() const { return timeFormat_; }
     // Rewrites MaxRecordTime in the new unit, so that the limit stays put.
     void SetTimeFormat(TMMTimeFormats Value);
-    std::int32_t MaxRecordTime() const { return maxRecordTime_.load(); }
+    std::int32_t MaxRecordTime() const { return maxRecordTime_.load(); } // in TimeFormat's unit
     void SetMaxRecordTime(std::int32_t Value);
     // The limit in bytes, a whole number of sample frames.
     std::int32_t MaxRecordBytes() const { return maxRecordBytes_.load(); }
@@ -82,9 +82,9 @@ class TMMWaveIn : public TMMWaveDevice
 
     TMMMode mode_ = mMono;
     TMMBits bitLength_ = b8Bit;
-    std::int32_t sampleRate_ = 11025;
+    std::int32_t sampleRate_ = 11025; // Hz
     TMMTimeFormats timeFormat_ = tfByte;
-    std::atomic<std::int32_t> maxRecordTime_{-1};
+    std::atomic<std::int32_t> maxRecordTime_{-1}; // in timeFormat_'s unit
     std::atomic<std::int32_t> maxRecordBytes_{INT32_MAX};
     std::int64_t bytesRecorded_ = 0; // buffer path only (and Start)
 };

@@ -1,3 +1,4 @@
+// Part of TMMWaveDevice (MMWaveDevice.h): properties, open, close and errors.
 #include "devices/MMWaveDevice.h"
 
 #include "devices/MMWaveDeviceHooks.h"
@@ -91,7 +92,7 @@ void TMMWaveDevice::SetBufferSize(std::int32_t Value)
     if (Value == GetBufferSize())
         return;
     RefuseWhileOpen();
-    TMMCustomSoundComponent::SetBufferSize(std::max(Value, kMinWaveBufferSize));
+    TMMCustomSoundComponent::SetBufferSize(std::max(Value, kMinWaveBufferBytes));
 }
 
 void TMMWaveDevice::SetNumBuffers(std::int32_t Value)

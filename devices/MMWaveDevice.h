@@ -32,6 +32,10 @@
 // Errors: DeviceError fires OnError and raises the device family's exception;
 // a message for a failing platform call is the call's name, a colon, a line
 // feed, a carriage return and the platform's text.
+//
+// Implemented in: MMWaveDevice.cpp (properties, open, close and errors),
+// MMWaveDeviceBuffers.cpp (the buffer headers), MMWaveDeviceWorker.cpp (the
+// worker thread and the hidden window).
 #pragma once
 
 #include "platform/audio/WaveAudio.h"
@@ -66,7 +70,7 @@ inline constexpr TMMDeviceId MapperId = -1;
 inline constexpr TMMDeviceId badDeviceId = -2;
 
 inline constexpr std::int32_t kMaxWaveBuffers = 500;
-inline constexpr std::int32_t kMinWaveBufferSize = 32;
+inline constexpr std::int32_t kMinWaveBufferBytes = 32;
 inline constexpr std::int32_t kDefaultNumBuffers = 10;
 
 // The private message that asks the main thread to complete a stop.
@@ -99,7 +103,8 @@ struct TWaveDeviceTraits
     int (*GetNumDevs)();
     TWaveResult (*GetDevCaps)(int DeviceId, TWaveCaps* Caps);
     TWaveResult (*QueryFormat)(int DeviceId, const TWaveFormatEx* Format);
-    TWaveResult (*GetErrorText)(TWaveResult Result, char* Text, std::size_t Size);
+    TWaveResult (*GetErrorText)(TWaveResult Result, char* Text,
+                                std::size_t Size); // Size: characters
     TWaveResult (*Close)(void* Device);
     TWaveResult (*Prepare)(void* Device, TWaveHdr* Header);
     TWaveResult (*Unprepare)(void* Device, TWaveHdr* Header);
@@ -204,7 +209,7 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     bool HasState(TMMWaveDeviceState Bit) const { return (state_.load() & Bit) != 0; }
 
     // Refused while open; at least 32. An unchanged value is ignored.
-    void SetBufferSize(std::int32_t Value) override;
+    void SetBufferSize(std::int32_t Value) override; // bytes
     std::int32_t NumBuffers() const { return numBuffers_; }
     // Values below 2 ignored; refused while open; at most 500.
     void SetNumBuffers(std::int32_t Value);

@@ -1,6 +1,8 @@
-// The buffer headers of a wave device: one zero-filled block each (header
-// followed by the audio bytes), allocated and prepared once, never per buffer.
+// Part of TMMWaveDevice (MMWaveDevice.h): the buffer headers, one zero-filled
+// block each (header followed by the audio bytes), allocated and prepared once,
+// never per buffer.
 #include "devices/MMWaveDevice.h"
+
 #include "stream/MMUtils.h"
 
 namespace keb

@@ -1,7 +1,9 @@
-// Where the work of a finished buffer runs: the worker thread of cmThread
-// mode with its start/close handshake, and the hidden window of the main
-// thread, which also receives the stop request and the worker's failure.
+// Part of TMMWaveDevice (MMWaveDevice.h): where the work of a finished buffer
+// runs: the worker thread of cmThread mode with its start/close handshake, and
+// the hidden window of the main thread, which also receives the stop request
+// and the worker's failure.
 #include "devices/MMWaveDevice.h"
+
 #include "platform/core/MainLoop.h"
 #include "platform/core/Wait.h"
 
@@ -62,7 +64,7 @@ void TMMWaveDeviceThread::Execute()
         TMessage message;
         if (!queue.Take(message))
         {
-            const int signalled = WaitForAny({&closeEvent_, &flushEvent_}, &queue, kInfinite);
+            const int signalled = WaitForAny({&closeEvent_, &flushEvent_}, &queue, Infinite);
             if (signalled == 0)
                 break;
             if (signalled == 1)
@@ -120,7 +122,7 @@ void TMMWaveDevice::EndWorker()
     thread_->CloseEvent().SetEvent();
     // A worker blocked in SyncToMainThread needs the main thread meanwhile.
     const bool ended = WaitForAny({&thread_->StartEvent()}, nullptr, kWorkerHandshakeMs,
-                                  /*serveSynchronize=*/true) != kWaitTimeout;
+                                  /*serveSynchronize=*/true) != WaitTimeout;
     if (!ended && thread_->Detach())
     {
         // Late, but outside device code: it leaves on its own close event.

@@ -21,7 +21,7 @@ class TAccessibleWaterfall : public QAccessibleWidget
 {
   public:
     explicit TAccessibleWaterfall(TMMSpectrogram* waterfall)
-        : QAccessibleWidget(waterfall, QAccessible::Graphic), Waterfall_(waterfall)
+        : QAccessibleWidget(waterfall, QAccessible::Graphic), waterfall_(waterfall)
     {
     }
 
@@ -30,19 +30,19 @@ class TAccessibleWaterfall : public QAccessibleWidget
         if (type != QAccessible::Description)
             return QAccessibleWidget::text(type);
         const auto now = std::chrono::steady_clock::now();
-        if (!DescribedAt_ || now - *DescribedAt_ >= DescriptionLife)
+        if (!describedAt_ || now - *describedAt_ >= DescriptionLife)
         {
-            Description_ =
-                QString::fromStdString(DescribeTones(StrongestTones(*Waterfall_, TonesDescribed)));
-            DescribedAt_ = now;
+            description_ =
+                QString::fromStdString(DescribeTones(StrongestTones(*waterfall_, TonesDescribed)));
+            describedAt_ = now;
         }
-        return Description_;
+        return description_;
     }
 
   private:
-    TMMSpectrogram* Waterfall_;
-    mutable QString Description_;
-    mutable std::optional<std::chrono::steady_clock::time_point> DescribedAt_;
+    TMMSpectrogram* waterfall_;
+    mutable QString description_;
+    mutable std::optional<std::chrono::steady_clock::time_point> describedAt_;
 };
 
 QAccessibleInterface* WaterfallInterface(const QString&, QObject* object)

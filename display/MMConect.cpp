@@ -1,3 +1,5 @@
+// Part of TMMConnector (MMConect.h): properties, display slots, the chain
+// notifications and the buffer hand-over.
 #include "display/MMConect.h"
 
 #include "devices/MMHTimerPeriodic.h"
@@ -21,7 +23,7 @@ struct TKindSlots
     int Count;
 };
 
-constexpr std::array<TKindSlots, kDisplayKinds> kKindSlots{
+constexpr std::array<TKindSlots, DisplayKinds> kKindSlots{
     {{0, 2}, {2, 2}, {4, 2}, {6, 2}, {8, 4}, {12, 2}}};
 
 constexpr TKindSlots SlotsOf(TMMDisplayKind kind)
@@ -87,7 +89,7 @@ void TMMConnector::SetAutoTrigger(bool value)
 
 void TMMConnector::SetSpeed(std::int32_t value)
 {
-    speed_ = Clamp(value, kMinSpeed, kMaxSpeed);
+    speed_ = Clamp(value, MinSpeed, MaxSpeed);
     if (!IsDesigning())
         TConnectorClass::RecomputeLargestSpeed();
 }
@@ -184,7 +186,7 @@ void TMMConnector::Notification(TComponent* component, TOperation operation)
     if (operation == TOperation::opRemove)
     {
         std::lock_guard pass(passLock_);
-        for (int slot = 0; slot < kDisplaySlots; ++slot)
+        for (int slot = 0; slot < DisplaySlots; ++slot)
         {
             if (slotComponents_[slot] == component)
             {
@@ -268,15 +270,15 @@ bool TMMConnector::OpenDisplayData()
     data_ = nullptr;
     conversion_.reset();
     converting_.store(false);
-    bufferSize_ = IntMax(GetBufferSize(), 0);
-    handover_.Open(bufferSize_);
+    bufferBytes_ = IntMax(GetBufferSize(), 0);
+    handover_.Open(bufferBytes_);
     isPCM_.store(IsShowablePCM(chainFormat));
     if (isPCM_.load())
     {
         displayFormat_.reset(CopyWaveFormat(&chainFormat));
-        displayBuffer_.assign(static_cast<std::size_t>(bufferSize_), 0);
+        displayBuffer_.assign(static_cast<std::size_t>(bufferBytes_), 0);
         data_ = displayBuffer_.data();
-        dataCapacity_ = bufferSize_;
+        dataCapacityBytes_ = bufferBytes_;
     }
     else if (autoConvert_)
     {
@@ -284,16 +286,16 @@ bool TMMConnector::OpenDisplayData()
         TWaveFormatPtr suggested = converter.SuggestPCMFormat(chainFormat);
         if (suggested && IsShowablePCM(*suggested))
         {
-            displayBuffer_.assign(static_cast<std::size_t>(bufferSize_), 0);
+            displayBuffer_.assign(static_cast<std::size_t>(bufferBytes_), 0);
             conversion_ =
-                converter.Open(chainFormat, *suggested, displayBuffer_.data(), bufferSize_);
+                converter.Open(chainFormat, *suggested, displayBuffer_.data(), bufferBytes_);
         }
         if (conversion_)
         {
             converting_.store(true);
             displayFormat_ = std::move(suggested);
             data_ = conversion_->Output();
-            dataCapacity_ = conversion_->OutputBytes();
+            dataCapacityBytes_ = conversion_->OutputBytes();
         }
         else
             Release(displayBuffer_);
@@ -301,7 +303,7 @@ bool TMMConnector::OpenDisplayData()
     kinds_ = {};
     validBytes_ = 0;
     if (data_)
-        blockCopy_.assign(2 * static_cast<std::size_t>(dataCapacity_), 0);
+        blockCopy_.assign(2 * static_cast<std::size_t>(dataCapacityBytes_), 0);
     return data_ != nullptr;
 }
 
@@ -311,7 +313,7 @@ void TMMConnector::CloseDisplayData()
     std::lock_guard data(dataLock_);
     handover_.Close();
     data_ = nullptr;
-    dataCapacity_ = 0;
+    dataCapacityBytes_ = 0;
     validBytes_ = 0;
     conversion_.reset();
     converting_.store(false);
@@ -325,7 +327,7 @@ void TMMConnector::FillSilence()
     // A buffer that arrived before is taken first, so the silence replaces it.
     TakeArrivedLocked();
     if (data_ && (isPCM_.load() || converting_.load()))
-        FillBytes(data_, IntMin(bufferSize_, dataCapacity_), silenceByte_);
+        FillBytes(data_, IntMin(bufferBytes_, dataCapacityBytes_), silenceByte_);
 }
 
 void TMMConnector::ChainStarted()
@@ -430,14 +432,14 @@ void TMMConnector::TakeArrivedLocked()
     }
     else
         MoveBytes(taken.Data, data_, valid);
-    validBytes_ = IntMin(valid, dataCapacity_);
+    validBytes_ = IntMin(valid, dataCapacityBytes_);
     MarkAllPendingLocked(taken.Arrival);
 }
 
 void TMMConnector::MarkAllPendingLocked(std::int64_t arrival)
 {
-    arrivalTime_ = arrival;
-    for (int kind = 0; kind < kDisplayKinds; ++kind)
+    arrivalTimeUs_ = arrival;
+    for (int kind = 0; kind < DisplayKinds; ++kind)
     {
         if (HasDisplay(static_cast<TMMDisplayKind>(kind)))
             kinds_[kind] = TKindState{true, {0, 0}};

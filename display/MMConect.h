@@ -34,6 +34,10 @@
 // timers available" when the pause timer is refused. Errors of displays pass
 // to the caller of the operation that reached them (to HandleException when
 // the connector's window ran it).
+//
+// Implemented in: MMConect.cpp (properties, display slots, the chain
+// notifications and the buffer hand-over), MMConectPass.cpp (the delivery
+// pass).
 #pragma once
 
 #include "display/BufferHandover.h"
@@ -73,8 +77,8 @@ enum class TMMDisplayKind
     Spectrograms
 };
 
-inline constexpr int kDisplayKinds = 6;
-inline constexpr int kDisplaySlots = 14;
+inline constexpr int DisplayKinds = 6;
+inline constexpr int DisplaySlots = 14;
 
 // The private messages of the connector window; lParam is the connector,
 // wParam its serial number.
@@ -82,8 +86,8 @@ inline constexpr std::uint32_t WM_CONNECTOR_ARM = 0xB1F5;
 inline constexpr std::uint32_t WM_CONNECTOR_TRIGGER = 0xB1F6;
 inline constexpr std::uint32_t WM_CONNECTOR_PUMP = 0xB1F7;
 
-inline constexpr std::int32_t kMinSpeed = 1;
-inline constexpr std::int32_t kMaxSpeed = 5000;
+inline constexpr std::int32_t MinSpeed = 1;
+inline constexpr std::int32_t MaxSpeed = 5000;
 
 // Byte offset of the first frame, from `start`, at which the first channel
 // crosses `level` (upwards for tmUpFlank: previous sample below the level,
@@ -211,7 +215,7 @@ class TMMConnector : public TMMDSPComponent
     bool autoConvert_ = true;
     std::atomic<bool> autoTrigger_{true};
     std::atomic<bool> synchronize_{true};
-    std::int32_t speed_ = kMaxSpeed;
+    std::int32_t speed_ = MaxSpeed;
     std::atomic<TMMTriggerMode> triggerMode_{tmNone};
     std::atomic<std::int32_t> triggerLevel_{0};
     bool refreshOnStop_ = true;
@@ -220,8 +224,8 @@ class TMMConnector : public TMMDSPComponent
     // Slots in the order Level1, Level2, Meter1, Meter2, Oscope1, Oscope2,
     // Light1, Light2, Spectrum1..4, Spectrogram1, Spectrogram2, with the
     // component behind each display for removal notifications.
-    std::array<std::atomic<TMMDisplay*>, kDisplaySlots> slots_{};
-    std::array<TComponent*, kDisplaySlots> slotComponents_{};
+    std::array<std::atomic<TMMDisplay*>, DisplaySlots> slots_{};
+    std::array<TComponent*, DisplaySlots> slotComponents_{};
 
     std::atomic<bool> ownStarted_{false};
     std::atomic<bool> armed_{false};
@@ -242,14 +246,14 @@ class TMMConnector : public TMMDSPComponent
     // for short copies. Order: passLock_, then dataLock_.
     mutable TCriticalSection passLock_;
     mutable TCriticalSection dataLock_;
-    std::int32_t bufferSize_ = 0;
+    std::int32_t bufferBytes_ = 0;
     std::vector<std::uint8_t> displayBuffer_;
     std::vector<std::uint8_t> blockCopy_;
     std::uint8_t* data_ = nullptr;
-    std::int32_t dataCapacity_ = 0;
+    std::int32_t dataCapacityBytes_ = 0;
     std::int32_t validBytes_ = 0;
-    std::int64_t arrivalTime_ = 0;
-    std::array<TKindState, kDisplayKinds> kinds_{};
+    std::int64_t arrivalTimeUs_ = 0;
+    std::array<TKindState, DisplayKinds> kinds_{};
     // The audio threads' buffers on their way to the copy.
     TBufferHandover handover_;
 };

@@ -24,7 +24,7 @@ struct TConnectorClassState
     // One pump message circulates at most.
     bool PumpPosted = false;
     std::atomic<bool> EnterIdle{false};
-    std::int32_t LargestSpeed = kMaxSpeed;
+    std::int32_t LargestSpeed = MaxSpeed;
     std::uint64_t NextSerial = 1;
 };
 
@@ -79,7 +79,7 @@ bool TConnectorClass::IsRegistered(const TMMConnector* connector)
 void TConnectorClass::RecomputeLargestSpeed()
 {
     TConnectorClassState& state = State();
-    state.LargestSpeed = kMinSpeed;
+    state.LargestSpeed = MinSpeed;
     for (const TMMConnector* connector : state.Registry)
         state.LargestSpeed = std::max(state.LargestSpeed, connector->speed_);
 }
@@ -168,7 +168,7 @@ void TConnectorClass::Pump(const TMessage& message)
 void TConnectorClass::IdlePump()
 {
     TConnectorClassState& state = State();
-    for (std::int32_t round = state.LargestSpeed; round <= kMaxSpeed; ++round)
+    for (std::int32_t round = state.LargestSpeed; round <= MaxSpeed; ++round)
         ProcessMessages();
     if (state.ActiveCount <= 0)
         return;

@@ -1,5 +1,7 @@
-// The delivery pass: cutting the display copy into blocks for each kind.
+// Part of TMMConnector (MMConect.h): the delivery pass, cutting the display
+// copy into blocks for each kind.
 #include "display/MMConect.h"
+
 #include "stream/MMTime.h"
 #include "stream/MMUtils.h"
 
@@ -58,7 +60,7 @@ void TMMConnector::TriggerDisplays()
         if (!data_)
             return;
         TakeArrivedLocked();
-        arrival = arrivalTime_;
+        arrival = arrivalTimeUs_;
     }
     if (OnTrigger)
         OnTrigger(this);
@@ -194,13 +196,13 @@ void TMMConnector::PassSpectrograms(std::int64_t elapsed)
         {
             serve[i] = due[i] && fits[i];
             if (serve[i])
-                MoveBytes(data_ + block[i], blockCopy_.data() + i * dataCapacity_, step[i]);
+                MoveBytes(data_ + block[i], blockCopy_.data() + i * dataCapacityBytes_, step[i]);
         }
     }
     for (std::size_t i = 0; i < 2; ++i)
     {
         if (serve[i])
-            displays[i]->ProcessBlock(blockCopy_.data() + i * dataCapacity_);
+            displays[i]->ProcessBlock(blockCopy_.data() + i * dataCapacityBytes_);
     }
 }
 

@@ -43,19 +43,19 @@ void TMMDIBCanvas::SetBitsPerPixel(int bits)
 {
     if (bits != 8 && bits != 24)
         throw EMMDIBError("Bitlength not supported yet");
-    if (bits == BitsPerPixel_)
+    if (bits == bitsPerPixel_)
         return;
-    if (!Available_)
+    if (!available_)
         throw EMMDIBError("Attempt to create new DIB while initialized for drawing");
-    BitsPerPixel_ = bits;
+    bitsPerPixel_ = bits;
     Rebuild();
 }
 
 void TMMDIBCanvas::SetPaletteRealize(bool value)
 {
-    if (value == PaletteRealize_)
+    if (value == paletteRealize_)
         return;
-    PaletteRealize_ = value;
+    paletteRealize_ = value;
     Rebuild();
 }
 
@@ -63,31 +63,31 @@ void TMMDIBCanvas::SetSize(int width, int height)
 {
     width = width < 0 ? 0 : width;
     height = height < 0 ? 0 : height;
-    if (width == Width_ && height == Height_)
+    if (width == width_ && height == height_)
         return;
-    Width_ = width;
-    Height_ = height;
+    width_ = width;
+    height_ = height;
     MarkForRebuild();
 }
 
 void TMMDIBCanvas::SetLogPalette(const TLogPalette* palette)
 {
-    LogPalette_.reset();
+    logPalette_.reset();
     if (palette && palette->palVersion >= LogPaletteVersion &&
         palette->palNumEntries <= DIBPaletteSize)
-        LogPalette_ = *palette;
+        logPalette_ = *palette;
     Rebuild();
 }
 
 TDIBColor TMMDIBCanvas::PaletteColor(int index) const
 {
-    const TPaletteEntry& entry = Palette_[static_cast<std::size_t>(index) & 0xFF];
+    const TPaletteEntry& entry = palette_[static_cast<std::size_t>(index) & 0xFF];
     return DIBRGB(entry.peRed, entry.peGreen, entry.peBlue);
 }
 
 std::uint32_t TMMDIBCanvas::ColorToIndex(TDIBColor color) const
 {
-    if (BitsPerPixel_ > 8)
+    if (bitsPerPixel_ > 8)
         return color & 0xFFFFFF;
     const int red = color & 0xFF;
     const int green = (color >> 8) & 0xFF;
@@ -96,7 +96,7 @@ std::uint32_t TMMDIBCanvas::ColorToIndex(TDIBColor color) const
     int bestDistance = 1 << 30;
     for (int index = 0; index < DIBPaletteSize; ++index)
     {
-        const TPaletteEntry& entry = Palette_[index];
+        const TPaletteEntry& entry = palette_[index];
         const int dr = entry.peRed - red;
         const int dg = entry.peGreen - green;
         const int db = entry.peBlue - blue;
@@ -112,15 +112,15 @@ std::uint32_t TMMDIBCanvas::ColorToIndex(TDIBColor color) const
 
 void TMMDIBCanvas::SetFillIndex(std::uint32_t value)
 {
-    FillValue_ = BitsPerPixel_ > 8 ? (value & 0xFFFFFF) : (value & 0xFF) * 0x01010101u;
-    if (!Available_)
-        DrawingTarget().FillValue = FillValue_;
+    fillValue_ = bitsPerPixel_ > 8 ? (value & 0xFFFFFF) : (value & 0xFF) * 0x01010101u;
+    if (!available_)
+        DrawingTarget().FillValue = fillValue_;
 }
 
 std::uint8_t* TMMDIBCanvas::Bits()
 {
     BuildIfMarked();
-    return Bits_.data();
+    return bits_.data();
 }
 
 void TMMDIBCanvas::BeginDrawing()
@@ -129,66 +129,66 @@ void TMMDIBCanvas::BeginDrawing()
         throw EMMDIBError("Attempt to create new DIB while initialized for drawing");
     BuildIfMarked();
     TDrawingTarget& target = DrawingTarget();
-    target.BitsPerPixel = BitsPerPixel_;
+    target.BitsPerPixel = bitsPerPixel_;
     target.BytesPerPixel = BytesPerPixel();
     target.Width = BufferWidth();
     target.Height = BufferHeight();
     target.Stride = Stride();
     target.RowStep = Stride();
-    target.Bits = Bits_.data();
-    target.Clip = {0, 0, Width_, Height_};
+    target.Bits = bits_.data();
+    target.Clip = {0, 0, width_, height_};
     target.PenX = 0;
     target.PenY = 0;
-    target.FillValue = FillValue_;
-    Available_ = false;
+    target.FillValue = fillValue_;
+    available_ = false;
 }
 
 void TMMDIBCanvas::EndDrawing()
 {
-    if (Available_)
+    if (available_)
         return;
     DrawingTarget() = TDrawingTarget{};
-    Available_ = true;
+    available_ = true;
 }
 
 void TMMDIBCanvas::BuildIfMarked()
 {
-    if (RebuildNeeded_)
+    if (rebuildNeeded_)
         Rebuild();
 }
 
 void TMMDIBCanvas::Rebuild()
 {
     // A refused rebuild stays due until the drawing period has ended.
-    RebuildNeeded_ = true;
-    if (!Available_)
+    rebuildNeeded_ = true;
+    if (!available_)
         throw EMMDIBError("Attempt to create new DIB while initialized for drawing");
     BuildPalette();
     try
     {
-        Bits_.assign(static_cast<std::size_t>(Stride()) * BufferHeight(), 0);
+        bits_.assign(static_cast<std::size_t>(Stride()) * BufferHeight(), 0);
     }
     catch (const std::bad_alloc&)
     {
         throw EMMDIBError("Unable to access DIB device context");
     }
-    RebuildNeeded_ = false;
+    rebuildNeeded_ = false;
 }
 
 void TMMDIBCanvas::BuildPalette()
 {
-    Palette_.fill(TPaletteEntry{});
+    palette_.fill(TPaletteEntry{});
     for (const TStaticColor& color : StaticColors)
-        Palette_[color.Index] = color.Entry;
-    if (!LogPalette_)
+        palette_[color.Index] = color.Entry;
+    if (!logPalette_)
         return;
     for (int index = DIBLogPaletteFirst; index < DIBLogPaletteEnd; ++index)
     {
         // Entries the logical palette does not define read as black.
         TPaletteEntry entry =
-            index < LogPalette_->palNumEntries ? LogPalette_->palPalEntry[index] : TPaletteEntry{};
+            index < logPalette_->palNumEntries ? logPalette_->palPalEntry[index] : TPaletteEntry{};
         entry.peFlags = PC_NOCOLLAPSE;
-        Palette_[index] = entry;
+        palette_[index] = entry;
     }
 }
 

@@ -93,28 +93,28 @@ class TMMDIBCanvas
     TMMDIBCanvas(const TMMDIBCanvas&) = delete;
     TMMDIBCanvas& operator=(const TMMDIBCanvas&) = delete;
 
-    int BitsPerPixel() const { return BitsPerPixel_; }
+    int BitsPerPixel() const { return bitsPerPixel_; }
     void SetBitsPerPixel(int bits);
-    bool PaletteRealize() const { return PaletteRealize_; }
+    bool PaletteRealize() const { return paletteRealize_; }
     void SetPaletteRealize(bool value);
     // Screens without palettes show the palette colours directly, so this
     // only records the choice.
-    bool PaletteMapped() const { return PaletteMapped_; }
-    void SetPaletteMapped(bool value) { PaletteMapped_ = value; }
+    bool PaletteMapped() const { return paletteMapped_; }
+    void SetPaletteMapped(bool value) { paletteMapped_ = value; }
 
-    int Width() const { return Width_; }
-    int Height() const { return Height_; }
+    int Width() const { return width_; }   // pixels
+    int Height() const { return height_; } // pixels
     // Stores the size (negative values count as 0) and marks the buffer for
     // rebuilding; the buffer is at least 1 x 1.
-    virtual void SetSize(int width, int height);
+    virtual void SetSize(int width, int height); // pixels
 
     // Keeps a copy of palette (version 0x300 or later, at most 256 entries;
     // any other palette, or none, is dropped) and rebuilds.
     void SetLogPalette(const TLogPalette* palette);
-    const std::optional<TLogPalette>& LogPalette() const { return LogPalette_; }
+    const std::optional<TLogPalette>& LogPalette() const { return logPalette_; }
 
     // The colour table of the buffer (valid at 8 bits).
-    const std::array<TPaletteEntry, DIBPaletteSize>& Palette() const { return Palette_; }
+    const std::array<TPaletteEntry, DIBPaletteSize>& Palette() const { return palette_; }
     // The colour of a palette index.
     TDIBColor PaletteColor(int index) const;
 
@@ -126,13 +126,13 @@ class TMMDIBCanvas
     // period in progress, or to the next one.
     void SetDrawColor(TDIBColor color) { SetFillIndex(ColorToIndex(color)); }
     void SetFillIndex(std::uint32_t value);
-    std::uint32_t FillValue() const { return FillValue_; }
+    std::uint32_t FillValue() const { return fillValue_; }
 
     // The pixel buffer (built when marked): top row first.
     std::uint8_t* Bits();
-    int BufferWidth() const { return IntMax1(Width_); }
-    int BufferHeight() const { return IntMax1(Height_); }
-    int BytesPerPixel() const { return BitsPerPixel_ / 8; }
+    int BufferWidth() const { return IntMax1(width_); }
+    int BufferHeight() const { return IntMax1(height_); }
+    int BytesPerPixel() const { return bitsPerPixel_ / 8; }
     int Stride() const { return (BufferWidth() * BytesPerPixel() + 3) & ~3; }
 
     // Opens a drawing period: builds the buffer if marked and points the
@@ -142,39 +142,39 @@ class TMMDIBCanvas
     // Closes the drawing period and clears the drawing target.
     void EndDrawing();
     // False during a drawing period.
-    bool Available() const { return Available_; }
+    bool Available() const { return available_; }
 
   private:
     static int IntMax1(int value) { return value > 1 ? value : 1; }
-    void MarkForRebuild() { RebuildNeeded_ = true; }
+    void MarkForRebuild() { rebuildNeeded_ = true; }
     void BuildIfMarked();
     void Rebuild();
     void BuildPalette();
 
-    int BitsPerPixel_ = 8;
-    bool PaletteRealize_ = false;
-    bool PaletteMapped_ = false;
-    int Width_ = 1;
-    int Height_ = 1;
-    bool RebuildNeeded_ = true;
-    bool Available_ = true;
-    std::uint32_t FillValue_ = 0;
-    std::optional<TLogPalette> LogPalette_;
-    std::array<TPaletteEntry, DIBPaletteSize> Palette_{};
-    std::vector<std::uint8_t> Bits_;
+    int bitsPerPixel_ = 8;
+    bool paletteRealize_ = false;
+    bool paletteMapped_ = false;
+    int width_ = 1;
+    int height_ = 1;
+    bool rebuildNeeded_ = true;
+    bool available_ = true;
+    std::uint32_t fillValue_ = 0;
+    std::optional<TLogPalette> logPalette_;
+    std::array<TPaletteEntry, DIBPaletteSize> palette_{};
+    std::vector<std::uint8_t> bits_;
 };
 
 // RAII drawing period.
 class TDIBDrawing
 {
   public:
-    explicit TDIBDrawing(TMMDIBCanvas& canvas) : Canvas_(canvas) { Canvas_.BeginDrawing(); }
-    ~TDIBDrawing() { Canvas_.EndDrawing(); }
+    explicit TDIBDrawing(TMMDIBCanvas& canvas) : canvas_(canvas) { canvas_.BeginDrawing(); }
+    ~TDIBDrawing() { canvas_.EndDrawing(); }
     TDIBDrawing(const TDIBDrawing&) = delete;
     TDIBDrawing& operator=(const TDIBDrawing&) = delete;
 
   private:
-    TMMDIBCanvas& Canvas_;
+    TMMDIBCanvas& canvas_;
 };
 
 } // namespace keb

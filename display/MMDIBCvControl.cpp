@@ -38,19 +38,19 @@ TMMDIBGraphicControl::TMMDIBGraphicControl(QWidget* parent) : TMMGraphicControl(
 
 void TMMDIBGraphicControl::SetPaletteRealize(bool value)
 {
-    Canvas_.SetPaletteRealize(value);
+    canvas_.SetPaletteRealize(value);
     Invalidate();
 }
 
 void TMMDIBGraphicControl::SetPaletteMapped(bool value)
 {
-    Canvas_.SetPaletteMapped(value);
+    canvas_.SetPaletteMapped(value);
     Invalidate();
 }
 
 void TMMDIBGraphicControl::SetBitsPerPixel(int bits)
 {
-    Canvas_.SetBitsPerPixel(bits);
+    canvas_.SetBitsPerPixel(bits);
     Invalidate();
 }
 
@@ -58,13 +58,13 @@ void TMMDIBGraphicControl::SetBounds(int left, int top, int width, int height)
 {
     TMMGraphicControl::SetBounds(left, top, width, height);
     FitScreen();
-    Canvas_.SetSize(Width(), Height());
+    canvas_.SetSize(Width(), Height());
 }
 
 void TMMDIBGraphicControl::SetScreenOrigin(int x, int y)
 {
-    OriginX_ = x;
-    OriginY_ = y;
+    originX_ = x;
+    originY_ = y;
 }
 
 void TMMDIBGraphicControl::DrawNow(bool full, const std::function<void(bool full)>& draw)
@@ -73,28 +73,28 @@ void TMMDIBGraphicControl::DrawNow(bool full, const std::function<void(bool full
         return;
     draw(full);
     // Inside a paint the paint itself shows the screen image.
-    if (InPaint_ || Dirty_.isEmpty())
+    if (inPaint_ || dirty_.isEmpty())
         return;
-    const QRegion dirty = Dirty_;
-    Dirty_ = QRegion();
+    const QRegion dirty = dirty_;
+    dirty_ = QRegion();
     repaint(dirty);
 }
 
 QRect TMMDIBGraphicControl::OnScreen(int left, int top, int right, int bottom) const
 {
-    return QRect(QPoint(OriginX_ + left, OriginY_ + top),
-                 QPoint(OriginX_ + right - 1, OriginY_ + bottom - 1))
-        .intersected(Screen_.rect());
+    return QRect(QPoint(originX_ + left, originY_ + top),
+                 QPoint(originX_ + right - 1, originY_ + bottom - 1))
+        .intersected(screen_.rect());
 }
 
 void TMMDIBGraphicControl::BlitTo(int left, int top, int width, int height, int sourceX,
                                   int sourceY)
 {
-    const QImage source = CanvasImage(Canvas_);
-    const QPoint toSource(sourceX - OriginX_ - left, sourceY - OriginY_ - top);
+    const QImage source = CanvasImage(canvas_);
+    const QPoint toSource(sourceX - originX_ - left, sourceY - originY_ - top);
     // Both the screen and the canvas clip the copy.
-    const QRect target = QRect(OriginX_ + left, OriginY_ + top, width, height)
-                             .intersected(Screen_.rect())
+    const QRect target = QRect(originX_ + left, originY_ + top, width, height)
+                             .intersected(screen_.rect())
                              .intersected(source.rect().translated(-toSource));
     if (target.isEmpty())
         return;
@@ -104,9 +104,9 @@ void TMMDIBGraphicControl::BlitTo(int left, int top, int width, int height, int 
     const QImage part =
         source.copy(target.translated(toSource)).convertToFormat(QImage::Format_RGB32);
     for (int row = 0; row < part.height(); ++row)
-        std::memcpy(Screen_.scanLine(target.top() + row) + target.left() * sizeof(QRgb),
+        std::memcpy(screen_.scanLine(target.top() + row) + target.left() * sizeof(QRgb),
                     part.constScanLine(row), static_cast<std::size_t>(part.width()) * sizeof(QRgb));
-    Dirty_ += target;
+    dirty_ += target;
 }
 
 void TMMDIBGraphicControl::ScrollLeft(int left, int top, int right, int bottom)
@@ -116,10 +116,10 @@ void TMMDIBGraphicControl::ScrollLeft(int left, int top, int right, int bottom)
         return;
     for (int y = area.top(); y <= area.bottom(); ++y)
     {
-        auto* row = reinterpret_cast<QRgb*>(Screen_.scanLine(y)) + area.left();
+        auto* row = reinterpret_cast<QRgb*>(screen_.scanLine(y)) + area.left();
         std::memmove(row, row + 1, sizeof(QRgb) * static_cast<std::size_t>(area.width() - 1));
     }
-    Dirty_ += area;
+    dirty_ += area;
 }
 
 void TMMDIBGraphicControl::FillScreen(int left, int top, int right, int bottom, TDIBColor color)
@@ -127,22 +127,22 @@ void TMMDIBGraphicControl::FillScreen(int left, int top, int right, int bottom, 
     const QRect area = OnScreen(left, top, right, bottom);
     if (area.isEmpty())
         return;
-    QPainter painter(&Screen_);
+    QPainter painter(&screen_);
     painter.fillRect(area, QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
-    Dirty_ += area;
+    dirty_ += area;
 }
 
 void TMMDIBGraphicControl::Paint()
 {
-    InPaint_ = true;
+    inPaint_ = true;
     struct TEnd
     {
         bool& InPaint;
         ~TEnd() { InPaint = false; }
-    } end{InPaint_};
+    } end{inPaint_};
     PaintScreen();
-    Dirty_ = QRegion();
-    Canvas()->Painter().drawImage(0, 0, Screen_);
+    dirty_ = QRegion();
+    Canvas()->Painter().drawImage(0, 0, screen_);
 }
 
 void TMMDIBGraphicControl::resizeEvent(QResizeEvent* event)
@@ -153,16 +153,16 @@ void TMMDIBGraphicControl::resizeEvent(QResizeEvent* event)
 
 void TMMDIBGraphicControl::FitScreen()
 {
-    if (Screen_.size() == size() && !Screen_.isNull())
+    if (screen_.size() == size() && !screen_.isNull())
         return;
     QImage screen(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
     screen.fill(Qt::black);
-    if (!Screen_.isNull())
+    if (!screen_.isNull())
     {
         QPainter painter(&screen);
-        painter.drawImage(0, 0, Screen_);
+        painter.drawImage(0, 0, screen_);
     }
-    Screen_ = std::move(screen);
+    screen_ = std::move(screen);
 }
 
 } // namespace keb

@@ -28,10 +28,10 @@ class TMMDIBGraphicControl : public TMMGraphicControl, public TDIBScreen
   public:
     explicit TMMDIBGraphicControl(QWidget* parent = nullptr);
 
-    TMMDIBCanvas& DIBCanvas() { return Canvas_; }
-    bool PaletteRealize() const { return Canvas_.PaletteRealize(); }
+    TMMDIBCanvas& DIBCanvas() { return canvas_; }
+    bool PaletteRealize() const { return canvas_.PaletteRealize(); }
     void SetPaletteRealize(bool value);
-    bool PaletteMapped() const { return Canvas_.PaletteMapped(); }
+    bool PaletteMapped() const { return canvas_.PaletteMapped(); }
     void SetPaletteMapped(bool value);
     // 8 or 24; other values raise EMMDIBError "Bitlength not supported yet".
     virtual void SetBitsPerPixel(int bits);
@@ -44,7 +44,7 @@ class TMMDIBGraphicControl : public TMMGraphicControl, public TDIBScreen
     void DrawNow(bool full, const std::function<void(bool full)>& draw);
 
     // The picture the control shows.
-    const QImage& Screen() const { return Screen_; }
+    const QImage& Screen() const { return screen_; }
     // The control position of DIB coordinate (0, 0) for the screen copies.
     void SetScreenOrigin(int x, int y);
 
@@ -59,19 +59,19 @@ class TMMDIBGraphicControl : public TMMGraphicControl, public TDIBScreen
     virtual void PaintScreen() {}
     void resizeEvent(QResizeEvent* event) override;
     // The screen image as a paint device, for frames drawn around the picture.
-    QImage& ScreenImage() { return Screen_; }
+    QImage& ScreenImage() { return screen_; }
 
   private:
     void FitScreen();
     // The rectangle in control coordinates, clipped to the screen image.
     QRect OnScreen(int left, int top, int right, int bottom) const;
 
-    TMMDIBCanvas Canvas_;
-    QImage Screen_;
-    QRegion Dirty_;
-    int OriginX_ = 0;
-    int OriginY_ = 0;
-    bool InPaint_ = false;
+    TMMDIBCanvas canvas_;
+    QImage screen_;
+    QRegion dirty_;
+    int originX_ = 0;
+    int originY_ = 0;
+    bool inPaint_ = false;
 };
 
 } // namespace keb

@@ -32,11 +32,11 @@ class TMMDisplay
     // The PCM format of the blocks to come (a valid PCM format, valid until
     // the next call). May raise to refuse it; the connector lets the error
     // pass to its caller.
-    virtual void SetDisplayFormat(const TWaveFormatEx& Format) = 0;
+    virtual void SetDisplayFormat(const TWaveFormatEx& format) = 0;
 
     // One block of BlockBytes() bytes starting at Block, in the last format
     // set. The bytes stay valid only during the call.
-    virtual void ProcessBlock(const std::uint8_t* Block) = 0;
+    virtual void ProcessBlock(const std::uint8_t* block) = 0;
 
     // Drops what the display has accumulated and repaints it at rest.
     virtual void ResetDisplay() = 0;

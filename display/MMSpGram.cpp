@@ -1,3 +1,5 @@
+// Part of TMMSpectrogram (MMSpGram.h): properties, geometry, blocks and
+// painting.
 #include "display/MMSpGram.h"
 
 #include <QResizeEvent>
@@ -30,17 +32,17 @@ TMMSpectrogram::~TMMSpectrogram()
     LeaveRegistry();
 }
 
-void TMMSpectrogram::ProcessBlock(const std::uint8_t* Block)
+void TMMSpectrogram::ProcessBlock(const std::uint8_t* block)
 {
-    if (!Enabled() || !isVisible() || InfoMode_)
+    if (!Enabled() || !isVisible() || infoMode_)
         return;
-    AnalyseBlock(Block);
+    AnalyseBlock(block);
     DrawNow(false, [this](bool full) { DrawLine(full, this); });
 }
 
 void TMMSpectrogram::ResetDisplay()
 {
-    if (InfoMode_)
+    if (infoMode_)
         EndInfo();
     RepaintPicture();
 }
@@ -53,9 +55,9 @@ void TMMSpectrogram::SetEnabled(bool enabled)
 
 void TMMSpectrogram::SetDrawScale(bool value)
 {
-    if (value == DrawScale_)
+    if (value == drawScale_)
         return;
-    DrawScale_ = value;
+    drawScale_ = value;
     SetBounds(Left(), Top(), Width(), Height());
     Resized();
     RepaintPicture();
@@ -63,20 +65,20 @@ void TMMSpectrogram::SetDrawScale(bool value)
 
 void TMMSpectrogram::SetScaleTextColor(TColor value)
 {
-    ScaleTextColor_ = value;
+    scaleTextColor_ = value;
     RepaintPicture();
 }
 
 void TMMSpectrogram::SetScaleLineColor(TColor value)
 {
-    ScaleLineColor_ = value;
+    scaleLineColor_ = value;
     RepaintPicture();
 }
 
 void TMMSpectrogram::SetBounds(int left, int top, int width, int height)
 {
     const int smallest = 2 * BevelExtent() + 5;
-    width = std::max(width, smallest + (DrawScale_ ? 2 * ScaleStripWidth : 0));
+    width = std::max(width, smallest + (drawScale_ ? 2 * ScaleStripWidth : 0));
     height = std::max(height, smallest);
     TMMDIBGraphicControl::SetBounds(left, top, width, height);
     Resized();
@@ -93,7 +95,7 @@ void TMMSpectrogram::Loaded()
 
 void TMMSpectrogram::RepaintPicture()
 {
-    FullPending_ = true;
+    fullPending_ = true;
     Invalidate();
 }
 
@@ -111,24 +113,24 @@ void TMMSpectrogram::resizeEvent(QResizeEvent* event)
 
 void TMMSpectrogram::Resized()
 {
-    const int strips = DrawScale_ ? ScaleStripWidth : 0;
+    const int strips = drawScale_ ? ScaleStripWidth : 0;
     const int bevel = BevelExtent();
-    Area_ = ClientRect().Inflated(-strips - bevel, -bevel);
-    SetScreenOrigin(Area_.Left, Area_.Top);
-    SetPictureSize(Area_.Width(), Area_.Height());
-    FullPending_ = true;
+    area_ = ClientRect().Inflated(-strips - bevel, -bevel);
+    SetScreenOrigin(area_.Left, area_.Top);
+    SetPictureSize(area_.Width(), area_.Height());
+    fullPending_ = true;
 }
 
 void TMMSpectrogram::PaintScreen()
 {
-    if (!FullPending_)
+    if (!fullPending_)
         return;
-    FullPending_ = false;
+    fullPending_ = false;
     {
         TCanvas canvas(ScreenImage());
-        if (DrawScale_)
+        if (drawScale_)
             PaintScaleStrips(canvas);
-        const int strips = DrawScale_ ? ScaleStripWidth : 0;
+        const int strips = drawScale_ ? ScaleStripWidth : 0;
         Bevel().PaintBevel(canvas, ClientRect().Inflated(-strips, 0));
     }
     DrawFull();

@@ -17,6 +17,10 @@
 //
 // The control is also a TComponent, so a connector that displays it clears
 // its slot when the control is destroyed. Main thread only.
+//
+// Implemented in: MMSpGram.cpp (properties, geometry, blocks and painting),
+// MMSpGramScale.cpp (the frequency scale strips), MMSpGramInfo.cpp (the
+// frequency box).
 #pragma once
 
 #include "display/MMDIBCvControl.h"
@@ -43,28 +47,28 @@ class TMMSpectrogram : public TMMDIBGraphicControl, public TMMWaterfall, public 
     using TControl::SetTag;
     using TControl::Tag;
 
-    void ProcessBlock(const std::uint8_t* Block) override;
+    void ProcessBlock(const std::uint8_t* block) override;
     // Leaves info mode (as if the button were released), then repaints.
     void ResetDisplay() override;
 
     void SetEnabled(bool enabled) override; // repaints
-    bool ShowInfo() const { return ShowInfo_; }
-    void SetShowInfo(bool value) { ShowInfo_ = value; }
-    bool DrawScale() const { return DrawScale_; }
+    bool ShowInfo() const { return showInfo_; }
+    void SetShowInfo(bool value) { showInfo_ = value; }
+    bool DrawScale() const { return drawScale_; }
     void SetDrawScale(bool value); // size limits re-applied; repaints
-    TColor ScaleTextColor() const { return ScaleTextColor_; }
+    TColor ScaleTextColor() const { return scaleTextColor_; }
     void SetScaleTextColor(TColor value);
-    TColor ScaleLineColor() const { return ScaleLineColor_; }
+    TColor ScaleLineColor() const { return scaleLineColor_; }
     void SetScaleLineColor(TColor value);
-    bool ShowHint() const { return ShowHint_; }
-    void SetShowHint(bool value) { ShowHint_ = value; }
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool value) { showHint_ = value; }
 
     void SetBounds(int left, int top, int width, int height) override;
     // Builds the frequency map and the palette, then draws in full.
     void Loaded() override;
 
-    bool InfoMode() const { return InfoMode_; }
-    TRect DisplayArea() const { return Area_; }
+    bool InfoMode() const { return infoMode_; }
+    TRect DisplayArea() const { return area_; }
 
     // The frequency in Hz that the row at widget position y shows.
     double FrequencyAt(int y) const;
@@ -104,16 +108,16 @@ class TMMSpectrogram : public TMMDIBGraphicControl, public TMMWaterfall, public 
     void DrawInfoBox(QPoint point);
     void RestoreSavedBox();
 
-    bool ShowInfo_ = true;
-    bool DrawScale_ = false;
-    TColor ScaleTextColor_ = clBlack;
-    TColor ScaleLineColor_ = clBlack;
-    bool ShowHint_ = false;
-    bool SavedShowHint_ = false;
-    bool InfoMode_ = false;
-    bool FullPending_ = true;
-    TRect Area_;
-    std::optional<TSaveArea> SaveArea_;
+    bool showInfo_ = true;
+    bool drawScale_ = false;
+    TColor scaleTextColor_ = clBlack;
+    TColor scaleLineColor_ = clBlack;
+    bool showHint_ = false;
+    bool savedShowHint_ = false;
+    bool infoMode_ = false;
+    bool fullPending_ = true;
+    TRect area_;
+    std::optional<TSaveArea> saveArea_;
 };
 
 } // namespace keb

@@ -54,40 +54,40 @@ class TMMSpectrogramAnalysis
 
     // Clamped to 8 .. 4096, then rounded down to a power of two; rebuilds
     // the FFT plan and the window table.
-    int FFTLength() const { return FFTLength_; }
+    int FFTLength() const { return fftLength_; }
     void SetFFTLength(int value);
-    TMMFFTWindow Window() const { return Window_; }
+    TMMFFTWindow Window() const { return window_; }
     void SetWindow(TMMFFTWindow value);
-    TMMBits BitLength() const { return BitLength_; }
-    void SetBitLength(TMMBits value) { BitLength_ = value == b16Bit ? b16Bit : b8Bit; }
+    TMMBits BitLength() const { return bitLength_; }
+    void SetBitLength(TMMBits value) { bitLength_ = value == b16Bit ? b16Bit : b8Bit; }
     // mQuadro is ignored.
-    TMMMode Mode() const { return Mode_; }
+    TMMMode Mode() const { return mode_; }
     void SetMode(TMMMode value);
-    TMMChannel Channel() const { return Channel_; }
-    void SetChannel(TMMChannel value) { Channel_ = value; }
-    TMMSpectrogramGain Gain() const { return Gain_; }
-    void SetGain(TMMSpectrogramGain value) { Gain_ = value; }
-    bool LogAmp() const { return LogAmp_; }
-    void SetLogAmp(bool value) { LogAmp_ = value; }
+    TMMChannel Channel() const { return channel_; }
+    void SetChannel(TMMChannel value) { channel_ = value; }
+    TMMSpectrogramGain Gain() const { return gain_; }
+    void SetGain(TMMSpectrogramGain value) { gain_ = value; }
+    bool LogAmp() const { return logAmp_; }
+    void SetLogAmp(bool value) { logAmp_ = value; }
     // Clamped to 0 .. 1000, kept as the factor value x 0.01.
     int AmplitudeScale() const;
     void SetAmplitudeScale(int value);
-    float AmplitudeFactor() const { return AmplitudeFactor_; }
+    float AmplitudeFactor() const { return amplitudeFactor_; }
     // Clamped to -90 .. -9.
-    int Sensitivy() const { return Sensitivy_; }
+    int Sensitivy() const { return sensitivy_; }
     void SetSensitivy(int value);
 
     // (BitLength + 1) x (Mode + 1) x FFTLength.
     std::int32_t BlockBytes() const;
-    int Bins() const { return FFTLength_ / 2; }
+    int Bins() const { return fftLength_ / 2; }
 
     // Analyses BlockBytes() bytes at block into ColourValues(); calls
     // onOverflow once for every full-scale sample.
     void Analyse(const std::uint8_t* block, const std::function<void()>& onOverflow);
     // One value per bin, Bins() of them valid.
-    const std::int32_t* ColourValues() const { return ColourValues_.data(); }
+    const std::int32_t* ColourValues() const { return colourValues_.data(); }
     // The scaled 16-bit transform of the last block: FFTLength + 1 values.
-    const std::int16_t* Spectrum() const { return Spectrum_.data(); }
+    const std::int16_t* Spectrum() const { return spectrum_.data(); }
 
   private:
     void LoadSeries(const std::uint8_t* block, const std::function<void()>& onOverflow);
@@ -97,26 +97,26 @@ class TMMSpectrogramAnalysis
     void ComputeColourValues();
     int OverflowThreshold() const;
 
-    int FFTLength_ = 0;
-    TMMFFTWindow Window_ = fwHamming;
-    TMMBits BitLength_ = b8Bit;
-    TMMMode Mode_ = mMono;
-    TMMChannel Channel_ = chBoth;
-    TMMSpectrogramGain Gain_ = sgrNone;
-    bool LogAmp_ = false;
-    float AmplitudeFactor_ = 1.0f;
-    int Sensitivy_ = -90;
+    int fftLength_ = 0;
+    TMMFFTWindow window_ = fwHamming;
+    TMMBits bitLength_ = b8Bit;
+    TMMMode mode_ = mMono;
+    TMMChannel channel_ = chBoth;
+    TMMSpectrogramGain gain_ = sgrNone;
+    bool logAmp_ = false;
+    float amplitudeFactor_ = 1.0f;
+    int sensitivy_ = -90;
 
     struct TPlanDeleter
     {
         void operator()(TRealFFTPlan* plan) const { DoneRealFFT(plan); }
     };
-    std::unique_ptr<TRealFFTPlan, TPlanDeleter> Plan_;
-    std::array<std::int32_t, SpectrogramMaxFFT> WindowTable_{};
-    std::array<std::int32_t, SpectrogramMaxFFT> Series_{};
-    std::array<float, SpectrogramMaxFFT + 1> Frame_{};
-    std::array<std::int16_t, SpectrogramMaxFFT + 1> Spectrum_{};
-    std::array<std::int32_t, SpectrogramMaxFFT / 2> ColourValues_{};
+    std::unique_ptr<TRealFFTPlan, TPlanDeleter> plan_;
+    std::array<std::int32_t, SpectrogramMaxFFT> windowTable_{};
+    std::array<std::int32_t, SpectrogramMaxFFT> series_{};
+    std::array<float, SpectrogramMaxFFT + 1> frame_{};
+    std::array<std::int16_t, SpectrogramMaxFFT + 1> spectrum_{};
+    std::array<std::int32_t, SpectrogramMaxFFT / 2> colourValues_{};
 };
 
 } // namespace keb

@@ -1,7 +1,9 @@
-// The spectrogram's frequency box: while the left button is held over the
-// picture, a box shows the frequency of the row under the cursor.
-#include "display/MMDIBCvPixels.h"
+// Part of TMMSpectrogram (MMSpGram.h): the frequency box: while the left
+// button is held over the picture, a box shows the frequency of the row under
+// the cursor.
 #include "display/MMSpGram.h"
+
+#include "display/MMDIBCvPixels.h"
 #include "display/MMSpGramText.h"
 
 #include <QFontMetrics>
@@ -26,35 +28,35 @@ QFont InfoFont()
 
 void TMMSpectrogram::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && ShowInfo_ && !InfoMode_ &&
+    if (event->button() == Qt::LeftButton && showInfo_ && !infoMode_ &&
         rect().contains(event->position().toPoint()))
         BeginInfo(event->position().toPoint());
 }
 
 void TMMSpectrogram::mouseMoveEvent(QMouseEvent* event)
 {
-    if (InfoMode_)
+    if (infoMode_)
         DrawInfoBox(ConfineToArea(event->position().toPoint()));
 }
 
 void TMMSpectrogram::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && InfoMode_)
+    if (event->button() == Qt::LeftButton && infoMode_)
         EndInfo();
 }
 
 QPoint TMMSpectrogram::ConfineToArea(QPoint point) const
 {
     // Qt cannot hold the cursor in a rectangle; the box follows it as if it did.
-    return {std::clamp(point.x(), Area_.Left, Area_.Right - 1),
-            std::clamp(point.y(), Area_.Top, Area_.Bottom - 1)};
+    return {std::clamp(point.x(), area_.Left, area_.Right - 1),
+            std::clamp(point.y(), area_.Top, area_.Bottom - 1)};
 }
 
 void TMMSpectrogram::BeginInfo(QPoint point)
 {
-    InfoMode_ = true;
-    SavedShowHint_ = ShowHint_;
-    ShowHint_ = false;
+    infoMode_ = true;
+    savedShowHint_ = showHint_;
+    showHint_ = false;
     QToolTip::hideText();
     CopyScreenToDIB();
     DrawInfoBox(ConfineToArea(point));
@@ -67,9 +69,9 @@ void TMMSpectrogram::EndInfo()
         RestoreSavedBox();
         DrawNow(false, [this](bool) { BlitTo(0, 0, Columns(), Rows(), 0, 0); });
     }
-    SaveArea_.reset();
-    InfoMode_ = false;
-    ShowHint_ = SavedShowHint_;
+    saveArea_.reset();
+    infoMode_ = false;
+    showHint_ = savedShowHint_;
 }
 
 void TMMSpectrogram::CopyScreenToDIB()
@@ -81,12 +83,12 @@ void TMMSpectrogram::CopyScreenToDIB()
     // scrolled picture): the box must be drawn over what is seen.
     std::unordered_map<QRgb, std::uint8_t> indexes;
     std::uint8_t* bits = canvas.Bits();
-    const int columns = std::min(Columns(), Area_.Width());
-    const int rows = std::min(Rows(), Area_.Height());
+    const int columns = std::min(Columns(), area_.Width());
+    const int rows = std::min(Rows(), area_.Height());
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < columns; ++x)
         {
-            const QRgb pixel = Screen().pixel(Area_.Left + x, Area_.Top + y);
+            const QRgb pixel = Screen().pixel(area_.Left + x, area_.Top + y);
             auto found = indexes.find(pixel);
             if (found == indexes.end())
                 found = indexes.emplace(pixel, canvas.ColorToIndex(FromQRgb(pixel))).first;
@@ -98,32 +100,32 @@ double TMMSpectrogram::FrequencyAt(int y) const
 {
     const double base = FrequencyBase();
     const double scale = FrequencyScale();
-    return base + (SampleRate() / 2.0 - scale * base) * (Rows() + Area_.Top - y - 1) /
+    return base + (SampleRate() / 2.0 - scale * base) * (Rows() + area_.Top - y - 1) /
                       (Rows() - 1) / scale;
 }
 
 void TMMSpectrogram::RestoreSavedBox()
 {
-    if (!SaveArea_)
+    if (!saveArea_)
         return;
     TMMDIBCanvas& canvas = DIBCanvas();
     std::uint8_t* bits = canvas.Bits();
-    const TSaveArea& area = *SaveArea_;
+    const TSaveArea& area = *saveArea_;
     for (int row = 0; row < area.Height; ++row)
         std::copy_n(area.Pixels.begin() + static_cast<std::ptrdiff_t>(row) * area.Width, area.Width,
                     bits + (area.Top + row) * canvas.Stride() + area.Left);
-    SaveArea_.reset();
+    saveArea_.reset();
 }
 
 void TMMSpectrogram::DrawInfoBox(QPoint point)
 {
     RestoreSavedBox();
     TMMDIBCanvas& canvas = DIBCanvas();
-    if (Area_.Contains({point.x(), point.y()}) && canvas.BitsPerPixel() == 8)
+    if (area_.Contains({point.x(), point.y()}) && canvas.BitsPerPixel() == 8)
     {
         const QString text = QString::asprintf("%2.3f KHz", FrequencyAt(point.y()) / 1000.0);
         const TTextMask mask = RenderTextMask(text, InfoFont());
-        int left = point.x() - BevelExtent() - (DrawScale_ ? 32 : 0);
+        int left = point.x() - BevelExtent() - (drawScale_ ? 32 : 0);
         int top = point.y() - BevelExtent() + 15;
         int right = left + mask.Width + 4;
         int bottom = top + mask.Height + 2;
@@ -156,7 +158,7 @@ void TMMSpectrogram::DrawInfoBox(QPoint point)
                 const std::uint8_t* from = bits + (save.Top + row) * canvas.Stride() + save.Left;
                 save.Pixels.insert(save.Pixels.end(), from, from + save.Width);
             }
-            SaveArea_ = std::move(save);
+            saveArea_ = std::move(save);
         }
         TDIBDrawing drawing(canvas);
         canvas.SetDrawColor(ColorToRGB(clWhite));

@@ -69,8 +69,8 @@ void TMMLineBuilder::Build(const std::int32_t* colourValues, const TFrequencyMap
         std::int32_t value = raw;
         if (embossed && group < MaxGroups)
         {
-            value = EmbossMemory_[group] - raw + 118;
-            EmbossMemory_[group] = static_cast<std::int16_t>(previousRaw);
+            value = embossMemory_[group] - raw + 118;
+            embossMemory_[group] = static_cast<std::int16_t>(previousRaw);
         }
         previousRaw = raw;
         ++group;

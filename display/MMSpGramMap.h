@@ -52,7 +52,7 @@ class TMMLineBuilder
                std::uint8_t* line);
 
   private:
-    std::array<std::int16_t, MaxGroups> EmbossMemory_{};
+    std::array<std::int16_t, MaxGroups> embossMemory_{};
 };
 
 } // namespace keb

@@ -1,4 +1,5 @@
-// The frequency scale strips left and right of the spectrogram's picture.
+// Part of TMMSpectrogram (MMSpGram.h): the frequency scale strips left and
+// right of the picture.
 #include "display/MMSpGram.h"
 
 #include <QFontMetrics>
@@ -50,7 +51,7 @@ void TMMSpectrogram::PaintStrip(TCanvas& screen, int x, bool left)
     {
         TCanvas canvas(strip);
         canvas.FillRect({0, 0, StripWidth, Height()}, ParentColor());
-        canvas.SetPenColor(ScaleLineColor_);
+        canvas.SetPenColor(scaleLineColor_);
         const int bevel = BevelExtent();
         const int axis = left ? 31 : 0;
         const int markEnd = left ? 27 : 4; // tick marks reach x 28 or x 3
@@ -62,7 +63,7 @@ void TMMSpectrogram::PaintStrip(TCanvas& screen, int x, bool left)
         font.setPointSize(LabelFontSize);
         canvas.SetFont(font);
         QPainter& painter = canvas.Painter();
-        painter.setPen(ToQColor(ScaleTextColor_));
+        painter.setPen(ToQColor(scaleTextColor_));
         const QFontMetrics metrics(font);
         for (int k = 0; k <= TickCount(); ++k)
         {

@@ -23,10 +23,10 @@ constexpr int EmbossedFill = (SpectrogramPaletteBase + SpectrogramPaletteSize) /
 
 } // namespace
 
-TMMWaterfall::TMMWaterfall(TMMDIBCanvas& canvas) : Canvas_(canvas)
+TMMWaterfall::TMMWaterfall(TMMDIBCanvas& canvas) : canvas_(canvas)
 {
-    OverflowHandler_ = [this] { PcmOverflow(); };
-    WriteColumn_ = -BarWidth_;
+    overflowHandler_ = [this] { PcmOverflow(); };
+    writeColumn_ = -barWidth_;
     SetPictureSize(4, 4);
 }
 
@@ -37,32 +37,32 @@ TMMWaterfall::~TMMWaterfall()
 
 void TMMWaterfall::JoinRegistry()
 {
-    if (Registered_)
+    if (registered_)
         return;
     Registry().push_back(this);
-    Registered_ = true;
+    registered_ = true;
 }
 
 void TMMWaterfall::LeaveRegistry()
 {
-    if (!Registered_)
+    if (!registered_)
         return;
     std::erase(Registry(), this);
-    Registered_ = false;
+    registered_ = false;
 }
 
-void TMMWaterfall::SetDisplayFormat(const TWaveFormatEx& Format)
+void TMMWaterfall::SetDisplayFormat(const TWaveFormatEx& format)
 {
-    if (!IsValidPCMFormat(&Format))
+    if (!IsValidPCMFormat(&format))
         throw EMMSpectrogramError("Invalid WaveFormat");
-    SetSampleRate(static_cast<int>(Format.nSamplesPerSec));
-    SetBitLength(static_cast<TMMBits>(Format.wBitsPerSample / 8 - 1));
-    SetMode(static_cast<TMMMode>(Format.nChannels - 1));
+    SetSampleRate(static_cast<int>(format.nSamplesPerSec));
+    SetBitLength(static_cast<TMMBits>(format.wBitsPerSample / 8 - 1));
+    SetMode(static_cast<TMMMode>(format.nChannels - 1));
 }
 
-void TMMWaterfall::ProcessBlock(const std::uint8_t* Block)
+void TMMWaterfall::ProcessBlock(const std::uint8_t* block)
 {
-    AnalyseBlock(Block);
+    AnalyseBlock(block);
     DrawLine(false, nullptr);
 }
 
@@ -73,126 +73,126 @@ void TMMWaterfall::ResetDisplay()
 
 void TMMWaterfall::SetAccelerate(bool value)
 {
-    if (value == Accelerate_)
+    if (value == accelerate_)
         return;
-    Accelerate_ = value;
+    accelerate_ = value;
     // The screen of a scrolling waterfall was moved without its DIB.
-    if (!value && Scroll_)
+    if (!value && scroll_)
         RepaintPicture();
 }
 
 void TMMWaterfall::SetScroll(bool value)
 {
-    Scroll_ = value;
+    scroll_ = value;
     RepaintPicture();
 }
 
 void TMMWaterfall::SetFFTLength(int value)
 {
-    Analysis_.SetFFTLength(value);
+    analysis_.SetFFTLength(value);
     RebuildFrequencyMap();
     RepaintPicture();
 }
 
 void TMMWaterfall::SetBitLength(TMMBits value)
 {
-    Analysis_.SetBitLength(value);
+    analysis_.SetBitLength(value);
     RepaintPicture();
 }
 
 void TMMWaterfall::SetMode(TMMMode value)
 {
-    Analysis_.SetMode(value);
+    analysis_.SetMode(value);
     RepaintPicture();
 }
 
 void TMMWaterfall::SetChannel(TMMChannel value)
 {
-    Analysis_.SetChannel(value);
+    analysis_.SetChannel(value);
     RepaintPicture();
 }
 
 void TMMWaterfall::SetSampleRate(int value)
 {
-    SampleRate_ = Clamp(value, 8000, 100000);
+    sampleRate_ = Clamp(value, 8000, 100000);
     RebuildFrequencyMap();
     RepaintPicture();
 }
 
 void TMMWaterfall::SetEmbossed(bool value)
 {
-    Embossed_ = value;
+    embossed_ = value;
     RepaintPicture();
 }
 
 void TMMWaterfall::SetFrequencyBase(int value)
 {
-    FrequencyBase_ = static_cast<float>(std::max(value, 0));
+    frequencyBase_ = static_cast<float>(std::max(value, 0));
     RebuildFrequencyMap();
     RepaintPicture();
 }
 
 void TMMWaterfall::SetFrequencyScale(int value)
 {
-    FrequencyScale_ = static_cast<float>(Clamp(value, 1, 16));
+    frequencyScale_ = static_cast<float>(Clamp(value, 1, 16));
     RebuildFrequencyMap();
     RepaintPicture();
 }
 
 void TMMWaterfall::SetBarColor(TDIBColor value)
 {
-    BarColor_ = value;
+    barColor_ = value;
     RepaintPicture();
 }
 
 void TMMWaterfall::SetBarTickColor(TDIBColor value)
 {
-    BarTickColor_ = value;
+    barTickColor_ = value;
     RepaintPicture();
 }
 
 void TMMWaterfall::SetBarWidth(int value)
 {
-    BarWidth_ = std::max(value, 1);
+    barWidth_ = std::max(value, 1);
     RepaintPicture();
 }
 
 void TMMWaterfall::SetPaletteTyp(TMMSpectrogramPalette value)
 {
-    PaletteTyp_ = value;
+    paletteTyp_ = value;
     if (!SettingsLoading())
         ApplyPalette();
 }
 
 void TMMWaterfall::ApplyPalette()
 {
-    const TLogPalette palette = BuildSpectrogramPalette(PaletteTyp_);
-    Canvas_.SetLogPalette(&palette);
+    const TLogPalette palette = BuildSpectrogramPalette(paletteTyp_);
+    canvas_.SetLogPalette(&palette);
     RepaintPicture();
 }
 
 void TMMWaterfall::SetPictureSize(int columns, int rows)
 {
-    Columns_ = std::max(columns, 4);
-    Rows_ = std::max(rows, 4);
-    Canvas_.SetSize(Columns_, Rows_);
-    Map_.assign(static_cast<std::size_t>(Rows_), TFrequencyRow{});
-    Line_.assign(static_cast<std::size_t>(Rows_), SpectrogramPaletteBase);
+    columns_ = std::max(columns, 4);
+    rows_ = std::max(rows, 4);
+    canvas_.SetSize(columns_, rows_);
+    map_.assign(static_cast<std::size_t>(rows_), TFrequencyRow{});
+    line_.assign(static_cast<std::size_t>(rows_), SpectrogramPaletteBase);
     RebuildFrequencyMap();
 }
 
 void TMMWaterfall::RebuildFrequencyMap()
 {
-    TickCount_ = SpectrogramTickCount(SampleRate_, FrequencyScale_, Rows_);
+    tickCount_ = SpectrogramTickCount(sampleRate_, frequencyScale_, rows_);
     if (SettingsLoading())
         return;
-    FrequencyBase_ = ClampFrequencyBase(SampleRate_, FrequencyBase_, FrequencyScale_);
-    BuildFrequencyMap(Map_, SampleRate_, Analysis_.FFTLength(), FrequencyBase_, FrequencyScale_);
+    frequencyBase_ = ClampFrequencyBase(sampleRate_, frequencyBase_, frequencyScale_);
+    BuildFrequencyMap(map_, sampleRate_, analysis_.FFTLength(), frequencyBase_, frequencyScale_);
 }
 
 void TMMWaterfall::AnalyseBlock(const std::uint8_t* block)
 {
-    Analysis_.Analyse(block, OverflowHandler_);
+    analysis_.Analyse(block, overflowHandler_);
 }
 
 void TMMWaterfall::PcmOverflow()
@@ -205,87 +205,87 @@ void TMMWaterfall::RestartOthers()
 {
     for (TMMWaterfall* other : Registry())
         if (other != this)
-            other->RestartFlag_ = true;
+            other->restartFlag_ = true;
 }
 
 void TMMWaterfall::DrawLine(bool full, TDIBScreen* screen)
 {
-    TDIBDrawing drawing(Canvas_);
-    const bool restart = RestartFlag_;
+    TDIBDrawing drawing(canvas_);
+    const bool restart = restartFlag_;
     if (full || restart)
     {
-        Canvas_.SetFillIndex(Embossed_ ? EmbossedFill : SpectrogramPaletteBase);
+        canvas_.SetFillIndex(embossed_ ? EmbossedFill : SpectrogramPaletteBase);
         ClearDIB();
-        WriteColumn_ = -BarWidth_;
-        BarEnd_ = 0;
+        writeColumn_ = -barWidth_;
+        barEnd_ = 0;
         if (!restart)
             RestartOthers();
     }
-    LineBuilder_.Build(Analysis_.ColourValues(), Map_, Embossed_, Line_.data());
-    DrawColumn(Rows_, Line_.data(), 0, WriteColumn_);
-    if (full || restart || !Accelerate_)
+    lineBuilder_.Build(analysis_.ColourValues(), map_, embossed_, line_.data());
+    DrawColumn(rows_, line_.data(), 0, writeColumn_);
+    if (full || restart || !accelerate_)
     {
-        if (!(Scroll_ && BarEnd_ >= Columns_))
+        if (!(scroll_ && barEnd_ >= columns_))
             DrawBar(screen);
         if (screen)
-            screen->BlitTo(0, 0, Columns_, Rows_, 0, 0);
-        RestartFlag_ = false;
+            screen->BlitTo(0, 0, columns_, rows_, 0, 0);
+        restartFlag_ = false;
     }
     else if (screen)
-        screen->BlitTo(WriteColumn_, 0, 1, Rows_, WriteColumn_, 0);
+        screen->BlitTo(writeColumn_, 0, 1, rows_, writeColumn_, 0);
     Advance(screen);
 }
 
 void TMMWaterfall::DrawBar(TDIBScreen* screen)
 {
-    const TDIBColor barColor = ResolveColor(BarColor_);
-    const TDIBColor tickColor = ResolveColor(BarTickColor_);
-    if (!Accelerate_)
+    const TDIBColor barColor = ResolveColor(barColor_);
+    const TDIBColor tickColor = ResolveColor(barTickColor_);
+    if (!accelerate_)
     {
-        const int from = WriteColumn_ < BarEnd_ ? WriteColumn_ + 1 : 0;
-        Canvas_.SetDrawColor(barColor);
-        DIBFillRect(from, 0, BarEnd_ + 1, Rows_);
-        Canvas_.SetDrawColor(tickColor);
-        for (int k = 0; k <= TickCount_; ++k)
-            DIBHorizLine(from, BarEnd_, SpectrogramTickRow(k, TickCount_, Rows_));
+        const int from = writeColumn_ < barEnd_ ? writeColumn_ + 1 : 0;
+        canvas_.SetDrawColor(barColor);
+        DIBFillRect(from, 0, barEnd_ + 1, rows_);
+        canvas_.SetDrawColor(tickColor);
+        for (int k = 0; k <= tickCount_; ++k)
+            DIBHorizLine(from, barEnd_, SpectrogramTickRow(k, tickCount_, rows_));
         return;
     }
     if (!screen)
         return;
-    screen->FillScreen(BarEnd_, 0, BarEnd_ + 1, Rows_, barColor);
-    for (int k = 0; k <= TickCount_; ++k)
+    screen->FillScreen(barEnd_, 0, barEnd_ + 1, rows_, barColor);
+    for (int k = 0; k <= tickCount_; ++k)
     {
-        const int y = SpectrogramTickRow(k, TickCount_, Rows_);
-        screen->FillScreen(BarEnd_, y, BarEnd_ + 1, y + 1, tickColor);
+        const int y = SpectrogramTickRow(k, tickCount_, rows_);
+        screen->FillScreen(barEnd_, y, barEnd_ + 1, y + 1, tickColor);
     }
 }
 
 void TMMWaterfall::Advance(TDIBScreen* screen)
 {
-    if (!Scroll_)
+    if (!scroll_)
     {
-        if (Accelerate_)
+        if (accelerate_)
             DrawBar(screen);
-        if (++WriteColumn_ >= Columns_)
-            WriteColumn_ = 0;
-        if (++BarEnd_ >= Columns_)
-            BarEnd_ = 0;
+        if (++writeColumn_ >= columns_)
+            writeColumn_ = 0;
+        if (++barEnd_ >= columns_)
+            barEnd_ = 0;
         return;
     }
-    if (BarEnd_ < Columns_)
+    if (barEnd_ < columns_)
     {
-        if (Accelerate_)
+        if (accelerate_)
             DrawBar(screen);
-        ++WriteColumn_;
-        ++BarEnd_;
+        ++writeColumn_;
+        ++barEnd_;
     }
-    else if (Accelerate_)
+    else if (accelerate_)
     {
         if (screen)
-            screen->ScrollLeft(0, 0, Columns_ - (BarWidth_ - 1), Rows_);
+            screen->ScrollLeft(0, 0, columns_ - (barWidth_ - 1), rows_);
     }
     else
-        MoveRect(DrawingTarget().Bits, 1, 0, Columns_ - 1, Rows_, 0, 0);
+        MoveRect(DrawingTarget().Bits, 1, 0, columns_ - 1, rows_, 0, 0);
 }
 
 } // namespace keb

@@ -45,17 +45,17 @@ class TMMWaterfall : public TMMAnalyserDisplay
     TMMWaterfall& operator=(const TMMWaterfall&) = delete;
 
     // The connector's side.
-    void SetDisplayFormat(const TWaveFormatEx& Format) override;
+    void SetDisplayFormat(const TWaveFormatEx& format) override;
     // Analyses the block and draws one line.
-    void ProcessBlock(const std::uint8_t* Block) override;
+    void ProcessBlock(const std::uint8_t* block) override;
     // Starts the picture afresh at the next line.
     void ResetDisplay() override;
-    std::int32_t BlockBytes() const override { return Analysis_.BlockBytes(); }
-    bool Accelerate() const override { return Accelerate_; }
-    std::int32_t FFTLength() const override { return Analysis_.FFTLength(); }
-    TMMBits BitLength() const override { return Analysis_.BitLength(); }
-    TMMMode Mode() const override { return Analysis_.Mode(); }
-    bool Scroll() const override { return Scroll_; }
+    std::int32_t BlockBytes() const override { return analysis_.BlockBytes(); }
+    bool Accelerate() const override { return accelerate_; }
+    std::int32_t FFTLength() const override { return analysis_.FFTLength(); }
+    TMMBits BitLength() const override { return analysis_.BitLength(); }
+    TMMMode Mode() const override { return analysis_.Mode(); }
+    bool Scroll() const override { return scroll_; }
 
     // Properties. "Repaints" means RepaintPicture.
     void SetAccelerate(bool value);   // off while scrolling: repaints
@@ -63,33 +63,33 @@ class TMMWaterfall : public TMMAnalyserDisplay
     void SetFFTLength(int value);     // 8 .. 4096, power of two; repaints
     void SetBitLength(TMMBits value); // b8Bit, b16Bit; repaints
     void SetMode(TMMMode value);      // mMono, mStereo (mQuadro ignored); repaints
-    TMMChannel Channel() const { return Analysis_.Channel(); }
-    void SetChannel(TMMChannel value); // repaints
-    int SampleRate() const { return SampleRate_; }
-    void SetSampleRate(int value); // 8000 .. 100000; repaints
-    TMMSpectrogramGain Gain() const { return Analysis_.Gain(); }
-    void SetGain(TMMSpectrogramGain value) { Analysis_.SetGain(value); }
-    TMMFFTWindow Window() const { return Analysis_.Window(); }
-    void SetWindow(TMMFFTWindow value) { Analysis_.SetWindow(value); }
-    bool LogAmp() const { return Analysis_.LogAmp(); }
-    void SetLogAmp(bool value) { Analysis_.SetLogAmp(value); }
-    int AmplitudeScale() const { return Analysis_.AmplitudeScale(); }
-    void SetAmplitudeScale(int value) { Analysis_.SetAmplitudeScale(value); } // 0 .. 1000
-    int Sensitivy() const { return Analysis_.Sensitivy(); }
-    void SetSensitivy(int value) { Analysis_.SetSensitivy(value); } // -90 .. -9
-    bool Embossed() const { return Embossed_; }
-    void SetEmbossed(bool value); // repaints
-    int FrequencyBase() const { return static_cast<int>(FrequencyBase_); }
-    void SetFrequencyBase(int value); // at least 0, see ClampFrequencyBase; repaints
-    int FrequencyScale() const { return static_cast<int>(FrequencyScale_); }
+    TMMChannel Channel() const { return analysis_.Channel(); }
+    void SetChannel(TMMChannel value);             // repaints
+    int SampleRate() const { return sampleRate_; } // Hz
+    void SetSampleRate(int value);                 // Hz, 8000 .. 100000; repaints
+    TMMSpectrogramGain Gain() const { return analysis_.Gain(); }
+    void SetGain(TMMSpectrogramGain value) { analysis_.SetGain(value); }
+    TMMFFTWindow Window() const { return analysis_.Window(); }
+    void SetWindow(TMMFFTWindow value) { analysis_.SetWindow(value); }
+    bool LogAmp() const { return analysis_.LogAmp(); }
+    void SetLogAmp(bool value) { analysis_.SetLogAmp(value); }
+    int AmplitudeScale() const { return analysis_.AmplitudeScale(); }
+    void SetAmplitudeScale(int value) { analysis_.SetAmplitudeScale(value); } // 0 .. 1000
+    int Sensitivy() const { return analysis_.Sensitivy(); }
+    void SetSensitivy(int value) { analysis_.SetSensitivy(value); } // -90 .. -9
+    bool Embossed() const { return embossed_; }
+    void SetEmbossed(bool value);                                          // repaints
+    int FrequencyBase() const { return static_cast<int>(frequencyBase_); } // Hz
+    void SetFrequencyBase(int value); // Hz, at least 0, see ClampFrequencyBase; repaints
+    int FrequencyScale() const { return static_cast<int>(frequencyScale_); }
     void SetFrequencyScale(int value); // 1 .. 16; repaints
-    TDIBColor BarColor() const { return BarColor_; }
+    TDIBColor BarColor() const { return barColor_; }
     void SetBarColor(TDIBColor value); // repaints
-    TDIBColor BarTickColor() const { return BarTickColor_; }
-    void SetBarTickColor(TDIBColor value); // repaints
-    int BarWidth() const { return BarWidth_; }
-    void SetBarWidth(int value); // at least 1; repaints
-    TMMSpectrogramPalette PaletteTyp() const { return PaletteTyp_; }
+    TDIBColor BarTickColor() const { return barTickColor_; }
+    void SetBarTickColor(TDIBColor value);     // repaints
+    int BarWidth() const { return barWidth_; } // pixels
+    void SetBarWidth(int value);               // at least 1; repaints
+    TMMSpectrogramPalette PaletteTyp() const { return paletteTyp_; }
     void SetPaletteTyp(TMMSpectrogramPalette value); // palette rebuilt unless loading
 
     // Fired once for every analysed full-scale sample.
@@ -98,15 +98,15 @@ class TMMWaterfall : public TMMAnalyserDisplay
     // The picture's size (at least 4 x 4): sizes the canvas and rebuilds the
     // frequency map and the ticks.
     void SetPictureSize(int columns, int rows);
-    int Columns() const { return Columns_; }
-    int Rows() const { return Rows_; }
-    const TFrequencyMap& FrequencyMap() const { return Map_; }
-    int TickCount() const { return TickCount_; }
-    int WriteColumn() const { return WriteColumn_; }
-    int BarEnd() const { return BarEnd_; }
-    bool RestartFlag() const { return RestartFlag_; }
-    const TMMSpectrogramAnalysis& Analysis() const { return Analysis_; }
-    TMMDIBCanvas& PictureCanvas() { return Canvas_; }
+    int Columns() const { return columns_; }
+    int Rows() const { return rows_; }
+    const TFrequencyMap& FrequencyMap() const { return map_; }
+    int TickCount() const { return tickCount_; }
+    int WriteColumn() const { return writeColumn_; }
+    int BarEnd() const { return barEnd_; }
+    bool RestartFlag() const { return restartFlag_; }
+    const TMMSpectrogramAnalysis& Analysis() const { return analysis_; }
+    TMMDIBCanvas& PictureCanvas() { return canvas_; }
 
     // Hands the canvas the palette of PaletteTyp.
     void ApplyPalette();
@@ -121,7 +121,7 @@ class TMMWaterfall : public TMMAnalyserDisplay
 
   protected:
     // Asks for a full redraw; here: the next line restarts the picture.
-    virtual void RepaintPicture() { RestartFlag_ = true; }
+    virtual void RepaintPicture() { restartFlag_ = true; }
     // True while stored settings are applied: map and palette wait.
     virtual bool SettingsLoading() const { return false; }
     // A colour value as RGB (the control resolves system colours).
@@ -137,31 +137,31 @@ class TMMWaterfall : public TMMAnalyserDisplay
     void Advance(TDIBScreen* screen);
     void RestartOthers();
 
-    TMMDIBCanvas& Canvas_;
-    TMMSpectrogramAnalysis Analysis_;
-    TMMLineBuilder LineBuilder_;
-    TFrequencyMap Map_;
-    std::vector<std::uint8_t> Line_;
-    std::function<void()> OverflowHandler_;
+    TMMDIBCanvas& canvas_;
+    TMMSpectrogramAnalysis analysis_;
+    TMMLineBuilder lineBuilder_;
+    TFrequencyMap map_;
+    std::vector<std::uint8_t> line_;
+    std::function<void()> overflowHandler_;
 
-    bool Accelerate_ = true;
-    bool Scroll_ = false;
-    bool Embossed_ = false;
-    int SampleRate_ = 11025;
-    float FrequencyBase_ = 0.0f;
-    float FrequencyScale_ = 1.0f;
-    TDIBColor BarColor_ = 8421504;
-    TDIBColor BarTickColor_ = 16777215;
-    int BarWidth_ = 5;
-    TMMSpectrogramPalette PaletteTyp_ = spThreshold;
+    bool accelerate_ = true;
+    bool scroll_ = false;
+    bool embossed_ = false;
+    int sampleRate_ = 11025;     // Hz
+    float frequencyBase_ = 0.0f; // Hz
+    float frequencyScale_ = 1.0f;
+    TDIBColor barColor_ = 8421504;
+    TDIBColor barTickColor_ = 16777215;
+    int barWidth_ = 5; // pixels
+    TMMSpectrogramPalette paletteTyp_ = spThreshold;
 
-    int Columns_ = 0;
-    int Rows_ = 0;
-    int TickCount_ = 1;
-    int WriteColumn_ = -5;
-    int BarEnd_ = 0;
-    bool RestartFlag_ = false;
-    bool Registered_ = false;
+    int columns_ = 0;
+    int rows_ = 0;
+    int tickCount_ = 1;
+    int writeColumn_ = -5;
+    int barEnd_ = 0;
+    bool restartFlag_ = false;
+    bool registered_ = false;
 };
 
 } // namespace keb

@@ -239,10 +239,10 @@ class TMMEqualizer : public TMMDSPComponent
     // With LowLatency, the filter that runs the engine's design; guarded like Engine.
     std::unique_ptr<TLowLatencyFilter> LowFilter;
     bool LowLatencyValue = false;
-    int EngineBufSize = 0;
+    int EngineBufSize = 0; // bytes
     std::atomic<bool> EnabledValue{true};
     std::atomic<TMMChannel> ChannelValue{chBoth};
-    int SampleRateValue = 4000;
+    int SampleRateValue = 4000; // Hz
     int FFTLengthValue = 8;
     std::string DescriptionValue = "Untitled";
     TMMFFTWindow WindowValue = fwHamming;

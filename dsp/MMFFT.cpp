@@ -1,3 +1,5 @@
+// Part of the FFT (MMFFT.h): plans and transforms, and the cyclic convolution of
+// MMFFTConvolve.h.
 #include "dsp/MMFFT.h"
 
 #include "dsp/MMFFTConvolve.h"

@@ -24,6 +24,9 @@
 //   where the processor has AVX and FMA). The best supported one is chosen at first use;
 //   SelectFFTKernel overrides it (tests and benchmarks use it to cover every kernel). All
 //   kernels agree to single-precision rounding.
+//
+// Implemented in: MMFFT.cpp (plans and transforms), MMFFTWindow.cpp (the window
+// functions).
 
 #include <cstdint>
 

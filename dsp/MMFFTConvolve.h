@@ -5,6 +5,8 @@
 // between (the response is kept in bit-reversed order instead). The result equals
 // ComplexFFT(1), MultiplyComplex(N, data, response), ComplexFFT(-1) to rounding, at the cost
 // of two transforms. Same threading rules as MMFFT.h; nothing is allocated.
+//
+// Implemented in: MMFFT.cpp.
 
 #include "dsp/MMFFT.h"
 

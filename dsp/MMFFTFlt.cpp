@@ -1,5 +1,6 @@
-// The engine's life cycle and its stream side: the input and output queues that turn
-// buffers of any size into whole frames.
+// Part of the FFT filter engine (MMFFTFlt.h): the engine's life cycle and its
+// stream side: the input and output queues that turn buffers of any size into
+// whole frames.
 
 #include "dsp/MMFFTFlt.h"
 

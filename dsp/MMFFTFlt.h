@@ -25,6 +25,10 @@
 // - a channel selection other than 1 (left) or 2 (right) means both channels;
 // - a DoFFTFilter call of more than BufSize bytes is filtered in pieces of BufSize bytes;
 // - filtered values beyond the 16-bit range are clipped (and reported by DoFFTFilter).
+//
+// Implemented in: MMFFTFlt.cpp (life cycle and the stream side),
+// MMFFTFltDesign.cpp (gain table and response design), MMFFTFltFrame.cpp (one
+// frame of the convolution).
 
 #include "dsp/MMFFT.h"
 #include "platform/audio/WaveFormatRecord.h"
@@ -57,7 +61,7 @@ struct TFFTFilter
     int32_t InFill;
     uint8_t* OutQueue; // filtered audio not yet handed back
     int32_t OutFill;
-    int32_t BufSize; // largest piece DoFFTFilter takes at once; the queues hold 2 * BufSize
+    int32_t BufSize; // bytes: the largest piece DoFFTFilter takes at once; queues hold 2 * BufSize
     int32_t Window;  // TMMFFTWindow ordinal of the design
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2

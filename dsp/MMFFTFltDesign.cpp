@@ -1,7 +1,9 @@
-// The engine's gain table and the design of its response by windowed frequency sampling.
+// Part of the FFT filter engine (MMFFTFlt.h): the gain table and the design of
+// the response by windowed frequency sampling.
+
+#include "dsp/MMFFTFlt.h"
 
 #include "dsp/MMFFTConvolve.h"
-#include "dsp/MMFFTFlt.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,10 @@
-// One frame of the overlap-add convolution. The loops around the transforms move four
-// values at a time with GCC/Clang vector types (N/2 >= 4 always holds).
+// Part of the FFT filter engine (MMFFTFlt.h): one frame of the overlap-add
+// convolution. The loops around the transforms move four values at a time with
+// GCC/Clang vector types (N/2 >= 4 always holds).
+
+#include "dsp/MMFFTFlt.h"
 
 #include "dsp/MMFFTConvolve.h"
-#include "dsp/MMFFTFlt.h"
 #include "dsp/MMFFTVectorTypes.h"
 
 #include <cstring>

@@ -3,6 +3,9 @@
 // The interchangeable cores behind ComplexFFT, RealFFT and the array helpers. Each kernel
 // computes the same split of a power-of-two transform into halves and quarters, so every
 // kernel leaves the spectrum in bit-reversed order, which Reorder then puts in natural order.
+//
+// Implemented in: MMFFTScalar.cpp (SwapReorder and the scalar kernel),
+// MMFFTVector128.cpp and MMFFTVector256.cpp (the vector kernels, MMFFTVector.h).
 
 #include <cstdint>
 

@@ -1,7 +1,9 @@
-// The scalar kernel: split-radix decimation in frequency, stage by stage with the index walk
-// of Sorensen, Heideman and Burrus, so that it needs neither recursion nor scratch memory.
-// A block of length n keeps its first half as a block of length n/2 and turns its last two
-// quarters into blocks of length n/4; the walk visits every block of one length in turn.
+// Part of the FFT kernels (MMFFTKernel.h): the scalar kernel, split-radix
+// decimation in frequency, stage by stage with the index walk of Sorensen,
+// Heideman and Burrus, so that it needs neither recursion nor scratch memory.
+// A block of length n keeps its first half as a block of length n/2 and turns
+// its last two quarters into blocks of length n/4; the walk visits every block
+// of one length in turn.
 
 #include "dsp/MMFFTKernel.h"
 

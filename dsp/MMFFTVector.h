@@ -13,6 +13,8 @@
 // bit-reversal reordering moves whole tiles; with 256-bit vectors the last pass runs inside
 // the reordering. The engine's inverse transform of a bit-reversed spectrum runs the forward
 // network backwards instead, so its spectrum is never reordered.
+//
+// Compiled in: MMFFTVector128.cpp (128-bit), MMFFTVector256.cpp (256-bit).
 
 #include "dsp/MMFFTKernel.h"
 #include "dsp/MMFFTVectorTypes.h"

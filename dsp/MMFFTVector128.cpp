@@ -1,3 +1,5 @@
+// Part of the vector kernels (MMFFTVector.h): their 128-bit compilation with
+// the baseline instruction set.
 #include "dsp/MMFFTVector.h"
 
 namespace keb::fft

@@ -1,4 +1,5 @@
-// Compiled with AVX and FMA enabled (see FFT.cmake); reached only through the dispatch in
+// Part of the vector kernels (MMFFTVector.h): their 256-bit compilation, with
+// AVX and FMA enabled (see FFT.cmake); reached only through the dispatch in
 // MMFFT.cpp after the processor has been asked for both.
 
 #include "dsp/MMFFTVector.h"

@@ -1,3 +1,4 @@
+// Part of the FFT (MMFFT.h): the window functions and their tables.
 #include "dsp/MMFFT.h"
 
 #include <cmath>

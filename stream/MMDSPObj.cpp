@@ -1,3 +1,5 @@
+// Part of the stream components (MMDSPObj.h): TMMDSPComponent: links, formats,
+// the chain notifications and the buffer path.
 #include "stream/MMDSPObj.h"
 
 #include <algorithm>

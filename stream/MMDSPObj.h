@@ -32,6 +32,11 @@
 // downstream neighbour receives a null format). The base destructor only runs
 // the base behaviour, so a derived class tears down its own state (a device
 // closes itself) in its own destructor.
+//
+// Implemented in: MMDSPObj.cpp (TMMDSPComponent: links, formats, the chain
+// notifications and the buffer path), MMDSPRelay.cpp (how device components
+// relay the notifications), MMDSPThread.cpp (TMMDSPThread and
+// SyncToMainThread).
 #pragma once
 
 #include "platform/core/Component.h"
@@ -59,9 +64,9 @@ using TMMBufferLoadEvent =
 // Port names: the property of the other component that points back.
 inline constexpr const char* kInputPort = "Input";
 inline constexpr const char* kOutputPort = "Output";
-inline constexpr std::size_t kMaxPortNameLength = 20;
+inline constexpr std::size_t kMaxPortNameLength = 20; // characters
 
-inline constexpr std::int32_t kDefaultBufferSize = 2048;
+inline constexpr std::int32_t kDefaultBufferBytes = 2048;
 
 // The root of the library's non-visual components.
 class TMMComponent : public TComponent
@@ -116,9 +121,9 @@ class TMMDSPComponent : public TMMCustomDSPComponent
     virtual const TWaveFormatEx* GetWaveFormat() const { return waveFormat_.get(); }
 
     // RealBufferSize while opened, else BufferSize.
-    virtual std::int32_t GetBufferSize() const;
+    virtual std::int32_t GetBufferSize() const; // bytes
     // No range check here; device and queue components check.
-    virtual void SetBufferSize(std::int32_t Value);
+    virtual void SetBufferSize(std::int32_t Value); // bytes
 
     // The chain notifications; main thread.
     virtual void ChainOpened();
@@ -150,7 +155,7 @@ class TMMDSPComponent : public TMMCustomDSPComponent
 
     void Loaded() override;
 
-    std::int32_t RealBufferSize() const { return realBufferSize_.load(); }
+    std::int32_t RealBufferSize() const { return realBufferSize_.load(); } // bytes
     bool Opened() const { return opened_.load(); }
     bool Started() const { return started_.load(); }
     const std::string& InputPortName() const { return inputPortName_; }
@@ -168,8 +173,8 @@ class TMMDSPComponent : public TMMCustomDSPComponent
     TMMDSPComponent* PortValue(const std::string& PortName) const;
 
     TWaveFormatPtr waveFormat_;
-    std::atomic<std::int32_t> bufferSize_{kDefaultBufferSize};
-    std::atomic<std::int32_t> realBufferSize_{kDefaultBufferSize};
+    std::atomic<std::int32_t> bufferSize_{kDefaultBufferBytes};     // bytes
+    std::atomic<std::int32_t> realBufferSize_{kDefaultBufferBytes}; // bytes
     std::atomic<bool> opened_{false};
     std::atomic<bool> started_{false};
 

@@ -1,3 +1,5 @@
+// Part of the stream components (MMDSPObj.h): how device components relay the
+// chain notifications along their stretch of chain.
 #include "stream/MMDSPObj.h"
 
 namespace keb

@@ -1,5 +1,8 @@
-#include "platform/core/MainLoop.h"
+// Part of the stream components (MMDSPObj.h): TMMDSPThread, the workers'
+// registry, and SyncToMainThread.
 #include "stream/MMDSPObj.h"
+
+#include "platform/core/MainLoop.h"
 
 #include <algorithm>
 #include <mutex>

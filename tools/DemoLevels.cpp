@@ -1,12 +1,13 @@
-// Prints the levels of the demo signal's two tones, the 700 Hz CW and the
-// 1500 Hz carrier, in a recording before and after filtering:
+// Program entry of keb-demo-levels: prints the levels of the demo signal's two
+// tones, the 700 Hz CW and the 1500 Hz carrier, in a recording before and
+// after filtering:
 //
 //   keb-demo-levels BEFORE.wav AFTER.wav
 //
 // A tone's level is the amplitude of its frequency over the whole recording
 // (one Goertzel filter), in dB of full scale: a steady full-scale sine is
 // 0 dB. The keyed CW counts with its pauses, so it shows below its peak.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,8 +77,8 @@ int main(int argc, char** argv)
         const char* Name;
     };
     std::printf("tone levels, dB of full scale   before    after\n");
-    for (const TTone& tone : {TTone{keb::TDemoSignal::CwFrequency, "CW"},
-                              TTone{keb::TDemoSignal::CarrierFrequency, "carrier"}})
+    for (const TTone& tone : {TTone{keb::TDemoSignal::CwFrequencyHz, "CW"},
+                              TTone{keb::TDemoSignal::CarrierFrequencyHz, "carrier"}})
         std::printf("  %4.0f Hz %-22s %7.1f  %7.1f\n", tone.Frequency, tone.Name,
                     LevelDb(*before, tone.Frequency, beforeRate),
                     LevelDb(*after, tone.Frequency, afterRate));

@@ -26,9 +26,9 @@ namespace keb
 struct TEqualizerAlignment
 {
     // Silent samples to put in front of the audio.
-    std::int64_t Priming = 0;
+    std::int64_t Priming = 0; // samples
     // Samples from an input sample to its output, counted after the priming.
-    std::int64_t Delay = 0;
+    std::int64_t Delay = 0; // samples
 };
 
 TEqualizerAlignment MeasureEqualizerAlignment(int fftLength, TMMFFTWindow window, bool lowLatency);

@@ -8,7 +8,7 @@
 // Raises EOutOfMemory when no engine can be made. Any thread; allocates.
 #pragma once
 
-#include "app/BandPositions.h"
+#include "settings/BandPositions.h"
 #include "tools/FilterOptions.h"
 
 #include <vector>

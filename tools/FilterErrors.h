@@ -5,8 +5,8 @@
 // them with the program's name.
 #pragma once
 
-#include "app/ExitStatus.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/ExitStatus.h"
 
 #include <filesystem>
 #include <string>

@@ -21,10 +21,10 @@ namespace keb
 
 struct TFilterJobReport
 {
-    int InputRate = 0;
+    int InputRate = 0; // Hz
     int InputChannels = 0;
     std::int64_t InputFrames = 0;
-    int OutputRate = 0;
+    int OutputRate = 0; // Hz
     std::int64_t OutputSamples = 0;
     // What was written, one "what: file" line each.
     std::vector<std::string> Written;

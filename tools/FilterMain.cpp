@@ -1,4 +1,5 @@
-// keb-filter: the window's equalizer for recordings, from the command line.
+// Program entry of keb-filter: the window's equalizer for recordings, from the
+// command line.
 #include "tools/AtomicFile.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"

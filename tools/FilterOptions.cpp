@@ -1,6 +1,6 @@
 #include "tools/FilterOptions.h"
 
-#include "app/NumberText.h"
+#include "settings/NumberText.h"
 #include "tools/FilterErrors.h"
 
 #include <algorithm>

@@ -11,11 +11,11 @@
 // (FilterSettings.h).
 #pragma once
 
-#include "app/BandPositions.h"
-#include "app/LatencyName.h"
-#include "app/Presets.h"
 #include "dsp/CleanupSettings.h"
 #include "dsp/MMFFT.h"
+#include "settings/BandPositions.h"
+#include "settings/LatencyName.h"
+#include "settings/Presets.h"
 
 #include <filesystem>
 #include <optional>
@@ -26,9 +26,9 @@ namespace keb
 {
 
 // The widths --waterfall-width accepts, and the width without it.
-constexpr int MinWaterfallWidth = 100;
-constexpr int MaxWaterfallWidth = 30000;
-constexpr int DefaultWaterfallWidth = 1800;
+constexpr int MinWaterfallWidth = 100;      // columns
+constexpr int MaxWaterfallWidth = 30000;    // columns
+constexpr int DefaultWaterfallWidth = 1800; // columns
 
 // Which channel of the input feeds the filter; mix averages all channels.
 enum class TChannelPick
@@ -67,13 +67,13 @@ struct TFilterOptions
     TLatency Latency = TLatency::Standard;
     bool Align = false;
     // The output's sample rate; the filter's own 8000 Hz when not given.
-    std::optional<int> Rate;
+    std::optional<int> Rate; // Hz
     std::optional<std::filesystem::path> WaterfallIn;
     std::optional<std::filesystem::path> WaterfallOut;
     std::optional<std::filesystem::path> Response;
     // The waterfall pictures' widest plot, in columns: longer recordings
     // have several blocks averaged into each column.
-    int WaterfallWidth = DefaultWaterfallWidth;
+    int WaterfallWidth = DefaultWaterfallWidth; // columns
     bool Quiet = false;
 };
 
@@ -82,8 +82,8 @@ constexpr int MinFFTLength = 8;
 constexpr int MaxFFTLength = 4096;
 
 // The output rates --rate accepts.
-constexpr int MinOutputRate = 1000;
-constexpr int MaxOutputRate = 384000;
+constexpr int MinOutputRate = 1000;   // Hz
+constexpr int MaxOutputRate = 384000; // Hz
 
 // Arguments without the program's name.
 TFilterOptions ParseFilterOptions(const std::vector<std::string>& arguments);

@@ -1,3 +1,4 @@
+// Part of the tool's pictures (FilterPictures.h): saving them as PNG files.
 #include "tools/FilterPictures.h"
 
 #include "tools/FilterErrors.h"

@@ -6,6 +6,9 @@
 // into an atomic file (AtomicFile.h) without committing it and raises
 // EFilterOutputError naming the target when Qt cannot write the picture.
 // The thread that owns the QGuiApplication.
+//
+// Implemented in: FilterPictures.cpp (saving), WaterfallPlot.cpp (the
+// waterfalls), ResponsePlot.cpp (the response).
 #pragma once
 
 #include "tools/AtomicFile.h"

@@ -9,8 +9,8 @@
 // Main thread of the tool; the equalizer's chain must be closed.
 #pragma once
 
-#include "app/BandPositions.h"
 #include "dsp/MMEQ.h"
+#include "settings/BandPositions.h"
 #include "tools/FilterOptions.h"
 
 #include <string>
@@ -19,7 +19,7 @@ namespace keb
 {
 
 // The rate the window's equalizer runs at.
-constexpr int FilterSampleRate = 8000;
+constexpr int FilterSampleRate = 8000; // Hz
 
 // The positions the preset leaves with the wheel turned from its start value
 // to `shift`, one notch at a time as a turning wheel reports it: a value

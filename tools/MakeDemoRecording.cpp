@@ -1,5 +1,6 @@
-// Writes 20 seconds of the demo signal as an 8000 Hz 16-bit mono WAV file.
-#include "app/DemoSignal.h"
+// Program entry of keb-demo-recording: writes 20 seconds of the demo signal as
+// an 8000 Hz 16-bit mono WAV file.
+#include "demo/DemoSignal.h"
 
 #include <cstdio>
 #include <sndfile.h>

@@ -1,5 +1,6 @@
-// The equalizer's response as a plot: frequency across, gain upwards, a grid
-// every 500 Hz and 10 dB, and the axes labelled.
+// Part of the tool's pictures (FilterPictures.h): the equalizer's response as a
+// plot: frequency across, gain upwards, a grid every 500 Hz and 10 dB, and the
+// axes labelled.
 #include "tools/FilterPictures.h"
 
 #include <QPainter>

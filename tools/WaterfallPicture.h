@@ -33,7 +33,7 @@ class TWaterfallPicture
 {
   public:
     static constexpr int WindowRows = 293;
-    static constexpr int SampleRate = 8000;
+    static constexpr int SampleRate = 8000; // Hz
     static constexpr int BlockSamples = 256;
 
     explicit TWaterfallPicture(int maxColumns);

@@ -1,5 +1,6 @@
-// A waterfall as a picture a person can read: the waterfall's cells as they
-// are, a frequency axis in Hz on the left, a time axis below and a title.
+// Part of the tool's pictures (FilterPictures.h): a waterfall as a picture a
+// person can read: the waterfall's cells as they are, a frequency axis in Hz on
+// the left, a time axis below and a title.
 #include "tools/FilterPictures.h"
 
 #include <QPainter>

@@ -3,7 +3,7 @@
 // The peer in the same run is a plain libsndfile copy of the same recording
 // (read and write, nothing filtered): the file handling any such tool pays.
 // Each line reports both, from each one's fastest run, and the ratio.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tools/FilterJob.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // range; loading and saving a regular file never fail; saving changes only
 // the first 80 bytes. Anything else (a crash, an out-of-bounds read, an
 // exception) is a finding.
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,7 +38,7 @@ std::int64_t StoredPosition(const std::uint8_t* data, int band)
 void CheckRecord(const std::optional<keb::TBandPositions>& record, const std::uint8_t* data,
                  std::size_t size)
 {
-    Require(record.has_value() == (size >= keb::MemoryRecordSize));
+    Require(record.has_value() == (size >= keb::MemoryRecordBytes));
     if (!record)
         return;
     for (int band = 0; band < keb::BandCount; ++band)
@@ -101,9 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const Bytes after = file.Contents();
-    Require(after.size() == std::max(size, keb::MemoryRecordSize));
-    Require(std::equal(after.begin() + keb::MemoryRecordSize, after.end(),
-                       data + std::min(size, keb::MemoryRecordSize)));
+    Require(after.size() == std::max(size, keb::MemoryRecordBytes));
+    Require(std::equal(after.begin() + keb::MemoryRecordBytes, after.end(),
+                       data + std::min(size, keb::MemoryRecordBytes)));
     Require(keb::ParseMemoryRecord(after) == parsed.value_or(keb::TBandPositions{}));
     return 0;
 }

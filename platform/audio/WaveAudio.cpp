@@ -1,5 +1,5 @@
-// The public operations: check the arguments, pick the backend, hand the work
-// to the WaveDevice of the handle.
+// Part of the wave device layer (WaveAudio.h): the public operations: check the
+// arguments, pick the backend, hand the work to the WaveDevice of the handle.
 #include "platform/audio/WaveAudio.h"
 
 #include "platform/audio/RateFallback.h"

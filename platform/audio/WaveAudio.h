@@ -80,6 +80,9 @@
 // Position: bytes, frames ("samples") and milliseconds recorded or played
 // since open or the last reset; for PortAudio it counts the bytes exchanged
 // with the device in its callbacks.
+//
+// Implemented in: WaveAudio.cpp (the operations), WaveErrorText.cpp (the texts
+// of the results).
 #pragma once
 
 #include "platform/audio/WaveFormatRecord.h"

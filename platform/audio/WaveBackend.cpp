@@ -1,3 +1,5 @@
+// Part of the backends (WaveBackend.h): the format check and the device name
+// copy that every backend uses.
 #include "platform/audio/WaveBackend.h"
 
 #include <algorithm>

@@ -4,6 +4,9 @@
 // enumerates devices and opens a WaveEngine per device; the engine moves audio
 // between the sound card (real or simulated) and the WaveDevice, which keeps
 // the waveIn/waveOut semantics common to every backend.
+//
+// Implemented in: WaveBackend.cpp (the format check and the device name copy
+// every backend uses), WaveBackendSelection.cpp (which backend is in use).
 #pragma once
 
 #include "platform/audio/WaveAudio.h"

@@ -1,6 +1,8 @@
-// Which backend the layer uses: a test's or the demo's choice, else the
-// environment's (KEB_AUDIO=virtual: the virtual sound card; otherwise PortAudio).
+// Part of the backends (WaveBackend.h): which backend the layer uses: a
+// test's or the demo's choice, else the environment's (KEB_AUDIO=virtual: the
+// virtual sound card; otherwise PortAudio).
 #include "platform/audio/WaveBackend.h"
+
 #include "platform/audio/portaudio/PortAudioBackend.h"
 #include "platform/audio/virtual/VirtualSoundCard.h"
 

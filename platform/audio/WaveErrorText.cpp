@@ -1,4 +1,6 @@
+// Part of the wave device layer (WaveAudio.h): the texts of the results.
 #include "platform/audio/WaveAudio.h"
+
 #include "platform/audio/WaveBackend.h"
 
 #include <algorithm>

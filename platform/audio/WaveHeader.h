@@ -37,7 +37,7 @@ inline constexpr std::uint32_t WaveHdrInQueue = 0x10;  // queued at the device n
 struct TWaveHdr
 {
     char* lpData;
-    std::uint32_t dwBufferLength;
+    std::uint32_t dwBufferLength; // bytes
     std::uint32_t dwBytesRecorded;
     std::uint32_t dwUser;
     std::uint32_t dwFlags;

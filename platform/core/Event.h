@@ -13,7 +13,7 @@ namespace keb
 {
 
 // Time-out value meaning "wait for ever".
-inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+inline constexpr std::uint32_t Infinite = 0xFFFFFFFFu;
 
 enum class TWaitResult
 {
@@ -30,7 +30,7 @@ class TEvent
 
     void SetEvent();
     void ResetEvent();
-    TWaitResult WaitFor(std::uint32_t timeoutMs = kInfinite);
+    TWaitResult WaitFor(std::uint32_t timeoutMs = Infinite);
 
     bool ManualReset() const { return manualReset_; }
 

@@ -97,7 +97,7 @@ void UnregisterWindow(TWindowHandle handle)
         std::lock_guard guard(KernelMutex());
         state.Windows.erase(handle);
     }
-    state.Queue.Remove(handle, 0, kAllMessages);
+    state.Queue.Remove(handle, 0, AllMessages);
 }
 
 bool SyncPendingLocked()

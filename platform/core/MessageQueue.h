@@ -26,7 +26,7 @@ struct TMessage
     std::intptr_t LParam = 0;
 };
 
-inline constexpr std::uint32_t kAllMessages = 0xFFFFFFFFu;
+inline constexpr std::uint32_t AllMessages = 0xFFFFFFFFu;
 
 class TMessageQueue
 {

@@ -96,7 +96,7 @@ int TThread::WaitFor()
         throw EThreadError("Thread cannot wait for itself");
     if (!started_.load())
         throw EThreadError("Thread was never started");
-    WaitForAny({&finishedEvent_}, nullptr, kInfinite, /*serveSynchronize=*/true);
+    WaitForAny({&finishedEvent_}, nullptr, Infinite, /*serveSynchronize=*/true);
     return returnValue_.load();
 }
 

@@ -17,7 +17,7 @@ int ReadyIndexLocked(std::span<TEvent* const> events, TMessageQueue* queue)
     }
     if (queue && queue->CountLocked() > 0)
         return static_cast<int>(events.size());
-    return kWaitTimeout;
+    return WaitTimeout;
 }
 } // namespace
 
@@ -30,7 +30,7 @@ int WaitForAny(std::span<TEvent* const> events, TMessageQueue* queue, std::uint3
     for (;;)
     {
         const int ready = ReadyIndexLocked(events, queue);
-        if (ready != kWaitTimeout)
+        if (ready != WaitTimeout)
             return ready;
         if (serve && detail::SyncPendingLocked())
         {

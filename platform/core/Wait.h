@@ -11,12 +11,12 @@
 namespace keb
 {
 
-inline constexpr int kWaitTimeout = -1;
+inline constexpr int WaitTimeout = -1;
 
 // Waits until one of `events` is signalled or (when `queue` is given) the
-// queue holds a message, or timeoutMs has passed (kInfinite: no time-out).
+// queue holds a message, or timeoutMs has passed (Infinite: no time-out).
 // Returns the index of the first signalled event (an auto-reset event is reset
-// by the wait), events.size() for a waiting message, or kWaitTimeout. Events
+// by the wait), events.size() for a waiting message, or WaitTimeout. Events
 // are checked in order before the queue; the message stays in the queue.
 //
 // With serveSynchronize on the main thread the wait runs pending synchronise

@@ -45,7 +45,7 @@ bool KernelWait(std::unique_lock<std::mutex>& lock,
 
 std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t timeoutMs)
 {
-    if (timeoutMs == kInfinite)
+    if (timeoutMs == Infinite)
         return std::nullopt;
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 }

@@ -32,7 +32,7 @@ void KernelNotify();
 bool KernelWait(std::unique_lock<std::mutex>& lock,
                 const std::optional<std::chrono::steady_clock::time_point>& deadline);
 
-// The deadline of a wait of timeoutMs from now; none for kInfinite.
+// The deadline of a wait of timeoutMs from now; none for Infinite.
 std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t timeoutMs);
 
 } // namespace keb::detail

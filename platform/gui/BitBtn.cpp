@@ -7,7 +7,7 @@ TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent) {}
 
 void TBitBtn::SetGlyph(const QPixmap& glyph)
 {
-    Glyph_ = glyph;
+    glyph_ = glyph;
     setIcon(QIcon(glyph));
     setIconSize(glyph.size());
 }

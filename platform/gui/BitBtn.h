@@ -18,11 +18,11 @@ class TBitBtn : public QPushButton
 
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
-    const QPixmap& Glyph() const { return Glyph_; }
+    const QPixmap& Glyph() const { return glyph_; }
     void SetGlyph(const QPixmap& glyph);
 
   private:
-    QPixmap Glyph_;
+    QPixmap glyph_;
 };
 
 } // namespace keb

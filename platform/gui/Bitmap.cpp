@@ -16,7 +16,7 @@ void TBitmap::SetSize(int width, int height)
     height = std::max(height, 0);
     if (width == Width() && height == Height())
         return;
-    Image_ = width > 0 && height > 0 ? QImage(width, height, QImage::Format_RGB32) : QImage();
+    image_ = width > 0 && height > 0 ? QImage(width, height, QImage::Format_RGB32) : QImage();
     Changed();
 }
 
@@ -24,13 +24,13 @@ void TBitmap::Assign(const TBitmap& source)
 {
     if (&source == this)
         return;
-    Image_ = source.Image_;
+    image_ = source.image_;
     Changed();
 }
 
 void TBitmap::LoadFromImage(const QImage& image)
 {
-    Image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    image_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
     Changed();
 }
 
@@ -41,7 +41,7 @@ TColor TBitmap::TransparentColor() const
 
 TColor TBitmap::Pixel(int x, int y) const
 {
-    return FromQRgb(Image_.pixel(x, y));
+    return FromQRgb(image_.pixel(x, y));
 }
 
 void TBitmap::Changed()

@@ -22,13 +22,13 @@ class TBitmap
     TBitmap() = default;
     TBitmap(int width, int height);
 
-    bool Empty() const { return Image_.isNull(); }
-    int Width() const { return Image_.width(); }
-    int Height() const { return Image_.height(); }
+    bool Empty() const { return image_.isNull(); }
+    int Width() const { return image_.width(); }
+    int Height() const { return image_.height(); }
 
     // Resizes to width x height (negative sizes count as 0); the content is
     // undefined afterwards. A size of 0 makes the bitmap empty.
-    void SetSize(int width, int height);
+    void SetSize(int width, int height); // pixels
 
     // Copies the picture of source (an empty source empties this bitmap).
     void Assign(const TBitmap& source);
@@ -41,15 +41,15 @@ class TBitmap
 
     TColor Pixel(int x, int y) const;
 
-    QImage& Image() { return Image_; }
-    const QImage& Image() const { return Image_; }
+    QImage& Image() { return image_; }
+    const QImage& Image() const { return image_; }
 
     std::function<void(TBitmap* sender)> OnChange;
 
   private:
     void Changed();
 
-    QImage Image_;
+    QImage image_;
 };
 
 } // namespace keb

@@ -5,29 +5,29 @@
 namespace keb
 {
 
-TCanvas::TCanvas(QPaintDevice& device) : Painter_(&device)
+TCanvas::TCanvas(QPaintDevice& device) : painter_(&device)
 {
-    Painter_.setRenderHint(QPainter::Antialiasing, false);
-    Painter_.setRenderHint(QPainter::TextAntialiasing, false);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::TextAntialiasing, false);
 }
 
 TCanvas::TCanvas(TBitmap& bitmap) : TCanvas(static_cast<QPaintDevice&>(bitmap.Image())) {}
 
 void TCanvas::SetBrushColor(TColor color)
 {
-    BrushColor_ = color;
-    BrushStyle_ = TBrushStyle::bsSolid;
+    brushColor_ = color;
+    brushStyle_ = TBrushStyle::bsSolid;
 }
 
 void TCanvas::FillRect(const TRect& rect)
 {
-    FillRect(rect, BrushColor_);
+    FillRect(rect, brushColor_);
 }
 
 void TCanvas::FillRect(const TRect& rect, TColor color)
 {
     if (!rect.IsEmpty())
-        Painter_.fillRect(rect.ToQRect(), ToQColor(color));
+        painter_.fillRect(rect.ToQRect(), ToQColor(color));
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color)
@@ -37,7 +37,7 @@ void TCanvas::SetPixel(int x, int y, TColor color)
 
 void TCanvas::Plot(int x, int y, const QColor& color)
 {
-    Painter_.fillRect(x, y, 1, 1, color);
+    painter_.fillRect(x, y, 1, 1, color);
 }
 
 TRect TCanvas::Frame3D(TRect rect, TColor topColor, TColor bottomColor, int width)
@@ -59,9 +59,9 @@ void TCanvas::LineTo(int x, int y)
 {
     // Bresenham, leaving out the end point so that joined lines do not
     // draw their common corner twice (which matters for inverted drawing).
-    const QColor color = ToQColor(PenColor_);
-    int px = PenPos_.X;
-    int py = PenPos_.Y;
+    const QColor color = ToQColor(penColor_);
+    int px = penPos_.X;
+    int py = penPos_.Y;
     const int dx = std::abs(x - px);
     const int dy = -std::abs(y - py);
     const int sx = px < x ? 1 : -1;
@@ -82,7 +82,7 @@ void TCanvas::LineTo(int x, int y)
             py += sy;
         }
     }
-    PenPos_ = {x, y};
+    penPos_ = {x, y};
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
@@ -102,8 +102,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
         const double dy = (y + 0.5 - cy) / ry;
         return dx * dx + dy * dy <= 1.0;
     };
-    const QColor pen = ToQColor(PenColor_);
-    const QColor brush = ToQColor(BrushColor_);
+    const QColor pen = ToQColor(penColor_);
+    const QColor brush = ToQColor(brushColor_);
     for (int y = y1; y < y2; ++y)
         for (int x = x1; x < x2; ++x)
         {
@@ -111,47 +111,47 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
                 continue;
             if (!inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1))
                 Plot(x, y, pen);
-            else if (BrushStyle_ == TBrushStyle::bsSolid)
+            else if (brushStyle_ == TBrushStyle::bsSolid)
                 Plot(x, y, brush);
         }
 }
 
 void TCanvas::Arc(const TRect& box, double startDegrees, double spanDegrees)
 {
-    Painter_.save();
-    Painter_.setPen(QPen(ToQColor(PenColor_), 0));
-    Painter_.setBrush(Qt::NoBrush);
-    Painter_.drawArc(QRect(box.Left, box.Top, box.Width() - 1, box.Height() - 1),
+    painter_.save();
+    painter_.setPen(QPen(ToQColor(penColor_), 0));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawArc(QRect(box.Left, box.Top, box.Width() - 1, box.Height() - 1),
                      int(startDegrees * 16), int(spanDegrees * 16));
-    Painter_.restore();
+    painter_.restore();
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text)
 {
-    const QFontMetrics metrics(Painter_.font());
-    if (BrushStyle_ == TBrushStyle::bsSolid)
-        Painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
-                          ToQColor(BrushColor_));
-    Painter_.save();
-    Painter_.setPen(Qt::black);
-    Painter_.drawText(x, y + metrics.ascent(), text);
-    Painter_.restore();
+    const QFontMetrics metrics(painter_.font());
+    if (brushStyle_ == TBrushStyle::bsSolid)
+        painter_.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+                          ToQColor(brushColor_));
+    painter_.save();
+    painter_.setPen(Qt::black);
+    painter_.drawText(x, y + metrics.ascent(), text);
+    painter_.restore();
 }
 
 int TCanvas::TextWidth(const QString& text) const
 {
-    return QFontMetrics(Painter_.font()).horizontalAdvance(text);
+    return QFontMetrics(painter_.font()).horizontalAdvance(text);
 }
 
 int TCanvas::TextHeight(const QString&) const
 {
-    return QFontMetrics(Painter_.font()).height();
+    return QFontMetrics(painter_.font()).height();
 }
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
 {
     if (!bitmap.Empty())
-        Painter_.drawImage(x, y, bitmap.Image());
+        painter_.drawImage(x, y, bitmap.Image());
 }
 
 void TCanvas::DrawTransparent(const TRect& rect, const TBitmap& bitmap)
@@ -162,15 +162,15 @@ void TCanvas::DrawTransparent(const TRect& rect, const TBitmap& bitmap)
                                            Qt::FastTransformation);
     const QColor transparent = ToQColor(bitmap.TransparentColor());
     picture.setAlphaChannel(picture.createMaskFromColor(transparent.rgb(), Qt::MaskOutColor));
-    Painter_.drawImage(rect.Left, rect.Top, picture);
+    painter_.drawImage(rect.Left, rect.Top, picture);
 }
 
 void TCanvas::DrawFocusRect(const TRect& rect)
 {
     if (rect.IsEmpty())
         return;
-    Painter_.save();
-    Painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter_.save();
+    painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     const QColor white(Qt::white);
     auto invertAlternate = [&](int x, int y)
     {
@@ -189,7 +189,7 @@ void TCanvas::DrawFocusRect(const TRect& rect)
         if (rect.Right - 1 > rect.Left)
             invertAlternate(rect.Right - 1, y);
     }
-    Painter_.restore();
+    painter_.restore();
 }
 
 } // namespace keb

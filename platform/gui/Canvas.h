@@ -36,14 +36,14 @@ class TCanvas
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
-    TColor PenColor() const { return PenColor_; }
-    void SetPenColor(TColor color) { PenColor_ = color; }
-    TColor BrushColor() const { return BrushColor_; }
+    TColor PenColor() const { return penColor_; }
+    void SetPenColor(TColor color) { penColor_ = color; }
+    TColor BrushColor() const { return brushColor_; }
     void SetBrushColor(TColor color);
-    TBrushStyle BrushStyle() const { return BrushStyle_; }
-    void SetBrushStyle(TBrushStyle style) { BrushStyle_ = style; }
-    QFont Font() const { return Painter_.font(); }
-    void SetFont(const QFont& font) { Painter_.setFont(font); }
+    TBrushStyle BrushStyle() const { return brushStyle_; }
+    void SetBrushStyle(TBrushStyle style) { brushStyle_ = style; }
+    QFont Font() const { return painter_.font(); }
+    void SetFont(const QFont& font) { painter_.setFont(font); }
 
     // Fills rect with the brush colour (also with bsClear, like the platform).
     void FillRect(const TRect& rect);
@@ -57,9 +57,9 @@ class TCanvas
     // width on every side; a width of 0 or less draws nothing.
     TRect Frame3D(TRect rect, TColor topColor, TColor bottomColor, int width);
 
-    void MoveTo(int x, int y) { PenPos_ = {x, y}; }
+    void MoveTo(int x, int y) { penPos_ = {x, y}; }
     void LineTo(int x, int y);
-    TPoint PenPos() const { return PenPos_; }
+    TPoint PenPos() const { return penPos_; }
 
     void Ellipse(int x1, int y1, int x2, int y2);
     // An arc of the ellipse in box, counter-clockwise from startDegrees over
@@ -81,16 +81,16 @@ class TCanvas
     // so drawing it twice restores the picture.
     void DrawFocusRect(const TRect& rect);
 
-    QPainter& Painter() { return Painter_; }
+    QPainter& Painter() { return painter_; }
 
   private:
     void Plot(int x, int y, const QColor& color);
 
-    QPainter Painter_;
-    TColor PenColor_ = clBlack;
-    TColor BrushColor_ = clWhite;
-    TBrushStyle BrushStyle_ = TBrushStyle::bsSolid;
-    TPoint PenPos_;
+    QPainter painter_;
+    TColor penColor_ = clBlack;
+    TColor brushColor_ = clWhite;
+    TBrushStyle brushStyle_ = TBrushStyle::bsSolid;
+    TPoint penPos_;
 };
 
 } // namespace keb

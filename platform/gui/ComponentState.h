@@ -17,9 +17,9 @@ enum class TComponentStateFlag : unsigned
 class TComponentState
 {
   public:
-    bool Contains(TComponentStateFlag flag) const { return (Bits_ & unsigned(flag)) != 0; }
-    void Include(TComponentStateFlag flag) { Bits_ |= unsigned(flag); }
-    void Exclude(TComponentStateFlag flag) { Bits_ &= ~unsigned(flag); }
+    bool Contains(TComponentStateFlag flag) const { return (bits_ & unsigned(flag)) != 0; }
+    void Include(TComponentStateFlag flag) { bits_ |= unsigned(flag); }
+    void Exclude(TComponentStateFlag flag) { bits_ &= ~unsigned(flag); }
     // Loading or reading: the settings are not complete yet.
     bool IsLoading() const
     {
@@ -27,7 +27,7 @@ class TComponentState
     }
 
   private:
-    unsigned Bits_ = 0;
+    unsigned bits_ = 0;
 };
 
 } // namespace keb

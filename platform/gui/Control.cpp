@@ -17,9 +17,9 @@ void TControl::SetBounds(int left, int top, int width, int height)
 
 void TControl::SetColor(TColor color)
 {
-    if (color == Color_)
+    if (color == color_)
         return;
-    Color_ = color;
+    color_ = color;
     Invalidate();
 }
 
@@ -39,20 +39,20 @@ void TControl::SetScreenCursor(TCursor cursor)
 void TControl::SetDesigning(bool designing)
 {
     if (designing)
-        State_.Include(TComponentStateFlag::csDesigning);
+        state_.Include(TComponentStateFlag::csDesigning);
     else
-        State_.Exclude(TComponentStateFlag::csDesigning);
+        state_.Exclude(TComponentStateFlag::csDesigning);
 }
 
 void TControl::paintEvent(QPaintEvent*)
 {
     TCanvas canvas(*this);
-    Canvas_ = &canvas;
+    canvas_ = &canvas;
     struct ClearCanvas
     {
         TCanvas*& Canvas;
         ~ClearCanvas() { Canvas = nullptr; }
-    } clear{Canvas_};
+    } clear{canvas_};
     Paint();
 }
 

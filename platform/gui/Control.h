@@ -41,7 +41,7 @@ class TControl : public QWidget
     void SetHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
     TRect ClientRect() const { return {0, 0, Width(), Height()}; }
 
-    TColor Color() const { return Color_; }
+    TColor Color() const { return color_; }
     virtual void SetColor(TColor color);
 
     virtual bool Enabled() const { return isEnabled(); }
@@ -55,8 +55,8 @@ class TControl : public QWidget
     bool Focused() const { return hasFocus(); }
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
 
-    std::intptr_t Tag() const { return Tag_; }
-    void SetTag(std::intptr_t tag) { Tag_ = tag; }
+    std::intptr_t Tag() const { return tag_; }
+    void SetTag(std::intptr_t tag) { tag_ = tag; }
     QString Name() const { return objectName(); }
     void SetName(const QString& name) { setObjectName(name); }
 
@@ -64,16 +64,16 @@ class TControl : public QWidget
     // library's hand: Qt's pointing hand).
     void SetScreenCursor(TCursor cursor);
 
-    const TComponentState& ComponentState() const { return State_; }
+    const TComponentState& ComponentState() const { return state_; }
     // Marks the control as loading its stored settings: setters store without
     // firing events until Loaded.
-    void BeginLoading() { State_.Include(TComponentStateFlag::csLoading); }
+    void BeginLoading() { state_.Include(TComponentStateFlag::csLoading); }
     // Ends loading; descendants finish the work they skipped and call this.
-    virtual void Loaded() { State_.Exclude(TComponentStateFlag::csLoading); }
+    virtual void Loaded() { state_.Exclude(TComponentStateFlag::csLoading); }
     void SetDesigning(bool designing);
 
     // The canvas of the paint in progress; nullptr outside Paint.
-    TCanvas* Canvas() const { return Canvas_; }
+    TCanvas* Canvas() const { return canvas_; }
     void Invalidate() { update(); }
     void Repaint() { repaint(); }
 
@@ -82,10 +82,10 @@ class TControl : public QWidget
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    TColor Color_ = clBtnFace;
-    std::intptr_t Tag_ = 0;
-    TComponentState State_;
-    TCanvas* Canvas_ = nullptr;
+    TColor color_ = clBtnFace;
+    std::intptr_t tag_ = 0;
+    TComponentState state_;
+    TCanvas* canvas_ = nullptr;
 };
 
 } // namespace keb

@@ -17,32 +17,32 @@ TSpeedButton::TSpeedButton(QWidget* parent) : QAbstractButton(parent)
 
 void TSpeedButton::SetGroupIndex(int groupIndex)
 {
-    if (groupIndex == GroupIndex_)
+    if (groupIndex == groupIndex_)
         return;
-    GroupIndex_ = groupIndex;
+    groupIndex_ = groupIndex;
     setCheckable(groupIndex > 0);
     if (groupIndex == 0)
         return;
     // Joining a group: take its AllowAllUp, and keep at most one button down.
     const auto others = GroupMembers();
     if (!others.empty())
-        AllowAllUp_ = others.front()->AllowAllUp_;
+        allowAllUp_ = others.front()->allowAllUp_;
     if (Down())
         ReleaseOthers();
 }
 
 void TSpeedButton::SetAllowAllUp(bool allowAllUp)
 {
-    AllowAllUp_ = allowAllUp;
+    allowAllUp_ = allowAllUp;
     for (TSpeedButton* other : GroupMembers())
-        other->AllowAllUp_ = allowAllUp;
+        other->allowAllUp_ = allowAllUp;
 }
 
 void TSpeedButton::SetDown(bool down)
 {
-    if (GroupIndex_ == 0 || down == Down())
+    if (groupIndex_ == 0 || down == Down())
         return;
-    if (!down && !AllowAllUp_)
+    if (!down && !allowAllUp_)
         return;
     setChecked(down);
     if (down)
@@ -51,16 +51,16 @@ void TSpeedButton::SetDown(bool down)
 
 void TSpeedButton::SetFontColor(TColor color)
 {
-    if (color == FontColor_)
+    if (color == fontColor_)
         return;
-    FontColor_ = color;
+    fontColor_ = color;
     update();
 }
 
 std::vector<TSpeedButton*> TSpeedButton::GroupMembers() const
 {
     std::vector<TSpeedButton*> members;
-    if (GroupIndex_ == 0 || parentWidget() == nullptr)
+    if (groupIndex_ == 0 || parentWidget() == nullptr)
         return members;
     // By dynamic_cast: the class has no meta-object of its own, so Qt's
     // casts would take any sibling button for a speed button.
@@ -69,7 +69,7 @@ std::vector<TSpeedButton*> TSpeedButton::GroupMembers() const
     for (QAbstractButton* sibling : siblings)
     {
         auto* other = dynamic_cast<TSpeedButton*>(sibling);
-        if (other != nullptr && other != this && other->GroupIndex_ == GroupIndex_)
+        if (other != nullptr && other != this && other->groupIndex_ == groupIndex_)
             members.push_back(other);
     }
     return members;
@@ -106,8 +106,8 @@ void TSpeedButton::paintEvent(QPaintEvent*)
     QBrush face(palette().color(QPalette::Light), Qt::Dense4Pattern);
     qDrawWinButton(&painter, rect(), palette(), sunken, isChecked() && !isDown() ? &face : nullptr);
     QPalette captionPalette = palette();
-    captionPalette.setColor(QPalette::Active, QPalette::ButtonText, ToQColor(FontColor_));
-    captionPalette.setColor(QPalette::Inactive, QPalette::ButtonText, ToQColor(FontColor_));
+    captionPalette.setColor(QPalette::Active, QPalette::ButtonText, ToQColor(fontColor_));
+    captionPalette.setColor(QPalette::Inactive, QPalette::ButtonText, ToQColor(fontColor_));
     const QRect captionRect = sunken ? rect().translated(1, 1) : rect();
     style()->drawItemText(&painter, captionRect, Qt::AlignCenter | Qt::TextShowMnemonic,
                           captionPalette, isEnabled(), text(), QPalette::ButtonText);

@@ -32,16 +32,16 @@ class TSpeedButton : public QAbstractButton
   public:
     explicit TSpeedButton(QWidget* parent = nullptr);
 
-    int GroupIndex() const { return GroupIndex_; }
+    int GroupIndex() const { return groupIndex_; }
     void SetGroupIndex(int groupIndex);
-    bool AllowAllUp() const { return AllowAllUp_; }
+    bool AllowAllUp() const { return allowAllUp_; }
     void SetAllowAllUp(bool allowAllUp);
     bool Down() const { return isChecked(); }
     void SetDown(bool down);
 
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
-    TColor FontColor() const { return FontColor_; }
+    TColor FontColor() const { return fontColor_; }
     void SetFontColor(TColor color);
 
     // The other buttons of this button's group (none for GroupIndex 0).
@@ -56,9 +56,9 @@ class TSpeedButton : public QAbstractButton
   private:
     void ReleaseOthers();
 
-    int GroupIndex_ = 0;
-    bool AllowAllUp_ = false;
-    TColor FontColor_ = clBlack;
+    int groupIndex_ = 0;
+    bool allowAllUp_ = false;
+    TColor fontColor_ = clBlack;
 };
 
 } // namespace keb

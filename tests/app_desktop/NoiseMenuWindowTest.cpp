@@ -2,9 +2,9 @@
 // checked with the chain's other links): Filter Off, the right-click items
 // (also while the audio runs), the choices remembered in keb.conf and given
 // on the command line.
-#include "app/DemoSignal.h"
 #include "app/Startup.h"
 #include "app/UserSettings.h"
+#include "demo/DemoSignal.h"
 #include "tests/app_window/WindowTestSupport.h"
 
 #include <QMenu>
@@ -143,16 +143,16 @@ TEST_F(NoiseMenuWindowTest, TheAutomaticNotchTakesTheDemoCarrierWhileRunningUnti
     TMainForm& form = Form();
     Click(form.StartBtn);
     ASSERT_TRUE(PlayBuffers(16)); // 2 s as it was
-    const double before = SteadyAmplitude(TDemoSignal::CarrierFrequency, 8000);
+    const double before = SteadyAmplitude(TDemoSignal::CarrierFrequencyHz, 8000);
     Item(form.BuildContextMenu(), "Automatic notch")->trigger();
     Item(Item(form.BuildContextMenu(), "Noise reduction")->menu(), "1")->trigger();
     const std::size_t switched = Speaker->Samples16().size();
     ASSERT_TRUE(PlayBuffers(32)); // 4 s
-    const double after = PlayedAmplitude(TDemoSignal::CarrierFrequency, switched + 16000);
+    const double after = PlayedAmplitude(TDemoSignal::CarrierFrequencyHz, switched + 16000);
     EXPECT_NEAR(before, TDemoSignal::CarrierAmplitude, 0.01);
     EXPECT_LT(20 * std::log10(after / before), -30.0);
     // The CW goes on.
-    EXPECT_GT(KeyedAmplitude(TDemoSignal::CwFrequency, switched + 16000), 0.05);
+    EXPECT_GT(KeyedAmplitude(TDemoSignal::CwFrequencyHz, switched + 16000), 0.05);
 
     // Filter Off: the raw signal again, carrier and all.
     Click(form.btnEQ);
@@ -162,7 +162,7 @@ TEST_F(NoiseMenuWindowTest, TheAutomaticNotchTakesTheDemoCarrierWhileRunningUnti
     const std::size_t bypassed = Speaker->Samples16().size();
     ASSERT_TRUE(PlayBuffers(16));
     Click(form.StopBtn);
-    EXPECT_NEAR(SteadyAmplitude(TDemoSignal::CarrierFrequency, bypassed + 4000),
+    EXPECT_NEAR(SteadyAmplitude(TDemoSignal::CarrierFrequencyHz, bypassed + 4000),
                 TDemoSignal::CarrierAmplitude, 0.01);
     EXPECT_TRUE(ErrorBoxes.empty());
 }

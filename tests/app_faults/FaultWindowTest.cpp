@@ -1,7 +1,7 @@
 #include "FaultWindowTest.h"
 
-#include "app/DemoSignal.h"
 #include "app/DemoSoundCard.h"
+#include "demo/DemoSignal.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 // mode cannot change under a running chain and takes effect at the next ON.
 #include "WindowRig.h"
 #include "app/LatencyMode.h"
-#include "app/Presets.h"
+#include "settings/Presets.h"
 #include "tests/platform_audio/ToneAnalysis.h"
 
 #include <cmath>

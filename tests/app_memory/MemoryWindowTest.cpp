@@ -5,7 +5,7 @@
 // ever changes, and a refused Save keeps the memory selected.
 #include "PermissionBits.h"
 #include "WindowTestSupport.h"
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <climits>
 
@@ -57,8 +57,8 @@ class MemoryWindowTest : public WindowTest
         const Bytes written = ReadBytes(MemoryFile(Memory));
         ASSERT_EQ(written.size(), Before.size());
         EXPECT_EQ(DecodeMemoryRecord(written.data()), Record);
-        EXPECT_TRUE(std::equal(written.begin() + MemoryRecordSize, written.end(),
-                               Before.begin() + MemoryRecordSize));
+        EXPECT_TRUE(std::equal(written.begin() + MemoryRecordBytes, written.end(),
+                               Before.begin() + MemoryRecordBytes));
     }
 
     // The memory folder's parent cannot hold it; start-up shows one error,

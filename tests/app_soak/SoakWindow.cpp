@@ -1,6 +1,6 @@
 #include "SoakWindow.h"
 
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <QApplication>
 #include <QTest>

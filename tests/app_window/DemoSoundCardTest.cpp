@@ -1,7 +1,7 @@
 // The demo receiver's samples and the demo backend's choice of devices.
 #include "app/DemoSoundCard.h"
 
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "stream/MMWaveFormat.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the playback device, both waterfalls drawing, the 0.2 kHz preset taking
 // the carrier out, OFF, and a picture of the running window.
 #include "WindowTestSupport.h"
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tests/platform_audio/ToneAnalysis.h"
 
 #include <QImage>
@@ -35,7 +35,7 @@ double KeyDownAmplitude(const std::vector<double>& Samples, std::size_t First, s
     double loudest = 0;
     for (std::size_t start = First; start + Frame <= First + Count; start += Frame / 2)
         loudest = std::max(
-            loudest, SineAmplitude(Samples, start, Frame, TDemoSignal::CwFrequency, SampleRate));
+            loudest, SineAmplitude(Samples, start, Frame, TDemoSignal::CwFrequencyHz, SampleRate));
     return loudest;
 }
 
@@ -48,7 +48,7 @@ double CarrierAmplitude(const std::vector<double>& Samples, std::size_t First, s
     int frames = 0;
     for (std::size_t start = First; start + Frame <= First + Count; start += Frame, ++frames)
         power += std::pow(
-            SineAmplitude(Samples, start, Frame, TDemoSignal::CarrierFrequency, SampleRate), 2);
+            SineAmplitude(Samples, start, Frame, TDemoSignal::CarrierFrequencyHz, SampleRate), 2);
     return std::sqrt(power / frames);
 }
 

@@ -1,7 +1,7 @@
 // The window as loaded, and its states: idle, running, stopped; the filter
 // switch; the about view; errors of the devices; closing while running.
 #include "WindowTestSupport.h"
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <QTest>
 

@@ -5,10 +5,10 @@
 // loop) running, and a watchdog against hangs.
 #pragma once
 
-#include "app/BandPositions.h"
 #include "app/unit1.h"
 #include "platform/audio/virtual/VirtualSoundCard.h"
 #include "platform/core/Exceptions.h"
+#include "settings/BandPositions.h"
 
 #include <atomic>
 #include <chrono>
@@ -71,8 +71,8 @@ class WindowTest : public ::testing::Test
     // Plays Buffers buffers of the playback device one at a time; after each
     // step it waits until the playback worker has refilled the buffer and the
     // capture worker has pushed the buffer it recorded, so the device never
-    // runs dry and the queue between them is not starved by a slow worker. With Paced, each step also waits a buffer's
-    // time, so the displays see the audio at its natural pace.
+    // runs dry and the queue between them is not starved by a slow worker. With Paced, each step
+    // also waits a buffer's time, so the displays see the audio at its natural pace.
     bool PlayBuffers(int Buffers, bool Paced = false);
 
     std::filesystem::path Home;       // the test's own folder

@@ -32,13 +32,13 @@ using namespace std::chrono_literals;
 class SliceDisplay : public TMMAnalyserDisplay
 {
   public:
-    void SetDisplayFormat(const TWaveFormatEx& Format) override { Rate = Format.nSamplesPerSec; }
-    void ProcessBlock(const std::uint8_t* Block) override
+    void SetDisplayFormat(const TWaveFormatEx& format) override { Rate = format.nSamplesPerSec; }
+    void ProcessBlock(const std::uint8_t* block) override
     {
         ++Lines;
         InMainThread = InMainThread && IsMainThread();
         std::int16_t samples[256];
-        std::memcpy(samples, Block, sizeof samples);
+        std::memcpy(samples, block, sizeof samples);
         if (samples[0] == 0)
             return;
         for (int i = 1; i < 256; ++i)
@@ -105,8 +105,8 @@ TEST(ConnectorChain, SixtySecondsOfCardTimeFeedBothWaterfalls)
         ProcessMessages();
         ASSERT_TRUE(input.Armed());
         ASSERT_TRUE(output.Armed());
-        constexpr int kTicks = 60000 / 25;
-        for (int tick = 1; tick <= kTicks; ++tick)
+        constexpr int Ticks = 60000 / 25;
+        for (int tick = 1; tick <= Ticks; ++tick)
         {
             ASSERT_TRUE(rig.Run(25ms));
             clock.AdvanceMicroseconds(25000);

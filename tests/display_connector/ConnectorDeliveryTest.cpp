@@ -4,7 +4,7 @@ namespace keb
 {
 namespace
 {
-using test::kBufferBytes;
+using test::BufferBytes;
 using test::TestBuffer;
 
 using ConnectorDelivery = test::ConnectorChain;
@@ -22,7 +22,7 @@ TEST_F(ConnectorDelivery, ProgramSettingsReleaseThreeBlocksPerBufferAtTheirPlayT
     const std::int64_t arrival = MicrosecondClock();
     connector.BufferReady(buffer.Wave());
     ASSERT_EQ(passedOn.size(), 1u);
-    EXPECT_EQ(passedOn[0], buffer.Bytes(0, kBufferBytes)) << "the buffer passes on unchanged";
+    EXPECT_EQ(passedOn[0], buffer.Bytes(0, BufferBytes)) << "the buffer passes on unchanged";
 
     const std::int64_t steps[] = {0, 0, 31999, 1, 16000, 16000, 32000, 1000000};
     for (const std::int64_t step : steps)
@@ -39,7 +39,7 @@ TEST_F(ConnectorDelivery, ProgramSettingsReleaseThreeBlocksPerBufferAtTheirPlayT
     }
 
     // A new buffer starts again at its beginning.
-    TestBuffer next(kBufferBytes, 3000);
+    TestBuffer next(BufferBytes, 3000);
     connector.BufferReady(next.Wave());
     connector.Trigger();
     ASSERT_EQ(log.size(), 4u);
@@ -97,7 +97,7 @@ TEST_F(ConnectorDelivery, AcceleratedSpectrogramsOverlapAndKeepTheirOwnPositions
         clock.AdvanceMicroseconds(1000);
     }
     std::vector<std::int32_t> expected;
-    for (std::int32_t offset = 0; offset + 512 <= kBufferBytes; offset += 128)
+    for (std::int32_t offset = 0; offset + 512 <= BufferBytes; offset += 128)
         expected.push_back(offset);
     EXPECT_EQ(Offsets("fast"), expected);
     EXPECT_EQ(Offsets("waterfall"), (std::vector<std::int32_t>{0, 512, 1024}));
@@ -158,7 +158,7 @@ TEST_F(ConnectorDelivery, OscilloscopeBlocksStartAtTheTriggerFlank)
     connector.SetTriggerMode(tmUpFlank);
     connector.SetTriggerLevel(150);
     Start();
-    TestBuffer ramp(kBufferBytes, 0);
+    TestBuffer ramp(BufferBytes, 0);
     connector.BufferReady(ramp.Wave());
     connector.Trigger();
     connector.Trigger();
@@ -203,13 +203,13 @@ TEST_F(ConnectorDelivery, PushedBuffersShowTheirCompanionWhenSynchronised)
 {
     connector.SetSpectrogram(0, &waterfall);
     Start();
-    TestBuffer played(kBufferBytes, 100), playing(kBufferBytes, 7000);
+    TestBuffer played(BufferBytes, 100), playing(BufferBytes, 7000);
     played.Header->CompanionHdr = playing.Wave();
     connector.BufferReady(played.Wave());
     connector.Trigger();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(test::FirstSample(log[0].Block.data()), 7000);
-    EXPECT_EQ(passedOn.back(), played.Bytes(0, kBufferBytes)) << "the played one goes on";
+    EXPECT_EQ(passedOn.back(), played.Bytes(0, BufferBytes)) << "the played one goes on";
 
     connector.SetSynchronize(false);
     connector.BufferReady(played.Wave());

@@ -7,7 +7,7 @@ namespace keb
 {
 namespace
 {
-using test::kBufferBytes;
+using test::BufferBytes;
 using test::TestBuffer;
 
 // The format record is packed: its fields are read by value.
@@ -35,7 +35,7 @@ TEST_F(ConnectorLifecycle, PauseFeedsSilenceAtTheBufferRate)
     test::ManualTimerService manualTimers;
     connector.SetSynchronize(false);
     Start();
-    TestBuffer buffer(kBufferBytes, 500);
+    TestBuffer buffer(BufferBytes, 500);
     connector.BufferReady(buffer.Wave());
     connector.Trigger();
     ASSERT_EQ(log.size(), 1u);
@@ -77,7 +77,7 @@ TEST_F(ConnectorLifecycle, ResetFillsTheCopyWithSilence)
 {
     connector.SetSynchronize(false);
     Start();
-    TestBuffer buffer(kBufferBytes, 500);
+    TestBuffer buffer(BufferBytes, 500);
     connector.BufferReady(buffer.Wave());
     connector.ChainReset();
     connector.Trigger();
@@ -248,7 +248,7 @@ TEST_F(ConnectorLifecycle, ConvertedStreamsFeedTheDisplaysInTheirPcmFormat)
 
     Start();
     ASSERT_TRUE(connector.IsConnectorStarted());
-    TestBuffer buffer(kBufferBytes, 0);
+    TestBuffer buffer(BufferBytes, 0);
     connector.BufferReady(buffer.Wave());
     connector.Trigger();
     connector.Trigger();
@@ -257,7 +257,7 @@ TEST_F(ConnectorLifecycle, ConvertedStreamsFeedTheDisplaysInTheirPcmFormat)
     EXPECT_EQ(test::FirstSample(log[0].Block.data() + 2), 2) << "every second sample";
 
     // A buffer the codec makes nothing of leaves the previous data.
-    TestBuffer odd(kBufferBytes, 9000);
+    TestBuffer odd(BufferBytes, 9000);
     odd.Header->wh.dwBytesRecorded = 1998;
     connector.BufferReady(odd.Wave());
     connector.Trigger();

@@ -28,7 +28,7 @@ struct ManualTimerService
 };
 
 // The program's stream: 8000 Hz, 16 bit, mono, buffers of 2000 bytes.
-inline constexpr std::int32_t kBufferBytes = 2000;
+inline constexpr std::int32_t BufferBytes = 2000;
 
 inline TWaveFormatEx ProgramFormat()
 {
@@ -41,7 +41,7 @@ inline TWaveFormatEx ProgramFormat()
 // block tells where it was cut from.
 struct TestBuffer
 {
-    explicit TestBuffer(std::int32_t bytes = kBufferBytes, std::int16_t base = 0)
+    explicit TestBuffer(std::int32_t bytes = BufferBytes, std::int16_t base = 0)
         : Header(AllocWaveHdr(static_cast<std::uint32_t>(bytes)))
     {
         Fill(base);
@@ -95,10 +95,10 @@ class RecordingDisplay : public TComponent, public TMMAnalyserDisplay
     {
     }
 
-    void SetDisplayFormat(const TWaveFormatEx& Format) override { Formats.push_back(Format); }
-    void ProcessBlock(const std::uint8_t* Block) override
+    void SetDisplayFormat(const TWaveFormatEx& format) override { Formats.push_back(format); }
+    void ProcessBlock(const std::uint8_t* block) override
     {
-        log_.push_back({name_, {Block, Block + BlockBytes()}, MicrosecondClock()});
+        log_.push_back({name_, {block, block + BlockBytes()}, MicrosecondClock()});
     }
     void ResetDisplay() override { ++Resets; }
     std::int32_t BlockBytes() const override
@@ -154,7 +154,7 @@ class ConnectorChain : public testing::Test
         connector.SetOutput(&sink);
         const TWaveFormatEx format = ProgramFormat();
         source.SetWaveFormat(&format);
-        connector.SetBufferSize(kBufferBytes);
+        connector.SetBufferSize(BufferBytes);
         connector.SetAutoTrigger(false);
         sink.OnBufferReady = [this](TMMDSPComponent*, PWaveHdr header)
         {

@@ -12,7 +12,7 @@ namespace keb
 namespace
 {
 using namespace std::chrono_literals;
-using test::kBufferBytes;
+using test::BufferBytes;
 using test::TestBuffer;
 
 // The thread safety of the display side is the connector's: these displays
@@ -21,12 +21,12 @@ class CountingDisplay : public TMMAnalyserDisplay
 {
   public:
     void SetDisplayFormat(const TWaveFormatEx&) override {}
-    void ProcessBlock(const std::uint8_t* Block) override
+    void ProcessBlock(const std::uint8_t* block) override
     {
         // A block is always one whole copy of one buffer's bytes: the
         // pattern runs on without a seam.
-        const std::int16_t first = test::FirstSample(Block);
-        const std::int16_t last = test::FirstSample(Block + BlockBytes() - 2);
+        const std::int16_t first = test::FirstSample(block);
+        const std::int16_t last = test::FirstSample(block + BlockBytes() - 2);
         if (last - first != BlockBytes() / 2 - 1)
             ++TornBlocks;
         ++Blocks;
@@ -51,7 +51,7 @@ class ConnectorThreads : public testing::Test
         connector.SetInput(&source);
         const TWaveFormatEx format = test::ProgramFormat();
         source.SetWaveFormat(&format);
-        connector.SetBufferSize(kBufferBytes);
+        connector.SetBufferSize(BufferBytes);
         connector.SetSynchronize(false);
         connector.SetSpectrogram(0, &display);
         connector.ChainOpened();
@@ -76,7 +76,7 @@ TEST_F(ConnectorThreads, ArrivalsRaceWithPassesStartsStopsAndPauses)
     std::thread capture(
         [&]
         {
-            TestBuffer buffer(kBufferBytes, 0);
+            TestBuffer buffer(BufferBytes, 0);
             for (std::int16_t round = 0; !done.load();
                  round = static_cast<std::int16_t>((round + 1) % 30))
             {
@@ -122,9 +122,9 @@ TEST_F(ConnectorThreads, ArrivalsRaceWithPassesStartsStopsAndPauses)
 class WaitingDisplay : public CountingDisplay
 {
   public:
-    void ProcessBlock(const std::uint8_t* Block) override
+    void ProcessBlock(const std::uint8_t* block) override
     {
-        CountingDisplay::ProcessBlock(Block);
+        CountingDisplay::ProcessBlock(block);
         ArrivalDone.WaitFor();
     }
     TEvent ArrivalDone{true, false};
@@ -143,7 +143,7 @@ TEST_F(ConnectorThreads, AudioThreadsNeverWaitForADisplay)
     std::thread audio(
         [&]
         {
-            TestBuffer next(kBufferBytes, 5000);
+            TestBuffer next(BufferBytes, 5000);
             connector.BufferReady(next.Wave());
             slow.ArrivalDone.SetEvent();
         });

@@ -17,8 +17,8 @@ class TToneSource
 {
   public:
     TToneSource(double frequency, int sampleRate, double amplitude, double noise)
-        : Step_(2 * std::numbers::pi * frequency / sampleRate), Amplitude_(amplitude),
-          Noise_(0.0, noise)
+        : step_(2 * std::numbers::pi * frequency / sampleRate), amplitude_(amplitude),
+          noise_(0.0, noise)
     {
     }
 
@@ -28,8 +28,8 @@ class TToneSource
         std::vector<std::int16_t> samples(static_cast<std::size_t>(frames));
         for (std::int16_t& sample : samples)
         {
-            const double value = Amplitude_ * std::sin(Phase_) + Noise_(Random_);
-            Phase_ += Step_;
+            const double value = amplitude_ * std::sin(phase_) + noise_(random_);
+            phase_ += step_;
             sample = static_cast<std::int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
         }
         std::vector<std::uint8_t> bytes(samples.size() * 2);
@@ -38,11 +38,11 @@ class TToneSource
     }
 
   private:
-    double Step_;
-    double Amplitude_;
-    double Phase_ = 0;
-    std::mt19937 Random_{1234};
-    std::normal_distribution<double> Noise_;
+    double step_;
+    double amplitude_;
+    double phase_ = 0;
+    std::mt19937 random_{1234};
+    std::normal_distribution<double> noise_;
 };
 
 } // namespace keb

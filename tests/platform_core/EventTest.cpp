@@ -29,7 +29,7 @@ TEST(SyncObjects, SetFromAnotherThreadWakesTheWaiter)
 {
     TEvent ready(false, false);
     std::thread setter([&] { ready.SetEvent(); });
-    EXPECT_EQ(ready.WaitFor(kInfinite), TWaitResult::wrSignaled);
+    EXPECT_EQ(ready.WaitFor(Infinite), TWaitResult::wrSignaled);
     setter.join();
 }
 
@@ -38,17 +38,17 @@ TEST(SyncObjects, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
     TEvent close(false, false);
     TEvent flush(true, false);
     TMessageQueue queue;
-    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, 0), kWaitTimeout);
+    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, 0), WaitTimeout);
 
     queue.Post(TMessage{0, 7, 1, 2});
     flush.SetEvent();
-    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, kInfinite), 1);
+    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, Infinite), 1);
     flush.ResetEvent();
-    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, kInfinite), 2);
+    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, Infinite), 2);
     close.SetEvent();
-    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, kInfinite), 0);
+    EXPECT_EQ(WaitForAny({&close, &flush}, &queue, Infinite), 0);
     // The auto-reset event was consumed; the message is still there.
-    EXPECT_EQ(WaitForAny({&close}, nullptr, 0), kWaitTimeout);
+    EXPECT_EQ(WaitForAny({&close}, nullptr, 0), WaitTimeout);
     EXPECT_EQ(queue.Count(), 1u);
 }
 

@@ -42,39 +42,39 @@ std::vector<std::uint32_t> Numbers(const TReceived& received)
 TEST(MainLoop, PostsFromSeveralThreadsArriveInOrderOnTheMainThread)
 {
     test::TWatchdog watchdog(30s, "posting from several threads");
-    constexpr int kThreads = 4;
-    constexpr int kPerThread = 2000;
+    constexpr int Threads = 4;
+    constexpr int PerThread = 2000;
     TReceived received;
     TMessageWindow window(Recorder(received));
     std::atomic<int> wakeUps{0};
     auto previousHook = SetMainLoopWakeHook([&] { ++wakeUps; });
 
     std::vector<std::thread> posters;
-    for (int t = 0; t < kThreads; ++t)
+    for (int t = 0; t < Threads; ++t)
     {
         posters.emplace_back(
             [&, t]
             {
-                for (int i = 0; i < kPerThread; ++i)
+                for (int i = 0; i < PerThread; ++i)
                     EXPECT_TRUE(PostMessage(window.Handle(), 0x400, t, i));
             });
     }
-    while (received.Messages.size() < kThreads * kPerThread)
+    while (received.Messages.size() < Threads * PerThread)
         WaitAndProcessMessages(1000);
     for (auto& poster : posters)
         poster.join();
     SetMainLoopWakeHook(previousHook);
 
     EXPECT_TRUE(received.AllOnMainThread);
-    EXPECT_EQ(wakeUps.load(), kThreads * kPerThread);
-    std::vector<std::intptr_t> next(kThreads, 0);
+    EXPECT_EQ(wakeUps.load(), Threads * PerThread);
+    std::vector<std::intptr_t> next(Threads, 0);
     for (const TMessage& message : received.Messages)
     {
         ASSERT_EQ(message.Window, window.Handle());
         EXPECT_EQ(message.LParam, next[message.WParam]++);
     }
     for (std::intptr_t count : next)
-        EXPECT_EQ(count, kPerThread);
+        EXPECT_EQ(count, PerThread);
 }
 
 TEST(MainLoop, RemovingByRangeTouchesOnlyThatWindowAndRange)

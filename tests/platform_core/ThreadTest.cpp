@@ -22,7 +22,7 @@ namespace
 {
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kDataMessage = 960;
+constexpr std::uint32_t DataMessage = 960;
 
 // A worker shaped like the device workers: it announces its start, then takes
 // messages from its queue and waits for a message or the close event.
@@ -47,7 +47,7 @@ class TQueueWorker : public TThread
                 Handled.push_back(message);
                 continue;
             }
-            if (WaitForAny({&CloseEvent}, &MessageQueue(), kInfinite) == 0)
+            if (WaitForAny({&CloseEvent}, &MessageQueue(), Infinite) == 0)
                 break;
         }
     }
@@ -85,12 +85,12 @@ TEST(WorkerThread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
             [&worker, t]
             {
                 for (int i = 0; i < 500; ++i)
-                    worker.PostMessage(kDataMessage, t, i);
+                    worker.PostMessage(DataMessage, t, i);
             });
     }
     for (auto& poster : posters)
         poster.join();
-    worker.PostMessage(kDataMessage + 1);
+    worker.PostMessage(DataMessage + 1);
     // The last message comes after all data messages of every poster.
     while (worker.MessageQueue().Count() > 0)
         std::this_thread::yield();
@@ -98,7 +98,7 @@ TEST(WorkerThread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
     worker.WaitFor();
 
     ASSERT_EQ(worker.Handled.size(), 1501u);
-    EXPECT_EQ(worker.Handled.back().Msg, kDataMessage + 1);
+    EXPECT_EQ(worker.Handled.back().Msg, DataMessage + 1);
     std::vector<std::intptr_t> next(3, 0);
     for (std::size_t i = 0; i + 1 < worker.Handled.size(); ++i)
         EXPECT_EQ(worker.Handled[i].LParam, next[worker.Handled[i].WParam]++);
@@ -107,13 +107,13 @@ TEST(WorkerThread, WorkerQueueReceivesPostsFromSeveralThreadsUntilClosed)
 TEST(WorkerThread, QueueRemovalDropsOnlyThreadMessagesOfTheRange)
 {
     TQueueWorker worker;
-    worker.PostMessage(kDataMessage, 1);
-    worker.PostMessage(kDataMessage + 1, 2);
-    worker.PostMessage(kDataMessage, 3);
-    EXPECT_EQ(worker.MessageQueue().Remove(0, kDataMessage, kDataMessage), 2u);
+    worker.PostMessage(DataMessage, 1);
+    worker.PostMessage(DataMessage + 1, 2);
+    worker.PostMessage(DataMessage, 3);
+    EXPECT_EQ(worker.MessageQueue().Remove(0, DataMessage, DataMessage), 2u);
     TMessage left;
     ASSERT_TRUE(worker.MessageQueue().Take(left));
-    EXPECT_EQ(left.Msg, kDataMessage + 1);
+    EXPECT_EQ(left.Msg, DataMessage + 1);
     EXPECT_FALSE(worker.MessageQueue().Take(left));
 }
 
@@ -249,7 +249,7 @@ TEST(WorkerThread, PriorityChangesApplyToTheRunningThread)
     TLambdaThread worker(
         [&](TLambdaThread&)
         {
-            changed.WaitFor(kInfinite);
+            changed.WaitFor(Infinite);
             niceSeen = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
         });
     worker.Resume();

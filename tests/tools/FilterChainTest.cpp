@@ -1,6 +1,6 @@
 // The tool's chain against the window's own chain, and its aligned output
 // against its input.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tests/dsp_eq/TestChain.h"
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterJob.h"

@@ -1,6 +1,6 @@
 #include "tools/FilterSettings.h"
 
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
 

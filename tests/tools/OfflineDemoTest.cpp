@@ -1,7 +1,7 @@
 // The offline demo that ./dev run shows on a machine without a display, run
 // as it runs there: its filter keeps the demo's CW and removes the carrier
 // beside it, and the levels it prints say so.
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 #include "tests/tools/FilterTestSupport.h"
 
 #include <cmath>
@@ -48,8 +48,8 @@ TEST_F(OfflineDemoTest, KeepsTheCwRemovesTheCarrierAndPrintsBothLevels)
     const test::TProgramRun run =
         test::RunProgram(KEB_OFFLINE_DEMO, {KEB_BUILD_TREE, folder_.string()});
     ASSERT_EQ(run.ExitCode, 0) << run.Output << run.Errors;
-    const TToneLevels cw = LevelsOf(run.Output, int(TDemoSignal::CwFrequency));
-    const TToneLevels carrier = LevelsOf(run.Output, int(TDemoSignal::CarrierFrequency));
+    const TToneLevels cw = LevelsOf(run.Output, int(TDemoSignal::CwFrequencyHz));
+    const TToneLevels carrier = LevelsOf(run.Output, int(TDemoSignal::CarrierFrequencyHz));
 
     // The carrier is steady, so its level before is its design amplitude:
     // the levels are measured right.

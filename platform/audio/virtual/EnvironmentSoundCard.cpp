@@ -1,6 +1,7 @@
-// The virtual card that KEB_AUDIO=virtual selects: a test tone (or the WAV file
-// in KEB_AUDIO_INFILE, looped) to record, and nowhere (or the WAV file in
-// KEB_AUDIO_OUTFILE) to play to, in real time.
+// Part of the virtual sound card (VirtualSoundCard.h): the card that
+// KEB_AUDIO=virtual selects: a test tone (or the WAV file in KEB_AUDIO_INFILE,
+// looped) to record, and nowhere (or the WAV file in KEB_AUDIO_OUTFILE) to play
+// to, in real time.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// Part of the virtual sound card (VirtualSoundCard.h): the sinks: memory, a WAV
+// file and nowhere.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
 #include <filesystem>

@@ -1,3 +1,5 @@
+// Part of the virtual sound card (VirtualSoundCard.h): the card, its devices and
+// its clock.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
 #include "platform/audio/WaveDevice.h"

@@ -37,6 +37,10 @@
 // Threads: devices must be added before the card is selected. Sources and
 // sinks run in the clock's context (the card's thread or the caller of
 // Advance), one at a time, under the card's lock.
+//
+// Implemented in: VirtualSoundCard.cpp (the card, its devices and its clock),
+// VirtualSources.cpp (the sources), VirtualSinks.cpp (the sinks),
+// EnvironmentSoundCard.cpp (the card that KEB_AUDIO=virtual selects).
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -142,8 +146,8 @@ class VirtualDevice
     void Stall(bool On) { Stalled = On; }
     void LoseClosedNotification(bool On) { ClosedLost = On; }
     // 0: every rate.
-    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; }
-    std::uint32_t OnlyRate() const { return OnlyRate_; }
+    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; } // Hz
+    std::uint32_t OnlyRate() const { return OnlyRate_; }          // Hz
     // 0: any; 1 or 2.
     void AcceptOnlyChannels(std::uint16_t Channels) { OnlyChannels_ = Channels; }
     std::uint16_t OnlyChannels() const { return OnlyChannels_; }

@@ -1,5 +1,8 @@
-#include "platform/audio/virtual/PcmSamples.h"
+// Part of the virtual sound card (VirtualSoundCard.h): the sources: silence, a
+// generator, a tone under noise and a WAV file.
 #include "platform/audio/virtual/VirtualSoundCard.h"
+
+#include "platform/audio/virtual/PcmSamples.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,8 +15,8 @@
 // messages come from strerror); the functions keep no state.
 #pragma once
 
-#include "app/BandPositions.h"
 #include "platform/core/Exceptions.h"
+#include "settings/BandPositions.h"
 
 #include <array>
 #include <cstdint>
@@ -27,7 +27,7 @@
 namespace keb
 {
 
-constexpr std::size_t MemoryRecordSize = BandCount * 4;
+constexpr std::size_t MemoryRecordBytes = BandCount * 4;
 
 // The folder of the memory files: $KEB_HOME when set, else
 // $XDG_DATA_HOME/keb, else ~/.local/share/keb.
@@ -48,7 +48,7 @@ void PrepareMemoryFile(const std::filesystem::path& file);
 std::optional<TBandPositions> ReadMemoryRecord(const std::filesystem::path& file);
 
 // The first record of a memory file's bytes, clamped; none when there are
-// fewer than MemoryRecordSize bytes. Any bytes after the record are ignored.
+// fewer than MemoryRecordBytes bytes. Any bytes after the record are ignored.
 std::optional<TBandPositions> ParseMemoryRecord(std::span<const std::uint8_t> bytes);
 
 // Writes `record` as the first record, keeping every byte after it; creates
@@ -57,8 +57,8 @@ std::optional<TBandPositions> ParseMemoryRecord(std::span<const std::uint8_t> by
 void WriteMemoryRecord(const std::filesystem::path& file, const TBandPositions& record);
 
 // The record's bytes, and the raw (unclamped) record from exactly
-// MemoryRecordSize bytes.
-std::array<std::uint8_t, MemoryRecordSize> EncodeMemoryRecord(const TBandPositions& record);
+// MemoryRecordBytes bytes.
+std::array<std::uint8_t, MemoryRecordBytes> EncodeMemoryRecord(const TBandPositions& record);
 TBandPositions DecodeMemoryRecord(const std::uint8_t* bytes);
 
 } // namespace keb

@@ -25,8 +25,8 @@ class TPermissionBitsBind
     static bool Hold();
 
   private:
-    unsigned SavedEffective_ = 0;
-    bool Dropped_ = false;
+    unsigned savedEffective_ = 0;
+    bool dropped_ = false;
 };
 
 } // namespace keb::test

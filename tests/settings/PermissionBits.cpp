@@ -35,17 +35,17 @@ TPermissionBitsBind::TPermissionBitsBind()
     __user_cap_data_struct data[2]{};
     if (!GetCapabilities(data) || (data[0].effective & OverrideCapabilities) == 0)
         return;
-    SavedEffective_ = data[0].effective;
+    savedEffective_ = data[0].effective;
     data[0].effective &= ~OverrideCapabilities;
-    Dropped_ = SetCapabilities(data);
+    dropped_ = SetCapabilities(data);
 }
 
 TPermissionBitsBind::~TPermissionBitsBind()
 {
     __user_cap_data_struct data[2]{};
-    if (Dropped_ && GetCapabilities(data))
+    if (dropped_ && GetCapabilities(data))
     {
-        data[0].effective = SavedEffective_;
+        data[0].effective = savedEffective_;
         SetCapabilities(data);
     }
 }

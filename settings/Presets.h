@@ -11,7 +11,7 @@
 // as they are.
 #pragma once
 
-#include "app/BandPositions.h"
+#include "settings/BandPositions.h"
 
 #include <optional>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "app/DemoSignal.h"
+#include "demo/DemoSignal.h"
 
-#include "app/Morse.h"
+#include "demo/Morse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,8 +49,8 @@ double TDemoSignal::NextSample()
     const double step = 2.0 * std::numbers::pi / sampleRate_;
     double cw = CwAmplitude * KeyEnvelope() * std::sin(cwPhase_);
     double carrier = CarrierAmplitude * std::sin(carrierPhase_);
-    cwPhase_ = std::fmod(cwPhase_ + step * CwFrequency, 2.0 * std::numbers::pi);
-    carrierPhase_ = std::fmod(carrierPhase_ + step * CarrierFrequency, 2.0 * std::numbers::pi);
+    cwPhase_ = std::fmod(cwPhase_ + step * CwFrequencyHz, 2.0 * std::numbers::pi);
+    carrierPhase_ = std::fmod(carrierPhase_ + step * CarrierFrequencyHz, 2.0 * std::numbers::pi);
     ++sampleIndex_;
     return cw + carrier + NoiseAmplitude * NextNoise();
 }

@@ -1,4 +1,4 @@
-#include "app/LatencyName.h"
+#include "settings/LatencyName.h"
 
 namespace keb
 {

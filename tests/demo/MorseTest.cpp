@@ -1,8 +1,7 @@
-#include "app/Morse.h"
-
-#include <gtest/gtest.h>
+#include "demo/Morse.h"
 
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace keb
 {
@@ -21,9 +20,8 @@ TEST(Morse, ParisIsFiftyUnitsWithTwentyTwoKeyedAndRepeatsAfterAWordGap)
 TEST(Morse, ElementsAndGaps)
 {
     // "E T": dit, letter gap, word gap, dah, letter gap, word gap.
-    std::vector<bool> expected = {true, false, false, false, false, false, false, false,
-                                  true, true,  true,  false, false, false, false, false,
-                                  false, false};
+    std::vector<bool> expected = {true, false, false, false, false, false, false, false, true,
+                                  true, true,  false, false, false, false, false, false, false};
     EXPECT_EQ(MorseKeying("E T"), expected);
     std::vector<bool> zero = MorseKeying("0");
     EXPECT_EQ(std::count(zero.begin(), zero.end(), true), 15) << "five dahs";

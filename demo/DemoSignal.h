@@ -18,8 +18,8 @@ namespace keb
 class TDemoSignal
 {
   public:
-    static constexpr double CwFrequency = 700.0;
-    static constexpr double CarrierFrequency = 1500.0;
+    static constexpr double CwFrequencyHz = 700.0;
+    static constexpr double CarrierFrequencyHz = 1500.0;
     // Peak amplitudes relative to full scale.
     static constexpr double CwAmplitude = 0.35;
     static constexpr double CarrierAmplitude = 0.06;

@@ -1,4 +1,4 @@
-#include "app/Presets.h"
+#include "settings/Presets.h"
 
 namespace keb
 {

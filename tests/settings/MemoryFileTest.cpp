@@ -1,4 +1,4 @@
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include "PermissionBits.h"
 

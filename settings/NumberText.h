@@ -9,8 +9,7 @@
 namespace keb
 {
 
-template <typename T>
-std::optional<T> NumberIn(std::string_view text)
+template <typename T> std::optional<T> NumberIn(std::string_view text)
 {
     T value{};
     const char* end = text.data() + text.size();

@@ -1,4 +1,4 @@
-#include "app/Morse.h"
+#include "demo/Morse.h"
 
 #include <cctype>
 
@@ -14,9 +14,8 @@ std::string_view MorseOf(char character)
         ".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
         ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
         "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
-    static constexpr std::string_view Digits[10] = {"-----", ".----", "..---", "...--",
-                                                    "....-", ".....", "-....", "--...",
-                                                    "---..", "----."};
+    static constexpr std::string_view Digits[10] = {"-----", ".----", "..---", "...--", "....-",
+                                                    ".....", "-....", "--...", "---..", "----."};
     const auto upper = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
     if (upper >= 'A' && upper <= 'Z')
         return Letters[upper - 'A'];

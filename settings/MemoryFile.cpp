@@ -1,4 +1,4 @@
-#include "app/MemoryFile.h"
+#include "settings/MemoryFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -152,7 +152,7 @@ void PrepareMemoryFile(const std::filesystem::path& file)
 std::optional<TBandPositions> ReadMemoryRecord(const std::filesystem::path& file)
 {
     OpenFile open(file, O_RDONLY, "load");
-    std::array<std::uint8_t, MemoryRecordSize> bytes{};
+    std::array<std::uint8_t, MemoryRecordBytes> bytes{};
     std::size_t got = open.ReadStart(bytes.data(), bytes.size());
     open.Close();
     return ParseMemoryRecord(std::span(bytes.data(), got));
@@ -160,7 +160,7 @@ std::optional<TBandPositions> ReadMemoryRecord(const std::filesystem::path& file
 
 std::optional<TBandPositions> ParseMemoryRecord(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() < MemoryRecordSize)
+    if (bytes.size() < MemoryRecordBytes)
         return std::nullopt;
     TBandPositions record = DecodeMemoryRecord(bytes.data());
     for (std::int32_t& position : record)
@@ -176,9 +176,9 @@ void WriteMemoryRecord(const std::filesystem::path& file, const TBandPositions& 
     open.Close();
 }
 
-std::array<std::uint8_t, MemoryRecordSize> EncodeMemoryRecord(const TBandPositions& record)
+std::array<std::uint8_t, MemoryRecordBytes> EncodeMemoryRecord(const TBandPositions& record)
 {
-    std::array<std::uint8_t, MemoryRecordSize> bytes{};
+    std::array<std::uint8_t, MemoryRecordBytes> bytes{};
     for (int band = 0; band < BandCount; ++band)
     {
         auto value = static_cast<std::uint32_t>(record[band]);

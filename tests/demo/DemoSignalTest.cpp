@@ -1,8 +1,7 @@
-#include "app/DemoSignal.h"
-
-#include <gtest/gtest.h>
+#include "demo/DemoSignal.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 #include <vector>
 
@@ -26,7 +25,10 @@ double PowerAt(const std::vector<float>& samples, double frequency, double rate)
     return power / (double(samples.size()) * double(samples.size()));
 }
 
-double Decibels(double ratio) { return 10.0 * std::log10(ratio); }
+double Decibels(double ratio)
+{
+    return 10.0 * std::log10(ratio);
+}
 
 TEST(DemoSignal, KeyedToneAboveCarrierAboveNoise)
 {
@@ -35,8 +37,8 @@ TEST(DemoSignal, KeyedToneAboveCarrierAboveNoise)
     std::vector<float> samples(10 * 8000);
     signal.Fill(samples.data(), samples.size());
 
-    double cw = PowerAt(samples, TDemoSignal::CwFrequency, rate);
-    double carrier = PowerAt(samples, TDemoSignal::CarrierFrequency, rate);
+    double cw = PowerAt(samples, TDemoSignal::CwFrequencyHz, rate);
+    double carrier = PowerAt(samples, TDemoSignal::CarrierFrequencyHz, rate);
     double empty = PowerAt(samples, 2437.0, rate);
     EXPECT_GT(Decibels(cw / carrier), 6.0);
     EXPECT_GT(Decibels(carrier / empty), 20.0);
@@ -46,8 +48,8 @@ TEST(DemoSignal, KeyedToneAboveCarrierAboveNoise)
     for (std::size_t start = 0; start + 1000 <= samples.size(); start += 1000)
     {
         std::vector<float> stretch(samples.begin() + start, samples.begin() + start + 1000);
-        double ratio = PowerAt(stretch, TDemoSignal::CwFrequency, rate) /
-                       PowerAt(stretch, TDemoSignal::CarrierFrequency, rate);
+        double ratio = PowerAt(stretch, TDemoSignal::CwFrequencyHz, rate) /
+                       PowerAt(stretch, TDemoSignal::CarrierFrequencyHz, rate);
         (Decibels(ratio) > 10.0 ? keyDown : keyUp)++;
     }
     EXPECT_GT(keyUp, 5);

@@ -1,4 +1,4 @@
-// Compiled with AVX and FMA enabled (see FFT.cmake); reached only through the dispatch in
+// Compiled with AVX and FMA enabled (see CMakeLists.txt); reached only through the dispatch in
 // MMFFT.cpp after the processor has been asked for both.
 
 #include "dsp/MMFFTVector.h"

@@ -46,9 +46,9 @@ function(keb_add_subfolders)
 endfunction()
 
 # Precompiled headers save most of the time spent reading the same large
-# headers (GoogleTest, Qt) in every file. A compiler cache does that job on
-# its own and cannot store files built against a precompiled header, so they
-# are off by default under one.
+# headers (GoogleTest, Qt) in every file. A compiler cache saves more on its
+# own and, unless told otherwise, does not store files built against a
+# precompiled header, so they are off by default under one.
 if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
   set(_keb_pch_default OFF)
 else()

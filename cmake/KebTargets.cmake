@@ -100,22 +100,31 @@ function(keb_library name)
   endforeach()
 endfunction()
 
-# Test programs with one of these labels are not built: the ThreadSanitizer
-# build leaves out those whose tests it does not run.
+# Test programs with one of these labels are neither built with the rest nor
+# registered with CTest: the ThreadSanitizer build leaves out those whose
+# tests it does not run.
 set(KEB_SKIP_TEST_LABELS "" CACHE STRING "Labels of the test programs not to build")
 
 # keb_test(name SOURCES ... DEPENDS ...): one GoogleTest executable, its tests
 # registered with CTest one by one.
 function(keb_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  set(skipped OFF)
   foreach(label IN LISTS ARG_LABELS)
     if(label IN_LIST KEB_SKIP_TEST_LABELS)
-      return()
+      set(skipped ON)
     endif()
   endforeach()
-  add_executable(${name} ${ARG_SOURCES})
+  if(skipped)
+    add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+  else()
+    add_executable(${name} ${ARG_SOURCES})
+  endif()
   target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock)
+  if(skipped)
+    return()
+  endif()
   if("Qt6::Test" IN_LIST ARG_DEPENDS)
     keb_precompiled_headers(${name} qt_tests <gmock/gmock.h> <gtest/gtest.h> <QTest>)
   else()

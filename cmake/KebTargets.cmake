@@ -64,6 +64,10 @@ function(keb_precompiled_headers target set)
   if(NOT KEB_PRECOMPILED_HEADERS)
     return()
   endif()
+  # A precompiled header serves only files compiled with the same macros.
+  # PortAudio's flags bring -pthread (which defines _REENTRANT) to whatever
+  # uses the audio layer, so every file that shares a header takes it.
+  target_compile_options(${target} PRIVATE -pthread)
   get_property(owner GLOBAL PROPERTY KEB_PCH_OWNER_${set})
   if(owner)
     target_precompile_headers(${target} REUSE_FROM ${owner})

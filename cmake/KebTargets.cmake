@@ -64,10 +64,11 @@ function(keb_precompiled_headers target set)
   if(NOT KEB_PRECOMPILED_HEADERS)
     return()
   endif()
-  # A precompiled header serves only files compiled with the same macros.
-  # PortAudio's flags bring -pthread (which defines _REENTRANT) to whatever
-  # uses the audio layer, so every file that shares a header takes it.
-  target_compile_options(${target} PRIVATE -pthread)
+  # A precompiled header serves only files compiled with the same macros and
+  # code model. PortAudio's flags bring -pthread (which defines _REENTRANT) to
+  # whatever uses the audio layer, and Qt's bring -fPIC to whatever uses Qt,
+  # so every file that shares a header takes both.
+  target_compile_options(${target} PRIVATE -pthread -fPIC)
   get_property(owner GLOBAL PROPERTY KEB_PCH_OWNER_${set})
   if(owner)
     target_precompile_headers(${target} REUSE_FROM ${owner})
@@ -130,7 +131,10 @@ function(keb_test name)
     return()
   endif()
   if("Qt6::Test" IN_LIST ARG_DEPENDS)
-    keb_precompiled_headers(${name} qt_tests <gmock/gmock.h> <gtest/gtest.h> <QTest>)
+    # Qt Test's macros name the program's build folder, so the Qt test
+    # programs share their headers folder by folder.
+    string(MAKE_C_IDENTIFIER "${CMAKE_CURRENT_SOURCE_DIR}" folder)
+    keb_precompiled_headers(${name} qt_tests_${folder} <gmock/gmock.h> <gtest/gtest.h> <QTest>)
   else()
     keb_precompiled_headers(${name} tests <gmock/gmock.h> <gtest/gtest.h>)
   endif()

@@ -45,6 +45,39 @@ function(keb_add_subfolders)
   endforeach()
 endfunction()
 
+# Precompiled headers save most of the time spent reading the same large
+# headers (GoogleTest, Qt) in every file. A compiler cache saves more on its
+# own and, unless told otherwise, does not store files built against a
+# precompiled header, so they are off by default under one.
+if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+  set(_keb_pch_default OFF)
+else()
+  set(_keb_pch_default ON)
+endif()
+option(KEB_PRECOMPILED_HEADERS "Precompile the headers every test and Qt library reads"
+       ${_keb_pch_default})
+
+# keb_precompiled_headers(target set headers...): the first target of a set
+# precompiles the headers, the others reuse its result; the targets of a
+# set must be built with the same flags (all libraries or all programs).
+function(keb_precompiled_headers target set)
+  if(NOT KEB_PRECOMPILED_HEADERS)
+    return()
+  endif()
+  # A precompiled header serves only files compiled with the same macros and
+  # code model. PortAudio's flags bring -pthread (which defines _REENTRANT) to
+  # whatever uses the audio layer, and Qt's bring -fPIC to whatever uses Qt,
+  # so every file that shares a header takes both.
+  target_compile_options(${target} PRIVATE -pthread -fPIC)
+  get_property(owner GLOBAL PROPERTY KEB_PCH_OWNER_${set})
+  if(owner)
+    target_precompile_headers(${target} REUSE_FROM ${owner})
+  else()
+    target_precompile_headers(${target} PRIVATE ${ARGN})
+    set_property(GLOBAL PROPERTY KEB_PCH_OWNER_${set} ${target})
+  endif()
+endfunction()
+
 # keb_library(name SOURCES ... DEPENDS ...): a static library of project code
 # with the project's warnings, its folder's parent on the include path, and
 # registered so that the umbrella targets keb_core / keb_gui can gather it.
@@ -59,15 +92,52 @@ function(keb_library name)
   else()
     set_property(GLOBAL APPEND PROPERTY KEB_CORE_LIBRARIES ${name})
   endif()
+  # The window's libraries (Qt Widgets, directly or through another of them)
+  # share the Qt headers.
+  get_property(widget_libraries GLOBAL PROPERTY KEB_WIDGET_LIBRARIES)
+  foreach(dependency IN LISTS ARG_DEPENDS)
+    if(dependency STREQUAL "Qt6::Widgets" OR dependency IN_LIST widget_libraries)
+      set_property(GLOBAL APPEND PROPERTY KEB_WIDGET_LIBRARIES ${name})
+      keb_precompiled_headers(${name} widget_libraries
+        <QAccessible> <QApplication> <QPainter> <QTimer> <QWidget>)
+      break()
+    endif()
+  endforeach()
 endfunction()
+
+# Test programs with one of these labels are neither built with the rest nor
+# registered with CTest: the ThreadSanitizer build leaves out those whose
+# tests it does not run.
+set(KEB_SKIP_TEST_LABELS "" CACHE STRING "Labels of the test programs not to build")
 
 # keb_test(name SOURCES ... DEPENDS ...): one GoogleTest executable, its tests
 # registered with CTest one by one.
 function(keb_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPENDS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  set(skipped OFF)
+  foreach(label IN LISTS ARG_LABELS)
+    if(label IN_LIST KEB_SKIP_TEST_LABELS)
+      set(skipped ON)
+    endif()
+  endforeach()
+  if(skipped)
+    add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+  else()
+    add_executable(${name} ${ARG_SOURCES})
+  endif()
   target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gmock)
+  if(skipped)
+    return()
+  endif()
+  # The Qt test programs precompile GoogleTest and Qt Test (the others do
+  # without: compiled position-independent, GCC 12 warns falsely in their
+  # string code). Qt Test's macros name the program's build folder, so they
+  # share their headers folder by folder.
+  if("Qt6::Test" IN_LIST ARG_DEPENDS)
+    string(MAKE_C_IDENTIFIER "${CMAKE_CURRENT_SOURCE_DIR}" folder)
+    keb_precompiled_headers(${name} qt_tests_${folder} <gmock/gmock.h> <gtest/gtest.h> <QTest>)
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -82,6 +152,16 @@ function(keb_test name)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
   endif()
+endfunction()
+
+# keb_test_library(name SOURCES ... DEPENDS ...): code that several test
+# programs or benchmarks share, compiled once; built only for those that use it.
+function(keb_test_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC EXCLUDE_FROM_ALL ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${KEB_WARNINGS})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
 macro(keb_define_umbrella_targets)

@@ -1,5 +1,5 @@
 // Part of the vector kernels (MMFFTVector.h): their 256-bit compilation, with
-// AVX and FMA enabled (see FFT.cmake); reached only through the dispatch in
+// AVX and FMA enabled (see CMakeLists.txt); reached only through the dispatch in
 // MMFFT.cpp after the processor has been asked for both.
 
 #include "dsp/MMFFTVector.h"

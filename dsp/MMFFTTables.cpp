@@ -97,10 +97,46 @@ void FillSplit(float* table, int32_t length)
     }
 }
 
+namespace
+{
+
+// Whether the stages of `length` points start with a radix-2 stage (odd orders from 8 on).
+bool StartsWithRadixTwo(int32_t length)
+{
+    int order = 0;
+    while ((int32_t{1} << order) < length)
+    {
+        ++order;
+    }
+    return length >= 8 && order % 2 == 1;
+}
+
+// Writes `count` factors W^(step j) of the twiddle table of `length`, j = 0 .. count - 1:
+// the real parts, each twice, at real[2j], the imaginary parts as (-im, +im) at imaginary[2j].
+void FillFactors(float* real, float* imaginary, int32_t count, int32_t step, int32_t length,
+                 const float* twiddles)
+{
+    for (int32_t j = 0; j < count; ++j)
+    {
+        TComplexValue w = TwiddlePower(twiddles, length, step * j);
+        real[2 * j] = real[2 * j + 1] = static_cast<float>(w.Re);
+        imaginary[2 * j] = static_cast<float>(-w.Im);
+        imaginary[2 * j + 1] = static_cast<float>(w.Im);
+    }
+}
+
+} // namespace
+
 std::size_t StageTwiddleFloats(int32_t length)
 {
     std::size_t floats = 0;
-    for (int32_t n = length; n >= 8; n /= 4)
+    int32_t n = length;
+    if (StartsWithRadixTwo(length))
+    {
+        floats += 2 * static_cast<std::size_t>(n);
+        n /= 2;
+    }
+    for (; n >= 16; n /= 4)
     {
         floats += 3 * static_cast<std::size_t>(n);
     }
@@ -109,20 +145,21 @@ std::size_t StageTwiddleFloats(int32_t length)
 
 void FillStageTwiddles(float* stages, int32_t length, const float* twiddles)
 {
-    for (int32_t n = length; n >= 8; n /= 4)
+    int32_t n = length;
+    if (StartsWithRadixTwo(length))
+    {
+        FillFactors(stages, stages + n, n / 2, 1, length, twiddles);
+        stages += 2 * n;
+        n /= 2;
+    }
+    for (; n >= 16; n /= 4)
     {
         int32_t quarter = n / 4;
         for (int factor = 1; factor <= 3; ++factor)
         {
             float* real = stages + (factor - 1) * 4 * quarter;
-            float* imaginary = real + 2 * quarter;
-            for (int32_t j = 0; j < quarter; ++j)
-            {
-                TComplexValue w = TwiddlePower(twiddles, length, factor * j * (length / n));
-                real[2 * j] = real[2 * j + 1] = static_cast<float>(w.Re);
-                imaginary[2 * j] = static_cast<float>(-w.Im);
-                imaginary[2 * j + 1] = static_cast<float>(w.Im);
-            }
+            FillFactors(real, real + 2 * quarter, quarter, factor * (length / n), length,
+                        twiddles);
         }
         stages += 3 * n;
     }

@@ -21,11 +21,14 @@ void FillTwiddles(float* table, int32_t length);
 // (cos((j+1) phi) / 2, 1/2 - sin((j+1) phi) / 2), phi = 2 pi/N.
 void FillSplit(float* table, int32_t length);
 
-// The vector kernels' twiddles for a complex transform of `length` points, stage by stage
-// for the block lengths n = length, length/4, ... while n >= 8. A stage of block length n
-// (q = n/4) holds, for the factors W_n^j, W_n^(2j), W_n^(3j) in turn, two arrays of 2q
-// floats: the real parts, each written twice, then the imaginary parts as (-im, +im), both
-// indexed by 2j. The values come from the twiddle table of the same length.
+// The vector kernels' twiddles for a complex transform of `length` points, stage by stage.
+// Odd orders from 8 points on start with a radix-2 stage of block length `length`: two arrays
+// of `length` floats, the real parts of W^j (j < length/2), each written twice, then the
+// imaginary parts as (-im, +im), both indexed by 2j. Then come the radix-4 stages of block
+// lengths n = length (or length/2), n/4, ... while n >= 16. A stage of block length n
+// (q = n/4) holds, for the factors W_n^j, W_n^(2j), W_n^(3j) in turn, two arrays of 2q floats
+// laid out the same way, indexed by 2j. The values come from the twiddle table of the same
+// length.
 std::size_t StageTwiddleFloats(int32_t length);
 void FillStageTwiddles(float* stages, int32_t length, const float* twiddles);
 

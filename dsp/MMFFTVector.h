@@ -162,6 +162,39 @@ template <class V> void UndoButterfly(float* x, int32_t quarter, const TStageFac
     Store(x3, sum13 - difference13);
 }
 
+// The first stage of an odd order: x[j] := a + b, x[j + N/2] := (a - b) W_N^j with a = x[j],
+// b = x[j + N/2]; the twiddles are W_N^j as (re, re) and (-im, +im) pairs, N floats each.
+template <bool Inverse, class V> void RadixTwoStage(float* data, int32_t total, const float* twiddles)
+{
+    int32_t half = total / 2;
+    for (int32_t j = 0; j < half; j += Lanes<V> / 2)
+    {
+        float* x0 = data + 2 * j;
+        float* x1 = x0 + total;
+        V a = Load<V>(x0);
+        V b = Load<V>(x1);
+        Store(x0, a + b);
+        Store(x1, MultiplyTwiddle<Inverse>(a - b, Load<V>(twiddles + 2 * j),
+                                           Load<V>(twiddles + total + 2 * j)));
+    }
+}
+
+// Undoes RadixTwoStage<false> up to a factor 2.
+template <class V> void UndoRadixTwoStage(float* data, int32_t total, const float* twiddles)
+{
+    int32_t half = total / 2;
+    for (int32_t j = 0; j < half; j += Lanes<V> / 2)
+    {
+        float* x0 = data + 2 * j;
+        float* x1 = x0 + total;
+        V a = Load<V>(x0);
+        V b = MultiplyTwiddle<true>(Load<V>(x1), Load<V>(twiddles + 2 * j),
+                                    Load<V>(twiddles + total + 2 * j));
+        Store(x0, a + b);
+        Store(x1, a - b);
+    }
+}
+
 template <bool Inverse, class V>
 void RadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
 {
@@ -234,25 +267,56 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
     }
 }
 
+// Whether the stages start with a radix-2 stage: for odd orders from 8 points on, so that the
+// radix-4 stages that follow always end on blocks of four values.
+inline bool HasRadixTwoStage(int32_t total)
+{
+    return total >= 8 && (__builtin_ctz(static_cast<uint32_t>(total)) % 2) == 1;
+}
+
+// Blocks up to this many values, with the twiddles of their stages, fit the first-level cache.
+constexpr int32_t CachedBlockValues = 1024;
+
+// The radix-4 stages of block lengths n, n/4, ... while n >= 16 over `total` values. A single
+// block too large for the cache gets its first stage, then each quarter is finished on its
+// own while it stays in the cache.
+template <bool Inverse, class V>
+void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddles)
+{
+    if (n == total && n > CachedBlockValues)
+    {
+        RadixFourStage<Inverse, V>(data, total, n, twiddles);
+        int32_t quarter = n / 4;
+        for (int k = 0; k < 4; ++k)
+        {
+            RadixFourStages<Inverse, V>(data + 2 * k * quarter, quarter, quarter, twiddles + 3 * n);
+        }
+        return;
+    }
+    for (; n >= 16; n /= 4)
+    {
+        RadixFourStage<Inverse, V>(data, total, n, twiddles);
+        twiddles += 3 * n;
+    }
+}
+
 // The twiddled stages; returns the block length left for the last pass (4, 2, or 1 when
 // N = 1).
 template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, float* data)
 {
-    const float* twiddles = tables.StageTwiddles;
-    int32_t n = tables.N;
-    for (; n >= 8; n /= 4)
+    int32_t total = tables.N;
+    if (HasRadixTwoStage(total))
     {
-        if (n / 2 >= Lanes<V>)
-        {
-            RadixFourStage<Inverse, V>(data, tables.N, n, twiddles);
-        }
-        else
-        {
-            RadixFourStage<Inverse, Float4>(data, tables.N, n, twiddles);
-        }
-        twiddles += 3 * n;
+        RadixTwoStage<Inverse, V>(data, total, tables.StageTwiddles);
+        int32_t half = total / 2;
+        RadixFourStages<Inverse, V>(data, half, half, tables.StageTwiddles + 2 * total);
+        RadixFourStages<Inverse, V>(data + total, half, half, tables.StageTwiddles + 2 * total);
     }
-    return n;
+    else
+    {
+        RadixFourStages<Inverse, V>(data, total, total, tables.StageTwiddles);
+    }
+    return total < 4 ? total : 4;
 }
 
 template <bool Inverse, class V>
@@ -279,12 +343,19 @@ void VectorTransformIn(const TCoreTables& tables, float* data, float scale)
 template <class V> void VectorInverseScrambled(const TCoreTables& tables, float* data, float scale)
 {
     int32_t total = tables.N;
+    const float* radixTwoTwiddles = tables.StageTwiddles;
+    int32_t n = total;
+    bool radixTwo = HasRadixTwoStage(total);
+    const float* twiddles = radixTwoTwiddles;
+    if (radixTwo)
+    {
+        twiddles += 2 * n;
+        n /= 2;
+    }
     int32_t lengths[16];
     const float* factors[16];
     int stages = 0;
-    const float* twiddles = tables.StageTwiddles;
-    int32_t n = total;
-    for (; n >= 8; n /= 4, ++stages)
+    for (; n >= 16; n /= 4, ++stages)
     {
         lengths[stages] = n;
         factors[stages] = twiddles;
@@ -305,198 +376,217 @@ template <class V> void VectorInverseScrambled(const TCoreTables& tables, float*
     }
     while (stages-- > 0)
     {
-        if (lengths[stages] / 2 >= Lanes<V>)
-        {
-            UndoRadixFourStage<V>(data, total, lengths[stages], factors[stages]);
-        }
-        else
-        {
-            UndoRadixFourStage<Float4>(data, total, lengths[stages], factors[stages]);
-        }
+        UndoRadixFourStage<V>(data, total, lengths[stages], factors[stages]);
+    }
+    if (radixTwo)
+    {
+        UndoRadixTwoStage<V>(data, total, radixTwoTwiddles);
     }
 }
 
-// Bit-reversal reordering by tiles. With index i = a * (N/T) + T * b + c (a, c < T, T the
-// tile width), reversal maps the tile of b onto the tile of reverse(b), and inside the tile
-// row a, column c onto row reverse(c), column reverse(a): a transpose with reversed row and
-// column order. Each tile pair is read once and written once with whole vectors.
-inline void TransposeTwo(Double2& r0, Double2& r1)
+// Bit-reversal reordering by 4 x 4 tiles of complex values. With index
+// i = a * (N/4) + 4 b + c (a, c < 4), reversal maps the tile of b onto the tile of
+// reverse(b), and inside the tile row a, column c onto row reverse(c), column reverse(a): a
+// transpose with reversed row and column order. Each tile pair is read once and written once
+// with whole rows. A row is four complex values: one 256-bit vector, or a pair of 128-bit ones.
+struct TFloat4Pair
 {
-    Double2 t0 = __builtin_shufflevector(r0, r1, 0, 2);
-    r1 = __builtin_shufflevector(r0, r1, 1, 3);
-    r0 = t0;
+    Float4 Low;
+    Float4 High;
+};
+
+inline TFloat4Pair operator+(TFloat4Pair a, TFloat4Pair b)
+{
+    return {a.Low + b.Low, a.High + b.High};
+}
+
+inline TFloat4Pair operator-(TFloat4Pair a, TFloat4Pair b)
+{
+    return {a.Low - b.Low, a.High - b.High};
+}
+
+inline TFloat4Pair operator*(TFloat4Pair a, float factor)
+{
+    return {a.Low * factor, a.High * factor};
+}
+
+template <bool Inverse> TFloat4Pair QuarterTurnRow(TFloat4Pair t)
+{
+    return {QuarterTurn<Inverse>(t.Low), QuarterTurn<Inverse>(t.High)};
+}
+
+template <class Row> Row LoadRow(const float* p);
+
+template <> inline TFloat4Pair LoadRow<TFloat4Pair>(const float* p)
+{
+    return {Load<Float4>(p), Load<Float4>(p + 4)};
+}
+
+inline void StoreRow(float* p, TFloat4Pair row)
+{
+    Store(p, row.Low);
+    Store(p + 4, row.High);
+}
+
+template <class Row> struct TTile
+{
+    Row R0;
+    Row R1;
+    Row R2;
+    Row R3;
+};
+
+inline Double2 AsDouble(Float4 v)
+{
+    return reinterpret_cast<Double2>(v);
+}
+
+inline Float4 AsFloat(Double2 v)
+{
+    return reinterpret_cast<Float4>(v);
+}
+
+// Row k of the result holds value k of every row of the argument.
+inline TTile<TFloat4Pair> Transpose(const TTile<TFloat4Pair>& t)
+{
+    auto pick = [](Float4 a, Float4 b, auto index)
+    {
+        constexpr int i = decltype(index)::value;
+        return AsFloat(__builtin_shufflevector(AsDouble(a), AsDouble(b), i, i + 2));
+    };
+    using First = std::integral_constant<int, 0>;
+    using Second = std::integral_constant<int, 1>;
+    return {{pick(t.R0.Low, t.R1.Low, First{}), pick(t.R2.Low, t.R3.Low, First{})},
+            {pick(t.R0.Low, t.R1.Low, Second{}), pick(t.R2.Low, t.R3.Low, Second{})},
+            {pick(t.R0.High, t.R1.High, First{}), pick(t.R2.High, t.R3.High, First{})},
+            {pick(t.R0.High, t.R1.High, Second{}), pick(t.R2.High, t.R3.High, Second{})}};
 }
 
 #ifdef __AVX__
-// Transposes four rows of four complex values (each handled as one 64-bit lane).
-inline void TransposeFour(Double4 (&r)[4])
+template <bool Inverse> Float8 QuarterTurnRow(Float8 t)
 {
-    Double4 t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
-    Double4 t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
-    Double4 t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
-    Double4 t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
-    r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-    r[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-    r[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-    r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+    return QuarterTurn<Inverse>(t);
+}
+
+template <> inline Float8 LoadRow<Float8>(const float* p)
+{
+    return Load<Float8>(p);
+}
+
+inline void StoreRow(float* p, Float8 row)
+{
+    Store(p, row);
+}
+
+// Each complex value moves as one 64-bit lane.
+inline TTile<Float8> Transpose(const TTile<Float8>& t)
+{
+    auto r0 = reinterpret_cast<Double4>(t.R0);
+    auto r1 = reinterpret_cast<Double4>(t.R1);
+    auto r2 = reinterpret_cast<Double4>(t.R2);
+    auto r3 = reinterpret_cast<Double4>(t.R3);
+    Double4 t0 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
+    Double4 t1 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
+    Double4 t2 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
+    Double4 t3 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
+    return {reinterpret_cast<Float8>(__builtin_shufflevector(t0, t2, 0, 1, 4, 5)),
+            reinterpret_cast<Float8>(__builtin_shufflevector(t1, t3, 0, 1, 4, 5)),
+            reinterpret_cast<Float8>(__builtin_shufflevector(t0, t2, 2, 3, 6, 7)),
+            reinterpret_cast<Float8>(__builtin_shufflevector(t1, t3, 2, 3, 6, 7))};
 }
 #endif
 
-template <class Tile> struct TileReorder;
-
-template <> struct TileReorder<Double2>
+// The rows of a tile in reversed order (two-bit reversal swaps rows 1 and 2), transposed.
+template <class Row> TTile<Row> ReadTile(const float* tile, int32_t rowFloats)
 {
-    static constexpr int Width = 2;
-    using Rows = Double2[2];
-    // rev(0) = 0, rev(1) = 1: a plain transpose.
-    static void Read(const float* tile, int32_t rowStride, Rows& rows)
-    {
-        rows[0] = Load<Double2>(tile);
-        rows[1] = Load<Double2>(tile + 2 * rowStride);
-        TransposeTwo(rows[0], rows[1]);
-    }
-    static void Write(float* tile, int32_t rowStride, const Rows& rows)
-    {
-        Store(tile, rows[0]);
-        Store(tile + 2 * rowStride, rows[1]);
-    }
-};
+    return Transpose(TTile<Row>{LoadRow<Row>(tile), LoadRow<Row>(tile + 2 * rowFloats),
+                                LoadRow<Row>(tile + rowFloats), LoadRow<Row>(tile + 3 * rowFloats)});
+}
 
-#ifdef __AVX__
-template <> struct TileReorder<Double4>
+template <class Row> void WriteTile(float* tile, int32_t rowFloats, const TTile<Row>& t)
 {
-    static constexpr int Width = 4;
-    using Rows = Double4[4];
-    // Two-bit reversal swaps rows and columns 1 and 2.
-    static void Read(const float* tile, int32_t rowStride, Rows& rows)
-    {
-        static constexpr int Reversed[4] = {0, 2, 1, 3};
-        for (int k = 0; k < 4; ++k)
-        {
-            rows[k] = Load<Double4>(tile + 2 * Reversed[k] * rowStride);
-        }
-        TransposeFour(rows);
-    }
-    static void Write(float* tile, int32_t rowStride, const Rows& rows)
-    {
-        static constexpr int Reversed[4] = {0, 2, 1, 3};
-        for (int k = 0; k < 4; ++k)
-        {
-            Store(tile + 2 * k * rowStride, rows[Reversed[k]]);
-        }
-    }
-};
-#endif
+    StoreRow(tile, t.R0);
+    StoreRow(tile + rowFloats, t.R2);
+    StoreRow(tile + 2 * rowFloats, t.R1);
+    StoreRow(tile + 3 * rowFloats, t.R3);
+}
 
-// Calls finish(rows) on every tile as read (transposed, rows and columns in reversed order)
-// before it is written to its partner's place; the tiles of a pair are swapped.
-template <class Tile, class Finish>
+// Calls finish(tile) on every tile as read (transposed, rows and columns in reversed order)
+// and writes the result to its partner's place (N >= 16).
+template <class Row, class Finish>
 void ForEachTilePair(const TCoreTables& tables, float* data, Finish finish)
 {
-    using Reorder = TileReorder<Tile>;
-    constexpr int width = Reorder::Width;
-    int32_t rowStride = tables.N / width;
-    for (int32_t b = 0; b < rowStride / width; ++b)
+    int32_t rowFloats = tables.N / 2;
+    for (int32_t b = 0; b < tables.N / 16; ++b)
     {
-        int32_t reversed = tables.BitReverse[width * b] / width;
-        if (reversed < b)
+        int32_t partner = tables.BitReverse[4 * b] / 4;
+        if (partner < b)
         {
             continue;
         }
-        typename Reorder::Rows first;
-        typename Reorder::Rows second;
-        Reorder::Read(data + 2 * width * b, rowStride, first);
-        Reorder::Read(data + 2 * width * reversed, rowStride, second);
-        finish(first);
-        Reorder::Write(data + 2 * width * reversed, rowStride, first);
-        if (reversed != b)
-        {
-            finish(second);
-            Reorder::Write(data + 2 * width * b, rowStride, second);
-        }
+        float* first = data + 8 * b;
+        float* second = data + 8 * partner;
+        TTile<Row> fromFirst = finish(ReadTile<Row>(first, rowFloats));
+        TTile<Row> fromSecond = ReadTile<Row>(second, rowFloats);
+        WriteTile(second, rowFloats, fromFirst);
+        WriteTile(first, rowFloats, finish(fromSecond));
     }
 }
 
-template <class Tile> void VectorReorder(const TCoreTables& tables, float* data)
+template <class V> struct TRowOf
 {
-    if (tables.N < TileReorder<Tile>::Width * TileReorder<Tile>::Width)
+    using Type = TFloat4Pair;
+};
+#ifdef __AVX__
+template <> struct TRowOf<Float8>
+{
+    using Type = Float8;
+};
+#endif
+
+template <class V> void VectorReorder(const TCoreTables& tables, float* data)
+{
+    if (tables.N < 16)
     {
         SwapReorder(tables, data);
         return;
     }
-    ForEachTilePair<Tile>(tables, data, [](typename TileReorder<Tile>::Rows&) {});
+    using Row = typename TRowOf<V>::Type;
+    ForEachTilePair<Row>(tables, data, [](const TTile<Row>& t) { return t; });
 }
 
-#ifdef __AVX__
-// The last pass fused with the reordering (N >= 16): a read tile holds, in each vector, the
-// same value of four blocks of the last pass, so its butterflies run across the vectors and
+// The last radix-4 pass fused with the reordering (N >= 16): a read tile holds, in each row,
+// the same value of four blocks of the last pass, so its butterflies run across the rows and
 // the tile is written in natural order at once.
-template <bool Inverse>
-void LastPassReordered(const TCoreTables& tables, float* data, int32_t length, float scale)
+template <bool Inverse, class V>
+void LastPassReordered(const TCoreTables& tables, float* data, float scale)
 {
-    ForEachTilePair<Double4>(tables, data,
-                             [length, scale](Double4(&rows)[4])
-                             {
-                                 Float8 x[4];
-                                 for (int k = 0; k < 4; ++k)
-                                 {
-                                     x[k] = reinterpret_cast<Float8>(rows[k]);
-                                 }
-                                 Float8 y[4];
-                                 if (length == 4)
-                                 {
-                                     Float8 sum02 = x[0] + x[2];
-                                     Float8 difference02 = x[0] - x[2];
-                                     Float8 sum13 = x[1] + x[3];
-                                     Float8 turned13 = QuarterTurn<Inverse>(x[1] - x[3]);
-                                     y[0] = sum02 + sum13;
-                                     y[1] = sum02 - sum13;
-                                     y[2] = difference02 + turned13;
-                                     y[3] = difference02 - turned13;
-                                 }
-                                 else
-                                 {
-                                     y[0] = x[0] + x[1];
-                                     y[1] = x[0] - x[1];
-                                     y[2] = x[2] + x[3];
-                                     y[3] = x[2] - x[3];
-                                 }
-                                 for (int k = 0; k < 4; ++k)
-                                 {
-                                     rows[k] = reinterpret_cast<Double4>(y[k] * scale);
-                                 }
-                             });
+    using Row = typename TRowOf<V>::Type;
+    ForEachTilePair<Row>(tables, data,
+                         [scale](const TTile<Row>& x)
+                         {
+                             Row sum02 = x.R0 + x.R2;
+                             Row difference02 = x.R0 - x.R2;
+                             Row sum13 = x.R1 + x.R3;
+                             Row turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
+                             return TTile<Row>{(sum02 + sum13) * scale, (sum02 - sum13) * scale,
+                                               (difference02 + turned13) * scale,
+                                               (difference02 - turned13) * scale};
+                         });
 }
-#endif
-
-template <class V> struct TileOf;
-template <> struct TileOf<Float4>
-{
-    using Type = Double2;
-};
-#ifdef __AVX__
-template <> struct TileOf<Float8>
-{
-    using Type = Double4;
-};
-#endif
 
 // The whole transform in natural order.
 template <bool Inverse, class V>
 void VectorTransformOrderedIn(const TCoreTables& tables, float* data, float scale)
 {
-#ifdef __AVX__
-    if constexpr (Lanes<V> == 8)
+    if (tables.N >= 16)
     {
-        if (tables.N >= 16)
-        {
-            LastPassReordered<Inverse>(tables, data, RunStages<Inverse, V>(tables, data), scale);
-            return;
-        }
+        RunStages<Inverse, V>(tables, data);
+        LastPassReordered<Inverse, V>(tables, data, scale);
+        return;
     }
-#endif
     VectorTransformIn<Inverse, V>(tables, data, scale);
-    VectorReorder<typename TileOf<V>::Type>(tables, data);
+    SwapReorder(tables, data);
 }
 
 // The transform, left bit-reversed or (Ordered) put in natural order.

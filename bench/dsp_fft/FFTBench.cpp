@@ -107,7 +107,7 @@ void RealTransform(benchmark::State& state)
     DoneRealFFT(plan);
 }
 
-BENCHMARK(ComplexTransform)->ArgsProduct({{64, 256, 1024, 4096}, KernelArguments})->UseManualTime();
+BENCHMARK(ComplexTransform)->ArgsProduct({{64, 256, 512, 1024, 2048, 4096}, KernelArguments})->UseManualTime();
 BENCHMARK(RealTransform)->ArgsProduct({{256, 1024}, KernelArguments})->UseManualTime();
 
 } // namespace

@@ -70,32 +70,6 @@ bool MakeReorderTables(int order, int32_t*& bitReverse, int32_t& swapCount, int3
     return true;
 }
 
-// Turns the half-length spectrum Z of the even/odd samples into the first half of the
-// real input's spectrum X, in place: X[k] = Z[k] (b - ia) + conj Z[M-k] (1 - b + ia) and
-// X[M-k] = Z[M-k] (b + ia) + conj Z[k] (1 - b - ia), with (a, b) from the split table.
-void SplitHalfSpectrum(float* x, int32_t half, const float* split)
-{
-    float dc = x[0] + x[1];
-    x[0] = dc;
-    x[1] = 0.0f;
-    for (int32_t k = 1; k <= half / 2; ++k)
-    {
-        float a = split[2 * (k - 1)];
-        float b = split[2 * (k - 1) + 1];
-        float* low = x + 2 * k;
-        float* high = x + 2 * (half - k);
-        float zRe = low[0];
-        float zIm = low[1];
-        float mRe = high[0];
-        float mIm = high[1];
-        float c = 1.0f - b;
-        low[0] = zRe * b + zIm * a + mRe * c + mIm * a;
-        low[1] = zIm * b - zRe * a - mIm * c + mRe * a;
-        high[0] = mRe * b - mIm * a + zRe * c - zIm * a;
-        high[1] = mIm * b + mRe * a - zIm * c - zRe * a;
-    }
-}
-
 // Releases the tables every plan has and the record; nullptr is ignored.
 template <class Plan> void DeletePlan(Plan*& plan)
 {
@@ -202,7 +176,7 @@ void RealFFT(const TRealFFTPlan* plan, float* data, int /*direction*/)
         return;
     }
     Transform(*plan, plan->N / 2, data, false, 1.0f);
-    SplitHalfSpectrum(data, plan->N / 2, plan->Split);
+    CurrentKernelOps().SplitSpectrum(plan->N / 2, plan->Split, data);
 }
 
 void ScrambleSpectrum(const TComplexFFTPlan* plan, const float* spectrum, float* scrambled)

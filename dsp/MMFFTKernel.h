@@ -26,6 +26,10 @@ struct TCoreTables
 // Exchanges the pairs of tables.Swaps: the reordering that every kernel can fall back on.
 void SwapReorder(const TCoreTables& tables, float* data);
 
+// The scalar part of SplitSpectrum below: the pairs of values k and half - k for
+// k = first .. half/2, leaving value 0 alone.
+void SplitSpectrumFrom(int32_t first, int32_t half, const float* split, float* data);
+
 struct TKernelOps
 {
     // In-place transform of tables.N complex values into bit-reversed order, every result
@@ -38,6 +42,11 @@ struct TKernelOps
     // The inverse transform (e^(+2 pi i nk/N)) of a spectrum given in bit-reversed order,
     // every result multiplied by scale, left in natural order.
     void (*InverseScrambled)(const TCoreTables& tables, float* data, float scale);
+    // Turns the spectrum Z of `half` complex values, the transform of a real array's
+    // even/odd samples taken as complex values, into the first half of the real array's
+    // spectrum X, in place (X[0] real, the Nyquist value dropped). With (a, b) from the split
+    // table (see MMFFTTables.h): X[k] = Z[k] (b - ia) + conj Z[half-k] (1 - b + ia).
+    void (*SplitSpectrum)(int32_t half, const float* split, float* data);
     void (*Multiply)(int count, float* a, const float* b);
     void (*Scale)(int count, float factor, float* data);
 };

@@ -148,8 +148,35 @@ void SwapReorder(const TCoreTables& tables, float* data)
     }
 }
 
+void SplitSpectrumFrom(int32_t first, int32_t half, const float* split, float* data)
+{
+    for (int32_t k = first; k <= half / 2; ++k)
+    {
+        float a = split[2 * (k - 1)];
+        float b = split[2 * (k - 1) + 1];
+        float* low = data + 2 * k;
+        float* high = data + 2 * (half - k);
+        float zRe = low[0];
+        float zIm = low[1];
+        float mRe = high[0];
+        float mIm = high[1];
+        float c = 1.0f - b;
+        low[0] = zRe * b + zIm * a + mRe * c + mIm * a;
+        low[1] = zIm * b - zRe * a - mIm * c + mRe * a;
+        high[0] = mRe * b - mIm * a + zRe * c - zIm * a;
+        high[1] = mIm * b + mRe * a - zIm * c - zRe * a;
+    }
+}
+
 namespace
 {
+
+void ScalarSplitSpectrum(int32_t half, const float* split, float* data)
+{
+    data[0] += data[1];
+    data[1] = 0.0f;
+    SplitSpectrumFrom(1, half, split, data);
+}
 
 void ScalarTransformOrdered(const TCoreTables& tables, float* data, bool inverse, float scale)
 {
@@ -167,6 +194,7 @@ void ScalarInverseScrambled(const TCoreTables& tables, float* data, float scale)
 } // namespace
 
 const TKernelOps ScalarKernel{ScalarTransform,        ScalarTransformOrdered, SwapReorder,
-                              ScalarInverseScrambled, ScalarMultiply,         ScalarScale};
+                              ScalarInverseScrambled, ScalarSplitSpectrum,    ScalarMultiply,
+                              ScalarScale};
 
 } // namespace keb::fft

@@ -41,27 +41,37 @@ inline Float8 SwapParts(Float8 v)
 }
 #endif
 
-// Every complex value's real part in both of its lanes, and its imaginary part as (-im, +im).
-inline Float4 RealParts(Float4 v)
+// Every complex value's real part, or imaginary part, in both of its lanes.
+inline Float4 RealPartsTwice(Float4 v)
 {
     return __builtin_shufflevector(v, v, 0, 0, 2, 2);
 }
 
-inline Float4 ImaginaryParts(Float4 v)
+inline Float4 ImaginaryPartsTwice(Float4 v)
 {
-    return __builtin_shufflevector(v, v, 1, 1, 3, 3) * Float4{-1, 1, -1, 1};
+    return __builtin_shufflevector(v, v, 1, 1, 3, 3);
+}
+
+// The complex values in reversed order.
+inline Float4 ReverseValues(Float4 v)
+{
+    return __builtin_shufflevector(v, v, 2, 3, 0, 1);
 }
 
 #ifdef __AVX__
-inline Float8 RealParts(Float8 v)
+inline Float8 RealPartsTwice(Float8 v)
 {
     return __builtin_shufflevector(v, v, 0, 0, 2, 2, 4, 4, 6, 6);
 }
 
-inline Float8 ImaginaryParts(Float8 v)
+inline Float8 ImaginaryPartsTwice(Float8 v)
 {
-    return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7) *
-           Float8{-1, 1, -1, 1, -1, 1, -1, 1};
+    return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7);
+}
+
+inline Float8 ReverseValues(Float8 v)
+{
+    return __builtin_shufflevector(v, v, 6, 7, 4, 5, 2, 3, 0, 1);
 }
 #endif
 
@@ -623,9 +633,41 @@ template <class V> void VectorMultiply(int count, float* a, const float* b)
     {
         V x = Load<V>(a + 2 * k);
         V y = Load<V>(b + 2 * k);
-        Store(a + 2 * k, MultiplyTwiddle<false>(x, RealParts(y), ImaginaryParts(y)));
+        Store(a + 2 * k, MultiplyTwiddle<false>(x, RealPartsTwice(y),
+                                                ImaginaryPartsTwice(y) * -AlternatingSigns<V>()));
     }
     ScalarKernel.Multiply(count - k, a + 2 * k, b + 2 * k);
+}
+
+// SplitSpectrum (MMFFTKernel.h) on whole vectors: lanes of values k, k + 1, ... below half/2
+// against the values half - k, half - k - 1, ... loaded from the top and reversed; the values
+// from half/2 - 1 or so on go through the scalar code. With the split factors as
+// a, b and c = 1 - b: X[k] = Z b + swap(Z) (a, -a) + M (c, -c) + swap(M) a and
+// X[half - k] = M b - swap(M) (a, -a) + Z (c, -c) - swap(Z) a, with Z = Z[k], M = Z[half - k].
+template <class V> void VectorSplitSpectrum(int32_t half, const float* split, float* data)
+{
+    data[0] += data[1];
+    data[1] = 0.0f;
+    constexpr int32_t values = Lanes<V> / 2;
+    V signs = AlternatingSigns<V>();
+    int32_t k = 1;
+    for (; k + values <= half / 2; k += values)
+    {
+        V factors = Load<V>(split + 2 * (k - 1));
+        V a = RealPartsTwice(factors);
+        V b = ImaginaryPartsTwice(factors);
+        V alternatingA = a * signs;
+        V alternatingC = (1.0f - b) * signs;
+        float* low = data + 2 * k;
+        float* high = data + 2 * (half - k - values + 1);
+        V z = Load<V>(low);
+        V m = ReverseValues(Load<V>(high));
+        V swappedZ = SwapParts(z);
+        V swappedM = SwapParts(m);
+        Store(low, z * b + swappedZ * alternatingA + m * alternatingC + swappedM * a);
+        Store(high, ReverseValues(m * b - swappedM * alternatingA + z * alternatingC - swappedZ * a));
+    }
+    SplitSpectrumFrom(k, half, split, data);
 }
 
 template <class V> void VectorScale(int count, float factor, float* data)

@@ -8,7 +8,7 @@ namespace keb::fft
 {
 
 const TKernelOps Vector256Kernel{VectorTransform<Float8, false>, VectorTransform<Float8, true>,
-                                 VectorReorder<Float8>,         VectorInverseScrambled<Float8>,
+                                 VectorReorder<Float8>,         VectorInverseScrambled<Float8>, VectorSplitSpectrum<Float8>,
                                  VectorMultiply<Float8>,         VectorScale<Float8>};
 
 } // namespace keb::fft

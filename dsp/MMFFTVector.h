@@ -457,7 +457,7 @@ inline Float4 AsFloat(Double2 v)
 }
 
 // Row k of the result holds value k of every row of the argument.
-inline TTile<TFloat4Pair> Transpose(const TTile<TFloat4Pair>& t)
+[[gnu::always_inline]] inline TTile<TFloat4Pair> Transpose(const TTile<TFloat4Pair>& t)
 {
     auto pick = [](Float4 a, Float4 b, auto index)
     {
@@ -489,7 +489,7 @@ inline void StoreRow(float* p, Float8 row)
 }
 
 // Each complex value moves as one 64-bit lane.
-inline TTile<Float8> Transpose(const TTile<Float8>& t)
+[[gnu::always_inline]] inline TTile<Float8> Transpose(const TTile<Float8>& t)
 {
     auto r0 = reinterpret_cast<Double4>(t.R0);
     auto r1 = reinterpret_cast<Double4>(t.R1);
@@ -507,13 +507,13 @@ inline TTile<Float8> Transpose(const TTile<Float8>& t)
 #endif
 
 // The rows of a tile in reversed order (two-bit reversal swaps rows 1 and 2), transposed.
-template <class Row> TTile<Row> ReadTile(const float* tile, int32_t rowFloats)
+template <class Row> [[gnu::always_inline]] inline TTile<Row> ReadTile(const float* tile, int32_t rowFloats)
 {
     return Transpose(TTile<Row>{LoadRow<Row>(tile), LoadRow<Row>(tile + 2 * rowFloats),
                                 LoadRow<Row>(tile + rowFloats), LoadRow<Row>(tile + 3 * rowFloats)});
 }
 
-template <class Row> void WriteTile(float* tile, int32_t rowFloats, const TTile<Row>& t)
+template <class Row> [[gnu::always_inline]] inline void WriteTile(float* tile, int32_t rowFloats, const TTile<Row>& t)
 {
     StoreRow(tile, t.R0);
     StoreRow(tile + rowFloats, t.R2);

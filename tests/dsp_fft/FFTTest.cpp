@@ -101,6 +101,50 @@ TEST_P(TransformTest, EveryLengthAgreesWithTheDirectTransform)
     }
 }
 
+// Lengths beyond the direct transform's reach, where the vector kernels split blocks too
+// large for the cache (and odd orders start with a radix-2 stage): a sum of tones at whole
+// bins must come out as those bins alone, and go back to the tones.
+TEST_P(TransformTest, LongTransformsResolveWholeBinTones)
+{
+    struct TTone
+    {
+        std::size_t Bin;
+        std::complex<double> Amplitude;
+    };
+    for (int order = 13; order <= 14; ++order)
+    {
+        SCOPED_TRACE("order " + std::to_string(order));
+        TComplexFFTPlan* plan = InitComplexFFT(order);
+        ASSERT_NE(plan, nullptr);
+        std::size_t n = static_cast<std::size_t>(plan->N);
+        const TTone tones[] = {{1, {0.5, -0.25}}, {n / 3, {-0.75, 0.5}}, {n / 2 + 7, {0.25, 1.0}},
+                               {n - 5, {-0.5, -0.5}}};
+        Spectrum signal(n);
+        Spectrum expected(n);
+        for (const TTone& tone : tones)
+        {
+            expected[tone.Bin] = tone.Amplitude * static_cast<double>(n);
+            for (std::size_t t = 0; t < n; ++t)
+            {
+                double angle = 2.0 * M_PI * static_cast<double>((tone.Bin * t) % n) /
+                               static_cast<double>(n);
+                signal[t] += tone.Amplitude * std::complex<double>(std::cos(angle), std::sin(angle));
+            }
+        }
+        std::vector<float> data(2 * n);
+        for (std::size_t t = 0; t < n; ++t)
+        {
+            data[2 * t] = static_cast<float>(signal[t].real());
+            data[2 * t + 1] = static_cast<float>(signal[t].imag());
+        }
+        ComplexFFT(plan, data.data(), 1);
+        EXPECT_LT(RelativeError(data, expected, n), 1e-5);
+        ComplexFFT(plan, data.data(), -1);
+        EXPECT_LT(RelativeError(data, signal, n), 1e-5);
+        DoneComplexFFT(plan);
+    }
+}
+
 TEST_P(TransformTest, RealTransformGivesThePackedHalfSpectrum)
 {
     for (int order = 1; order <= 12; ++order)

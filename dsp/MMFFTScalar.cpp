@@ -193,8 +193,8 @@ void ScalarInverseScrambled(const TCoreTables& tables, float* data, float scale)
 
 } // namespace
 
-const TKernelOps ScalarKernel{ScalarTransform,        ScalarTransformOrdered, SwapReorder,
-                              ScalarInverseScrambled, ScalarSplitSpectrum,    ScalarMultiply,
-                              ScalarScale};
+const TKernelOps ScalarKernel{
+    ScalarTransform,     ScalarTransformOrdered, SwapReorder, ScalarInverseScrambled,
+    ScalarSplitSpectrum, ScalarMultiply,         ScalarScale};
 
 } // namespace keb::fft

@@ -158,8 +158,7 @@ void FillStageTwiddles(float* stages, int32_t length, const float* twiddles)
         for (int factor = 1; factor <= 3; ++factor)
         {
             float* real = stages + (factor - 1) * 4 * quarter;
-            FillFactors(real, real + 2 * quarter, quarter, factor * (length / n), length,
-                        twiddles);
+            FillFactors(real, real + 2 * quarter, quarter, factor * (length / n), length, twiddles);
         }
         stages += 3 * n;
     }

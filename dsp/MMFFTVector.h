@@ -174,7 +174,8 @@ template <class V> void UndoButterfly(float* x, int32_t quarter, const TStageFac
 
 // The first stage of an odd order: x[j] := a + b, x[j + N/2] := (a - b) W_N^j with a = x[j],
 // b = x[j + N/2]; the twiddles are W_N^j as (re, re) and (-im, +im) pairs, N floats each.
-template <bool Inverse, class V> void RadixTwoStage(float* data, int32_t total, const float* twiddles)
+template <bool Inverse, class V>
+void RadixTwoStage(float* data, int32_t total, const float* twiddles)
 {
     int32_t half = total / 2;
     for (int32_t j = 0; j < half; j += Lanes<V> / 2)
@@ -446,30 +447,26 @@ template <class Row> struct TTile
     Row R3;
 };
 
-inline Double2 AsDouble(Float4 v)
+// The first (or second) complex value of a, then that of b.
+inline Float4 FirstValues(Float4 a, Float4 b)
 {
-    return reinterpret_cast<Double2>(v);
+    return reinterpret_cast<Float4>(
+        __builtin_shufflevector(reinterpret_cast<Double2>(a), reinterpret_cast<Double2>(b), 0, 2));
 }
 
-inline Float4 AsFloat(Double2 v)
+inline Float4 SecondValues(Float4 a, Float4 b)
 {
-    return reinterpret_cast<Float4>(v);
+    return reinterpret_cast<Float4>(
+        __builtin_shufflevector(reinterpret_cast<Double2>(a), reinterpret_cast<Double2>(b), 1, 3));
 }
 
 // Row k of the result holds value k of every row of the argument.
 [[gnu::always_inline]] inline TTile<TFloat4Pair> Transpose(const TTile<TFloat4Pair>& t)
 {
-    auto pick = [](Float4 a, Float4 b, auto index)
-    {
-        constexpr int i = decltype(index)::value;
-        return AsFloat(__builtin_shufflevector(AsDouble(a), AsDouble(b), i, i + 2));
-    };
-    using First = std::integral_constant<int, 0>;
-    using Second = std::integral_constant<int, 1>;
-    return {{pick(t.R0.Low, t.R1.Low, First{}), pick(t.R2.Low, t.R3.Low, First{})},
-            {pick(t.R0.Low, t.R1.Low, Second{}), pick(t.R2.Low, t.R3.Low, Second{})},
-            {pick(t.R0.High, t.R1.High, First{}), pick(t.R2.High, t.R3.High, First{})},
-            {pick(t.R0.High, t.R1.High, Second{}), pick(t.R2.High, t.R3.High, Second{})}};
+    return {{FirstValues(t.R0.Low, t.R1.Low), FirstValues(t.R2.Low, t.R3.Low)},
+            {SecondValues(t.R0.Low, t.R1.Low), SecondValues(t.R2.Low, t.R3.Low)},
+            {FirstValues(t.R0.High, t.R1.High), FirstValues(t.R2.High, t.R3.High)},
+            {SecondValues(t.R0.High, t.R1.High), SecondValues(t.R2.High, t.R3.High)}};
 }
 
 #ifdef __AVX__
@@ -507,13 +504,16 @@ inline void StoreRow(float* p, Float8 row)
 #endif
 
 // The rows of a tile in reversed order (two-bit reversal swaps rows 1 and 2), transposed.
-template <class Row> [[gnu::always_inline]] inline TTile<Row> ReadTile(const float* tile, int32_t rowFloats)
+template <class Row>
+[[gnu::always_inline]] inline TTile<Row> ReadTile(const float* tile, int32_t rowFloats)
 {
     return Transpose(TTile<Row>{LoadRow<Row>(tile), LoadRow<Row>(tile + 2 * rowFloats),
-                                LoadRow<Row>(tile + rowFloats), LoadRow<Row>(tile + 3 * rowFloats)});
+                                LoadRow<Row>(tile + rowFloats),
+                                LoadRow<Row>(tile + 3 * rowFloats)});
 }
 
-template <class Row> [[gnu::always_inline]] inline void WriteTile(float* tile, int32_t rowFloats, const TTile<Row>& t)
+template <class Row>
+[[gnu::always_inline]] inline void WriteTile(float* tile, int32_t rowFloats, const TTile<Row>& t)
 {
     StoreRow(tile, t.R0);
     StoreRow(tile + rowFloats, t.R2);
@@ -665,7 +665,8 @@ template <class V> void VectorSplitSpectrum(int32_t half, const float* split, fl
         V swappedZ = SwapParts(z);
         V swappedM = SwapParts(m);
         Store(low, z * b + swappedZ * alternatingA + m * alternatingC + swappedM * a);
-        Store(high, ReverseValues(m * b - swappedM * alternatingA + z * alternatingC - swappedZ * a));
+        Store(high,
+              ReverseValues(m * b - swappedM * alternatingA + z * alternatingC - swappedZ * a));
     }
     SplitSpectrumFrom(k, half, split, data);
 }

@@ -5,8 +5,12 @@
 namespace keb::fft
 {
 
-const TKernelOps Vector128Kernel{VectorTransform<Float4, false>, VectorTransform<Float4, true>,
-                                 VectorReorder<Float4>,         VectorInverseScrambled<Float4>, VectorSplitSpectrum<Float4>,
-                                 VectorMultiply<Float4>,         VectorScale<Float4>};
+const TKernelOps Vector128Kernel{VectorTransform<Float4, false>,
+                                 VectorTransform<Float4, true>,
+                                 VectorReorder<Float4>,
+                                 VectorInverseScrambled<Float4>,
+                                 VectorSplitSpectrum<Float4>,
+                                 VectorMultiply<Float4>,
+                                 VectorScale<Float4>};
 
 } // namespace keb::fft

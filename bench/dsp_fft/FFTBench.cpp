@@ -29,12 +29,12 @@ std::vector<float> RandomFloats(std::size_t count)
     return values;
 }
 
-struct FloatBuffer
+struct TFloatBuffer
 {
-    explicit FloatBuffer(std::size_t count) : Data(fftwf_alloc_real(count)) {}
-    ~FloatBuffer() { fftwf_free(Data); }
-    FloatBuffer(const FloatBuffer&) = delete;
-    FloatBuffer& operator=(const FloatBuffer&) = delete;
+    explicit TFloatBuffer(std::size_t count) : Data(fftwf_alloc_real(count)) {}
+    ~TFloatBuffer() { fftwf_free(Data); }
+    TFloatBuffer(const TFloatBuffer&) = delete;
+    TFloatBuffer& operator=(const TFloatBuffer&) = delete;
     float* Data;
 };
 
@@ -55,8 +55,8 @@ void CompareTransforms(benchmark::State& state, std::size_t floats, std::size_t 
                        Ours ours, MakePeer makePeer)
 {
     std::vector<float> input = RandomFloats(floats);
-    FloatBuffer mine(floats);
-    FloatBuffer theirs(peerFloats);
+    TFloatBuffer mine(floats);
+    TFloatBuffer theirs(peerFloats);
     fftwf_plan peer = makePeer(theirs.Data);
     CompareWithPeer(
         state, Batch,
@@ -107,7 +107,9 @@ void RealTransform(benchmark::State& state)
     DoneRealFFT(plan);
 }
 
-BENCHMARK(ComplexTransform)->ArgsProduct({{64, 256, 512, 1024, 2048, 4096}, KernelArguments})->UseManualTime();
+BENCHMARK(ComplexTransform)
+    ->ArgsProduct({{64, 256, 512, 1024, 2048, 4096}, KernelArguments})
+    ->UseManualTime();
 BENCHMARK(RealTransform)->ArgsProduct({{256, 1024}, KernelArguments})->UseManualTime();
 
 } // namespace

@@ -71,7 +71,7 @@ TEST_P(FFTFilterKernelTest, StreamEqualsDirectConvolutionWithItsKernel)
         std::vector<double> taps = Kernel(*engine);
         std::vector<int16_t> input = RandomSamples(12000, 8000, length);
         // Calls of 1024 samples hold whole frames, so no silence is put in front.
-        FilterRun run = RunThrough(engine.get(), 0, input, 2048);
+        TFilterRun run = RunThrough(engine.get(), 0, input, 2048);
         int mismatches = 0;
         for (std::size_t i = 0; i < 8000; ++i)
         {
@@ -100,7 +100,7 @@ TEST(FFTFilter, FlatEngineDelaysAnImpulseByAQuarterFrame)
         ASSERT_EQ(engine->N, length);
         std::vector<int16_t> input(4 * length, 0);
         input[0] = 20000;
-        FilterRun run = RunThrough(engine.get(), 0, input, 2 * length);
+        TFilterRun run = RunThrough(engine.get(), 0, input, 2 * length);
         // One call of exactly one frame: no silence in front, the impulse N/4 later.
         for (int i = 0; i < 4 * length; ++i)
         {
@@ -156,7 +156,7 @@ TEST(FFTFilter, BandCutShapesTheResponse)
             tone[i] = static_cast<int16_t>(
                 std::lround(20000 * std::sin(2 * M_PI * frequency * i / 8000)));
         }
-        FilterRun run = RunThrough(engine.get(), 0, tone, 2000);
+        TFilterRun run = RunThrough(engine.get(), 0, tone, 2000);
         double peak = 0;
         for (std::size_t i = 2000; i < run.Output.size(); ++i)
         {
@@ -215,7 +215,7 @@ TEST(FFTFilter, QueuesPutSilenceInFrontWhenShort)
 {
     EnginePtr engine = MakeEngine(1, 256);
     std::vector<int16_t> input = RandomSamples(30 * 1000, 20000, 3);
-    FilterRun run = RunThrough(engine.get(), 0, input, 2000);
+    TFilterRun run = RunThrough(engine.get(), 0, input, 2000);
     // Call 1 brings 3 frames: 464 bytes of silence, then 1536 bytes of audio. Each later call
     // brings 48 bytes more than 4 frames until call 11 finds 32 bytes too few.
     auto leadingZeros = [&](int call)
@@ -271,7 +271,7 @@ TEST(FFTFilter, OneStereoChannelLeavesTheOtherAlone)
         SetFFTFilterBand(stereo.get(), 1000, 2000, -20);
         SetFFTFilterBand(mono.get(), 1000, 2000, -20);
         std::vector<int16_t> input = RandomSamples(2 * 8000, 15000, 9);
-        FilterRun run = RunThrough(stereo.get(), selection, input, 4000);
+        TFilterRun run = RunThrough(stereo.get(), selection, input, 4000);
         int filtered = selection - 1;
         int other = 1 - filtered;
         std::vector<int16_t> channel;
@@ -279,7 +279,7 @@ TEST(FFTFilter, OneStereoChannelLeavesTheOtherAlone)
         {
             channel.push_back(input[i]);
         }
-        FilterRun reference = RunThrough(mono.get(), 0, channel, 2000);
+        TFilterRun reference = RunThrough(mono.get(), 0, channel, 2000);
         // Stereo frames are 1024 bytes: the first 4000-byte call hands back 3 of them and
         // puts 928 bytes (232 frames) of silence in front; mono puts 232 samples in front too.
         const std::size_t silenceFrames = 232;
@@ -301,13 +301,13 @@ TEST(FFTFilter, ClippingIsReportedPerCall)
     {
         loud[i] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * M_PI * 440 * i / 8000)));
     }
-    FilterRun loudRun = RunThrough(engine.get(), 0, loud, 2000);
+    TFilterRun loudRun = RunThrough(engine.get(), 0, loud, 2000);
     EXPECT_EQ(loudRun.Clipped, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(*std::max_element(loudRun.Output.begin(), loudRun.Output.end()), 32767);
     EXPECT_EQ(*std::min_element(loudRun.Output.begin(), loudRun.Output.end()), -32768);
     // The first quiet call still filters loud samples left in the queue; the second does not.
     std::vector<int16_t> quiet(2000, 100);
-    FilterRun quietRun = RunThrough(engine.get(), 0, quiet, 2000);
+    TFilterRun quietRun = RunThrough(engine.get(), 0, quiet, 2000);
     EXPECT_EQ(quietRun.Clipped, (std::vector<bool>{true, false}));
     EXPECT_NEAR(quietRun.Output.back(), 100 * FlatGain * std::pow(10.0, 12 / 20.0), 1.0);
 }
@@ -318,12 +318,12 @@ TEST(FFTFilter, ResetDropsQueuesButKeepsTheDesign)
     SetFFTFilterBand(engine.get(), 0, 4000, -6);
     SetFFTFilterWindow(engine.get(), fwHanning);
     std::vector<int16_t> input = RandomSamples(2 * 1000, 10000, 4);
-    FilterRun first = RunThrough(engine.get(), 0, input, 1000);
+    TFilterRun first = RunThrough(engine.get(), 0, input, 1000);
     ResetFFTFilter(engine.get());
     EXPECT_EQ(engine->InFill, 0);
     EXPECT_EQ(engine->OutFill, 0);
     EXPECT_EQ(engine->Window, fwHanning);
-    FilterRun second = RunThrough(engine.get(), 0, input, 1000);
+    TFilterRun second = RunThrough(engine.get(), 0, input, 1000);
     EXPECT_EQ(first.Output, second.Output);
 }
 
@@ -335,7 +335,7 @@ TEST(FFTFilter, OversizedCallsAndOddSizesStaySafe)
     EXPECT_EQ(tiny->N, 8);
     EXPECT_EQ(tiny->BufSize, 16);
     std::vector<int16_t> input = RandomSamples(5000, 10000, 5);
-    FilterRun run = RunThrough(tiny.get(), 0, input, 10000); // the whole signal in one call
+    TFilterRun run = RunThrough(tiny.get(), 0, input, 10000); // the whole signal in one call
     // In pieces of 16 bytes (one frame each) the stream is the input delayed by N/4 = 2.
     for (std::size_t i = 2; i < input.size(); ++i)
     {

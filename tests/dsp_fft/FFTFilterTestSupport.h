@@ -38,17 +38,17 @@ inline EnginePtr MakeEngine(uint16_t channels, int length, uint32_t rate = 8000,
     return EnginePtr(InitFFTFilter(&format, length, bufSize));
 }
 
-struct FilterRun
+struct TFilterRun
 {
     std::vector<int16_t> Output;
     std::vector<bool> Clipped; // one per call
 };
 
 // Feeds input through the engine in calls of callBytes bytes (the last call may be shorter).
-inline FilterRun RunThrough(TFFTFilter* filter, int channel, const std::vector<int16_t>& input,
-                            int callBytes)
+inline TFilterRun RunThrough(TFFTFilter* filter, int channel, const std::vector<int16_t>& input,
+                             int callBytes)
 {
-    FilterRun run;
+    TFilterRun run;
     run.Output = input;
     auto* bytes = reinterpret_cast<uint8_t*>(run.Output.data());
     int total = static_cast<int>(input.size() * 2);

@@ -11,13 +11,13 @@ namespace keb::test
 namespace
 {
 
-using Spectrum = std::vector<std::complex<double>>;
+using TSpectrum = std::vector<std::complex<double>>;
 
 // Direct DFT in double precision; sign -1 forward, +1 inverse (unscaled).
-Spectrum ReferenceDFT(const Spectrum& input, int sign)
+TSpectrum ReferenceDFT(const TSpectrum& input, int sign)
 {
     std::size_t n = input.size();
-    Spectrum output(n);
+    TSpectrum output(n);
     for (std::size_t k = 0; k < n; ++k)
     {
         std::complex<double> sum = 0;
@@ -46,7 +46,7 @@ std::vector<float> RandomFloats(std::size_t count, unsigned seed)
 
 // Largest deviation between the computed values and the reference, relative to the
 // reference's peak magnitude.
-double RelativeError(const std::vector<float>& computed, const Spectrum& reference,
+double RelativeError(const std::vector<float>& computed, const TSpectrum& reference,
                      std::size_t count)
 {
     double peak = 0;
@@ -60,9 +60,9 @@ double RelativeError(const std::vector<float>& computed, const Spectrum& referen
     return error / peak;
 }
 
-Spectrum AsComplex(const std::vector<float>& interleaved)
+TSpectrum AsComplex(const std::vector<float>& interleaved)
 {
-    Spectrum values(interleaved.size() / 2);
+    TSpectrum values(interleaved.size() / 2);
     for (std::size_t k = 0; k < values.size(); ++k)
     {
         values[k] = {interleaved[2 * k], interleaved[2 * k + 1]};
@@ -83,7 +83,7 @@ TEST_P(TransformTest, EveryLengthAgreesWithTheDirectTransform)
         ASSERT_NE(plan, nullptr);
         std::size_t n = static_cast<std::size_t>(plan->N);
         std::vector<float> input = RandomFloats(2 * n, order);
-        Spectrum expected = ReferenceDFT(AsComplex(input), -1);
+        TSpectrum expected = ReferenceDFT(AsComplex(input), -1);
 
         std::vector<float> forward = input;
         ComplexFFT(plan, forward.data(), 1);
@@ -91,7 +91,7 @@ TEST_P(TransformTest, EveryLengthAgreesWithTheDirectTransform)
 
         std::vector<float> inverse = input;
         ComplexFFT(plan, inverse.data(), -1);
-        Spectrum expectedInverse = ReferenceDFT(AsComplex(input), 1);
+        TSpectrum expectedInverse = ReferenceDFT(AsComplex(input), 1);
         for (auto& v : expectedInverse)
         {
             v /= static_cast<double>(n);
@@ -117,18 +117,21 @@ TEST_P(TransformTest, LongTransformsResolveWholeBinTones)
         TComplexFFTPlan* plan = InitComplexFFT(order);
         ASSERT_NE(plan, nullptr);
         std::size_t n = static_cast<std::size_t>(plan->N);
-        const TTone tones[] = {{1, {0.5, -0.25}}, {n / 3, {-0.75, 0.5}}, {n / 2 + 7, {0.25, 1.0}},
+        const TTone tones[] = {{1, {0.5, -0.25}},
+                               {n / 3, {-0.75, 0.5}},
+                               {n / 2 + 7, {0.25, 1.0}},
                                {n - 5, {-0.5, -0.5}}};
-        Spectrum signal(n);
-        Spectrum expected(n);
+        TSpectrum signal(n);
+        TSpectrum expected(n);
         for (const TTone& tone : tones)
         {
             expected[tone.Bin] = tone.Amplitude * static_cast<double>(n);
             for (std::size_t t = 0; t < n; ++t)
             {
-                double angle = 2.0 * M_PI * static_cast<double>((tone.Bin * t) % n) /
-                               static_cast<double>(n);
-                signal[t] += tone.Amplitude * std::complex<double>(std::cos(angle), std::sin(angle));
+                double angle =
+                    2.0 * M_PI * static_cast<double>((tone.Bin * t) % n) / static_cast<double>(n);
+                signal[t] +=
+                    tone.Amplitude * std::complex<double>(std::cos(angle), std::sin(angle));
             }
         }
         std::vector<float> data(2 * n);
@@ -154,8 +157,8 @@ TEST_P(TransformTest, RealTransformGivesThePackedHalfSpectrum)
         ASSERT_NE(plan, nullptr);
         std::size_t n = static_cast<std::size_t>(plan->N);
         std::vector<float> input = RandomFloats(n, 100 + order);
-        Spectrum asComplex(input.begin(), input.end());
-        Spectrum expected = ReferenceDFT(asComplex, -1);
+        TSpectrum asComplex(input.begin(), input.end());
+        TSpectrum expected = ReferenceDFT(asComplex, -1);
         expected[0] = expected[0].real(); // packed: x[0] = X[0], x[1] = 0
         expected.resize(n / 2);
 

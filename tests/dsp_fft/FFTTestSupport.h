@@ -19,13 +19,13 @@ class KernelTest : public ::testing::TestWithParam<TFFTKernel>
         {
             GTEST_SKIP() << FFTKernelName(GetParam()) << " is not supported here";
         }
-        Previous = CurrentFFTKernel();
+        previous_ = CurrentFFTKernel();
         ASSERT_TRUE(SelectFFTKernel(GetParam()));
     }
 
-    void TearDown() override { SelectFFTKernel(Previous); }
+    void TearDown() override { SelectFFTKernel(previous_); }
 
-    TFFTKernel Previous = TFFTKernel::Scalar;
+    TFFTKernel previous_ = TFFTKernel::Scalar;
 };
 
 inline std::string KernelTestName(const ::testing::TestParamInfo<TFFTKernel>& info)

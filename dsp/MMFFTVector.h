@@ -572,17 +572,27 @@ template <bool Inverse, class V>
 void LastPassReordered(const TCoreTables& tables, float* data, float scale)
 {
     using Row = typename TRowOf<V>::Type;
-    ForEachTilePair<Row>(tables, data,
-                         [scale](const TTile<Row>& x)
-                         {
-                             Row sum02 = x.R0 + x.R2;
-                             Row difference02 = x.R0 - x.R2;
-                             Row sum13 = x.R1 + x.R3;
-                             Row turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
-                             return TTile<Row>{(sum02 + sum13) * scale, (sum02 - sum13) * scale,
-                                               (difference02 + turned13) * scale,
-                                               (difference02 - turned13) * scale};
-                         });
+    auto butterflies = [](const TTile<Row>& x)
+    {
+        Row sum02 = x.R0 + x.R2;
+        Row difference02 = x.R0 - x.R2;
+        Row sum13 = x.R1 + x.R3;
+        Row turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
+        return TTile<Row>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
+                          difference02 - turned13};
+    };
+    if (scale == 1.0f)
+    {
+        ForEachTilePair<Row>(tables, data, butterflies);
+        return;
+    }
+    ForEachTilePair<Row>(
+        tables, data,
+        [scale, butterflies](const TTile<Row>& x)
+        {
+            TTile<Row> y = butterflies(x);
+            return TTile<Row>{y.R0 * scale, y.R1 * scale, y.R2 * scale, y.R3 * scale};
+        });
 }
 
 // The whole transform in natural order.

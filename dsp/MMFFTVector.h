@@ -278,6 +278,177 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
     }
 }
 
+// The 128-bit kernel's stages keep four values at a time as four real parts followed by four
+// imaginary parts, which spares the shuffles of interleaved complex arithmetic. The first
+// stage reads interleaved values and the last twiddled stage writes them again, so every
+// other pass sees the plan's layout.
+template <class V> constexpr bool UsesSplitStages = Lanes<V> == 4;
+
+struct TSplitValues
+{
+    Float4 Re;
+    Float4 Im;
+};
+
+inline TSplitValues operator+(TSplitValues a, TSplitValues b)
+{
+    return {a.Re + b.Re, a.Im + b.Im};
+}
+
+inline TSplitValues operator-(TSplitValues a, TSplitValues b)
+{
+    return {a.Re - b.Re, a.Im - b.Im};
+}
+
+// a * w, or a * conj(w) for the inverse.
+template <bool Inverse> TSplitValues Times(TSplitValues a, TSplitValues w)
+{
+    if constexpr (Inverse)
+    {
+        return {a.Re * w.Re + a.Im * w.Im, a.Im * w.Re - a.Re * w.Im};
+    }
+    return {a.Re * w.Re - a.Im * w.Im, a.Re * w.Im + a.Im * w.Re};
+}
+
+// -i * t for the forward transform, +i * t for the inverse.
+template <bool Inverse> TSplitValues QuarterTurn(TSplitValues t)
+{
+    if constexpr (Inverse)
+    {
+        return {-t.Im, t.Re};
+    }
+    return {t.Im, -t.Re};
+}
+
+inline Float4 EvenLanes(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 0, 2, 4, 6);
+}
+
+inline Float4 OddLanes(Float4 a, Float4 b)
+{
+    return __builtin_shufflevector(a, b, 1, 3, 5, 7);
+}
+
+// Four values at p, split or interleaved.
+template <bool Split> TSplitValues LoadValues(const float* p)
+{
+    Float4 first = Load<Float4>(p);
+    Float4 second = Load<Float4>(p + 4);
+    if constexpr (Split)
+    {
+        return {first, second};
+    }
+    return {EvenLanes(first, second), OddLanes(first, second)};
+}
+
+template <bool Split> void StoreValues(float* p, TSplitValues x)
+{
+    if constexpr (Split)
+    {
+        Store(p, x.Re);
+        Store(p + 4, x.Im);
+        return;
+    }
+    Store(p, __builtin_shufflevector(x.Re, x.Im, 0, 4, 1, 5));
+    Store(p + 4, __builtin_shufflevector(x.Re, x.Im, 2, 6, 3, 7));
+}
+
+// Four factors of a stage table (real parts twice at real[2j], (-im, +im) at imaginary[2j]).
+inline TSplitValues LoadFactors(const float* real, const float* imaginary)
+{
+    return {EvenLanes(Load<Float4>(real), Load<Float4>(real + 4)),
+            OddLanes(Load<Float4>(imaginary), Load<Float4>(imaginary + 4))};
+}
+
+// Butterfly on split values, read and written in the layouts given.
+template <bool Inverse, bool SplitIn, bool SplitOut>
+void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
+{
+    int32_t quarter = n / 4;
+    for (int32_t j = 0; j < quarter; j += 4)
+    {
+        const float* w = twiddles + 2 * j;
+        TSplitValues w1 = LoadFactors(w, w + 2 * quarter);
+        TSplitValues w2 = LoadFactors(w + 4 * quarter, w + 6 * quarter);
+        TSplitValues w3 = LoadFactors(w + 8 * quarter, w + 10 * quarter);
+        for (int32_t start = 0; start < total; start += n)
+        {
+            float* x0 = data + 2 * (start + j);
+            float* x1 = x0 + 2 * quarter;
+            float* x2 = x1 + 2 * quarter;
+            float* x3 = x2 + 2 * quarter;
+            TSplitValues a0 = LoadValues<SplitIn>(x0);
+            TSplitValues a1 = LoadValues<SplitIn>(x1);
+            TSplitValues a2 = LoadValues<SplitIn>(x2);
+            TSplitValues a3 = LoadValues<SplitIn>(x3);
+            TSplitValues sum02 = a0 + a2;
+            TSplitValues difference02 = a0 - a2;
+            TSplitValues sum13 = a1 + a3;
+            TSplitValues turned13 = QuarterTurn<Inverse>(a1 - a3);
+            StoreValues<SplitOut>(x0, sum02 + sum13);
+            StoreValues<SplitOut>(x1, Times<Inverse>(sum02 - sum13, w2));
+            StoreValues<SplitOut>(x2, Times<Inverse>(difference02 + turned13, w1));
+            StoreValues<SplitOut>(x3, Times<Inverse>(difference02 - turned13, w3));
+        }
+    }
+}
+
+template <bool Inverse, bool SplitOut>
+void SplitRadixTwoStage(float* data, int32_t total, const float* twiddles)
+{
+    for (int32_t j = 0; j < total / 2; j += 4)
+    {
+        float* x0 = data + 2 * j;
+        float* x1 = x0 + total;
+        TSplitValues a = LoadValues<false>(x0);
+        TSplitValues b = LoadValues<false>(x1);
+        StoreValues<SplitOut>(x0, a + b);
+        StoreValues<SplitOut>(
+            x1, Times<Inverse>(a - b, LoadFactors(twiddles + 2 * j, twiddles + total + 2 * j)));
+    }
+}
+
+// One radix-4 stage of block length n; the first stage reads interleaved values, the last
+// (n = 16) writes them.
+template <bool Inverse, class V>
+void RadixFourStageIn(float* data, int32_t total, int32_t n, const float* twiddles, bool first)
+{
+    if constexpr (UsesSplitStages<V>)
+    {
+        bool last = n == 16;
+        if (first)
+        {
+            last ? SplitRadixFourStage<Inverse, false, false>(data, total, n, twiddles)
+                 : SplitRadixFourStage<Inverse, false, true>(data, total, n, twiddles);
+        }
+        else
+        {
+            last ? SplitRadixFourStage<Inverse, true, false>(data, total, n, twiddles)
+                 : SplitRadixFourStage<Inverse, true, true>(data, total, n, twiddles);
+        }
+    }
+    else
+    {
+        RadixFourStage<Inverse, V>(data, total, n, twiddles);
+    }
+}
+
+// The radix-2 stage of an odd order, followed by radix-4 stages unless N = 8.
+template <bool Inverse, class V>
+void RadixTwoStageIn(float* data, int32_t total, const float* twiddles)
+{
+    if constexpr (UsesSplitStages<V>)
+    {
+        total >= 32 ? SplitRadixTwoStage<Inverse, true>(data, total, twiddles)
+                    : SplitRadixTwoStage<Inverse, false>(data, total, twiddles);
+    }
+    else
+    {
+        RadixTwoStage<Inverse, V>(data, total, twiddles);
+    }
+}
+
 // Whether the stages start with a radix-2 stage: for odd orders from 8 points on, so that the
 // radix-4 stages that follow always end on blocks of four values.
 inline bool HasRadixTwoStage(int32_t total)
@@ -292,21 +463,22 @@ constexpr int32_t CachedBlockValues = 1024;
 // block too large for the cache gets its first stage, then each quarter is finished on its
 // own while it stays in the cache.
 template <bool Inverse, class V>
-void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddles)
+void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddles, bool first)
 {
     if (n == total && n > CachedBlockValues)
     {
-        RadixFourStage<Inverse, V>(data, total, n, twiddles);
+        RadixFourStageIn<Inverse, V>(data, total, n, twiddles, first);
         int32_t quarter = n / 4;
         for (int k = 0; k < 4; ++k)
         {
-            RadixFourStages<Inverse, V>(data + 2 * k * quarter, quarter, quarter, twiddles + 3 * n);
+            RadixFourStages<Inverse, V>(data + 2 * k * quarter, quarter, quarter, twiddles + 3 * n,
+                                        false);
         }
         return;
     }
-    for (; n >= 16; n /= 4)
+    for (; n >= 16; n /= 4, first = false)
     {
-        RadixFourStage<Inverse, V>(data, total, n, twiddles);
+        RadixFourStageIn<Inverse, V>(data, total, n, twiddles, first);
         twiddles += 3 * n;
     }
 }
@@ -318,14 +490,15 @@ template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, fl
     int32_t total = tables.N;
     if (HasRadixTwoStage(total))
     {
-        RadixTwoStage<Inverse, V>(data, total, tables.StageTwiddles);
+        RadixTwoStageIn<Inverse, V>(data, total, tables.StageTwiddles);
         int32_t half = total / 2;
-        RadixFourStages<Inverse, V>(data, half, half, tables.StageTwiddles + 2 * total);
-        RadixFourStages<Inverse, V>(data + total, half, half, tables.StageTwiddles + 2 * total);
+        const float* twiddles = tables.StageTwiddles + 2 * total;
+        RadixFourStages<Inverse, V>(data, half, half, twiddles, false);
+        RadixFourStages<Inverse, V>(data + total, half, half, twiddles, false);
     }
     else
     {
-        RadixFourStages<Inverse, V>(data, total, total, tables.StageTwiddles);
+        RadixFourStages<Inverse, V>(data, total, total, tables.StageTwiddles, true);
     }
     return total < 4 ? total : 4;
 }

@@ -6,13 +6,17 @@
 // mix in the link.
 //
 // Algorithm: radix-4 decimation in frequency (two radix-2 stages merged, which gives the
-// same bit-reversed spectrum as the split-radix walk of the scalar kernel), stages of block
-// length n = N, N/4, ... while n >= 8, vectorised over the index j inside a block with the
-// stage twiddles of MMFFTTables.h; then an unrolled radix-4 or radix-2 pass without
-// twiddles that also applies the scale factor. Data stay interleaved (re, im). The
-// bit-reversal reordering moves whole tiles; with 256-bit vectors the last pass runs inside
-// the reordering. The engine's inverse transform of a bit-reversed spectrum runs the forward
-// network backwards instead, so its spectrum is never reordered.
+// same bit-reversed spectrum as the split-radix walk of the scalar kernel). Odd orders from
+// 8 points on start with one radix-2 stage; then come radix-4 stages of block length
+// n, n/4, ... while n >= 16, vectorised over the index j inside a block with the stage
+// twiddles of MMFFTTables.h; a block larger than the first-level cache gets its first stage
+// and then has each quarter finished on its own. The last radix-4 pass needs no twiddles
+// and runs inside the bit-reversal reordering, which swaps 4 x 4 tiles of values with
+// whole-row loads and stores, and applies the scale factor there. Data are interleaved
+// (re, im) before the first stage and after the last twiddled one; between the 128-bit
+// stages they lie as four real parts followed by four imaginary parts. The engine's inverse
+// transform of a bit-reversed spectrum runs the forward network backwards instead, so its spectrum
+// is never reordered.
 //
 // Compiled in: MMFFTVector128.cpp (128-bit), MMFFTVector256.cpp (256-bit).
 

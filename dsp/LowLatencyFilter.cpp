@@ -11,30 +11,17 @@ TLowLatencyFilter::TLowLatencyFilter(int channels)
     : Channels(std::clamp(channels, 1, 2)),
       Lines(static_cast<std::size_t>(Channels) * (HistoryFrames + ChunkFrames), 0.0f)
 {
-    for (TTapSet& set : TapSets)
-    {
-        set.Reversed[0] = 1.0f;
-    }
 }
 
 void TLowLatencyFilter::SetTaps(const float* taps, int count)
 {
-    TTapSet& set = TapSets[static_cast<std::size_t>(Spare)];
+    TTapSet& set = TapSets.Spare();
     set.Count = std::clamp(count, 1, MaxTaps);
     for (int j = 0; j < set.Count; ++j)
     {
         set.Reversed[static_cast<std::size_t>(j)] = taps[set.Count - 1 - j];
     }
-    Spare = Published.exchange(Spare | FreshBit, std::memory_order_acq_rel) & ~FreshBit;
-}
-
-void TLowLatencyFilter::TakeNewestTaps()
-{
-    if ((Published.load(std::memory_order_relaxed) & FreshBit) == 0)
-    {
-        return;
-    }
-    Using = Published.exchange(Using, std::memory_order_acq_rel) & ~FreshBit;
+    TapSets.Publish();
 }
 
 void TLowLatencyFilter::Reset()
@@ -48,7 +35,7 @@ bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection
     {
         return false;
     }
-    TakeNewestTaps();
+    TapSets.TakeNewest();
     int first = 0;
     int end = Channels;
     if (Channels == 2 && (selection == 1 || selection == 2))
@@ -72,7 +59,7 @@ bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection
 // which holds the history right in front of the chunk's samples.
 bool TLowLatencyFilter::FilterChunk(std::int16_t* samples, int frames, int channel)
 {
-    const TTapSet& set = TapSets[static_cast<std::size_t>(Using)];
+    const TTapSet& set = TapSets.Current();
     float* line = Lines.data() + static_cast<std::size_t>(channel) * (HistoryFrames + ChunkFrames);
     for (int i = 0; i < frames; ++i)
     {

@@ -23,9 +23,9 @@
 // Process reports it.
 
 #include "dsp/MMFFTFlt.h"
+#include "platform/core/TripleBuffer.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -53,21 +53,17 @@ class TLowLatencyFilter
     struct TTapSet
     {
         int Count = 1;
-        std::array<float, MaxTaps> Reversed{}; // tap Count - 1 - j at j
+        // Tap Count - 1 - j at j; by default one tap of 1, which passes the input unchanged.
+        std::array<float, MaxTaps> Reversed{1.0f};
     };
 
-    void TakeNewestTaps();
     bool FilterChunk(std::int16_t* samples, int frames, int channel);
 
     int Channels;
-    std::array<TTapSet, 3> TapSets;
-    // Index of the published set, with FreshBit while Process has not taken it.
-    std::atomic<int> Published{1};
-    int Using = 0; // the audio thread's set
-    int Spare = 2; // SetTaps's set
+    // SetTaps publishes, Process takes the newest.
+    TTripleBuffer<TTapSet> TapSets;
     // Per channel: HistoryFrames past inputs, then the chunk being filtered.
     std::vector<float> Lines;
-    static constexpr int FreshBit = 4;
 };
 
 // The minimum-phase filter with the magnitude response of the count taps (by the real

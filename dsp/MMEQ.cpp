@@ -1,11 +1,14 @@
 #include "dsp/MMEQ.h"
 
+#include "platform/core/MainLoop.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace keb
 {
@@ -30,6 +33,8 @@ constexpr int DisplayBufSize = 8192;
 // it in pieces of DisplayBufSize.
 constexpr int ResponseBufBytes = 16386;
 constexpr std::int16_t ResponseImpulse = 21500;
+// The message that carries clipped buffers' notices to the main thread.
+constexpr std::uint32_t OverflowMessage = 1;
 
 bool IsFilterableFormat(const TWaveFormatEx* format)
 {
@@ -207,7 +212,8 @@ void TMMEQFilterList::WriteContainer(TStream& stream) const
 // --------------------------------------------------------------- TMMEqualizer
 
 TMMEqualizer::TMMEqualizer(TComponent* owner)
-    : TMMDSPComponent(owner), FilterList(std::make_unique<TMMEQFilterList>(this))
+    : TMMDSPComponent(owner), FilterList(std::make_unique<TMMEQFilterList>(this)),
+      overflowWindow_([this](const TMessage&) { FireOverflows(); })
 {
     FilterList->OnChange = [this](TObjectList&) { FiltersChanged(); };
     SetFFTLength(DefaultFFTLength);
@@ -222,20 +228,17 @@ TMMEqualizer::~TMMEqualizer()
 
 bool TMMEqualizer::EngineOpen() const
 {
-    std::shared_lock lock(EngineLock);
-    return Engine != nullptr;
+    std::lock_guard lock(engineLock_);
+    return engine_ != nullptr;
 }
 
 void TMMEqualizer::SetEnabled(bool value)
 {
-    std::unique_lock lock(EngineLock);
     if (value == Enabled())
         return;
-    EnabledValue.store(value, std::memory_order_relaxed);
-    if (Engine)
-        ResetFFTFilter(Engine.get());
-    if (LowFilter)
-        LowFilter->Reset();
+    // Ordered before the new value: the buffer that first sees it finds the request too.
+    resetPending_.store(true, std::memory_order_relaxed);
+    EnabledValue.store(value, std::memory_order_release);
 }
 
 void TMMEqualizer::SetSampleRate(int value)
@@ -253,11 +256,11 @@ void TMMEqualizer::SetWindow(TMMFFTWindow value)
         return;
     WindowValue = value;
     {
-        std::shared_lock lock(EngineLock);
-        if (Engine)
-            SetFFTFilterWindow(Engine.get(), value);
+        std::lock_guard lock(engineLock_);
+        if (engine_)
+            SetFFTFilterWindow(engine_.get(), value);
+        PublishTaps();
     }
-    PublishTaps();
     RebuildDisplayEngine();
 }
 
@@ -269,23 +272,23 @@ void TMMEqualizer::SetFFTLength(int value)
         return;
     FFTLengthValue = length;
     RebuildDisplayEngine();
-    if (!EngineOpen())
+    std::lock_guard lock(engineLock_);
+    if (!engine_)
         return;
     // The format may have gone since the chain opened (an unlinked input):
     // then the audio passes unfiltered, as after an opening without format.
     if (!IsFilterableFormat(GetWaveFormat()))
     {
-        CloseEngine();
+        PublishRunning(nullptr, nullptr);
+        engine_.reset();
+        lowFilter_.reset();
         return;
     }
     // The replacement is designed completely before the audio thread can see it.
     EnginePtr replacement = MakeEngine(length, EngineBufSize);
     ApplyFiltersTo(replacement.get());
-    {
-        std::unique_lock lock(EngineLock);
-        if (Engine)
-            Engine.swap(replacement);
-    }
+    PublishRunning(replacement.get(), lowFilter_.get());
+    engine_.swap(replacement);
     PublishTaps();
 }
 
@@ -330,28 +333,42 @@ TMMEqualizer::EnginePtr TMMEqualizer::MakeEngine(int length, int bufferSize)
 
 void TMMEqualizer::OpenEngine()
 {
-    if (EngineOpen() || !IsFilterableFormat(GetWaveFormat()))
-        return;
-    EngineBufSize = std::max(LibraryBufferLimit, GetBufferSize());
-    EnginePtr engine = MakeEngine(FFTLengthValue, EngineBufSize);
-    std::unique_ptr<TLowLatencyFilter> lowFilter;
-    if (LowLatencyValue)
-        lowFilter = std::make_unique<TLowLatencyFilter>(GetWaveFormat()->nChannels);
     {
-        std::unique_lock lock(EngineLock);
-        Engine = std::move(engine);
-        LowFilter = std::move(lowFilter);
+        std::lock_guard lock(engineLock_);
+        if (engine_ || !IsFilterableFormat(GetWaveFormat()))
+            return;
+        EngineBufSize = std::max(LibraryBufferLimit, GetBufferSize());
+        engine_ = MakeEngine(FFTLengthValue, EngineBufSize);
+        if (LowLatencyValue)
+            lowFilter_ = std::make_unique<TLowLatencyFilter>(GetWaveFormat()->nChannels);
+        PublishRunning(engine_.get(), lowFilter_.get());
     }
     ApplyFilters();
 }
 
 void TMMEqualizer::CloseEngine()
 {
-    EnginePtr released;
-    std::unique_ptr<TLowLatencyFilter> releasedLow;
-    std::unique_lock lock(EngineLock);
-    released.swap(Engine);
-    releasedLow.swap(LowFilter);
+    std::lock_guard lock(engineLock_);
+    PublishRunning(nullptr, nullptr);
+    engine_.reset();
+    lowFilter_.reset();
+}
+
+void TMMEqualizer::PublishRunning(TFFTFilter* engine, TLowLatencyFilter* lowFilter)
+{
+    std::unique_ptr<const TRunningFilters> filters;
+    if (engine != nullptr)
+        filters = std::make_unique<const TRunningFilters>(TRunningFilters{engine, lowFilter});
+    bufferPathFilters_.store(filters.get(), std::memory_order_seq_cst);
+    // A buffer that entered before the store may still use the old ones: wait until it has
+    // left. A buffer entering later sees the new ones.
+    const std::uint32_t passes = bufferPasses_.load(std::memory_order_seq_cst);
+    if (passes % 2 != 0)
+    {
+        while (bufferPasses_.load(std::memory_order_acquire) == passes)
+            std::this_thread::yield();
+    }
+    runningFilters_ = std::move(filters);
 }
 
 void TMMEqualizer::ApplyFiltersTo(TFFTFilter* engine) const
@@ -367,24 +384,22 @@ void TMMEqualizer::ApplyFiltersTo(TFFTFilter* engine) const
 
 void TMMEqualizer::ApplyFilters()
 {
-    {
-        std::shared_lock lock(EngineLock);
-        if (Engine)
-            ApplyFiltersTo(Engine.get());
-    }
+    std::lock_guard lock(engineLock_);
+    if (!engine_)
+        return;
+    ApplyFiltersTo(engine_.get());
     PublishTaps();
 }
 
 void TMMEqualizer::PublishTaps()
 {
-    std::shared_lock lock(EngineLock);
-    if (!Engine || !LowFilter)
+    if (!engine_ || !lowFilter_)
         return;
     std::array<float, TLowLatencyFilter::MaxTaps> taps{};
     std::array<float, TLowLatencyFilter::MaxTaps> minimumPhase{};
-    const int count = FFTFilterTaps(Engine.get(), taps.data());
+    const int count = FFTFilterTaps(engine_.get(), taps.data());
     MinimumPhaseTaps(taps.data(), count, minimumPhase.data());
-    LowFilter->SetTaps(minimumPhase.data(), count);
+    lowFilter_->SetTaps(minimumPhase.data(), count);
 }
 
 void TMMEqualizer::FilterChanged(TMMEQFilter& band)
@@ -392,12 +407,14 @@ void TMMEqualizer::FilterChanged(TMMEQFilter& band)
     if (UpdatingValue)
         return;
     {
-        std::shared_lock lock(EngineLock);
-        if (Engine)
-            SetFFTFilterBand(Engine.get(), band.F1(), band.F2(),
+        std::lock_guard lock(engineLock_);
+        if (engine_)
+        {
+            SetFFTFilterBand(engine_.get(), band.F1(), band.F2(),
                              band.Enabled() ? band.Gain() : 0.0f);
+            PublishTaps();
+        }
     }
-    PublishTaps();
     Changed();
 }
 
@@ -425,18 +442,39 @@ void TMMEqualizer::PcmOverflow()
 void TMMEqualizer::Process(std::uint8_t* data, int bytes)
 {
     bool overflow = false;
+    bufferPasses_.fetch_add(1, std::memory_order_seq_cst);
+    const TRunningFilters* filters = bufferPathFilters_.load(std::memory_order_seq_cst);
+    if (filters != nullptr && Enabled())
     {
-        std::shared_lock lock(EngineLock);
-        if (!Engine || !Enabled())
-            return;
-        if (LowFilter)
-            overflow = LowFilter->Process(reinterpret_cast<std::int16_t*>(data),
-                                          bytes / GetWaveFormat()->nBlockAlign, Channel());
+        if (resetPending_.exchange(false, std::memory_order_relaxed))
+        {
+            ResetFFTFilter(filters->Engine);
+            if (filters->LowFilter != nullptr)
+                filters->LowFilter->Reset();
+        }
+        if (filters->LowFilter != nullptr)
+            overflow = filters->LowFilter->Process(reinterpret_cast<std::int16_t*>(data),
+                                                   bytes / GetWaveFormat()->nBlockAlign, Channel());
         else
-            overflow = DoFFTFilter(Engine.get(), Channel(), data, bytes);
+            overflow = DoFFTFilter(filters->Engine, Channel(), data, bytes);
     }
-    if (overflow && OnPcmOverflow)
-        SyncToMainThread([this] { PcmOverflow(); });
+    bufferPasses_.fetch_add(1, std::memory_order_release);
+    if (overflow)
+        NoticeOverflow();
+}
+
+void TMMEqualizer::NoticeOverflow()
+{
+    if (IsMainThread())
+        PcmOverflow();
+    else if (pendingOverflows_.fetch_add(1, std::memory_order_relaxed) == 0)
+        overflowWindow_.Post(OverflowMessage);
+}
+
+void TMMEqualizer::FireOverflows()
+{
+    for (int count = pendingOverflows_.exchange(0, std::memory_order_relaxed); count > 0; --count)
+        PcmOverflow();
 }
 
 void TMMEqualizer::ChainOpened()

@@ -34,16 +34,21 @@
 //
 // Threads: everything except BufferReady/BufferLoad is main-thread only
 // (ChainClosed may also come from a capture worker that stops on an error);
-// buffers come from one audio thread at a time.
-// The audio thread holds the engine lock (shared) while it filters; band
-// edits hold it shared too and rely on the engine's own lock, so a frame is
-// always filtered with one complete response. Resetting (Enabled), replacing
-// (FFTLength) and releasing the engine take the lock exclusively, so they
-// never overlap a running DoFFTFilter; a new engine is fully designed before
-// it is swapped in. OnPcmOverflow runs in the main thread through
-// SyncToMainThread after the lock is released; the audio thread waits for
-// it, so the handler must be short and must not wait for the audio thread.
-// Assign OnPcmOverflow while the chain is closed.
+// buffers come from one audio thread at a time. The buffer path takes no lock
+// and never waits: band edits and window changes design a spare response that
+// the engine (and the low-latency filter) take up when their next frame (buffer)
+// starts, so a frame is always filtered with one complete response. Resetting
+// (Enabled) is a request that the buffer path carries out before its next
+// buffer. Replacing (FFTLength) and releasing the engine publish the new one
+// (or none) atomically and then wait until a buffer still using the old one has
+// left; the main thread may wait for the audio thread, never the other way
+// round. A lock of its own orders the main thread against a capture worker that
+// closes the chain; the buffer path never takes it. A new engine is fully
+// designed before it is published. When filtering clipped, OnPcmOverflow runs
+// in the main thread: from another thread the notice is posted to it and the
+// audio thread goes on at once (one event per clipped buffer, fired when the
+// main thread next handles its messages). Assign OnPcmOverflow while the chain
+// is closed.
 #pragma once
 
 #include "dsp/LowLatencyFilter.h"
@@ -51,11 +56,14 @@
 #include "dsp/MMFFTFlt.h"
 #include "dsp/MMObjLst.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/MessageWindow.h"
 #include "stream/MMDSPObj.h"
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <shared_mutex>
+#include <mutex>
 #include <string>
 
 namespace keb
@@ -162,7 +170,7 @@ class TMMEqualizer : public TMMDSPComponent
     std::function<void(TMMEqualizer& sender)> OnChange;
     std::function<void(TMMEqualizer& sender)> OnPcmOverflow;
 
-    bool Enabled() const { return EnabledValue.load(std::memory_order_relaxed); }
+    bool Enabled() const { return EnabledValue.load(std::memory_order_acquire); }
     void SetEnabled(bool value);
     int SampleRate() const { return SampleRateValue; }
     void SetSampleRate(int value);
@@ -224,20 +232,42 @@ class TMMEqualizer : public TMMDSPComponent
     void PublishTaps();
     void OpenEngine();
     void CloseEngine();
+    // Publishes the engine and low-latency filter the buffer path uses (a null engine: none)
+    // and waits until no buffer uses the ones published before. Callers hold engineLock_.
+    void PublishRunning(TFFTFilter* engine, TLowLatencyFilter* lowFilter);
     void Process(std::uint8_t* data, int bytes);
+    // Fires PcmOverflow in the main thread without waiting for it.
+    void NoticeOverflow();
+    void FireOverflows();
     void FiltersChanged();
     void RebuildDisplayEngine();
     void UpdateSpectrum();
     void DrawResponse(TMMEQSpectrum& spectrum);
 
     std::unique_ptr<TMMEQFilterList> FilterList;
-    // Guards which engine exists: shared for using it, exclusive for
-    // resetting, replacing or releasing it.
-    mutable std::shared_mutex EngineLock;
-    EnginePtr Engine;
+    // Orders the main thread against a closing capture worker over engine_ and lowFilter_;
+    // the buffer path never takes it.
+    mutable std::mutex engineLock_;
+    EnginePtr engine_;
+    // With LowLatency, the filter that runs the engine's design.
+    std::unique_ptr<TLowLatencyFilter> lowFilter_;
+    // What the buffer path uses, published as one: the engine and, with LowLatency, the
+    // filter that runs its design. Never changed once published.
+    struct TRunningFilters
+    {
+        TFFTFilter* Engine;
+        TLowLatencyFilter* LowFilter;
+    };
+    std::unique_ptr<const TRunningFilters> runningFilters_; // owned by the main thread
+    std::atomic<const TRunningFilters*> bufferPathFilters_{nullptr};
+    // Counts the buffer path's entries and exits: odd while a buffer is being filtered.
+    std::atomic<std::uint32_t> bufferPasses_{0};
+    // Set by SetEnabled; the buffer path resets the engine's history before its next buffer.
+    std::atomic<bool> resetPending_{false};
+    // Clipped buffers whose OnPcmOverflow has not run yet; one message posted for them.
+    std::atomic<int> pendingOverflows_{0};
+    TMessageWindow overflowWindow_;
     EnginePtr DisplayEngine;
-    // With LowLatency, the filter that runs the engine's design; guarded like Engine.
-    std::unique_ptr<TLowLatencyFilter> LowFilter;
     bool LowLatencyValue = false;
     int EngineBufSize = 0; // bytes
     std::atomic<bool> EnabledValue{true};

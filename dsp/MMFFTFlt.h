@@ -9,12 +9,14 @@
 //
 // Threads:
 // - DoFFTFilter runs in one audio thread at a time.
-// - SetFFTFilterBand and SetFFTFilterWindow may run in another thread (the main thread)
-//   while audio flows: the engine's Lock covers the gain table, the design and the copy into
-//   Response, and FilterFrame holds it for a whole frame, so every frame is filtered with
-//   one complete response. A frame may wait for one design (two N-point transforms).
-// - ResetFFTFilter takes no lock and must not overlap a DoFFTFilter on the same engine;
-//   InitFFTFilter and DoneFFTFilter must not overlap anything on the same engine.
+// - SetFFTFilterBand, SetFFTFilterWindow and FFTFilterTaps may run in one other thread (the
+//   main thread) while audio flows. That thread alone touches Gains, Window, Response and
+//   Taps; each design fills a spare copy of the response and publishes it in one atomic
+//   exchange (Responses). FilterFrame takes the newest published response when a frame
+//   starts, so every frame is filtered with one complete response and neither thread ever
+//   waits for the other.
+// - ResetFFTFilter must not overlap a DoFFTFilter on the same engine; InitFFTFilter and
+//   DoneFFTFilter must not overlap anything on the same engine.
 // Nothing is allocated after InitFFTFilter.
 //
 // Clamped silently:
@@ -32,9 +34,10 @@
 
 #include "dsp/MMFFT.h"
 #include "platform/audio/WaveFormatRecord.h"
+#include "platform/core/TripleBuffer.h"
 
+#include <array>
 #include <cstdint>
-#include <mutex>
 
 namespace keb
 {
@@ -66,13 +69,13 @@ struct TFFTFilter
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2
     float Response[2 * FFTFilterArraySize]; // N complex values: the filter's frequency response
-    // Response in bit-reversed order: the frames multiply their spectrum in that order.
-    float ScrambledResponse[2 * FFTFilterArraySize];
-    float Work[2 * FFTFilterArraySize]; // scratch of the design and of FilterFrame
+    // Response in bit-reversed order, as the frames multiply their spectrum: the design
+    // publishes, FilterFrame takes the newest.
+    TTripleBuffer<std::array<float, 2 * FFTFilterArraySize>> Responses;
+    float Work[2 * FFTFilterArraySize]; // FilterFrame's scratch
     // The N/2 + 1 taps of the design's FIR filter, as the convolution applies them (scaled by
     // the inverse transform's 1/N): the engine's output is their convolution with the input.
     float Taps[FFTFilterArraySize];
-    std::mutex Lock; // guards Gains, Response, ScrambledResponse, Work, Taps and Window
 };
 
 // A new engine for a 16-bit PCM format, flat (0 dB everywhere) with the Hamming window; or
@@ -99,11 +102,12 @@ void SetFFTFilterWindow(TFFTFilter* filter, int window);
 // true when an output sample of this call had to be clipped to the 16-bit range. A missing
 // engine or buffer, or a count <= 0, does nothing and returns false.
 bool DoFFTFilter(TFFTFilter* filter, int channel, void* buffer, int count);
-// Copies the N/2 + 1 taps of the current design into taps (room for N/2 + 1 values) under
-// the Lock and returns their number; 0 for a missing engine.
+// Copies the N/2 + 1 taps of the current design into taps (room for N/2 + 1 values) and
+// returns their number; 0 for a missing engine.
 int FFTFilterTaps(TFFTFilter* filter, float* taps);
 // Filters Channel[channel].Frame in place (N samples in, N samples out, not yet clipped),
-// carrying the overlap to the next frame. Called by DoFFTFilter; takes the Lock.
+// carrying the overlap to the next frame, with the newest published response. Called by
+// DoFFTFilter.
 void FilterFrame(TFFTFilter* filter, int channel);
 
 } // namespace keb

@@ -22,12 +22,12 @@ float StoredGain(float decibels)
     return static_cast<float>(std::pow(10.0L, (static_cast<long double>(decibels) + 6) * 0.05L));
 }
 
-// Turns the gains into Response; runs under the lock.
+// Turns the gains into Response and Taps and publishes the response for the frames.
 void Design(TFFTFilter* filter)
 {
     int32_t n = filter->N;
     int32_t half = filter->Half;
-    float* work = filter->Work;
+    float work[2 * FFTFilterArraySize];
     float amplitudes[FFTFilterArraySize];
     for (int32_t k = 0; k <= half; ++k)
     {
@@ -63,7 +63,8 @@ void Design(TFFTFilter* filter)
     {
         filter->Response[i] = work[i];
     }
-    ScrambleSpectrum(filter->Plan, filter->Response, filter->ScrambledResponse);
+    ScrambleSpectrum(filter->Plan, filter->Response, filter->Responses.Spare().data());
+    filter->Responses.Publish();
 }
 
 } // namespace
@@ -98,7 +99,6 @@ void SetFFTFilterBand(TFFTFilter* filter, float f1, float f2, float gain)
     int32_t k1 = std::min(static_cast<int32_t>(f1 / binWidth), filter->Half);
     int32_t k2 = std::min(static_cast<int32_t>(f2 / binWidth), filter->Half);
     float stored = StoredGain(gain);
-    std::lock_guard<std::mutex> guard(filter->Lock);
     for (int32_t k = k1; k <= k2; ++k)
     {
         filter->Gains[k] = stored;
@@ -112,7 +112,6 @@ int FFTFilterTaps(TFFTFilter* filter, float* taps)
     {
         return 0;
     }
-    std::lock_guard<std::mutex> guard(filter->Lock);
     std::copy(filter->Taps, filter->Taps + filter->Half + 1, taps);
     return filter->Half + 1;
 }
@@ -123,7 +122,6 @@ void SetFFTFilterWindow(TFFTFilter* filter, int window)
     {
         return;
     }
-    std::lock_guard<std::mutex> guard(filter->Lock);
     filter->Window = window;
     Design(filter);
 }

@@ -65,11 +65,11 @@ void AddOverlaps(const float* work, int32_t half, float* overlap, int32_t* sampl
 void FilterFrame(TFFTFilter* filter, int channel)
 {
     int32_t* samples = filter->Channel[channel].Frame;
-    std::lock_guard<std::mutex> guard(filter->Lock);
+    filter->Responses.TakeNewest();
     PackHalfFrames(samples, filter->Half, filter->Work);
     // Forward, times the response, inverse scaled by 1/N; the spectrum stays in bit-reversed
     // order in between, so the response is applied in that order too.
-    ConvolveCyclic(filter->Plan, filter->Work, filter->ScrambledResponse);
+    ConvolveCyclic(filter->Plan, filter->Work, filter->Responses.Current().data());
     AddOverlaps(filter->Work, filter->Half, filter->Channel[channel].Overlap, samples);
 }
 

@@ -202,7 +202,7 @@ TEST(EqualizerThreads, LowLatencyFilterTakesEveryChangeWhileAWorkerPulls)
     EXPECT_EQ(out, expected);
 }
 
-TEST(EqualizerThreads, OverflowEventRunsInTheMainThreadWhileTheWorkerWaits)
+TEST(EqualizerThreads, OverflowEventsRunInTheMainThreadWithoutHoldingUpTheWorker)
 {
     InitMainThread();
     test::Chain chain;
@@ -220,7 +220,16 @@ TEST(EqualizerThreads, OverflowEventRunsInTheMainThreadWhileTheWorkerWaits)
     };
     chain.Open();
     PullThread worker(chain, 5);
-    EditWhilePulling(worker, 0, [](int) {});
+    worker.Stop.store(true);
+    worker.Resume();
+    // The main thread handles no messages until the worker is done: a worker that waited
+    // for an event to run would never finish.
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (!worker.Finished() && Clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(worker.Finished()) << "the worker waited for the main thread";
+    EXPECT_EQ(overflows.load(), 0);
+    ProcessMessages();
     EXPECT_EQ(overflows.load(), worker.Pulled.load()); // every buffer clipped once
     EXPECT_EQ(elsewhere.load(), 0);
 }

@@ -8,7 +8,8 @@
 // may be turned into their minimum-phase equivalent (MinimumPhaseTaps), which keeps the
 // magnitude response and moves the delay of a linear-phase filter (half its length) to
 // almost nothing. At 8000 Hz a 129-tap filter costs about a million multiply-adds a second
-// per channel, less than the FFT engine's frames would cost for blocks of a few samples.
+// per channel, less than the FFT engine's frames would cost for blocks of a few samples; they
+// run on vectors, 16 outputs at a time.
 //
 // Threads:
 // - SetTaps runs in one thread (the main thread) at a time, while audio flows: it fills a
@@ -59,14 +60,14 @@ class TLowLatencyFilter
     void TakeNewestTaps();
     bool FilterChunk(std::int16_t* samples, int frames, int channel);
 
-    int Channels;
-    std::array<TTapSet, 3> TapSets;
+    int channels_;
+    std::array<TTapSet, 3> tapSets_;
     // Index of the published set, with FreshBit while Process has not taken it.
-    std::atomic<int> Published{1};
-    int Using = 0; // the audio thread's set
-    int Spare = 2; // SetTaps's set
+    std::atomic<int> published_{1};
+    int using_ = 0; // the audio thread's set
+    int spare_ = 2; // SetTaps's set
     // Per channel: HistoryFrames past inputs, then the chunk being filtered.
-    std::vector<float> Lines;
+    std::vector<float> lines_;
     static constexpr int FreshBit = 4;
 };
 

@@ -1,5 +1,7 @@
 #include "dsp/LowLatencyFilter.h"
 
+#include "dsp/MMFFTVectorTypes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -7,26 +9,69 @@
 namespace keb
 {
 
+namespace
+{
+
+// sums[i] = sum over j < count of taps[j] * x[i + j], for i < outputs: 16 outputs at a
+// time in four independent vector sums (each tap times the 16 inputs it meets), then four,
+// then one by one.
+void DotProducts(const float* taps, int count, const float* x, int outputs, float* sums)
+{
+    int i = 0;
+    for (; i + 16 <= outputs; i += 16)
+    {
+        Float4 sum0{}, sum1{}, sum2{}, sum3{};
+        for (int j = 0; j < count; ++j)
+        {
+            const float* in = x + i + j;
+            sum0 += taps[j] * Load<Float4>(in);
+            sum1 += taps[j] * Load<Float4>(in + 4);
+            sum2 += taps[j] * Load<Float4>(in + 8);
+            sum3 += taps[j] * Load<Float4>(in + 12);
+        }
+        Store(sums + i, sum0);
+        Store(sums + i + 4, sum1);
+        Store(sums + i + 8, sum2);
+        Store(sums + i + 12, sum3);
+    }
+    for (; i + 4 <= outputs; i += 4)
+    {
+        Float4 sum{};
+        for (int j = 0; j < count; ++j)
+            sum += taps[j] * Load<Float4>(x + i + j);
+        Store(sums + i, sum);
+    }
+    for (; i < outputs; ++i)
+    {
+        float sum = 0;
+        for (int j = 0; j < count; ++j)
+            sum += taps[j] * x[i + j];
+        sums[i] = sum;
+    }
+}
+
+} // namespace
+
 TLowLatencyFilter::TLowLatencyFilter(int channels)
-    : Channels(std::clamp(channels, 1, 2)),
-      Lines(static_cast<std::size_t>(Channels) * (HistoryFrames + ChunkFrames), 0.0f)
+    : channels_(std::clamp(channels, 1, 2)),
+      lines_(static_cast<std::size_t>(channels_) * (HistoryFrames + ChunkFrames), 0.0f)
 {
 }
 
 void TLowLatencyFilter::SetTaps(const float* taps, int count)
 {
-    TTapSet& set = TapSets.Spare();
+    TTapSet& set = tapSets_.Spare();
     set.Count = std::clamp(count, 1, MaxTaps);
     for (int j = 0; j < set.Count; ++j)
     {
         set.Reversed[static_cast<std::size_t>(j)] = taps[set.Count - 1 - j];
     }
-    TapSets.Publish();
+    tapSets_.Publish();
 }
 
 void TLowLatencyFilter::Reset()
 {
-    std::fill(Lines.begin(), Lines.end(), 0.0f);
+    std::fill(lines_.begin(), lines_.end(), 0.0f);
 }
 
 bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection)
@@ -35,10 +80,10 @@ bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection
     {
         return false;
     }
-    TapSets.TakeNewest();
+    tapSets_.TakeNewest();
     int first = 0;
-    int end = Channels;
-    if (Channels == 2 && (selection == 1 || selection == 2))
+    int end = channels_;
+    if (channels_ == 2 && (selection == 1 || selection == 2))
     {
         first = selection - 1;
         end = selection;
@@ -49,7 +94,7 @@ bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection
         const int chunk = std::min(ChunkFrames, frames - done);
         for (int channel = first; channel < end; ++channel)
         {
-            clipped |= FilterChunk(samples + done * Channels, chunk, channel);
+            clipped |= FilterChunk(samples + done * channels_, chunk, channel);
         }
     }
     return clipped;
@@ -59,36 +104,23 @@ bool TLowLatencyFilter::Process(std::int16_t* samples, int frames, int selection
 // which holds the history right in front of the chunk's samples.
 bool TLowLatencyFilter::FilterChunk(std::int16_t* samples, int frames, int channel)
 {
-    const TTapSet& set = TapSets.Current();
-    float* line = Lines.data() + static_cast<std::size_t>(channel) * (HistoryFrames + ChunkFrames);
+    const TTapSet& set = tapSets_.Current();
+    float* line = lines_.data() + static_cast<std::size_t>(channel) * (HistoryFrames + ChunkFrames);
     for (int i = 0; i < frames; ++i)
     {
-        line[HistoryFrames + i] = samples[i * Channels + channel];
+        line[HistoryFrames + i] = samples[i * channels_ + channel];
     }
-    const float* reversed = set.Reversed.data();
+    std::array<float, ChunkFrames> sums;
+    DotProducts(set.Reversed.data(), set.Count, line + HistoryFrames - (set.Count - 1), frames,
+                sums.data());
     bool clipped = false;
     for (int i = 0; i < frames; ++i)
     {
-        const float* x = line + HistoryFrames + i - (set.Count - 1);
-        // Four sums side by side: the compiler may keep them in one vector register.
-        float sums[4] = {0, 0, 0, 0};
-        int j = 0;
-        for (; j + 4 <= set.Count; j += 4)
-        {
-            for (int lane = 0; lane < 4; ++lane)
-            {
-                sums[lane] += reversed[j + lane] * x[j + lane];
-            }
-        }
-        float value = (sums[0] + sums[1]) + (sums[2] + sums[3]);
-        for (; j < set.Count; ++j)
-        {
-            value += reversed[j] * x[j];
-        }
         // Truncated like the FFT engine's output, so that both give the same samples.
-        const float limited = std::clamp(std::trunc(value), -32768.0f, 32767.0f);
-        clipped |= limited != std::trunc(value);
-        samples[i * Channels + channel] = static_cast<std::int16_t>(limited);
+        const float value = std::trunc(sums[static_cast<std::size_t>(i)]);
+        const float limited = std::clamp(value, -32768.0f, 32767.0f);
+        clipped |= limited != value;
+        samples[i * channels_ + channel] = static_cast<std::int16_t>(limited);
     }
     std::memmove(line, line + frames, sizeof(float) * HistoryFrames);
     return clipped;

@@ -8,7 +8,8 @@
 // may be turned into their minimum-phase equivalent (MinimumPhaseTaps), which keeps the
 // magnitude response and moves the delay of a linear-phase filter (half its length) to
 // almost nothing. At 8000 Hz a 129-tap filter costs about a million multiply-adds a second
-// per channel, less than the FFT engine's frames would cost for blocks of a few samples.
+// per channel, less than the FFT engine's frames would cost for blocks of a few samples; they
+// run on vectors, 16 outputs at a time.
 //
 // Threads:
 // - SetTaps runs in one thread (the main thread) at a time, while audio flows: it fills a
@@ -59,11 +60,11 @@ class TLowLatencyFilter
 
     bool FilterChunk(std::int16_t* samples, int frames, int channel);
 
-    int Channels;
+    int channels_;
     // SetTaps publishes, Process takes the newest.
-    TTripleBuffer<TTapSet> TapSets;
+    TTripleBuffer<TTapSet> tapSets_;
     // Per channel: HistoryFrames past inputs, then the chunk being filtered.
-    std::vector<float> Lines;
+    std::vector<float> lines_;
 };
 
 // The minimum-phase filter with the magnitude response of the count taps (by the real

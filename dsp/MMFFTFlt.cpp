@@ -4,6 +4,8 @@
 
 #include "dsp/MMFFTFlt.h"
 
+#include "dsp/PcmConversion.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -31,6 +33,11 @@ void WriteSample(uint8_t* bytes, int32_t index, int16_t sample)
 // Channel ch of the n sample frames at bytes, sign-extended into frame.
 void LoadChannel(const uint8_t* bytes, int32_t channels, int ch, int32_t n, int32_t* frame)
 {
+    if (channels == 1)
+    {
+        Pcm16ToInt32(reinterpret_cast<const int16_t*>(bytes), static_cast<size_t>(n), frame);
+        return;
+    }
     int16_t samples[2 * FFTFilterMaxLength];
     std::memcpy(samples, bytes, sizeof(int16_t) * static_cast<size_t>(n * channels));
     for (int32_t j = 0; j < n; ++j)
@@ -43,6 +50,8 @@ void LoadChannel(const uint8_t* bytes, int32_t channels, int ch, int32_t n, int3
 // 16-bit range; returns whether a value had to be limited.
 bool StoreChannel(const int32_t* frame, int32_t channels, int ch, int32_t n, uint8_t* bytes)
 {
+    if (channels == 1)
+        return SaturateToPcm16(frame, static_cast<size_t>(n), reinterpret_cast<int16_t*>(bytes));
     int16_t samples[2 * FFTFilterMaxLength];
     size_t size = sizeof(int16_t) * static_cast<size_t>(n * channels);
     std::memcpy(samples, bytes, size);

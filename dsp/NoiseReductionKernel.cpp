@@ -85,6 +85,11 @@ void TNoiseReductionKernel::SetLevel(int level)
 
 void TNoiseReductionKernel::Process(std::span<float> samples)
 {
+    if (Transparent())
+    {
+        Remember(samples);
+        return;
+    }
     const std::size_t newest = history_.size() - static_cast<std::size_t>(hop_);
     while (!samples.empty())
     {
@@ -100,6 +105,28 @@ void TNoiseReductionKernel::Process(std::span<float> samples)
             position_ = 0;
         }
     }
+}
+
+void TNoiseReductionKernel::Remember(std::span<const float> samples)
+{
+    // The history holds the stream's last newest + position_ samples at its
+    // start (the rest is overwritten before the next hop reads it).
+    const auto hop = static_cast<std::size_t>(hop_);
+    const std::size_t newest = history_.size() - hop;
+    const std::size_t held = newest + static_cast<std::size_t>(position_);
+    const std::size_t position = (static_cast<std::size_t>(position_) + samples.size()) % hop;
+    const std::size_t kept = newest + position;
+    if (samples.size() >= kept)
+        std::copy(samples.end() - static_cast<long>(kept), samples.end(), history_.begin());
+    else
+    {
+        const std::size_t old = kept - samples.size();
+        if (held > old)
+            std::copy(history_.begin() + static_cast<long>(held - old),
+                      history_.begin() + static_cast<long>(held), history_.begin());
+        std::copy(samples.begin(), samples.end(), history_.begin() + static_cast<long>(old));
+    }
+    position_ = static_cast<int>(position);
 }
 
 void TNoiseReductionKernel::Mix(float* samples, int count)

@@ -41,10 +41,15 @@ class TNoiseReductionKernel
     void Clear();
     // The level for the samples that follow (0 .. 3).
     void SetLevel(int level);
+    // Whether Process leaves samples as they are (off, and faded out).
+    bool Transparent() const { return level_ == 0 && mix_ <= 0.0f; }
     // Reduces the noise of the samples, in place.
     void Process(std::span<float> samples);
 
   private:
+    // While transparent: the samples join the history as the hops would have
+    // shifted them in, without a shift per hop.
+    void Remember(std::span<const float> samples);
     void Analyse();
     void RunHop();
     // Mixes the filtered stream into count samples from position_ on.

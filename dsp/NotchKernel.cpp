@@ -43,6 +43,14 @@ void TNotchKernel::FollowDetector()
     }
 }
 
+bool TNotchKernel::Transparent() const
+{
+    for (int slot = 0; slot < TNotchBank::Slots; ++slot)
+        if (!bank_.Idle(slot))
+            return false;
+    return !automatic_;
+}
+
 void TNotchKernel::Process(std::span<float> samples)
 {
     while (!samples.empty())

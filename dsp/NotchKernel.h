@@ -25,6 +25,9 @@ class TNotchKernel
     void Clear();
     // The settings for the samples that follow; cheap when nothing changed.
     void Apply(bool automatic, const TManual& manual);
+    // Whether Process leaves samples as they are (no automatic notch, every
+    // slot faded out).
+    bool Transparent() const;
     // Notches the samples, in place.
     void Process(std::span<float> samples);
 

@@ -1,9 +1,29 @@
 #include "dsp/SampleProcessor.h"
 
+#include "dsp/PcmConversion.h"
+
 #include <algorithm>
 
 namespace keb
 {
+
+void GatherChannel(const std::int16_t* first, int channels, int count, float* values)
+{
+    if (channels == 1)
+        Pcm16ToFloat(first, static_cast<std::size_t>(count), 1.0f, values);
+    else
+        for (int i = 0; i < count; ++i)
+            values[i] = first[i * channels];
+}
+
+void ScatterChannel(const float* values, int count, int channels, std::int16_t* first)
+{
+    if (channels == 1)
+        RoundToPcm16(values, static_cast<std::size_t>(count), 1.0f, first);
+    else
+        for (int i = 0; i < count; ++i)
+            first[i * channels] = RoundToPcm16(values[i]);
+}
 
 void TMMSampleProcessor::ChainOpened()
 {

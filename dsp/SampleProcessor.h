@@ -32,11 +32,11 @@
 namespace keb
 {
 
-// A float sample back to 16 bits: rounded, clipped at full scale.
-inline std::int16_t RoundToPcm16(float value)
-{
-    return static_cast<std::int16_t>(std::lrint(std::clamp(value, -32768.0f, 32767.0f)));
-}
+// Channel c's samples of count interleaved frames as floats, and back to 16
+// bits (PcmConversion.h); a block at a time on vectors when there is one
+// channel.
+void GatherChannel(const std::int16_t* first, int channels, int count, float* values);
+void ScatterChannel(const float* values, int count, int channels, std::int16_t* first);
 
 class TMMSampleProcessor : public TMMDSPComponent
 {
@@ -73,7 +73,8 @@ class TMMSampleProcessor : public TMMDSPComponent
 // Restart. Each buffer, Configure hands every kernel the current settings,
 // then the channel's samples go through the kernel's Process as floats, in
 // place, in pieces of up to PieceFrames (a kernel's result must not depend
-// on how the stream is cut into pieces).
+// on how the stream is cut into pieces). A kernel that is Transparent before
+// a piece leaves it unchanged, so the piece is not written back.
 template <class TKernel> class TMMChannelKernels : public TMMSampleProcessor
 {
   public:
@@ -111,11 +112,11 @@ template <class TKernel> class TMMChannelKernels : public TMMSampleProcessor
             {
                 const int count = std::min(PieceFrames, frames - from);
                 std::int16_t* first = samples + static_cast<std::ptrdiff_t>(from) * channels + c;
-                for (int i = 0; i < count; ++i)
-                    piece[static_cast<std::size_t>(i)] = first[i * channels];
+                const bool changes = !kernel.Transparent();
+                GatherChannel(first, channels, count, piece.data());
                 kernel.Process(std::span<float>(piece.data(), static_cast<std::size_t>(count)));
-                for (int i = 0; i < count; ++i)
-                    first[i * channels] = RoundToPcm16(piece[static_cast<std::size_t>(i)]);
+                if (changes)
+                    ScatterChannel(piece.data(), count, channels, first);
             }
         }
     }

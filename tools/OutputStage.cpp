@@ -1,6 +1,6 @@
 #include "tools/OutputStage.h"
 
-#include "tools/SampleSupply.h"
+#include "dsp/PcmConversion.h"
 
 #include <algorithm>
 
@@ -45,8 +45,7 @@ void TOutputStage::Write(std::span<const std::int16_t> samples)
         return;
     }
     floats_.resize(samples.size());
-    std::transform(samples.begin(), samples.end(), floats_.begin(),
-                   [](std::int16_t sample) { return sample / 32768.0f; });
+    Pcm16ToFloat(samples.data(), samples.size(), 1.0f / 32768.0f, floats_.data());
     converted_.clear();
     resampler_->Process(floats_.data(), floats_.size(), converted_);
     WriteConverted(converted_);
@@ -55,7 +54,7 @@ void TOutputStage::Write(std::span<const std::int16_t> samples)
 void TOutputStage::WriteConverted(const std::vector<float>& samples)
 {
     pcm_.resize(samples.size());
-    std::transform(samples.begin(), samples.end(), pcm_.begin(), ToPcm16);
+    RoundToPcm16(samples.data(), samples.size(), 32768.0f, pcm_.data());
     writer_.Write(pcm_);
 }
 

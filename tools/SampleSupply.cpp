@@ -1,13 +1,14 @@
 #include "tools/SampleSupply.h"
 
+#include "dsp/PcmConversion.h"
+
 #include <algorithm>
-#include <cmath>
 
 namespace keb
 {
 namespace
 {
-constexpr std::size_t ReadFrames = 8192;
+constexpr std::size_t ReadFrames = 32768;
 } // namespace
 
 std::size_t TMemorySupply::Supply(std::int16_t* samples, std::size_t count)
@@ -26,12 +27,6 @@ std::size_t TObservedSupply::Supply(std::int16_t* samples, std::size_t count)
     return given;
 }
 
-std::int16_t ToPcm16(float value)
-{
-    float scaled = std::nearbyint(value * 32768.0f);
-    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
-}
-
 TFileSupply::TFileSupply(TSoundFileReader& reader, int rate)
     : reader_(reader), readBuffer_(ReadFrames)
 {
@@ -46,21 +41,40 @@ std::int64_t TFileSupply::TotalSamples() const
 
 bool TFileSupply::Refill()
 {
-    pending_.clear();
     pendingStart_ = 0;
-    while (pending_.empty() && !ended_)
+    if (!resampler_ && reader_.HoldsPcm16())
     {
-        std::size_t got = reader_.Read(readBuffer_.data(), readBuffer_.size());
+        pending_.resize(ReadFrames);
+        pendingEnd_ = ended_ ? 0 : reader_.Read(pending_.data(), pending_.size());
+    }
+    else
+    {
+        const std::span<const float> floats = NextFloats();
+        pending_.resize(std::max(pending_.size(), floats.size()));
+        RoundToPcm16(floats.data(), floats.size(), 32768.0f, pending_.data());
+        pendingEnd_ = floats.size();
+    }
+    ended_ = ended_ || pendingEnd_ == 0;
+    return pendingEnd_ > 0;
+}
+
+std::span<const float> TFileSupply::NextFloats()
+{
+    while (!ended_)
+    {
+        const std::size_t got = reader_.Read(readBuffer_.data(), readBuffer_.size());
         ended_ = got == 0;
         if (!resampler_)
-            pending_.assign(readBuffer_.begin(),
-                            readBuffer_.begin() + static_cast<std::ptrdiff_t>(got));
-        else if (ended_)
-            resampler_->Flush(pending_);
+            return {readBuffer_.data(), got};
+        resampled_.clear();
+        if (ended_)
+            resampler_->Flush(resampled_);
         else
-            resampler_->Process(readBuffer_.data(), got, pending_);
+            resampler_->Process(readBuffer_.data(), got, resampled_);
+        if (!resampled_.empty())
+            return resampled_;
     }
-    return !pending_.empty();
+    return {};
 }
 
 std::size_t TFileSupply::Supply(std::int16_t* samples, std::size_t count)
@@ -68,11 +82,11 @@ std::size_t TFileSupply::Supply(std::int16_t* samples, std::size_t count)
     std::size_t given = 0;
     while (given < count)
     {
-        if (pendingStart_ == pending_.size() && !Refill())
+        if (pendingStart_ == pendingEnd_ && !Refill())
             break;
-        std::size_t take = std::min(count - given, pending_.size() - pendingStart_);
-        for (std::size_t i = 0; i < take; ++i)
-            samples[given + i] = ToPcm16(pending_[pendingStart_ + i]);
+        std::size_t take = std::min(count - given, pendingEnd_ - pendingStart_);
+        std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_), take,
+                    samples + given);
         pendingStart_ += take;
         given += take;
     }

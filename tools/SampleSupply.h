@@ -5,7 +5,8 @@
 // TObservedSupply lets an observer (the input waterfall) see another's audio.
 // TFileSupply reads a recording (SoundFileReader.h), resamples it to 8000 Hz
 // when it has another rate, and rounds to 16 bits with clipping; its errors
-// are the reader's. Neither is thread-safe.
+// are the reader's. It reads in large blocks, and a 16-bit recording at
+// 8000 Hz as 16-bit samples without a conversion. Neither is thread-safe.
 #pragma once
 
 #include "tools/Resampler.h"
@@ -56,10 +57,6 @@ class TObservedSupply : public TSampleSupply
     TObserver observer_;
 };
 
-// A float sample (-1 .. 1 is full scale) as a 16-bit sample, rounded to the
-// nearest and clipped.
-std::int16_t ToPcm16(float value);
-
 class TFileSupply : public TSampleSupply
 {
   public:
@@ -74,12 +71,17 @@ class TFileSupply : public TSampleSupply
   private:
     // Reads and converts the next piece into pending_; false at the end.
     bool Refill();
+    // The next piece as floats at the supply's rate; empty at the end.
+    std::span<const float> NextFloats();
 
     TSoundFileReader& reader_;
     std::unique_ptr<TResampler> resampler_;
     std::vector<float> readBuffer_;
-    std::vector<float> pending_;
+    std::vector<float> resampled_;
+    // Samples pendingStart_ .. pendingEnd_ are still to be supplied.
+    std::vector<std::int16_t> pending_;
     std::size_t pendingStart_ = 0;
+    std::size_t pendingEnd_ = 0;
     bool ended_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <sndfile.h>
 #include <sstream>
+#include <stdexcept>
 
 namespace keb
 {
@@ -40,6 +41,30 @@ std::string OpenFailure()
     return "cannot read as audio: " + cause;
 }
 
+sf_count_t ReadFrames(SNDFILE* sound, float* samples, sf_count_t count)
+{
+    return sf_readf_float(sound, samples, count);
+}
+
+sf_count_t ReadFrames(SNDFILE* sound, std::int16_t* samples, sf_count_t count)
+{
+    return sf_readf_short(sound, samples, count);
+}
+
+// The mean of a frame's channels; only floats are mixed.
+float Mean(const float* values, std::size_t channels)
+{
+    float sum = 0;
+    for (std::size_t c = 0; c < channels; ++c)
+        sum += values[c];
+    return sum / static_cast<float>(channels);
+}
+
+std::int16_t Mean(const std::int16_t*, std::size_t)
+{
+    throw std::logic_error("16-bit samples are never mixed");
+}
+
 } // namespace
 
 TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPick channel)
@@ -54,6 +79,7 @@ TSoundFileReader::TSoundFileReader(const std::filesystem::path& file, TChannelPi
         Fail(OpenFailure());
     sampleRate_ = info.samplerate;
     channels_ = info.channels;
+    format_ = info.format;
     frames_ = info.frames;
     if (LogShowsCutData(sound_.get()))
         Fail("is cut off: the file ends before the audio its header announces");
@@ -73,42 +99,65 @@ void TSoundFileReader::Fail(const std::string& cause) const
     throw EFilterInputError(FileMessage(file_, cause));
 }
 
+bool TSoundFileReader::HoldsPcm16() const
+{
+    return (format_ & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 &&
+           (channel_ != TChannelPick::Mix || channels_ == 1);
+}
+
 std::size_t TSoundFileReader::Read(float* samples, std::size_t count)
 {
-    frameBuffer_.resize(count * static_cast<std::size_t>(channels_));
-    sf_count_t got =
-        sf_readf_float(sound_.get(), frameBuffer_.data(), static_cast<sf_count_t>(count));
+    return ReadPicked(samples, count, frameBuffer_);
+}
+
+std::size_t TSoundFileReader::Read(std::int16_t* samples, std::size_t count)
+{
+    if (!HoldsPcm16())
+        throw std::logic_error("not a file of 16-bit samples");
+    return ReadPicked(samples, count, pcmFrameBuffer_);
+}
+
+void TSoundFileReader::CheckRead(std::int64_t got) const
+{
     if (sf_error(sound_.get()) != SF_ERR_NO_ERROR)
         Fail(std::string("read error after ") + std::to_string(framesRead_) +
              " frames: " + sf_strerror(sound_.get()));
     if (got <= 0 && framesRead_ < frames_)
         Fail("is cut off: it ends after " + std::to_string(framesRead_) + " of " +
              std::to_string(frames_) + " frames");
-    const std::size_t frames = got > 0 ? static_cast<std::size_t>(got) : 0;
-    const std::size_t stride = static_cast<std::size_t>(channels_);
-    for (std::size_t frame = 0; frame < frames; ++frame)
-    {
-        const float* values = frameBuffer_.data() + frame * stride;
-        switch (channel_)
+}
+
+template <class TSample>
+std::size_t TSoundFileReader::ReadPicked(TSample* samples, std::size_t count,
+                                         std::vector<TSample>& frameBuffer)
+{
+    const auto stride = static_cast<std::size_t>(channels_);
+    // One channel needs no picking: it is read where it goes.
+    if (stride > 1)
+        frameBuffer.resize(count * stride);
+    TSample* frames = stride > 1 ? frameBuffer.data() : samples;
+    const sf_count_t got = ReadFrames(sound_.get(), frames, static_cast<sf_count_t>(count));
+    CheckRead(got);
+    const std::size_t read = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (stride > 1)
+        for (std::size_t frame = 0; frame < read; ++frame)
         {
-        case TChannelPick::Left:
-            samples[frame] = values[0];
-            break;
-        case TChannelPick::Right:
-            samples[frame] = values[stride > 1 ? 1 : 0];
-            break;
-        case TChannelPick::Mix:
-        {
-            float sum = 0;
-            for (std::size_t c = 0; c < stride; ++c)
-                sum += values[c];
-            samples[frame] = sum / static_cast<float>(stride);
-            break;
+            const TSample* values = frames + frame * stride;
+            switch (channel_)
+            {
+            case TChannelPick::Left:
+                samples[frame] = values[0];
+                break;
+            case TChannelPick::Right:
+                samples[frame] = values[1];
+                break;
+            case TChannelPick::Mix:
+                samples[frame] = Mean(values, stride);
+                break;
+            }
         }
-        }
-    }
-    framesRead_ += static_cast<std::int64_t>(frames);
-    return frames;
+    framesRead_ += static_cast<std::int64_t>(read);
+    return read;
 }
 
 } // namespace keb

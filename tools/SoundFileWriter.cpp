@@ -16,6 +16,8 @@ namespace
 {
 
 constexpr std::int64_t BytesPerSample = 2;
+// Samples gathered before a write: 128 KiB.
+constexpr std::size_t BlockSamples = 65536;
 
 std::string TooLong(int container)
 {
@@ -91,6 +93,7 @@ TSoundFileWriter::TSoundFileWriter(const std::filesystem::path& file, int sample
         Fail(std::string("cannot start the recording: ") + sf_strerror(nullptr));
     if (format == SF_FORMAT_RF64)
         sf_command(sound_, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    pending_.reserve(BlockSamples);
 }
 
 TSoundFileWriter::~TSoundFileWriter()
@@ -112,15 +115,29 @@ void TSoundFileWriter::Write(std::span<const std::int16_t> samples)
         (written_ + static_cast<std::int64_t>(samples.size())) * BytesPerSample);
     if (bytes > byteLimit_)
         Fail(TooLong(OutputContainer(file_.Target())));
-    sf_count_t done =
-        sf_writef_short(sound_, samples.data(), static_cast<sf_count_t>(samples.size()));
-    if (done != static_cast<sf_count_t>(samples.size()))
+    written_ += static_cast<std::int64_t>(samples.size());
+    while (!samples.empty())
+    {
+        const std::size_t take = std::min(samples.size(), BlockSamples - pending_.size());
+        pending_.insert(pending_.end(), samples.begin(),
+                        samples.begin() + static_cast<std::ptrdiff_t>(take));
+        samples = samples.subspan(take);
+        if (pending_.size() == BlockSamples)
+            Flush();
+    }
+}
+
+void TSoundFileWriter::Flush()
+{
+    const auto count = static_cast<sf_count_t>(pending_.size());
+    if (count > 0 && sf_writef_short(sound_, pending_.data(), count) != count)
         Fail(std::string("cannot write: ") + sf_strerror(sound_));
-    written_ += done;
+    pending_.clear();
 }
 
 void TSoundFileWriter::Finish()
 {
+    Flush();
     sf_write_sync(sound_);
     int closed = sf_close(sound_);
     sound_ = nullptr;

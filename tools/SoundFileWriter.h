@@ -9,7 +9,9 @@
 // one, or one of unknown length (expectedSamples < 0), as RF64, which stays
 // plain WAV in layout while small. AIFF, AU and plain WAV keep their sizes in
 // 32 bits, so audio that would pass their limit raises EFilterOutputError
-// before it is written. Not thread-safe.
+// before it is written. The samples are gathered and written in large
+// blocks, so an error of the disk may be raised by a later Write or by
+// Finish. Not thread-safe.
 #pragma once
 
 #include "tools/AtomicFile.h"
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 typedef struct sf_private_tag SNDFILE;
 
@@ -49,11 +52,15 @@ class TSoundFileWriter
 
   private:
     [[noreturn]] void Fail(const std::string& cause) const;
+    // Writes the gathered samples.
+    void Flush();
 
     TAtomicFile file_;
     std::uint64_t byteLimit_;
     SNDFILE* sound_ = nullptr;
+    // Samples taken, whether written yet or still gathered in pending_.
     std::int64_t written_ = 0;
+    std::vector<std::int16_t> pending_;
 };
 
 } // namespace keb

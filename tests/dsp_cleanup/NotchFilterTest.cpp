@@ -7,6 +7,7 @@
 #include "tests/dsp_cleanup/CleanupRig.h"
 #include "tests/dsp_cleanup/CleanupSignals.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace keb::test

@@ -3,11 +3,13 @@
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
+#include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
 
 #include <cmath>
 #include <fstream>
 #include <sndfile.h>
+#include <stdexcept>
 #include <sys/stat.h>
 
 namespace keb
@@ -246,6 +248,53 @@ TEST_F(FilterFilesTest, TheInputIsNeverTheOutput)
     std::string refusal = FailureOf<EFilterUsageError>(Options("in.flac", "same.flac"));
     EXPECT_NE(refusal.find("same.flac: is the input"), std::string::npos) << refusal;
     EXPECT_EQ(test::ReadSound(File("same.flac")).Rate, 44100);
+}
+
+// 16-bit recordings are read as 16-bit samples when that gives exactly what
+// the float reading rounds to: a channel picked from a 16-bit file (WAV or
+// FLAC), not a mix of two, not a float or 24-bit file.
+TEST_F(FilterFilesTest, SixteenBitSamplesReadAsTheyAreEqualTheFloatsRounded)
+{
+    const std::size_t frames = 5000;
+    const std::vector<std::int16_t> left = test::Sine(1000, 8000, 32767, frames);
+    const std::vector<std::int16_t> right = test::Sine(300, 8000, 20000, frames);
+    const auto holds = [&](const std::string& name, int format, int channels, TChannelPick pick)
+    {
+        test::WriteSound(File(name),
+                         {8000, channels, channels == 2 ? test::Interleave(left, right) : left},
+                         format);
+        return TSoundFileReader(File(name), pick).HoldsPcm16();
+    };
+    EXPECT_TRUE(holds("mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, TChannelPick::Mix));
+    EXPECT_TRUE(holds("left.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, TChannelPick::Left));
+    EXPECT_FALSE(holds("mix.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, TChannelPick::Mix));
+    EXPECT_FALSE(holds("float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, TChannelPick::Left));
+    EXPECT_FALSE(holds("deep.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, TChannelPick::Left));
+
+    for (const TChannelPick pick : {TChannelPick::Left, TChannelPick::Right})
+    {
+        TSoundFileReader asFloats(File("left.flac"), pick);
+        TSoundFileReader asSamples(File("left.flac"), pick);
+        std::vector<float> floats(frames + 10);
+        std::vector<std::int16_t> samples(frames + 10);
+        // Pieces of odd sizes, the last one past the end.
+        for (std::size_t at = 0, piece = 1; at < frames; at += piece, piece = piece * 3 + 1)
+        {
+            const std::size_t got = asSamples.Read(samples.data() + at, piece);
+            EXPECT_EQ(got, asFloats.Read(floats.data() + at, piece));
+            EXPECT_EQ(got, std::min(piece, frames - at));
+        }
+        EXPECT_EQ(asSamples.FramesRead(), static_cast<std::int64_t>(frames));
+        const std::vector<std::int16_t>& wanted = pick == TChannelPick::Left ? left : right;
+        for (std::size_t i = 0; i < frames; ++i)
+        {
+            ASSERT_EQ(samples[i], wanted[i]) << i;
+            ASSERT_EQ(floats[i] * 32768.0f, static_cast<float>(wanted[i])) << i;
+        }
+    }
+    TSoundFileReader mixed(File("mix.wav"), TChannelPick::Mix);
+    std::vector<std::int16_t> samples(10);
+    EXPECT_THROW(mixed.Read(samples.data(), samples.size()), std::logic_error);
 }
 
 } // namespace

@@ -48,14 +48,22 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
 {
     if (latency == TLatency::Standard)
         return StandardSettings;
-    // Whole low buffers that hold one period of the device (a rounding error
-    // in the period's seconds must not add a buffer), at most a standard one.
+    // A device period longer than one low buffer (a rounding error in the
+    // period's seconds must not add a buffer) is queued in periods: buffers
+    // of half a period in whole low steps (at most a standard buffer), two of
+    // them at the playback device (one period), a ring of four (two periods,
+    // of which one waits there as the cushion for the order in which the two
+    // devices' threads meet within a period).
     TLatencySettings settings = LowSettings;
-    const double buffers =
+    const double steps =
         std::ceil(deviceBlockSeconds * BytesPerSecond / LowSettings.BufferSize - 1e-6);
-    if (buffers > 1)
-        settings.BufferSize = std::min(StandardSettings.BufferSize,
-                                       static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
+    if (steps > 1)
+    {
+        const auto halfPeriodSteps = static_cast<std::int32_t>(std::ceil(steps / 2));
+        settings.BufferSize =
+            std::min(StandardSettings.BufferSize, halfPeriodSteps * LowSettings.BufferSize);
+        settings.RingSlots = 2 * settings.PlaybackBuffers;
+    }
     return settings;
 }
 

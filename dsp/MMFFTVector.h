@@ -133,26 +133,32 @@ void ForEachButterfly(float* data, int32_t total, int32_t n, const float* twiddl
     }
 }
 
-// x[0] = (a0 + a2) + (a1 + a3), x[q] = ((a0 + a2) - (a1 + a3)) W^2j,
-// x[2q] = (t0 -+ i t1) W^j, x[3q] = (t0 +- i t1) W^3j with t0 = a0 - a2, t1 = a1 - a3.
+// The radix-4 butterfly of a0 .. a3 (vectors of interleaved values, or split ones), giving
+// y0 = (a0 + a2) + (a1 + a3), y1 = ((a0 + a2) - (a1 + a3)) W^2j, y2 = (t0 -+ i t1) W^j and
+// y3 = (t0 +- i t1) W^3j with t0 = a0 - a2, t1 = a1 - a3, to put(k, yk); twiddle(k, v)
+// multiplies by W^((k+1) j).
+template <bool Inverse, class T, class Twiddle, class Put>
+[[gnu::always_inline]] inline void RadixFourButterfly(T a0, T a1, T a2, T a3, Twiddle twiddle,
+                                                      Put put)
+{
+    T sum02 = a0 + a2;
+    T difference02 = a0 - a2;
+    T sum13 = a1 + a3;
+    T turned13 = QuarterTurn<Inverse>(a1 - a3);
+    put(0, sum02 + sum13);
+    put(1, twiddle(1, sum02 - sum13));
+    put(2, twiddle(0, difference02 + turned13));
+    put(3, twiddle(2, difference02 - turned13));
+}
+
+// RadixFourButterfly in place on x[0], x[q], x[2q], x[3q].
 template <bool Inverse, class V>
 void Butterfly(float* x, int32_t quarter, const TStageFactors<V>& w)
 {
-    float* x1 = x + 2 * quarter;
-    float* x2 = x1 + 2 * quarter;
-    float* x3 = x2 + 2 * quarter;
-    V a0 = Load<V>(x);
-    V a1 = Load<V>(x1);
-    V a2 = Load<V>(x2);
-    V a3 = Load<V>(x3);
-    V sum02 = a0 + a2;
-    V difference02 = a0 - a2;
-    V sum13 = a1 + a3;
-    V turned13 = QuarterTurn<Inverse>(a1 - a3);
-    Store(x, sum02 + sum13);
-    Store(x1, MultiplyTwiddle<Inverse>(sum02 - sum13, w.Re[1], w.Im[1]));
-    Store(x2, MultiplyTwiddle<Inverse>(difference02 + turned13, w.Re[0], w.Im[0]));
-    Store(x3, MultiplyTwiddle<Inverse>(difference02 - turned13, w.Re[2], w.Im[2]));
+    RadixFourButterfly<Inverse>(
+        Load<V>(x), Load<V>(x + 2 * quarter), Load<V>(x + 4 * quarter), Load<V>(x + 6 * quarter),
+        [&w](int k, V v) { return MultiplyTwiddle<Inverse>(v, w.Re[k], w.Im[k]); },
+        [x, quarter](int k, V v) { Store(x + 2 * k * quarter, v); });
 }
 
 // Undoes the forward Butterfly up to a factor 4: the conjugate factors first, then the
@@ -288,40 +294,47 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
 // other pass sees the plan's layout.
 template <class V> constexpr bool UsesSplitStages = Lanes<V> == 4;
 
-struct TSplitValues
+// Two 128-bit vectors: four values' real parts and then their imaginary parts in the stages,
+// or two pairs of interleaved values in a row of the reordering below.
+struct TFloat4Pair
 {
-    Float4 Re;
-    Float4 Im;
+    Float4 First;
+    Float4 Second;
 };
 
-inline TSplitValues operator+(TSplitValues a, TSplitValues b)
+inline TFloat4Pair operator+(TFloat4Pair a, TFloat4Pair b)
 {
-    return {a.Re + b.Re, a.Im + b.Im};
+    return {a.First + b.First, a.Second + b.Second};
 }
 
-inline TSplitValues operator-(TSplitValues a, TSplitValues b)
+inline TFloat4Pair operator-(TFloat4Pair a, TFloat4Pair b)
 {
-    return {a.Re - b.Re, a.Im - b.Im};
+    return {a.First - b.First, a.Second - b.Second};
+}
+
+inline TFloat4Pair operator*(TFloat4Pair a, float factor)
+{
+    return {a.First * factor, a.Second * factor};
 }
 
 // a * w, or a * conj(w) for the inverse.
-template <bool Inverse> TSplitValues Times(TSplitValues a, TSplitValues w)
+template <bool Inverse> TFloat4Pair Times(TFloat4Pair a, TFloat4Pair w)
 {
     if constexpr (Inverse)
     {
-        return {a.Re * w.Re + a.Im * w.Im, a.Im * w.Re - a.Re * w.Im};
+        return {a.First * w.First + a.Second * w.Second, a.Second * w.First - a.First * w.Second};
     }
-    return {a.Re * w.Re - a.Im * w.Im, a.Re * w.Im + a.Im * w.Re};
+    return {a.First * w.First - a.Second * w.Second, a.First * w.Second + a.Second * w.First};
 }
 
 // -i * t for the forward transform, +i * t for the inverse.
-template <bool Inverse> TSplitValues QuarterTurn(TSplitValues t)
+template <bool Inverse> TFloat4Pair QuarterTurn(TFloat4Pair t)
 {
     if constexpr (Inverse)
     {
-        return {-t.Im, t.Re};
+        return {-t.Second, t.First};
     }
-    return {t.Im, -t.Re};
+    return {t.Second, -t.First};
 }
 
 inline Float4 EvenLanes(Float4 a, Float4 b)
@@ -335,7 +348,7 @@ inline Float4 OddLanes(Float4 a, Float4 b)
 }
 
 // Four values at p, split or interleaved.
-template <bool Split> TSplitValues LoadValues(const float* p)
+template <bool Split> TFloat4Pair LoadValues(const float* p)
 {
     Float4 first = Load<Float4>(p);
     Float4 second = Load<Float4>(p + 4);
@@ -346,20 +359,20 @@ template <bool Split> TSplitValues LoadValues(const float* p)
     return {EvenLanes(first, second), OddLanes(first, second)};
 }
 
-template <bool Split> void StoreValues(float* p, TSplitValues x)
+template <bool Split> void StoreValues(float* p, TFloat4Pair x)
 {
     if constexpr (Split)
     {
-        Store(p, x.Re);
-        Store(p + 4, x.Im);
+        Store(p, x.First);
+        Store(p + 4, x.Second);
         return;
     }
-    Store(p, __builtin_shufflevector(x.Re, x.Im, 0, 4, 1, 5));
-    Store(p + 4, __builtin_shufflevector(x.Re, x.Im, 2, 6, 3, 7));
+    Store(p, __builtin_shufflevector(x.First, x.Second, 0, 4, 1, 5));
+    Store(p + 4, __builtin_shufflevector(x.First, x.Second, 2, 6, 3, 7));
 }
 
 // Four factors of a stage table (real parts twice at real[2j], (-im, +im) at imaginary[2j]).
-inline TSplitValues LoadFactors(const float* real, const float* imaginary)
+inline TFloat4Pair LoadFactors(const float* real, const float* imaginary)
 {
     return {EvenLanes(Load<Float4>(real), Load<Float4>(real + 4)),
             OddLanes(Load<Float4>(imaginary), Load<Float4>(imaginary + 4))};
@@ -373,27 +386,18 @@ void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twi
     for (int32_t j = 0; j < quarter; j += 4)
     {
         const float* w = twiddles + 2 * j;
-        TSplitValues w1 = LoadFactors(w, w + 2 * quarter);
-        TSplitValues w2 = LoadFactors(w + 4 * quarter, w + 6 * quarter);
-        TSplitValues w3 = LoadFactors(w + 8 * quarter, w + 10 * quarter);
+        const TFloat4Pair factors[3] = {LoadFactors(w, w + 2 * quarter),
+                                        LoadFactors(w + 4 * quarter, w + 6 * quarter),
+                                        LoadFactors(w + 8 * quarter, w + 10 * quarter)};
         for (int32_t start = 0; start < total; start += n)
         {
-            float* x0 = data + 2 * (start + j);
-            float* x1 = x0 + 2 * quarter;
-            float* x2 = x1 + 2 * quarter;
-            float* x3 = x2 + 2 * quarter;
-            TSplitValues a0 = LoadValues<SplitIn>(x0);
-            TSplitValues a1 = LoadValues<SplitIn>(x1);
-            TSplitValues a2 = LoadValues<SplitIn>(x2);
-            TSplitValues a3 = LoadValues<SplitIn>(x3);
-            TSplitValues sum02 = a0 + a2;
-            TSplitValues difference02 = a0 - a2;
-            TSplitValues sum13 = a1 + a3;
-            TSplitValues turned13 = QuarterTurn<Inverse>(a1 - a3);
-            StoreValues<SplitOut>(x0, sum02 + sum13);
-            StoreValues<SplitOut>(x1, Times<Inverse>(sum02 - sum13, w2));
-            StoreValues<SplitOut>(x2, Times<Inverse>(difference02 + turned13, w1));
-            StoreValues<SplitOut>(x3, Times<Inverse>(difference02 - turned13, w3));
+            float* x = data + 2 * (start + j);
+            RadixFourButterfly<Inverse>(
+                LoadValues<SplitIn>(x), LoadValues<SplitIn>(x + 2 * quarter),
+                LoadValues<SplitIn>(x + 4 * quarter), LoadValues<SplitIn>(x + 6 * quarter),
+                [&factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors[k]); },
+                [x, quarter](int k, TFloat4Pair v)
+                { StoreValues<SplitOut>(x + 2 * k * quarter, v); });
         }
     }
 }
@@ -405,8 +409,8 @@ void SplitRadixTwoStage(float* data, int32_t total, const float* twiddles)
     {
         float* x0 = data + 2 * j;
         float* x1 = x0 + total;
-        TSplitValues a = LoadValues<false>(x0);
-        TSplitValues b = LoadValues<false>(x1);
+        TFloat4Pair a = LoadValues<false>(x0);
+        TFloat4Pair b = LoadValues<false>(x1);
         StoreValues<SplitOut>(x0, a + b);
         StoreValues<SplitOut>(
             x1, Times<Inverse>(a - b, LoadFactors(twiddles + 2 * j, twiddles + total + 2 * j)));
@@ -576,31 +580,11 @@ template <class V> void VectorInverseScrambled(const TCoreTables& tables, float*
 // i = a * (N/4) + 4 b + c (a, c < 4), reversal maps the tile of b onto the tile of
 // reverse(b), and inside the tile row a, column c onto row reverse(c), column reverse(a): a
 // transpose with reversed row and column order. Each tile pair is read once and written once
-// with whole rows. A row is four complex values: one 256-bit vector, or a pair of 128-bit ones.
-struct TFloat4Pair
-{
-    Float4 Low;
-    Float4 High;
-};
-
-inline TFloat4Pair operator+(TFloat4Pair a, TFloat4Pair b)
-{
-    return {a.Low + b.Low, a.High + b.High};
-}
-
-inline TFloat4Pair operator-(TFloat4Pair a, TFloat4Pair b)
-{
-    return {a.Low - b.Low, a.High - b.High};
-}
-
-inline TFloat4Pair operator*(TFloat4Pair a, float factor)
-{
-    return {a.Low * factor, a.High * factor};
-}
-
+// with whole rows. A row is four complex values: one 256-bit vector, or a pair of 128-bit ones
+// (values 0 and 1 first).
 template <bool Inverse> TFloat4Pair QuarterTurnRow(TFloat4Pair t)
 {
-    return {QuarterTurn<Inverse>(t.Low), QuarterTurn<Inverse>(t.High)};
+    return {QuarterTurn<Inverse>(t.First), QuarterTurn<Inverse>(t.Second)};
 }
 
 template <class Row> Row LoadRow(const float* p);
@@ -612,8 +596,8 @@ template <> inline TFloat4Pair LoadRow<TFloat4Pair>(const float* p)
 
 inline void StoreRow(float* p, TFloat4Pair row)
 {
-    Store(p, row.Low);
-    Store(p + 4, row.High);
+    Store(p, row.First);
+    Store(p + 4, row.Second);
 }
 
 template <class Row> struct TTile
@@ -640,10 +624,10 @@ inline Float4 SecondValues(Float4 a, Float4 b)
 // Row k of the result holds value k of every row of the argument.
 [[gnu::always_inline]] inline TTile<TFloat4Pair> Transpose(const TTile<TFloat4Pair>& t)
 {
-    return {{FirstValues(t.R0.Low, t.R1.Low), FirstValues(t.R2.Low, t.R3.Low)},
-            {SecondValues(t.R0.Low, t.R1.Low), SecondValues(t.R2.Low, t.R3.Low)},
-            {FirstValues(t.R0.High, t.R1.High), FirstValues(t.R2.High, t.R3.High)},
-            {SecondValues(t.R0.High, t.R1.High), SecondValues(t.R2.High, t.R3.High)}};
+    return {{FirstValues(t.R0.First, t.R1.First), FirstValues(t.R2.First, t.R3.First)},
+            {SecondValues(t.R0.First, t.R1.First), SecondValues(t.R2.First, t.R3.First)},
+            {FirstValues(t.R0.Second, t.R1.Second), FirstValues(t.R2.Second, t.R3.Second)},
+            {SecondValues(t.R0.Second, t.R1.Second), SecondValues(t.R2.Second, t.R3.Second)}};
 }
 
 #ifdef __AVX__

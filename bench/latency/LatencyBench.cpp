@@ -9,8 +9,10 @@
 // WindowLatency: the whole window (capture, ring, input tap, equalizer with
 // its 20 flat bands, playback, output tap) in its Standard and Low latency
 // modes, the equalizer's delay included. The same runs time the audio work:
-// the wall time the stepped card takes per simulated second (the least of
-// five runs, so that other load on the machine counts least), with the
+// the wall time the stepped card takes per simulated second and the CPU time
+// of all the process's threads in it (each the least of five runs, so that
+// other load on the machine counts least; the CPU time is the steadier of the
+// two on a busy machine), with the
 // waterfalls' timer off (it draws on the wall clock, the same in both modes).
 // Each step of the card wakes a device's worker, so this counts the hand-over
 // per buffer as well as the filtering.
@@ -24,6 +26,7 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <ctime>
 #include <map>
 
 namespace keb::bench
@@ -32,31 +35,31 @@ namespace
 {
 using namespace std::chrono_literals;
 
-constexpr std::int16_t kImpulse = 20000;
-constexpr std::uint64_t kFirstImpulse = 4000;
+constexpr std::int16_t Impulse = 20000;
+constexpr std::uint64_t FirstImpulse = 4000;
 // Not a multiple of any buffer, so the impulses fall at changing places.
-constexpr std::uint64_t kImpulsePeriod = 16007;
+constexpr std::uint64_t ImpulsePeriod = 16007;
 
-std::int16_t ImpulseTrain(std::uint64_t Frame)
+std::int16_t ImpulseTrain(std::uint64_t frame)
 {
-    return Frame >= kFirstImpulse && (Frame - kFirstImpulse) % kImpulsePeriod == 0 ? kImpulse : 0;
+    return frame >= FirstImpulse && (frame - FirstImpulse) % ImpulsePeriod == 0 ? Impulse : 0;
 }
 
 // Mean delay in milliseconds from each captured impulse to its playing, at
-// 8000 Hz; -1 when none came out. Played[i] was played when capture frame
-// i + PlayedStart was recorded. Impulses count from half their size: the
+// 8000 Hz; -1 when none came out. played[i] was played when capture frame
+// i + playedStart was recorded. Impulses count from half their size: the
 // flat equalizer plays them at 0.99763 of it.
-double MeanLatencyMs(const std::vector<std::int16_t>& Played, std::int64_t PlayedStart = 0)
+double MeanLatencyMs(const std::vector<std::int16_t>& played, std::int64_t playedStart = 0)
 {
     double total = 0;
     int count = 0;
-    for (std::size_t at = 0; at < Played.size(); ++at)
+    for (std::size_t at = 0; at < played.size(); ++at)
     {
-        const std::int64_t frame = static_cast<std::int64_t>(at) + PlayedStart;
-        if (Played[at] < kImpulse / 2 || frame < static_cast<std::int64_t>(kFirstImpulse))
+        const std::int64_t frame = static_cast<std::int64_t>(at) + playedStart;
+        if (played[at] < Impulse / 2 || frame < static_cast<std::int64_t>(FirstImpulse))
             continue;
-        const std::uint64_t since = static_cast<std::uint64_t>(frame) - kFirstImpulse;
-        const std::uint64_t captured = kFirstImpulse + since / kImpulsePeriod * kImpulsePeriod;
+        const std::uint64_t since = static_cast<std::uint64_t>(frame) - FirstImpulse;
+        const std::uint64_t captured = FirstImpulse + since / ImpulsePeriod * ImpulsePeriod;
         total +=
             static_cast<double>(static_cast<std::uint64_t>(frame) - captured) * 1000.0 / 8000.0;
         ++count;
@@ -74,7 +77,15 @@ struct TWindowResult
 {
     double LatencyMs = -1;
     double WallMsPerSecond = -1; // wall time per simulated second of audio
+    double CpuMsPerSecond = -1;  // CPU time of all threads per simulated second
 };
+
+double ProcessCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
 
 std::map<TLatency, TWindowResult>& WindowResults()
 {
@@ -123,7 +134,9 @@ void WindowLatency(benchmark::State& state)
         }
         rig.Form().HiTimer->SetEnabled(false);
         const auto begin = std::chrono::steady_clock::now();
+        const double cpuBegin = ProcessCpuMs();
         const bool ran = rig.Run(simulated);
+        const double cpu = ProcessCpuMs() - cpuBegin;
         const std::chrono::duration<double, std::milli> wall =
             std::chrono::steady_clock::now() - begin;
         if (!ran)
@@ -135,10 +148,14 @@ void WindowLatency(benchmark::State& state)
         const double perSecond = wall.count() / static_cast<double>(simulated.count());
         if (result.WallMsPerSecond < 0 || perSecond < result.WallMsPerSecond)
             result.WallMsPerSecond = perSecond;
+        const double cpuPerSecond = cpu / static_cast<double>(simulated.count());
+        if (result.CpuMsPerSecond < 0 || cpuPerSecond < result.CpuMsPerSecond)
+            result.CpuMsPerSecond = cpuPerSecond;
         rig.SwitchOff();
     }
     state.counters["latency_ms"] = result.LatencyMs;
     state.counters["wall_ms_per_s"] = result.WallMsPerSecond;
+    state.counters["cpu_ms_per_s"] = result.CpuMsPerSecond;
     const TLatencySettings settings = LatencySettings(latency);
     state.SetLabel(std::string(LatencyName(latency)) + ": " + std::to_string(settings.BufferSize) +
                    "-byte buffers, " + std::to_string(settings.CaptureBuffers) + " capture, " +
@@ -170,6 +187,8 @@ void PrintWindowResults()
                 standard.WallMsPerSecond, low.WallMsPerSecond,
                 standard.WallMsPerSecond > 0 ? low.WallMsPerSecond / standard.WallMsPerSecond
                                              : 0.0);
+    std::printf("CPU of all threads per simulated second: %.1f ms (standard), %.1f ms (low)\n",
+                standard.CpuMsPerSecond, low.CpuMsPerSecond);
 }
 } // namespace
 } // namespace keb::bench

@@ -31,17 +31,20 @@ template <class T> void DeleteTable(T*& table)
 }
 
 // Twiddle and stage tables of a complex transform of `length` points; false when memory is
-// short (whatever was allocated stays in the arguments for the caller to release).
-bool MakeComplexTables(int32_t length, float*& twiddles, float*& stages)
+// short (whatever was allocated stays in the plan for the caller to release).
+template <class Plan> bool MakeComplexTables(int32_t length, Plan& plan)
 {
-    twiddles = NewTable<float>(static_cast<std::size_t>(length));
-    stages = NewTable<float>(fft::StageTwiddleFloats(length));
-    if (twiddles == nullptr || stages == nullptr)
+    plan.Twiddles = NewTable<float>(static_cast<std::size_t>(length));
+    plan.StageTwiddles = NewTable<float>(fft::StageTwiddleFloats(length));
+    plan.SplitStageTwiddles = NewTable<float>(fft::SplitStageTwiddleFloats(length));
+    if (plan.Twiddles == nullptr || plan.StageTwiddles == nullptr ||
+        plan.SplitStageTwiddles == nullptr)
     {
         return false;
     }
-    fft::FillTwiddles(twiddles, length);
-    fft::FillStageTwiddles(stages, length, twiddles);
+    fft::FillTwiddles(plan.Twiddles, length);
+    fft::FillStageTwiddles(plan.StageTwiddles, length, plan.Twiddles);
+    fft::FillSplitStageTwiddles(plan.SplitStageTwiddles, length, plan.Twiddles);
     return true;
 }
 
@@ -80,6 +83,7 @@ template <class Plan> void DeletePlan(Plan*& plan)
     DeleteTable(plan->BitReverse);
     DeleteTable(plan->Twiddles);
     DeleteTable(plan->StageTwiddles);
+    DeleteTable(plan->SplitStageTwiddles);
     DeleteTable(plan->Swaps);
     delete plan;
     plan = nullptr;
@@ -103,7 +107,7 @@ template <class Plan> Plan* NewPlan(int order, int pointsPerValue)
     plan->InvN = 1.0f / static_cast<float>(plan->N);
     int complexOrder = order - (pointsPerValue - 1);
     if (!MakeReorderTables(complexOrder, plan->BitReverse, plan->SwapCount, plan->Swaps) ||
-        !MakeComplexTables(plan->N / pointsPerValue, plan->Twiddles, plan->StageTwiddles))
+        !MakeComplexTables(plan->N / pointsPerValue, *plan))
     {
         DeletePlan(plan);
     }
@@ -112,7 +116,8 @@ template <class Plan> Plan* NewPlan(int order, int pointsPerValue)
 
 template <class Plan> fft::TCoreTables CoreTables(const Plan& plan, int32_t values)
 {
-    return {values, plan.Twiddles, plan.StageTwiddles, plan.BitReverse, plan.Swaps, plan.SwapCount};
+    return {values,          plan.Twiddles, plan.StageTwiddles, plan.SplitStageTwiddles,
+            plan.BitReverse, plan.Swaps,    plan.SwapCount};
 }
 
 // Runs the current kernel's transform of `values` complex values into natural order.

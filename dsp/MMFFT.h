@@ -51,9 +51,10 @@ struct TComplexFFTPlan
     float InvN;          // 1/N
     int32_t* BitReverse; // N entries: i with its m low bits reversed
     float* Twiddles;     // N/4 entries (W^(j+1), W^(3(j+1))) as (re, im, re, im), W = e^(-2 pi i/N)
-    float* StageTwiddles; // the vector kernels' twiddles, laid out stage by stage
-    int32_t SwapCount;    // pairs i < BitReverse[i]
-    int32_t* Swaps;       // those pairs (i, BitReverse[i]), so that reordering needs no test
+    float* StageTwiddles;      // the vector kernels' twiddles, laid out stage by stage
+    float* SplitStageTwiddles; // the same for the 128-bit kernel, real and imaginary parts apart
+    int32_t SwapCount;         // pairs i < BitReverse[i]
+    int32_t* Swaps;            // those pairs (i, BitReverse[i]), so that reordering needs no test
 };
 
 struct TRealFFTPlan
@@ -64,9 +65,10 @@ struct TRealFFTPlan
     int32_t* BitReverse; // N/2 entries, order m - 1
     float* Twiddles;     // twiddle table of length N/2 (N/8 entries of four floats)
     float* Split;        // N/4 entries (cos((j+1) phi) / 2, 1/2 - sin((j+1) phi) / 2), phi = 2 pi/N
-    float* StageTwiddles; // the vector kernels' twiddles of the half-length complex transform
-    int32_t SwapCount;    // pairs i < BitReverse[i]
-    int32_t* Swaps;       // those pairs (i, BitReverse[i])
+    float* StageTwiddles;      // the vector kernels' twiddles of the half-length complex transform
+    float* SplitStageTwiddles; // the same for the 128-bit kernel, real and imaginary parts apart
+    int32_t SwapCount;         // pairs i < BitReverse[i]
+    int32_t* Swaps;            // those pairs (i, BitReverse[i])
 };
 
 // A new plan, or nullptr when the order is outside 1 .. 30 or memory is short.

@@ -125,22 +125,42 @@ void FillFactors(float* real, float* imaginary, int32_t count, int32_t step, int
     }
 }
 
+// Writes `count` factors W^(step j) of the twiddle table of `length`, j = 0 .. count - 1
+// (count a multiple of four), in groups of four: the real parts, then the imaginary parts,
+// a group every `groupFloats` floats.
+void FillSplitFactors(float* groups, int32_t count, int32_t step, int32_t groupFloats,
+                      int32_t length, const float* twiddles)
+{
+    for (int32_t j = 0; j < count; ++j)
+    {
+        TComplexValue w = TwiddlePower(twiddles, length, step * j);
+        float* group = groups + (j / 4) * groupFloats + j % 4;
+        group[0] = static_cast<float>(w.Re);
+        group[4] = static_cast<float>(w.Im);
+    }
+}
+
 } // namespace
 
-std::size_t StageTwiddleFloats(int32_t length)
+std::size_t SplitStageTwiddleFloats(int32_t length)
 {
     std::size_t floats = 0;
     int32_t n = length;
     if (StartsWithRadixTwo(length))
     {
-        floats += 2 * static_cast<std::size_t>(n);
+        floats += static_cast<std::size_t>(n);
         n /= 2;
     }
     for (; n >= 16; n /= 4)
     {
-        floats += 3 * static_cast<std::size_t>(n);
+        floats += 3 * static_cast<std::size_t>(n) / 2;
     }
     return floats;
+}
+
+std::size_t StageTwiddleFloats(int32_t length)
+{
+    return 2 * SplitStageTwiddleFloats(length);
 }
 
 void FillStageTwiddles(float* stages, int32_t length, const float* twiddles)
@@ -161,6 +181,26 @@ void FillStageTwiddles(float* stages, int32_t length, const float* twiddles)
             FillFactors(real, real + 2 * quarter, quarter, factor * (length / n), length, twiddles);
         }
         stages += 3 * n;
+    }
+}
+
+void FillSplitStageTwiddles(float* stages, int32_t length, const float* twiddles)
+{
+    int32_t n = length;
+    if (StartsWithRadixTwo(length))
+    {
+        FillSplitFactors(stages, n / 2, 1, 8, length, twiddles);
+        stages += n;
+        n /= 2;
+    }
+    for (; n >= 16; n /= 4)
+    {
+        for (int factor = 1; factor <= 3; ++factor)
+        {
+            FillSplitFactors(stages + 8 * (factor - 1), n / 4, factor * (length / n), 24, length,
+                             twiddles);
+        }
+        stages += 3 * n / 2;
     }
 }
 

@@ -32,4 +32,12 @@ void FillSplit(float* table, int32_t length);
 std::size_t StageTwiddleFloats(int32_t length);
 void FillStageTwiddles(float* stages, int32_t length, const float* twiddles);
 
+// The same factors for the 128-bit kernel, whose stages work on four values at a time with
+// the real parts in one vector and the imaginary parts in another: for every four consecutive
+// j, the real parts of four factors and then their imaginary parts; a radix-4 stage holds the
+// 24 floats of W_n^j, W_n^(2j), W_n^(3j) per four j, the radix-2 stage the 8 floats of W^j.
+// Half as many floats as the stage table.
+std::size_t SplitStageTwiddleFloats(int32_t length);
+void FillSplitStageTwiddles(float* stages, int32_t length, const float* twiddles);
+
 } // namespace keb::fft

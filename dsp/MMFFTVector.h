@@ -371,24 +371,22 @@ template <bool Split> void StoreValues(float* p, TFloat4Pair x)
     Store(p + 4, __builtin_shufflevector(x.First, x.Second, 2, 6, 3, 7));
 }
 
-// Four factors of a stage table (real parts twice at real[2j], (-im, +im) at imaginary[2j]).
-inline TFloat4Pair LoadFactors(const float* real, const float* imaginary)
+// Four factors of the split stage table: four real parts, then four imaginary parts.
+inline TFloat4Pair LoadFactors(const float* w)
 {
-    return {EvenLanes(Load<Float4>(real), Load<Float4>(real + 4)),
-            OddLanes(Load<Float4>(imaginary), Load<Float4>(imaginary + 4))};
+    return {Load<Float4>(w), Load<Float4>(w + 4)};
 }
 
-// Butterfly on split values, read and written in the layouts given.
+// Butterfly on split values, read and written in the layouts given; the twiddles in the
+// split stage table's layout.
 template <bool Inverse, bool SplitIn, bool SplitOut>
 void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
 {
     int32_t quarter = n / 4;
     for (int32_t j = 0; j < quarter; j += 4)
     {
-        const float* w = twiddles + 2 * j;
-        const TFloat4Pair factors[3] = {LoadFactors(w, w + 2 * quarter),
-                                        LoadFactors(w + 4 * quarter, w + 6 * quarter),
-                                        LoadFactors(w + 8 * quarter, w + 10 * quarter)};
+        const float* w = twiddles + 6 * j;
+        const TFloat4Pair factors[3] = {LoadFactors(w), LoadFactors(w + 8), LoadFactors(w + 16)};
         for (int32_t start = 0; start < total; start += n)
         {
             float* x = data + 2 * (start + j);
@@ -412,8 +410,7 @@ void SplitRadixTwoStage(float* data, int32_t total, const float* twiddles)
         TFloat4Pair a = LoadValues<false>(x0);
         TFloat4Pair b = LoadValues<false>(x1);
         StoreValues<SplitOut>(x0, a + b);
-        StoreValues<SplitOut>(
-            x1, Times<Inverse>(a - b, LoadFactors(twiddles + 2 * j, twiddles + total + 2 * j)));
+        StoreValues<SplitOut>(x1, Times<Inverse>(a - b, LoadFactors(twiddles + 2 * j)));
     }
 }
 
@@ -464,6 +461,23 @@ inline bool HasRadixTwoStage(int32_t total)
     return total >= 8 && (__builtin_ctz(static_cast<uint32_t>(total)) % 2) == 1;
 }
 
+// The stage table a kernel reads, and the floats of its radix-2 stage of `total` values and
+// of a radix-4 stage of block length n in it.
+template <class V> const float* StageTable(const TCoreTables& tables)
+{
+    return UsesSplitStages<V> ? tables.SplitStageTwiddles : tables.StageTwiddles;
+}
+
+template <class V> constexpr int32_t RadixTwoStageFloats(int32_t total)
+{
+    return UsesSplitStages<V> ? total : 2 * total;
+}
+
+template <class V> constexpr int32_t RadixFourStageFloats(int32_t n)
+{
+    return UsesSplitStages<V> ? 3 * n / 2 : 3 * n;
+}
+
 // Blocks up to this many values, with the twiddles of their stages, fit the first-level cache.
 constexpr int32_t CachedBlockValues = 1024;
 
@@ -479,15 +493,15 @@ void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddle
         int32_t quarter = n / 4;
         for (int k = 0; k < 4; ++k)
         {
-            RadixFourStages<Inverse, V>(data + 2 * k * quarter, quarter, quarter, twiddles + 3 * n,
-                                        false);
+            RadixFourStages<Inverse, V>(data + 2 * k * quarter, quarter, quarter,
+                                        twiddles + RadixFourStageFloats<V>(n), false);
         }
         return;
     }
     for (; n >= 16; n /= 4, first = false)
     {
         RadixFourStageIn<Inverse, V>(data, total, n, twiddles, first);
-        twiddles += 3 * n;
+        twiddles += RadixFourStageFloats<V>(n);
     }
 }
 
@@ -496,17 +510,18 @@ void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddle
 template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, float* data)
 {
     int32_t total = tables.N;
+    const float* twiddles = StageTable<V>(tables);
     if (HasRadixTwoStage(total))
     {
-        RadixTwoStageIn<Inverse, V>(data, total, tables.StageTwiddles);
+        RadixTwoStageIn<Inverse, V>(data, total, twiddles);
         int32_t half = total / 2;
-        const float* twiddles = tables.StageTwiddles + 2 * total;
+        twiddles += RadixTwoStageFloats<V>(total);
         RadixFourStages<Inverse, V>(data, half, half, twiddles, false);
         RadixFourStages<Inverse, V>(data + total, half, half, twiddles, false);
     }
     else
     {
-        RadixFourStages<Inverse, V>(data, total, total, tables.StageTwiddles, true);
+        RadixFourStages<Inverse, V>(data, total, total, twiddles, true);
     }
     return total < 4 ? total : 4;
 }

@@ -23,6 +23,7 @@
 #include "dsp/MMFFTKernel.h"
 #include "dsp/MMFFTVectorTypes.h"
 
+#include <algorithm>
 #include <type_traits>
 
 namespace keb::fft
@@ -377,6 +378,30 @@ inline TFloat4Pair LoadFactors(const float* w)
     return {Load<Float4>(w), Load<Float4>(w + 4)};
 }
 
+// The factors W_n^j, W_n^2j, W_n^3j of four j from the split stage table.
+struct TSplitFactors
+{
+    TFloat4Pair W[3];
+};
+
+inline TSplitFactors LoadStageFactors(const float* w)
+{
+    return {{LoadFactors(w), LoadFactors(w + 8), LoadFactors(w + 16)}};
+}
+
+// The radix-4 butterfly on split values a0 .. a3, its results stored in the layout given,
+// result k at x + 2 k quarter.
+template <bool Inverse, bool SplitOut>
+[[gnu::always_inline]] inline void SplitButterfly(TFloat4Pair a0, TFloat4Pair a1, TFloat4Pair a2,
+                                                  TFloat4Pair a3, const TSplitFactors& factors,
+                                                  float* x, int32_t quarter)
+{
+    RadixFourButterfly<Inverse>(
+        a0, a1, a2, a3,
+        [&factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors.W[k]); },
+        [x, quarter](int k, TFloat4Pair v) { StoreValues<SplitOut>(x + 2 * k * quarter, v); });
+}
+
 // Butterfly on split values, read and written in the layouts given; the twiddles in the
 // split stage table's layout.
 template <bool Inverse, bool SplitIn, bool SplitOut>
@@ -385,32 +410,51 @@ void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twi
     int32_t quarter = n / 4;
     for (int32_t j = 0; j < quarter; j += 4)
     {
-        const float* w = twiddles + 6 * j;
-        const TFloat4Pair factors[3] = {LoadFactors(w), LoadFactors(w + 8), LoadFactors(w + 16)};
+        const TSplitFactors factors = LoadStageFactors(twiddles + 6 * j);
         for (int32_t start = 0; start < total; start += n)
         {
             float* x = data + 2 * (start + j);
-            RadixFourButterfly<Inverse>(
+            SplitButterfly<Inverse, SplitOut>(
                 LoadValues<SplitIn>(x), LoadValues<SplitIn>(x + 2 * quarter),
-                LoadValues<SplitIn>(x + 4 * quarter), LoadValues<SplitIn>(x + 6 * quarter),
-                [&factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors[k]); },
-                [x, quarter](int k, TFloat4Pair v)
-                { StoreValues<SplitOut>(x + 2 * k * quarter, v); });
+                LoadValues<SplitIn>(x + 4 * quarter), LoadValues<SplitIn>(x + 6 * quarter), factors,
+                x, quarter);
         }
     }
 }
 
-template <bool Inverse, bool SplitOut>
-void SplitRadixTwoStage(float* data, int32_t total, const float* twiddles)
+// The radix-2 stage of N = 8, read and written interleaved.
+template <bool Inverse> void SplitRadixTwoStage(float* data, const float* twiddles)
 {
-    for (int32_t j = 0; j < total / 2; j += 4)
+    TFloat4Pair a = LoadValues<false>(data);
+    TFloat4Pair b = LoadValues<false>(data + 8);
+    StoreValues<false>(data, a + b);
+    StoreValues<false>(data + 8, Times<Inverse>(a - b, LoadFactors(twiddles)));
+}
+
+// The radix-2 stage of an odd order N >= 32 fused with the first radix-4 stage of both
+// halves: eight values N/8 apart at a time, read interleaved, so that the data cross memory
+// once for both. Written interleaved when N = 32, where the radix-4 stage is the last one.
+template <bool Inverse, bool SplitOut>
+void SplitRadixEightStage(float* data, int32_t total, const float* twiddles)
+{
+    int32_t eighth = total / 8;
+    const float* halfTwiddles = twiddles + total;
+    for (int32_t j = 0; j < eighth; j += 4)
     {
-        float* x0 = data + 2 * j;
-        float* x1 = x0 + total;
-        TFloat4Pair a = LoadValues<false>(x0);
-        TFloat4Pair b = LoadValues<false>(x1);
-        StoreValues<SplitOut>(x0, a + b);
-        StoreValues<SplitOut>(x1, Times<Inverse>(a - b, LoadFactors(twiddles + 2 * j)));
+        float* x = data + 2 * j;
+        TFloat4Pair sums[4];
+        TFloat4Pair differences[4];
+        for (int k = 0; k < 4; ++k)
+        {
+            TFloat4Pair a = LoadValues<false>(x + 2 * k * eighth);
+            TFloat4Pair b = LoadValues<false>(x + 2 * (k + 4) * eighth);
+            sums[k] = a + b;
+            differences[k] = Times<Inverse>(a - b, LoadFactors(twiddles + 2 * (j + k * eighth)));
+        }
+        const TSplitFactors factors = LoadStageFactors(halfTwiddles + 6 * j);
+        SplitButterfly<Inverse, SplitOut>(sums[0], sums[1], sums[2], sums[3], factors, x, eighth);
+        SplitButterfly<Inverse, SplitOut>(differences[0], differences[1], differences[2],
+                                          differences[3], factors, x + total, eighth);
     }
 }
 
@@ -439,14 +483,14 @@ void RadixFourStageIn(float* data, int32_t total, int32_t n, const float* twiddl
     }
 }
 
-// The radix-2 stage of an odd order, followed by radix-4 stages unless N = 8.
+// The radix-2 stage of an odd order, followed by radix-4 stages unless N = 8; the 128-bit
+// kernel takes this way only at N = 8.
 template <bool Inverse, class V>
 void RadixTwoStageIn(float* data, int32_t total, const float* twiddles)
 {
     if constexpr (UsesSplitStages<V>)
     {
-        total >= 32 ? SplitRadixTwoStage<Inverse, true>(data, total, twiddles)
-                    : SplitRadixTwoStage<Inverse, false>(data, total, twiddles);
+        SplitRadixTwoStage<Inverse>(data, twiddles);
     }
     else
     {
@@ -505,12 +549,37 @@ void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddle
     }
 }
 
+// The 128-bit kernel's stages of an odd order N >= 32: the fused radix-2 and radix-4 stage,
+// then the radix-4 stages of the blocks of N/8 values, as many blocks at a time as fit the
+// cache (so that the factors loaded for one j serve several blocks), at least one.
+template <bool Inverse> void RunRadixEightStages(float* data, int32_t total, const float* twiddles)
+{
+    total > 32 ? SplitRadixEightStage<Inverse, true>(data, total, twiddles)
+               : SplitRadixEightStage<Inverse, false>(data, total, twiddles);
+    int32_t eighth = total / 8;
+    int32_t group = std::max(eighth, std::min(total / 2, CachedBlockValues));
+    const float* rest =
+        twiddles + RadixTwoStageFloats<Float4>(total) + RadixFourStageFloats<Float4>(total / 2);
+    for (int32_t start = 0; start < total; start += group)
+    {
+        RadixFourStages<Inverse, Float4>(data + 2 * start, group, eighth, rest, false);
+    }
+}
+
 // The twiddled stages; returns the block length left for the last pass (4, 2, or 1 when
 // N = 1).
 template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, float* data)
 {
     int32_t total = tables.N;
     const float* twiddles = StageTable<V>(tables);
+    if constexpr (UsesSplitStages<V>)
+    {
+        if (HasRadixTwoStage(total) && total >= 32)
+        {
+            RunRadixEightStages<Inverse>(data, total, twiddles);
+            return 4;
+        }
+    }
     if (HasRadixTwoStage(total))
     {
         RadixTwoStageIn<Inverse, V>(data, total, twiddles);

@@ -444,6 +444,7 @@ void SplitRadixEightStage(float* data, int32_t total, const float* twiddles)
         float* x = data + 2 * j;
         TFloat4Pair sums[4];
         TFloat4Pair differences[4];
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k)
         {
             TFloat4Pair a = LoadValues<false>(x + 2 * k * eighth);

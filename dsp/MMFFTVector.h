@@ -408,11 +408,11 @@ template <bool Inverse, bool SplitIn, bool SplitOut>
 void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twiddles)
 {
     int32_t quarter = n / 4;
-    for (int32_t j = 0; j < quarter; j += 4)
+    for (int32_t start = 0; start < total; start += n)
     {
-        const TSplitFactors factors = LoadStageFactors(twiddles + 6 * j);
-        for (int32_t start = 0; start < total; start += n)
+        for (int32_t j = 0; j < quarter; j += 4)
         {
+            const TSplitFactors factors = LoadStageFactors(twiddles + 6 * j);
             float* x = data + 2 * (start + j);
             SplitButterfly<Inverse, SplitOut>(
                 LoadValues<SplitIn>(x), LoadValues<SplitIn>(x + 2 * quarter),

@@ -14,9 +14,12 @@
 // and runs inside the bit-reversal reordering, which swaps 4 x 4 tiles of values with
 // whole-row loads and stores, and applies the scale factor there. Data are interleaved
 // (re, im) before the first stage and after the last twiddled one; between the 128-bit
-// stages they lie as four real parts followed by four imaginary parts. The engine's inverse
-// transform of a bit-reversed spectrum runs the forward network backwards instead, so its spectrum
-// is never reordered.
+// stages they lie as four real parts followed by four imaginary parts, and those stages read
+// their factors from a table in the same layout. In the 128-bit kernel an odd order from 32
+// points on runs its radix-2 stage and the first radix-4 stage of both halves in one pass
+// (radix 8), then finishes the blocks of N/8 values a cache's worth at a time. The engine's
+// inverse transform of a bit-reversed spectrum runs the forward network backwards instead, so
+// its spectrum is never reordered.
 //
 // Compiled in: MMFFTVector128.cpp (128-bit), MMFFTVector256.cpp (256-bit).
 

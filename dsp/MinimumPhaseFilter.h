@@ -45,11 +45,11 @@ class TMinimumPhaseFilter
     void Filter(std::span<const float> history, std::span<float> out);
 
   private:
-    struct RealPlanDeleter
+    struct TRealPlanDeleter
     {
         void operator()(TRealFFTPlan* plan) const { DoneRealFFT(plan); }
     };
-    struct ComplexPlanDeleter
+    struct TComplexPlanDeleter
     {
         void operator()(TComplexFFTPlan* plan) const { DoneComplexFFT(plan); }
     };
@@ -62,8 +62,8 @@ class TMinimumPhaseFilter
 
     int length_;
     int block_;
-    std::unique_ptr<TRealFFTPlan, RealPlanDeleter> real_;
-    std::unique_ptr<TComplexFFTPlan, ComplexPlanDeleter> complex_;
+    std::unique_ptr<TRealFFTPlan, TRealPlanDeleter> real_;
+    std::unique_ptr<TComplexFFTPlan, TComplexPlanDeleter> complex_;
     // Responses at bins 0 .. length/2, interleaved (re, im).
     std::vector<float> previous_, next_;
     std::vector<float> scratch_, combined_, scrambled_, work_, fade_;

@@ -55,14 +55,14 @@ class TNoiseReductionKernel
     // Mixes the filtered stream into count samples from position_ on.
     void Mix(float* samples, int count);
 
-    struct PlanDeleter
+    struct TPlanDeleter
     {
         void operator()(TRealFFTPlan* plan) const { DoneRealFFT(plan); }
     };
 
     int length_;
     int hop_;
-    std::unique_ptr<TRealFFTPlan, PlanDeleter> plan_;
+    std::unique_ptr<TRealFFTPlan, TPlanDeleter> plan_;
     std::vector<float> window_;
     TNoiseFloorTracker floor_;
     TSuppressionGain gain_;

@@ -15,12 +15,12 @@ namespace
 template <class TSlot, class TSection>
 inline float Reject(const TSlot& slot, TSection& section, float x, float depth)
 {
-    const float v3 = x - section.ic2;
-    const float v1 = slot.a1 * section.ic1 + slot.a2 * v3;
-    const float v2 = section.ic2 + slot.a2 * section.ic1 + slot.a3 * v3;
-    section.ic1 = 2.0f * v1 - section.ic1;
-    section.ic2 = 2.0f * v2 - section.ic2;
-    return x - depth * slot.k * v1;
+    const float v3 = x - section.Ic2;
+    const float v1 = slot.A1 * section.Ic1 + slot.A2 * v3;
+    const float v2 = section.Ic2 + slot.A2 * section.Ic1 + slot.A3 * v3;
+    section.Ic1 = 2.0f * v1 - section.Ic1;
+    section.Ic2 = 2.0f * v2 - section.Ic2;
+    return x - depth * slot.K * v1;
 }
 
 } // namespace
@@ -32,86 +32,86 @@ TNotchBank::TNotchBank(int sampleRate)
 
 void TNotchBank::Set(int slot, bool on, float frequency)
 {
-    Slot& s = slots_[slot];
+    TSlot& s = slots_[slot];
     const bool usable = frequency >= 20.0f && frequency <= 0.45f * rate_;
-    s.on = on && usable;
-    if (!s.on)
+    s.On = on && usable;
+    if (!s.On)
         return;
-    s.wanted = frequency;
-    if (s.depth <= 0.0f || std::fabs(frequency - s.frequency) <= JumpHz)
+    s.Wanted = frequency;
+    if (s.Depth <= 0.0f || std::fabs(frequency - s.Frequency) <= JumpHz)
         Tune(s, frequency);
 }
 
 bool TNotchBank::Idle(int slot) const
 {
-    return !slots_[slot].on && slots_[slot].depth <= 0.0f;
+    return !slots_[slot].On && slots_[slot].Depth <= 0.0f;
 }
 
 void TNotchBank::Clear()
 {
-    for (Slot& s : slots_)
-        s = Slot{};
+    for (TSlot& s : slots_)
+        s = TSlot{};
 }
 
-void TNotchBank::Tune(Slot& slot, float frequency)
+void TNotchBank::Tune(TSlot& slot, float frequency)
 {
-    if (slot.depth <= 0.0f && frequency != slot.frequency)
-        slot.sections = {};
-    slot.frequency = frequency;
+    if (slot.Depth <= 0.0f && frequency != slot.Frequency)
+        slot.Sections = {};
+    slot.Frequency = frequency;
     const float g = std::tan(std::numbers::pi_v<float> * frequency / rate_);
-    slot.k = SectionWidth / frequency;
-    slot.a1 = 1.0f / (1.0f + g * (g + slot.k));
-    slot.a2 = g * slot.a1;
-    slot.a3 = g * slot.a2;
+    slot.K = SectionWidth / frequency;
+    slot.A1 = 1.0f / (1.0f + g * (g + slot.K));
+    slot.A2 = g * slot.A1;
+    slot.A3 = g * slot.A2;
 }
 
 // Moves the depth one sample towards its target; a slot that has faded out
 // on its way to a far frequency is retuned there.
-void TNotchBank::Step(Slot& slot)
+void TNotchBank::Step(TSlot& slot)
 {
-    const bool atTarget = slot.on && slot.frequency == slot.wanted;
+    const bool atTarget = slot.On && slot.Frequency == slot.Wanted;
     if (atTarget)
-        slot.depth = std::fmin(1.0f, slot.depth + rampStep_);
+        slot.Depth = std::fmin(1.0f, slot.Depth + rampStep_);
     else
-        slot.depth = std::fmax(0.0f, slot.depth - rampStep_);
-    if (slot.depth <= 0.0f && slot.on && slot.frequency != slot.wanted)
-        Tune(slot, slot.wanted);
+        slot.Depth = std::fmax(0.0f, slot.Depth - rampStep_);
+    if (slot.Depth <= 0.0f && slot.On && slot.Frequency != slot.Wanted)
+        Tune(slot, slot.Wanted);
 }
 
 void TNotchBank::Process(std::span<float> samples)
 {
-    for (Slot& slot : slots_)
+    for (TSlot& slot : slots_)
     {
-        if (!slot.on && slot.depth <= 0.0f)
+        if (!slot.On && slot.Depth <= 0.0f)
             continue;
         std::size_t i = 0;
         // While the depth ramps (or the slot waits to move) step by step;
         // at full depth the coefficients stay put for the rest.
         for (; i < samples.size() &&
-               !(slot.depth >= 1.0f && slot.on && slot.frequency == slot.wanted);
+               !(slot.Depth >= 1.0f && slot.On && slot.Frequency == slot.Wanted);
              ++i)
         {
             Step(slot);
-            if (slot.frequency <= 0.0f)
+            if (slot.Frequency <= 0.0f)
                 continue;
-            samples[i] = Reject(slot, slot.sections[0], samples[i], slot.depth);
-            samples[i] = Reject(slot, slot.sections[1], samples[i], slot.depth);
+            samples[i] = Reject(slot, slot.Sections[0], samples[i], slot.Depth);
+            samples[i] = Reject(slot, slot.Sections[1], samples[i], slot.Depth);
         }
         if (i < samples.size())
             RejectSteady(slot, samples.subspan(i));
     }
 }
 
-void TNotchBank::RejectSteady(Slot& slot, std::span<float> samples)
+void TNotchBank::RejectSteady(TSlot& slot, std::span<float> samples)
 {
     // A local copy, so that the compiler keeps the state in registers.
-    Slot local = slot;
+    TSlot local = slot;
     for (float& x : samples)
     {
-        x = Reject(local, local.sections[0], x, 1.0f);
-        x = Reject(local, local.sections[1], x, 1.0f);
+        x = Reject(local, local.Sections[0], x, 1.0f);
+        x = Reject(local, local.Sections[1], x, 1.0f);
     }
-    slot.sections = local.sections;
+    slot.Sections = local.Sections;
 }
 
 } // namespace keb

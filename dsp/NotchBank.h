@@ -32,33 +32,33 @@ class TNotchBank
     void Set(int slot, bool on, float frequency);
     // True when the slot is faded out and may take any new frequency at once.
     bool Idle(int slot) const;
-    float Frequency(int slot) const { return slots_[slot].frequency; }
+    float Frequency(int slot) const { return slots_[slot].Frequency; }
     void Clear();
 
     // Notches the samples, in place.
     void Process(std::span<float> samples);
 
   private:
-    struct Section
+    struct TSection
     {
-        float ic1 = 0, ic2 = 0;
+        float Ic1 = 0, Ic2 = 0;
     };
-    struct Slot
+    struct TSlot
     {
-        float frequency = 0; // where the sections are tuned
-        float wanted = 0;    // where the slot should go
-        bool on = false;
-        float depth = 0;
-        float k = 0, a1 = 0, a2 = 0, a3 = 0;
-        std::array<Section, 2> sections{};
+        float Frequency = 0; // where the sections are tuned
+        float Wanted = 0;    // where the slot should go
+        bool On = false;
+        float Depth = 0;
+        float K = 0, A1 = 0, A2 = 0, A3 = 0;
+        std::array<TSection, 2> Sections{};
     };
 
-    void Tune(Slot& slot, float frequency);
-    void Step(Slot& slot);
+    void Tune(TSlot& slot, float frequency);
+    void Step(TSlot& slot);
     // Both sections at full depth over samples.
-    static void RejectSteady(Slot& slot, std::span<float> samples);
+    static void RejectSteady(TSlot& slot, std::span<float> samples);
 
-    std::array<Slot, Slots> slots_{};
+    std::array<TSlot, Slots> slots_{};
     float rate_;
     float rampStep_;
 };

@@ -38,7 +38,7 @@ void TNotchKernel::FollowDetector()
     for (int t = 0; t < TSteadyToneDetector::Trackers; ++t)
     {
         const auto& tracked = detector_.Tracked(t);
-        bank_.Set(t, automatic_ && tracked.active, tracked.frequency);
+        bank_.Set(t, automatic_ && tracked.Active, tracked.Frequency);
         detector_.Available[static_cast<std::size_t>(t)] = bank_.Idle(t);
     }
 }

@@ -88,7 +88,7 @@ void TSteadyToneDetector::Analyse()
         presence_[k] -= presence_[k] * presenceStep_;
     for (int p = 0; p < peakCount_; ++p)
     {
-        const int bin = peaks_[static_cast<std::size_t>(p)].bin;
+        const int bin = peaks_[static_cast<std::size_t>(p)].Bin;
         for (int k = std::max(0, bin - 1); k <= std::min(bin + 1, length_ / 2 - 1); ++k)
             presence_[static_cast<std::size_t>(k)] =
                 std::min(1.0f, presence_[static_cast<std::size_t>(k)] + presenceStep_);
@@ -142,15 +142,15 @@ float TSteadyToneDetector::Interpolate(int bin) const
     return (static_cast<float>(bin) + std::clamp(offset, -0.5f, 0.5f)) * binHz_;
 }
 
-const TSteadyToneDetector::Peak* TSteadyToneDetector::NearestPeak(float frequency,
-                                                                  float within) const
+const TSteadyToneDetector::TPeak* TSteadyToneDetector::NearestPeak(float frequency,
+                                                                   float within) const
 {
-    const Peak* best = nullptr;
+    const TPeak* best = nullptr;
     float bestDistance = within;
     for (int p = 0; p < peakCount_; ++p)
     {
-        const Peak& peak = peaks_[static_cast<std::size_t>(p)];
-        const float distance = std::fabs(peak.frequency - frequency);
+        const TPeak& peak = peaks_[static_cast<std::size_t>(p)];
+        const float distance = std::fabs(peak.Frequency - frequency);
         if (distance <= bestDistance)
         {
             best = &peak;
@@ -162,24 +162,24 @@ const TSteadyToneDetector::Peak* TSteadyToneDetector::NearestPeak(float frequenc
 
 void TSteadyToneDetector::FollowTrackers()
 {
-    for (Tracker& tracker : trackers_)
+    for (TTracker& tracker : trackers_)
     {
-        if (!tracker.active)
+        if (!tracker.Active)
             continue;
-        const Peak* peak = NearestPeak(tracker.frequency, 1.5f * binHz_);
-        tracker.presence += ((peak ? 1.0f : 0.0f) - tracker.presence) * presenceStep_;
+        const TPeak* peak = NearestPeak(tracker.Frequency, 1.5f * binHz_);
+        tracker.Presence += ((peak ? 1.0f : 0.0f) - tracker.Presence) * presenceStep_;
         if (peak)
-            tracker.frequency += 0.25f * (peak->frequency - tracker.frequency);
-        if (tracker.presence < ReleasePresence)
-            tracker = Tracker{};
+            tracker.Frequency += 0.25f * (peak->Frequency - tracker.Frequency);
+        if (tracker.Presence < ReleasePresence)
+            tracker = TTracker{};
     }
 }
 
 bool TSteadyToneDetector::NearTaken(float frequency) const
 {
     const float near = 2.0f * binHz_;
-    for (const Tracker& tracker : trackers_)
-        if (tracker.active && std::fabs(tracker.frequency - frequency) <= near)
+    for (const TTracker& tracker : trackers_)
+        if (tracker.Active && std::fabs(tracker.Frequency - frequency) <= near)
             return true;
     for (float excluded : excluded_)
         if (excluded > 0.0f && std::fabs(excluded - frequency) <= near)
@@ -191,16 +191,16 @@ void TSteadyToneDetector::StartTrackers()
 {
     for (int p = 0; p < peakCount_; ++p)
     {
-        const Peak& peak = peaks_[static_cast<std::size_t>(p)];
-        if (presence_[static_cast<std::size_t>(peak.bin)] < StartPresence ||
-            NearTaken(peak.frequency))
+        const TPeak& peak = peaks_[static_cast<std::size_t>(p)];
+        if (presence_[static_cast<std::size_t>(peak.Bin)] < StartPresence ||
+            NearTaken(peak.Frequency))
             continue;
         for (int t = 0; t < Trackers; ++t)
         {
-            if (trackers_[static_cast<std::size_t>(t)].active ||
+            if (trackers_[static_cast<std::size_t>(t)].Active ||
                 !Available[static_cast<std::size_t>(t)])
                 continue;
-            trackers_[static_cast<std::size_t>(t)] = {true, peak.frequency, 1.0f};
+            trackers_[static_cast<std::size_t>(t)] = {true, peak.Frequency, 1.0f};
             break;
         }
     }

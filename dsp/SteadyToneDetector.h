@@ -41,11 +41,11 @@ class TSteadyToneDetector
     static constexpr float StartPresence = 0.9f;
     static constexpr float ReleasePresence = 0.6f;
 
-    struct Tracker
+    struct TTracker
     {
-        bool active = false;
-        float frequency = 0;
-        float presence = 0;
+        bool Active = false;
+        float Frequency = 0;
+        float Presence = 0;
     };
 
     explicit TSteadyToneDetector(int sampleRate);
@@ -58,12 +58,12 @@ class TSteadyToneDetector
     bool Push(std::span<const float> samples);
     void Clear();
 
-    const Tracker& Tracked(int index) const { return trackers_[index]; }
+    const TTracker& Tracked(int index) const { return trackers_[index]; }
     // Frequencies where no tracker may start (the user's notches); at most
     // Trackers, zero for none.
     void SetExcluded(std::span<const float> frequencies);
     // Releases a tracker (its frequency may be taken again at once).
-    void Release(int index) { trackers_[index] = Tracker{}; }
+    void Release(int index) { trackers_[index] = TTracker{}; }
     // Whether index may take a new tone; the owner refuses while the notch
     // behind it is still fading out.
     std::array<bool, Trackers> Available{true, true, true, true};
@@ -72,10 +72,10 @@ class TSteadyToneDetector
     int Hop() const { return hop_; }
 
   private:
-    struct Peak
+    struct TPeak
     {
-        int bin;
-        float frequency;
+        int Bin;
+        float Frequency;
     };
 
     void Analyse();
@@ -84,9 +84,9 @@ class TSteadyToneDetector
     void FollowTrackers();
     void StartTrackers();
     bool NearTaken(float frequency) const;
-    const Peak* NearestPeak(float frequency, float within) const;
+    const TPeak* NearestPeak(float frequency, float within) const;
 
-    struct PlanDeleter
+    struct TPlanDeleter
     {
         void operator()(TRealFFTPlan* plan) const { DoneRealFFT(plan); }
     };
@@ -96,12 +96,12 @@ class TSteadyToneDetector
     float binHz_;
     float presenceStep_;
     float floor_;
-    std::unique_ptr<TRealFFTPlan, PlanDeleter> plan_;
+    std::unique_ptr<TRealFFTPlan, TPlanDeleter> plan_;
     std::vector<float> window_, history_, frame_, power_, presence_;
-    std::vector<Peak> peaks_;
+    std::vector<TPeak> peaks_;
     int peakCount_ = 0;
     int filled_ = 0;
-    std::array<Tracker, Trackers> trackers_{};
+    std::array<TTracker, Trackers> trackers_{};
     std::array<float, Trackers> excluded_{};
 };
 

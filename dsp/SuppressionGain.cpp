@@ -44,7 +44,7 @@ float FromDb(float db, float scale)
 
 } // namespace
 
-TSuppressionGain::Setting TSuppressionGain::ForLevel(int level)
+TSuppressionGain::TSetting TSuppressionGain::ForLevel(int level)
 {
     switch (std::clamp(level, 1, Levels))
     {
@@ -94,9 +94,9 @@ float TSuppressionGain::LsaFactor(float v) const
 
 void TSuppressionGain::Update(std::span<const float> power, std::span<const float> noise, int level)
 {
-    const Setting setting = ForLevel(level);
-    const float gainFloor = FromDb(setting.gainFloorDb, 20.0f);
-    const float prioriMin = FromDb(setting.prioriMinDb, 10.0f);
+    const TSetting setting = ForLevel(level);
+    const float gainFloor = FromDb(setting.GainFloorDb, 20.0f);
+    const float prioriMin = FromDb(setting.PrioriMinDb, 10.0f);
     const float weight = started_ ? DecisionWeight : 0.0f;
     loudest_ *= std::pow(10.0f, -1.0f / LoudestFrames);
     for (float p : power)
@@ -104,7 +104,7 @@ void TSuppressionGain::Update(std::span<const float> power, std::span<const floa
     const float quiet = std::max(quietNoise_, loudest_ * FromDb(-InaudibleDb, 10.0f));
     for (std::size_t k = 0; k < gain_.size(); ++k)
     {
-        const float posteriori = power[k] / std::max(setting.overestimate * noise[k], 1e-12f);
+        const float posteriori = power[k] / std::max(setting.Overestimate * noise[k], 1e-12f);
         const float previous = gain_[k] * gain_[k] * lastPosteriori_[k];
         const float excess = std::max(posteriori - 1.0f, 0.0f);
         const bool onset = excess > previous && posteriori > OnsetRatio;

@@ -39,14 +39,14 @@ class TSuppressionGain
     // How fast the loudest bin is forgotten: 10 dB in this many frames.
     static constexpr float LoudestFrames = 300.0f;
 
-    struct Setting
+    struct TSetting
     {
-        float gainFloorDb;
-        float prioriMinDb;
-        float overestimate;
+        float GainFloorDb;
+        float PrioriMinDb;
+        float Overestimate;
     };
     // Level 1 gentle, 2 normal, 3 strong.
-    static Setting ForLevel(int level);
+    static TSetting ForLevel(int level);
 
     TSuppressionGain(int bins, float quietNoise);
 

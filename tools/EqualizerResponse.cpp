@@ -18,7 +18,7 @@ namespace
 // truncating the output keeps the taps far below the -60 dB of a closed band.
 constexpr double ImpulseHeight = 1 << 20;
 
-struct EngineDeleter
+struct TEngineDeleter
 {
     void operator()(TFFTFilter* engine) const { DoneFFTFilter(engine); }
 };
@@ -30,7 +30,7 @@ std::vector<double> EngineTaps(const TMMEqualizer& equalizer)
 {
     TWaveFormatEx format{};
     BuildPCMFormat(format, 16, 1, FilterSampleRate);
-    std::unique_ptr<TFFTFilter, EngineDeleter> engine(
+    std::unique_ptr<TFFTFilter, TEngineDeleter> engine(
         InitFFTFilter(&format, equalizer.FFTLength(), 8192));
     if (!engine)
         throw EOutOfMemory("no memory for the equalizer's response");

@@ -6,6 +6,7 @@
 #include <sndfile.h>
 #include <sstream>
 #include <stdexcept>
+#include <type_traits>
 
 namespace keb
 {
@@ -51,18 +52,13 @@ sf_count_t ReadFrames(SNDFILE* sound, std::int16_t* samples, sf_count_t count)
     return sf_readf_short(sound, samples, count);
 }
 
-// The mean of a frame's channels; only floats are mixed.
+// The mean of a frame's channels.
 float Mean(const float* values, std::size_t channels)
 {
     float sum = 0;
     for (std::size_t c = 0; c < channels; ++c)
         sum += values[c];
     return sum / static_cast<float>(channels);
-}
-
-std::int16_t Mean(const std::int16_t*, std::size_t)
-{
-    throw std::logic_error("16-bit samples are never mixed");
 }
 
 } // namespace
@@ -152,7 +148,9 @@ std::size_t TSoundFileReader::ReadPicked(TSample* samples, std::size_t count,
                 samples[frame] = values[1];
                 break;
             case TChannelPick::Mix:
-                samples[frame] = Mean(values, stride);
+                // Only floats are mixed: a file read as 16-bit samples is never.
+                if constexpr (std::is_same_v<TSample, float>)
+                    samples[frame] = Mean(values, stride);
                 break;
             }
         }

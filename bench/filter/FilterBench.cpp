@@ -30,9 +30,9 @@ double ProcessSeconds()
 }
 
 // A folder with the 10-minute demo recording, removed at exit.
-struct Recording
+struct TRecording
 {
-    Recording()
+    TRecording()
     {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "keb-filter-bench-XXXXXX").string();
@@ -48,15 +48,15 @@ struct Recording
         sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
         sf_close(file);
     }
-    ~Recording() { std::filesystem::remove_all(Folder); }
+    ~TRecording() { std::filesystem::remove_all(Folder); }
 
     std::filesystem::path Folder;
     std::filesystem::path Input;
 };
 
-const Recording& TheRecording()
+const TRecording& TheRecording()
 {
-    static const Recording recording;
+    static const TRecording recording;
     return recording;
 }
 
@@ -74,7 +74,7 @@ void CopyWithLibsndfile(const std::filesystem::path& from, const std::filesystem
 
 void FilterTenMinutes(benchmark::State& state)
 {
-    const Recording& recording = TheRecording();
+    const TRecording& recording = TheRecording();
     TFilterOptions options;
     options.Input = recording.Input;
     options.Output = recording.Folder / "filtered.wav";

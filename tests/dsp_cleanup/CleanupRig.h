@@ -17,7 +17,7 @@ namespace keb::test
 {
 
 // Supplies a recording to pulls.
-class PcmSupply : public TMMDSPComponent
+class TPcmSupply : public TMMDSPComponent
 {
   public:
     using TMMDSPComponent::TMMDSPComponent;
@@ -37,7 +37,7 @@ class PcmSupply : public TMMDSPComponent
 };
 
 // Keeps what is pushed into it.
-class PcmCatch : public TMMDSPComponent
+class TPcmCatch : public TMMDSPComponent
 {
   public:
     using TMMDSPComponent::TMMDSPComponent;
@@ -63,8 +63,8 @@ inline std::vector<std::int16_t>
 RunThrough(TMMDSPComponent& component, const std::vector<std::int16_t>& input, Drive drive,
            int bufferSamples = 1000, const std::function<void(int)>& between = {}, int channels = 1)
 {
-    PcmSupply source(nullptr);
-    PcmCatch sink(nullptr);
+    TPcmSupply source(nullptr);
+    TPcmCatch sink(nullptr);
     TWaveFormatEx format{};
     BuildPCMFormat(format, 16, channels, 8000);
     source.SetWaveFormat(&format);

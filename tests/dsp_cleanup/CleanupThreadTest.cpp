@@ -18,7 +18,7 @@ namespace
 
 TEST(CleanupThreadTest, SettingsChangeWhileAnotherThreadPullsTheAudio)
 {
-    PcmSupply source(nullptr);
+    TPcmSupply source(nullptr);
     TMMNotchFilter notch(nullptr);
     TMMNoiseReducer reducer(nullptr);
     TWaveFormatEx format{};

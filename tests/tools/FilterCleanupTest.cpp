@@ -52,17 +52,17 @@ class FilterCleanupTest : public test::FilterFolderTest
         test::FilterFolderTest::SetUp();
         std::mt19937 random(5);
         std::normal_distribution<double> noise(0, 300);
-        Recording.resize(6 * 8000);
-        for (std::size_t i = 0; i < Recording.size(); ++i)
+        recording_.resize(6 * 8000);
+        for (std::size_t i = 0; i < recording_.size(); ++i)
         {
             const double t = static_cast<double>(i) / 8000;
             const bool keyDown = std::fmod(t, 0.3) < 0.15;
             const double v = (keyDown ? 6000 : 0) * std::sin(2 * M_PI * 700 * t) +
                              3000 * std::sin(2 * M_PI * 1100 * t) +
                              3000 * std::sin(2 * M_PI * 2300 * t) + noise(random);
-            Recording[i] = static_cast<std::int16_t>(std::lrint(v));
+            recording_[i] = static_cast<std::int16_t>(std::lrint(v));
         }
-        test::WriteSound(File("in.wav"), {8000, 1, Recording}, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        test::WriteSound(File("in.wav"), {8000, 1, recording_}, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     }
 
     std::vector<std::int16_t> Filter(std::vector<std::string> options)
@@ -79,18 +79,18 @@ class FilterCleanupTest : public test::FilterFolderTest
     double ToneChange(const std::vector<std::int16_t>& output, double frequency) const
     {
         const std::vector<std::int16_t> tail(output.end() - 3 * 8000, output.end());
-        const std::vector<std::int16_t> input(Recording.end() - 3 * 8000, Recording.end());
+        const std::vector<std::int16_t> input(recording_.end() - 3 * 8000, recording_.end());
         return 10 * std::log10(test::TonePower(tail, frequency, 8000) /
                                test::TonePower(input, frequency, 8000));
     }
 
-    std::vector<std::int16_t> Recording;
+    std::vector<std::int16_t> recording_;
 };
 
 TEST_F(FilterCleanupTest, NotchesTakeTheCarriersAndNoiseReductionTheNoise)
 {
     const std::vector<std::int16_t> automatic = Filter({"--notch", "--nr", "2"});
-    ASSERT_EQ(automatic.size(), Recording.size());
+    ASSERT_EQ(automatic.size(), recording_.size());
     EXPECT_LT(ToneChange(automatic, 1100), -30.0);
     EXPECT_LT(ToneChange(automatic, 2300), -30.0);
     EXPECT_NEAR(ToneChange(automatic, 700), 0.0, 1.0);
@@ -102,18 +102,18 @@ TEST_F(FilterCleanupTest, NotchesTakeTheCarriersAndNoiseReductionTheNoise)
     EXPECT_NEAR(ToneChange(manual, 1100), 0.0, 0.5);
 
     // --bypass is Filter Off: all three out, the recording as it was.
-    EXPECT_EQ(Filter({"--bypass", "--notch", "--nr", "3", "--notch-at", "700"}), Recording);
+    EXPECT_EQ(Filter({"--bypass", "--notch", "--nr", "3", "--notch-at", "700"}), recording_);
 }
 
 TEST_F(FilterCleanupTest, AlignTakesTheNoiseReductionsDelayOut)
 {
     const std::vector<std::int16_t> aligned = Filter({"--align", "--nr", "1"});
-    ASSERT_EQ(aligned.size(), Recording.size());
+    ASSERT_EQ(aligned.size(), recording_.size());
     // Below 1: the reduction takes noise away from the first sound on.
-    const double atZero = test::Correlation(Recording, aligned, 0);
+    const double atZero = test::Correlation(recording_, aligned, 0);
     EXPECT_GT(atZero, 0.8);
     for (int lag : {-64, -8, -1, 1, 8, 64})
-        EXPECT_LT(test::Correlation(Recording, aligned, lag), atZero) << "lag " << lag;
+        EXPECT_LT(test::Correlation(recording_, aligned, lag), atZero) << "lag " << lag;
 }
 
 } // namespace

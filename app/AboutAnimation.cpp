@@ -21,44 +21,44 @@ constexpr std::string_view Message = "CQ DE KEB 73";
 
 } // namespace
 
-TAboutAnimation::TAboutAnimation(QWidget* parent) : QWidget(parent), Keying_(MorseKeying(Message))
+TAboutAnimation::TAboutAnimation(QWidget* parent) : QWidget(parent), keying_(MorseKeying(Message))
 {
     setToolTip("click for close");
     setCursor(Qt::PointingHandCursor);
-    Timer_.setInterval(FrameMilliseconds);
-    QObject::connect(&Timer_, &QTimer::timeout, this, [this] { NextFrame(); });
+    timer_.setInterval(FrameMilliseconds);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { NextFrame(); });
 }
 
 void TAboutAnimation::Start()
 {
-    Timer_.start();
+    timer_.start();
 }
 
 void TAboutAnimation::Stop()
 {
-    Timer_.stop();
+    timer_.stop();
 }
 
 bool TAboutAnimation::KeyDown() const
 {
-    return Keying_[(Frame_ / FramesPerUnit) % Keying_.size()];
+    return keying_[(frame_ / FramesPerUnit) % keying_.size()];
 }
 
 std::uint32_t TAboutAnimation::NextNoise()
 {
-    NoiseState_ = NoiseState_ * 1664525u + 1013904223u;
-    return NoiseState_ >> 24;
+    noiseState_ = noiseState_ * 1664525u + 1013904223u;
+    return noiseState_ >> 24;
 }
 
 void TAboutAnimation::NextFrame()
 {
-    if (Picture_.isNull())
+    if (picture_.isNull())
         return;
-    const int width = Picture_.width();
+    const int width = picture_.width();
     // Scroll everything one line down, then draw the new line at the top.
-    for (int y = Picture_.height() - 1; y > 0; --y)
-        std::memcpy(Picture_.scanLine(y), Picture_.scanLine(y - 1), Picture_.bytesPerLine());
-    auto* line = reinterpret_cast<QRgb*>(Picture_.scanLine(0));
+    for (int y = picture_.height() - 1; y > 0; --y)
+        std::memcpy(picture_.scanLine(y), picture_.scanLine(y - 1), picture_.bytesPerLine());
+    auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(0));
     const int signalColumn = width * 2 / 5;
     for (int x = 0; x < width; ++x)
     {
@@ -71,14 +71,14 @@ void TAboutAnimation::NextFrame()
             level = 110 + noise / 2; // a steady weaker carrier
         line[x] = qRgb(level / 3, level, std::min(255, 60 + level));
     }
-    ++Frame_;
+    ++frame_;
     update();
 }
 
 void TAboutAnimation::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, Picture_);
+    painter.drawImage(0, 0, picture_);
     painter.setPen(QColor(0, 255, 0));
     painter.drawText(rect().adjusted(0, 0, -4, -3), Qt::AlignRight | Qt::AlignBottom, "73");
 }
@@ -92,8 +92,8 @@ void TAboutAnimation::mouseReleaseEvent(QMouseEvent* event)
 
 void TAboutAnimation::resizeEvent(QResizeEvent*)
 {
-    Picture_ = QImage(size(), QImage::Format_RGB32);
-    Picture_.fill(Qt::black);
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    picture_.fill(Qt::black);
 }
 
 } // namespace keb

@@ -21,9 +21,9 @@ class TAboutAnimation : public QWidget
 
     void Start();
     void Stop();
-    bool Animating() const { return Timer_.isActive(); }
+    bool Animating() const { return timer_.isActive(); }
     // Frames drawn since construction.
-    std::uint64_t FrameCount() const { return Frame_; }
+    std::uint64_t FrameCount() const { return frame_; }
     // Draws the next frame at once (the timer calls it too).
     void NextFrame();
 
@@ -38,11 +38,11 @@ class TAboutAnimation : public QWidget
     bool KeyDown() const;
     std::uint32_t NextNoise();
 
-    QTimer Timer_;
-    QImage Picture_;
-    std::vector<bool> Keying_; // one entry per Morse unit: key down or up
-    std::uint64_t Frame_ = 0;
-    std::uint32_t NoiseState_ = 0x4B4542;
+    QTimer timer_;
+    QImage picture_;
+    std::vector<bool> keying_; // one entry per Morse unit: key down or up
+    std::uint64_t frame_ = 0;
+    std::uint32_t noiseState_ = 0x4B4542;
 };
 
 } // namespace keb

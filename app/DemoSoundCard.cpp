@@ -12,59 +12,59 @@ namespace keb
 namespace
 {
 
-// Fills Bytes of Format with the demo signal, a block of mono samples at a
+// Fills bytes of format with the demo signal, a block of mono samples at a
 // time, copied into every channel.
-class DemoSignalWriter
+class TDemoSignalWriter
 {
   public:
-    void operator()(std::uint8_t* Data, std::size_t Bytes, const TWaveFormatEx& Format)
+    void operator()(std::uint8_t* data, std::size_t bytes, const TWaveFormatEx& format)
     {
-        if (!Signal || SignalRate != Format.nSamplesPerSec)
+        if (!signal_ || signalRate_ != format.nSamplesPerSec)
         {
-            SignalRate = Format.nSamplesPerSec;
-            Signal = std::make_shared<TDemoSignal>(SignalRate);
+            signalRate_ = format.nSamplesPerSec;
+            signal_ = std::make_shared<TDemoSignal>(signalRate_);
         }
-        const std::size_t Channels = std::max<std::size_t>(Format.nChannels, 1);
-        const std::size_t BytesPerSample = Format.wBitsPerSample == 8 ? 1 : 2;
-        std::size_t Frames = Bytes / (Channels * BytesPerSample);
-        while (Frames > 0)
+        const std::size_t channels = std::max<std::size_t>(format.nChannels, 1);
+        const std::size_t bytesPerSample = format.wBitsPerSample == 8 ? 1 : 2;
+        std::size_t frames = bytes / (channels * bytesPerSample);
+        while (frames > 0)
         {
-            const std::size_t Count = std::min(Frames, Block.size());
-            Signal->Fill(Block.data(), Count);
-            for (std::size_t Frame = 0; Frame < Count; ++Frame)
+            const std::size_t count = std::min(frames, block_.size());
+            signal_->Fill(block_.data(), count);
+            for (std::size_t frame = 0; frame < count; ++frame)
             {
-                for (std::size_t Channel = 0; Channel < Channels; ++Channel)
-                    Data = Put(Data, Block[Frame], BytesPerSample);
+                for (std::size_t channel = 0; channel < channels; ++channel)
+                    data = Put(data, block_[frame], bytesPerSample);
             }
-            Frames -= Count;
+            frames -= count;
         }
     }
 
   private:
-    static std::uint8_t* Put(std::uint8_t* Data, std::int16_t Sample, std::size_t Bytes)
+    static std::uint8_t* Put(std::uint8_t* data, std::int16_t sample, std::size_t bytes)
     {
-        if (Bytes == 1)
+        if (bytes == 1)
         {
-            *Data = static_cast<std::uint8_t>((Sample >> 8) + 128);
-            return Data + 1;
+            *data = static_cast<std::uint8_t>((sample >> 8) + 128);
+            return data + 1;
         }
-        const auto Bits = static_cast<std::uint16_t>(Sample);
-        Data[0] = static_cast<std::uint8_t>(Bits & 0xFF);
-        Data[1] = static_cast<std::uint8_t>(Bits >> 8);
-        return Data + 2;
+        const auto bits = static_cast<std::uint16_t>(sample);
+        data[0] = static_cast<std::uint8_t>(bits & 0xFF);
+        data[1] = static_cast<std::uint8_t>(bits >> 8);
+        return data + 2;
     }
 
     // Shared so that the generator function stays copyable.
-    std::shared_ptr<TDemoSignal> Signal;
-    std::uint32_t SignalRate = 0;
-    std::array<std::int16_t, 256> Block{};
+    std::shared_ptr<TDemoSignal> signal_;
+    std::uint32_t signalRate_ = 0;
+    std::array<std::int16_t, 256> block_{};
 };
 
-class DemoBackend final : public WaveBackend
+class TDemoBackend final : public WaveBackend
 {
   public:
-    DemoBackend(std::shared_ptr<VirtualSoundCard> Card, std::shared_ptr<WaveBackend> Speakers)
-        : Card(std::move(Card)), Speakers(std::move(Speakers))
+    TDemoBackend(std::shared_ptr<VirtualSoundCard> card, std::shared_ptr<WaveBackend> speakers)
+        : card_(std::move(card)), speakers_(std::move(speakers))
     {
     }
 
@@ -98,35 +98,35 @@ class DemoBackend final : public WaveBackend
   private:
     WaveBackend& For(WaveDirection Direction)
     {
-        if (Direction == WaveDirection::Playback && Speakers &&
-            Speakers->DeviceCount(WaveDirection::Playback) > 0)
-            return *Speakers;
-        return *Card;
+        if (Direction == WaveDirection::Playback && speakers_ &&
+            speakers_->DeviceCount(WaveDirection::Playback) > 0)
+            return *speakers_;
+        return *card_;
     }
 
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<WaveBackend> Speakers;
+    std::shared_ptr<VirtualSoundCard> card_;
+    std::shared_ptr<WaveBackend> speakers_;
 };
 
 } // namespace
 
 std::unique_ptr<VirtualSource> MakeDemoSignalSource()
 {
-    return MakeGeneratorSource(DemoSignalWriter());
+    return MakeGeneratorSource(TDemoSignalWriter());
 }
 
-std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> Card,
-                                             std::shared_ptr<WaveBackend> Speakers)
+std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> card,
+                                             std::shared_ptr<WaveBackend> speakers)
 {
-    return std::make_shared<DemoBackend>(std::move(Card), std::move(Speakers));
+    return std::make_shared<TDemoBackend>(std::move(card), std::move(speakers));
 }
 
 std::shared_ptr<WaveBackend> MakeDemoBackend()
 {
-    auto Card = VirtualSoundCard::Create(VirtualClock::RealTime);
-    Card->AddCaptureDevice("KEB demo receiver", MakeDemoSignalSource());
-    Card->AddPlaybackDevice("KEB demo speaker", MakeNullSink());
-    return MakeDemoBackend(std::move(Card), PortAudioBackend::Instance());
+    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    card->AddCaptureDevice("KEB demo receiver", MakeDemoSignalSource());
+    card->AddPlaybackDevice("KEB demo speaker", MakeNullSink());
+    return MakeDemoBackend(std::move(card), PortAudioBackend::Instance());
 }
 
 } // namespace keb

@@ -22,11 +22,11 @@ namespace keb
 // count: every channel carries the same signal).
 std::unique_ptr<VirtualSource> MakeDemoSignalSource();
 
-// The demo backend over Card (whose capture device 0 must be the demo
-// receiver and whose playback device 0 the fallback speaker) and Speakers
+// The demo backend over card (whose capture device 0 must be the demo
+// receiver and whose playback device 0 the fallback speaker) and speakers
 // (the real outputs; null or without playback devices: the card plays).
-std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> Card,
-                                             std::shared_ptr<WaveBackend> Speakers);
+std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> card,
+                                             std::shared_ptr<WaveBackend> speakers);
 
 // The demo backend of the program: a real-time card with the demo receiver
 // and a silent speaker, and PortAudio's outputs.

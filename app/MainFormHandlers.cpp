@@ -29,12 +29,12 @@ void TMainForm::FormCreate()
 
 void TMainForm::PrepareMemoryFiles()
 {
-    MemoryFolder_ = MemoryFolder();
-    EnsureMemoryFolder(MemoryFolder_);
+    memoryFolder_ = MemoryFolder();
+    EnsureMemoryFolder(memoryFolder_);
     for (int memory = 1; memory <= 4; ++memory)
     {
-        CurrentMemoryFile_ = MemoryFilePath(MemoryFolder_, memory);
-        PrepareMemoryFile(CurrentMemoryFile_);
+        currentMemoryFile_ = MemoryFilePath(memoryFolder_, memory);
+        PrepareMemoryFile(currentMemoryFile_);
     }
 }
 

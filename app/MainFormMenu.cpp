@@ -35,22 +35,22 @@ void TMainForm::ChooseDevice(DeviceKind kind, int deviceId)
     DeviceOf(kind)->SetDeviceID(deviceId);
     if (latency == TLatency::Low)
         ApplyLatency(*this, TLatency::Low);
-    if (!Settings_)
+    if (!settings_)
         return;
     TStoredChoices choice;
     const TRememberedDevice remembered = RememberDevice(deviceId, ListDevices(kind));
     (kind == DeviceKind::Capture ? choice.Input : choice.Output) = remembered;
-    ReportSettingsProblem(Settings_->Store(choice));
+    ReportSettingsProblem(settings_->Store(choice));
 }
 
 void TMainForm::ChooseLatency(TLatency latency)
 {
     ApplyLatency(*this, latency);
-    if (!Settings_)
+    if (!settings_)
         return;
     TStoredChoices choice;
     choice.Latency = latency;
-    ReportSettingsProblem(Settings_->Store(choice));
+    ReportSettingsProblem(settings_->Store(choice));
 }
 
 void TMainForm::ReportSettingsProblem(const std::string& problem)
@@ -65,7 +65,8 @@ QMenu* TMainForm::BuildContextMenu(std::optional<double> notchFrequency)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (DeviceKind kind : {DeviceKind::Capture, DeviceKind::Playback})
     {
-        QMenu* devices = menu->addMenu(kind == DeviceKind::Capture ? "Input device" : "Output device");
+        QMenu* devices =
+            menu->addMenu(kind == DeviceKind::Capture ? "Input device" : "Output device");
         devices->setEnabled(!ChainRuns());
         auto* group = new QActionGroup(devices);
         const int current = DeviceOf(kind)->DeviceID();
@@ -77,7 +78,8 @@ QMenu* TMainForm::BuildContextMenu(std::optional<double> notchFrequency)
             action->setCheckable(true);
             action->setChecked(entry.Id == current);
             group->addAction(action);
-            QObject::connect(action, &QAction::triggered, this, [this, kind, id = entry.Id]
+            QObject::connect(action, &QAction::triggered, this,
+                             [this, kind, id = entry.Id]
                              { Run([this, kind, id] { ChooseDevice(kind, id); }); });
         }
     }

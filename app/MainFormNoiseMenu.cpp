@@ -42,11 +42,11 @@ void TMainForm::ClearNotches()
 
 void TMainForm::StoreCleanup()
 {
-    if (!Settings_)
+    if (!settings_)
         return;
     TStoredChoices choice;
     choice.Cleanup = CleanupOf(*Notch, *NoiseReducer);
-    ReportSettingsProblem(Settings_->Store(choice));
+    ReportSettingsProblem(settings_->Store(choice));
 }
 
 std::optional<double> TMainForm::InputWaterfallFrequency(QPoint windowPoint) const

@@ -89,13 +89,13 @@ void TMainForm::MemoryClick(int memory)
     DeactivateWheel();
     M->setEnabled(true);
     MemoryButtons[memory - 1]->SetDown(true);
-    CurrentMemoryFile_ = MemoryFilePath(MemoryFolder_, memory);
+    currentMemoryFile_ = MemoryFilePath(memoryFolder_, memory);
     // A folder that cannot be searched is left to the loader, whose error
     // names the file.
     std::error_code unknown;
-    if (!std::filesystem::exists(CurrentMemoryFile_, unknown) && !unknown)
+    if (!std::filesystem::exists(currentMemoryFile_, unknown) && !unknown)
         return;
-    ApplyPositions(ReadMemoryRecord(CurrentMemoryFile_));
+    ApplyPositions(ReadMemoryRecord(currentMemoryFile_));
 }
 
 void TMainForm::MClick()
@@ -112,7 +112,7 @@ void TMainForm::MClick()
             record[band] = sl[band]->Position();
         // Released only once the record is stored: after a failed write
         // the memory stays selected, so Save can be tried again.
-        WriteMemoryRecord(MemoryFilePath(MemoryFolder_, memory), record);
+        WriteMemoryRecord(MemoryFilePath(memoryFolder_, memory), record);
         button->SetDown(false);
     }
     M->setEnabled(false);

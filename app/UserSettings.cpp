@@ -24,7 +24,8 @@ std::optional<TRememberedDevice> LoadDevice(const QSettings& settings, DeviceKin
     return TRememberedDevice{name.toString().toStdString(), number};
 }
 
-void StoreDevice(QSettings& settings, DeviceKind kind, const std::optional<TRememberedDevice>& device)
+void StoreDevice(QSettings& settings, DeviceKind kind,
+                 const std::optional<TRememberedDevice>& device)
 {
     if (!device)
         return;
@@ -72,7 +73,7 @@ bool NotARegularFile(const std::filesystem::path& file)
 
 } // namespace
 
-TUserSettings::TUserSettings(std::filesystem::path File) : File_(std::move(File)) {}
+TUserSettings::TUserSettings(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path TUserSettings::DefaultFile()
 {
@@ -82,9 +83,9 @@ std::filesystem::path TUserSettings::DefaultFile()
 
 TStoredChoices TUserSettings::Load() const
 {
-    if (NotARegularFile(File_))
+    if (NotARegularFile(file_))
         return {};
-    const QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
+    const QSettings settings(QString::fromStdString(file_.string()), QSettings::IniFormat);
     TStoredChoices choices;
     choices.Input = LoadDevice(settings, DeviceKind::Capture);
     choices.Output = LoadDevice(settings, DeviceKind::Playback);
@@ -93,24 +94,25 @@ TStoredChoices TUserSettings::Load() const
     return choices;
 }
 
-std::string TUserSettings::Store(const TStoredChoices& Choices) const
+std::string TUserSettings::Store(const TStoredChoices& choices) const
 {
-    if (NotARegularFile(File_))
-        return "The settings could not be written to " + File_.string() +
+    if (NotARegularFile(file_))
+        return "The settings could not be written to " + file_.string() +
                ": it is not a regular file.";
-    QSettings settings(QString::fromStdString(File_.string()), QSettings::IniFormat);
-    StoreDevice(settings, DeviceKind::Capture, Choices.Input);
-    StoreDevice(settings, DeviceKind::Playback, Choices.Output);
-    if (Choices.Latency)
+    QSettings settings(QString::fromStdString(file_.string()), QSettings::IniFormat);
+    StoreDevice(settings, DeviceKind::Capture, choices.Input);
+    StoreDevice(settings, DeviceKind::Playback, choices.Output);
+    if (choices.Latency)
     {
-        const std::string_view name = LatencyName(*Choices.Latency);
-        settings.setValue("latency", QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        const std::string_view name = LatencyName(*choices.Latency);
+        settings.setValue("latency",
+                          QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
-    StoreCleanup(settings, Choices.Cleanup);
+    StoreCleanup(settings, choices.Cleanup);
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return {};
-    return "The settings could not be written to " + File_.string() + ".";
+    return "The settings could not be written to " + file_.string() + ".";
 }
 
 } // namespace keb

@@ -35,20 +35,20 @@ struct TStoredChoices
 class TUserSettings
 {
   public:
-    explicit TUserSettings(std::filesystem::path File);
+    explicit TUserSettings(std::filesystem::path file);
 
     // The file of this user: in the XDG config folder.
     static std::filesystem::path DefaultFile();
 
-    const std::filesystem::path& File() const { return File_; }
+    const std::filesystem::path& File() const { return file_; }
 
     TStoredChoices Load() const;
     // Writes the choices that are set and keeps the others as stored. Empty
     // when written, else one line saying why not.
-    std::string Store(const TStoredChoices& Choices) const;
+    std::string Store(const TStoredChoices& choices) const;
 
   private:
-    std::filesystem::path File_;
+    std::filesystem::path file_;
 };
 
 } // namespace keb

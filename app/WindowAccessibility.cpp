@@ -53,23 +53,23 @@ class TAccessibleStatusLed : public QAccessibleWidget
 {
   public:
     explicit TAccessibleStatusLed(TMMLED* led)
-        : QAccessibleWidget(led, QAccessible::Indicator), Led_(led)
+        : QAccessibleWidget(led, QAccessible::Indicator), led_(led)
     {
     }
 
     QString text(QAccessible::Text type) const override
     {
         if (type == QAccessible::Name)
-            return StatusOf(*Led_).Name;
+            return StatusOf(*led_).Name;
         if (type == QAccessible::Description)
-            return StatusOf(*Led_).Description;
+            return StatusOf(*led_).Description;
         return QAccessibleWidget::text(type);
     }
 
     QAccessible::State state() const override
     {
         QAccessible::State state = QAccessibleWidget::state();
-        const QAccessible::State status = StateOf(StatusOf(*Led_));
+        const QAccessible::State status = StateOf(StatusOf(*led_));
         state.checkable = status.checkable;
         state.active = status.active;
         state.checked = status.checked;
@@ -77,7 +77,7 @@ class TAccessibleStatusLed : public QAccessibleWidget
     }
 
   private:
-    TMMLED* Led_;
+    TMMLED* led_;
 };
 
 QAccessibleInterface* StatusLedInterface(const QString&, QObject* object)

@@ -107,10 +107,10 @@ QIcon WindowIcon()
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent)
-    : QWidget(parent), Components_(std::make_unique<TComponent>(nullptr))
+    : QWidget(parent), components_(std::make_unique<TComponent>(nullptr))
 {
     InstallAccessibleInterfaces();
-    Components_->SetName("MainForm");
+    components_->SetName("MainForm");
     setObjectName("MainForm");
     setWindowTitle("KEB 1.2.1");
     setWindowIcon(WindowIcon());
@@ -130,8 +130,8 @@ TMainForm::TMainForm(QWidget* parent)
     CreateControls();
     LoadComponentSettings();
     LinkChain();
-    for (int index = 0; index < Components_->ComponentCount(); ++index)
-        Components_->Components(index)->Loaded();
+    for (int index = 0; index < components_->ComponentCount(); ++index)
+        components_->Components(index)->Loaded();
     for (TMMSlider* slider : sl)
         slider->Loaded();
     Sh->Loaded();
@@ -146,12 +146,12 @@ TMainForm::~TMainForm()
     // any component of the chain goes.
     MMWaveIn->Close();
     WaveOut->Close();
-    Components_.reset();
+    components_.reset();
 }
 
 void TMainForm::CreateComponents()
 {
-    TComponent* owner = Components_.get();
+    TComponent* owner = components_.get();
     MMWaveIn = new TMMWaveIn(owner);
     MMRingBuffer1 = new TMMRingBuffer(owner);
     Connector1 = new TMMConnector(owner);
@@ -172,7 +172,7 @@ void TMainForm::CreateComponents()
     Connector->SetName("Connector");
     HiTimer->SetName("HiTimer");
     Generator->SetName("Generator");
-    Components_->BeginLoading();
+    components_->BeginLoading();
 }
 
 void TMainForm::LoadComponentSettings()
@@ -407,23 +407,23 @@ void TMainForm::OnClicked(QAbstractButton* button, void (TMainForm::*handler)())
 
 void TMainForm::Run(const std::function<void()>& handler)
 {
-    if (HandlerDepth_ > 0)
+    if (handlerDepth_ > 0)
     {
         handler();
         return;
     }
-    ++HandlerDepth_;
+    ++handlerDepth_;
     try
     {
         handler();
     }
     catch (const std::exception& error)
     {
-        --HandlerDepth_;
+        --handlerDepth_;
         HandleException(error);
         return;
     }
-    --HandlerDepth_;
+    --handlerDepth_;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

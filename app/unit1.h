@@ -88,7 +88,7 @@ class TMainForm : public QWidget
     ~TMainForm() override;
 
     // The memory file Save writes to: that of the memory selected last.
-    const std::filesystem::path& CurrentMemoryFile() const { return CurrentMemoryFile_; }
+    const std::filesystem::path& CurrentMemoryFile() const { return currentMemoryFile_; }
 
     // Components (owned by the window).
     TMMWaveIn* MMWaveIn = nullptr;
@@ -153,7 +153,7 @@ class TMainForm : public QWidget
     // The right-click menu (MainFormMenu.cpp): the capture and playback
     // devices and the latency mode, greyed while the chain runs. Choices are
     // remembered in Settings when the window has them (none: not kept).
-    void UseSettings(const TUserSettings* settings) { Settings_ = settings; }
+    void UseSettings(const TUserSettings* settings) { settings_ = settings; }
     // notchFrequency: the menu opened on the input waterfall at that
     // frequency, which adds "Notch at N Hz" and "Clear notches".
     QMenu* BuildContextMenu(std::optional<double> notchFrequency = std::nullopt);
@@ -203,11 +203,11 @@ class TMainForm : public QWidget
     void AddNoiseMenus(QMenu* menu, std::optional<double> notchFrequency);
     void StoreCleanup();
 
-    std::unique_ptr<TComponent> Components_;
-    const TUserSettings* Settings_ = nullptr;
-    std::filesystem::path MemoryFolder_;
-    std::filesystem::path CurrentMemoryFile_;
-    int HandlerDepth_ = 0;
+    std::unique_ptr<TComponent> components_;
+    const TUserSettings* settings_ = nullptr;
+    std::filesystem::path memoryFolder_;
+    std::filesystem::path currentMemoryFile_;
+    int handlerDepth_ = 0;
 };
 
 } // namespace keb

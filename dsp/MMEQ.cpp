@@ -27,10 +27,10 @@ constexpr char DefaultDescription[] = "Untitled";
 constexpr int DefaultFFTLength = 256;
 // The library-wide limit on the buffer sizes of the chain.
 constexpr int LibraryBufferLimit = 65536;
-constexpr int DisplayBufSize = 8192;
+constexpr int DisplayBufferBytes = 8192;
 // The response is drawn over a display's whole block: up to 4096 stereo
 // 16-bit frames (16384 bytes), one sample more for safety; the engine filters
-// it in pieces of DisplayBufSize.
+// it in pieces of DisplayBufferBytes.
 constexpr int ResponseBufBytes = 16386;
 constexpr std::int16_t ResponseImpulse = 21500;
 // The message that carries clipped buffers' notices to the main thread.
@@ -45,23 +45,21 @@ bool IsFilterableFormat(const TWaveFormatEx* format)
 
 // ---------------------------------------------------------------- TMMEQFilter
 
-TMMEQFilter::TMMEQFilter(float f1, float f2, float gain) : F1Value(f1), F2Value(f2), GainValue(gain)
-{
-}
+TMMEQFilter::TMMEQFilter(float f1, float f2, float gain) : f1_(f1), f2_(f2), gain_(gain) {}
 
 void TMMEQFilter::SetValues(float f1, float f2, float gain)
 {
-    if (f1 == F1Value && f2 == F2Value && gain == GainValue)
+    if (f1 == f1_ && f2 == f2_ && gain == gain_)
         return;
-    F1Value = f1;
-    F2Value = f2;
-    GainValue = gain;
+    f1_ = f1;
+    f2_ = f2;
+    gain_ = gain;
     Changed();
 }
 
 void TMMEQFilter::SetValue(int index, float value)
 {
-    float values[3] = {F1Value, F2Value, GainValue};
+    float values[3] = {f1_, f2_, gain_};
     if (index >= 0 && index < 3)
         values[index] = value;
     SetValues(values[0], values[1], values[2]);
@@ -69,9 +67,9 @@ void TMMEQFilter::SetValue(int index, float value)
 
 void TMMEQFilter::SetEnabled(bool value)
 {
-    if (value == EnabledValue)
+    if (value == enabled_)
         return;
-    EnabledValue = value;
+    enabled_ = value;
     Changed();
 }
 
@@ -79,8 +77,8 @@ void TMMEQFilter::Assign(const TMMEQFilter* source)
 {
     if (source == nullptr)
         return;
-    SetValues(source->F1Value, source->F2Value, source->GainValue);
-    SetEnabled(source->EnabledValue);
+    SetValues(source->f1_, source->f2_, source->gain_);
+    SetEnabled(source->enabled_);
 }
 
 void TMMEQFilter::Changed()
@@ -91,15 +89,15 @@ void TMMEQFilter::Changed()
 
 void TMMEQFilter::WriteToStream(TStream& stream) const
 {
-    stream.WriteUInt8(EnabledValue ? 1 : 0);
-    stream.WriteFloat(F1Value);
-    stream.WriteFloat(F2Value);
-    stream.WriteFloat(GainValue);
+    stream.WriteUInt8(enabled_ ? 1 : 0);
+    stream.WriteFloat(f1_);
+    stream.WriteFloat(f2_);
+    stream.WriteFloat(gain_);
 }
 
 void TMMEQFilter::ReadFromStream(TStream& stream)
 {
-    EnabledValue = stream.ReadUInt8() != 0;
+    enabled_ = stream.ReadUInt8() != 0;
     const float f1 = stream.ReadFloat();
     const float f2 = stream.ReadFloat();
     const float gain = stream.ReadFloat();
@@ -111,22 +109,22 @@ void TMMEQFilter::ReadFromStream(TStream& stream)
 
 // ------------------------------------------------------------ TMMEQFilterList
 
-TMMEQFilterList::TMMEQFilterList(TMMEqualizer* equalizer) : Owner(equalizer) {}
+TMMEQFilterList::TMMEQFilterList(TMMEqualizer* equalizer) : owner_(equalizer) {}
 
-void TMMEQFilterList::Insert(int index, TContainerObject* band)
+void TMMEQFilterList::Insert(int index, TContainerObject* object)
 {
-    if (dynamic_cast<TMMEQFilter*>(band) == nullptr)
+    if (dynamic_cast<TMMEQFilter*>(object) == nullptr)
         throw EListError("Invalid class typecast");
-    TObjectList::Insert(index, band);
+    TObjectList::Insert(index, object);
 }
 
-int TMMEQFilterList::Add(TContainerObject* band)
+int TMMEQFilterList::Add(TContainerObject* object)
 {
-    const int index = TObjectList::Add(band);
-    if (Owner != nullptr)
+    const int index = TObjectList::Add(object);
+    if (owner_ != nullptr)
     {
-        TMMEqualizer* equalizer = Owner;
-        static_cast<TMMEQFilter*>(band)->OnChange = [equalizer](TMMEQFilter& changed)
+        TMMEqualizer* equalizer = owner_;
+        static_cast<TMMEQFilter*>(object)->OnChange = [equalizer](TMMEQFilter& changed)
         { equalizer->FilterChanged(changed); };
     }
     return index;
@@ -135,13 +133,13 @@ int TMMEQFilterList::Add(TContainerObject* band)
 void TMMEQFilterList::Rebuild(const std::function<void()>& body)
 {
     BeginUpdate();
-    const bool wasUpdating = Owner != nullptr && Owner->Updating();
-    if (Owner != nullptr)
-        Owner->SetUpdating(true);
+    const bool wasUpdating = owner_ != nullptr && owner_->Updating();
+    if (owner_ != nullptr)
+        owner_->SetUpdating(true);
     const auto finish = [&]
     {
-        if (Owner != nullptr)
-            Owner->SetUpdating(wasUpdating);
+        if (owner_ != nullptr)
+            owner_->SetUpdating(wasUpdating);
         EndUpdate();
     };
     try
@@ -188,34 +186,34 @@ void TMMEQFilterList::ReadContainer(TStream& stream)
             {
                 std::string text = stream.ReadString(static_cast<std::size_t>(length));
                 text.resize(std::strlen(text.c_str()));
-                if (Owner != nullptr)
-                    Owner->SetDescription(text);
+                if (owner_ != nullptr)
+                    owner_->SetDescription(text);
             }
             const std::int32_t fftLength = stream.ReadInt32();
-            if (Owner != nullptr)
-                Owner->SetFFTLength(fftLength);
+            if (owner_ != nullptr)
+                owner_->SetFFTLength(fftLength);
             ReadObjects(stream, stream.ReadInt16());
         });
 }
 
 void TMMEQFilterList::WriteContainer(TStream& stream) const
 {
-    const std::string description = Owner != nullptr ? Owner->Description() : DefaultDescription;
+    const std::string description = owner_ != nullptr ? owner_->Description() : DefaultDescription;
     stream.WriteBuffer(EqualizerTag, sizeof EqualizerTag);
     stream.WriteUInt8(OwnsObjects() ? 1 : 0);
     stream.WriteInt32(static_cast<std::int32_t>(description.size()));
     stream.WriteString(description);
-    stream.WriteInt32(Owner != nullptr ? Owner->FFTLength() : DefaultFFTLength);
+    stream.WriteInt32(owner_ != nullptr ? owner_->FFTLength() : DefaultFFTLength);
     WriteObjects(stream);
 }
 
 // --------------------------------------------------------------- TMMEqualizer
 
 TMMEqualizer::TMMEqualizer(TComponent* owner)
-    : TMMDSPComponent(owner), FilterList(std::make_unique<TMMEQFilterList>(this)),
+    : TMMDSPComponent(owner), filterList_(std::make_unique<TMMEQFilterList>(this)),
       overflowWindow_([this](const TMessage&) { FireOverflows(); })
 {
-    FilterList->OnChange = [this](TObjectList&) { FiltersChanged(); };
+    filterList_->OnChange = [this](TObjectList&) { FiltersChanged(); };
     SetFFTLength(DefaultFFTLength);
 }
 
@@ -223,7 +221,7 @@ TMMEqualizer::~TMMEqualizer()
 {
     CloseEngine();
     SetSpectrum(nullptr);
-    FilterList.reset();
+    filterList_.reset();
 }
 
 bool TMMEqualizer::EngineOpen() const
@@ -238,23 +236,23 @@ void TMMEqualizer::SetEnabled(bool value)
         return;
     // Ordered before the new value: the buffer that first sees it finds the request too.
     resetPending_.store(true, std::memory_order_relaxed);
-    EnabledValue.store(value, std::memory_order_release);
+    enabled_.store(value, std::memory_order_release);
 }
 
 void TMMEqualizer::SetSampleRate(int value)
 {
     value = std::clamp(value, 4000, 100000);
-    if (value == SampleRateValue)
+    if (value == sampleRate_)
         return;
-    SampleRateValue = value;
+    sampleRate_ = value;
     RebuildDisplayEngine();
 }
 
 void TMMEqualizer::SetWindow(TMMFFTWindow value)
 {
-    if (value == WindowValue)
+    if (value == window_)
         return;
-    WindowValue = value;
+    window_ = value;
     {
         std::lock_guard lock(engineLock_);
         if (engine_)
@@ -268,9 +266,9 @@ void TMMEqualizer::SetFFTLength(int value)
 {
     const int length =
         static_cast<int>(std::bit_floor(static_cast<unsigned>(std::clamp(value, 8, 4096))));
-    if (length == FFTLengthValue)
+    if (length == fftLength_)
         return;
-    FFTLengthValue = length;
+    fftLength_ = length;
     RebuildDisplayEngine();
     std::lock_guard lock(engineLock_);
     if (!engine_)
@@ -285,7 +283,7 @@ void TMMEqualizer::SetFFTLength(int value)
         return;
     }
     // The replacement is designed completely before the audio thread can see it.
-    EnginePtr replacement = MakeEngine(length, EngineBufSize);
+    TEnginePtr replacement = MakeEngine(length, engineBufferBytes_);
     ApplyFiltersTo(replacement.get());
     PublishRunning(replacement.get(), lowFilter_.get());
     engine_.swap(replacement);
@@ -294,8 +292,8 @@ void TMMEqualizer::SetFFTLength(int value)
 
 void TMMEqualizer::SetFilters(const TMMEQFilterList* list)
 {
-    if (list != FilterList.get())
-        FilterList->Assign(list);
+    if (list != filterList_.get())
+        filterList_->Assign(list);
 }
 
 void TMMEqualizer::Assign(const TMMEqualizer* source)
@@ -311,23 +309,23 @@ void TMMEqualizer::Assign(const TMMEqualizer* source)
     SetSampleRate(source->SampleRate());
 }
 
-void TMMEqualizer::SetWaveFormat(const TWaveFormatEx* format)
+void TMMEqualizer::SetWaveFormat(const TWaveFormatEx* Format)
 {
-    if (format != nullptr)
+    if (Format != nullptr)
     {
-        if (!IsFilterableFormat(format))
+        if (!IsFilterableFormat(Format))
             throw EMMEqualizerError("Invalid WaveFormat");
-        SetSampleRate(static_cast<int>(format->nSamplesPerSec));
+        SetSampleRate(static_cast<int>(Format->nSamplesPerSec));
     }
-    TMMDSPComponent::SetWaveFormat(format);
+    TMMDSPComponent::SetWaveFormat(Format);
 }
 
-TMMEqualizer::EnginePtr TMMEqualizer::MakeEngine(int length, int bufferSize)
+TMMEqualizer::TEnginePtr TMMEqualizer::MakeEngine(int length, int bufferBytes)
 {
-    EnginePtr engine(InitFFTFilter(GetWaveFormat(), length, bufferSize));
+    TEnginePtr engine(InitFFTFilter(GetWaveFormat(), length, bufferBytes));
     if (!engine)
         throw EOutOfMemory("Out of memory");
-    SetFFTFilterWindow(engine.get(), WindowValue);
+    SetFFTFilterWindow(engine.get(), window_);
     return engine;
 }
 
@@ -337,9 +335,9 @@ void TMMEqualizer::OpenEngine()
         std::lock_guard lock(engineLock_);
         if (engine_ || !IsFilterableFormat(GetWaveFormat()))
             return;
-        EngineBufSize = std::max(LibraryBufferLimit, GetBufferSize());
-        engine_ = MakeEngine(FFTLengthValue, EngineBufSize);
-        if (LowLatencyValue)
+        engineBufferBytes_ = std::max(LibraryBufferLimit, GetBufferSize());
+        engine_ = MakeEngine(fftLength_, engineBufferBytes_);
+        if (lowLatency_)
             lowFilter_ = std::make_unique<TLowLatencyFilter>(GetWaveFormat()->nChannels);
         PublishRunning(engine_.get(), lowFilter_.get());
     }
@@ -373,10 +371,10 @@ void TMMEqualizer::PublishRunning(TFFTFilter* engine, TLowLatencyFilter* lowFilt
 
 void TMMEqualizer::ApplyFiltersTo(TFFTFilter* engine) const
 {
-    SetFFTFilterBand(engine, 0.0f, static_cast<float>(SampleRateValue * 0.5), 0.0f);
-    for (int i = 0; i < FilterList->Count(); ++i)
+    SetFFTFilterBand(engine, 0.0f, static_cast<float>(sampleRate_ * 0.5), 0.0f);
+    for (int i = 0; i < filterList_->Count(); ++i)
     {
-        const TMMEQFilter* band = FilterList->Items(i);
+        const TMMEQFilter* band = filterList_->Items(i);
         if (band->Enabled())
             SetFFTFilterBand(engine, band->F1(), band->F2(), band->Gain());
     }
@@ -404,7 +402,7 @@ void TMMEqualizer::PublishTaps()
 
 void TMMEqualizer::FilterChanged(TMMEQFilter& band)
 {
-    if (UpdatingValue)
+    if (updating_)
         return;
     {
         std::lock_guard lock(engineLock_);
@@ -420,7 +418,7 @@ void TMMEqualizer::FilterChanged(TMMEQFilter& band)
 
 void TMMEqualizer::FiltersChanged()
 {
-    if (UpdatingValue)
+    if (updating_)
         return;
     ApplyFilters();
     Changed();
@@ -495,18 +493,18 @@ void TMMEqualizer::ChainStarted()
     TMMDSPComponent::ChainStarted();
 }
 
-void TMMEqualizer::BufferReady(PWaveHdr header)
+void TMMEqualizer::BufferReady(PWaveHdr lpWaveHdr)
 {
-    Process(reinterpret_cast<std::uint8_t*>(header->lpData),
-            static_cast<int>(std::min(header->dwBytesRecorded, header->dwBufferLength)));
-    TMMDSPComponent::BufferReady(header);
+    Process(reinterpret_cast<std::uint8_t*>(lpWaveHdr->lpData),
+            static_cast<int>(std::min(lpWaveHdr->dwBytesRecorded, lpWaveHdr->dwBufferLength)));
+    TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 
-void TMMEqualizer::BufferLoad(PWaveHdr header, bool& moreBuffers)
+void TMMEqualizer::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
 {
-    TMMDSPComponent::BufferLoad(header, moreBuffers);
-    Process(reinterpret_cast<std::uint8_t*>(header->lpData),
-            static_cast<int>(std::min(header->dwBytesRecorded, header->dwBufferLength)));
+    TMMDSPComponent::BufferLoad(lpWaveHdr, MoreBuffers);
+    Process(reinterpret_cast<std::uint8_t*>(lpWaveHdr->lpData),
+            static_cast<int>(std::min(lpWaveHdr->dwBytesRecorded, lpWaveHdr->dwBufferLength)));
 }
 
 void TMMEqualizer::Loaded()
@@ -519,72 +517,71 @@ void TMMEqualizer::Loaded()
 
 void TMMEqualizer::SetSpectrum(TMMEQSpectrum* spectrum)
 {
-    if (spectrum == SpectrumLink)
+    if (spectrum == spectrumLink_)
         return;
-    if (SpectrumLink != nullptr)
+    if (spectrumLink_ != nullptr)
     {
         // The old display must not keep a hook into this equalizer.
-        SpectrumLink->SetDrawHook(nullptr);
+        spectrumLink_->SetDrawHook(nullptr);
         UpdateSpectrum();
-        DisplayEngine.reset();
-        RemoveFreeNotification(SpectrumOwner);
+        displayEngine_.reset();
+        RemoveFreeNotification(spectrumOwner_);
     }
-    SpectrumLink = spectrum;
-    SpectrumOwner = nullptr;
-    if (SpectrumLink == nullptr)
+    spectrumLink_ = spectrum;
+    spectrumOwner_ = nullptr;
+    if (spectrumLink_ == nullptr)
         return;
-    SpectrumOwner = &SpectrumLink->SpectrumComponent();
-    FreeNotification(SpectrumOwner);
+    spectrumOwner_ = &spectrumLink_->SpectrumComponent();
+    FreeNotification(spectrumOwner_);
     RebuildDisplayEngine();
-    SpectrumLink->SetWindow(fwRectangular);
-    SpectrumLink->SetDrawHook([this](TMMEQSpectrum& target) { DrawResponse(target); });
+    spectrumLink_->SetWindow(fwRectangular);
+    spectrumLink_->SetDrawHook([this](TMMEQSpectrum& target) { DrawResponse(target); });
 }
 
 void TMMEqualizer::Notification(TComponent* component, TOperation operation)
 {
     TMMDSPComponent::Notification(component, operation);
     // The display is being destroyed: it is not asked anything any more.
-    if (operation == TOperation::opRemove && component != nullptr && component == SpectrumOwner)
+    if (operation == TOperation::opRemove && component != nullptr && component == spectrumOwner_)
     {
-        SpectrumLink = nullptr;
-        SpectrumOwner = nullptr;
-        DisplayEngine.reset();
+        spectrumLink_ = nullptr;
+        spectrumOwner_ = nullptr;
+        displayEngine_.reset();
     }
 }
 
 void TMMEqualizer::RebuildDisplayEngine()
 {
-    DisplayEngine.reset();
-    if (SpectrumLink == nullptr)
+    displayEngine_.reset();
+    if (spectrumLink_ == nullptr)
         return;
     TWaveFormatEx format{};
-    BuildPCMFormat(format, 16, 1, static_cast<std::uint32_t>(SampleRateValue));
-    DisplayEngine.reset(InitFFTFilter(&format, FFTLengthValue, DisplayBufSize));
-    if (!DisplayEngine)
+    BuildPCMFormat(format, 16, 1, static_cast<std::uint32_t>(sampleRate_));
+    displayEngine_.reset(InitFFTFilter(&format, fftLength_, DisplayBufferBytes));
+    if (!displayEngine_)
         throw EOutOfMemory("Out of memory");
-    SpectrumLink->SetWaveFormat(&format);
-    SetFFTFilterWindow(DisplayEngine.get(), WindowValue);
+    spectrumLink_->SetWaveFormat(&format);
+    SetFFTFilterWindow(displayEngine_.get(), window_);
     UpdateSpectrum();
 }
 
 void TMMEqualizer::UpdateSpectrum()
 {
-    if (SpectrumLink != nullptr && !IsLoading() && !IsReading())
-        SpectrumLink->Redraw();
+    if (spectrumLink_ != nullptr && !IsLoading() && !IsReading())
+        spectrumLink_->Redraw();
 }
 
 void TMMEqualizer::DrawResponse(TMMEQSpectrum& spectrum)
 {
-    if (!DisplayEngine)
+    if (!displayEngine_)
         return;
     // The display engine is the main thread's alone; a reset keeps earlier draws out.
-    ResetFFTFilter(DisplayEngine.get());
-    ApplyFiltersTo(DisplayEngine.get());
+    ResetFFTFilter(displayEngine_.get());
+    ApplyFiltersTo(displayEngine_.get());
     std::array<std::int16_t, ResponseBufBytes / 2> impulse{};
     impulse[0] = ResponseImpulse;
-    const int bytes =
-        std::min(std::max(spectrum.BlockBytes(), 2 * FFTLengthValue), ResponseBufBytes);
-    DoFFTFilter(DisplayEngine.get(), chLeft, impulse.data(), bytes);
+    const int bytes = std::min(std::max(spectrum.BlockBytes(), 2 * fftLength_), ResponseBufBytes);
+    DoFFTFilter(displayEngine_.get(), chLeft, impulse.data(), bytes);
     spectrum.ShowBuffer(impulse.data(), bytes);
 }
 

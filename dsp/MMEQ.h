@@ -81,10 +81,10 @@ class TMMEQFilter : public TContainerObject
 
     std::string ContainerClassName() const override { return "TMMEQFilter"; }
 
-    float F1() const { return F1Value; }
-    float F2() const { return F2Value; }
-    float Gain() const { return GainValue; }
-    bool Enabled() const { return EnabledValue; }
+    float F1() const { return f1_; }
+    float F2() const { return f2_; }
+    float Gain() const { return gain_; }
+    bool Enabled() const { return enabled_; }
 
     // Stores the three values and calls Changed when any of them differs.
     void SetValues(float f1, float f2, float gain);
@@ -106,10 +106,10 @@ class TMMEQFilter : public TContainerObject
     virtual void Changed();
 
   private:
-    float F1Value = 0;
-    float F2Value = 0;
-    float GainValue = 0;
-    bool EnabledValue = true;
+    float f1_ = 0;
+    float f2_ = 0;
+    float gain_ = 0;
+    bool enabled_ = true;
 };
 
 class TMMEQFilterList : public TObjectList
@@ -119,13 +119,13 @@ class TMMEQFilterList : public TObjectList
     // "Untitled" and 256 in its container and ignores those fields on reading.
     explicit TMMEQFilterList(TMMEqualizer* equalizer);
 
-    TMMEqualizer* Equalizer() const { return Owner; }
+    TMMEqualizer* Equalizer() const { return owner_; }
     TMMEQFilter* Items(int index) const { return static_cast<TMMEQFilter*>(Get(index)); }
 
     // Appends and connects the band to the equalizer's FilterChanged.
-    int Add(TContainerObject* band) override;
+    int Add(TContainerObject* object) override;
     // Only bands may enter the list: anything else raises EListError.
-    void Insert(int index, TContainerObject* band) override;
+    void Insert(int index, TContainerObject* object) override;
     // Replaces every band by a copy of source's bands (nullptr: empties the
     // list); the equalizer applies them once, at the end.
     void Assign(const TMMEQFilterList* source);
@@ -139,7 +139,7 @@ class TMMEQFilterList : public TObjectList
     // inside BeginUpdate/EndUpdate.
     void Rebuild(const std::function<void()>& body);
 
-    TMMEqualizer* Owner;
+    TMMEqualizer* owner_;
 };
 
 // What the equalizer needs of a linked spectrum analyser to show its response.
@@ -170,41 +170,41 @@ class TMMEqualizer : public TMMDSPComponent
     std::function<void(TMMEqualizer& sender)> OnChange;
     std::function<void(TMMEqualizer& sender)> OnPcmOverflow;
 
-    bool Enabled() const { return EnabledValue.load(std::memory_order_acquire); }
+    bool Enabled() const { return enabled_.load(std::memory_order_acquire); }
     void SetEnabled(bool value);
-    int SampleRate() const { return SampleRateValue; }
+    int SampleRate() const { return sampleRate_; }
     void SetSampleRate(int value);
-    int FFTLength() const { return FFTLengthValue; }
+    int FFTLength() const { return fftLength_; }
     void SetFFTLength(int value);
-    const std::string& Description() const { return DescriptionValue; }
-    void SetDescription(const std::string& value) { DescriptionValue = value; }
-    TMMEQFilterList* Filters() const { return FilterList.get(); }
+    const std::string& Description() const { return description_; }
+    void SetDescription(const std::string& value) { description_ = value; }
+    TMMEQFilterList* Filters() const { return filterList_.get(); }
     void SetFilters(const TMMEQFilterList* list);
-    TMMChannel Channel() const { return ChannelValue.load(std::memory_order_relaxed); }
-    void SetChannel(TMMChannel value) { ChannelValue.store(value, std::memory_order_relaxed); }
-    TMMFFTWindow Window() const { return WindowValue; }
+    TMMChannel Channel() const { return channel_.load(std::memory_order_relaxed); }
+    void SetChannel(TMMChannel value) { channel_.store(value, std::memory_order_relaxed); }
+    TMMFFTWindow Window() const { return window_; }
     void SetWindow(TMMFFTWindow value);
-    bool LowLatency() const { return LowLatencyValue; }
-    void SetLowLatency(bool value) { LowLatencyValue = value; }
-    TMMEQSpectrum* Spectrum() const { return SpectrumLink; }
+    bool LowLatency() const { return lowLatency_; }
+    void SetLowLatency(bool value) { lowLatency_ = value; }
+    TMMEQSpectrum* Spectrum() const { return spectrumLink_; }
     void SetSpectrum(TMMEQSpectrum* spectrum);
 
     // True while an engine exists (between ChainOpened and ChainClosed).
     bool EngineOpen() const;
     // True while the band list is being rebuilt; band notifications are ignored.
-    bool Updating() const { return UpdatingValue; }
-    void SetUpdating(bool value) { UpdatingValue = value; }
+    bool Updating() const { return updating_; }
+    void SetUpdating(bool value) { updating_ = value; }
 
     // Copies Channel, Enabled, Description, FFTLength, Window, Filters and
     // SampleRate from source, in that order; nullptr is ignored.
     void Assign(const TMMEqualizer* source);
 
-    void SetWaveFormat(const TWaveFormatEx* format) override;
+    void SetWaveFormat(const TWaveFormatEx* Format) override;
     void ChainOpened() override;
     void ChainClosed() override;
     void ChainStarted() override;
-    void BufferReady(PWaveHdr header) override;
-    void BufferLoad(PWaveHdr header, bool& moreBuffers) override;
+    void BufferReady(PWaveHdr lpWaveHdr) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
     void Loaded() override;
 
     // Flat 0 dB, then every enabled band in list order; only while open.
@@ -218,15 +218,15 @@ class TMMEqualizer : public TMMDSPComponent
     void Notification(TComponent* component, TOperation operation) override;
 
   private:
-    struct EngineDeleter
+    struct TEngineDeleter
     {
         void operator()(TFFTFilter* engine) const { DoneFFTFilter(engine); }
     };
-    using EnginePtr = std::unique_ptr<TFFTFilter, EngineDeleter>;
+    using TEnginePtr = std::unique_ptr<TFFTFilter, TEngineDeleter>;
 
     // A new engine for the current format at length, designed with Window
     // and the bands; raises EOutOfMemory when none can be made.
-    EnginePtr MakeEngine(int length, int bufferSize);
+    TEnginePtr MakeEngine(int length, int bufferBytes);
     void ApplyFiltersTo(TFFTFilter* engine) const;
     // Hands the engine's design, in minimum phase, to the low-latency filter (when there is one).
     void PublishTaps();
@@ -244,11 +244,11 @@ class TMMEqualizer : public TMMDSPComponent
     void UpdateSpectrum();
     void DrawResponse(TMMEQSpectrum& spectrum);
 
-    std::unique_ptr<TMMEQFilterList> FilterList;
+    std::unique_ptr<TMMEQFilterList> filterList_;
     // Orders the main thread against a closing capture worker over engine_ and lowFilter_;
     // the buffer path never takes it.
     mutable std::mutex engineLock_;
-    EnginePtr engine_;
+    TEnginePtr engine_;
     // With LowLatency, the filter that runs the engine's design.
     std::unique_ptr<TLowLatencyFilter> lowFilter_;
     // What the buffer path uses, published as one: the engine and, with LowLatency, the
@@ -267,18 +267,18 @@ class TMMEqualizer : public TMMDSPComponent
     // Clipped buffers whose OnPcmOverflow has not run yet; one message posted for them.
     std::atomic<int> pendingOverflows_{0};
     TMessageWindow overflowWindow_;
-    EnginePtr DisplayEngine;
-    bool LowLatencyValue = false;
-    int EngineBufSize = 0; // bytes
-    std::atomic<bool> EnabledValue{true};
-    std::atomic<TMMChannel> ChannelValue{chBoth};
-    int SampleRateValue = 4000; // Hz
-    int FFTLengthValue = 8;
-    std::string DescriptionValue = "Untitled";
-    TMMFFTWindow WindowValue = fwHamming;
-    TMMEQSpectrum* SpectrumLink = nullptr;
-    TComponent* SpectrumOwner = nullptr; // SpectrumLink's component, for its removal
-    bool UpdatingValue = false;
+    TEnginePtr displayEngine_;
+    bool lowLatency_ = false;
+    int engineBufferBytes_ = 0;
+    std::atomic<bool> enabled_{true};
+    std::atomic<TMMChannel> channel_{chBoth};
+    int sampleRate_ = 4000; // Hz
+    int fftLength_ = 8;
+    std::string description_ = "Untitled";
+    TMMFFTWindow window_ = fwHamming;
+    TMMEQSpectrum* spectrumLink_ = nullptr;
+    TComponent* spectrumOwner_ = nullptr; // spectrumLink_'s component, for its removal
+    bool updating_ = false;
 };
 
 } // namespace keb

@@ -37,13 +37,13 @@ void Design(TFFTFilter* filter)
     amplitudes[half] *= 0.5f;
     // Bin k turned by k quarter turns (i^k): the impulse response comes out centred on
     // sample N/4.
-    static constexpr float QuarterTurnsRe[4] = {1, 0, -1, 0};
-    static constexpr float QuarterTurnsIm[4] = {0, 1, 0, -1};
+    static constexpr float quarterTurnsRe[4] = {1, 0, -1, 0};
+    static constexpr float quarterTurnsIm[4] = {0, 1, 0, -1};
     for (int32_t k = 0; k < n; ++k)
     {
         float a = k <= half ? amplitudes[k] : 0.0f;
-        work[2 * k] = a * QuarterTurnsRe[k % 4];
-        work[2 * k + 1] = a * QuarterTurnsIm[k % 4];
+        work[2 * k] = a * quarterTurnsRe[k % 4];
+        work[2 * k + 1] = a * quarterTurnsIm[k % 4];
     }
     ComplexFFT(filter->Plan, work, 1);
     // Keep the first N/2 + 1 taps, shaped by a window of length N/2 that is symmetric about

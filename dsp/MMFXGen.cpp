@@ -52,7 +52,7 @@ double WrapPhase(double phase)
 } // namespace
 
 // What one buffer is processed with, read once from the atomics.
-struct TMMGenerator::Settings
+struct TMMGenerator::TSettings
 {
     bool Wide;        // 16-bit samples
     int Channels;     // 1 or 2
@@ -64,7 +64,7 @@ struct TMMGenerator::Settings
     double Step;
 };
 
-TMMWaveTable::TMMWaveTable() : Entries(std::make_unique<std::atomic<std::int16_t>[]>(Length)) {}
+TMMWaveTable::TMMWaveTable() : entries_(std::make_unique<std::atomic<std::int16_t>[]>(Length)) {}
 
 void TMMWaveTable::Build(TMMWaveForm form, int peak, std::mt19937& random)
 {
@@ -98,7 +98,7 @@ void TMMWaveTable::Build(TMMWaveForm form, int peak, std::mt19937& random)
             value = noise(random);
             break;
         }
-        Entries[i].store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
+        entries_[i].store(static_cast<std::int16_t>(value), std::memory_order_relaxed);
     }
 }
 
@@ -111,7 +111,7 @@ int TMMWaveTable::Next(double& phase, double step, int amplitude) const
 }
 
 TMMGenerator::TMMGenerator(TComponent* owner)
-    : TMMDSPComponent(owner), Random(static_cast<std::mt19937::result_type>(
+    : TMMDSPComponent(owner), random_(static_cast<std::mt19937::result_type>(
                                   std::chrono::steady_clock::now().time_since_epoch().count()))
 {
     UpdateFormat();
@@ -124,7 +124,7 @@ void TMMGenerator::SetSampleRate(int value)
     value = std::clamp(value, 8000, 88200);
     if (value == SampleRate())
         return;
-    SampleRateValue.store(value, std::memory_order_relaxed);
+    sampleRate_.store(value, std::memory_order_relaxed);
     UpdateFormat();
 }
 
@@ -132,8 +132,8 @@ void TMMGenerator::SetBitLength(TMMBits value)
 {
     if (value == BitLength())
         return;
-    BitLengthValue.store(value, std::memory_order_relaxed);
-    SilenceByte.store(value == b16Bit ? 0 : 128, std::memory_order_relaxed);
+    bitLength_.store(value, std::memory_order_relaxed);
+    silenceByte_.store(value == b16Bit ? 0 : 128, std::memory_order_relaxed);
     UpdateFormat();
 }
 
@@ -141,7 +141,7 @@ void TMMGenerator::SetMode(TMMMode value)
 {
     if (value == Mode() || (value != mMono && value != mStereo))
         return;
-    ModeValue.store(value, std::memory_order_relaxed);
+    mode_.store(value, std::memory_order_relaxed);
     UpdateFormat();
 }
 
@@ -149,7 +149,7 @@ void TMMGenerator::SetWaveForm(TMMWaveForm value)
 {
     if (value == WaveForm())
         return;
-    WaveFormValue.store(value, std::memory_order_relaxed);
+    waveForm_.store(value, std::memory_order_relaxed);
     BuildWaveTable();
 }
 
@@ -157,71 +157,70 @@ void TMMGenerator::SetFrequency(double value)
 {
     if (std::isnan(value))
         return;
-    FrequencyValue.store(std::clamp(value, 0.01, 100000.0), std::memory_order_relaxed);
+    frequency_.store(std::clamp(value, 0.01, 100000.0), std::memory_order_relaxed);
 }
 
 void TMMGenerator::SetAmplitude(TMMVolumeRange value)
 {
-    AmplitudeValue.store(std::min<TMMVolumeRange>(value, UnityAmplitude),
-                         std::memory_order_relaxed);
+    amplitude_.store(std::min<TMMVolumeRange>(value, UnityAmplitude), std::memory_order_relaxed);
 }
 
 void TMMGenerator::SetDryAmplitude(TMMVolumeRange value)
 {
-    DryValue.store(std::min<TMMVolumeRange>(value, UnityAmplitude), std::memory_order_relaxed);
+    dry_.store(std::min<TMMVolumeRange>(value, UnityAmplitude), std::memory_order_relaxed);
 }
 
 void TMMGenerator::UpdateFormat()
 {
-    BuildPCMFormat(OwnFormat, BitsPerSample(BitLength()), ChannelCount(Mode()),
+    BuildPCMFormat(ownFormat_, BitsPerSample(BitLength()), ChannelCount(Mode()),
                    static_cast<std::uint32_t>(SampleRate()));
-    SetWaveFormat(&OwnFormat);
+    SetWaveFormat(&ownFormat_);
 }
 
-void TMMGenerator::SetWaveFormat(const TWaveFormatEx* format)
+void TMMGenerator::SetWaveFormat(const TWaveFormatEx* Format)
 {
-    if (format != nullptr)
+    if (Format != nullptr)
     {
-        if (!IsValidPCMFormat(format))
+        if (!IsValidPCMFormat(Format))
             throw EMMGeneratorError("Invalid WaveFormat");
-        SetSampleRate(static_cast<int>(format->nSamplesPerSec));
-        SetBitLength(static_cast<TMMBits>(format->wBitsPerSample / 8 - 1));
-        SetMode(static_cast<TMMMode>(format->nChannels - 1));
+        SetSampleRate(static_cast<int>(Format->nSamplesPerSec));
+        SetBitLength(static_cast<TMMBits>(Format->wBitsPerSample / 8 - 1));
+        SetMode(static_cast<TMMMode>(Format->nChannels - 1));
         BuildWaveTable();
     }
-    TMMDSPComponent::SetWaveFormat(format);
+    TMMDSPComponent::SetWaveFormat(Format);
 }
 
 void TMMGenerator::BuildWaveTable()
 {
-    if (!Active.load())
+    if (!active_.load())
         return;
-    Table.Build(WaveForm(), BitLength() == b16Bit ? 32767 : 127, Random);
+    table_.Build(WaveForm(), BitLength() == b16Bit ? 32767 : 127, random_);
 }
 
 void TMMGenerator::ChainOpened()
 {
     TMMDSPComponent::ChainOpened();
-    if (Active.exchange(true))
+    if (active_.exchange(true))
         return;
     BuildWaveTable();
 }
 
 void TMMGenerator::ChainClosed()
 {
-    Active.store(false);
+    active_.store(false);
     TMMDSPComponent::ChainClosed();
 }
 
 void TMMGenerator::ChainStarted()
 {
     TMMDSPComponent::ChainStarted();
-    Phase.store(0.0, std::memory_order_relaxed);
+    phase_.store(0.0, std::memory_order_relaxed);
 }
 
-TMMGenerator::Settings TMMGenerator::Snapshot() const
+TMMGenerator::TSettings TMMGenerator::Snapshot() const
 {
-    Settings settings{};
+    TSettings settings{};
     settings.Wide = BitLength() == b16Bit;
     settings.Channels = Mode() == mStereo ? 2 : 1;
     const TMMChannel channel = settings.Channels == 2 ? Channel() : chBoth;
@@ -236,29 +235,29 @@ TMMGenerator::Settings TMMGenerator::Snapshot() const
 
 void TMMGenerator::Synthesize(std::uint8_t* data, int bytes)
 {
-    const Settings s = Snapshot();
+    const TSettings s = Snapshot();
     const int frames = bytes / ((s.Wide ? 2 : 1) * s.Channels);
-    double phase = Phase.load(std::memory_order_relaxed);
+    double phase = phase_.load(std::memory_order_relaxed);
     for (int frame = 0; frame < frames; ++frame)
     {
-        const int g = Table.Next(phase, s.Step, s.Amplitude);
+        const int g = table_.Next(phase, s.Step, s.Amplitude);
         for (int ch = s.FirstChannel; ch <= s.LastChannel; ++ch)
             WriteSample(data, frame * s.Channels + ch, s.Wide, g);
     }
-    Phase.store(phase, std::memory_order_relaxed);
+    phase_.store(phase, std::memory_order_relaxed);
 }
 
 void TMMGenerator::Modulate(std::uint8_t* data, int bytes)
 {
-    const Settings s = Snapshot();
-    double phase = Phase.load(std::memory_order_relaxed);
+    const TSettings s = Snapshot();
+    double phase = phase_.load(std::memory_order_relaxed);
     if (s.Modulation == moAM)
     {
         const int frames = bytes / ((s.Wide ? 2 : 1) * s.Channels);
         const std::int64_t carrierScale = s.Wide ? 32768 : 128;
         for (int frame = 0; frame < frames; ++frame)
         {
-            const std::int64_t g = Table.Next(phase, s.Step, s.Amplitude);
+            const std::int64_t g = table_.Next(phase, s.Step, s.Amplitude);
             for (int ch = s.FirstChannel; ch <= s.LastChannel; ++ch)
             {
                 const int index = frame * s.Channels + ch;
@@ -274,39 +273,40 @@ void TMMGenerator::Modulate(std::uint8_t* data, int bytes)
         for (int index = 0; index < bytes / 2; ++index)
         {
             const double x = ReadSample(data, index, true) / 32768.0;
-            WriteSample(data, index, true, Table.Next(phase, s.Step * (x + 1.0), s.Amplitude));
+            WriteSample(data, index, true, table_.Next(phase, s.Step * (x + 1.0), s.Amplitude));
         }
     }
-    Phase.store(phase, std::memory_order_relaxed);
+    phase_.store(phase, std::memory_order_relaxed);
 }
 
-void TMMGenerator::BufferReady(PWaveHdr header)
+void TMMGenerator::BufferReady(PWaveHdr lpWaveHdr)
 {
     if (Enabled())
-        Modulate(reinterpret_cast<std::uint8_t*>(header->lpData),
-                 static_cast<int>(std::min(header->dwBytesRecorded, header->dwBufferLength)));
-    TMMDSPComponent::BufferReady(header);
+        Modulate(reinterpret_cast<std::uint8_t*>(lpWaveHdr->lpData),
+                 static_cast<int>(std::min(lpWaveHdr->dwBytesRecorded, lpWaveHdr->dwBufferLength)));
+    TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 
-void TMMGenerator::BufferLoad(PWaveHdr header, bool& moreBuffers)
+void TMMGenerator::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
 {
-    auto* data = reinterpret_cast<std::uint8_t*>(header->lpData);
+    auto* data = reinterpret_cast<std::uint8_t*>(lpWaveHdr->lpData);
     if (GetInput() != nullptr)
     {
-        TMMDSPComponent::BufferLoad(header, moreBuffers);
+        TMMDSPComponent::BufferLoad(lpWaveHdr, MoreBuffers);
         if (Enabled())
-            Modulate(data,
-                     static_cast<int>(std::min(header->dwBytesRecorded, header->dwBufferLength)));
+            Modulate(data, static_cast<int>(
+                               std::min(lpWaveHdr->dwBytesRecorded, lpWaveHdr->dwBufferLength)));
     }
     else
     {
         if (Enabled())
-            Synthesize(data, static_cast<int>(header->dwBufferLength));
+            Synthesize(data, static_cast<int>(lpWaveHdr->dwBufferLength));
         else
-            std::memset(data, SilenceByte.load(std::memory_order_relaxed), header->dwBufferLength);
-        header->dwBytesRecorded = header->dwBufferLength;
+            std::memset(data, silenceByte_.load(std::memory_order_relaxed),
+                        lpWaveHdr->dwBufferLength);
+        lpWaveHdr->dwBytesRecorded = lpWaveHdr->dwBufferLength;
     }
-    moreBuffers = true;
+    MoreBuffers = true;
 }
 
 } // namespace keb

@@ -75,14 +75,14 @@ class TMMWaveTable
 
     // Fills every entry; peak is 32767 or 127. Noise draws from random.
     void Build(TMMWaveForm form, int peak, std::mt19937& random);
-    std::int16_t Value(int index) const { return Entries[index].load(std::memory_order_relaxed); }
+    std::int16_t Value(int index) const { return entries_[index].load(std::memory_order_relaxed); }
 
     // The value at the rounded phase scaled by amplitude/16384; then the phase
     // advances by step and wraps at PhaseWrap.
     int Next(double& phase, double step, int amplitude) const;
 
   private:
-    std::unique_ptr<std::atomic<std::int16_t>[]> Entries;
+    std::unique_ptr<std::atomic<std::int16_t>[]> entries_;
 };
 
 class TMMGenerator : public TMMDSPComponent
@@ -91,62 +91,59 @@ class TMMGenerator : public TMMDSPComponent
     explicit TMMGenerator(TComponent* owner);
     ~TMMGenerator() override;
 
-    bool Enabled() const { return EnabledValue.load(std::memory_order_relaxed); }
-    void SetEnabled(bool value) { EnabledValue.store(value, std::memory_order_relaxed); }
-    int SampleRate() const { return SampleRateValue.load(std::memory_order_relaxed); }
+    bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
+    void SetEnabled(bool value) { enabled_.store(value, std::memory_order_relaxed); }
+    int SampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
     void SetSampleRate(int value);
-    TMMBits BitLength() const { return BitLengthValue.load(std::memory_order_relaxed); }
+    TMMBits BitLength() const { return bitLength_.load(std::memory_order_relaxed); }
     void SetBitLength(TMMBits value);
-    TMMChannel Channel() const { return ChannelValue.load(std::memory_order_relaxed); }
-    void SetChannel(TMMChannel value) { ChannelValue.store(value, std::memory_order_relaxed); }
-    TMMMode Mode() const { return ModeValue.load(std::memory_order_relaxed); }
+    TMMChannel Channel() const { return channel_.load(std::memory_order_relaxed); }
+    void SetChannel(TMMChannel value) { channel_.store(value, std::memory_order_relaxed); }
+    TMMMode Mode() const { return mode_.load(std::memory_order_relaxed); }
     void SetMode(TMMMode value);
-    TMMWaveForm WaveForm() const { return WaveFormValue.load(std::memory_order_relaxed); }
+    TMMWaveForm WaveForm() const { return waveForm_.load(std::memory_order_relaxed); }
     void SetWaveForm(TMMWaveForm value);
-    TMMModulation Modulation() const { return ModulationValue.load(std::memory_order_relaxed); }
-    void SetModulation(TMMModulation value)
-    {
-        ModulationValue.store(value, std::memory_order_relaxed);
-    }
-    double Frequency() const { return FrequencyValue.load(std::memory_order_relaxed); }
+    TMMModulation Modulation() const { return modulation_.load(std::memory_order_relaxed); }
+    void SetModulation(TMMModulation value) { modulation_.store(value, std::memory_order_relaxed); }
+    double Frequency() const { return frequency_.load(std::memory_order_relaxed); }
     void SetFrequency(double value);
-    TMMVolumeRange Amplitude() const { return AmplitudeValue.load(std::memory_order_relaxed); }
+    TMMVolumeRange Amplitude() const { return amplitude_.load(std::memory_order_relaxed); }
     void SetAmplitude(TMMVolumeRange value);
-    TMMVolumeRange DryAmplitude() const { return DryValue.load(std::memory_order_relaxed); }
+    TMMVolumeRange DryAmplitude() const { return dry_.load(std::memory_order_relaxed); }
     void SetDryAmplitude(TMMVolumeRange value);
 
-    void SetWaveFormat(const TWaveFormatEx* format) override;
+    void SetWaveFormat(const TWaveFormatEx* Format) override;
     void ChainOpened() override;
     void ChainClosed() override;
     void ChainStarted() override;
-    void BufferReady(PWaveHdr header) override;
-    void BufferLoad(PWaveHdr header, bool& moreBuffers) override;
+    void BufferReady(PWaveHdr lpWaveHdr) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
 
   private:
-    struct Settings;
+    struct TSettings;
 
-    Settings Snapshot() const;
+    TSettings Snapshot() const;
     void UpdateFormat();
     void BuildWaveTable();
     void Synthesize(std::uint8_t* data, int bytes);
     void Modulate(std::uint8_t* data, int bytes);
 
-    std::atomic<bool> Active{false};
-    std::atomic<bool> EnabledValue{true};
-    std::atomic<std::uint8_t> SilenceByte{128};
-    std::atomic<TMMBits> BitLengthValue{b8Bit};
-    std::atomic<TMMChannel> ChannelValue{chBoth};
-    std::atomic<TMMMode> ModeValue{mMono};
-    std::atomic<int> SampleRateValue{11025};
-    std::atomic<TMMWaveForm> WaveFormValue{wfSine};
-    std::atomic<TMMModulation> ModulationValue{moAM};
-    std::atomic<double> FrequencyValue{1000.0};
-    std::atomic<TMMVolumeRange> AmplitudeValue{16384};
-    std::atomic<TMMVolumeRange> DryValue{0};
-    TWaveFormatEx OwnFormat{};
-    TMMWaveTable Table;
-    std::atomic<double> Phase{0.0};
-    std::mt19937 Random;
+    std::atomic<bool> active_{false};
+    std::atomic<bool> enabled_{true};
+    std::atomic<std::uint8_t> silenceByte_{128};
+    std::atomic<TMMBits> bitLength_{b8Bit};
+    std::atomic<TMMChannel> channel_{chBoth};
+    std::atomic<TMMMode> mode_{mMono};
+    std::atomic<int> sampleRate_{11025};
+    std::atomic<TMMWaveForm> waveForm_{wfSine};
+    std::atomic<TMMModulation> modulation_{moAM};
+    std::atomic<double> frequency_{1000.0};
+    std::atomic<TMMVolumeRange> amplitude_{16384};
+    std::atomic<TMMVolumeRange> dry_{0};
+    TWaveFormatEx ownFormat_{};
+    TMMWaveTable table_;
+    std::atomic<double> phase_{0.0};
+    std::mt19937 random_;
 };
 
 } // namespace keb

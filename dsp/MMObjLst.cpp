@@ -23,15 +23,15 @@ TObjectList::~TObjectList()
 
 void TObjectList::BeginUpdate()
 {
-    if (Updates == 0)
+    if (updates_ == 0)
         SetUpdateState(true);
-    ++Updates;
+    ++updates_;
 }
 
 void TObjectList::EndUpdate()
 {
-    --Updates;
-    if (Updates == 0)
+    --updates_;
+    if (updates_ == 0)
         SetUpdateState(false);
 }
 
@@ -45,13 +45,13 @@ void TObjectList::SetUpdateState(bool updating)
 
 void TObjectList::Changed()
 {
-    if (OnChange && Updates == 0)
+    if (OnChange && updates_ == 0)
         OnChange(*this);
 }
 
 void TObjectList::Changing()
 {
-    if (OnChanging && Updates == 0)
+    if (OnChanging && updates_ == 0)
         OnChanging(*this);
 }
 
@@ -69,50 +69,50 @@ void TObjectList::Grow()
 
 TContainerObject* TObjectList::Get(int index) const
 {
-    if (index < 0 || index >= ItemCount)
+    if (index < 0 || index >= itemCount_)
         Error(index);
-    return Slots[index];
+    return slots_[index];
 }
 
 void TObjectList::Put(int index, TContainerObject* object)
 {
-    if (index < 0 || index >= ItemCount)
+    if (index < 0 || index >= itemCount_)
         Error(index);
-    Slots[index] = object;
+    slots_[index] = object;
 }
 
 void TObjectList::FreeItem(TContainerObject* object)
 {
-    if (Owns)
+    if (owns_)
         delete object;
 }
 
 int TObjectList::Add(TContainerObject* object)
 {
-    const int index = ItemCount;
+    const int index = itemCount_;
     Insert(index, object);
     return index;
 }
 
 void TObjectList::Insert(int index, TContainerObject* object)
 {
-    if (index < 0 || index > ItemCount || ItemCount == MaxCount)
+    if (index < 0 || index > itemCount_ || itemCount_ == MaxCount)
         Error(index);
     Changing();
-    if (ItemCount == Capacity())
+    if (itemCount_ == Capacity())
         Grow();
-    std::move_backward(Slots.begin() + index, Slots.begin() + ItemCount,
-                       Slots.begin() + ItemCount + 1);
-    Slots[index] = object;
-    ++ItemCount;
+    std::move_backward(slots_.begin() + index, slots_.begin() + itemCount_,
+                       slots_.begin() + itemCount_ + 1);
+    slots_[index] = object;
+    ++itemCount_;
     Changed();
 }
 
 void TObjectList::AddList(const TObjectList& other)
 {
     // Copied first: other may be this list.
-    const std::vector<TContainerObject*> items(other.Slots.begin(),
-                                               other.Slots.begin() + other.ItemCount);
+    const std::vector<TContainerObject*> items(other.slots_.begin(),
+                                               other.slots_.begin() + other.itemCount_);
     WithUpdate(
         [&]
         {
@@ -123,14 +123,14 @@ void TObjectList::AddList(const TObjectList& other)
 
 int TObjectList::IndexOf(const TContainerObject* object) const
 {
-    const auto end = Slots.begin() + ItemCount;
-    const auto found = std::find(Slots.begin(), end, object);
-    return found == end ? -1 : static_cast<int>(found - Slots.begin());
+    const auto end = slots_.begin() + itemCount_;
+    const auto found = std::find(slots_.begin(), end, object);
+    return found == end ? -1 : static_cast<int>(found - slots_.begin());
 }
 
 void TObjectList::Clear()
 {
-    if (ItemCount == 0)
+    if (itemCount_ == 0)
         return;
     Changing();
     SetCount(0);
@@ -140,8 +140,8 @@ void TObjectList::Clear()
 
 void TObjectList::FreeAll()
 {
-    for (int i = 0; i < ItemCount; ++i)
-        FreeItem(Slots[i]);
+    for (int i = 0; i < itemCount_; ++i)
+        FreeItem(slots_[i]);
     Clear();
 }
 
@@ -149,11 +149,11 @@ void TObjectList::SetCapacity(int capacity)
 {
     if (capacity == Capacity())
         return;
-    if (capacity < ItemCount || capacity > MaxCount)
+    if (capacity < itemCount_ || capacity > MaxCount)
         Error(capacity);
     std::vector<TContainerObject*> slots(capacity, nullptr);
-    std::copy(Slots.begin(), Slots.begin() + ItemCount, slots.begin());
-    Slots.swap(slots);
+    std::copy(slots_.begin(), slots_.begin() + itemCount_, slots.begin());
+    slots_.swap(slots);
 }
 
 void TObjectList::SetCount(int count)
@@ -162,8 +162,8 @@ void TObjectList::SetCount(int count)
         Error(count);
     if (count > Capacity())
         SetCapacity(count);
-    std::fill(Slots.begin() + std::min<int>(count, ItemCount), Slots.end(), nullptr);
-    ItemCount = static_cast<std::int16_t>(count);
+    std::fill(slots_.begin() + std::min<int>(count, itemCount_), slots_.end(), nullptr);
+    itemCount_ = static_cast<std::int16_t>(count);
 }
 
 void TObjectList::WithUpdate(const std::function<void()>& body)
@@ -204,8 +204,8 @@ void TObjectList::ReadTag(TStream& stream, const char (&tag)[4])
 
 void TObjectList::ReadObjects(TStream& stream, int count)
 {
-    if (Capacity() - ItemCount < count)
-        SetCapacity(ItemCount + count);
+    if (Capacity() - itemCount_ < count)
+        SetCapacity(itemCount_ + count);
     for (int i = 0; i < count; ++i)
     {
         std::unique_ptr<TContainerObject> object = ReadContainerObject(stream);
@@ -216,9 +216,9 @@ void TObjectList::ReadObjects(TStream& stream, int count)
 
 void TObjectList::WriteObjects(TStream& stream) const
 {
-    stream.WriteInt16(ItemCount);
-    for (int i = 0; i < ItemCount; ++i)
-        WriteContainerObject(Slots[i], stream);
+    stream.WriteInt16(itemCount_);
+    for (int i = 0; i < itemCount_; ++i)
+        WriteContainerObject(slots_[i], stream);
 }
 
 void TObjectList::ReadContainer(TStream& stream)
@@ -229,7 +229,7 @@ void TObjectList::ReadContainer(TStream& stream)
             ReadTag(stream, GenericTag);
             FreeAll();
             stream.ReadUInt8();
-            Owns = true;
+            owns_ = true;
             ReadObjects(stream, stream.ReadInt16());
         });
 }
@@ -237,7 +237,7 @@ void TObjectList::ReadContainer(TStream& stream)
 void TObjectList::WriteContainer(TStream& stream) const
 {
     stream.WriteBuffer(GenericTag, sizeof GenericTag);
-    stream.WriteUInt8(Owns ? 1 : 0);
+    stream.WriteUInt8(owns_ ? 1 : 0);
     WriteObjects(stream);
 }
 

@@ -51,11 +51,11 @@ class TObjectList
     TObjectList& operator=(const TObjectList&) = delete;
     virtual ~TObjectList();
 
-    int Count() const { return ItemCount; }
-    int Capacity() const { return static_cast<int>(Slots.size()); }
-    int UpdateCount() const { return Updates; }
-    bool OwnsObjects() const { return Owns; }
-    void SetOwnsObjects(bool owns) { Owns = owns; }
+    int Count() const { return itemCount_; }
+    int Capacity() const { return static_cast<int>(slots_.size()); }
+    int UpdateCount() const { return updates_; }
+    bool OwnsObjects() const { return owns_; }
+    void SetOwnsObjects(bool owns) { owns_ = owns; }
 
     TListNotifyEvent OnChange;
     TListNotifyEvent OnChanging;
@@ -76,7 +76,7 @@ class TObjectList
     void SetCount(int count);
 
     // The "ObjectContainer" property: whether it is stored, and its bytes.
-    virtual bool HasContainerData() const { return ItemCount > 0; }
+    virtual bool HasContainerData() const { return itemCount_ > 0; }
     std::vector<std::uint8_t> ObjectContainer() const;
     void SetObjectContainer(std::span<const std::uint8_t> bytes);
 
@@ -100,10 +100,10 @@ class TObjectList
     void WriteObjects(TStream& stream) const;
 
   private:
-    bool Owns = true;
-    std::vector<TContainerObject*> Slots;
-    std::int16_t ItemCount = 0;
-    std::int32_t Updates = 0;
+    bool owns_ = true;
+    std::vector<TContainerObject*> slots_;
+    std::int16_t itemCount_ = 0;
+    std::int32_t updates_ = 0;
 };
 
 } // namespace keb

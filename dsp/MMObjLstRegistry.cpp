@@ -11,7 +11,7 @@ namespace keb
 namespace
 {
 
-struct CaseInsensitiveLess
+struct TCaseInsensitiveLess
 {
     bool operator()(const std::string& a, const std::string& b) const
     {
@@ -21,33 +21,33 @@ struct CaseInsensitiveLess
     }
 };
 
-class Registry
+class TRegistry
 {
   public:
     void Add(TRegisterRec entry)
     {
-        std::lock_guard lock(Mutex);
+        std::lock_guard lock(mutex_);
         std::string key = entry.ClassName;
-        Entries.try_emplace(std::move(key), std::make_unique<TRegisterRec>(std::move(entry)));
+        entries_.try_emplace(std::move(key), std::make_unique<TRegisterRec>(std::move(entry)));
     }
 
     const TRegisterRec* Find(std::string_view name)
     {
-        std::lock_guard lock(Mutex);
-        const auto found = Entries.find(std::string(name.substr(0, MaxContainerClassName)));
-        return found == Entries.end() ? nullptr : found->second.get();
+        std::lock_guard lock(mutex_);
+        const auto found = entries_.find(std::string(name.substr(0, MaxContainerClassName)));
+        return found == entries_.end() ? nullptr : found->second.get();
     }
 
   private:
-    std::mutex Mutex;
-    std::map<std::string, std::unique_ptr<TRegisterRec>, CaseInsensitiveLess> Entries;
+    std::mutex mutex_;
+    std::map<std::string, std::unique_ptr<TRegisterRec>, TCaseInsensitiveLess> entries_;
 };
 
 // Built on first use so that registrations from other units' static
 // initialisation find it whatever the initialisation order.
-Registry& TheRegistry()
+TRegistry& TheRegistry()
 {
-    static Registry registry;
+    static TRegistry registry;
     return registry;
 }
 

@@ -102,7 +102,7 @@ void TStream::WriteString(const std::string& text)
 }
 
 TMemoryStream::TMemoryStream(std::span<const std::uint8_t> bytes)
-    : Bytes(bytes.begin(), bytes.end())
+    : bytes_(bytes.begin(), bytes.end())
 {
 }
 
@@ -111,25 +111,25 @@ std::size_t TMemoryStream::Read(void* buffer, std::size_t count)
     const auto available = static_cast<std::size_t>(Remaining());
     const std::size_t moved = std::min(count, available);
     if (moved > 0)
-        std::memcpy(buffer, Bytes.data() + Pos, moved);
-    Pos += static_cast<std::int64_t>(moved);
+        std::memcpy(buffer, bytes_.data() + pos_, moved);
+    pos_ += static_cast<std::int64_t>(moved);
     return moved;
 }
 
 std::size_t TMemoryStream::Write(const void* buffer, std::size_t count)
 {
-    const auto end = static_cast<std::size_t>(Pos) + count;
-    if (end > Bytes.size())
-        Bytes.resize(end);
+    const auto end = static_cast<std::size_t>(pos_) + count;
+    if (end > bytes_.size())
+        bytes_.resize(end);
     if (count > 0)
-        std::memcpy(Bytes.data() + Pos, buffer, count);
-    Pos = static_cast<std::int64_t>(end);
+        std::memcpy(bytes_.data() + pos_, buffer, count);
+    pos_ = static_cast<std::int64_t>(end);
     return count;
 }
 
 void TMemoryStream::SetPosition(std::int64_t position)
 {
-    Pos = std::clamp<std::int64_t>(position, 0, Size());
+    pos_ = std::clamp<std::int64_t>(position, 0, Size());
 }
 
 } // namespace keb

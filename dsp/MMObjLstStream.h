@@ -71,15 +71,15 @@ class TMemoryStream : public TStream
 
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
-    std::int64_t Position() const override { return Pos; }
+    std::int64_t Position() const override { return pos_; }
     void SetPosition(std::int64_t position) override;
-    std::int64_t Size() const override { return static_cast<std::int64_t>(Bytes.size()); }
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
 
-    const std::vector<std::uint8_t>& Memory() const { return Bytes; }
+    const std::vector<std::uint8_t>& Memory() const { return bytes_; }
 
   private:
-    std::vector<std::uint8_t> Bytes;
-    std::int64_t Pos = 0;
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t pos_ = 0;
 };
 
 } // namespace keb

@@ -70,16 +70,16 @@ void TMMSampleProcessor::Process(PWaveHdr header)
         ProcessFrames(samples, frames, channels_);
 }
 
-void TMMSampleProcessor::BufferReady(PWaveHdr header)
+void TMMSampleProcessor::BufferReady(PWaveHdr lpWaveHdr)
 {
-    Process(header);
-    TMMDSPComponent::BufferReady(header);
+    Process(lpWaveHdr);
+    TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 
-void TMMSampleProcessor::BufferLoad(PWaveHdr header, bool& moreBuffers)
+void TMMSampleProcessor::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
 {
-    TMMDSPComponent::BufferLoad(header, moreBuffers);
-    Process(header);
+    TMMDSPComponent::BufferLoad(lpWaveHdr, MoreBuffers);
+    Process(lpWaveHdr);
 }
 
 } // namespace keb

@@ -47,8 +47,8 @@ class TMMSampleProcessor : public TMMDSPComponent
     void SetEnabled(bool value) { enabled_.store(value, std::memory_order_relaxed); }
 
     void ChainOpened() override;
-    void BufferReady(PWaveHdr header) override;
-    void BufferLoad(PWaveHdr header, bool& moreBuffers) override;
+    void BufferReady(PWaveHdr lpWaveHdr) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
 
   protected:
     // Main thread, no buffer travelling: make the state for this format.

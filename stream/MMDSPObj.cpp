@@ -24,7 +24,7 @@ void BroadcastDropStaleLink(TMMDSPComponent* Sender, bool InputSide, const std::
 
 std::string CutPortName(const std::string& PortName)
 {
-    return PortName.substr(0, kMaxPortNameLength);
+    return PortName.substr(0, MaxPortNameLength);
 }
 } // namespace
 
@@ -55,9 +55,9 @@ bool TMMDSPComponent::PropagationSuspended() const
 
 TMMDSPComponent* TMMDSPComponent::PortValue(const std::string& PortName) const
 {
-    if (PortName == kInputPort && HasInputPort())
+    if (PortName == InputPort && HasInputPort())
         return GetInput();
-    if (PortName == kOutputPort && HasOutputPort())
+    if (PortName == OutputPort && HasOutputPort())
         return GetOutput();
     return nullptr;
 }
@@ -95,15 +95,15 @@ void TMMDSPComponent::SetInput(TMMDSPComponent* Value)
     ChainStopped();
     if (GetInput())
     {
-        BroadcastDropStaleLink(this, false, kInputPort);
+        BroadcastDropStaleLink(this, false, InputPort);
         SetInputLink(nullptr, "");
         InputFormatChanged(nullptr);
     }
     if (Value)
     {
-        BroadcastDropStaleLink(Value, true, kOutputPort);
-        SetInputLink(Value, kOutputPort);
-        Value->SetOutputLink(this, kInputPort);
+        BroadcastDropStaleLink(Value, true, OutputPort);
+        SetInputLink(Value, OutputPort);
+        Value->SetOutputLink(this, InputPort);
         SyncWaveFormat();
     }
 }
@@ -115,15 +115,15 @@ void TMMDSPComponent::SetOutput(TMMDSPComponent* Value)
     ChainStopped();
     if (TMMDSPComponent* oldOutput = GetOutput())
     {
-        BroadcastDropStaleLink(this, true, kOutputPort);
+        BroadcastDropStaleLink(this, true, OutputPort);
         oldOutput->InputFormatChanged(nullptr);
         SetOutputLink(nullptr, "");
     }
     if (Value)
     {
-        BroadcastDropStaleLink(Value, false, kInputPort);
-        SetOutputLink(Value, kInputPort);
-        Value->SetInputLink(this, kOutputPort);
+        BroadcastDropStaleLink(Value, false, InputPort);
+        SetOutputLink(Value, InputPort);
+        Value->SetInputLink(this, OutputPort);
         SyncWaveFormat();
     }
 }

@@ -62,11 +62,11 @@ using TMMBufferLoadEvent =
     std::function<void(TMMDSPComponent* Sender, PWaveHdr lpWaveHdr, bool& MoreBuffers)>;
 
 // Port names: the property of the other component that points back.
-inline constexpr const char* kInputPort = "Input";
-inline constexpr const char* kOutputPort = "Output";
-inline constexpr std::size_t kMaxPortNameLength = 20; // characters
+inline constexpr const char* InputPort = "Input";
+inline constexpr const char* OutputPort = "Output";
+inline constexpr std::size_t MaxPortNameLength = 20; // characters
 
-inline constexpr std::int32_t kDefaultBufferBytes = 2048;
+inline constexpr std::int32_t DefaultBufferBytes = 2048;
 
 // The root of the library's non-visual components.
 class TMMComponent : public TComponent
@@ -173,8 +173,8 @@ class TMMDSPComponent : public TMMCustomDSPComponent
     TMMDSPComponent* PortValue(const std::string& PortName) const;
 
     TWaveFormatPtr waveFormat_;
-    std::atomic<std::int32_t> bufferSize_{kDefaultBufferBytes};     // bytes
-    std::atomic<std::int32_t> realBufferSize_{kDefaultBufferBytes}; // bytes
+    std::atomic<std::int32_t> bufferSize_{DefaultBufferBytes};     // bytes
+    std::atomic<std::int32_t> realBufferSize_{DefaultBufferBytes}; // bytes
     std::atomic<bool> opened_{false};
     std::atomic<bool> started_{false};
 
@@ -207,9 +207,9 @@ class TMMCustomSoundComponent : public TMMDSPComponent
   private:
     using TNotification = void (TMMDSPComponent::*)();
 
-    TMMDSPComponent* FindStretchStart(bool& MetDevice);
-    void RelayInChainOrder(TNotification Notification);
-    void RelayDeviceFirst(TNotification Notification);
+    TMMDSPComponent* FindStretchStart(bool& metDevice);
+    void RelayInChainOrder(TNotification notification);
+    void RelayDeviceFirst(TNotification notification);
 
     bool hasUpstreamDevice_ = false;
 };
@@ -226,7 +226,7 @@ const std::vector<TMMDSPComponent*>& StreamComponents();
 class TMMDSPThread : public TThread
 {
   public:
-    explicit TMMDSPThread(TMMDSPComponent* Owner);
+    explicit TMMDSPThread(TMMDSPComponent* owner);
     ~TMMDSPThread() override;
 
     TMMDSPComponent* Owner() const { return owner_; }
@@ -235,9 +235,9 @@ class TMMDSPThread : public TThread
     TMMDSPComponent* owner_;
 };
 
-// Runs Method in the main thread: called from a registered TMMDSPThread (not
+// Runs method in the main thread: called from a registered TMMDSPThread (not
 // the main thread) the worker blocks until the main thread has run it;
-// everywhere else Method runs directly. Exceptions propagate to the caller.
-void SyncToMainThread(const std::function<void()>& Method);
+// everywhere else method runs directly. Exceptions propagate to the caller.
+void SyncToMainThread(const std::function<void()>& method);
 
 } // namespace keb

@@ -12,15 +12,15 @@ bool IsDeviceComponent(const TMMDSPComponent* Component)
 
 // The stretch starts at this device when another device lies upstream, else
 // at the head of the chain.
-TMMDSPComponent* TMMCustomSoundComponent::FindStretchStart(bool& MetDevice)
+TMMDSPComponent* TMMCustomSoundComponent::FindStretchStart(bool& metDevice)
 {
-    MetDevice = false;
+    metDevice = false;
     TMMDSPComponent* start = this;
     for (TMMDSPComponent* k = GetInput(); k; k = k->GetInput())
     {
         if (k != this && IsDeviceComponent(k))
         {
-            MetDevice = true;
+            metDevice = true;
             return this;
         }
         start = k;
@@ -31,9 +31,9 @@ TMMDSPComponent* TMMCustomSoundComponent::FindStretchStart(bool& MetDevice)
 // Open, start, pause, restart and reset: the stretch in chain order, the next
 // device last; on opening each gets this device's buffer size first. The
 // caller then runs its own base notification.
-void TMMCustomSoundComponent::RelayInChainOrder(TNotification Notification)
+void TMMCustomSoundComponent::RelayInChainOrder(TNotification notification)
 {
-    const bool opening = Notification == &TMMDSPComponent::ChainOpened;
+    const bool opening = notification == &TMMDSPComponent::ChainOpened;
     bool metDevice = false;
     TMMDSPComponent* start = FindStretchStart(metDevice);
     if (opening)
@@ -44,20 +44,20 @@ void TMMCustomSoundComponent::RelayInChainOrder(TNotification Notification)
             continue;
         if (opening)
             k->SetBufferSize(GetBufferSize());
-        (k->*Notification)();
+        (k->*notification)();
         if (IsDeviceComponent(k))
             break;
     }
 }
 
 // Close and stop: the next device first, then the own stretch in chain order.
-void TMMCustomSoundComponent::RelayDeviceFirst(TNotification Notification)
+void TMMCustomSoundComponent::RelayDeviceFirst(TNotification notification)
 {
     for (TMMDSPComponent* k = GetOutput(); k; k = k->GetOutput())
     {
         if (k != this && IsDeviceComponent(k))
         {
-            (k->*Notification)();
+            (k->*notification)();
             break;
         }
     }
@@ -68,7 +68,7 @@ void TMMCustomSoundComponent::RelayDeviceFirst(TNotification Notification)
             continue;
         if (IsDeviceComponent(k))
             break;
-        (k->*Notification)();
+        (k->*notification)();
     }
 }
 

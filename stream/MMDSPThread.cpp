@@ -34,7 +34,7 @@ bool IsRegistered(const TThread* thread)
 }
 } // namespace
 
-TMMDSPThread::TMMDSPThread(TMMDSPComponent* Owner) : owner_(Owner)
+TMMDSPThread::TMMDSPThread(TMMDSPComponent* owner) : owner_(owner)
 {
     ThreadRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
@@ -49,13 +49,13 @@ TMMDSPThread::~TMMDSPThread()
     threads.erase(std::remove(threads.begin(), threads.end(), this), threads.end());
 }
 
-void SyncToMainThread(const std::function<void()>& Method)
+void SyncToMainThread(const std::function<void()>& method)
 {
     TThread* current = TThread::Current();
     if (current && !IsMainThread() && IsRegistered(current))
-        current->Synchronize(Method);
+        current->Synchronize(method);
     else
-        Method();
+        method();
 }
 
 } // namespace keb

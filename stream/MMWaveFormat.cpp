@@ -9,7 +9,7 @@ namespace keb
 {
 namespace
 {
-constexpr std::uint32_t kRecordSize = sizeof(TWaveFormatEx);
+constexpr std::uint32_t RecordSize = sizeof(TWaveFormatEx);
 
 std::int32_t AsInt32(std::uint32_t value)
 {
@@ -55,8 +55,8 @@ std::uint32_t WaveFormatSize(const TWaveFormatEx* format)
     if (!format)
         return 0;
     if (format->wFormatTag == WaveFormatPcm)
-        return kRecordSize;
-    return kRecordSize + format->cbSize;
+        return RecordSize;
+    return RecordSize + format->cbSize;
 }
 
 TWaveFormatEx* CopyWaveFormat(const TWaveFormatEx* format)

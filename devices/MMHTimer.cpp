@@ -27,8 +27,8 @@ struct TTimerLink
 
 namespace
 {
-constexpr const char* kCouldNotCreateThread = "HiTimer:\n\rCould not create thread";
-constexpr const char* kNotEnoughTimers = "Not enough timers available";
+constexpr const char* CouldNotCreateThread = "HiTimer:\n\rCould not create thread";
+constexpr const char* NotEnoughTimers = "Not enough timers available";
 
 std::uint32_t FinestPeriod()
 {
@@ -222,7 +222,7 @@ void TMMHiTimer::TearDown()
     // A synchronised tick in progress means the worker waits for this very
     // thread: waiting for it here would never end.
     if (waitForTerminate_ && !link_->InSync.load())
-        WaitForAny({&link_->ThreadStartEvent}, nullptr, kThreadStartTimeoutMs,
+        WaitForAny({&link_->ThreadStartEvent}, nullptr, ThreadStartTimeoutMs,
                    /*serveSynchronize=*/true);
     LockServingSynchronize(link_->OwnerLock);
     link_->Owner = nullptr;
@@ -246,7 +246,7 @@ void TMMHiTimer::Build()
         timeSetEvent(static_cast<std::uint32_t>(interval_), 0, &TMMHiTimer::TimerCallback,
                      reinterpret_cast<std::uintptr_t>(this));
     if (id == 0)
-        throw EOutOfResources(kNotEnoughTimers);
+        throw EOutOfResources(NotEnoughTimers);
     timerId_.store(id);
 }
 
@@ -267,10 +267,10 @@ void TMMHiTimer::StartWorker()
         // (its destructor would wait for a thread that never ran); it stays.
         link_.reset();
         thread_ = nullptr;
-        throw EMMHiTimerError(kCouldNotCreateThread);
+        throw EMMHiTimerError(CouldNotCreateThread);
     }
-    if (link->ThreadStartEvent.WaitFor(kThreadStartTimeoutMs) != TWaitResult::wrSignaled)
-        throw EMMHiTimerError(kCouldNotCreateThread);
+    if (link->ThreadStartEvent.WaitFor(ThreadStartTimeoutMs) != TWaitResult::wrSignaled)
+        throw EMMHiTimerError(CouldNotCreateThread);
 }
 
 void TMMHiTimer::TimerCallback(std::uint32_t timerId, std::uintptr_t user)
@@ -283,7 +283,7 @@ void TMMHiTimer::TimerCallback(std::uint32_t timerId, std::uintptr_t user)
         timer->link_->TickEvent.SetEvent();
     // Only this thread raises the count, so the test and the increment need
     // not be one operation.
-    else if (mode == cmWindow && timer->pendingTicks_.load() < kMaxPendingTicks)
+    else if (mode == cmWindow && timer->pendingTicks_.load() < MaxPendingTicks)
     {
         ++timer->pendingTicks_;
         timer->window_->Post(MM_HITIMER_TICK, timerId);

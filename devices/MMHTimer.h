@@ -55,15 +55,15 @@ KEB_EXCEPTION_CLASS(EMMHiTimerError, Exception);
 
 // The private tick message of the timer window; wParam is the timer identifier.
 inline constexpr std::uint32_t MM_HITIMER_TICK = 0x800A;
-inline constexpr std::int32_t kMaxPendingTicks = 10;
-inline constexpr std::uint32_t kThreadStartTimeoutMs = 5000;
+inline constexpr std::int32_t MaxPendingTicks = 10;
+inline constexpr std::uint32_t ThreadStartTimeoutMs = 5000;
 
 struct TTimerLink;
 
 class TMMHiTimer : public TMMComponent
 {
   public:
-    using TNotifyEvent = std::function<void(TMMHiTimer* Sender)>;
+    using TNotifyEvent = std::function<void(TMMHiTimer* sender)>;
 
     explicit TMMHiTimer(TComponent* owner);
     ~TMMHiTimer() override;
@@ -73,7 +73,7 @@ class TMMHiTimer : public TMMComponent
     bool Enabled() const { return enabled_.load(); }
     void SetEnabled(bool value);
     std::int32_t Interval() const { return interval_; } // ms
-    void SetInterval(std::int32_t value);              // ms
+    void SetInterval(std::int32_t value);               // ms
     const TNotifyEvent& OnTimer() const { return onTimer_; }
     void SetOnTimer(TNotifyEvent value);
     TThreadPriority Priority() const { return priority_.load(); }

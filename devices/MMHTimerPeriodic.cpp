@@ -13,8 +13,8 @@ namespace keb
 {
 namespace
 {
-constexpr std::uint32_t kPeriodMin = 1;
-constexpr std::uint32_t kPeriodMax = 1000000;
+constexpr std::uint32_t PeriodMin = 1;
+constexpr std::uint32_t PeriodMax = 1000000;
 
 struct TTimerEntry
 {
@@ -181,14 +181,14 @@ int resolutionRequests = 0;
 
 bool IsValidPeriod(std::uint32_t periodMs)
 {
-    return periodMs >= kPeriodMin && periodMs <= kPeriodMax;
+    return periodMs >= PeriodMin && periodMs <= PeriodMax;
 }
 } // namespace
 
 std::uint32_t timeGetDevCaps(TTimeCaps& caps)
 {
-    caps.wPeriodMin = kPeriodMin;
-    caps.wPeriodMax = kPeriodMax;
+    caps.wPeriodMin = PeriodMin;
+    caps.wPeriodMax = PeriodMax;
     return TIMERR_NOERROR;
 }
 

@@ -23,29 +23,29 @@ void TMMRingBuffer::RefuseWhileOpen() const
         throw EMMBufferError("Change to property while device was open");
 }
 
-void TMMRingBuffer::SetBufferSize(std::int32_t Value)
+void TMMRingBuffer::SetBufferSize(std::int32_t value)
 {
-    Value = IntMax(Value, kRingMinBufferBytes);
-    if (Value == bufferSize_.load())
+    value = IntMax(value, RingMinBufferBytes);
+    if (value == bufferSize_.load())
         return;
     RefuseWhileOpen();
-    TMMDSPComponent::SetBufferSize(Value);
+    TMMDSPComponent::SetBufferSize(value);
 }
 
-void TMMRingBuffer::SetNumBuffers(std::int32_t Value)
+void TMMRingBuffer::SetNumBuffers(std::int32_t value)
 {
-    if (Value < 2 || Value == numBuffers_)
+    if (value < 2 || value == numBuffers_)
         return;
     RefuseWhileOpen();
-    numBuffers_ = Value;
+    numBuffers_ = value;
 }
 
-void TMMRingBuffer::SetQueueMode(TMMQueueMode Value)
+void TMMRingBuffer::SetQueueMode(TMMQueueMode value)
 {
-    if (Value == queueMode_)
+    if (value == queueMode_)
         return;
     RefuseWhileOpen();
-    queueMode_ = Value;
+    queueMode_ = value;
 }
 
 bool TMMRingBuffer::IsEmpty() const
@@ -164,7 +164,7 @@ void TMMRingBuffer::OpenQueue()
     if (QueueOpen())
         return;
     const std::int32_t slotSize = GetBufferSize();
-    const std::int32_t chunk = IntMax((kRingMaxChunk / slotSize) * slotSize, slotSize);
+    const std::int32_t chunk = IntMax((RingMaxChunk / slotSize) * slotSize, slotSize);
     readChunk_ = chunk;
     writeChunk_ = chunk;
     {
@@ -175,8 +175,7 @@ void TMMRingBuffer::OpenQueue()
     {
         if (Threaded())
         {
-            spareHeader_ =
-                AllocWaveHdr(static_cast<std::uint32_t>(IntMax(kRingMaxChunk, slotSize)));
+            spareHeader_ = AllocWaveHdr(static_cast<std::uint32_t>(IntMax(RingMaxChunk, slotSize)));
             StartWorker();
         }
     }
@@ -241,17 +240,17 @@ void TMMRingBuffer::BufferReady(PWaveHdr lpWaveHdr)
         TMMDSPComponent::BufferReady(lpWaveHdr);
 }
 
-void TMMRingBuffer::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+void TMMRingBuffer::BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers)
 {
     const bool fromQueue =
         queueMode_ == qmDuplex || (queueMode_ == qmRead && (GetEnabled() || !IsEmpty()));
     if (fromQueue)
-        LoadFromQueue(lpWaveHdr, MoreBuffers);
+        LoadFromQueue(lpWaveHdr, moreBuffers);
     else
-        TMMDSPComponent::BufferLoad(lpWaveHdr, MoreBuffers);
+        TMMDSPComponent::BufferLoad(lpWaveHdr, moreBuffers);
 }
 
-void TMMRingBuffer::LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+void TMMRingBuffer::LoadFromQueue(PWaveHdr lpWaveHdr, bool& moreBuffers)
 {
     if (!QueueOpen())
         return;
@@ -273,12 +272,12 @@ void TMMRingBuffer::LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers)
     std::uint32_t flags = 0;
     GetData(lpWaveHdr->lpData, bytes, flags, lpWaveHdr->dwUser);
     lpWaveHdr->dwBytesRecorded = static_cast<std::uint32_t>(bytes);
-    header->WrapFlag = (flags & kSlotLoopWrap) ? 0xFFFFFFFFu : 0;
-    MoreBuffers = queueMode_ == qmDuplex || (flags & kSlotEndOfData) == 0;
+    header->WrapFlag = (flags & SlotLoopWrap) ? 0xFFFFFFFFu : 0;
+    moreBuffers = queueMode_ == qmDuplex || (flags & SlotEndOfData) == 0;
 }
 
-void TMMRingBuffer::PutData(const void* Data, std::int32_t Size, std::uint32_t Flags,
-                            std::uint32_t User)
+void TMMRingBuffer::PutData(const void* data, std::int32_t size, std::uint32_t flags,
+                            std::uint32_t user)
 {
     if (!QueueOpen() || !GetEnabled())
         return;
@@ -288,7 +287,7 @@ void TMMRingBuffer::PutData(const void* Data, std::int32_t Size, std::uint32_t F
         Overflow();
         return;
     }
-    if (!Data || Size <= 0)
+    if (!data || size <= 0)
         return;
     if (queueMode_ == qmWrite)
     {
@@ -300,23 +299,23 @@ void TMMRingBuffer::PutData(const void* Data, std::int32_t Size, std::uint32_t F
     bool overflow = false;
     {
         std::lock_guard guard(lock_);
-        overflow = QueueOpen() && !slots_.Store(Data, Size, Flags, User, waitIfFull);
+        overflow = QueueOpen() && !slots_.Store(data, size, flags, user, waitIfFull);
     }
     if (overflow)
         Overflow();
 }
 
-void TMMRingBuffer::GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags,
-                            std::uint32_t& User)
+void TMMRingBuffer::GetData(void* data, std::int32_t& size, std::uint32_t& flags,
+                            std::uint32_t& user)
 {
-    if (!QueueOpen() || !Data || Size <= 0)
+    if (!QueueOpen() || !data || size <= 0)
     {
-        Size = 0;
+        size = 0;
         return;
     }
     if (queueMode_ == qmRead && !AwaitFirstReadAhead())
     {
-        Size = 0;
+        size = 0;
         return;
     }
     bool empty = false;
@@ -326,27 +325,27 @@ void TMMRingBuffer::GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags
         if (queueMode_ == qmDuplex && !ready_)
         {
             ready_ = slots_.FilledCount() > slots_.Capacity() / 2;
-            DeliverSilence(Data, Size, Flags, User);
+            DeliverSilence(data, size, flags, user);
             return;
         }
         empty = slots_.FilledCount() == 0;
-        read = empty ? slots_.RepeatLast(Data, Size) : slots_.Take(Data, Size);
+        read = empty ? slots_.RepeatLast(data, size) : slots_.Take(data, size);
     }
-    Size = read.Bytes;
-    Flags = read.Flags;
-    User = read.User;
+    size = read.Bytes;
+    flags = read.Flags;
+    user = read.User;
     if (empty)
         Empty();
 }
 
 // The start of a duplex stream: the consumer's whole request becomes silence,
 // however large it is, and the queue is not touched.
-void TMMRingBuffer::DeliverSilence(void* Data, std::int32_t Size, std::uint32_t& Flags,
-                                   std::uint32_t& User)
+void TMMRingBuffer::DeliverSilence(void* data, std::int32_t size, std::uint32_t& flags,
+                                   std::uint32_t& user)
 {
-    FillBytes(Data, Size, 0);
-    Flags = 0;
-    User = 0;
+    FillBytes(data, size, 0);
+    flags = 0;
+    user = 0;
 }
 
 // qmRead: asks for a read-ahead pass when the queue is less than half full;
@@ -371,28 +370,28 @@ bool TMMRingBuffer::AwaitFirstReadAhead()
     return true;
 }
 
-std::int32_t TMMRingBuffer::WriteData(const void* Data, std::int32_t Size, std::uint32_t LastFlags)
+std::int32_t TMMRingBuffer::WriteData(const void* data, std::int32_t size, std::uint32_t lastFlags)
 {
-    const auto* bytes = static_cast<const char*>(Data);
+    const auto* bytes = static_cast<const char*>(data);
     const std::int32_t slotSize = GetBufferSize();
     std::int32_t stored = 0;
-    while (stored < Size && !IsFull())
+    while (stored < size && !IsFull())
     {
-        const std::int32_t block = IntMin(Size - stored, slotSize);
-        const bool last = stored + block >= Size;
-        PutData(bytes + stored, block, last ? LastFlags : 0, 0);
+        const std::int32_t block = IntMin(size - stored, slotSize);
+        const bool last = stored + block >= size;
+        PutData(bytes + stored, block, last ? lastFlags : 0, 0);
         stored += block;
     }
     return stored;
 }
 
-std::int32_t TMMRingBuffer::ReadData(void* Data, std::int32_t Size)
+std::int32_t TMMRingBuffer::ReadData(void* data, std::int32_t size)
 {
-    auto* bytes = static_cast<char*>(Data);
+    auto* bytes = static_cast<char*>(data);
     std::int32_t read = 0;
-    while (read < Size && !IsEmpty())
+    while (read < size && !IsEmpty())
     {
-        std::int32_t got = Size - read;
+        std::int32_t got = size - read;
         std::uint32_t flags = 0;
         std::uint32_t user = 0;
         GetData(bytes + read, got, flags, user);

@@ -70,11 +70,11 @@ enum TMMQueueMode
     qmDuplex
 };
 
-inline constexpr std::int32_t kRingDefaultNumBuffers = 20;
-inline constexpr std::int32_t kRingMinBufferBytes = 32;
-inline constexpr std::int32_t kRingDefaultTimeOutMs = 10000;
+inline constexpr std::int32_t RingDefaultNumBuffers = 20;
+inline constexpr std::int32_t RingMinBufferBytes = 32;
+inline constexpr std::int32_t RingDefaultTimeOutMs = 10000;
 // The largest transfer of one worker step, rounded down to whole slots.
-inline constexpr std::int32_t kRingMaxChunk = 65536;
+inline constexpr std::int32_t RingMaxChunk = 65536;
 
 // The loop block of the buffer header as the queue saw it last.
 struct TMMLoopState
@@ -94,33 +94,33 @@ class TMMRingBuffer : public TMMDSPComponent
     ~TMMRingBuffer() override;
 
     std::int32_t GetNumBuffers() const { return numBuffers_; }
-    void SetNumBuffers(std::int32_t Value);
-    void SetBufferSize(std::int32_t Value) override; // bytes
+    void SetNumBuffers(std::int32_t value);
+    void SetBufferSize(std::int32_t value) override; // bytes
     TMMQueueMode GetQueueMode() const { return queueMode_; }
-    void SetQueueMode(TMMQueueMode Value);
+    void SetQueueMode(TMMQueueMode value);
     bool GetEnabled() const { return enabled_.load(); }
-    void SetEnabled(bool Value) { enabled_.store(Value); }
+    void SetEnabled(bool value) { enabled_.store(value); }
     bool GetWaitIfFull() const { return waitIfFull_.load(); }
-    void SetWaitIfFull(bool Value) { waitIfFull_.store(Value); }
+    void SetWaitIfFull(bool value) { waitIfFull_.store(value); }
     std::int32_t GetTimeOut() const { return timeOut_.load(); }    // ms
-    void SetTimeOut(std::int32_t Value) { timeOut_.store(Value); } // ms
+    void SetTimeOut(std::int32_t value) { timeOut_.store(value); } // ms
 
     bool QueueOpen() const { return queueOpen_.load(); }
 
     // Stores one block of at most GetBufferSize bytes (the rest is not
     // stored). Dropped silently while the queue is closed or not Enabled.
-    void PutData(const void* Data, std::int32_t Size, std::uint32_t Flags,
-                 std::uint32_t User); // Size: bytes
+    void PutData(const void* data, std::int32_t size, std::uint32_t flags,
+                 std::uint32_t user); // Size: bytes
     // Delivers up to Size bytes; Size returns the bytes delivered.
-    void GetData(void* Data, std::int32_t& Size, std::uint32_t& Flags,
-                 std::uint32_t& User); // Size: bytes
+    void GetData(void* data, std::int32_t& size, std::uint32_t& flags,
+                 std::uint32_t& user); // Size: bytes
     // Cuts Data into slot-sized blocks (the last with LastFlags, all with User
     // 0) and stores them until the queue is full; returns the bytes stored.
-    std::int32_t WriteData(const void* Data, std::int32_t Size,
-                           std::uint32_t LastFlags); // Size: bytes
+    std::int32_t WriteData(const void* data, std::int32_t size,
+                           std::uint32_t lastFlags); // Size: bytes
     // Reads until Size bytes arrived, the queue is empty or a read brings
     // nothing; returns the bytes read.
-    std::int32_t ReadData(void* Data, std::int32_t Size); // Size: bytes
+    std::int32_t ReadData(void* data, std::int32_t size); // Size: bytes
 
     bool IsEmpty() const;
     // Every slot holds an unread block.
@@ -137,7 +137,7 @@ class TMMRingBuffer : public TMMDSPComponent
     void ChainStopped() override;
     void ChainReset() override;
     void BufferReady(PWaveHdr lpWaveHdr) override;
-    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers) override;
 
     TMMNotifyEvent OnOverlow;
     TMMNotifyEvent OnEmpty;
@@ -164,9 +164,9 @@ class TMMRingBuffer : public TMMDSPComponent
     void HaltQueue();
     void StopQueue();
     void EmptyQueue();
-    void LoadFromQueue(PWaveHdr lpWaveHdr, bool& MoreBuffers);
-    void DeliverSilence(void* Data, std::int32_t Size, std::uint32_t& Flags,
-                        std::uint32_t& User); // Size: bytes
+    void LoadFromQueue(PWaveHdr lpWaveHdr, bool& moreBuffers);
+    void DeliverSilence(void* data, std::int32_t size, std::uint32_t& flags,
+                        std::uint32_t& user); // Size: bytes
     bool AwaitFirstReadAhead();
 
     // The worker and its passes (MMRingBfWorker.cpp).
@@ -176,7 +176,7 @@ class TMMRingBuffer : public TMMDSPComponent
     bool ClaimPass();
     void FinishPass();
     bool PassPending() const;
-    bool WaitForPass(std::int32_t TimeOutMs);
+    bool WaitForPass(std::int32_t timeOutMs);
     void RunPass();
     void ReadAheadPass();
     void WriteOnPass();
@@ -184,7 +184,7 @@ class TMMRingBuffer : public TMMDSPComponent
 
     TMMRingSlots slots_;
     TMMWaveHdr* spareHeader_ = nullptr;
-    std::int32_t numBuffers_ = kRingDefaultNumBuffers;
+    std::int32_t numBuffers_ = RingDefaultNumBuffers;
     bool ready_ = false;
     std::atomic<bool> queueOpen_{false};
     std::atomic<bool> abort_{false};
@@ -194,7 +194,7 @@ class TMMRingBuffer : public TMMDSPComponent
     std::int32_t writeChunk_ = 0; // bytes
     std::atomic<bool> enabled_{true};
     std::atomic<bool> waitIfFull_{false};
-    std::atomic<std::int32_t> timeOut_{kRingDefaultTimeOutMs}; // ms
+    std::atomic<std::int32_t> timeOut_{RingDefaultTimeOutMs}; // ms
     bool threadError_ = false;
     std::unique_ptr<TMMQueueThread> thread_;
     mutable TCriticalSection lock_;

@@ -5,16 +5,16 @@
 namespace keb
 {
 
-void TMMRingSlots::Allocate(std::int32_t Capacity, std::int32_t SlotSize)
+void TMMRingSlots::Allocate(std::int32_t capacity, std::int32_t slotSize)
 {
     Free();
     try
     {
-        slots_.reserve(static_cast<std::size_t>(Capacity));
-        for (std::int32_t i = 0; i < Capacity; ++i)
+        slots_.reserve(static_cast<std::size_t>(capacity));
+        for (std::int32_t i = 0; i < capacity; ++i)
         {
             auto* slot = static_cast<TMMRingSlot*>(
-                AllocZeroed(sizeof(TMMRingSlot) + static_cast<std::size_t>(SlotSize)));
+                AllocZeroed(sizeof(TMMRingSlot) + static_cast<std::size_t>(slotSize)));
             slot->Data = reinterpret_cast<char*>(slot + 1);
             slots_.push_back(slot);
         }
@@ -24,7 +24,7 @@ void TMMRingSlots::Allocate(std::int32_t Capacity, std::int32_t SlotSize)
         Free();
         throw;
     }
-    slotSize_ = SlotSize;
+    slotSize_ = slotSize;
     Clear();
 }
 
@@ -47,47 +47,47 @@ void TMMRingSlots::Clear()
     lastIndex_ = 0;
 }
 
-bool TMMRingSlots::Store(const void* Data, std::int32_t Size, std::uint32_t Flags,
-                         std::uint32_t User, bool OverwriteOldest)
+bool TMMRingSlots::Store(const void* data, std::int32_t size, std::uint32_t flags,
+                         std::uint32_t user, bool overwriteOldest)
 {
-    if (!Allocated() || !Data || Size <= 0)
+    if (!Allocated() || !data || size <= 0)
         return false;
     if (filledCount_ == Capacity())
     {
-        if (!OverwriteOldest)
+        if (!overwriteOldest)
             return false;
         queuedBytes_ -= slots_[readIndex_]->Bytes;
         readIndex_ = Next(readIndex_);
         --filledCount_;
     }
     TMMRingSlot& slot = *slots_[writeIndex_];
-    const std::int32_t bytes = IntMin(Size, slotSize_);
-    MoveBytes(Data, slot.Data, bytes);
+    const std::int32_t bytes = IntMin(size, slotSize_);
+    MoveBytes(data, slot.Data, bytes);
     slot.Bytes = bytes;
-    slot.User = User;
-    slot.Flags = Flags;
+    slot.User = user;
+    slot.Flags = flags;
     writeIndex_ = Next(writeIndex_);
     ++filledCount_;
     queuedBytes_ += bytes;
     return true;
 }
 
-TMMSlotRead TMMRingSlots::CopyOut(const TMMRingSlot& Slot, void* Data, std::int32_t Size)
+TMMSlotRead TMMRingSlots::CopyOut(const TMMRingSlot& slot, void* data, std::int32_t size)
 {
     TMMSlotRead read;
-    read.Bytes = IntMax(0, IntMin(Slot.Bytes, Size));
-    read.Flags = Slot.Flags;
-    read.User = Slot.User;
-    MoveBytes(Slot.Data, Data, read.Bytes);
+    read.Bytes = IntMax(0, IntMin(slot.Bytes, size));
+    read.Flags = slot.Flags;
+    read.User = slot.User;
+    MoveBytes(slot.Data, data, read.Bytes);
     return read;
 }
 
-TMMSlotRead TMMRingSlots::Take(void* Data, std::int32_t Size)
+TMMSlotRead TMMRingSlots::Take(void* data, std::int32_t size)
 {
     if (filledCount_ == 0)
         return {};
     TMMRingSlot& slot = *slots_[readIndex_];
-    const TMMSlotRead read = CopyOut(slot, Data, Size);
+    const TMMSlotRead read = CopyOut(slot, data, size);
     if (read.Bytes < slot.Bytes)
     {
         slot.Bytes -= read.Bytes;
@@ -103,17 +103,17 @@ TMMSlotRead TMMRingSlots::Take(void* Data, std::int32_t Size)
     return read;
 }
 
-TMMSlotRead TMMRingSlots::RepeatLast(void* Data, std::int32_t Size) const
+TMMSlotRead TMMRingSlots::RepeatLast(void* data, std::int32_t size) const
 {
     if (!Allocated())
         return {};
-    return CopyOut(*slots_[lastIndex_], Data, Size);
+    return CopyOut(*slots_[lastIndex_], data, size);
 }
 
-void TMMRingSlots::MarkLastWritten(std::uint32_t Flags)
+void TMMRingSlots::MarkLastWritten(std::uint32_t flags)
 {
     if (Allocated())
-        slots_[(writeIndex_ + Capacity() - 1) % Capacity()]->Flags |= Flags;
+        slots_[(writeIndex_ + Capacity() - 1) % Capacity()]->Flags |= flags;
 }
 
 } // namespace keb

@@ -20,8 +20,8 @@ namespace keb
 {
 
 // Slot flags: bit 0 marks the end of data, bit 1 the jump back to the loop start.
-inline constexpr std::uint32_t kSlotEndOfData = 0x01;
-inline constexpr std::uint32_t kSlotLoopWrap = 0x02;
+inline constexpr std::uint32_t SlotEndOfData = 0x01;
+inline constexpr std::uint32_t SlotLoopWrap = 0x02;
 
 struct TMMRingSlot
 {
@@ -49,7 +49,7 @@ class TMMRingSlots
 
     // Capacity slots of SlotSize bytes each, all empty (counts and indices 0).
     // Raises EOutOfMemory; a failed call leaves the ring without slots.
-    void Allocate(std::int32_t Capacity, std::int32_t SlotSize);
+    void Allocate(std::int32_t capacity, std::int32_t slotSize);
     void Free();
     bool Allocated() const { return !slots_.empty(); }
 
@@ -60,16 +60,16 @@ class TMMRingSlots
     // Copies min(Size, SlotSize) bytes into the slot at the write position.
     // A full ring takes the block only with OverwriteOldest (then the oldest
     // unread block is lost); returns whether the block was stored.
-    bool Store(const void* Data, std::int32_t Size, std::uint32_t Flags, std::uint32_t User,
-               bool OverwriteOldest);
+    bool Store(const void* data, std::int32_t size, std::uint32_t flags, std::uint32_t user,
+               bool overwriteOldest);
     // Copies up to Size bytes of the oldest unread block. A block read only in
     // part keeps its rest at the start of its slot; a block read completely is
     // consumed and becomes the last block. Nothing (Bytes 0) when empty.
-    TMMSlotRead Take(void* Data, std::int32_t Size); // Size: bytes
+    TMMSlotRead Take(void* data, std::int32_t size); // Size: bytes
     // Copies up to Size bytes of the last consumed block again; changes nothing.
-    TMMSlotRead RepeatLast(void* Data, std::int32_t Size) const; // Size: bytes
+    TMMSlotRead RepeatLast(void* data, std::int32_t size) const; // Size: bytes
     // Sets flag bits on the slot written most recently.
-    void MarkLastWritten(std::uint32_t Flags);
+    void MarkLastWritten(std::uint32_t flags);
 
     std::int32_t Capacity() const { return static_cast<std::int32_t>(slots_.size()); }
     std::int32_t SlotSize() const { return slotSize_; } // bytes
@@ -80,9 +80,9 @@ class TMMRingSlots
     std::int32_t LastIndex() const { return lastIndex_; }
 
   private:
-    std::int32_t Next(std::int32_t Index) const { return (Index + 1) % Capacity(); }
-    static TMMSlotRead CopyOut(const TMMRingSlot& Slot, void* Data,
-                               std::int32_t Size); // Size: bytes
+    std::int32_t Next(std::int32_t index) const { return (index + 1) % Capacity(); }
+    static TMMSlotRead CopyOut(const TMMRingSlot& slot, void* data,
+                               std::int32_t size); // Size: bytes
 
     std::vector<TMMRingSlot*> slots_;
     std::int32_t slotSize_ = 0; // bytes

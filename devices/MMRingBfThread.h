@@ -15,7 +15,7 @@ class TMMRingBuffer;
 class TMMQueueThread : public TMMDSPThread
 {
   public:
-    explicit TMMQueueThread(TMMRingBuffer* Owner);
+    explicit TMMQueueThread(TMMRingBuffer* owner);
     ~TMMQueueThread() override;
 
   protected:

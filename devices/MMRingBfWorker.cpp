@@ -14,7 +14,7 @@ namespace keb
 {
 namespace
 {
-constexpr std::uint32_t kThreadStartTimeOutMs = 5000;
+constexpr std::uint32_t ThreadStartTimeOutMs = 5000;
 
 void SleepOneMs()
 {
@@ -25,7 +25,7 @@ void SleepOneMs()
 class TPassEnd
 {
   public:
-    explicit TPassEnd(std::function<void()> Finish) : finish_(std::move(Finish)) {}
+    explicit TPassEnd(std::function<void()> finish) : finish_(std::move(finish)) {}
     ~TPassEnd() { finish_(); }
     TPassEnd(const TPassEnd&) = delete;
     TPassEnd& operator=(const TPassEnd&) = delete;
@@ -35,7 +35,7 @@ class TPassEnd
 };
 } // namespace
 
-TMMQueueThread::TMMQueueThread(TMMRingBuffer* Owner) : TMMDSPThread(Owner), ring_(Owner) {}
+TMMQueueThread::TMMQueueThread(TMMRingBuffer* owner) : TMMDSPThread(owner), ring_(owner) {}
 
 TMMQueueThread::~TMMQueueThread()
 {
@@ -79,7 +79,7 @@ void TMMRingBuffer::StartWorker()
     }
     thread_ = std::make_unique<TMMQueueThread>(this);
     thread_->Resume();
-    if (threadStartEvent_.WaitFor(kThreadStartTimeOutMs) != TWaitResult::wrSignaled)
+    if (threadStartEvent_.WaitFor(ThreadStartTimeOutMs) != TWaitResult::wrSignaled)
     {
         threadError_ = true;
         EndWorker();
@@ -139,12 +139,12 @@ bool TMMRingBuffer::PassPending() const
 // Polls in 1 ms steps; on the main thread the wait keeps serving synchronise
 // requests, so a pass whose handler synchronises can end. A negative
 // TimeOutMs waits for ever.
-bool TMMRingBuffer::WaitForPass(std::int32_t TimeOutMs)
+bool TMMRingBuffer::WaitForPass(std::int32_t timeOutMs)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeOutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeOutMs);
     while (PassPending())
     {
-        if (TimeOutMs >= 0 && std::chrono::steady_clock::now() >= deadline)
+        if (timeOutMs >= 0 && std::chrono::steady_clock::now() >= deadline)
             return false;
         WaitForAny({&workDoneEvent_}, nullptr, 1, true);
     }
@@ -180,18 +180,18 @@ void TMMRingBuffer::ReadAheadPass()
         }
         TMMDSPComponent::BufferLoad(spare, more);
         SleepOneMs();
-        std::uint32_t lastFlags = more ? 0 : kSlotEndOfData;
+        std::uint32_t lastFlags = more ? 0 : SlotEndOfData;
         {
             std::lock_guard guard(lock_);
             if (spare->dwBytesRecorded < 1)
             {
-                slots_.MarkLastWritten(kSlotEndOfData);
+                slots_.MarkLastWritten(SlotEndOfData);
                 break;
             }
             loopState_ = {spareHeader_->LoopFlag, spareHeader_->LoopCount,
                           spareHeader_->LoopsRemaining, spareHeader_->WrapFlag};
             if (loopState_.WrapFlag != 0)
-                lastFlags |= kSlotLoopWrap;
+                lastFlags |= SlotLoopWrap;
             loopState_.WrapFlag = 0;
         }
         WriteData(spare->lpData, static_cast<std::int32_t>(spare->dwBytesRecorded), lastFlags);

@@ -7,20 +7,20 @@ namespace keb
 namespace
 {
 // Platform message numbers of the capture notifications.
-constexpr std::uint32_t kCaptureDataMessage = 960;
-constexpr int kCaptureNotificationWaits = 100;
-constexpr std::int32_t kMinSampleRate = 8000;
-constexpr std::int32_t kMaxSampleRate = 100000;
+constexpr std::uint32_t CaptureDataMessage = 960;
+constexpr int CaptureNotificationWaits = 100;
+constexpr std::int32_t MinSampleRate = 8000;
+constexpr std::int32_t MaxSampleRate = 100000;
 
-const TWaveDeviceTraits kCaptureTraits{
+const TWaveDeviceTraits CaptureTraits{
     "TMMWaveIn",
     "WaveIn",
     "No wave audio recording device found",
     "Invalid wave format",
     "The actual device can''t record this format",
     "AddBuffer",
-    kCaptureDataMessage,
-    kCaptureNotificationWaits,
+    CaptureDataMessage,
+    CaptureNotificationWaits,
     WaveInGetNumDevs,
     WaveInGetDevCaps,
     WaveInQueryFormat,
@@ -33,7 +33,7 @@ const TWaveDeviceTraits kCaptureTraits{
 };
 } // namespace
 
-TMMWaveIn::TMMWaveIn(TComponent* Owner) : TMMWaveDevice(Owner, kCaptureTraits)
+TMMWaveIn::TMMWaveIn(TComponent* owner) : TMMWaveDevice(owner, CaptureTraits)
 {
     ApplyOwnFormat();
 }
@@ -44,12 +44,12 @@ TMMWaveIn::~TMMWaveIn()
 }
 
 // The driver's context: store state or post, nothing else.
-void TMMWaveIn::Notify(HWaveIn, TWaveMessage Message, void* User, TWaveHdr* Header, TWaveResult)
+void TMMWaveIn::Notify(HWaveIn, TWaveMessage message, void* user, TWaveHdr* header, TWaveResult)
 {
     // After wmFailed the buffers come back; re-queueing them reports it.
-    auto* self = static_cast<TMMWaveIn*>(User);
-    if (!self->StoreStateNotification(Message) && Message == wmDone && !self->stopping_.load())
-        self->DeliverDone(Header);
+    auto* self = static_cast<TMMWaveIn*>(user);
+    if (!self->StoreStateNotification(message) && message == wmDone && !self->stopping_.load())
+        self->DeliverDone(header);
 }
 
 TWaveResult TMMWaveIn::PlatformOpen()
@@ -183,15 +183,15 @@ void TMMWaveIn::ChainStopped()
         Close();
 }
 
-void TMMWaveIn::HandleBufferDone(TWaveHdr* Header)
+void TMMWaveIn::HandleBufferDone(TWaveHdr* header)
 {
     if (!EnterHandler(/*CountReturn=*/true))
         return;
     try
     {
-        BufferReady(Header);
+        BufferReady(header);
         if (!stopDeferred_.load())
-            QueueBuffer(Header);
+            QueueBuffer(header);
     }
     catch (...)
     {
@@ -227,17 +227,17 @@ void TMMWaveIn::BufferReady(PWaveHdr lpWaveHdr)
         Stop();
 }
 
-void TMMWaveIn::SetWaveFormat(const TWaveFormatEx* Format)
+void TMMWaveIn::SetWaveFormat(const TWaveFormatEx* format)
 {
     Close();
-    if (IsValidPCMFormat(Format))
+    if (IsValidPCMFormat(format))
     {
-        sampleRate_ = Clamp<std::int32_t>(static_cast<std::int32_t>(Format->nSamplesPerSec),
-                                          kMinSampleRate, kMaxSampleRate);
-        bitLength_ = static_cast<TMMBits>(Format->wBitsPerSample / 8 - 1);
-        mode_ = static_cast<TMMMode>(Format->nChannels - 1);
+        sampleRate_ = Clamp<std::int32_t>(static_cast<std::int32_t>(format->nSamplesPerSec),
+                                          MinSampleRate, MaxSampleRate);
+        bitLength_ = static_cast<TMMBits>(format->wBitsPerSample / 8 - 1);
+        mode_ = static_cast<TMMMode>(format->nChannels - 1);
     }
-    TMMWaveDevice::SetWaveFormat(Format);
+    TMMWaveDevice::SetWaveFormat(format);
     UpdateMaxRecordBytes();
 }
 
@@ -249,26 +249,26 @@ void TMMWaveIn::ApplyOwnFormat()
     SetWaveFormat(&format);
 }
 
-void TMMWaveIn::SetMode(TMMMode Value)
+void TMMWaveIn::SetMode(TMMMode value)
 {
-    if (Value != mMono && Value != mStereo)
+    if (value != mMono && value != mStereo)
         return;
     RefuseWhileOpen();
-    mode_ = Value;
+    mode_ = value;
     ApplyOwnFormat();
 }
 
-void TMMWaveIn::SetBitLength(TMMBits Value)
+void TMMWaveIn::SetBitLength(TMMBits value)
 {
     RefuseWhileOpen();
-    bitLength_ = Value;
+    bitLength_ = value;
     ApplyOwnFormat();
 }
 
-void TMMWaveIn::SetSampleRate(std::int32_t Value)
+void TMMWaveIn::SetSampleRate(std::int32_t value)
 {
     RefuseWhileOpen();
-    sampleRate_ = Clamp(Value, kMinSampleRate, kMaxSampleRate);
+    sampleRate_ = Clamp(value, MinSampleRate, MaxSampleRate);
     ApplyOwnFormat();
 }
 
@@ -289,30 +289,30 @@ void TMMWaveIn::UpdateMaxRecordBytes()
     maxRecordBytes_ = bytes - bytes % format->nBlockAlign;
 }
 
-void TMMWaveIn::SetMaxRecordTime(std::int32_t Value)
+void TMMWaveIn::SetMaxRecordTime(std::int32_t value)
 {
-    if (Value == maxRecordTime_.load())
+    if (value == maxRecordTime_.load())
         return;
-    maxRecordTime_ = Value;
+    maxRecordTime_ = value;
     UpdateMaxRecordBytes();
 }
 
-void TMMWaveIn::SetTimeFormat(TMMTimeFormats Value)
+void TMMWaveIn::SetTimeFormat(TMMTimeFormats value)
 {
-    if (Value == timeFormat_)
+    if (value == timeFormat_)
         return;
     const TWaveFormatEx* format = GetWaveFormat();
     if (maxRecordTime_.load() >= 0 && format)
     {
         const std::int32_t bytes = maxRecordBytes_.load();
         std::int32_t time = bytes;
-        if (Value == tfMillisecond)
+        if (value == tfMillisecond)
             time = BytesToMilliseconds(*format, bytes);
-        else if (Value == tfSample)
+        else if (value == tfSample)
             time = BytesToSamples(*format, bytes);
         maxRecordTime_ = time;
     }
-    timeFormat_ = Value;
+    timeFormat_ = value;
 }
 
 } // namespace keb

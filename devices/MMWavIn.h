@@ -33,7 +33,7 @@ KEB_EXCEPTION_CLASS(EMMWaveInError, Exception);
 class TMMWaveIn : public TMMWaveDevice
 {
   public:
-    explicit TMMWaveIn(TComponent* Owner);
+    explicit TMMWaveIn(TComponent* owner);
     ~TMMWaveIn() override;
 
     bool HasInputPort() const override { return false; }
@@ -45,7 +45,7 @@ class TMMWaveIn : public TMMWaveDevice
 
     // Closes the device; a valid PCM format also sets SampleRate,
     // BitLength and Mode.
-    void SetWaveFormat(const TWaveFormatEx* Format) override;
+    void SetWaveFormat(const TWaveFormatEx* format) override;
     void ChainOpened() override;
     void ChainStarted() override;
     void ChainPaused() override;
@@ -55,27 +55,27 @@ class TMMWaveIn : public TMMWaveDevice
     void BufferReady(PWaveHdr lpWaveHdr) override;
 
     TMMMode Mode() const { return mode_; }
-    void SetMode(TMMMode Value);
+    void SetMode(TMMMode value);
     TMMBits BitLength() const { return bitLength_; }
-    void SetBitLength(TMMBits Value);
+    void SetBitLength(TMMBits value);
     std::int32_t SampleRate() const { return sampleRate_; } // Hz
-    void SetSampleRate(std::int32_t Value);                 // Hz
+    void SetSampleRate(std::int32_t value);                 // Hz
     TMMTimeFormats TimeFormat() const { return timeFormat_; }
     // Rewrites MaxRecordTime in the new unit, so that the limit stays put.
-    void SetTimeFormat(TMMTimeFormats Value);
+    void SetTimeFormat(TMMTimeFormats value);
     std::int32_t MaxRecordTime() const { return maxRecordTime_.load(); } // in TimeFormat's unit
-    void SetMaxRecordTime(std::int32_t Value);
+    void SetMaxRecordTime(std::int32_t value);
     // The limit in bytes, a whole number of sample frames.
     std::int32_t MaxRecordBytes() const { return maxRecordBytes_.load(); }
 
   protected:
-    void HandleBufferDone(TWaveHdr* Header) override;
+    void HandleBufferDone(TWaveHdr* header) override;
     TWaveResult PlatformOpen() override;
     void DeviceOpened() override;
 
   private:
-    static void Notify(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                       TWaveResult Result);
+    static void Notify(HWaveIn device, TWaveMessage message, void* user, TWaveHdr* header,
+                       TWaveResult result);
     HWaveIn Device() const { return static_cast<HWaveIn>(Handle()); }
     void ApplyOwnFormat();
     void UpdateMaxRecordBytes();

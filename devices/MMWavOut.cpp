@@ -10,23 +10,23 @@ namespace keb
 namespace
 {
 // Platform message number of the playback "done" notification.
-constexpr std::uint32_t kPlaybackDataMessage = 957;
-constexpr int kPlaybackNotificationWaits = 500;
-constexpr int kQueueDrainWaits = 500;
-constexpr int kResetWaits = 100;
-constexpr std::int32_t kWaitMs = 10;
-constexpr std::int64_t kBusyCursorBytes = 100000;
-constexpr std::uint32_t kLoopFlagOn = 0xFFFFFFFFu;
+constexpr std::uint32_t PlaybackDataMessage = 957;
+constexpr int PlaybackNotificationWaits = 500;
+constexpr int QueueDrainWaits = 500;
+constexpr int ResetWaits = 100;
+constexpr std::int32_t WaitMs = 10;
+constexpr std::int64_t BusyCursorBytes = 100000;
+constexpr std::uint32_t LoopFlagOn = 0xFFFFFFFFu;
 
-const TWaveDeviceTraits kPlaybackTraits{
+const TWaveDeviceTraits PlaybackTraits{
     "TMMWaveOut",
     "WaveOut",
     "No wave audio playing device found",
     "WaveOutOpen:\n\rInvalid wave format",
     "The actual device can''t play this format",
     "Write",
-    kPlaybackDataMessage,
-    kPlaybackNotificationWaits,
+    PlaybackDataMessage,
+    PlaybackNotificationWaits,
     WaveOutGetNumDevs,
     WaveOutGetDevCaps,
     WaveOutQueryFormat,
@@ -39,7 +39,7 @@ const TWaveDeviceTraits kPlaybackTraits{
 };
 } // namespace
 
-TMMWaveOut::TMMWaveOut(TComponent* Owner) : TMMWaveDevice(Owner, kPlaybackTraits) {}
+TMMWaveOut::TMMWaveOut(TComponent* owner) : TMMWaveDevice(owner, PlaybackTraits) {}
 
 TMMWaveOut::~TMMWaveOut()
 {
@@ -48,11 +48,11 @@ TMMWaveOut::~TMMWaveOut()
 
 // The driver's context: count, store state or post, nothing else. A buffer
 // returned by a reset only clears Resetting when it is the last one.
-void TMMWaveOut::Notify(HWaveOut, TWaveMessage Message, void* User, TWaveHdr* Header, TWaveResult)
+void TMMWaveOut::Notify(HWaveOut, TWaveMessage message, void* user, TWaveHdr* header, TWaveResult)
 {
     // After wmFailed the buffers come back; writing them again reports it.
-    auto* self = static_cast<TMMWaveOut*>(User);
-    if (self->StoreStateNotification(Message) || Message != wmDone)
+    auto* self = static_cast<TMMWaveOut*>(user);
+    if (self->StoreStateNotification(message) || message != wmDone)
         return;
     const int queuedBefore = self->queuedCount_--;
     if (self->resetting_.load())
@@ -62,7 +62,7 @@ void TMMWaveOut::Notify(HWaveOut, TWaveMessage Message, void* User, TWaveHdr* He
     }
     else if (!self->stopping_.load())
     {
-        self->DeliverDone(Header);
+        self->DeliverDone(header);
     }
 }
 
@@ -76,58 +76,58 @@ void TMMWaveOut::DeviceOpened()
     Fire(OnOpen);
 }
 
-void TMMWaveOut::SetWaveFormat(const TWaveFormatEx* Format)
+void TMMWaveOut::SetWaveFormat(const TWaveFormatEx* format)
 {
     Close();
-    TMMWaveDevice::SetWaveFormat(Format);
+    TMMWaveDevice::SetWaveFormat(format);
 }
 
-void TMMWaveOut::SetLooping(bool Value)
+void TMMWaveOut::SetLooping(bool value)
 {
-    looping_ = Value;
+    looping_ = value;
     loopsLeft_ = loopCount_.load();
 }
 
-void TMMWaveOut::SetLoopCount(std::uint16_t Value)
+void TMMWaveOut::SetLoopCount(std::uint16_t value)
 {
-    loopCount_ = Value;
-    loopsLeft_ = Value;
+    loopCount_ = value;
+    loopsLeft_ = value;
 }
 
-void TMMWaveOut::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+void TMMWaveOut::BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers)
 {
     TMMWaveHdr* header = MMWaveHdr(lpWaveHdr);
     const bool looping = looping_.load();
     lpWaveHdr->dwBufferLength = static_cast<std::uint32_t>(GetBufferSize());
     lpWaveHdr->dwBytesRecorded = 0;
-    header->LoopFlag = looping ? kLoopFlagOn : 0;
+    header->LoopFlag = looping ? LoopFlagOn : 0;
     if (looping)
     {
         header->LoopCount = loopCount_.load();
         header->LoopsRemaining = static_cast<std::uint32_t>(loopsLeft_.load());
         header->WrapFlag = 0;
     }
-    TMMWaveDevice::BufferLoad(lpWaveHdr, MoreBuffers);
+    TMMWaveDevice::BufferLoad(lpWaveHdr, moreBuffers);
     lpWaveHdr->dwBufferLength = lpWaveHdr->dwBytesRecorded;
     if (looping)
         loopsLeft_ = static_cast<std::int32_t>(header->LoopsRemaining);
 }
 
-std::int32_t TMMWaveOut::Load(TWaveHdr* Header)
+std::int32_t TMMWaveOut::Load(TWaveHdr* header)
 {
     bool more = false;
-    if (Header)
-        BufferLoad(Header, more);
-    const auto bytes = Header ? static_cast<std::int32_t>(Header->dwBytesRecorded) : 0;
+    if (header)
+        BufferLoad(header, more);
+    const auto bytes = header ? static_cast<std::int32_t>(header->dwBytesRecorded) : 0;
     moreBuffers_ = more && bytes > 0;
     return bytes;
 }
 
-void TMMWaveOut::Write(TWaveHdr* Header)
+void TMMWaveOut::Write(TWaveHdr* header)
 {
     if (OnBufferFilled)
-        OnBufferFilled(this, Header);
-    QueueBuffer(Header);
+        OnBufferFilled(this, header);
+    QueueBuffer(header);
 }
 
 int TMMWaveOut::FillBuffers()
@@ -167,7 +167,7 @@ void TMMWaveOut::Start()
                 queuedCount_ = 0;
                 {
                     std::optional<TBusyCursor> busy;
-                    if (std::int64_t{GetBufferSize()} * NumBuffers() > kBusyCursorBytes)
+                    if (std::int64_t{GetBufferSize()} * NumBuffers() > BusyCursorBytes)
                         busy.emplace();
                     // Paused while the buffers are queued, so that all of them are in
                     // place when playing begins.
@@ -257,8 +257,8 @@ void TMMWaveOut::CompleteStop()
     if (!IsStartedOrPaused() || DeferStopBehindHandler())
         return;
     RemoveState(wsStarted | wsPaused);
-    for (int wait = 0; wait < kQueueDrainWaits && queuedCount_.load() != 0; ++wait)
-        Delay(kWaitMs, false);
+    for (int wait = 0; wait < QueueDrainWaits && queuedCount_.load() != 0; ++wait)
+        Delay(WaitMs, false);
     UnprepareHeaders(NumBuffers());
     FreeHeaders();
     bufferCount_ = 0;
@@ -354,8 +354,8 @@ void TMMWaveOut::Reset()
                 Check(WaveOutPause(Device()), "Pause");
                 Check(WaveOutReset(Device()), "Reset");
                 for (int wait = 0;
-                     wait < kResetWaits && resetting_.load() && queuedCount_.load() > 0; ++wait)
-                    Delay(kWaitMs, false);
+                     wait < ResetWaits && resetting_.load() && queuedCount_.load() > 0; ++wait)
+                    Delay(WaitMs, false);
                 // Cleared here too: with nothing queued no buffer comes back to do it.
                 resetting_ = false;
                 Check(WaveOutRestart(Device()), "Restart");

@@ -36,7 +36,7 @@ KEB_EXCEPTION_CLASS(EMMWaveOutError, Exception);
 class TMMWaveOut : public TMMWaveDevice
 {
   public:
-    explicit TMMWaveOut(TComponent* Owner);
+    explicit TMMWaveOut(TComponent* owner);
     ~TMMWaveOut() override;
 
     // Discards what is queued at the driver and in the stretch, pulls fresh
@@ -49,7 +49,7 @@ class TMMWaveOut : public TMMWaveDevice
     void Restart() override;
     void Stop() override;
 
-    void SetWaveFormat(const TWaveFormatEx* Format) override;
+    void SetWaveFormat(const TWaveFormatEx* format) override;
     void ChainOpened() override { Open(); }
     void ChainClosed() override { Close(); }
     void ChainStarted() override { Start(); }
@@ -59,14 +59,14 @@ class TMMWaveOut : public TMMWaveDevice
     void BufferReady(PWaveHdr) override {}
     // Sets up the header for the pull (length, loop block), pulls, and then
     // plays exactly the bytes that arrived.
-    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers) override;
 
     TMMTimeFormats TimeFormat() const { return timeFormat_; }
-    void SetTimeFormat(TMMTimeFormats Value) { timeFormat_ = Value; }
+    void SetTimeFormat(TMMTimeFormats value) { timeFormat_ = value; }
     bool Looping() const { return looping_.load(); }
-    void SetLooping(bool Value);
+    void SetLooping(bool value);
     std::uint16_t LoopCount() const { return loopCount_.load(); }
-    void SetLoopCount(std::uint16_t Value);
+    void SetLoopCount(std::uint16_t value);
     std::int32_t LoopsLeft() const { return loopsLeft_.load(); }
     // Headers in use since Start (those that received data).
     int BufferCount() const { return bufferCount_.load(); }
@@ -76,18 +76,18 @@ class TMMWaveOut : public TMMWaveDevice
     TMMBufferEvent OnBufferFilled;
 
   protected:
-    void HandleBufferDone(TWaveHdr* Header) override;
+    void HandleBufferDone(TWaveHdr* header) override;
     TWaveResult PlatformOpen() override;
     void DeviceOpened() override;
 
   private:
-    static void Notify(HWaveOut Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                       TWaveResult Result);
+    static void Notify(HWaveOut device, TWaveMessage message, void* user, TWaveHdr* header,
+                       TWaveResult result);
     HWaveOut Device() const { return static_cast<HWaveOut>(Handle()); }
     // Pulls into Header; returns the bytes that arrived and stores whether
     // more follow.
-    std::int32_t Load(TWaveHdr* Header);
-    void Write(TWaveHdr* Header);
+    std::int32_t Load(TWaveHdr* header);
+    void Write(TWaveHdr* header);
     // Loads and writes the headers in order while the source delivers
     // (allocating and preparing the missing ones); returns how many were
     // written.

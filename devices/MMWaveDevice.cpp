@@ -10,13 +10,13 @@ namespace keb
 {
 namespace
 {
-constexpr int kErrorTextSize = 255;
-constexpr std::int32_t kNotificationWaitMs = 10;
+constexpr int ErrorTextSize = 255;
+constexpr std::int32_t NotificationWaitMs = 10;
 } // namespace
 
-std::uint32_t StandardFormatBit(const TWaveFormatEx& Format)
+std::uint32_t StandardFormatBit(const TWaveFormatEx& format)
 {
-    const std::uint32_t rate = Format.nSamplesPerSec;
+    const std::uint32_t rate = format.nSamplesPerSec;
     std::uint32_t rateClass = 0;
     if (rate >= 8000 && rate <= 11025)
         rateClass = WaveFormat1M08;
@@ -24,24 +24,24 @@ std::uint32_t StandardFormatBit(const TWaveFormatEx& Format)
         rateClass = WaveFormat2M08;
     else if (rate >= 22051 && rate <= 48000)
         rateClass = WaveFormat4M08;
-    const bool knownLayout = (Format.nChannels == 1 || Format.nChannels == 2) &&
-                             (Format.wBitsPerSample == 8 || Format.wBitsPerSample == 16);
+    const bool knownLayout = (format.nChannels == 1 || format.nChannels == 2) &&
+                             (format.wBitsPerSample == 8 || format.wBitsPerSample == 16);
     if (rateClass == 0 || !knownLayout)
         return 0;
     // Within a class: mono 8, stereo 8, mono 16, stereo 16 bit.
-    const int shift = (Format.nChannels == 2 ? 1 : 0) + (Format.wBitsPerSample == 16 ? 2 : 0);
+    const int shift = (format.nChannels == 2 ? 1 : 0) + (format.wBitsPerSample == 16 ? 2 : 0);
     return rateClass << shift;
 }
 
-std::string DeviceMessage(const std::string& Prefix, const std::string& Text)
+std::string DeviceMessage(const std::string& prefix, const std::string& text)
 {
-    return Prefix + "\n\r" + Text;
+    return prefix + "\n\r" + text;
 }
 
-TMMWaveDevice::TMMWaveDevice(TComponent* Owner, const TWaveDeviceTraits& Traits)
-    : TMMCustomSoundComponent(Owner), traits_(Traits),
-      window_(std::make_unique<TMessageWindow>([this](const TMessage& M) { WindowProc(M); })),
-      numDevs_(Traits.GetNumDevs())
+TMMWaveDevice::TMMWaveDevice(TComponent* owner, const TWaveDeviceTraits& traits)
+    : TMMCustomSoundComponent(owner), traits_(traits),
+      window_(std::make_unique<TMessageWindow>([this](const TMessage& m) { WindowProc(m); })),
+      numDevs_(traits.GetNumDevs())
 {
     SetDeviceID(0);
 }
@@ -54,16 +54,16 @@ TMMWaveDevice::~TMMWaveDevice()
     FreeHeaders();
 }
 
-void TMMWaveDevice::Fire(const TMMNotifyEvent& Event)
+void TMMWaveDevice::Fire(const TMMNotifyEvent& event)
 {
-    if (Event)
-        Event(this);
+    if (event)
+        event(this);
 }
 
-void TMMWaveDevice::DeviceError(const std::string& Message)
+void TMMWaveDevice::DeviceError(const std::string& message)
 {
     Fire(OnError);
-    std::rethrow_exception(traits_.MakeError(Message));
+    std::rethrow_exception(traits_.MakeError(message));
 }
 
 void TMMWaveDevice::RefuseWhileOpen()
@@ -72,38 +72,38 @@ void TMMWaveDevice::RefuseWhileOpen()
         DeviceError("Change to property while device was open");
 }
 
-std::string TMMWaveDevice::ErrorText(TWaveResult Result) const
+std::string TMMWaveDevice::ErrorText(TWaveResult result) const
 {
-    char text[kErrorTextSize] = {};
-    if (traits_.GetErrorText(Result, text, sizeof(text)) != wrNoError)
+    char text[ErrorTextSize] = {};
+    if (traits_.GetErrorText(result, text, sizeof(text)) != wrNoError)
         return "Specified error number is out of range (unknown error)";
     return text;
 }
 
-void TMMWaveDevice::Check(TWaveResult Result, const char* Call)
+void TMMWaveDevice::Check(TWaveResult result, const char* call)
 {
-    lastError_.store(Result);
-    if (Result != wrNoError)
-        DeviceError(DeviceMessage(std::string(traits_.Api) + Call + ":", ErrorText(Result)));
+    lastError_.store(result);
+    if (result != wrNoError)
+        DeviceError(DeviceMessage(std::string(traits_.Api) + call + ":", ErrorText(result)));
 }
 
-void TMMWaveDevice::SetBufferSize(std::int32_t Value)
+void TMMWaveDevice::SetBufferSize(std::int32_t value)
 {
-    if (Value == GetBufferSize())
+    if (value == GetBufferSize())
         return;
     RefuseWhileOpen();
-    TMMCustomSoundComponent::SetBufferSize(std::max(Value, kMinWaveBufferBytes));
+    TMMCustomSoundComponent::SetBufferSize(std::max(value, MinWaveBufferBytes));
 }
 
-void TMMWaveDevice::SetNumBuffers(std::int32_t Value)
+void TMMWaveDevice::SetNumBuffers(std::int32_t value)
 {
-    if (Value < 2)
+    if (value < 2)
         return;
     RefuseWhileOpen();
-    numBuffers_ = std::min(Value, kMaxWaveBuffers);
+    numBuffers_ = std::min(value, MaxWaveBuffers);
 }
 
-void TMMWaveDevice::SetDeviceID(TMMDeviceId Value)
+void TMMWaveDevice::SetDeviceID(TMMDeviceId value)
 {
     RefuseWhileOpen();
     productName_ = traits_.NoDevice;
@@ -111,47 +111,47 @@ void TMMWaveDevice::SetDeviceID(TMMDeviceId Value)
     if (numDevs_ > 0)
     {
         TWaveCaps caps{};
-        lastError_.store(traits_.GetDevCaps(Value, &caps));
+        lastError_.store(traits_.GetDevCaps(value, &caps));
         if (lastError_.load() == wrNoError)
         {
             productName_ = caps.szPname;
             driverVersion_ = caps.vDriverVersion;
         }
     }
-    deviceId_ = (Value < MapperId || Value >= numDevs_) ? badDeviceId : Value;
+    deviceId_ = (value < MapperId || value >= numDevs_) ? badDeviceId : value;
 }
 
-void TMMWaveDevice::SetCallBackMode(TMMCBMode Value)
+void TMMWaveDevice::SetCallBackMode(TMMCBMode value)
 {
     RefuseWhileOpen();
-    if (Value == cmCallback)
+    if (value == cmCallback)
     {
         ShowCallBacksRefused(traits_.ClassName);
         return;
     }
-    callBackMode_ = Value;
+    callBackMode_ = value;
 }
 
-bool TMMWaveDevice::CanDeviceDo(TMMDeviceId Device, const TWaveFormatEx* Format)
+bool TMMWaveDevice::CanDeviceDo(TMMDeviceId device, const TWaveFormatEx* format)
 {
-    if (!Format || Device < MapperId || Device >= numDevs_)
+    if (!format || device < MapperId || device >= numDevs_)
         return false;
-    if (traits_.QueryFormat(Device, Format) != wrNoError)
+    if (traits_.QueryFormat(device, format) != wrNoError)
         return false;
-    if (Format->wFormatTag != WaveFormatPcm)
+    if (format->wFormatTag != WaveFormatPcm)
         return true;
     TWaveCaps caps{};
-    if (traits_.GetDevCaps(Device, &caps) != wrNoError)
+    if (traits_.GetDevCaps(device, &caps) != wrNoError)
         return false;
-    const std::uint32_t bit = StandardFormatBit(*Format);
+    const std::uint32_t bit = StandardFormatBit(*format);
     return bit == 0 || (caps.dwFormats & bit) != 0;
 }
 
-bool TMMWaveDevice::WaitForState(TMMWaveDeviceState Bit) const
+bool TMMWaveDevice::WaitForState(TMMWaveDeviceState bit) const
 {
-    for (int wait = 0; wait < traits_.NotificationWaits && !HasState(Bit); ++wait)
-        Delay(kNotificationWaitMs, false);
-    return HasState(Bit);
+    for (int wait = 0; wait < traits_.NotificationWaits && !HasState(bit); ++wait)
+        Delay(NotificationWaitMs, false);
+    return HasState(bit);
 }
 
 void TMMWaveDevice::Open()
@@ -193,36 +193,36 @@ void TMMWaveDevice::Open()
             });
 }
 
-void TMMWaveDevice::CloseAfterFailure(TFailure Kind)
+void TMMWaveDevice::CloseAfterFailure(TFailure kind)
 {
-    if (Kind == TFailure::OpeningFailed)
+    if (kind == TFailure::OpeningFailed)
         SetState(wsOpened);
-    else if (Kind == TFailure::StartingFailed)
+    else if (kind == TFailure::StartingFailed)
         AddState(wsStarted);
     Close();
-    if (Kind != TFailure::CloseOnly)
+    if (kind != TFailure::CloseOnly)
         SetState(wsClosed);
 }
 
-bool TMMWaveDevice::StoreStateNotification(TWaveMessage Message)
+bool TMMWaveDevice::StoreStateNotification(TWaveMessage message)
 {
-    if (Message == wmOpened)
+    if (message == wmOpened)
         SetState(wsOpened);
-    else if (Message == wmClosed)
+    else if (message == wmClosed)
         SetState(wsClosed);
     else
         return false;
     return true;
 }
 
-void TMMWaveDevice::QueueBuffer(TWaveHdr* Header)
+void TMMWaveDevice::QueueBuffer(TWaveHdr* header)
 {
     std::lock_guard guard(lock_);
     if (stopping_.load())
         return;
-    StoreWaveHdrFlags(*Header, WaveHdrPrepared);
+    StoreWaveHdrFlags(*header, WaveHdrPrepared);
     ++queuedCount_;
-    const TWaveResult result = traits_.Queue(Handle(), Header);
+    const TWaveResult result = traits_.Queue(Handle(), header);
     if (result != wrNoError)
         --queuedCount_;
     Check(result, traits_.QueueCall);

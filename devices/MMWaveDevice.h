@@ -69,14 +69,14 @@ using TMMDeviceId = std::int32_t;
 inline constexpr TMMDeviceId MapperId = -1;
 inline constexpr TMMDeviceId badDeviceId = -2;
 
-inline constexpr std::int32_t kMaxWaveBuffers = 500;
-inline constexpr std::int32_t kMinWaveBufferBytes = 32;
-inline constexpr std::int32_t kDefaultNumBuffers = 10;
+inline constexpr std::int32_t MaxWaveBuffers = 500;
+inline constexpr std::int32_t MinWaveBufferBytes = 32;
+inline constexpr std::int32_t DefaultNumBuffers = 10;
 
 // The private message that asks the main thread to complete a stop.
-inline constexpr std::uint32_t kStopRequestMessage = 0x8001;
+inline constexpr std::uint32_t StopRequestMessage = 0x8001;
 // The private message that asks the main thread to close after a worker died.
-inline constexpr std::uint32_t kWorkerFailedMessage = 0x8002;
+inline constexpr std::uint32_t WorkerFailedMessage = 0x8002;
 
 // The device state bits (a set).
 enum TMMWaveDeviceState : std::uint8_t
@@ -101,40 +101,40 @@ struct TWaveDeviceTraits
     std::uint32_t DataMessage;  // the "buffer done" message number
     int NotificationWaits;      // 10 ms waits for the opened / closed notification
     int (*GetNumDevs)();
-    TWaveResult (*GetDevCaps)(int DeviceId, TWaveCaps* Caps);
-    TWaveResult (*QueryFormat)(int DeviceId, const TWaveFormatEx* Format);
-    TWaveResult (*GetErrorText)(TWaveResult Result, char* Text,
-                                std::size_t Size); // Size: characters
-    TWaveResult (*Close)(void* Device);
-    TWaveResult (*Prepare)(void* Device, TWaveHdr* Header);
-    TWaveResult (*Unprepare)(void* Device, TWaveHdr* Header);
-    TWaveResult (*Queue)(void* Device, TWaveHdr* Header);
-    std::exception_ptr (*MakeError)(const std::string& Message); // the family's exception
+    TWaveResult (*GetDevCaps)(int deviceId, TWaveCaps* caps);
+    TWaveResult (*QueryFormat)(int deviceId, const TWaveFormatEx* format);
+    TWaveResult (*GetErrorText)(TWaveResult result, char* text,
+                                std::size_t size); // Size: characters
+    TWaveResult (*Close)(void* device);
+    TWaveResult (*Prepare)(void* device, TWaveHdr* header);
+    TWaveResult (*Unprepare)(void* device, TWaveHdr* header);
+    TWaveResult (*Queue)(void* device, TWaveHdr* header);
+    std::exception_ptr (*MakeError)(const std::string& message); // the family's exception
 };
 
-template <typename Error> std::exception_ptr MakeError(const std::string& Message)
+template <typename Error> std::exception_ptr MakeError(const std::string& message)
 {
-    return std::make_exception_ptr(Error(Message));
+    return std::make_exception_ptr(Error(message));
 }
 
-template <typename Handle, TWaveResult (*Call)(Handle)> TWaveResult DeviceCall(void* Device)
+template <typename Handle, TWaveResult (*Call)(Handle)> TWaveResult DeviceCall(void* device)
 {
-    return Call(static_cast<Handle>(Device));
+    return Call(static_cast<Handle>(device));
 }
 
 template <typename Handle, TWaveResult (*Call)(Handle, TWaveHdr*)>
-TWaveResult HeaderCall(void* Device, TWaveHdr* Header)
+TWaveResult HeaderCall(void* device, TWaveHdr* header)
 {
-    return Call(static_cast<Handle>(Device), Header);
+    return Call(static_cast<Handle>(device), header);
 }
 
 // Prefix + line feed + carriage return + text.
-std::string DeviceMessage(const std::string& Prefix, const std::string& Text);
+std::string DeviceMessage(const std::string& prefix, const std::string& text);
 
 // The standard-format bit of a device's capabilities that covers Format (by
 // rate class 8000..11025, 11026..22050, 22051..48000 Hz, channels and bits),
 // or 0 when none covers it and the format query alone decides.
-std::uint32_t StandardFormatBit(const TWaveFormatEx& Format);
+std::uint32_t StandardFormatBit(const TWaveFormatEx& format);
 
 class TMMWaveDevice;
 
@@ -147,7 +147,7 @@ class TMMWaveDevice;
 class TMMWaveDeviceThread : public TMMDSPThread
 {
   public:
-    TMMWaveDeviceThread(TMMWaveDevice* Device, std::uint32_t DataMessage);
+    TMMWaveDeviceThread(TMMWaveDevice* device, std::uint32_t dataMessage);
     ~TMMWaveDeviceThread() override;
 
     // Set by the worker when it runs and when it ends.
@@ -162,7 +162,7 @@ class TMMWaveDeviceThread : public TMMDSPThread
     // false while it is inside device code, or when it has ended after all
     // (then the object is the caller's still).
     bool Detach();
-    bool Ended() const { return gate_.load() == kEnded; }
+    bool Ended() const { return gate_.load() == Finished; }
 
   protected:
     void Execute() override;
@@ -170,10 +170,10 @@ class TMMWaveDeviceThread : public TMMDSPThread
   private:
     enum : int
     {
-        kIdle,
-        kInDevice,
-        kDetached,
-        kEnded
+        Idle,
+        InDevice,
+        Detached,
+        Finished
     };
     bool EnterDevice();
 
@@ -182,17 +182,17 @@ class TMMWaveDeviceThread : public TMMDSPThread
     TEvent startEvent_{false, false};
     TEvent closeEvent_{false, false};
     TEvent flushEvent_{true, false};
-    std::atomic<int> gate_{kIdle};
+    std::atomic<int> gate_{Idle};
 };
 
 class TMMWaveDevice : public TMMCustomSoundComponent
 {
   public:
-    TMMWaveDevice(TComponent* Owner, const TWaveDeviceTraits& Traits);
+    TMMWaveDevice(TComponent* owner, const TWaveDeviceTraits& traits);
     ~TMMWaveDevice() override;
 
     // Fires OnError, then raises the family's exception with Message.
-    [[noreturn]] virtual void DeviceError(const std::string& Message);
+    [[noreturn]] virtual void DeviceError(const std::string& message);
     // Runs the chain's open relay, starts the worker (cmThread), opens the
     // device with the held format and waits for its opened notification. On
     // failure: OnError, the device closed again, the error raised.
@@ -206,20 +206,20 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     virtual void Stop() = 0;
 
     std::uint8_t State() const { return state_.load(); }
-    bool HasState(TMMWaveDeviceState Bit) const { return (state_.load() & Bit) != 0; }
+    bool HasState(TMMWaveDeviceState bit) const { return (state_.load() & bit) != 0; }
 
     // Refused while open; at least 32. An unchanged value is ignored.
-    void SetBufferSize(std::int32_t Value) override; // bytes
+    void SetBufferSize(std::int32_t value) override; // bytes
     std::int32_t NumBuffers() const { return numBuffers_; }
     // Values below 2 ignored; refused while open; at most 500.
-    void SetNumBuffers(std::int32_t Value);
+    void SetNumBuffers(std::int32_t value);
     TMMDeviceId DeviceID() const { return deviceId_; }
     // Refused while open; fills ProductName and DriverVersion; a number out
     // of range is stored as badDeviceId.
-    void SetDeviceID(TMMDeviceId Value);
+    void SetDeviceID(TMMDeviceId value);
     TMMCBMode CallBackMode() const { return callBackMode_; }
     // Refused while open; cmCallback shows a message box and is not taken.
-    void SetCallBackMode(TMMCBMode Value);
+    void SetCallBackMode(TMMCBMode value);
     const std::string& ProductName() const { return productName_; }
     std::uint32_t DriverVersion() const { return driverVersion_; }
     int NumDevs() const { return numDevs_; }
@@ -228,11 +228,11 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     TWaveResult LastError() const { return lastError_.load(); }
 
     // The window's message procedure (main thread); public for the loop.
-    void WindowProc(const TMessage& Message);
+    void WindowProc(const TMessage& message);
     // One message the worker took (a finished buffer, handled unless the
     // device is stopping); false when the handler raised: the worker ends and
     // the main thread closes the device. Called by the worker.
-    bool HandleWorkerMessage(const TMessage& Message);
+    bool HandleWorkerMessage(const TMessage& message);
 
     TMMNotifyEvent OnError;
     TMMNotifyEvent OnOpen;
@@ -245,17 +245,17 @@ class TMMWaveDevice : public TMMCustomSoundComponent
   protected:
     // The buffer-done handler: the buffer work of one finished buffer, in
     // the context the callback mode gives.
-    virtual void HandleBufferDone(TWaveHdr* Header) = 0;
+    virtual void HandleBufferDone(TWaveHdr* header) = 0;
     // Opens the device of this side with the component's notification
     // callback and stores the handle (OpenDevice does it).
     virtual TWaveResult PlatformOpen() = 0;
     template <typename Handle, typename Callback>
-    TWaveResult OpenDevice(TWaveResult (*OpenCall)(Handle*, int, const TWaveFormatEx*, Callback,
+    TWaveResult OpenDevice(TWaveResult (*openCall)(Handle*, int, const TWaveFormatEx*, Callback,
                                                    void*),
-                           Callback Notify)
+                           Callback notify)
     {
         Handle device = nullptr;
-        const TWaveResult result = OpenCall(&device, DeviceID(), GetWaveFormat(), Notify, this);
+        const TWaveResult result = openCall(&device, DeviceID(), GetWaveFormat(), notify, this);
         SetHandle(device);
         return result;
     }
@@ -267,7 +267,7 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // no OnClose) and closes the device if a handle is held.
     void CloseForDestruction();
 
-    void Fire(const TMMNotifyEvent& Event);
+    void Fire(const TMMNotifyEvent& event);
 
     // What a failing command leaves behind: the device closed; for a failed
     // open or start also when it had not got that far.
@@ -279,53 +279,53 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     };
     // Runs Command; on an exception fires OnError, closes the device as Kind
     // says and lets the exception go on.
-    template <typename F> void Guarded(TFailure Kind, F&& Command)
+    template <typename F> void Guarded(TFailure kind, F&& command)
     {
         try
         {
-            Command();
+            command();
         }
         catch (...)
         {
             Fire(OnError);
-            CloseAfterFailure(Kind);
+            CloseAfterFailure(kind);
             throw;
         }
     }
-    void CloseAfterFailure(TFailure Kind);
+    void CloseAfterFailure(TFailure kind);
     // The opened / closed notifications set the state; true when Message was
     // one of them.
-    bool StoreStateNotification(TWaveMessage Message);
+    bool StoreStateNotification(TWaveMessage message);
     // Hands a prepared buffer to the driver (add or write), counted first
     // because it may come back at once; nothing once the device is stopping.
     // The test and the hand-over share the lock with a stop's halt and
     // reset, so a buffer a handler queues either comes back with the reset or
     // is never queued, and no buffer stays at the driver of a stopped device.
-    void QueueBuffer(TWaveHdr* Header);
-    void SetState(std::uint8_t Value) { state_.store(Value); }
-    void AddState(std::uint8_t Bits) { state_.fetch_or(Bits); }
-    void RemoveState(std::uint8_t Bits) { state_.fetch_and(static_cast<std::uint8_t>(~Bits)); }
+    void QueueBuffer(TWaveHdr* header);
+    void SetState(std::uint8_t value) { state_.store(value); }
+    void AddState(std::uint8_t bits) { state_.fetch_or(bits); }
+    void RemoveState(std::uint8_t bits) { state_.fetch_and(static_cast<std::uint8_t>(~bits)); }
     bool IsStartedOrPaused() const { return (state_.load() & (wsStarted | wsPaused)) != 0; }
 
     // Raises "Change to property while device was open" when open.
     void RefuseWhileOpen();
     // Raises through DeviceError with Api + Call + ":" LF CR + the platform
     // text unless Result is wrNoError.
-    void Check(TWaveResult Result, const char* Call);
-    std::string ErrorText(TWaveResult Result) const;
+    void Check(TWaveResult result, const char* call);
+    std::string ErrorText(TWaveResult result) const;
     // Whether device D can record / play Format (format query, then the
     // standard-format bits of its capabilities).
-    bool CanDeviceDo(TMMDeviceId Device, const TWaveFormatEx* Format);
+    bool CanDeviceDo(TMMDeviceId device, const TWaveFormatEx* format);
     // Waits (10 ms steps, up to the traits' count) until Bit is in State;
     // returns whether it came.
-    bool WaitForState(TMMWaveDeviceState Bit) const;
+    bool WaitForState(TMMWaveDeviceState bit) const;
 
     // Headers: the first Count of the 500.
-    TMMWaveHdr* Header(int Index) const { return headers_[static_cast<std::size_t>(Index)]; }
-    void AllocateHeaders(int Count);
-    void PrepareHeader(int Index);
-    void PrepareHeaders(int Count);
-    void UnprepareHeaders(int Count);
+    TMMWaveHdr* Header(int index) const { return headers_[static_cast<std::size_t>(index)]; }
+    void AllocateHeaders(int count);
+    void PrepareHeader(int index);
+    void PrepareHeaders(int count);
+    void UnprepareHeaders(int count);
     void FreeHeaders();
 
     // The worker of cmThread mode and the events of its handshake.
@@ -339,24 +339,24 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     void DiscardPendingDone();
 
     // Routes one finished buffer to where the mode wants the work done.
-    void DeliverDone(TWaveHdr* Header);
+    void DeliverDone(TWaveHdr* header);
     // Marks the device stopping and asks the main thread to run Stop.
     void PostStopRequest();
     // Counts a buffer-done handler in; false (and no handler counted) when
     // the device is not started, or is stopping or resetting. With
     // CountReturn the returned buffer also leaves the queued count here (the
     // capture side; the playback side counts it in the driver's context).
-    bool EnterHandler(bool CountReturn);
+    bool EnterHandler(bool countReturn);
     // Counts a handler out; true when it was the last one and a stop is due
     // (StopDeferred, or with QueueEmptyEnds no buffer left at the driver);
     // Stopping is then set.
-    bool LeaveHandler(bool QueueEmptyEnds);
+    bool LeaveHandler(bool queueEmptyEnds);
     // For the stop completion: true (and StopDeferred set) while a handler
     // runs.
     bool DeferStopBehindHandler();
 
     void* Handle() const { return handle_.load(); }
-    void SetHandle(void* Value) { handle_.store(Value); }
+    void SetHandle(void* value) { handle_.store(value); }
 
     const TWaveDeviceTraits& traits_;
     TCriticalSection lock_;
@@ -370,7 +370,7 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     std::atomic<bool> resetting_{false};
 
   private:
-    bool IsCurrentSession(std::uintptr_t Value) const;
+    bool IsCurrentSession(std::uintptr_t value) const;
 
     std::unique_ptr<TMessageWindow> window_;
     std::atomic<void*> handle_{nullptr};
@@ -379,10 +379,10 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // new device the old one's handle value.
     std::atomic<std::uintptr_t> session_{0};
     std::atomic<std::uint8_t> state_{wsClosed};
-    std::array<TMMWaveHdr*, kMaxWaveBuffers> headers_{};
+    std::array<TMMWaveHdr*, MaxWaveBuffers> headers_{};
     TMMDeviceId deviceId_ = 0;
     TMMCBMode callBackMode_ = cmWindow;
-    std::int32_t numBuffers_ = kDefaultNumBuffers;
+    std::int32_t numBuffers_ = DefaultNumBuffers;
     int numDevs_ = 0;
     std::atomic<TWaveResult> lastError_{wrNoError};
     std::string productName_;

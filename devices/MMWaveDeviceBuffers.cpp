@@ -11,15 +11,15 @@ namespace
 {
 // Polls without sleeping: a buffer the driver just returned is marked done
 // within a few instructions.
-constexpr int kDoneFlagPolls = 65000;
+constexpr int DoneFlagPolls = 65000;
 } // namespace
 
-void TMMWaveDevice::AllocateHeaders(int Count)
+void TMMWaveDevice::AllocateHeaders(int count)
 {
     const std::int32_t size = GetBufferSize();
     if (size <= 0)
         return;
-    for (int i = 0; i < Count; ++i)
+    for (int i = 0; i < count; ++i)
     {
         TMMWaveHdr*& header = headers_[static_cast<std::size_t>(i)];
         if (header)
@@ -35,27 +35,27 @@ void TMMWaveDevice::AllocateHeaders(int Count)
     }
 }
 
-void TMMWaveDevice::PrepareHeader(int Index)
+void TMMWaveDevice::PrepareHeader(int index)
 {
-    if (TMMWaveHdr* header = Header(Index))
+    if (TMMWaveHdr* header = Header(index))
         Check(traits_.Prepare(Handle(), &header->wh), "PrepareHeader");
 }
 
-void TMMWaveDevice::PrepareHeaders(int Count)
+void TMMWaveDevice::PrepareHeaders(int count)
 {
-    for (int i = 0; i < Count; ++i)
+    for (int i = 0; i < count; ++i)
         PrepareHeader(i);
 }
 
-void TMMWaveDevice::UnprepareHeaders(int Count)
+void TMMWaveDevice::UnprepareHeaders(int count)
 {
-    for (int i = 0; i < Count; ++i)
+    for (int i = 0; i < count; ++i)
     {
         TMMWaveHdr* header = Header(i);
         if (!header)
             continue;
         bool done = false;
-        for (int poll = 0; poll < kDoneFlagPolls && !done; ++poll)
+        for (int poll = 0; poll < DoneFlagPolls && !done; ++poll)
             done = (LoadWaveHdrFlags(header->wh) & WaveHdrDone) != 0;
         if (!done)
             StoreWaveHdrFlags(header->wh, WaveHdrDone);

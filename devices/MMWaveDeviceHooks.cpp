@@ -21,29 +21,29 @@ TBusyCursorHook& BusyCursorHook()
 }
 } // namespace
 
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook)
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook)
 {
-    return std::exchange(MessageBoxHook(), std::move(Hook));
+    return std::exchange(MessageBoxHook(), std::move(hook));
 }
 
-TBusyCursorHook SetBusyCursorHook(TBusyCursorHook Hook)
+TBusyCursorHook SetBusyCursorHook(TBusyCursorHook hook)
 {
-    return std::exchange(BusyCursorHook(), std::move(Hook));
+    return std::exchange(BusyCursorHook(), std::move(hook));
 }
 
-void ShowMessageBox(const std::string& Text, const std::string& Caption)
+void ShowMessageBox(const std::string& text, const std::string& caption)
 {
     if (MessageBoxHook())
-        MessageBoxHook()(Text, Caption);
+        MessageBoxHook()(text, caption);
     else
-        ShowErrorBox(Caption + ": " + Text);
+        ShowErrorBox(caption + ": " + text);
 }
 
-void ShowCallBacksRefused(const std::string& ClassName)
+void ShowCallBacksRefused(const std::string& className)
 {
     ShowMessageBox("\"CallBacks\" are called at interrupt time !\n\r"
                    "This is currently only supported under Windows 95",
-                   ClassName);
+                   className);
 }
 
 TBusyCursor::TBusyCursor()

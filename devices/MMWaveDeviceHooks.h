@@ -12,19 +12,19 @@
 namespace keb
 {
 
-using TMessageBoxHook = std::function<void(const std::string& Text, const std::string& Caption)>;
+using TMessageBoxHook = std::function<void(const std::string& text, const std::string& caption)>;
 // Busy true: show the hourglass; false: restore the cursor.
-using TBusyCursorHook = std::function<void(bool Busy)>;
+using TBusyCursorHook = std::function<void(bool busy)>;
 
 // Each returns the previous hook; an empty hook restores the default.
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
-TBusyCursorHook SetBusyCursorHook(TBusyCursorHook Hook);
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
+TBusyCursorHook SetBusyCursorHook(TBusyCursorHook hook);
 
-void ShowMessageBox(const std::string& Text, const std::string& Caption);
+void ShowMessageBox(const std::string& text, const std::string& caption);
 
 // The message box of a component that refuses cmCallback (work at interrupt
 // time, which this platform does not offer), captioned with its class name.
-void ShowCallBacksRefused(const std::string& ClassName);
+void ShowCallBacksRefused(const std::string& className);
 
 // Shows the hourglass from construction to destruction (also when an
 // exception leaves the scope).

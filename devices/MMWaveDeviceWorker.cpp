@@ -18,22 +18,22 @@ namespace keb
 {
 namespace
 {
-constexpr std::uint32_t kWorkerHandshakeMs = 5000;
+constexpr std::uint32_t WorkerHandshakeMs = 5000;
 
 // A worker inside a buffer handler when its bound ran out would come back
 // into a device that may be gone: nothing safe is left to do but stop.
-[[noreturn]] void WorkerOverran(const char* Api)
+[[noreturn]] void WorkerOverran(const char* api)
 {
     std::fprintf(stderr,
                  "keb: the %s worker did not end within 5 seconds (held in a buffer handler); "
                  "the program stops\n",
-                 Api);
+                 api);
     std::abort();
 }
 } // namespace
 
-TMMWaveDeviceThread::TMMWaveDeviceThread(TMMWaveDevice* Device, std::uint32_t DataMessage)
-    : TMMDSPThread(Device), device_(Device), dataMessage_(DataMessage)
+TMMWaveDeviceThread::TMMWaveDeviceThread(TMMWaveDevice* device, std::uint32_t dataMessage)
+    : TMMDSPThread(device), device_(device), dataMessage_(dataMessage)
 {
 }
 
@@ -44,14 +44,14 @@ TMMWaveDeviceThread::~TMMWaveDeviceThread()
 
 bool TMMWaveDeviceThread::EnterDevice()
 {
-    int expected = kIdle;
-    return gate_.compare_exchange_strong(expected, kInDevice);
+    int expected = Idle;
+    return gate_.compare_exchange_strong(expected, InDevice);
 }
 
 bool TMMWaveDeviceThread::Detach()
 {
-    int expected = kIdle;
-    return gate_.compare_exchange_strong(expected, kDetached);
+    int expected = Idle;
+    return gate_.compare_exchange_strong(expected, Detached);
 }
 
 void TMMWaveDeviceThread::Execute()
@@ -79,20 +79,20 @@ void TMMWaveDeviceThread::Execute()
         if (!EnterDevice())
             break;
         const bool goOn = device_->HandleWorkerMessage(message);
-        gate_.store(kIdle);
+        gate_.store(Idle);
         if (!goOn)
             break;
     }
     // A detached worker is nobody's any more: it frees itself.
-    if (gate_.exchange(kEnded) == kDetached)
+    if (gate_.exchange(Finished) == Detached)
         SetFreeOnTerminate(true);
     else
         startEvent_.SetEvent();
 }
 
-bool TMMWaveDevice::IsCurrentSession(std::uintptr_t Value) const
+bool TMMWaveDevice::IsCurrentSession(std::uintptr_t value) const
 {
-    return Handle() && Value == session_.load();
+    return Handle() && value == session_.load();
 }
 
 void TMMWaveDevice::StartWorker()
@@ -103,7 +103,7 @@ void TMMWaveDevice::StartWorker()
     {
         thread_ = std::make_unique<TMMWaveDeviceThread>(this, traits_.DataMessage);
         thread_->Resume();
-        running = thread_->StartEvent().WaitFor(kWorkerHandshakeMs) == TWaitResult::wrSignaled;
+        running = thread_->StartEvent().WaitFor(WorkerHandshakeMs) == TWaitResult::wrSignaled;
     }
     catch (const std::system_error&)
     {
@@ -121,7 +121,7 @@ void TMMWaveDevice::EndWorker()
     worker_.store(nullptr);
     thread_->CloseEvent().SetEvent();
     // A worker blocked in SyncToMainThread needs the main thread meanwhile.
-    const bool ended = WaitForAny({&thread_->StartEvent()}, nullptr, kWorkerHandshakeMs,
+    const bool ended = WaitForAny({&thread_->StartEvent()}, nullptr, WorkerHandshakeMs,
                                   /*serveSynchronize=*/true) != WaitTimeout;
     if (!ended && thread_->Detach())
     {
@@ -134,18 +134,18 @@ void TMMWaveDevice::EndWorker()
     thread_.reset();
 }
 
-bool TMMWaveDevice::HandleWorkerMessage(const TMessage& Message)
+bool TMMWaveDevice::HandleWorkerMessage(const TMessage& message)
 {
-    if (!IsCurrentSession(Message.WParam) || stopping_.load())
+    if (!IsCurrentSession(message.WParam) || stopping_.load())
         return true;
     try
     {
-        HandleBufferDone(reinterpret_cast<TWaveHdr*>(Message.LParam));
+        HandleBufferDone(reinterpret_cast<TWaveHdr*>(message.LParam));
     }
     catch (...)
     {
         workerError_ = std::current_exception();
-        window_->Post(kWorkerFailedMessage, Message.WParam);
+        window_->Post(WorkerFailedMessage, message.WParam);
         return false;
     }
     return true;
@@ -156,7 +156,7 @@ void TMMWaveDevice::WaitForWorkerHandlers()
     if (callBackMode_ != cmThread || TThread::Current() == thread_.get())
         return;
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerHandshakeMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(WorkerHandshakeMs);
     while (inHandler_.load() > 0 && std::chrono::steady_clock::now() < deadline)
     {
         CheckSynchronize();
@@ -177,52 +177,52 @@ void TMMWaveDevice::DiscardPendingDone()
     flush.SetEvent();
     // The worker resets the event once it has emptied its queue.
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerHandshakeMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(WorkerHandshakeMs);
     while (flush.WaitFor(0) == TWaitResult::wrSignaled &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
 }
 
-void TMMWaveDevice::DeliverDone(TWaveHdr* Header)
+void TMMWaveDevice::DeliverDone(TWaveHdr* header)
 {
-    const auto header = reinterpret_cast<std::intptr_t>(Header);
+    const auto headerValue = reinterpret_cast<std::intptr_t>(header);
     if (callBackMode_ != cmThread)
-        window_->Post(traits_.DataMessage, session_.load(), header);
+        window_->Post(traits_.DataMessage, session_.load(), headerValue);
     else if (TMMWaveDeviceThread* worker = worker_.load())
-        worker->PostMessage(traits_.DataMessage, session_.load(), header);
+        worker->PostMessage(traits_.DataMessage, session_.load(), headerValue);
 }
 
 void TMMWaveDevice::PostStopRequest()
 {
     stopping_ = true;
-    window_->Post(kStopRequestMessage, session_.load());
+    window_->Post(StopRequestMessage, session_.load());
 }
 
 // EnterHandler, LeaveHandler and DeferStopBehindHandler share the lock, so a
 // stop either sees the handler counted in or the handler sees Stopping, and a
 // handler leaving never misses a stop deferred behind it.
-bool TMMWaveDevice::EnterHandler(bool CountReturn)
+bool TMMWaveDevice::EnterHandler(bool countReturn)
 {
     std::lock_guard guard(lock_);
     if (!HasState(wsStarted))
         return false;
     if (resetting_.load() || stopping_.load())
     {
-        if (CountReturn && --queuedCount_ == 0)
+        if (countReturn && --queuedCount_ == 0)
             resetting_ = false;
         return false;
     }
     ++inHandler_;
-    if (CountReturn)
+    if (countReturn)
         --queuedCount_;
     return true;
 }
 
-bool TMMWaveDevice::LeaveHandler(bool QueueEmptyEnds)
+bool TMMWaveDevice::LeaveHandler(bool queueEmptyEnds)
 {
     std::lock_guard guard(lock_);
     const bool stopDue =
-        --inHandler_ == 0 && (stopDeferred_.load() || (QueueEmptyEnds && queuedCount_.load() == 0));
+        --inHandler_ == 0 && (stopDeferred_.load() || (queueEmptyEnds && queuedCount_.load() == 0));
     if (stopDue)
         stopping_ = true;
     return stopDue;
@@ -237,17 +237,17 @@ bool TMMWaveDevice::DeferStopBehindHandler()
     return true;
 }
 
-void TMMWaveDevice::WindowProc(const TMessage& Message)
+void TMMWaveDevice::WindowProc(const TMessage& message)
 {
-    if (!IsCurrentSession(Message.WParam))
+    if (!IsCurrentSession(message.WParam))
         return;
     try
     {
-        if (Message.Msg == traits_.DataMessage)
-            HandleBufferDone(reinterpret_cast<TWaveHdr*>(Message.LParam));
-        else if (Message.Msg == kStopRequestMessage)
+        if (message.Msg == traits_.DataMessage)
+            HandleBufferDone(reinterpret_cast<TWaveHdr*>(message.LParam));
+        else if (message.Msg == StopRequestMessage)
             Stop();
-        else if (Message.Msg == kWorkerFailedMessage)
+        else if (message.Msg == WorkerFailedMessage)
             std::rethrow_exception(std::exchange(workerError_, nullptr));
     }
     catch (...)

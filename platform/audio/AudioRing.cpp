@@ -6,48 +6,48 @@
 namespace keb
 {
 
-AudioRing::AudioRing(std::size_t Frames, std::size_t FrameBytes)
-    : FrameBytes_(FrameBytes), Storage(std::max<std::size_t>(Frames, 1) * FrameBytes)
+TAudioRing::TAudioRing(std::size_t frames, std::size_t frameBytes)
+    : frameBytes_(frameBytes), storage_(std::max<std::size_t>(frames, 1) * frameBytes)
 {
 }
 
-std::size_t AudioRing::AvailableFrames() const
+std::size_t TAudioRing::AvailableFrames() const
 {
-    return (Written.load(std::memory_order_acquire) - Taken.load(std::memory_order_acquire)) /
-           FrameBytes_;
+    return (written_.load(std::memory_order_acquire) - taken_.load(std::memory_order_acquire)) /
+           frameBytes_;
 }
 
-std::size_t AudioRing::Write(const std::uint8_t* Data, std::size_t Frames)
+std::size_t TAudioRing::Write(const std::uint8_t* data, std::size_t frames)
 {
-    const std::size_t Start = Written.load(std::memory_order_relaxed);
-    const std::size_t Room = Storage.size() - (Start - Taken.load(std::memory_order_acquire));
-    const std::size_t Stored = std::min(Frames, Room / FrameBytes_);
-    const std::size_t Bytes = Stored * FrameBytes_;
-    const std::size_t Offset = Start % Storage.size();
-    const std::size_t First = std::min(Bytes, Storage.size() - Offset);
-    std::memcpy(Storage.data() + Offset, Data, First);
-    std::memcpy(Storage.data(), Data + First, Bytes - First);
-    Written.store(Start + Bytes, std::memory_order_release);
-    return Stored;
+    const std::size_t start = written_.load(std::memory_order_relaxed);
+    const std::size_t room = storage_.size() - (start - taken_.load(std::memory_order_acquire));
+    const std::size_t stored = std::min(frames, room / frameBytes_);
+    const std::size_t bytes = stored * frameBytes_;
+    const std::size_t offset = start % storage_.size();
+    const std::size_t first = std::min(bytes, storage_.size() - offset);
+    std::memcpy(storage_.data() + offset, data, first);
+    std::memcpy(storage_.data(), data + first, bytes - first);
+    written_.store(start + bytes, std::memory_order_release);
+    return stored;
 }
 
-std::size_t AudioRing::Read(std::uint8_t* Data, std::size_t Frames)
+std::size_t TAudioRing::Read(std::uint8_t* data, std::size_t frames)
 {
-    const std::size_t Start = Taken.load(std::memory_order_relaxed);
-    const std::size_t Level = Written.load(std::memory_order_acquire) - Start;
-    const std::size_t Got = std::min(Frames, Level / FrameBytes_);
-    const std::size_t Bytes = Got * FrameBytes_;
-    const std::size_t Offset = Start % Storage.size();
-    const std::size_t First = std::min(Bytes, Storage.size() - Offset);
-    std::memcpy(Data, Storage.data() + Offset, First);
-    std::memcpy(Data + First, Storage.data(), Bytes - First);
-    Taken.store(Start + Bytes, std::memory_order_release);
-    return Got;
+    const std::size_t start = taken_.load(std::memory_order_relaxed);
+    const std::size_t level = written_.load(std::memory_order_acquire) - start;
+    const std::size_t got = std::min(frames, level / frameBytes_);
+    const std::size_t bytes = got * frameBytes_;
+    const std::size_t offset = start % storage_.size();
+    const std::size_t first = std::min(bytes, storage_.size() - offset);
+    std::memcpy(data, storage_.data() + offset, first);
+    std::memcpy(data + first, storage_.data(), bytes - first);
+    taken_.store(start + bytes, std::memory_order_release);
+    return got;
 }
 
-void AudioRing::Clear()
+void TAudioRing::Clear()
 {
-    Taken.store(Written.load(std::memory_order_relaxed), std::memory_order_release);
+    taken_.store(written_.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 } // namespace keb

@@ -15,30 +15,30 @@
 namespace keb
 {
 
-class AudioRing
+class TAudioRing
 {
   public:
     // Room for at least Frames frames of FrameBytes bytes.
-    AudioRing(std::size_t Frames, std::size_t FrameBytes);
+    TAudioRing(std::size_t frames, std::size_t frameBytes);
 
-    std::size_t FrameBytes() const { return FrameBytes_; }
-    std::size_t CapacityFrames() const { return Storage.size() / FrameBytes_; }
+    std::size_t FrameBytes() const { return frameBytes_; }
+    std::size_t CapacityFrames() const { return storage_.size() / frameBytes_; }
     // Whole frames waiting to be read (exact for the reader; the writer may
     // see fewer than the reader has taken meanwhile).
     std::size_t AvailableFrames() const;
     // Stores as many of Frames frames as there is room for; returns that number.
-    std::size_t Write(const std::uint8_t* Data, std::size_t Frames);
+    std::size_t Write(const std::uint8_t* data, std::size_t frames);
     // Takes up to Frames frames; returns how many it took.
-    std::size_t Read(std::uint8_t* Data, std::size_t Frames);
+    std::size_t Read(std::uint8_t* data, std::size_t frames);
     void Clear();
 
   private:
-    const std::size_t FrameBytes_;
-    std::vector<std::uint8_t> Storage;
+    const std::size_t frameBytes_;
+    std::vector<std::uint8_t> storage_;
     // Byte counts that only grow; each is stored by one side only. Their
     // difference is the fill level, always a whole number of frames.
-    std::atomic<std::size_t> Written{0};
-    std::atomic<std::size_t> Taken{0};
+    std::atomic<std::size_t> written_{0};
+    std::atomic<std::size_t> taken_{0};
 };
 
 } // namespace keb

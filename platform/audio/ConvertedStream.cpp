@@ -16,248 +16,251 @@ constexpr std::uint32_t RingDivisor = 2;   // the ring holds half a second of th
 constexpr std::uint32_t LeadDivisor = 100; // playback keeps 10 ms more than twice a callback
 constexpr std::uint32_t FirstCallbackDivisor = 100; // guessed callback before the first: 10 ms
 
-std::uint8_t ToUnsigned8(std::int16_t Sample)
+std::uint8_t ToUnsigned8(std::int16_t sample)
 {
-    return static_cast<std::uint8_t>((static_cast<std::uint16_t>(Sample) >> 8) ^ 0x80);
+    return static_cast<std::uint8_t>((static_cast<std::uint16_t>(sample) >> 8) ^ 0x80);
 }
 
-std::int16_t FromUnsigned8(std::uint8_t Sample)
+std::int16_t FromUnsigned8(std::uint8_t sample)
 {
-    return static_cast<std::int16_t>((Sample - 128) * 256);
+    return static_cast<std::int16_t>((sample - 128) * 256);
 }
 
 // Frames of FromChannels samples to frames of ToChannels: channel c takes
 // channel c of the source, or its last one (mono to stereo: both channels;
 // stereo to mono: the left one, where a receiver on a line input always is).
-void MapChannels(const std::int16_t* From, std::size_t FromChannels, std::int16_t* To,
-                 std::size_t ToChannels, std::size_t Frames)
+void MapChannels(const std::int16_t* from, std::size_t fromChannels, std::int16_t* to,
+                 std::size_t toChannels, std::size_t frames)
 {
-    for (std::size_t Frame = 0; Frame < Frames; ++Frame)
+    for (std::size_t frame = 0; frame < frames; ++frame)
     {
-        for (std::size_t Channel = 0; Channel < ToChannels; ++Channel)
+        for (std::size_t channel = 0; channel < toChannels; ++channel)
         {
-            To[Channel] = From[std::min(Channel, FromChannels - 1)];
+            to[channel] = from[std::min(channel, fromChannels - 1)];
         }
-        From += FromChannels;
-        To += ToChannels;
+        from += fromChannels;
+        to += toChannels;
     }
 }
 
-std::size_t FramesForRate(std::size_t Frames, std::uint32_t From, std::uint32_t To)
+std::size_t FramesForRate(std::size_t frames, std::uint32_t from, std::uint32_t to)
 {
-    return (Frames * To + From - 1) / From;
+    return (frames * to + from - 1) / from;
 }
 
 } // namespace
 
-std::unique_ptr<ConvertedStream> ConvertedStream::Create(WaveDevice& Device,
-                                                         const TWaveFormatEx& CardFormat)
+std::unique_ptr<TConvertedStream> TConvertedStream::Create(WaveDevice& device,
+                                                           const TWaveFormatEx& cardFormat)
 {
-    const bool Capture = Device.Direction() == WaveDirection::Capture;
-    const double DeviceRate = Device.Format().nSamplesPerSec;
-    const double CardRate = CardFormat.nSamplesPerSec;
-    soxr_io_spec_t Io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    const bool capture = device.Direction() == WaveDirection::Capture;
+    const double deviceRate = device.Format().nSamplesPerSec;
+    const double cardRate = cardFormat.nSamplesPerSec;
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
     // Digital silence stays silent.
-    Io.flags |= SOXR_NO_DITHER;
-    const TConversionSpecs Specs = ConversionSpecs(WaveGetLatency());
-    soxr_error_t Error = nullptr;
-    const soxr_t Resampler =
-        soxr_create(Capture ? CardRate : DeviceRate, Capture ? DeviceRate : CardRate,
-                    Device.Format().nChannels, &Error, &Io, &Specs.Quality, &Specs.Runtime);
-    if (Resampler == nullptr || Error != nullptr)
+    io.flags |= SOXR_NO_DITHER;
+    const TConversionSpecs specs = ConversionSpecs(WaveGetLatency());
+    soxr_error_t error = nullptr;
+    const soxr_t resampler =
+        soxr_create(capture ? cardRate : deviceRate, capture ? deviceRate : cardRate,
+                    device.Format().nChannels, &error, &io, &specs.Quality, &specs.Runtime);
+    if (resampler == nullptr || error != nullptr)
     {
-        soxr_delete(Resampler);
+        soxr_delete(resampler);
         return nullptr;
     }
-    return std::unique_ptr<ConvertedStream>(new ConvertedStream(Device, CardFormat, Resampler));
+    return std::unique_ptr<TConvertedStream>(new TConvertedStream(device, cardFormat, resampler));
 }
 
-ConvertedStream::ConvertedStream(WaveDevice& ServedDevice, const TWaveFormatEx& CardFormat,
-                                 soxr_t OpenResampler)
-    : WaveDevice(ServedDevice.Direction(), CardFormat), Device(ServedDevice),
-      Resampler(OpenResampler),
-      DeviceChunkFrames(FramesForRate(ChunkFrames, CardFormat.nSamplesPerSec,
-                                      ServedDevice.Format().nSamplesPerSec) +
-                        16),
-      Ring(CardFormat.nSamplesPerSec / RingDivisor, CardFormat.nBlockAlign),
-      CardSamples(ChunkFrames * CardFormat.nChannels),
-      ChannelSamples(ChunkFrames * ServedDevice.Format().nChannels),
-      DeviceSamples(DeviceChunkFrames * ServedDevice.Format().nChannels),
-      DeviceBytes(ServedDevice.Format().wBitsPerSample == 8 ? DeviceSamples.size() : 0),
-      LargestRequest(CardFormat.nSamplesPerSec / FirstCallbackDivisor)
+TConvertedStream::TConvertedStream(WaveDevice& servedDevice, const TWaveFormatEx& cardFormat,
+                                   soxr_t openResampler)
+    : WaveDevice(servedDevice.Direction(), cardFormat), device_(servedDevice),
+      resampler_(openResampler),
+      deviceChunkFrames_(FramesForRate(ChunkFrames, cardFormat.nSamplesPerSec,
+                                       servedDevice.Format().nSamplesPerSec) +
+                         16),
+      ring_(cardFormat.nSamplesPerSec / RingDivisor, cardFormat.nBlockAlign),
+      cardSamples_(ChunkFrames * cardFormat.nChannels),
+      channelSamples_(ChunkFrames * servedDevice.Format().nChannels),
+      deviceSamples_(deviceChunkFrames_ * servedDevice.Format().nChannels),
+      deviceBytes_(servedDevice.Format().wBitsPerSample == 8 ? deviceSamples_.size() : 0),
+      largestRequest_(cardFormat.nSamplesPerSec / FirstCallbackDivisor)
 {
     if (Direction() == WaveDirection::Playback)
     {
-        soxr_set_input_fn(Resampler, SupplyPlayback, this, DeviceChunkFrames);
+        soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
     }
 }
 
-ConvertedStream::~ConvertedStream()
+TConvertedStream::~TConvertedStream()
 {
     Stop();
-    soxr_delete(Resampler);
+    soxr_delete(resampler_);
 }
 
-void ConvertedStream::Start()
+void TConvertedStream::Start()
 {
-    if (Converter.joinable())
+    if (converter_.joinable())
     {
         return;
     }
-    Stopping = false;
-    Converter = std::thread([this] { Run(); });
+    stopping_ = false;
+    converter_ = std::thread([this] { Run(); });
 }
 
-void ConvertedStream::Stop()
+void TConvertedStream::Stop()
 {
-    if (!Converter.joinable())
+    if (!converter_.joinable())
     {
         return;
     }
-    Stopping.store(true, std::memory_order_release);
+    stopping_.store(true, std::memory_order_release);
     Wake();
-    Converter.join();
+    converter_.join();
 }
 
-void ConvertedStream::Clear()
+void TConvertedStream::Clear()
 {
-    Ring.Clear();
-    soxr_clear(Resampler);
+    ring_.Clear();
+    soxr_clear(resampler_);
     if (Direction() == WaveDirection::Playback)
     {
-        soxr_set_input_fn(Resampler, SupplyPlayback, this, DeviceChunkFrames);
+        soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
     }
 }
 
-void ConvertedStream::TransferCapture(const std::uint8_t* Data, std::size_t Bytes)
+void TConvertedStream::TransferCapture(const std::uint8_t* data, std::size_t bytes)
 {
-    Ring.Write(Data, Bytes / Ring.FrameBytes());
+    ring_.Write(data, bytes / ring_.FrameBytes());
     Wake();
 }
 
-void ConvertedStream::TransferPlayback(std::uint8_t* Data, std::size_t Bytes)
+void TConvertedStream::TransferPlayback(std::uint8_t* data, std::size_t bytes)
 {
-    const std::size_t Frames = Bytes / Ring.FrameBytes();
-    if (Frames > LargestRequest.load(std::memory_order_relaxed))
+    const std::size_t frames = bytes / ring_.FrameBytes();
+    if (frames > largestRequest_.load(std::memory_order_relaxed))
     {
-        LargestRequest.store(Frames, std::memory_order_relaxed);
+        largestRequest_.store(frames, std::memory_order_relaxed);
     }
-    const std::size_t Got = Ring.Read(Data, Frames) * Ring.FrameBytes();
-    std::memset(Data + Got, 0, Bytes - Got);
+    const std::size_t got = ring_.Read(data, frames) * ring_.FrameBytes();
+    std::memset(data + got, 0, bytes - got);
     Wake();
 }
 
-void ConvertedStream::Fail(TWaveResult Result)
+void TConvertedStream::Fail(TWaveResult result)
 {
-    Device.Fail(Result);
+    device_.Fail(result);
 }
 
-void ConvertedStream::Wake()
+void TConvertedStream::Wake()
 {
-    WakeCount.fetch_add(1, std::memory_order_release);
-    WakeCount.notify_one();
+    wakeCount_.fetch_add(1, std::memory_order_release);
+    wakeCount_.notify_one();
 }
 
 // Reading Stopping before the work makes the last round see everything the
 // card delivered before its engine stopped.
-void ConvertedStream::Run()
+void TConvertedStream::Run()
 {
     for (;;)
     {
-        const std::uint32_t Seen = WakeCount.load(std::memory_order_acquire);
-        const bool Ending = Stopping.load(std::memory_order_acquire);
+        const std::uint32_t seen = wakeCount_.load(std::memory_order_acquire);
+        const bool ending = stopping_.load(std::memory_order_acquire);
         if (Direction() == WaveDirection::Capture)
         {
             ConvertCaptured();
         }
-        else if (!Ending)
+        else if (!ending)
         {
             FillPlayback();
         }
-        if (Ending)
+        if (ending)
         {
             return;
         }
-        WakeCount.wait(Seen, std::memory_order_acquire);
+        wakeCount_.wait(seen, std::memory_order_acquire);
     }
 }
 
-void ConvertedStream::ConvertCaptured()
+void TConvertedStream::ConvertCaptured()
 {
-    const std::size_t Channels = Device.Format().nChannels;
-    const bool EightBit = Device.Format().wBitsPerSample == 8;
-    auto* CardBytes = reinterpret_cast<std::uint8_t*>(CardSamples.data());
-    while (const std::size_t Read = Ring.Read(CardBytes, ChunkFrames))
+    const std::size_t channels = device_.Format().nChannels;
+    const bool eightBit = device_.Format().wBitsPerSample == 8;
+    auto* cardBytes = reinterpret_cast<std::uint8_t*>(cardSamples_.data());
+    while (const std::size_t read = ring_.Read(cardBytes, ChunkFrames))
     {
-        MapChannels(CardSamples.data(), Format().nChannels, ChannelSamples.data(), Channels, Read);
-        const std::int16_t* Input = ChannelSamples.data();
-        std::size_t Left = Read;
-        while (Left > 0)
+        MapChannels(cardSamples_.data(), Format().nChannels, channelSamples_.data(), channels,
+                    read);
+        const std::int16_t* input = channelSamples_.data();
+        std::size_t left = read;
+        while (left > 0)
         {
-            std::size_t Used = 0;
-            std::size_t Made = 0;
-            soxr_process(Resampler, Input, Left, &Used, DeviceSamples.data(), DeviceChunkFrames,
-                         &Made);
-            const std::size_t Samples = Made * Channels;
-            if (EightBit)
+            std::size_t used = 0;
+            std::size_t made = 0;
+            soxr_process(resampler_, input, left, &used, deviceSamples_.data(), deviceChunkFrames_,
+                         &made);
+            const std::size_t samples = made * channels;
+            if (eightBit)
             {
-                std::transform(DeviceSamples.begin(), DeviceSamples.begin() + Samples,
-                               DeviceBytes.begin(), ToUnsigned8);
-                Device.TransferCapture(DeviceBytes.data(), Samples);
+                std::transform(deviceSamples_.begin(), deviceSamples_.begin() + samples,
+                               deviceBytes_.begin(), ToUnsigned8);
+                device_.TransferCapture(deviceBytes_.data(), samples);
             }
             else
             {
-                Device.TransferCapture(reinterpret_cast<const std::uint8_t*>(DeviceSamples.data()),
-                                       Samples * sizeof(std::int16_t));
+                device_.TransferCapture(
+                    reinterpret_cast<const std::uint8_t*>(deviceSamples_.data()),
+                    samples * sizeof(std::int16_t));
             }
-            if (Used == 0 && Made == 0)
+            if (used == 0 && made == 0)
             {
                 break;
             }
-            Input += Used * Channels;
-            Left -= Used;
+            input += used * channels;
+            left -= used;
         }
     }
 }
 
-void ConvertedStream::FillPlayback()
+void TConvertedStream::FillPlayback()
 {
-    const std::size_t Lead = Format().nSamplesPerSec / LeadDivisor;
-    const std::size_t Target =
-        std::min(Ring.CapacityFrames(), 2 * LargestRequest.load(std::memory_order_relaxed) + Lead);
-    auto* CardBytes = reinterpret_cast<std::uint8_t*>(CardSamples.data());
-    for (std::size_t Level = Ring.AvailableFrames(); Level < Target;)
+    const std::size_t lead = Format().nSamplesPerSec / LeadDivisor;
+    const std::size_t target = std::min(ring_.CapacityFrames(),
+                                        2 * largestRequest_.load(std::memory_order_relaxed) + lead);
+    auto* cardBytes = reinterpret_cast<std::uint8_t*>(cardSamples_.data());
+    for (std::size_t level = ring_.AvailableFrames(); level < target;)
     {
-        const std::size_t Made =
-            soxr_output(Resampler, ChannelSamples.data(), std::min(Target - Level, ChunkFrames));
-        if (Made == 0)
+        const std::size_t made =
+            soxr_output(resampler_, channelSamples_.data(), std::min(target - level, ChunkFrames));
+        if (made == 0)
         {
             return;
         }
-        MapChannels(ChannelSamples.data(), Device.Format().nChannels, CardSamples.data(),
-                    Format().nChannels, Made);
-        Level += Ring.Write(CardBytes, Made);
+        MapChannels(channelSamples_.data(), device_.Format().nChannels, cardSamples_.data(),
+                    Format().nChannels, made);
+        level += ring_.Write(cardBytes, made);
     }
 }
 
-std::size_t ConvertedStream::SupplyPlayback(void* State, soxr_in_t* Data, std::size_t Requested)
+std::size_t TConvertedStream::SupplyPlayback(void* state, soxr_in_t* data, std::size_t requested)
 {
-    auto& Stream = *static_cast<ConvertedStream*>(State);
-    const std::size_t Samples =
-        std::min(Requested, Stream.DeviceChunkFrames) * Stream.Device.Format().nChannels;
-    if (Stream.Device.Format().wBitsPerSample == 8)
+    auto& stream = *static_cast<TConvertedStream*>(state);
+    const std::size_t samples =
+        std::min(requested, stream.deviceChunkFrames_) * stream.device_.Format().nChannels;
+    if (stream.device_.Format().wBitsPerSample == 8)
     {
-        Stream.Device.TransferPlayback(Stream.DeviceBytes.data(), Samples);
-        std::transform(Stream.DeviceBytes.begin(), Stream.DeviceBytes.begin() + Samples,
-                       Stream.DeviceSamples.begin(), FromUnsigned8);
+        stream.device_.TransferPlayback(stream.deviceBytes_.data(), samples);
+        std::transform(stream.deviceBytes_.begin(), stream.deviceBytes_.begin() + samples,
+                       stream.deviceSamples_.begin(), FromUnsigned8);
     }
     else
     {
-        Stream.Device.TransferPlayback(reinterpret_cast<std::uint8_t*>(Stream.DeviceSamples.data()),
-                                       Samples * sizeof(std::int16_t));
+        stream.device_.TransferPlayback(
+            reinterpret_cast<std::uint8_t*>(stream.deviceSamples_.data()),
+            samples * sizeof(std::int16_t));
     }
-    *Data = Stream.DeviceSamples.data();
-    return Samples / Stream.Device.Format().nChannels;
+    *data = stream.deviceSamples_.data();
+    return samples / stream.device_.Format().nChannels;
 }
 
 } // namespace keb

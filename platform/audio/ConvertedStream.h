@@ -6,7 +6,7 @@
 // (16 bits, the card's rate, the device's channel count or stereo for a mono
 // device), and calls its
 // TransferCapture / TransferPlayback / Fail as it would the device's. Those
-// only copy between the card and a lock-free ring (AudioRing) and wake the
+// only copy between the card and a lock-free ring (TAudioRing) and wake the
 // stream's conversion thread: libsoxr grows its buffers while it runs, so it
 // never runs in the card's callback. The conversion thread converts with
 // libsoxr (at the quality of the wave layer's latency, WaveLatency.h) and
@@ -39,13 +39,13 @@
 namespace keb
 {
 
-class ConvertedStream final : public WaveDevice
+class TConvertedStream final : public WaveDevice
 {
   public:
     // Null when libsoxr cannot make the converter.
-    static std::unique_ptr<ConvertedStream> Create(WaveDevice& Device,
-                                                   const TWaveFormatEx& CardFormat);
-    ~ConvertedStream() override;
+    static std::unique_ptr<TConvertedStream> Create(WaveDevice& device,
+                                                    const TWaveFormatEx& cardFormat);
+    ~TConvertedStream() override;
 
     // Starts the conversion thread (before the card's engine starts).
     void Start();
@@ -55,31 +55,31 @@ class ConvertedStream final : public WaveDevice
     // Forgets the audio held in the ring and the converter (stopped only).
     void Clear();
 
-    void TransferCapture(const std::uint8_t* Data, std::size_t Bytes) override;
-    void TransferPlayback(std::uint8_t* Data, std::size_t Bytes) override;
-    void Fail(TWaveResult Result) override;
+    void TransferCapture(const std::uint8_t* data, std::size_t bytes) override;
+    void TransferPlayback(std::uint8_t* data, std::size_t bytes) override;
+    void Fail(TWaveResult result) override;
 
   private:
-    ConvertedStream(WaveDevice& Device, const TWaveFormatEx& CardFormat, soxr_t Resampler);
-    static std::size_t SupplyPlayback(void* State, soxr_in_t* Data, std::size_t Requested);
+    TConvertedStream(WaveDevice& device, const TWaveFormatEx& cardFormat, soxr_t resampler);
+    static std::size_t SupplyPlayback(void* state, soxr_in_t* data, std::size_t requested);
     void Run();
     void ConvertCaptured();
     void FillPlayback();
     void Wake();
 
-    WaveDevice& Device;
-    const soxr_t Resampler;
-    const std::size_t DeviceChunkFrames; // the most device frames one card chunk makes
-    AudioRing Ring;
+    WaveDevice& device_;
+    const soxr_t resampler_;
+    const std::size_t deviceChunkFrames_; // the most device frames one card chunk makes
+    TAudioRing ring_;
     // Conversion thread only.
-    std::vector<std::int16_t> CardSamples;    // card frames
-    std::vector<std::int16_t> ChannelSamples; // card rate, device channels
-    std::vector<std::int16_t> DeviceSamples;  // device frames
-    std::vector<std::uint8_t> DeviceBytes;    // 8-bit device formats
-    std::atomic<std::uint32_t> WakeCount{0};
-    std::atomic<bool> Stopping{false};
-    std::atomic<std::size_t> LargestRequest{0}; // playback callback frames
-    std::thread Converter;
+    std::vector<std::int16_t> cardSamples_;    // card frames
+    std::vector<std::int16_t> channelSamples_; // card rate, device channels
+    std::vector<std::int16_t> deviceSamples_;  // device frames
+    std::vector<std::uint8_t> deviceBytes_;    // 8-bit device formats
+    std::atomic<std::uint32_t> wakeCount_{0};
+    std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> largestRequest_{0}; // playback callback frames
+    std::thread converter_;
 };
 
 } // namespace keb

@@ -13,239 +13,239 @@ namespace keb
 namespace
 {
 
-const char* KindWord(DeviceKind Kind)
+const char* KindWord(DeviceKind kind)
 {
-    return Kind == DeviceKind::Capture ? "capture" : "playback";
+    return kind == DeviceKind::Capture ? "capture" : "playback";
 }
 
-std::string Lowered(std::string_view Text)
+std::string Lowered(std::string_view text)
 {
-    std::string Result(Text);
-    std::transform(Result.begin(), Result.end(), Result.begin(),
-                   [](unsigned char Letter) { return static_cast<char>(std::tolower(Letter)); });
-    return Result;
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char letter) { return static_cast<char>(std::tolower(letter)); });
+    return result;
 }
 
-std::string_view Trimmed(std::string_view Text)
+std::string_view Trimmed(std::string_view text)
 {
-    const auto Space = [](unsigned char Letter) { return std::isspace(Letter) != 0; };
-    while (!Text.empty() && Space(Text.front()))
+    const auto space = [](unsigned char letter) { return std::isspace(letter) != 0; };
+    while (!text.empty() && space(text.front()))
     {
-        Text.remove_prefix(1);
+        text.remove_prefix(1);
     }
-    while (!Text.empty() && Space(Text.back()))
+    while (!text.empty() && space(text.back()))
     {
-        Text.remove_suffix(1);
+        text.remove_suffix(1);
     }
-    return Text;
+    return text;
 }
 
 // `0 "Name", 1 "Other"`
-std::string Candidates(const std::vector<TDeviceEntry>& Devices)
+std::string Candidates(const std::vector<TDeviceEntry>& devices)
 {
-    std::string Text;
-    for (const TDeviceEntry& Device : Devices)
+    std::string text;
+    for (const TDeviceEntry& device : devices)
     {
-        Text += (Text.empty() ? "" : ", ") + std::to_string(Device.Id) + " \"" + Device.Name + "\"";
+        text += (text.empty() ? "" : ", ") + std::to_string(device.Id) + " \"" + device.Name + "\"";
     }
-    return Text;
+    return text;
 }
 
-std::string AllCandidates(DeviceKind Kind, const std::vector<TDeviceEntry>& Devices)
+std::string AllCandidates(DeviceKind kind, const std::vector<TDeviceEntry>& devices)
 {
-    if (Devices.empty())
+    if (devices.empty())
     {
-        return std::string("there are no ") + KindWord(Kind) + " devices.";
+        return std::string("there are no ") + KindWord(kind) + " devices.";
     }
-    return std::string("the ") + KindWord(Kind) + " devices are: -1 default, " +
-           Candidates(Devices) + ".";
+    return std::string("the ") + KindWord(kind) + " devices are: -1 default, " +
+           Candidates(devices) + ".";
 }
 
-TDeviceChoice Chosen(int DeviceId)
+TDeviceChoice Chosen(int deviceId)
 {
-    return {true, DeviceId, {}};
+    return {true, deviceId, {}};
 }
 
-TDeviceChoice Refused(std::string Error)
+TDeviceChoice Refused(std::string error)
 {
-    return {false, 0, std::move(Error)};
+    return {false, 0, std::move(error)};
 }
 
-TDeviceChoice ByNumber(DeviceKind Kind, std::string_view Text,
-                       const std::vector<TDeviceEntry>& Devices)
+TDeviceChoice ByNumber(DeviceKind kind, std::string_view text,
+                       const std::vector<TDeviceEntry>& devices)
 {
-    long long Number = 0;
-    const auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Number);
-    const auto Known =
-        std::find_if(Devices.begin(), Devices.end(),
-                     [Number](const TDeviceEntry& Device) { return Device.Id == Number; });
-    if (Error == std::errc() && End == Text.data() + Text.size())
+    long long number = 0;
+    const auto [End, Error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    const auto known =
+        std::find_if(devices.begin(), devices.end(),
+                     [number](const TDeviceEntry& device) { return device.Id == number; });
+    if (Error == std::errc() && End == text.data() + text.size())
     {
-        if (Number == WaveMapperId && !Devices.empty())
+        if (number == WaveMapperId && !devices.empty())
         {
             return Chosen(WaveMapperId);
         }
-        if (Known != Devices.end())
+        if (known != devices.end())
         {
-            return Chosen(Known->Id);
+            return Chosen(known->Id);
         }
     }
-    return Refused("There is no " + std::string(KindWord(Kind)) + " device " + std::string(Text) +
-                   "; " + AllCandidates(Kind, Devices));
+    return Refused("There is no " + std::string(KindWord(kind)) + " device " + std::string(text) +
+                   "; " + AllCandidates(kind, devices));
 }
 
-bool IsNumber(std::string_view Text)
+bool IsNumber(std::string_view text)
 {
-    if (!Text.empty() && Text.front() == '-')
+    if (!text.empty() && text.front() == '-')
     {
-        Text.remove_prefix(1);
+        text.remove_prefix(1);
     }
-    return !Text.empty() && std::all_of(Text.begin(), Text.end(),
-                                        [](unsigned char Letter) { return std::isdigit(Letter); });
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](unsigned char letter) { return std::isdigit(letter); });
 }
 
-std::vector<TDeviceEntry> Matching(const std::vector<TDeviceEntry>& Devices, std::string_view Text,
-                                   bool Whole)
+std::vector<TDeviceEntry> Matching(const std::vector<TDeviceEntry>& devices, std::string_view text,
+                                   bool whole)
 {
-    const std::string Wanted = Lowered(Text);
-    std::vector<TDeviceEntry> Found;
-    for (const TDeviceEntry& Device : Devices)
+    const std::string wanted = Lowered(text);
+    std::vector<TDeviceEntry> found;
+    for (const TDeviceEntry& device : devices)
     {
-        const std::string Name = Lowered(Device.Name);
-        if (Whole ? Name == Wanted : Name.find(Wanted) != std::string::npos)
+        const std::string name = Lowered(device.Name);
+        if (whole ? name == wanted : name.find(wanted) != std::string::npos)
         {
-            Found.push_back(Device);
+            found.push_back(device);
         }
     }
-    return Found;
+    return found;
 }
 
-TDeviceChoice Ambiguous(DeviceKind Kind, std::string_view Text,
-                        const std::vector<TDeviceEntry>& Found)
+TDeviceChoice Ambiguous(DeviceKind kind, std::string_view text,
+                        const std::vector<TDeviceEntry>& found)
 {
-    return Refused("\"" + std::string(Text) + "\" fits several " + KindWord(Kind) +
-                   " devices: " + Candidates(Found) + "; give the number or more of the name.");
+    return Refused("\"" + std::string(text) + "\" fits several " + KindWord(kind) +
+                   " devices: " + Candidates(found) + "; give the number or more of the name.");
 }
 
 } // namespace
 
-std::vector<TDeviceEntry> ListDevices(DeviceKind Kind)
+std::vector<TDeviceEntry> ListDevices(DeviceKind kind)
 {
-    const bool Capture = Kind == DeviceKind::Capture;
-    const int Count = Capture ? WaveInGetNumDevs() : WaveOutGetNumDevs();
-    std::vector<TDeviceEntry> Devices;
-    for (int Id = 0; Id < Count; ++Id)
+    const bool capture = kind == DeviceKind::Capture;
+    const int count = capture ? WaveInGetNumDevs() : WaveOutGetNumDevs();
+    std::vector<TDeviceEntry> devices;
+    for (int id = 0; id < count; ++id)
     {
-        TWaveCaps Caps{};
-        const TWaveResult Result =
-            Capture ? WaveInGetDevCaps(Id, &Caps) : WaveOutGetDevCaps(Id, &Caps);
-        if (Result == wrNoError)
+        TWaveCaps caps{};
+        const TWaveResult result =
+            capture ? WaveInGetDevCaps(id, &caps) : WaveOutGetDevCaps(id, &caps);
+        if (result == wrNoError)
         {
-            Devices.push_back({Id, Caps.szPname});
+            devices.push_back({id, caps.szPname});
         }
     }
-    return Devices;
+    return devices;
 }
 
-std::string DeviceListText(const std::vector<TDeviceEntry>& Capture,
-                           const std::vector<TDeviceEntry>& Playback)
+std::string DeviceListText(const std::vector<TDeviceEntry>& capture,
+                           const std::vector<TDeviceEntry>& playback)
 {
-    std::string Text;
-    const auto Section = [&Text](const char* Heading, const std::vector<TDeviceEntry>& Devices)
+    std::string text;
+    const auto section = [&text](const char* heading, const std::vector<TDeviceEntry>& devices)
     {
-        Text += Heading;
-        if (Devices.empty())
+        text += heading;
+        if (devices.empty())
         {
-            Text += "  none found\n";
+            text += "  none found\n";
             return;
         }
-        Text += "  -1  default device\n";
-        for (const TDeviceEntry& Device : Devices)
+        text += "  -1  default device\n";
+        for (const TDeviceEntry& device : devices)
         {
-            char Number[16];
-            std::snprintf(Number, sizeof(Number), "%4d  ", Device.Id);
-            Text += Number + Device.Name + "\n";
+            char number[16];
+            std::snprintf(number, sizeof(number), "%4d  ", device.Id);
+            text += number + device.Name + "\n";
         }
     };
-    Section("Capture devices (--input):\n", Capture);
-    Section("Playback devices (--output):\n", Playback);
-    return Text;
+    section("Capture devices (--input):\n", capture);
+    section("Playback devices (--output):\n", playback);
+    return text;
 }
 
-TDeviceChoice ResolveDevice(DeviceKind Kind, std::string_view Text,
-                            const std::vector<TDeviceEntry>& Devices)
+TDeviceChoice ResolveDevice(DeviceKind kind, std::string_view text,
+                            const std::vector<TDeviceEntry>& devices)
 {
-    Text = Trimmed(Text);
-    if (Text.empty())
+    text = Trimmed(text);
+    if (text.empty())
     {
-        return Refused(std::string("No ") + KindWord(Kind) + " device given; " +
-                       AllCandidates(Kind, Devices));
+        return Refused(std::string("No ") + KindWord(kind) + " device given; " +
+                       AllCandidates(kind, devices));
     }
-    if (IsNumber(Text))
+    if (IsNumber(text))
     {
-        return ByNumber(Kind, Text, Devices);
+        return ByNumber(kind, text, devices);
     }
-    const auto Whole = Matching(Devices, Text, true);
-    if (Whole.size() == 1)
+    const auto whole = Matching(devices, text, true);
+    if (whole.size() == 1)
     {
-        return Chosen(Whole.front().Id);
+        return Chosen(whole.front().Id);
     }
-    if (Whole.size() > 1)
+    if (whole.size() > 1)
     {
-        return Ambiguous(Kind, Text, Whole);
+        return Ambiguous(kind, text, whole);
     }
-    if (Lowered(Text) == "default" && !Devices.empty())
+    if (Lowered(text) == "default" && !devices.empty())
     {
         return Chosen(WaveMapperId);
     }
-    const auto Parts = Matching(Devices, Text, false);
-    if (Parts.size() == 1)
+    const auto parts = Matching(devices, text, false);
+    if (parts.size() == 1)
     {
-        return Chosen(Parts.front().Id);
+        return Chosen(parts.front().Id);
     }
-    if (Parts.size() > 1)
+    if (parts.size() > 1)
     {
-        return Ambiguous(Kind, Text, Parts);
+        return Ambiguous(kind, text, parts);
     }
-    return Refused(std::string("No ") + KindWord(Kind) + " device matches \"" + std::string(Text) +
-                   "\"; " + AllCandidates(Kind, Devices));
+    return Refused(std::string("No ") + KindWord(kind) + " device matches \"" + std::string(text) +
+                   "\"; " + AllCandidates(kind, devices));
 }
 
-TRememberedDevice RememberDevice(int DeviceId, const std::vector<TDeviceEntry>& Devices)
+TRememberedDevice RememberDevice(int deviceId, const std::vector<TDeviceEntry>& devices)
 {
-    for (const TDeviceEntry& Device : Devices)
+    for (const TDeviceEntry& device : devices)
     {
-        if (Device.Id == DeviceId)
+        if (device.Id == deviceId)
         {
-            return {Device.Name, Device.Id};
+            return {device.Name, device.Id};
         }
     }
     return {};
 }
 
-TDeviceFallback ChooseRemembered(DeviceKind Kind, const TRememberedDevice& Remembered,
-                                 const std::vector<TDeviceEntry>& Devices)
+TDeviceFallback ChooseRemembered(DeviceKind kind, const TRememberedDevice& remembered,
+                                 const std::vector<TDeviceEntry>& devices)
 {
-    if (Remembered.Name.empty())
+    if (remembered.Name.empty())
     {
         return {WaveMapperId, {}};
     }
-    const auto Named = [&Remembered](const TDeviceEntry& Device)
-    { return Device.Name == Remembered.Name; };
-    const auto Same = std::find_if(Devices.begin(), Devices.end(),
-                                   [&](const TDeviceEntry& Device)
-                                   { return Device.Id == Remembered.Id && Named(Device); });
-    if (Same != Devices.end())
+    const auto Named = [&remembered](const TDeviceEntry& device)
+    { return device.Name == remembered.Name; };
+    const auto same = std::find_if(devices.begin(), devices.end(),
+                                   [&](const TDeviceEntry& device)
+                                   { return device.Id == remembered.Id && Named(device); });
+    if (same != devices.end())
     {
-        return {Same->Id, {}};
+        return {same->Id, {}};
     }
-    const auto First = std::find_if(Devices.begin(), Devices.end(), Named);
-    if (First != Devices.end())
+    const auto first = std::find_if(devices.begin(), devices.end(), Named);
+    if (first != devices.end())
     {
-        return {First->Id, {}};
+        return {first->Id, {}};
     }
-    return {WaveMapperId, std::string("The ") + KindWord(Kind) + " device \"" + Remembered.Name +
-                              "\" is not available; using the default " + KindWord(Kind) +
+    return {WaveMapperId, std::string("The ") + KindWord(kind) + " device \"" + remembered.Name +
+                              "\" is not available; using the default " + KindWord(kind) +
                               " device."};
 }
 

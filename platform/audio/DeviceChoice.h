@@ -36,12 +36,12 @@ struct TDeviceEntry
 
 // The devices of that kind the backend offers now, numbered from 0 (the
 // default device is not in the list).
-std::vector<TDeviceEntry> ListDevices(DeviceKind Kind);
+std::vector<TDeviceEntry> ListDevices(DeviceKind kind);
 
 // The text of `keb --list-devices` for these lists: a heading per kind, then
 // one line per device with its number, the default device first as -1.
-std::string DeviceListText(const std::vector<TDeviceEntry>& Capture,
-                           const std::vector<TDeviceEntry>& Playback);
+std::string DeviceListText(const std::vector<TDeviceEntry>& capture,
+                           const std::vector<TDeviceEntry>& playback);
 
 struct TDeviceChoice
 {
@@ -54,8 +54,8 @@ struct TDeviceChoice
 // matter; a whole name that also occurs inside other names picks the device
 // so named). An unknown number or name, or a part that fits several names,
 // is an error that lists the candidates.
-TDeviceChoice ResolveDevice(DeviceKind Kind, std::string_view Text,
-                            const std::vector<TDeviceEntry>& Devices);
+TDeviceChoice ResolveDevice(DeviceKind kind, std::string_view text,
+                            const std::vector<TDeviceEntry>& devices);
 
 // What the window stores for a chosen device: its name (empty for the
 // default device) and the number it had.
@@ -65,7 +65,7 @@ struct TRememberedDevice
     int Id = -1;
 };
 
-TRememberedDevice RememberDevice(int DeviceId, const std::vector<TDeviceEntry>& Devices);
+TRememberedDevice RememberDevice(int deviceId, const std::vector<TDeviceEntry>& devices);
 
 struct TDeviceFallback
 {
@@ -76,7 +76,7 @@ struct TDeviceFallback
 // The device to open for a remembered one: the device of that name (at its
 // old number when two share the name, else the first), or, when no device
 // has the name any more, the default device with a notice.
-TDeviceFallback ChooseRemembered(DeviceKind Kind, const TRememberedDevice& Remembered,
-                                 const std::vector<TDeviceEntry>& Devices);
+TDeviceFallback ChooseRemembered(DeviceKind kind, const TRememberedDevice& remembered,
+                                 const std::vector<TDeviceEntry>& devices);
 
 } // namespace keb

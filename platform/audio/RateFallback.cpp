@@ -12,133 +12,133 @@ namespace
 
 constexpr std::array<std::uint32_t, 2> CommonCardRates{48000, 44100};
 
-TWaveFormatEx SixteenBitFormat(const TWaveFormatEx& Format, std::uint32_t Rate,
-                               std::uint16_t Channels)
+TWaveFormatEx SixteenBitFormat(const TWaveFormatEx& format, std::uint32_t rate,
+                               std::uint16_t channels)
 {
-    TWaveFormatEx Card = Format;
-    Card.wBitsPerSample = 16;
-    Card.nSamplesPerSec = Rate;
-    Card.nChannels = Channels;
-    Card.nBlockAlign = static_cast<std::uint16_t>(Channels * 2);
-    Card.nAvgBytesPerSec = Card.nBlockAlign * Rate;
-    Card.cbSize = 0;
-    return Card;
+    TWaveFormatEx card = format;
+    card.wBitsPerSample = 16;
+    card.nSamplesPerSec = rate;
+    card.nChannels = channels;
+    card.nBlockAlign = static_cast<std::uint16_t>(channels * 2);
+    card.nAvgBytesPerSec = card.nBlockAlign * rate;
+    card.cbSize = 0;
+    return card;
 }
 
 // The converted stream and the card's engine that feeds it; the engine goes
 // first, so that no transfer reaches a stream being destroyed.
-class ConvertingEngine final : public WaveEngine
+class TConvertingEngine final : public WaveEngine
 {
   public:
-    ConvertingEngine(std::unique_ptr<ConvertedStream> OpenStream,
-                     std::unique_ptr<WaveEngine> CardEngine)
-        : Stream(std::move(OpenStream)), Card(std::move(CardEngine))
+    TConvertingEngine(std::unique_ptr<TConvertedStream> openStream,
+                      std::unique_ptr<WaveEngine> cardEngine)
+        : stream_(std::move(openStream)), card_(std::move(cardEngine))
     {
     }
 
     TWaveResult Start() override
     {
-        Stream->Start();
-        const TWaveResult Result = Card->Start();
-        if (Result != wrNoError)
+        stream_->Start();
+        const TWaveResult result = card_->Start();
+        if (result != wrNoError)
         {
-            Stream->Stop();
+            stream_->Stop();
         }
-        return Result;
+        return result;
     }
 
-    TWaveResult Stop(bool Discard) override
+    TWaveResult Stop(bool discard) override
     {
-        const TWaveResult Result = Card->Stop(Discard);
-        Stream->Stop();
-        if (Discard)
+        const TWaveResult result = card_->Stop(discard);
+        stream_->Stop();
+        if (discard)
         {
-            Stream->Clear();
+            stream_->Clear();
         }
-        return Result;
+        return result;
     }
 
-    TWaveResult QueueResult() const override { return Card->QueueResult(); }
-    bool SendsClosedNotification() const override { return Card->SendsClosedNotification(); }
+    TWaveResult QueueResult() const override { return card_->QueueResult(); }
+    bool SendsClosedNotification() const override { return card_->SendsClosedNotification(); }
 
   private:
-    const std::unique_ptr<ConvertedStream> Stream;
-    std::unique_ptr<WaveEngine> Card;
+    const std::unique_ptr<TConvertedStream> stream_;
+    std::unique_ptr<WaveEngine> card_;
 };
 
-bool SameFormat(const TWaveFormatEx& Left, const TWaveFormatEx& Right)
+bool SameFormat(const TWaveFormatEx& left, const TWaveFormatEx& right)
 {
-    return Left.nSamplesPerSec == Right.nSamplesPerSec &&
-           Left.wBitsPerSample == Right.wBitsPerSample && Left.nChannels == Right.nChannels;
+    return left.nSamplesPerSec == right.nSamplesPerSec &&
+           left.wBitsPerSample == right.wBitsPerSample && left.nChannels == right.nChannels;
 }
 
 } // namespace
 
-TWaveResult ChooseCardFormat(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                             const TWaveFormatEx& Format, TWaveFormatEx& CardFormat)
+TWaveResult ChooseCardFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+                             const TWaveFormatEx& format, TWaveFormatEx& cardFormat)
 {
-    const TWaveResult Native = Backend.QueryFormat(Direction, DeviceId, Format);
-    CardFormat = Format;
-    if (Native != wrBadFormat)
+    const TWaveResult native = backend.QueryFormat(direction, deviceId, format);
+    cardFormat = format;
+    if (native != wrBadFormat)
     {
-        return Native;
+        return native;
     }
-    const std::uint32_t Default = Backend.DefaultRate(Direction, DeviceId);
-    const std::uint16_t Stereo = 2;
-    for (const std::uint32_t Rate : {Default, CommonCardRates[0], CommonCardRates[1]})
+    const std::uint32_t preferred = backend.DefaultRate(direction, deviceId);
+    const std::uint16_t stereo = 2;
+    for (const std::uint32_t rate : {preferred, CommonCardRates[0], CommonCardRates[1]})
     {
-        for (const std::uint16_t Channels : {Format.nChannels, Stereo})
+        for (const std::uint16_t channels : {format.nChannels, stereo})
         {
-            const TWaveFormatEx Candidate = SixteenBitFormat(Format, Rate, Channels);
-            if (Rate != 0 && Channels >= Format.nChannels && !SameFormat(Candidate, Format) &&
-                Backend.QueryFormat(Direction, DeviceId, Candidate) == wrNoError)
+            const TWaveFormatEx candidate = SixteenBitFormat(format, rate, channels);
+            if (rate != 0 && channels >= format.nChannels && !SameFormat(candidate, format) &&
+                backend.QueryFormat(direction, deviceId, candidate) == wrNoError)
             {
-                CardFormat = Candidate;
+                cardFormat = candidate;
                 return wrNoError;
             }
         }
     }
-    return Native;
+    return native;
 }
 
-TWaveResult OpenCardEngine(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                           WaveDevice& Device, const TWaveFormatEx& CardFormat,
-                           std::unique_ptr<WaveEngine>& Engine)
+TWaveResult OpenCardEngine(WaveBackend& backend, WaveDirection direction, int deviceId,
+                           WaveDevice& device, const TWaveFormatEx& cardFormat,
+                           std::unique_ptr<WaveEngine>& engine)
 {
-    if (SameFormat(CardFormat, Device.Format()))
+    if (SameFormat(cardFormat, device.Format()))
     {
-        return Backend.Open(Direction, DeviceId, Device, Engine);
+        return backend.Open(direction, deviceId, device, engine);
     }
-    auto Stream = ConvertedStream::Create(Device, CardFormat);
-    if (!Stream)
+    auto stream = TConvertedStream::Create(device, cardFormat);
+    if (!stream)
     {
         return wrNoMemory;
     }
-    std::unique_ptr<WaveEngine> CardEngine;
-    if (const TWaveResult Result = Backend.Open(Direction, DeviceId, *Stream, CardEngine);
-        Result != wrNoError)
+    std::unique_ptr<WaveEngine> cardEngine;
+    if (const TWaveResult result = backend.Open(direction, deviceId, *stream, cardEngine);
+        result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    Engine = std::make_unique<ConvertingEngine>(std::move(Stream), std::move(CardEngine));
+    engine = std::make_unique<TConvertingEngine>(std::move(stream), std::move(cardEngine));
     return wrNoError;
 }
 
-std::uint32_t WithConversion(std::uint32_t Formats)
+std::uint32_t WithConversion(std::uint32_t formats)
 {
     // Each rate class holds the same four bits (mono/stereo x 8/16 bit); the
     // card runs a converted device at 16 bits.
-    const std::uint32_t AnyClass = Formats | Formats >> 4 | Formats >> 8;
-    std::uint32_t Converted = 0;
-    if (AnyClass & (WaveFormat1M16 | WaveFormat1S16))
+    const std::uint32_t anyClass = formats | formats >> 4 | formats >> 8;
+    std::uint32_t converted = 0;
+    if (anyClass & (WaveFormat1M16 | WaveFormat1S16))
     {
-        Converted |= WaveFormat1M08 | WaveFormat1M16;
+        converted |= WaveFormat1M08 | WaveFormat1M16;
     }
-    if (AnyClass & WaveFormat1S16)
+    if (anyClass & WaveFormat1S16)
     {
-        Converted |= WaveFormat1S08 | WaveFormat1S16;
+        converted |= WaveFormat1S08 | WaveFormat1S16;
     }
-    return Formats | Converted * 0x111;
+    return formats | converted * 0x111;
 }
 
 } // namespace keb

@@ -20,19 +20,19 @@ namespace keb
 
 // The format to run the card at for Format (Format itself when the card
 // takes it), or the card's refusal of Format.
-TWaveResult ChooseCardFormat(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                             const TWaveFormatEx& Format, TWaveFormatEx& CardFormat);
+TWaveResult ChooseCardFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+                             const TWaveFormatEx& format, TWaveFormatEx& cardFormat);
 
 // Opens the backend's engine for Device with the card at CardFormat; when
-// that differs from the device's format the engine runs a ConvertedStream.
-TWaveResult OpenCardEngine(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                           WaveDevice& Device, const TWaveFormatEx& CardFormat,
-                           std::unique_ptr<WaveEngine>& Engine);
+// that differs from the device's format the engine runs a TConvertedStream.
+TWaveResult OpenCardEngine(WaveBackend& backend, WaveDirection direction, int deviceId,
+                           WaveDevice& device, const TWaveFormatEx& cardFormat,
+                           std::unique_ptr<WaveEngine>& engine);
 
 // The capability bits of a card whose formats are also offered by
 // conversion: when the card takes stereo at 16 bits at some rate, stereo and
 // mono at 8 and 16 bits at every rate class; when it takes only mono at 16
 // bits, mono at 8 and 16 bits at every rate class.
-std::uint32_t WithConversion(std::uint32_t Formats);
+std::uint32_t WithConversion(std::uint32_t formats);
 
 } // namespace keb

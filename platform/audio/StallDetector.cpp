@@ -5,26 +5,26 @@ namespace keb
 
 void StallDetector::Restart()
 {
-    Seen = Beats.load(std::memory_order_relaxed);
-    Silent = std::chrono::microseconds::zero();
-    Reported = false;
+    seen_ = beats_.load(std::memory_order_relaxed);
+    silent_ = std::chrono::microseconds::zero();
+    reported_ = false;
 }
 
-bool StallDetector::Elapse(std::chrono::microseconds Time)
+bool StallDetector::Elapse(std::chrono::microseconds time)
 {
-    const std::uint64_t Now = Beats.load(std::memory_order_relaxed);
-    if (Now != Seen)
+    const std::uint64_t now = beats_.load(std::memory_order_relaxed);
+    if (now != seen_)
     {
-        Seen = Now;
-        Silent = std::chrono::microseconds::zero();
+        seen_ = now;
+        silent_ = std::chrono::microseconds::zero();
         return false;
     }
-    Silent += Time;
-    if (Reported || Silent <= Timeout)
+    silent_ += time;
+    if (reported_ || silent_ <= timeout_)
     {
         return false;
     }
-    Reported = true;
+    reported_ = true;
     return true;
 }
 

@@ -27,23 +27,23 @@ inline constexpr std::chrono::milliseconds WaveStallTimeout{1000};
 class StallDetector
 {
   public:
-    explicit StallDetector(std::chrono::microseconds Limit) : Timeout(Limit) {}
+    explicit StallDetector(std::chrono::microseconds limit) : timeout_(limit) {}
 
     // Audio moved.
-    void Beat() { Beats.fetch_add(1, std::memory_order_relaxed); }
+    void Beat() { beats_.fetch_add(1, std::memory_order_relaxed); }
     // The stream (re)starts: silence counts from now, earlier beats do not
     // count as life, and a stall may be reported again.
     void Restart();
     // Time has passed since the last Elapse or Restart. True once per
     // Restart: the first time no beat has come for longer than Timeout.
-    bool Elapse(std::chrono::microseconds Time);
+    bool Elapse(std::chrono::microseconds time);
 
   private:
-    const std::chrono::microseconds Timeout;
-    std::atomic<std::uint64_t> Beats{0};
-    std::uint64_t Seen = 0;
-    std::chrono::microseconds Silent{0};
-    bool Reported = false;
+    const std::chrono::microseconds timeout_;
+    std::atomic<std::uint64_t> beats_{0};
+    std::uint64_t seen_ = 0;
+    std::chrono::microseconds silent_{0};
+    bool reported_ = false;
 };
 
 } // namespace keb

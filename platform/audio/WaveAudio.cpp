@@ -13,153 +13,153 @@ namespace keb
 namespace
 {
 
-TWaveResult CheckDeviceId(WaveBackend& Backend, WaveDirection Direction, int DeviceId)
+TWaveResult CheckDeviceId(WaveBackend& backend, WaveDirection direction, int deviceId)
 {
-    const int Count = Backend.DeviceCount(Direction);
-    if (Count == 0)
+    const int count = backend.DeviceCount(direction);
+    if (count == 0)
     {
         return wrNoDriver;
     }
-    return DeviceId < WaveMapperId || DeviceId >= Count ? wrBadDeviceId : wrNoError;
+    return deviceId < WaveMapperId || deviceId >= count ? wrBadDeviceId : wrNoError;
 }
 
-TWaveResult GetDevCaps(WaveDirection Direction, int DeviceId, TWaveCaps* Caps)
+TWaveResult GetDevCaps(WaveDirection direction, int deviceId, TWaveCaps* caps)
 {
-    if (Caps == nullptr)
+    if (caps == nullptr)
     {
         return wrInvalidParameter;
     }
-    const auto Backend = CurrentWaveBackend();
-    if (const TWaveResult Result = CheckDeviceId(*Backend, Direction, DeviceId);
-        Result != wrNoError)
+    const auto backend = CurrentWaveBackend();
+    if (const TWaveResult result = CheckDeviceId(*backend, direction, deviceId);
+        result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    const TWaveResult Result = Backend->GetCaps(Direction, DeviceId, *Caps);
-    if (Result == wrNoError)
+    const TWaveResult result = backend->GetCaps(direction, deviceId, *caps);
+    if (result == wrNoError)
     {
-        Caps->dwFormats = WithConversion(Caps->dwFormats);
+        caps->dwFormats = WithConversion(caps->dwFormats);
     }
-    return Result;
+    return result;
 }
 
 // CardFormat: what the card runs at for Format (see RateFallback.h).
-TWaveResult QueryFormat(WaveBackend& Backend, WaveDirection Direction, int DeviceId,
-                        const TWaveFormatEx* Format, TWaveFormatEx& CardFormat)
+TWaveResult QueryFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+                        const TWaveFormatEx* format, TWaveFormatEx& cardFormat)
 {
-    if (Format == nullptr)
+    if (format == nullptr)
     {
         return wrInvalidParameter;
     }
-    if (const TWaveResult Result = CheckDeviceId(Backend, Direction, DeviceId); Result != wrNoError)
+    if (const TWaveResult result = CheckDeviceId(backend, direction, deviceId); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    if (const TWaveResult Result = CheckPcmFormat(*Format); Result != wrNoError)
+    if (const TWaveResult result = CheckPcmFormat(*format); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    return ChooseCardFormat(Backend, Direction, DeviceId, *Format, CardFormat);
+    return ChooseCardFormat(backend, direction, deviceId, *format, cardFormat);
 }
 
-TWaveResult QueryFormat(WaveDirection Direction, int DeviceId, const TWaveFormatEx* Format)
+TWaveResult QueryFormat(WaveDirection direction, int deviceId, const TWaveFormatEx* format)
 {
-    TWaveFormatEx CardFormat{};
-    return QueryFormat(*CurrentWaveBackend(), Direction, DeviceId, Format, CardFormat);
+    TWaveFormatEx cardFormat{};
+    return QueryFormat(*CurrentWaveBackend(), direction, deviceId, format, cardFormat);
 }
 
 template <typename Device, typename Callback>
-TWaveResult Open(Device** Handle, WaveDirection Direction, int DeviceId,
-                 const TWaveFormatEx* Format, Callback Notify, void* User)
+TWaveResult Open(Device** handle, WaveDirection direction, int deviceId,
+                 const TWaveFormatEx* format, Callback notify, void* user)
 {
-    if (Handle == nullptr)
+    if (handle == nullptr)
     {
         return wrInvalidParameter;
     }
-    *Handle = nullptr;
-    const auto Backend = CurrentWaveBackend();
-    TWaveFormatEx CardFormat{};
-    if (const TWaveResult Result = QueryFormat(*Backend, Direction, DeviceId, Format, CardFormat);
-        Result != wrNoError)
+    *handle = nullptr;
+    const auto backend = CurrentWaveBackend();
+    TWaveFormatEx cardFormat{};
+    if (const TWaveResult result = QueryFormat(*backend, direction, deviceId, format, cardFormat);
+        result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    auto Opened = std::unique_ptr<Device>(new (std::nothrow) Device(*Format));
-    if (!Opened)
+    auto opened = std::unique_ptr<Device>(new (std::nothrow) Device(*format));
+    if (!opened)
     {
         return wrNoMemory;
     }
-    Opened->SetCallback(Notify, User);
-    std::unique_ptr<WaveEngine> Engine;
-    if (const TWaveResult Result =
-            OpenCardEngine(*Backend, Direction, DeviceId, *Opened, CardFormat, Engine);
-        Result != wrNoError)
+    opened->SetCallback(notify, user);
+    std::unique_ptr<WaveEngine> engine;
+    if (const TWaveResult result =
+            OpenCardEngine(*backend, direction, deviceId, *opened, cardFormat, engine);
+        result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    if (const TWaveResult Result = Opened->Attach(std::move(Engine)); Result != wrNoError)
+    if (const TWaveResult result = opened->Attach(std::move(engine)); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    *Handle = Opened.release();
-    (*Handle)->NotifyOpened();
+    *handle = opened.release();
+    (*handle)->NotifyOpened();
     return wrNoError;
 }
 
-template <typename Device> TWaveResult Close(Device* Handle)
+template <typename Device> TWaveResult Close(Device* handle)
 {
-    if (Handle == nullptr)
+    if (handle == nullptr)
     {
         return wrInvalidHandle;
     }
-    const TWaveResult Result = Handle->Close();
-    if (Result == wrNoError)
+    const TWaveResult result = handle->Close();
+    if (result == wrNoError)
     {
-        delete Handle;
+        delete handle;
     }
-    return Result;
+    return result;
 }
 
-TWaveResult GetPosition(WaveDevice* Handle, TWavePosition* Position)
+TWaveResult GetPosition(WaveDevice* handle, TWavePosition* position)
 {
-    if (Handle == nullptr)
+    if (handle == nullptr)
     {
         return wrInvalidHandle;
     }
-    if (Position == nullptr)
+    if (position == nullptr)
     {
         return wrInvalidParameter;
     }
-    return Handle->GetPosition(*Position);
+    return handle->GetPosition(*position);
 }
 
 // Runs Operation on the handle's device, or reports the null handle.
-template <typename Operation> TWaveResult WithDevice(WaveDevice* Handle, Operation Run)
+template <typename Operation> TWaveResult WithDevice(WaveDevice* handle, Operation run)
 {
-    return Handle == nullptr ? wrInvalidHandle : Run(*Handle);
+    return handle == nullptr ? wrInvalidHandle : run(*handle);
 }
 
 } // namespace
 
 namespace
 {
-double BlockSeconds(WaveDirection Direction, int DeviceId)
+double BlockSeconds(WaveDirection direction, int deviceId)
 {
-    const auto Backend = CurrentWaveBackend();
-    if (DeviceId < WaveMapperId || DeviceId >= Backend->DeviceCount(Direction))
+    const auto backend = CurrentWaveBackend();
+    if (deviceId < WaveMapperId || deviceId >= backend->DeviceCount(direction))
         return 0;
-    return Backend->BlockSeconds(Direction, DeviceId);
+    return backend->BlockSeconds(direction, deviceId);
 }
 } // namespace
 
-double WaveInGetBlockSeconds(int DeviceId)
+double WaveInGetBlockSeconds(int deviceId)
 {
-    return BlockSeconds(WaveDirection::Capture, DeviceId);
+    return BlockSeconds(WaveDirection::Capture, deviceId);
 }
 
-double WaveOutGetBlockSeconds(int DeviceId)
+double WaveOutGetBlockSeconds(int deviceId)
 {
-    return BlockSeconds(WaveDirection::Playback, DeviceId);
+    return BlockSeconds(WaveDirection::Playback, deviceId);
 }
 
 int WaveInGetNumDevs()
@@ -167,60 +167,60 @@ int WaveInGetNumDevs()
     return CurrentWaveBackend()->DeviceCount(WaveDirection::Capture);
 }
 
-TWaveResult WaveInGetDevCaps(int DeviceId, TWaveCaps* Caps)
+TWaveResult WaveInGetDevCaps(int deviceId, TWaveCaps* caps)
 {
-    return GetDevCaps(WaveDirection::Capture, DeviceId, Caps);
+    return GetDevCaps(WaveDirection::Capture, deviceId, caps);
 }
 
-TWaveResult WaveInQueryFormat(int DeviceId, const TWaveFormatEx* Format)
+TWaveResult WaveInQueryFormat(int deviceId, const TWaveFormatEx* format)
 {
-    return QueryFormat(WaveDirection::Capture, DeviceId, Format);
+    return QueryFormat(WaveDirection::Capture, deviceId, format);
 }
 
-TWaveResult WaveInOpen(HWaveIn* Handle, int DeviceId, const TWaveFormatEx* Format,
-                       TWaveInCallback Callback, void* User)
+TWaveResult WaveInOpen(HWaveIn* handle, int deviceId, const TWaveFormatEx* format,
+                       TWaveInCallback callback, void* user)
 {
-    return Open(Handle, WaveDirection::Capture, DeviceId, Format, Callback, User);
+    return Open(handle, WaveDirection::Capture, deviceId, format, callback, user);
 }
 
-TWaveResult WaveInPrepareHeader(HWaveIn Device, TWaveHdr* Header)
+TWaveResult WaveInPrepareHeader(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Prepare(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Prepare(header); });
 }
 
-TWaveResult WaveInUnprepareHeader(HWaveIn Device, TWaveHdr* Header)
+TWaveResult WaveInUnprepareHeader(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Unprepare(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Unprepare(header); });
 }
 
-TWaveResult WaveInAddBuffer(HWaveIn Device, TWaveHdr* Header)
+TWaveResult WaveInAddBuffer(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Queue(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Queue(header); });
 }
 
-TWaveResult WaveInStart(HWaveIn Device)
+TWaveResult WaveInStart(HWaveIn device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Start(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Start(); });
 }
 
-TWaveResult WaveInStop(HWaveIn Device)
+TWaveResult WaveInStop(HWaveIn device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Stop(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Stop(); });
 }
 
-TWaveResult WaveInReset(HWaveIn Device)
+TWaveResult WaveInReset(HWaveIn device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Reset(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Reset(); });
 }
 
-TWaveResult WaveInGetPosition(HWaveIn Device, TWavePosition* Position)
+TWaveResult WaveInGetPosition(HWaveIn device, TWavePosition* position)
 {
-    return GetPosition(Device, Position);
+    return GetPosition(device, position);
 }
 
-TWaveResult WaveInClose(HWaveIn Device)
+TWaveResult WaveInClose(HWaveIn device)
 {
-    return Close(Device);
+    return Close(device);
 }
 
 int WaveOutGetNumDevs()
@@ -228,60 +228,60 @@ int WaveOutGetNumDevs()
     return CurrentWaveBackend()->DeviceCount(WaveDirection::Playback);
 }
 
-TWaveResult WaveOutGetDevCaps(int DeviceId, TWaveCaps* Caps)
+TWaveResult WaveOutGetDevCaps(int deviceId, TWaveCaps* caps)
 {
-    return GetDevCaps(WaveDirection::Playback, DeviceId, Caps);
+    return GetDevCaps(WaveDirection::Playback, deviceId, caps);
 }
 
-TWaveResult WaveOutQueryFormat(int DeviceId, const TWaveFormatEx* Format)
+TWaveResult WaveOutQueryFormat(int deviceId, const TWaveFormatEx* format)
 {
-    return QueryFormat(WaveDirection::Playback, DeviceId, Format);
+    return QueryFormat(WaveDirection::Playback, deviceId, format);
 }
 
-TWaveResult WaveOutOpen(HWaveOut* Handle, int DeviceId, const TWaveFormatEx* Format,
-                        TWaveOutCallback Callback, void* User)
+TWaveResult WaveOutOpen(HWaveOut* handle, int deviceId, const TWaveFormatEx* format,
+                        TWaveOutCallback callback, void* user)
 {
-    return Open(Handle, WaveDirection::Playback, DeviceId, Format, Callback, User);
+    return Open(handle, WaveDirection::Playback, deviceId, format, callback, user);
 }
 
-TWaveResult WaveOutPrepareHeader(HWaveOut Device, TWaveHdr* Header)
+TWaveResult WaveOutPrepareHeader(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Prepare(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Prepare(header); });
 }
 
-TWaveResult WaveOutUnprepareHeader(HWaveOut Device, TWaveHdr* Header)
+TWaveResult WaveOutUnprepareHeader(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Unprepare(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Unprepare(header); });
 }
 
-TWaveResult WaveOutWrite(HWaveOut Device, TWaveHdr* Header)
+TWaveResult WaveOutWrite(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(Device, [&](WaveDevice& Open) { return Open.Queue(Header); });
+    return WithDevice(device, [&](WaveDevice& open) { return open.Queue(header); });
 }
 
-TWaveResult WaveOutPause(HWaveOut Device)
+TWaveResult WaveOutPause(HWaveOut device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Stop(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Stop(); });
 }
 
-TWaveResult WaveOutRestart(HWaveOut Device)
+TWaveResult WaveOutRestart(HWaveOut device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Start(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Start(); });
 }
 
-TWaveResult WaveOutReset(HWaveOut Device)
+TWaveResult WaveOutReset(HWaveOut device)
 {
-    return WithDevice(Device, [](WaveDevice& Open) { return Open.Reset(); });
+    return WithDevice(device, [](WaveDevice& open) { return open.Reset(); });
 }
 
-TWaveResult WaveOutGetPosition(HWaveOut Device, TWavePosition* Position)
+TWaveResult WaveOutGetPosition(HWaveOut device, TWavePosition* position)
 {
-    return GetPosition(Device, Position);
+    return GetPosition(device, position);
 }
 
-TWaveResult WaveOutClose(HWaveOut Device)
+TWaveResult WaveOutClose(HWaveOut device)
 {
-    return Close(Device);
+    return Close(device);
 }
 
 } // namespace keb

@@ -167,62 +167,62 @@ using HWaveOut = TWaveOutDevice*;
 
 // Header is the returned buffer for wmDone, else null; Result is wrNoError
 // except for wmFailed.
-using TWaveInCallback = void (*)(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                                 TWaveResult Result);
-using TWaveOutCallback = void (*)(HWaveOut Device, TWaveMessage Message, void* User,
-                                  TWaveHdr* Header, TWaveResult Result);
+using TWaveInCallback = void (*)(HWaveIn device, TWaveMessage message, void* user, TWaveHdr* header,
+                                 TWaveResult result);
+using TWaveOutCallback = void (*)(HWaveOut device, TWaveMessage message, void* user,
+                                  TWaveHdr* header, TWaveResult result);
 
 // --- capture -----------------------------------------------------------------
 
 int WaveInGetNumDevs();
-TWaveResult WaveInGetDevCaps(int DeviceId, TWaveCaps* Caps);
+TWaveResult WaveInGetDevCaps(int deviceId, TWaveCaps* caps);
 // Whether the device can record Format; opens nothing. Only PCM with 8 or 16
 // bits and a consistent block alignment and data rate is accepted.
-TWaveResult WaveInQueryFormat(int DeviceId, const TWaveFormatEx* Format);
+TWaveResult WaveInQueryFormat(int deviceId, const TWaveFormatEx* format);
 // Callback may be null (no notifications). On failure *Handle is null.
-TWaveResult WaveInOpen(HWaveIn* Handle, int DeviceId, const TWaveFormatEx* Format,
-                       TWaveInCallback Callback, void* User);
+TWaveResult WaveInOpen(HWaveIn* handle, int deviceId, const TWaveFormatEx* format,
+                       TWaveInCallback callback, void* user);
 // Sets WaveHdrPrepared; wrInvalidParameter for a null buffer or length 0.
-TWaveResult WaveInPrepareHeader(HWaveIn Device, TWaveHdr* Header);
+TWaveResult WaveInPrepareHeader(HWaveIn device, TWaveHdr* header);
 // Clears WaveHdrPrepared; wrStillPlaying while the buffer is queued.
-TWaveResult WaveInUnprepareHeader(HWaveIn Device, TWaveHdr* Header);
+TWaveResult WaveInUnprepareHeader(HWaveIn device, TWaveHdr* header);
 // Queues a prepared buffer: dwBytesRecorded := 0, WaveHdrDone cleared.
-TWaveResult WaveInAddBuffer(HWaveIn Device, TWaveHdr* Header);
-TWaveResult WaveInStart(HWaveIn Device);
-TWaveResult WaveInStop(HWaveIn Device);
-TWaveResult WaveInReset(HWaveIn Device);
-TWaveResult WaveInGetPosition(HWaveIn Device, TWavePosition* Position);
+TWaveResult WaveInAddBuffer(HWaveIn device, TWaveHdr* header);
+TWaveResult WaveInStart(HWaveIn device);
+TWaveResult WaveInStop(HWaveIn device);
+TWaveResult WaveInReset(HWaveIn device);
+TWaveResult WaveInGetPosition(HWaveIn device, TWavePosition* position);
 // wrStillPlaying while buffers are queued (reset first); the handle is
 // invalid after success.
-TWaveResult WaveInClose(HWaveIn Device);
+TWaveResult WaveInClose(HWaveIn device);
 // Copies the text of Result, NUL-terminated and cut to Size, into Text;
 // wrBadErrorNumber (Text untouched) for a result this layer does not know.
-TWaveResult WaveInGetErrorText(TWaveResult Result, char* Text, std::size_t Size);
+TWaveResult WaveInGetErrorText(TWaveResult result, char* text, std::size_t size);
 
 // --- playback ----------------------------------------------------------------
 
 int WaveOutGetNumDevs();
-TWaveResult WaveOutGetDevCaps(int DeviceId, TWaveCaps* Caps);
-TWaveResult WaveOutQueryFormat(int DeviceId, const TWaveFormatEx* Format);
-TWaveResult WaveOutOpen(HWaveOut* Handle, int DeviceId, const TWaveFormatEx* Format,
-                        TWaveOutCallback Callback, void* User);
-TWaveResult WaveOutPrepareHeader(HWaveOut Device, TWaveHdr* Header);
-TWaveResult WaveOutUnprepareHeader(HWaveOut Device, TWaveHdr* Header);
+TWaveResult WaveOutGetDevCaps(int deviceId, TWaveCaps* caps);
+TWaveResult WaveOutQueryFormat(int deviceId, const TWaveFormatEx* format);
+TWaveResult WaveOutOpen(HWaveOut* handle, int deviceId, const TWaveFormatEx* format,
+                        TWaveOutCallback callback, void* user);
+TWaveResult WaveOutPrepareHeader(HWaveOut device, TWaveHdr* header);
+TWaveResult WaveOutUnprepareHeader(HWaveOut device, TWaveHdr* header);
 // Queues dwBufferLength bytes of a prepared buffer for playing.
-TWaveResult WaveOutWrite(HWaveOut Device, TWaveHdr* Header);
-TWaveResult WaveOutPause(HWaveOut Device);
-TWaveResult WaveOutRestart(HWaveOut Device);
-TWaveResult WaveOutReset(HWaveOut Device);
-TWaveResult WaveOutGetPosition(HWaveOut Device, TWavePosition* Position);
-TWaveResult WaveOutClose(HWaveOut Device);
-TWaveResult WaveOutGetErrorText(TWaveResult Result, char* Text, std::size_t Size);
+TWaveResult WaveOutWrite(HWaveOut device, TWaveHdr* header);
+TWaveResult WaveOutPause(HWaveOut device);
+TWaveResult WaveOutRestart(HWaveOut device);
+TWaveResult WaveOutReset(HWaveOut device);
+TWaveResult WaveOutGetPosition(HWaveOut device, TWavePosition* position);
+TWaveResult WaveOutClose(HWaveOut device);
+TWaveResult WaveOutGetErrorText(TWaveResult result, char* text, std::size_t size);
 
 // The device's period in seconds: how much audio it hands over or takes at
 // once. 0 when the device does not say or the number is out of range.
-double WaveInGetBlockSeconds(int DeviceId);
-double WaveOutGetBlockSeconds(int DeviceId);
+double WaveInGetBlockSeconds(int deviceId);
+double WaveOutGetBlockSeconds(int deviceId);
 
 // The text of Result, or "" for a result this layer does not know.
-std::string WaveErrorText(TWaveResult Result);
+std::string WaveErrorText(TWaveResult result);
 
 } // namespace keb

@@ -8,29 +8,29 @@
 namespace keb
 {
 
-TWaveResult CheckPcmFormat(const TWaveFormatEx& Format)
+TWaveResult CheckPcmFormat(const TWaveFormatEx& format)
 {
-    const bool Pcm = Format.wFormatTag == WaveFormatPcm &&
-                     (Format.wBitsPerSample == 8 || Format.wBitsPerSample == 16) &&
-                     Format.nChannels >= 1 && Format.nSamplesPerSec > 0;
-    if (!Pcm)
+    const bool pcm = format.wFormatTag == WaveFormatPcm &&
+                     (format.wBitsPerSample == 8 || format.wBitsPerSample == 16) &&
+                     format.nChannels >= 1 && format.nSamplesPerSec > 0;
+    if (!pcm)
     {
         return wrBadFormat;
     }
-    const std::uint32_t BlockAlign = Format.nChannels * Format.wBitsPerSample / 8u;
-    if (Format.nBlockAlign != BlockAlign ||
-        Format.nAvgBytesPerSec != std::uint64_t{BlockAlign} * Format.nSamplesPerSec)
+    const std::uint32_t blockAlign = format.nChannels * format.wBitsPerSample / 8u;
+    if (format.nBlockAlign != blockAlign ||
+        format.nAvgBytesPerSec != std::uint64_t{blockAlign} * format.nSamplesPerSec)
     {
         return wrBadFormat;
     }
     return wrNoError;
 }
 
-void CopyDeviceName(const char* Text, TWaveCaps& Caps)
+void CopyDeviceName(const char* text, TWaveCaps& caps)
 {
-    const std::size_t Length = std::min(std::strlen(Text), sizeof(Caps.szPname) - 1);
-    std::memcpy(Caps.szPname, Text, Length);
-    Caps.szPname[Length] = '\0';
+    const std::size_t length = std::min(std::strlen(text), sizeof(caps.szPname) - 1);
+    std::memcpy(caps.szPname, text, length);
+    caps.szPname[length] = '\0';
 }
 
 } // namespace keb

@@ -33,9 +33,9 @@ class WaveEngine
     // Begins calling the device's TransferCapture / TransferPlayback.
     virtual TWaveResult Start() = 0;
     // When Stop returns, no transfer runs and none begins until the next
-    // Start. Discard: drop audio the sound card still holds instead of
+    // Start. discard: drop audio the sound card still holds instead of
     // playing it out.
-    virtual TWaveResult Stop(bool Discard) = 0;
+    virtual TWaveResult Stop(bool discard) = 0;
     // The result an add or write gets before the buffer is queued.
     virtual TWaveResult QueueResult() const { return wrNoError; }
     // False when the closed notification is to be lost.
@@ -46,16 +46,16 @@ class WaveBackend
 {
   public:
     virtual ~WaveBackend() = default;
-    virtual int DeviceCount(WaveDirection Direction) = 0;
-    // DeviceId is WaveMapperId or 0 .. DeviceCount - 1 (checked by the caller).
-    virtual TWaveResult GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps) = 0;
-    // Format has passed CheckPcmFormat.
-    virtual TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
-                                    const TWaveFormatEx& Format) = 0;
-    // The engine runs the sound card in Device.Format(), which has passed
+    virtual int DeviceCount(WaveDirection direction) = 0;
+    // deviceId is WaveMapperId or 0 .. DeviceCount - 1 (checked by the caller).
+    virtual TWaveResult GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps) = 0;
+    // format has passed CheckPcmFormat.
+    virtual TWaveResult QueryFormat(WaveDirection direction, int deviceId,
+                                    const TWaveFormatEx& format) = 0;
+    // The engine runs the sound card in device.Format(), which has passed
     // QueryFormat.
-    virtual TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                             std::unique_ptr<WaveEngine>& Engine) = 0;
+    virtual TWaveResult Open(WaveDirection direction, int deviceId, WaveDevice& device,
+                             std::unique_ptr<WaveEngine>& engine) = 0;
     // The rate the device runs at by preference, 0 when it has none; tried
     // first when the device refuses a rate (see RateFallback.h).
     virtual std::uint32_t DefaultRate(WaveDirection, int) { return 0; }
@@ -67,21 +67,21 @@ class WaveBackend
 
 // wrNoError for PCM with 8 or 16 bits, at least one channel, a rate above 0
 // and the block alignment and data rate these imply; else wrBadFormat.
-TWaveResult CheckPcmFormat(const TWaveFormatEx& Format);
+TWaveResult CheckPcmFormat(const TWaveFormatEx& format);
 
 // The backend that new calls use: the one set by SelectWaveBackend, else the
 // one KEB_AUDIO names (created at first use).
 std::shared_ptr<WaveBackend> CurrentWaveBackend();
 // Null returns to the environment's choice.
-void SelectWaveBackend(std::shared_ptr<WaveBackend> Backend);
+void SelectWaveBackend(std::shared_ptr<WaveBackend> backend);
 
 // Says more about why the call the current thread is making fails with
-// Result (the file a virtual device cannot read): the next error text of
-// Result asked for in this thread (WaveInGetErrorText, ...) is Detail instead
+// result (the file a virtual device cannot read): the next error text of
+// result asked for in this thread (WaveInGetErrorText, ...) is detail instead
 // of the general text, once.
-void SetWaveErrorDetail(TWaveResult Result, std::string Detail);
+void SetWaveErrorDetail(TWaveResult result, std::string detail);
 
-// Copies Text into a NUL-terminated fixed-size name field, cut if too long.
-void CopyDeviceName(const char* Text, TWaveCaps& Caps);
+// Copies text into a NUL-terminated fixed-size name field, cut if too long.
+void CopyDeviceName(const char* text, TWaveCaps& caps);
 
 } // namespace keb

@@ -22,8 +22,8 @@ std::shared_ptr<WaveBackend> EnvironmentChoice;
 
 std::shared_ptr<WaveBackend> ChooseFromEnvironment()
 {
-    const char* Choice = std::getenv("KEB_AUDIO");
-    if (Choice != nullptr && std::string_view(Choice) == "virtual")
+    const char* choice = std::getenv("KEB_AUDIO");
+    if (choice != nullptr && std::string_view(choice) == "virtual")
     {
         return MakeEnvironmentSoundCard();
     }
@@ -34,7 +34,7 @@ std::shared_ptr<WaveBackend> ChooseFromEnvironment()
 
 std::shared_ptr<WaveBackend> CurrentWaveBackend()
 {
-    std::lock_guard Guard(SelectionLock);
+    std::lock_guard guard(SelectionLock);
     if (Selected)
     {
         return Selected;
@@ -46,15 +46,15 @@ std::shared_ptr<WaveBackend> CurrentWaveBackend()
     return EnvironmentChoice;
 }
 
-void SelectWaveBackend(std::shared_ptr<WaveBackend> Backend)
+void SelectWaveBackend(std::shared_ptr<WaveBackend> backend)
 {
-    std::lock_guard Guard(SelectionLock);
-    Selected = std::move(Backend);
+    std::lock_guard guard(SelectionLock);
+    Selected = std::move(backend);
 }
 
-void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> Card)
+void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> card)
 {
-    SelectWaveBackend(std::move(Card));
+    SelectWaveBackend(std::move(card));
 }
 
 } // namespace keb

@@ -9,9 +9,9 @@ namespace keb
 namespace
 {
 
-TWaveResult CheckBuffer(const TWaveHdr* Header)
+TWaveResult CheckBuffer(const TWaveHdr* header)
 {
-    if (Header == nullptr || Header->lpData == nullptr || Header->dwBufferLength == 0)
+    if (header == nullptr || header->lpData == nullptr || header->dwBufferLength == 0)
     {
         return wrInvalidParameter;
     }
@@ -20,34 +20,34 @@ TWaveResult CheckBuffer(const TWaveHdr* Header)
 
 } // namespace
 
-WaveDevice::WaveDevice(WaveDirection Direction, const TWaveFormatEx& Format)
-    : Direction_(Direction), Format_(Format),
-      SilenceByte(Format.wBitsPerSample == 8 ? std::uint8_t{0x80} : std::uint8_t{0})
+WaveDevice::WaveDevice(WaveDirection direction, const TWaveFormatEx& format)
+    : direction_(direction), format_(format),
+      silenceByte_(format.wBitsPerSample == 8 ? std::uint8_t{0x80} : std::uint8_t{0})
 {
 }
 
 WaveDevice::~WaveDevice() = default;
 
-void WaveDevice::SetCallback(TWaveInCallback Callback, void* UserValue)
+void WaveDevice::SetCallback(TWaveInCallback callback, void* userValue)
 {
-    InCallback = Callback;
-    User = UserValue;
+    inCallback_ = callback;
+    user_ = userValue;
 }
 
-void WaveDevice::SetCallback(TWaveOutCallback Callback, void* UserValue)
+void WaveDevice::SetCallback(TWaveOutCallback callback, void* userValue)
 {
-    OutCallback = Callback;
-    User = UserValue;
+    outCallback_ = callback;
+    user_ = userValue;
 }
 
-TWaveResult WaveDevice::Attach(std::unique_ptr<WaveEngine> OpenedEngine)
+TWaveResult WaveDevice::Attach(std::unique_ptr<WaveEngine> openedEngine)
 {
-    Engine = std::move(OpenedEngine);
-    if (Direction_ == WaveDirection::Capture)
+    engine_ = std::move(openedEngine);
+    if (direction_ == WaveDirection::Capture)
     {
         return wrNoError;
     }
-    std::lock_guard Command(CommandLock);
+    std::lock_guard command(commandLock_);
     return StartEngine();
 }
 
@@ -56,89 +56,89 @@ void WaveDevice::NotifyOpened()
     Notify(wmOpened, nullptr, wrNoError);
 }
 
-TWaveResult WaveDevice::Prepare(TWaveHdr* Header)
+TWaveResult WaveDevice::Prepare(TWaveHdr* header)
 {
-    if (const TWaveResult Result = CheckBuffer(Header); Result != wrNoError)
+    if (const TWaveResult result = CheckBuffer(header); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    std::lock_guard Guard(QueueLock);
-    const std::uint32_t Flags = LoadWaveHdrFlags(*Header);
-    if (Flags & WaveHdrInQueue)
+    std::lock_guard guard(queueLock_);
+    const std::uint32_t flags = LoadWaveHdrFlags(*header);
+    if (flags & WaveHdrInQueue)
     {
         return wrStillPlaying;
     }
-    StoreWaveHdrFlags(*Header, Flags | WaveHdrPrepared);
+    StoreWaveHdrFlags(*header, flags | WaveHdrPrepared);
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Unprepare(TWaveHdr* Header)
+TWaveResult WaveDevice::Unprepare(TWaveHdr* header)
 {
-    if (Header == nullptr)
+    if (header == nullptr)
     {
         return wrInvalidParameter;
     }
-    std::lock_guard Guard(QueueLock);
-    const std::uint32_t Flags = LoadWaveHdrFlags(*Header);
-    if (Flags & WaveHdrInQueue)
+    std::lock_guard guard(queueLock_);
+    const std::uint32_t flags = LoadWaveHdrFlags(*header);
+    if (flags & WaveHdrInQueue)
     {
         return wrStillPlaying;
     }
-    StoreWaveHdrFlags(*Header, Flags & ~WaveHdrPrepared);
+    StoreWaveHdrFlags(*header, flags & ~WaveHdrPrepared);
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Queue(TWaveHdr* Header)
+TWaveResult WaveDevice::Queue(TWaveHdr* header)
 {
-    if (const TWaveResult Result = CheckBuffer(Header); Result != wrNoError)
+    if (const TWaveResult result = CheckBuffer(header); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    if (const TWaveResult Result = Engine->QueueResult(); Result != wrNoError)
+    if (const TWaveResult result = engine_->QueueResult(); result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    std::lock_guard Guard(QueueLock);
-    if (Failure != wrNoError)
+    std::lock_guard guard(queueLock_);
+    if (failure_ != wrNoError)
     {
-        return Failure;
+        return failure_;
     }
-    const std::uint32_t Flags = LoadWaveHdrFlags(*Header);
-    if (!(Flags & WaveHdrPrepared))
+    const std::uint32_t flags = LoadWaveHdrFlags(*header);
+    if (!(flags & WaveHdrPrepared))
     {
         return wrUnprepared;
     }
-    if (Flags & WaveHdrInQueue)
+    if (flags & WaveHdrInQueue)
     {
         return wrStillPlaying;
     }
-    if (Direction_ == WaveDirection::Capture)
+    if (direction_ == WaveDirection::Capture)
     {
-        Header->dwBytesRecorded = 0;
+        header->dwBytesRecorded = 0;
     }
-    Header->lpNext = nullptr;
-    StoreWaveHdrFlags(*Header, (Flags & ~WaveHdrDone) | WaveHdrInQueue);
-    if (Tail == nullptr)
+    header->lpNext = nullptr;
+    StoreWaveHdrFlags(*header, (flags & ~WaveHdrDone) | WaveHdrInQueue);
+    if (tail_ == nullptr)
     {
-        Head = Header;
-        HeadOffset = 0;
+        head_ = header;
+        headOffset_ = 0;
     }
     else
     {
-        Tail->lpNext = Header;
+        tail_->lpNext = header;
     }
-    Tail = Header;
+    tail_ = header;
     return wrNoError;
 }
 
 TWaveResult WaveDevice::Start()
 {
-    std::lock_guard Command(CommandLock);
+    std::lock_guard command(commandLock_);
     {
-        std::lock_guard Guard(QueueLock);
-        if (Failure != wrNoError)
+        std::lock_guard guard(queueLock_);
+        if (failure_ != wrNoError)
         {
-            return Failure;
+            return failure_;
         }
     }
     return StartEngine();
@@ -146,227 +146,227 @@ TWaveResult WaveDevice::Start()
 
 TWaveResult WaveDevice::Stop()
 {
-    std::lock_guard Command(CommandLock);
-    const TWaveResult Result = StopEngine(false);
-    if (Direction_ == WaveDirection::Playback)
+    std::lock_guard command(commandLock_);
+    const TWaveResult result = StopEngine(false);
+    if (direction_ == WaveDirection::Playback)
     {
-        return Result;
+        return result;
     }
-    TWaveHdr* Partial = nullptr;
+    TWaveHdr* partial = nullptr;
     {
-        std::lock_guard Guard(QueueLock);
-        if (Head != nullptr && Head->dwBytesRecorded > 0)
+        std::lock_guard guard(queueLock_);
+        if (head_ != nullptr && head_->dwBytesRecorded > 0)
         {
-            Partial = PopHead();
+            partial = PopHead();
         }
     }
-    ReturnBuffers(Partial);
-    return Result;
+    ReturnBuffers(partial);
+    return result;
 }
 
 TWaveResult WaveDevice::Reset()
 {
-    std::lock_guard Command(CommandLock);
-    const bool WasRunning = EngineRunning;
-    const TWaveResult Result = StopEngine(true);
-    TWaveHdr* Returned = nullptr;
+    std::lock_guard command(commandLock_);
+    const bool wasRunning = engineRunning_;
+    const TWaveResult result = StopEngine(true);
+    TWaveHdr* returned = nullptr;
     {
-        std::lock_guard Guard(QueueLock);
-        Returned = PopAll();
-        PositionBytes = 0;
+        std::lock_guard guard(queueLock_);
+        returned = PopAll();
+        positionBytes_ = 0;
     }
-    ReturnBuffers(Returned);
+    ReturnBuffers(returned);
     // A playing (not paused) playback device goes on playing what is written next.
-    if (Direction_ == WaveDirection::Playback && WasRunning && Result == wrNoError)
+    if (direction_ == WaveDirection::Playback && wasRunning && result == wrNoError)
     {
         return StartEngine();
     }
-    return Result;
+    return result;
 }
 
-TWaveResult WaveDevice::GetPosition(TWavePosition& Position)
+TWaveResult WaveDevice::GetPosition(TWavePosition& position)
 {
-    std::uint64_t Bytes = 0;
+    std::uint64_t bytes = 0;
     {
-        std::lock_guard Guard(QueueLock);
-        Bytes = PositionBytes;
+        std::lock_guard guard(queueLock_);
+        bytes = positionBytes_;
     }
-    Position.Bytes = Bytes;
-    Position.Samples = Bytes / Format_.nBlockAlign;
-    Position.Milliseconds = Bytes * 1000 / Format_.nAvgBytesPerSec;
+    position.Bytes = bytes;
+    position.Samples = bytes / format_.nBlockAlign;
+    position.Milliseconds = bytes * 1000 / format_.nAvgBytesPerSec;
     return wrNoError;
 }
 
 TWaveResult WaveDevice::Close()
 {
-    std::lock_guard Command(CommandLock);
+    std::lock_guard command(commandLock_);
     {
-        std::lock_guard Guard(QueueLock);
-        if (Head != nullptr)
+        std::lock_guard guard(queueLock_);
+        if (head_ != nullptr)
         {
             return wrStillPlaying;
         }
-        Running = false;
+        running_ = false;
     }
-    const bool SendClosed = Engine->SendsClosedNotification();
-    Engine.reset();
-    EngineRunning = false;
-    if (SendClosed)
+    const bool sendClosed = engine_->SendsClosedNotification();
+    engine_.reset();
+    engineRunning_ = false;
+    if (sendClosed)
     {
         Notify(wmClosed, nullptr, wrNoError);
     }
     return wrNoError;
 }
 
-void WaveDevice::TransferCapture(const std::uint8_t* Data, std::size_t Bytes)
+void WaveDevice::TransferCapture(const std::uint8_t* data, std::size_t bytes)
 {
-    TWaveHdr* Filled = nullptr;
-    TWaveHdr** FilledTail = &Filled;
+    TWaveHdr* filled = nullptr;
+    TWaveHdr** filledTail = &filled;
     {
-        std::lock_guard Guard(QueueLock);
-        if (!Running || Failure != wrNoError)
+        std::lock_guard guard(queueLock_);
+        if (!running_ || failure_ != wrNoError)
         {
             return;
         }
-        while (Bytes > 0 && Head != nullptr)
+        while (bytes > 0 && head_ != nullptr)
         {
-            const std::size_t Room = Head->dwBufferLength - Head->dwBytesRecorded;
-            const std::size_t Count = std::min(Room, Bytes);
-            std::memcpy(Head->lpData + Head->dwBytesRecorded, Data, Count);
-            Head->dwBytesRecorded += static_cast<std::uint32_t>(Count);
-            PositionBytes += Count;
-            Data += Count;
-            Bytes -= Count;
-            if (Head->dwBytesRecorded == Head->dwBufferLength)
+            const std::size_t room = head_->dwBufferLength - head_->dwBytesRecorded;
+            const std::size_t count = std::min(room, bytes);
+            std::memcpy(head_->lpData + head_->dwBytesRecorded, data, count);
+            head_->dwBytesRecorded += static_cast<std::uint32_t>(count);
+            positionBytes_ += count;
+            data += count;
+            bytes -= count;
+            if (head_->dwBytesRecorded == head_->dwBufferLength)
             {
-                *FilledTail = PopHead();
-                FilledTail = &(*FilledTail)->lpNext;
+                *filledTail = PopHead();
+                filledTail = &(*filledTail)->lpNext;
             }
         }
     }
-    ReturnBuffers(Filled);
+    ReturnBuffers(filled);
 }
 
-void WaveDevice::TransferPlayback(std::uint8_t* Data, std::size_t Bytes)
+void WaveDevice::TransferPlayback(std::uint8_t* data, std::size_t bytes)
 {
-    TWaveHdr* Played = nullptr;
-    TWaveHdr** PlayedTail = &Played;
+    TWaveHdr* played = nullptr;
+    TWaveHdr** playedTail = &played;
     {
-        std::lock_guard Guard(QueueLock);
-        while (Running && Failure == wrNoError && Bytes > 0 && Head != nullptr)
+        std::lock_guard guard(queueLock_);
+        while (running_ && failure_ == wrNoError && bytes > 0 && head_ != nullptr)
         {
-            const std::size_t Left = Head->dwBufferLength - HeadOffset;
-            const std::size_t Count = std::min(Left, Bytes);
-            std::memcpy(Data, Head->lpData + HeadOffset, Count);
-            HeadOffset += static_cast<std::uint32_t>(Count);
-            PositionBytes += Count;
-            Data += Count;
-            Bytes -= Count;
-            if (HeadOffset == Head->dwBufferLength)
+            const std::size_t left = head_->dwBufferLength - headOffset_;
+            const std::size_t count = std::min(left, bytes);
+            std::memcpy(data, head_->lpData + headOffset_, count);
+            headOffset_ += static_cast<std::uint32_t>(count);
+            positionBytes_ += count;
+            data += count;
+            bytes -= count;
+            if (headOffset_ == head_->dwBufferLength)
             {
-                *PlayedTail = PopHead();
-                PlayedTail = &(*PlayedTail)->lpNext;
+                *playedTail = PopHead();
+                playedTail = &(*playedTail)->lpNext;
             }
         }
     }
-    std::memset(Data, SilenceByte, Bytes);
-    ReturnBuffers(Played);
+    std::memset(data, silenceByte_, bytes);
+    ReturnBuffers(played);
 }
 
-void WaveDevice::Fail(TWaveResult Result)
+void WaveDevice::Fail(TWaveResult result)
 {
-    TWaveHdr* Returned = nullptr;
+    TWaveHdr* returned = nullptr;
     {
-        std::lock_guard Guard(QueueLock);
-        if (Failure != wrNoError)
+        std::lock_guard guard(queueLock_);
+        if (failure_ != wrNoError)
         {
             return;
         }
-        Failure = Result;
-        Returned = PopAll();
+        failure_ = result;
+        returned = PopAll();
     }
-    Notify(wmFailed, nullptr, Result);
-    ReturnBuffers(Returned);
+    Notify(wmFailed, nullptr, result);
+    ReturnBuffers(returned);
 }
 
 TWaveHdr* WaveDevice::PopHead()
 {
-    TWaveHdr* Header = Head;
-    Head = Header->lpNext;
-    if (Head == nullptr)
+    TWaveHdr* header = head_;
+    head_ = header->lpNext;
+    if (head_ == nullptr)
     {
-        Tail = nullptr;
+        tail_ = nullptr;
     }
-    Header->lpNext = nullptr;
-    HeadOffset = 0;
-    return Header;
+    header->lpNext = nullptr;
+    headOffset_ = 0;
+    return header;
 }
 
 TWaveHdr* WaveDevice::PopAll()
 {
-    TWaveHdr* List = Head;
-    Head = nullptr;
-    Tail = nullptr;
-    HeadOffset = 0;
-    return List;
+    TWaveHdr* list = head_;
+    head_ = nullptr;
+    tail_ = nullptr;
+    headOffset_ = 0;
+    return list;
 }
 
-void WaveDevice::ReturnBuffers(TWaveHdr* List)
+void WaveDevice::ReturnBuffers(TWaveHdr* list)
 {
-    while (List != nullptr)
+    while (list != nullptr)
     {
-        TWaveHdr* Header = List;
-        List = Header->lpNext;
-        Header->lpNext = nullptr;
-        const std::uint32_t Flags = LoadWaveHdrFlags(*Header);
-        StoreWaveHdrFlags(*Header, (Flags & ~WaveHdrInQueue) | WaveHdrDone);
-        Notify(wmDone, Header, wrNoError);
+        TWaveHdr* header = list;
+        list = header->lpNext;
+        header->lpNext = nullptr;
+        const std::uint32_t flags = LoadWaveHdrFlags(*header);
+        StoreWaveHdrFlags(*header, (flags & ~WaveHdrInQueue) | WaveHdrDone);
+        Notify(wmDone, header, wrNoError);
     }
 }
 
-void WaveDevice::Notify(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result)
+void WaveDevice::Notify(TWaveMessage message, TWaveHdr* header, TWaveResult result)
 {
-    if (InCallback != nullptr)
+    if (inCallback_ != nullptr)
     {
-        InCallback(static_cast<TWaveInDevice*>(this), Message, User, Header, Result);
+        inCallback_(static_cast<TWaveInDevice*>(this), message, user_, header, result);
     }
-    else if (OutCallback != nullptr)
+    else if (outCallback_ != nullptr)
     {
-        OutCallback(static_cast<TWaveOutDevice*>(this), Message, User, Header, Result);
+        outCallback_(static_cast<TWaveOutDevice*>(this), message, user_, header, result);
     }
 }
 
 TWaveResult WaveDevice::StartEngine()
 {
-    if (EngineRunning)
+    if (engineRunning_)
     {
         return wrNoError;
     }
     {
-        std::lock_guard Guard(QueueLock);
-        Running = true;
+        std::lock_guard guard(queueLock_);
+        running_ = true;
     }
-    const TWaveResult Result = Engine->Start();
-    EngineRunning = Result == wrNoError;
-    if (!EngineRunning)
+    const TWaveResult result = engine_->Start();
+    engineRunning_ = result == wrNoError;
+    if (!engineRunning_)
     {
-        std::lock_guard Guard(QueueLock);
-        Running = false;
+        std::lock_guard guard(queueLock_);
+        running_ = false;
     }
-    return Result;
+    return result;
 }
 
-TWaveResult WaveDevice::StopEngine(bool Discard)
+TWaveResult WaveDevice::StopEngine(bool discard)
 {
-    if (!EngineRunning)
+    if (!engineRunning_)
     {
         return wrNoError;
     }
-    const TWaveResult Result = Engine->Stop(Discard);
-    EngineRunning = false;
-    std::lock_guard Guard(QueueLock);
-    Running = false;
-    return Result;
+    const TWaveResult result = engine_->Stop(discard);
+    engineRunning_ = false;
+    std::lock_guard guard(queueLock_);
+    running_ = false;
+    return result;
 }
 
 } // namespace keb

@@ -26,30 +26,30 @@ namespace keb
 class WaveDevice
 {
   public:
-    WaveDevice(WaveDirection Direction, const TWaveFormatEx& Format);
+    WaveDevice(WaveDirection direction, const TWaveFormatEx& format);
     WaveDevice(const WaveDevice&) = delete;
     WaveDevice& operator=(const WaveDevice&) = delete;
     virtual ~WaveDevice();
 
-    WaveDirection Direction() const { return Direction_; }
-    const TWaveFormatEx& Format() const { return Format_; }
+    WaveDirection Direction() const { return direction_; }
+    const TWaveFormatEx& Format() const { return format_; }
 
-    void SetCallback(TWaveInCallback Callback, void* User);
-    void SetCallback(TWaveOutCallback Callback, void* User);
+    void SetCallback(TWaveInCallback callback, void* user);
+    void SetCallback(TWaveOutCallback callback, void* user);
     // Takes the engine the backend opened; a playback engine is started.
-    TWaveResult Attach(std::unique_ptr<WaveEngine> Engine);
+    TWaveResult Attach(std::unique_ptr<WaveEngine> engine);
     void NotifyOpened();
 
-    TWaveResult Prepare(TWaveHdr* Header);
-    TWaveResult Unprepare(TWaveHdr* Header);
-    TWaveResult Queue(TWaveHdr* Header);
+    TWaveResult Prepare(TWaveHdr* header);
+    TWaveResult Unprepare(TWaveHdr* header);
+    TWaveResult Queue(TWaveHdr* header);
     // Capture: start recording. Playback: restart after a pause.
     TWaveResult Start();
     // Capture: halt, return the buffer being filled if it holds data.
     // Playback: pause.
     TWaveResult Stop();
     TWaveResult Reset();
-    TWaveResult GetPosition(TWavePosition& Position);
+    TWaveResult GetPosition(TWavePosition& position);
     // On success the caller deletes the device.
     TWaveResult Close();
 
@@ -57,53 +57,53 @@ class WaveDevice
     // card runs at another rate can put a converter between the two (see
     // ConvertedStream.h).
     //
-    // Audio context: Bytes of captured audio to store in the queued buffers;
+    // Audio context: bytes of captured audio to store in the queued buffers;
     // what finds no buffer is dropped.
-    virtual void TransferCapture(const std::uint8_t* Data, std::size_t Bytes);
-    // Audio context: fills Data with queued audio, silence where none is.
-    virtual void TransferPlayback(std::uint8_t* Data, std::size_t Bytes);
+    virtual void TransferCapture(const std::uint8_t* data, std::size_t bytes);
+    // Audio context: fills data with queued audio, silence where none is.
+    virtual void TransferPlayback(std::uint8_t* data, std::size_t bytes);
     // The device failed or vanished: wmFailed, then every queued buffer back.
-    virtual void Fail(TWaveResult Result);
+    virtual void Fail(TWaveResult result);
 
   private:
     TWaveHdr* PopHead();
     TWaveHdr* PopAll();
-    void ReturnBuffers(TWaveHdr* List);
-    void Notify(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result);
+    void ReturnBuffers(TWaveHdr* list);
+    void Notify(TWaveMessage message, TWaveHdr* header, TWaveResult result);
     TWaveResult StartEngine();
-    TWaveResult StopEngine(bool Discard);
+    TWaveResult StopEngine(bool discard);
 
-    const WaveDirection Direction_;
-    const TWaveFormatEx Format_;
-    const std::uint8_t SilenceByte;
-    TWaveInCallback InCallback = nullptr;
-    TWaveOutCallback OutCallback = nullptr;
-    void* User = nullptr;
-    std::unique_ptr<WaveEngine> Engine;
+    const WaveDirection direction_;
+    const TWaveFormatEx format_;
+    const std::uint8_t silenceByte_;
+    TWaveInCallback inCallback_ = nullptr;
+    TWaveOutCallback outCallback_ = nullptr;
+    void* user_ = nullptr;
+    std::unique_ptr<WaveEngine> engine_;
 
-    std::mutex CommandLock;
-    bool EngineRunning = false; // guarded by CommandLock
+    std::mutex commandLock_;
+    bool engineRunning_ = false; // guarded by CommandLock
 
-    std::mutex QueueLock;
-    TWaveHdr* Head = nullptr;
-    TWaveHdr* Tail = nullptr;
-    std::uint32_t HeadOffset = 0; // playback: bytes of Head already played
-    bool Running = false;         // the engine runs: audio moves to or from the queue
-    TWaveResult Failure = wrNoError;
-    std::uint64_t PositionBytes = 0;
+    std::mutex queueLock_;
+    TWaveHdr* head_ = nullptr;
+    TWaveHdr* tail_ = nullptr;
+    std::uint32_t headOffset_ = 0; // playback: bytes of Head already played
+    bool running_ = false;         // the engine runs: audio moves to or from the queue
+    TWaveResult failure_ = wrNoError;
+    std::uint64_t positionBytes_ = 0;
 };
 
 struct TWaveInDevice final : WaveDevice
 {
-    explicit TWaveInDevice(const TWaveFormatEx& Format) : WaveDevice(WaveDirection::Capture, Format)
+    explicit TWaveInDevice(const TWaveFormatEx& format) : WaveDevice(WaveDirection::Capture, format)
     {
     }
 };
 
 struct TWaveOutDevice final : WaveDevice
 {
-    explicit TWaveOutDevice(const TWaveFormatEx& Format)
-        : WaveDevice(WaveDirection::Playback, Format)
+    explicit TWaveOutDevice(const TWaveFormatEx& format)
+        : WaveDevice(WaveDirection::Playback, format)
     {
     }
 };

@@ -13,9 +13,9 @@ namespace keb
 namespace
 {
 
-const char* FindErrorText(TWaveResult Result)
+const char* FindErrorText(TWaveResult result)
 {
-    switch (Result)
+    switch (result)
     {
     case wrNoError:
         return "The command was carried out";
@@ -62,57 +62,57 @@ struct TErrorDetail
 thread_local TErrorDetail PendingDetail;
 
 // The detail a backend left for Result, else the general text.
-const char* ErrorTextOf(TWaveResult Result, std::string& Detail)
+const char* ErrorTextOf(TWaveResult result, std::string& detail)
 {
-    if (PendingDetail.Result == Result && !PendingDetail.Text.empty())
+    if (PendingDetail.Result == result && !PendingDetail.Text.empty())
     {
-        Detail = std::move(PendingDetail.Text);
+        detail = std::move(PendingDetail.Text);
         PendingDetail = {};
-        return Detail.c_str();
+        return detail.c_str();
     }
-    return FindErrorText(Result);
+    return FindErrorText(result);
 }
 
-TWaveResult CopyErrorText(TWaveResult Result, char* Text, std::size_t Size)
+TWaveResult CopyErrorText(TWaveResult result, char* text, std::size_t size)
 {
-    std::string Detail;
-    const char* Found = ErrorTextOf(Result, Detail);
-    if (Found == nullptr)
+    std::string detail;
+    const char* found = ErrorTextOf(result, detail);
+    if (found == nullptr)
     {
         return wrBadErrorNumber;
     }
-    if (Text == nullptr || Size == 0)
+    if (text == nullptr || size == 0)
     {
         return wrInvalidParameter;
     }
-    const std::size_t Length = std::min(std::strlen(Found), Size - 1);
-    std::memcpy(Text, Found, Length);
-    Text[Length] = '\0';
+    const std::size_t length = std::min(std::strlen(found), size - 1);
+    std::memcpy(text, found, length);
+    text[length] = '\0';
     return wrNoError;
 }
 
 } // namespace
 
-TWaveResult WaveInGetErrorText(TWaveResult Result, char* Text, std::size_t Size)
+TWaveResult WaveInGetErrorText(TWaveResult result, char* text, std::size_t size)
 {
-    return CopyErrorText(Result, Text, Size);
+    return CopyErrorText(result, text, size);
 }
 
-TWaveResult WaveOutGetErrorText(TWaveResult Result, char* Text, std::size_t Size)
+TWaveResult WaveOutGetErrorText(TWaveResult result, char* text, std::size_t size)
 {
-    return CopyErrorText(Result, Text, Size);
+    return CopyErrorText(result, text, size);
 }
 
-void SetWaveErrorDetail(TWaveResult Result, std::string Detail)
+void SetWaveErrorDetail(TWaveResult result, std::string detail)
 {
-    PendingDetail = {Result, std::move(Detail)};
+    PendingDetail = {result, std::move(detail)};
 }
 
-std::string WaveErrorText(TWaveResult Result)
+std::string WaveErrorText(TWaveResult result)
 {
-    std::string Detail;
-    const char* Found = ErrorTextOf(Result, Detail);
-    return Found == nullptr ? std::string() : std::string(Found);
+    std::string detail;
+    const char* found = ErrorTextOf(result, detail);
+    return found == nullptr ? std::string() : std::string(found);
 }
 
 } // namespace keb

@@ -51,16 +51,16 @@ using PWaveHdr = TWaveHdr*;
 static_assert(alignof(std::uint32_t) >= std::atomic_ref<std::uint32_t>::required_alignment);
 
 // Reads dwFlags as the layer's audio context last published them.
-inline std::uint32_t LoadWaveHdrFlags(const TWaveHdr& Header)
+inline std::uint32_t LoadWaveHdrFlags(const TWaveHdr& header)
 {
-    auto& Flags = const_cast<std::uint32_t&>(Header.dwFlags);
-    return std::atomic_ref<std::uint32_t>(Flags).load(std::memory_order_acquire);
+    auto& flags = const_cast<std::uint32_t&>(header.dwFlags);
+    return std::atomic_ref<std::uint32_t>(flags).load(std::memory_order_acquire);
 }
 
 // Publishes dwFlags together with everything written to the buffer before.
-inline void StoreWaveHdrFlags(TWaveHdr& Header, std::uint32_t Flags)
+inline void StoreWaveHdrFlags(TWaveHdr& header, std::uint32_t flags)
 {
-    std::atomic_ref<std::uint32_t>(Header.dwFlags).store(Flags, std::memory_order_release);
+    std::atomic_ref<std::uint32_t>(header.dwFlags).store(flags, std::memory_order_release);
 }
 
 } // namespace keb

@@ -12,9 +12,9 @@ std::atomic<TWaveLatency> CurrentLatency{TWaveLatency::Standard};
 
 } // namespace
 
-void WaveSetLatency(TWaveLatency Latency)
+void WaveSetLatency(TWaveLatency latency)
 {
-    CurrentLatency.store(Latency, std::memory_order_relaxed);
+    CurrentLatency.store(latency, std::memory_order_relaxed);
 }
 
 TWaveLatency WaveGetLatency()
@@ -22,11 +22,11 @@ TWaveLatency WaveGetLatency()
     return CurrentLatency.load(std::memory_order_relaxed);
 }
 
-TConversionSpecs ConversionSpecs(TWaveLatency Latency)
+TConversionSpecs ConversionSpecs(TWaveLatency latency)
 {
     // One conversion thread each way.
     TConversionSpecs specs{soxr_quality_spec(SOXR_HQ, SOXR_VR), soxr_runtime_spec(1)};
-    if (Latency == TWaveLatency::Low)
+    if (latency == TWaveLatency::Low)
     {
         // The block engine waits for a whole transform before it gives out
         // anything: the shortest (256 points) and a minimum-phase filter keep

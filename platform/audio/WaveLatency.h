@@ -23,7 +23,7 @@ enum class TWaveLatency
     Low
 };
 
-void WaveSetLatency(TWaveLatency Latency);
+void WaveSetLatency(TWaveLatency latency);
 TWaveLatency WaveGetLatency();
 
 // libsoxr's settings for the rate conversion of a device opened in Latency.
@@ -32,6 +32,6 @@ struct TConversionSpecs
     soxr_quality_spec_t Quality;
     soxr_runtime_spec_t Runtime;
 };
-TConversionSpecs ConversionSpecs(TWaveLatency Latency);
+TConversionSpecs ConversionSpecs(TWaveLatency latency);
 
 } // namespace keb

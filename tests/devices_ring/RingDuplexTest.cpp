@@ -7,26 +7,26 @@ namespace keb::test
 {
 namespace
 {
-constexpr std::int32_t kSlot = 2000;
+constexpr std::int32_t Slot = 2000;
 
 // The program's queue: duplex, 2 slots of 2000 bytes, WaitIfFull.
 class RingDuplex : public testing::Test
 {
   protected:
-    RingDuplex() : ring(nullptr)
+    RingDuplex() : ring_(nullptr)
     {
-        ring.SetBufferSize(kSlot);
-        ring.SetNumBuffers(2);
-        ring.SetQueueMode(qmDuplex);
-        ring.SetWaitIfFull(true);
-        ring.SetTimeOut(1);
-        ring.OnEmpty = [this](TComponent*) { ++empties; };
-        ring.OnOverlow = [this](TComponent*) { ++overflows; };
-        ring.ChainOpened();
-        ring.ChainStarted();
+        ring_.SetBufferSize(Slot);
+        ring_.SetNumBuffers(2);
+        ring_.SetQueueMode(qmDuplex);
+        ring_.SetWaitIfFull(true);
+        ring_.SetTimeOut(1);
+        ring_.OnEmpty = [this](TComponent*) { ++empties_; };
+        ring_.OnOverlow = [this](TComponent*) { ++overflows_; };
+        ring_.ChainOpened();
+        ring_.ChainStarted();
     }
 
-    void PushSequence(std::uint16_t sequence) { Push(ring, Block(sequence, kSlot), sequence); }
+    void PushSequence(std::uint16_t sequence) { Push(ring_, Block(sequence, Slot), sequence); }
 
     // Pushes two blocks and makes the read that finds them both, which still
     // delivers silence and makes the queue ready.
@@ -34,43 +34,43 @@ class RingDuplex : public testing::Test
     {
         PushSequence(first);
         PushSequence(static_cast<std::uint16_t>(first + 1));
-        const TPulled pulled = Pull(ring, kSlot);
+        const TPulled pulled = Pull(ring_, Slot);
         ASSERT_TRUE(AllZero(pulled.Bytes.data(), pulled.Bytes.size()));
     }
 
-    int PullSequence(std::uint32_t bytes = kSlot)
+    int PullSequence(std::uint32_t bytes = Slot)
     {
-        const TPulled pulled = Pull(ring, bytes);
+        const TPulled pulled = Pull(ring_, bytes);
         EXPECT_TRUE(pulled.More);
         return SequenceOf(pulled.Bytes.data(), pulled.Bytes.size());
     }
 
-    TMMRingBuffer ring;
-    int empties = 0;
-    int overflows = 0;
+    TMMRingBuffer ring_;
+    int empties_ = 0;
+    int overflows_ = 0;
 };
 } // namespace
 
 TEST_F(RingDuplex, SilenceUntilMoreThanHalfFullThenBlocksInOrder)
 {
-    TPulled pulled = Pull(ring, kSlot);
-    EXPECT_EQ(pulled.Bytes.size(), std::size_t(kSlot));
+    TPulled pulled = Pull(ring_, Slot);
+    EXPECT_EQ(pulled.Bytes.size(), std::size_t(Slot));
     EXPECT_TRUE(AllZero(pulled.Bytes.data(), pulled.Bytes.size()));
     EXPECT_TRUE(pulled.More);
 
     PushSequence(1);
-    pulled = Pull(ring, kSlot);
+    pulled = Pull(ring_, Slot);
     EXPECT_TRUE(AllZero(pulled.Bytes.data(), pulled.Bytes.size())) << "one of two slots filled";
-    EXPECT_EQ(ring.FilledCount(), 1);
+    EXPECT_EQ(ring_.FilledCount(), 1);
 
     PushSequence(2);
-    pulled = Pull(ring, kSlot);
+    pulled = Pull(ring_, Slot);
     EXPECT_TRUE(AllZero(pulled.Bytes.data(), pulled.Bytes.size())) << "the read that finds both";
-    EXPECT_EQ(ring.FilledCount(), 2) << "silence does not touch the queue";
+    EXPECT_EQ(ring_.FilledCount(), 2) << "silence does not touch the queue";
 
     EXPECT_EQ(PullSequence(), 1);
     EXPECT_EQ(PullSequence(), 2);
-    EXPECT_EQ(empties, 0);
+    EXPECT_EQ(empties_, 0);
 }
 
 TEST_F(RingDuplex, EmptyQueueDeliversTheLastBlockAgainAndFiresOnEmpty)
@@ -80,26 +80,26 @@ TEST_F(RingDuplex, EmptyQueueDeliversTheLastBlockAgainAndFiresOnEmpty)
     EXPECT_EQ(PullSequence(), 2);
     EXPECT_EQ(PullSequence(), 2);
     EXPECT_EQ(PullSequence(), 2);
-    EXPECT_EQ(empties, 2);
-    EXPECT_EQ(ring.FilledCount(), 0);
+    EXPECT_EQ(empties_, 2);
+    EXPECT_EQ(ring_.FilledCount(), 0);
 
     PushSequence(3);
     EXPECT_EQ(PullSequence(), 3) << "a fresh block ends the repetition";
-    EXPECT_EQ(empties, 2);
+    EXPECT_EQ(empties_, 2);
 }
 
 TEST_F(RingDuplex, FullQueueWithWaitIfFullOverwritesTheOldestUnreadBlock)
 {
     MakeReady(1);
     PushSequence(3);
-    EXPECT_EQ(overflows, 0);
-    EXPECT_TRUE(ring.IsFull());
-    EXPECT_EQ(ring.FilledCount(), 2);
-    EXPECT_EQ(ring.BytesInQueue(), 2 * kSlot);
+    EXPECT_EQ(overflows_, 0);
+    EXPECT_TRUE(ring_.IsFull());
+    EXPECT_EQ(ring_.FilledCount(), 2);
+    EXPECT_EQ(ring_.BytesInQueue(), 2 * Slot);
     EXPECT_EQ(PullSequence(), 2) << "block 1 was the oldest unread one";
     EXPECT_EQ(PullSequence(), 3) << "the newest block is kept";
     EXPECT_EQ(PullSequence(), 3);
-    EXPECT_EQ(empties, 1);
+    EXPECT_EQ(empties_, 1);
 }
 
 TEST_F(RingDuplex, FasterProducerLosesOnlyOldBlocksAndNeverRepeats)
@@ -116,26 +116,26 @@ TEST_F(RingDuplex, FasterProducerLosesOnlyOldBlocksAndNeverRepeats)
         EXPECT_GT(got, last);
         last = got;
     }
-    EXPECT_EQ(empties, 0);
-    EXPECT_EQ(overflows, 0);
-    while (!ring.IsEmpty())
+    EXPECT_EQ(empties_, 0);
+    EXPECT_EQ(overflows_, 0);
+    while (!ring_.IsEmpty())
         last = PullSequence();
     EXPECT_EQ(last, next - 1) << "the newest block reaches the consumer";
 }
 
 TEST_F(RingDuplex, FullQueueWithoutWaitIfFullDropsTheBlockAndFiresOnOverlow)
 {
-    ring.SetWaitIfFull(false);
+    ring_.SetWaitIfFull(false);
     MakeReady(1);
     PushSequence(3);
-    EXPECT_EQ(overflows, 1);
-    EXPECT_EQ(ring.FilledCount(), 2);
+    EXPECT_EQ(overflows_, 1);
+    EXPECT_EQ(ring_.FilledCount(), 2);
     // The full queue is reported before the block itself is looked at.
-    std::vector<char> bytes(kSlot);
-    ring.PutData(nullptr, kSlot, 0, 0);
-    ring.PutData(bytes.data(), 0, 0, 0);
-    EXPECT_EQ(overflows, 3);
-    EXPECT_EQ(ring.FilledCount(), 2);
+    std::vector<char> bytes(Slot);
+    ring_.PutData(nullptr, Slot, 0, 0);
+    ring_.PutData(bytes.data(), 0, 0, 0);
+    EXPECT_EQ(overflows_, 3);
+    EXPECT_EQ(ring_.FilledCount(), 2);
     EXPECT_EQ(PullSequence(), 1);
     EXPECT_EQ(PullSequence(), 2);
 }
@@ -145,37 +145,37 @@ TEST_F(RingDuplex, LongBlockIsCutToTheSlotAndShortReadsKeepTheRest)
     MakeReady(1);
     EXPECT_EQ(PullSequence(), 1);
     EXPECT_EQ(PullSequence(), 2);
-    Push(ring, Block(3, 3000));
-    EXPECT_EQ(ring.BytesInQueue(), kSlot);
+    Push(ring_, Block(3, 3000));
+    EXPECT_EQ(ring_.BytesInQueue(), Slot);
 
-    const TPulled part = Pull(ring, 500);
+    const TPulled part = Pull(ring_, 500);
     EXPECT_EQ(part.Bytes.size(), 500u);
     EXPECT_EQ(SequenceOf(part.Bytes.data(), 500), 3);
-    EXPECT_EQ(ring.FilledCount(), 1);
-    EXPECT_EQ(ring.BytesInQueue(), 1500);
-    const TPulled rest = Pull(ring, kSlot);
+    EXPECT_EQ(ring_.FilledCount(), 1);
+    EXPECT_EQ(ring_.BytesInQueue(), 1500);
+    const TPulled rest = Pull(ring_, Slot);
     EXPECT_EQ(rest.Bytes.size(), 1500u);
-    EXPECT_EQ(ring.BytesInQueue(), 0);
+    EXPECT_EQ(ring_.BytesInQueue(), 0);
 }
 
 TEST_F(RingDuplex, UserValueTravelsWithTheBlock)
 {
     PushSequence(1);
-    Push(ring, Block(2, kSlot), 4242);
-    Pull(ring, kSlot);
-    EXPECT_EQ(Pull(ring, kSlot).User, 1u);
-    EXPECT_EQ(Pull(ring, kSlot).User, 4242u);
+    Push(ring_, Block(2, Slot), 4242);
+    Pull(ring_, Slot);
+    EXPECT_EQ(Pull(ring_, Slot).User, 1u);
+    EXPECT_EQ(Pull(ring_, Slot).User, 4242u);
 }
 
 TEST_F(RingDuplex, SilenceFillsTheWholeRequestHoweverLarge)
 {
-    constexpr std::uint32_t kLarge = 100000;
-    THeaderPtr header = MakeHeader(kLarge);
-    FillBytes(header->wh.lpData, kLarge, 0x55);
+    constexpr std::uint32_t Large = 100000;
+    THeaderPtr header = MakeHeader(Large);
+    FillBytes(header->wh.lpData, Large, 0x55);
     bool more = false;
-    ring.BufferLoad(&header->wh, more);
-    EXPECT_EQ(header->wh.dwBytesRecorded, kLarge);
-    EXPECT_TRUE(AllZero(header->wh.lpData, kLarge));
+    ring_.BufferLoad(&header->wh, more);
+    EXPECT_EQ(header->wh.dwBytesRecorded, Large);
+    EXPECT_TRUE(AllZero(header->wh.lpData, Large));
     EXPECT_TRUE(more);
 }
 
@@ -183,72 +183,72 @@ TEST_F(RingDuplex, StopEmptiesTheQueueAndTheNextStartBeginsWithSilence)
 {
     MakeReady(1);
     EXPECT_EQ(PullSequence(), 1);
-    ring.ChainStopped();
-    EXPECT_TRUE(ring.IsEmpty());
-    ring.ChainStarted();
+    ring_.ChainStopped();
+    EXPECT_TRUE(ring_.IsEmpty());
+    ring_.ChainStarted();
     PushSequence(7);
-    EXPECT_TRUE(AllZero(Pull(ring, kSlot).Bytes.data(), kSlot));
+    EXPECT_TRUE(AllZero(Pull(ring_, Slot).Bytes.data(), Slot));
     PushSequence(8);
-    EXPECT_TRUE(AllZero(Pull(ring, kSlot).Bytes.data(), kSlot));
+    EXPECT_TRUE(AllZero(Pull(ring_, Slot).Bytes.data(), Slot));
     EXPECT_EQ(PullSequence(), 7);
 
-    ring.ChainReset();
-    EXPECT_TRUE(ring.IsEmpty());
+    ring_.ChainReset();
+    EXPECT_TRUE(ring_.IsEmpty());
     PushSequence(9);
-    EXPECT_TRUE(AllZero(Pull(ring, kSlot).Bytes.data(), kSlot));
+    EXPECT_TRUE(AllZero(Pull(ring_, Slot).Bytes.data(), Slot));
 }
 
 TEST_F(RingDuplex, DisabledQueueDropsWritesSilently)
 {
-    ring.SetEnabled(false);
+    ring_.SetEnabled(false);
     PushSequence(1);
     PushSequence(2);
     PushSequence(3);
-    EXPECT_TRUE(ring.IsEmpty());
-    EXPECT_EQ(overflows, 0);
+    EXPECT_TRUE(ring_.IsEmpty());
+    EXPECT_EQ(overflows_, 0);
 }
 
 TEST_F(RingDuplex, ClosedQueueDeliversNothingAndLeavesTheHeaderAlone)
 {
     MakeReady(1);
-    ring.ChainStopped();
-    ring.ChainClosed();
-    EXPECT_FALSE(ring.QueueOpen());
-    THeaderPtr header = MakeHeader(kSlot);
+    ring_.ChainStopped();
+    ring_.ChainClosed();
+    EXPECT_FALSE(ring_.QueueOpen());
+    THeaderPtr header = MakeHeader(Slot);
     for (const bool before : {true, false})
     {
         bool more = before;
-        ring.BufferLoad(&header->wh, more);
+        ring_.BufferLoad(&header->wh, more);
         EXPECT_EQ(more, before);
         EXPECT_EQ(header->wh.dwBytesRecorded, 0u);
     }
     PushSequence(5);
-    EXPECT_EQ(ring.FilledCount(), 0);
-    std::int32_t size = kSlot;
+    EXPECT_EQ(ring_.FilledCount(), 0);
+    std::int32_t size = Slot;
     std::uint32_t flags = 0;
     std::uint32_t user = 0;
-    ring.GetData(header->wh.lpData, size, flags, user);
+    ring_.GetData(header->wh.lpData, size, flags, user);
     EXPECT_EQ(size, 0);
 }
 
 TEST_F(RingDuplex, QueriesFollowTheFillLevel)
 {
-    EXPECT_TRUE(ring.IsEmpty());
-    EXPECT_FALSE(ring.IsFull());
-    EXPECT_EQ(ring.BytesFree(), 2 * kSlot);
+    EXPECT_TRUE(ring_.IsEmpty());
+    EXPECT_FALSE(ring_.IsFull());
+    EXPECT_EQ(ring_.BytesFree(), 2 * Slot);
     PushSequence(1);
-    EXPECT_FALSE(ring.IsEmpty());
-    EXPECT_EQ(ring.BytesFree(), kSlot);
-    EXPECT_EQ(ring.BytesInQueue(), kSlot);
+    EXPECT_FALSE(ring_.IsEmpty());
+    EXPECT_EQ(ring_.BytesFree(), Slot);
+    EXPECT_EQ(ring_.BytesInQueue(), Slot);
     PushSequence(2);
-    EXPECT_TRUE(ring.IsFull());
-    EXPECT_EQ(ring.BytesFree(), 0);
+    EXPECT_TRUE(ring_.IsFull());
+    EXPECT_EQ(ring_.BytesFree(), 0);
     // A closed queue holds nothing: every slot counts as free.
-    ring.ChainStopped();
-    ring.ChainClosed();
-    EXPECT_EQ(ring.BytesFree(), 2 * kSlot);
-    ring.SetNumBuffers(5);
-    EXPECT_EQ(ring.BytesFree(), 5 * kSlot);
+    ring_.ChainStopped();
+    ring_.ChainClosed();
+    EXPECT_EQ(ring_.BytesFree(), 2 * Slot);
+    ring_.SetNumBuffers(5);
+    EXPECT_EQ(ring_.BytesFree(), 5 * Slot);
 }
 
 TEST(RingProperties, DefaultsAndSilentClamps)

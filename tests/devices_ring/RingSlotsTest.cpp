@@ -85,10 +85,10 @@ TEST(RingSlots, EndMarkGoesOnTheBlockWrittenLast)
     slots.Allocate(3, 64);
     Store(slots, 1, 64, false);
     Store(slots, 2, 64, false);
-    slots.MarkLastWritten(kSlotEndOfData);
+    slots.MarkLastWritten(SlotEndOfData);
     std::vector<char> out(64);
     EXPECT_EQ(slots.Take(out.data(), 64).Flags, 0u);
-    EXPECT_EQ(slots.Take(out.data(), 64).Flags, kSlotEndOfData);
+    EXPECT_EQ(slots.Take(out.data(), 64).Flags, SlotEndOfData);
 }
 
 } // namespace keb::test

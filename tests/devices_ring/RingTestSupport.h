@@ -109,7 +109,7 @@ class TNumberedSource : public TMMDSPComponent
     {
     }
 
-    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers) override
     {
         ++pulls;
         if (OnPull)
@@ -124,7 +124,7 @@ class TNumberedSource : public TMMDSPComponent
             filled += blockBytes_;
         }
         lpWaveHdr->dwBytesRecorded = filled;
-        MoreBuffers = next_ < limit_;
+        moreBuffers = next_ < limit_;
     }
 
     std::atomic<int> pulls{0};

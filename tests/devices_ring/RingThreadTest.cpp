@@ -13,15 +13,15 @@ namespace
 {
 using namespace std::chrono_literals;
 
-constexpr std::int32_t kSlot = 64;
-constexpr int kBlocks = 20000;
+constexpr std::int32_t Slot = 64;
+constexpr int Blocks = 20000;
 } // namespace
 
 TEST(RingThreads, DuplexProducerAndConsumerNeverTearOrReorderBlocks)
 {
     TWatchdog watchdog(120s);
     TMMRingBuffer ring(nullptr);
-    ring.SetBufferSize(kSlot);
+    ring.SetBufferSize(Slot);
     ring.SetNumBuffers(4);
     ring.SetQueueMode(qmDuplex);
     ring.SetWaitIfFull(true);
@@ -34,8 +34,8 @@ TEST(RingThreads, DuplexProducerAndConsumerNeverTearOrReorderBlocks)
     std::thread producer(
         [&]
         {
-            for (int i = 1; i <= kBlocks; ++i)
-                Push(ring, Block(static_cast<std::uint16_t>(i), kSlot));
+            for (int i = 1; i <= Blocks; ++i)
+                Push(ring, Block(static_cast<std::uint16_t>(i), Slot));
             producing = false;
         });
 
@@ -47,7 +47,7 @@ TEST(RingThreads, DuplexProducerAndConsumerNeverTearOrReorderBlocks)
     while (producing || !ring.IsEmpty())
     {
         const int emptiesBefore = empties.load();
-        const TPulled pulled = Pull(ring, kSlot);
+        const TPulled pulled = Pull(ring, Slot);
         ++pulls;
         const int sequence = SequenceOf(pulled.Bytes.data(), pulled.Bytes.size());
         if (sequence < 0)
@@ -63,7 +63,7 @@ TEST(RingThreads, DuplexProducerAndConsumerNeverTearOrReorderBlocks)
     EXPECT_EQ(torn, 0);
     EXPECT_EQ(backwards, 0);
     EXPECT_EQ(unexplainedRepeats, 0) << "a block came twice without OnEmpty";
-    EXPECT_EQ(last, kBlocks) << "the newest block is never lost";
+    EXPECT_EQ(last, Blocks) << "the newest block is never lost";
     EXPECT_GT(pulls, 0);
     ring.ChainStopped();
     ring.ChainClosed();
@@ -73,7 +73,7 @@ TEST(RingThreads, StopsAndStartsWhileBothSidesRun)
 {
     TWatchdog watchdog(120s);
     TMMRingBuffer ring(nullptr);
-    ring.SetBufferSize(kSlot);
+    ring.SetBufferSize(Slot);
     ring.SetNumBuffers(2);
     ring.SetQueueMode(qmDuplex);
     ring.SetWaitIfFull(true);
@@ -86,14 +86,14 @@ TEST(RingThreads, StopsAndStartsWhileBothSidesRun)
         [&]
         {
             for (std::uint16_t i = 1; running; ++i)
-                Push(ring, Block(i, kSlot));
+                Push(ring, Block(i, Slot));
         });
     std::thread consumer(
         [&]
         {
             while (running)
             {
-                const TPulled pulled = Pull(ring, kSlot);
+                const TPulled pulled = Pull(ring, Slot);
                 if (SequenceOf(pulled.Bytes.data(), pulled.Bytes.size()) < 0)
                     ++torn;
             }
@@ -114,11 +114,11 @@ TEST(RingThreads, StopsAndStartsWhileBothSidesRun)
 TEST(RingThreads, ReadAheadWorkerFeedsAConsumerThread)
 {
     TWatchdog watchdog(120s);
-    constexpr int kCount = 1000;
-    TNumberedSource source(nullptr, kSlot, kCount, 3);
+    constexpr int Count = 1000;
+    TNumberedSource source(nullptr, Slot, Count, 3);
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
-    ring.SetBufferSize(kSlot);
+    ring.SetBufferSize(Slot);
     ring.SetNumBuffers(8);
     ring.SetQueueMode(qmRead);
     std::atomic<int> empties{0};
@@ -134,14 +134,14 @@ TEST(RingThreads, ReadAheadWorkerFeedsAConsumerThread)
             do
             {
                 const int before = empties.load();
-                pulled = Pull(ring, kSlot);
+                pulled = Pull(ring, Slot);
                 if (empties.load() == before)
                     received.push_back(SequenceOf(pulled.Bytes.data(), pulled.Bytes.size()));
             } while (pulled.More);
         });
     consumer.join();
-    ASSERT_EQ(received.size(), std::size_t(kCount));
-    for (int i = 0; i < kCount; ++i)
+    ASSERT_EQ(received.size(), std::size_t(Count));
+    for (int i = 0; i < Count; ++i)
         ASSERT_EQ(received[static_cast<std::size_t>(i)], i);
     ring.ChainStopped();
     ring.ChainClosed();
@@ -150,11 +150,11 @@ TEST(RingThreads, ReadAheadWorkerFeedsAConsumerThread)
 TEST(RingThreads, WriteOnWorkerAndProducerThreadLoseNothing)
 {
     TWatchdog watchdog(120s);
-    constexpr int kCount = 3000;
+    constexpr int Count = 3000;
     TMMRingBuffer ring(nullptr);
     TCollectingSink sink(nullptr);
     ring.SetOutput(&sink);
-    ring.SetBufferSize(kSlot);
+    ring.SetBufferSize(Slot);
     ring.SetNumBuffers(6);
     ring.SetQueueMode(qmWrite);
     ring.SetWaitIfFull(true);
@@ -163,15 +163,15 @@ TEST(RingThreads, WriteOnWorkerAndProducerThreadLoseNothing)
     std::thread producer(
         [&]
         {
-            for (int i = 0; i < kCount; ++i)
-                Push(ring, Block(static_cast<std::uint16_t>(i), kSlot));
+            for (int i = 0; i < Count; ++i)
+                Push(ring, Block(static_cast<std::uint16_t>(i), Slot));
         });
     producer.join();
     ring.ChainStopped();
     const std::vector<char> bytes = sink.Bytes();
-    ASSERT_EQ(bytes.size(), std::size_t(kCount) * kSlot);
-    for (int i = 0; i < kCount; ++i)
-        ASSERT_EQ(SequenceOf(bytes.data() + static_cast<std::size_t>(i) * kSlot, kSlot), i);
+    ASSERT_EQ(bytes.size(), std::size_t(Count) * Slot);
+    for (int i = 0; i < Count; ++i)
+        ASSERT_EQ(SequenceOf(bytes.data() + static_cast<std::size_t>(i) * Slot, Slot), i);
     ring.ChainClosed();
 }
 

@@ -10,14 +10,14 @@ namespace
 {
 using namespace std::chrono_literals;
 
-constexpr std::int32_t kSlot = 256;
+constexpr std::int32_t Slot = 256;
 
-// Sequences of the blocks in a byte stream of kSlot-byte blocks.
+// Sequences of the blocks in a byte stream of Slot-byte blocks.
 std::vector<int> Sequences(const std::vector<char>& bytes)
 {
     std::vector<int> sequences;
-    for (std::size_t at = 0; at + kSlot <= bytes.size(); at += kSlot)
-        sequences.push_back(SequenceOf(bytes.data() + at, kSlot));
+    for (std::size_t at = 0; at + Slot <= bytes.size(); at += Slot)
+        sequences.push_back(SequenceOf(bytes.data() + at, Slot));
     return sequences;
 }
 
@@ -55,7 +55,7 @@ struct TEventLog
 
 void Configure(TMMRingBuffer& ring, TMMQueueMode mode, std::int32_t slots)
 {
-    ring.SetBufferSize(kSlot);
+    ring.SetBufferSize(Slot);
     ring.SetNumBuffers(slots);
     ring.SetQueueMode(mode);
 }
@@ -71,7 +71,7 @@ void OpenAndStart(TMMRingBuffer& ring, TMMQueueMode mode, std::int32_t slots)
 TEST(RingRead, ReadAheadDeliversTheSourceInOrderAndEndsTheStream)
 {
     TWatchdog watchdog(60s);
-    TNumberedSource source(nullptr, kSlot, 50);
+    TNumberedSource source(nullptr, Slot, 50);
     TMMRingBuffer ring(nullptr);
     TEventLog events(ring);
     ring.SetInput(&source);
@@ -82,10 +82,10 @@ TEST(RingRead, ReadAheadDeliversTheSourceInOrderAndEndsTheStream)
     do
     {
         const int emptiesBefore = events.empties.load();
-        pulled = Pull(ring, kSlot);
-        ASSERT_EQ(pulled.Bytes.size(), std::size_t(kSlot));
+        pulled = Pull(ring, Slot);
+        ASSERT_EQ(pulled.Bytes.size(), std::size_t(Slot));
         if (events.empties.load() == emptiesBefore)
-            received.push_back(SequenceOf(pulled.Bytes.data(), kSlot));
+            received.push_back(SequenceOf(pulled.Bytes.data(), Slot));
     } while (pulled.More);
 
     EXPECT_EQ(received, Range(0, 50))
@@ -101,31 +101,31 @@ TEST(RingRead, FirstReadGivesUpAfterTimeOutWhenTheReadAheadIsLate)
 {
     TWatchdog watchdog(60s);
     TGate gate;
-    TNumberedSource source(nullptr, kSlot, 100);
+    TNumberedSource source(nullptr, Slot, 100);
     source.OnPull = [&gate](TMMWaveHdr*) { gate.Pass(); };
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
     ring.SetTimeOut(1);
     OpenAndStart(ring, qmRead, 4);
 
-    EXPECT_TRUE(Pull(ring, kSlot).Bytes.empty());
+    EXPECT_TRUE(Pull(ring, Slot).Bytes.empty());
     gate.AwaitArrival();
-    EXPECT_TRUE(Pull(ring, kSlot).Bytes.empty()) << "still not ready";
+    EXPECT_TRUE(Pull(ring, Slot).Bytes.empty()) << "still not ready";
     gate.Open();
 
     ring.SetTimeOut(10000);
     ring.ChainStopped();
     ring.ChainStarted();
-    const TPulled pulled = Pull(ring, kSlot);
-    EXPECT_EQ(pulled.Bytes.size(), std::size_t(kSlot));
-    EXPECT_NE(SequenceOf(pulled.Bytes.data(), kSlot), -1);
+    const TPulled pulled = Pull(ring, Slot);
+    EXPECT_EQ(pulled.Bytes.size(), std::size_t(Slot));
+    EXPECT_NE(SequenceOf(pulled.Bytes.data(), Slot), -1);
     ring.ChainClosed();
 }
 
 TEST(RingRead, SourceThatBringsNothingMarksTheEndOfData)
 {
     TWatchdog watchdog(60s);
-    TNumberedSource source(nullptr, kSlot, 3);
+    TNumberedSource source(nullptr, Slot, 3);
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
     OpenAndStart(ring, qmRead, 8);
@@ -133,31 +133,31 @@ TEST(RingRead, SourceThatBringsNothingMarksTheEndOfData)
     TPulled pulled;
     for (int i = 0; i < 3; ++i)
     {
-        pulled = Pull(ring, kSlot);
-        sequences.push_back(SequenceOf(pulled.Bytes.data(), kSlot));
+        pulled = Pull(ring, Slot);
+        sequences.push_back(SequenceOf(pulled.Bytes.data(), Slot));
     }
     EXPECT_EQ(sequences, Range(0, 3));
     EXPECT_FALSE(pulled.More);
     ring.ChainClosed();
 
-    TNumberedSource silent(nullptr, kSlot, 0);
+    TNumberedSource silent(nullptr, Slot, 0);
     ring.SetInput(&silent);
     ring.ChainOpened();
     ring.ChainStarted();
-    pulled = Pull(ring, kSlot);
+    pulled = Pull(ring, Slot);
     EXPECT_TRUE(pulled.Bytes.empty());
     ring.ChainClosed();
 }
 
 TEST(RingRead, DisabledQueueWithNothingQueuedPassesPullsToInput)
 {
-    TNumberedSource source(nullptr, kSlot, 10);
+    TNumberedSource source(nullptr, Slot, 10);
     TMMRingBuffer ring(nullptr);
     ring.SetInput(&source);
     Configure(ring, qmRead, 4);
     ring.SetEnabled(false);
     ring.ChainOpened();
-    const TPulled pulled = Pull(ring, 2 * kSlot);
+    const TPulled pulled = Pull(ring, 2 * Slot);
     EXPECT_EQ(Sequences(pulled.Bytes), Range(0, 2));
     EXPECT_EQ(source.pulls.load(), 1);
     EXPECT_TRUE(ring.IsEmpty());
@@ -167,7 +167,7 @@ TEST(RingRead, DisabledQueueWithNothingQueuedPassesPullsToInput)
 TEST(RingRead, LoopStateTravelsUpstreamAndTheWrapMarkComesBack)
 {
     TWatchdog watchdog(60s);
-    TNumberedSource source(nullptr, kSlot, 6, 1);
+    TNumberedSource source(nullptr, Slot, 6, 1);
     std::atomic<int> loopingPulls{0};
     source.OnPull = [&](TMMWaveHdr* header)
     {
@@ -179,7 +179,7 @@ TEST(RingRead, LoopStateTravelsUpstreamAndTheWrapMarkComesBack)
     ring.SetInput(&source);
     OpenAndStart(ring, qmRead, 8);
 
-    THeaderPtr header = MakeHeader(kSlot);
+    THeaderPtr header = MakeHeader(Slot);
     header->LoopFlag = 0xFFFFFFFFu;
     header->LoopCount = 3;
     std::vector<int> wrapped;
@@ -189,7 +189,7 @@ TEST(RingRead, LoopStateTravelsUpstreamAndTheWrapMarkComesBack)
         header->wh.dwBytesRecorded = 0;
         ring.BufferLoad(&header->wh, more);
         if (header->WrapFlag != 0)
-            wrapped.push_back(SequenceOf(header->wh.lpData, kSlot));
+            wrapped.push_back(SequenceOf(header->wh.lpData, Slot));
     }
     EXPECT_EQ(wrapped, std::vector<int>{3}) << "the block of the fourth pull jumped back";
     EXPECT_GE(loopingPulls.load(), 1);
@@ -206,7 +206,7 @@ TEST(RingWrite, WriteOnDeliversEveryBlockInOrderAndStopFlushesTheRest)
     ring.SetWaitIfFull(true);
     OpenAndStart(ring, qmWrite, 8);
     for (int i = 0; i < 100; ++i)
-        Push(ring, Block(static_cast<std::uint16_t>(i), kSlot));
+        Push(ring, Block(static_cast<std::uint16_t>(i), Slot));
     ring.ChainStopped();
     EXPECT_TRUE(ring.IsEmpty());
     EXPECT_EQ(Sequences(sink.Bytes()), Range(0, 100));
@@ -228,14 +228,14 @@ TEST(RingWrite, FullQueueDropsTheBlockAndFiresOnOverlow)
     OpenAndStart(ring, qmWrite, 4);
 
     std::uint16_t next = 0;
-    Push(ring, Block(next++, kSlot));
-    Push(ring, Block(next++, kSlot));
+    Push(ring, Block(next++, Slot));
+    Push(ring, Block(next++, Slot));
     gate.AwaitArrival();
     while (!ring.IsFull() && next < 100)
-        Push(ring, Block(next++, kSlot));
+        Push(ring, Block(next++, Slot));
     ASSERT_TRUE(ring.IsFull());
     const std::uint16_t dropped = next;
-    Push(ring, Block(next++, kSlot));
+    Push(ring, Block(next++, Slot));
     EXPECT_EQ(events.overflows.load(), 1);
     EXPECT_EQ(ring.FilledCount(), 4);
 
@@ -265,7 +265,7 @@ TEST(RingWrite, WaitIfFullHoldsTheProducerUntilTheWorkerDrains)
         {
             for (int i = 0; i < 12; ++i)
             {
-                Push(ring, Block(static_cast<std::uint16_t>(i), kSlot));
+                Push(ring, Block(static_cast<std::uint16_t>(i), Slot));
                 ++pushed;
             }
         });
@@ -286,13 +286,13 @@ TEST(RingWrite, DirectWritesAreCutIntoSlotsAndReadBackWhole)
     TMMRingBuffer ring(nullptr);
     Configure(ring, qmNone, 4);
     ring.ChainOpened();
-    std::vector<char> data(3 * kSlot + 100);
+    std::vector<char> data(3 * Slot + 100);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(i * 7);
-    EXPECT_EQ(ring.WriteData(data.data(), static_cast<std::int32_t>(data.size()), kSlotEndOfData),
+    EXPECT_EQ(ring.WriteData(data.data(), static_cast<std::int32_t>(data.size()), SlotEndOfData),
               static_cast<std::int32_t>(data.size()));
     EXPECT_EQ(ring.FilledCount(), 4);
-    EXPECT_EQ(ring.WriteData(data.data(), kSlot, 0), 0) << "full";
+    EXPECT_EQ(ring.WriteData(data.data(), Slot, 0), 0) << "full";
 
     std::vector<char> back(data.size() + 50);
     EXPECT_EQ(ring.ReadData(back.data(), static_cast<std::int32_t>(back.size())),

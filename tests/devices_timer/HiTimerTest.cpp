@@ -18,10 +18,10 @@ class HiTimer : public ManualTimerTest
   protected:
     void CountTicks(TMMHiTimer& timer)
     {
-        timer.SetOnTimer([this](TMMHiTimer*) { ++ticks; });
+        timer.SetOnTimer([this](TMMHiTimer*) { ++ticks_; });
     }
 
-    int ticks = 0;
+    int ticks_ = 0;
 };
 
 TEST_F(HiTimer, RunsOnlyWithIntervalEnabledAndHandler)
@@ -82,10 +82,10 @@ TEST_F(HiTimer, EveryRelevantSetterRebuilds)
     EXPECT_NE(third, second);
     AdvanceTimerService(49);
     ProcessMessages();
-    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(ticks_, 0);
     AdvanceTimerService(1);
     ProcessMessages();
-    EXPECT_EQ(ticks, 1) << "the new timer ticks at the new interval";
+    EXPECT_EQ(ticks_, 1) << "the new timer ticks at the new interval";
 
     timer.SetCallBackMode(cmThread);
     EXPECT_NE(timer.TimerID(), third);
@@ -101,7 +101,7 @@ TEST_F(HiTimer, WindowModeQueuesAtMostTenTicks)
 
     // The main thread is busy for a second: 40 ticks come, 10 wait.
     AdvanceTimerService(1000);
-    EXPECT_EQ(timer.PendingTicks(), kMaxPendingTicks);
+    EXPECT_EQ(timer.PendingTicks(), MaxPendingTicks);
     EXPECT_EQ(TimerTickCount(timer.TimerID()), 40u);
     ProcessMessages();
     EXPECT_EQ(inMainThread, std::vector<bool>(10, true));
@@ -119,17 +119,17 @@ TEST_F(HiTimer, RebuildInsideAWindowTickDropsTheOldTicks)
     timer.SetOnTimer(
         [&](TMMHiTimer* sender)
         {
-            ++ticks;
+            ++ticks_;
             sender->SetInterval(sender->Interval() == 25 ? 30 : 25);
         });
     AdvanceTimerService(100);
     ProcessMessages();
-    EXPECT_EQ(ticks, 1) << "the three other ticks belonged to the old timer";
+    EXPECT_EQ(ticks_, 1) << "the three other ticks belonged to the old timer";
     EXPECT_EQ(timer.PendingTicks(), 0);
     AdvanceTimerService(30);
     EXPECT_EQ(timer.PendingTicks(), 1);
     ProcessMessages();
-    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(ticks_, 2);
     EXPECT_EQ(timer.PendingTicks(), 0);
 }
 
@@ -145,7 +145,7 @@ TEST_F(HiTimer, DestroyingARunningTimerFiresNoMoreTicks)
     ProcessMessages();
     AdvanceTimerService(100);
     ProcessMessages();
-    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(ticks_, 0);
 }
 
 TEST_F(HiTimer, ReportsRefusalsAndErrors)

@@ -12,7 +12,7 @@ namespace
 {
 using test::ManualTimerTest;
 
-struct TickLog
+struct TTickLog
 {
     std::atomic<int> Ticks{0};
     std::atomic<bool> InMainThread{false};
@@ -20,7 +20,7 @@ struct TickLog
 
 void CountTick(std::uint32_t, std::uintptr_t user)
 {
-    auto* log = reinterpret_cast<TickLog*>(user);
+    auto* log = reinterpret_cast<TTickLog*>(user);
     ++log->Ticks;
     if (IsMainThread())
         log->InMainThread = true;
@@ -30,7 +30,7 @@ using PeriodicTimer = ManualTimerTest;
 
 TEST_F(PeriodicTimer, KeepsEachScheduleInTheTimerThread)
 {
-    TickLog fast, slow;
+    TTickLog fast, slow;
     const std::uint32_t fastId =
         timeSetEvent(10, 0, CountTick, reinterpret_cast<std::uintptr_t>(&fast));
     const std::uint32_t slowId =
@@ -63,7 +63,7 @@ TEST_F(PeriodicTimer, KeepsEachScheduleInTheTimerThread)
 // What a callback uses may be freed as soon as timeKillEvent returns: the
 // kill waits for a callback that is running (the sanitizers see a use after
 // free otherwise).
-struct SlowTick
+struct TSlowTick
 {
     TEvent Entered{true, false};
     TEvent Release{true, false};
@@ -72,7 +72,7 @@ struct SlowTick
 
 void RunSlowTick(std::uint32_t, std::uintptr_t user)
 {
-    auto* tick = reinterpret_cast<SlowTick*>(user);
+    auto* tick = reinterpret_cast<TSlowTick*>(user);
     tick->Entered.SetEvent();
     tick->Release.WaitFor();
     ++*tick->Resource;
@@ -81,7 +81,7 @@ void RunSlowTick(std::uint32_t, std::uintptr_t user)
 TEST_F(PeriodicTimer, KillWaitsForARunningCallback)
 {
     test::TWatchdog watchdog(std::chrono::seconds(20), "KillWaitsForARunningCallback");
-    SlowTick tick;
+    TSlowTick tick;
     const std::uint32_t id =
         timeSetEvent(5, 0, RunSlowTick, reinterpret_cast<std::uintptr_t>(&tick));
     std::thread advancer([] { AdvanceTimerService(5); });
@@ -99,7 +99,7 @@ TEST_F(PeriodicTimer, KillWaitsForARunningCallback)
 
 void KillSelf(std::uint32_t timerId, std::uintptr_t user)
 {
-    auto* log = reinterpret_cast<TickLog*>(user);
+    auto* log = reinterpret_cast<TTickLog*>(user);
     ++log->Ticks;
     timeKillEvent(timerId);
 }
@@ -107,7 +107,7 @@ void KillSelf(std::uint32_t timerId, std::uintptr_t user)
 TEST_F(PeriodicTimer, ACallbackMayKillItsOwnTimer)
 {
     test::TWatchdog watchdog(std::chrono::seconds(20), "ACallbackMayKillItsOwnTimer");
-    TickLog log;
+    TTickLog log;
     timeSetEvent(5, 0, KillSelf, reinterpret_cast<std::uintptr_t>(&log));
     AdvanceTimerService(50);
     EXPECT_EQ(log.Ticks, 1);

@@ -15,7 +15,7 @@ namespace keb::test
 {
 namespace
 {
-constexpr std::int32_t kBufferBytes = 2000;
+constexpr std::int32_t BufferBytes = 2000;
 
 // Stands in for the ring buffer in duplex mode: keeps what is pushed, hands
 // out the oldest block on a pull, silence while it holds none. Records its
@@ -23,7 +23,7 @@ constexpr std::int32_t kBufferBytes = 2000;
 class TRingStandIn : public TRecordingComponent
 {
   public:
-    TRingStandIn(TLog& Log) : TRecordingComponent(nullptr, "ring", Log) {}
+    TRingStandIn(TLog& log) : TRecordingComponent(nullptr, "ring", log) {}
 
     void BufferReady(PWaveHdr lpWaveHdr) override
     {
@@ -31,7 +31,7 @@ class TRingStandIn : public TRecordingComponent
         blocks_.emplace_back(lpWaveHdr->lpData, lpWaveHdr->lpData + lpWaveHdr->dwBytesRecorded);
     }
 
-    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers) override
     {
         std::lock_guard guard(lock_);
         std::fill_n(lpWaveHdr->lpData, lpWaveHdr->dwBufferLength, 0);
@@ -44,7 +44,7 @@ class TRingStandIn : public TRecordingComponent
             blocks_.pop_front();
         }
         lpWaveHdr->dwBytesRecorded = lpWaveHdr->dwBufferLength;
-        MoreBuffers = true;
+        moreBuffers = true;
     }
 
   private:
@@ -58,71 +58,71 @@ class WaveChainTest : public WaveDeviceTest, public ::testing::WithParamInterfac
     void SetUp() override
     {
         WaveDeviceTest::SetUp();
-        waveInOwner = std::make_unique<TMMWaveIn>(nullptr);
-        waveOutOwner = std::make_unique<TMMWaveOut>(nullptr);
-        waveIn = waveInOwner.get();
-        waveOut = waveOutOwner.get();
-        waveIn->SetSampleRate(8000);
-        waveIn->SetBitLength(b16Bit);
-        waveIn->SetBufferSize(kBufferBytes);
-        waveIn->SetNumBuffers(2);
-        waveIn->SetCallBackMode(GetParam());
-        waveOut->SetBufferSize(kBufferBytes);
-        waveOut->SetNumBuffers(2);
-        waveOut->SetCallBackMode(GetParam());
-        waveIn->SetOutput(&ring);
-        ring.SetOutput(waveOut);
-        waveOut->SetOutput(&connector);
-        LogEvents(*waveIn, "capture");
-        LogEvents(*waveOut, "playback");
+        waveInOwner_ = std::make_unique<TMMWaveIn>(nullptr);
+        waveOutOwner_ = std::make_unique<TMMWaveOut>(nullptr);
+        waveIn_ = waveInOwner_.get();
+        waveOut_ = waveOutOwner_.get();
+        waveIn_->SetSampleRate(8000);
+        waveIn_->SetBitLength(b16Bit);
+        waveIn_->SetBufferSize(BufferBytes);
+        waveIn_->SetNumBuffers(2);
+        waveIn_->SetCallBackMode(GetParam());
+        waveOut_->SetBufferSize(BufferBytes);
+        waveOut_->SetNumBuffers(2);
+        waveOut_->SetCallBackMode(GetParam());
+        waveIn_->SetOutput(&ring_);
+        ring_.SetOutput(waveOut_);
+        waveOut_->SetOutput(&connector_);
+        LogEvents(*waveIn_, "capture");
+        LogEvents(*waveOut_, "playback");
         // As the main window does: the display timer goes with playback, and
         // a stopped playback device is closed.
-        waveOut->OnStop = [this](TComponent*)
+        waveOut_->OnStop = [this](TComponent*)
         {
-            log.push_back("playback.OnStop");
-            waveOut->Close();
+            log_.push_back("playback.OnStop");
+            waveOut_->Close();
         };
-        log.clear();
+        log_.clear();
     }
 
     // Records and plays Buffers buffers, one per step.
-    void Run(int Buffers)
+    void Run(int buffers)
     {
-        for (int step = 0; step < Buffers; ++step)
+        for (int step = 0; step < buffers; ++step)
         {
-            Card->AdvanceFrames(kBufferBytes / 2);
+            card_->AdvanceFrames(BufferBytes / 2);
             PumpUntil([] { return false; }, 5ms);
         }
     }
 
-    void LogEvents(TMMWaveDevice& Device, const std::string& Name)
+    void LogEvents(TMMWaveDevice& device, const std::string& name)
     {
-        Device.OnOpen = [this, Name](TComponent*) { log.push_back(Name + ".OnOpen"); };
-        Device.OnStart = [this, Name](TComponent*) { log.push_back(Name + ".OnStart"); };
-        Device.OnStop = [this, Name](TComponent*) { log.push_back(Name + ".OnStop"); };
-        Device.OnClose = [this, Name](TComponent*) { log.push_back(Name + ".OnClose"); };
-        Device.OnError = [this, Name](TComponent*) { log.push_back(Name + ".OnError"); };
+        device.OnOpen = [this, name](TComponent*) { log_.push_back(name + ".OnOpen"); };
+        device.OnStart = [this, name](TComponent*) { log_.push_back(name + ".OnStart"); };
+        device.OnStop = [this, name](TComponent*) { log_.push_back(name + ".OnStop"); };
+        device.OnClose = [this, name](TComponent*) { log_.push_back(name + ".OnClose"); };
+        device.OnError = [this, name](TComponent*) { log_.push_back(name + ".OnError"); };
     }
 
-    TLog log;
-    TRingStandIn ring{log};
-    TRecordingComponent connector{nullptr, "connector", log};
+    TLog log_;
+    TRingStandIn ring_{log_};
+    TRecordingComponent connector_{nullptr, "connector", log_};
     // Made once the virtual card is selected; destroyed before the stand-ins.
-    std::unique_ptr<TMMWaveIn> waveInOwner;
-    std::unique_ptr<TMMWaveOut> waveOutOwner;
-    TMMWaveIn* waveIn = nullptr;
-    TMMWaveOut* waveOut = nullptr;
+    std::unique_ptr<TMMWaveIn> waveInOwner_;
+    std::unique_ptr<TMMWaveOut> waveOutOwner_;
+    TMMWaveIn* waveIn_ = nullptr;
+    TMMWaveOut* waveOut_ = nullptr;
 };
 
 // Joins the blocks of Bytes that are not all silence.
-std::vector<std::uint8_t> Audible(const std::vector<std::uint8_t>& Bytes)
+std::vector<std::uint8_t> Audible(const std::vector<std::uint8_t>& bytes)
 {
     std::vector<std::uint8_t> audible;
-    for (std::size_t at = 0; at + kBufferBytes <= Bytes.size(); at += kBufferBytes)
+    for (std::size_t at = 0; at + BufferBytes <= bytes.size(); at += BufferBytes)
     {
-        const auto first = Bytes.begin() + static_cast<std::ptrdiff_t>(at);
-        const auto last = first + kBufferBytes;
-        if (std::any_of(first, last, [](std::uint8_t Byte) { return Byte != 0; }))
+        const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        const auto last = first + BufferBytes;
+        if (std::any_of(first, last, [](std::uint8_t byte) { return byte != 0; }))
             audible.insert(audible.end(), first, last);
     }
     return audible;
@@ -131,57 +131,57 @@ std::vector<std::uint8_t> Audible(const std::vector<std::uint8_t>& Bytes)
 
 TEST_P(WaveChainTest, SwitchingOnAndOffReachesTheChainInTheProgramsOrder)
 {
-    waveIn->Start();
-    waveOut->Start();
-    EXPECT_EQ(log, (TLog{"ring.SetBufferSize 2000", "ring.ChainOpened",
-                         "connector.SetBufferSize 2000", "connector.ChainOpened", "playback.OnOpen",
-                         "capture.OnOpen", "ring.ChainStarted", "connector.ChainStarted",
-                         "playback.OnStart", "capture.OnStart"}));
-    EXPECT_TRUE(waveOut->HasState(wsStarted));
-    log.clear();
+    waveIn_->Start();
+    waveOut_->Start();
+    EXPECT_EQ(log_, (TLog{"ring.SetBufferSize 2000", "ring.ChainOpened",
+                          "connector.SetBufferSize 2000", "connector.ChainOpened",
+                          "playback.OnOpen", "capture.OnOpen", "ring.ChainStarted",
+                          "connector.ChainStarted", "playback.OnStart", "capture.OnStart"}));
+    EXPECT_TRUE(waveOut_->HasState(wsStarted));
+    log_.clear();
 
-    waveIn->Close();
-    waveOut->Close();
-    EXPECT_EQ(log, (TLog{"connector.ChainStopped", "playback.OnStop", "connector.ChainClosed",
-                         "playback.OnClose", "ring.ChainStopped", "capture.OnStop",
-                         "ring.ChainClosed", "capture.OnClose"}));
-    EXPECT_EQ(waveIn->State(), wsClosed);
-    EXPECT_EQ(waveOut->State(), wsClosed);
+    waveIn_->Close();
+    waveOut_->Close();
+    EXPECT_EQ(log_, (TLog{"connector.ChainStopped", "playback.OnStop", "connector.ChainClosed",
+                          "playback.OnClose", "ring.ChainStopped", "capture.OnStop",
+                          "ring.ChainClosed", "capture.OnClose"}));
+    EXPECT_EQ(waveIn_->State(), wsClosed);
+    EXPECT_EQ(waveOut_->State(), wsClosed);
 }
 
 TEST_P(WaveChainTest, CapturedAudioIsPlayedInOrder)
 {
-    waveIn->Start();
+    waveIn_->Start();
     // Each step records one buffer and plays one; the playback worker pulls
     // what the capture worker has pushed by then, silence otherwise.
     Run(12);
-    waveIn->Close();
-    const auto audible = Audible(Speaker->Bytes());
-    ASSERT_GE(audible.size(), 4u * kBufferBytes);
+    waveIn_->Close();
+    const auto audible = Audible(speaker_->Bytes());
+    ASSERT_GE(audible.size(), 4u * BufferBytes);
     EXPECT_EQ(audible, Counter(0, audible.size()));
-    EXPECT_EQ(std::count(log.begin(), log.end(), "capture.OnError"), 0);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "playback.OnError"), 0);
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "capture.OnError"), 0);
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "playback.OnError"), 0);
 }
 
 // The buffers a driven pause gives back are not played; after the restart
 // playback goes on with what the capture device records from then on.
 TEST_P(WaveChainTest, PausingTheChainGivesThePlaybackBuffersBackAndRestartPlaysOn)
 {
-    waveIn->Start();
+    waveIn_->Start();
     Run(4);
-    waveIn->Pause();
-    EXPECT_TRUE(waveOut->HasState(wsPaused));
-    const std::size_t before = Speaker->Bytes().size();
-    waveIn->Restart();
-    EXPECT_FALSE(waveOut->HasState(wsPaused));
-    EXPECT_EQ(waveOut->BufferCount(), 2);
+    waveIn_->Pause();
+    EXPECT_TRUE(waveOut_->HasState(wsPaused));
+    const std::size_t before = speaker_->Bytes().size();
+    waveIn_->Restart();
+    EXPECT_FALSE(waveOut_->HasState(wsPaused));
+    EXPECT_EQ(waveOut_->BufferCount(), 2);
     Run(6);
-    const auto all = Speaker->Bytes();
+    const auto all = speaker_->Bytes();
     const auto after = Audible({all.begin() + static_cast<std::ptrdiff_t>(before), all.end()});
-    ASSERT_GE(after.size(), 2u * kBufferBytes);
+    ASSERT_GE(after.size(), 2u * BufferBytes);
     EXPECT_EQ(after, Counter(after[0], after.size()));
-    waveIn->Close();
-    EXPECT_EQ(waveOut->State(), wsClosed);
+    waveIn_->Close();
+    EXPECT_EQ(waveOut_->State(), wsClosed);
 }
 
 // Handlers that run in the playback worker, beside the main thread.
@@ -196,37 +196,37 @@ TEST_P(WaveChainThreadTest, ADrivenPauseLetsARunningHandlerFinishFirst)
     std::atomic<bool> armed{false};
     std::atomic<bool> held{false};
     std::atomic<int> queuedAtNextReturn{-1};
-    waveOut->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr)
+    waveOut_->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr)
     {
         if (!armed.load())
             return;
         if (!held.exchange(true))
             SyncToMainThread([] {});
         else if (queuedAtNextReturn.load() < 0)
-            queuedAtNextReturn = waveOut->QueuedCount();
+            queuedAtNextReturn = waveOut_->QueuedCount();
     };
-    waveIn->Start();
+    waveIn_->Start();
     Run(4);
     armed = true;
-    Card->AdvanceFrames(kBufferBytes / 2);
+    card_->AdvanceFrames(BufferBytes / 2);
     const auto limit = std::chrono::steady_clock::now() + 10s;
     while (!held.load() && std::chrono::steady_clock::now() < limit)
         std::this_thread::yield();
     ASSERT_TRUE(held.load());
 
-    waveIn->Pause();
-    EXPECT_EQ(waveOut->QueuedCount(), 0);
-    waveIn->Restart();
-    EXPECT_EQ(waveOut->BufferCount(), 2);
-    EXPECT_EQ(waveOut->QueuedCount(), 2);
+    waveIn_->Pause();
+    EXPECT_EQ(waveOut_->QueuedCount(), 0);
+    waveIn_->Restart();
+    EXPECT_EQ(waveOut_->BufferCount(), 2);
+    EXPECT_EQ(waveOut_->QueuedCount(), 2);
     // The next buffer played comes back to a handler that starts only once
     // the held one has ended: one of the two buffers is back, one is queued.
-    Card->AdvanceFrames(kBufferBytes / 2);
+    card_->AdvanceFrames(BufferBytes / 2);
     ASSERT_TRUE(PumpUntil([&] { return queuedAtNextReturn.load() >= 0; }));
     EXPECT_EQ(queuedAtNextReturn.load(), 1);
-    waveIn->Close();
-    EXPECT_EQ(waveOut->State(), wsClosed);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "playback.OnError"), 0);
+    waveIn_->Close();
+    EXPECT_EQ(waveOut_->State(), wsClosed);
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "playback.OnError"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Thread, WaveChainThreadTest, ::testing::Values(cmThread));
@@ -280,8 +280,8 @@ TEST(WaveChainRealTimeTest, SwitchingOnAndOffWhileBuffersTravelEndsCleanly)
             waveOut.Close();
             // A close that meets a handler on the card's thread finishes
             // once the handler has left, through the main loop.
-            ASSERT_TRUE(PumpUntil([&]
-                                  { return waveIn.State() == wsClosed && waveOut.State() == wsClosed; }))
+            ASSERT_TRUE(PumpUntil(
+                [&] { return waveIn.State() == wsClosed && waveOut.State() == wsClosed; }))
                 << "round " << round;
         }
         EXPECT_EQ(errors.load(), 0);

@@ -10,10 +10,10 @@
 namespace keb::test
 {
 
-bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit)
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + Limit;
-    while (!Done())
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done())
     {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -22,12 +22,12 @@ bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limi
     return true;
 }
 
-TWatchdog::TWatchdog(std::chrono::seconds Limit)
-    : Guard(
-          [this, Limit]
+TWatchdog::TWatchdog(std::chrono::seconds limit)
+    : guard_(
+          [this, limit]
           {
-              std::unique_lock lock(Lock);
-              if (!Done.wait_for(lock, Limit, [this] { return Finished; }))
+              std::unique_lock lock(lock_);
+              if (!done_.wait_for(lock, limit, [this] { return finished_; }))
               {
                   std::fprintf(stderr, "watchdog: the test hangs\n");
                   std::abort();
@@ -39,100 +39,100 @@ TWatchdog::TWatchdog(std::chrono::seconds Limit)
 TWatchdog::~TWatchdog()
 {
     {
-        std::lock_guard guard(Lock);
-        Finished = true;
+        std::lock_guard guard(lock_);
+        finished_ = true;
     }
-    Done.notify_all();
-    Guard.join();
+    done_.notify_all();
+    guard_.join();
 }
 
-void TEventLog::Add(const std::string& Name)
+void TEventLog::Add(const std::string& name)
 {
-    std::lock_guard guard(Lock);
-    Events.push_back(Name);
-    InMain.push_back(IsMainThread());
+    std::lock_guard guard(lock_);
+    events_.push_back(name);
+    inMain_.push_back(IsMainThread());
 }
 
 std::vector<std::string> TEventLog::Names() const
 {
-    std::lock_guard guard(Lock);
-    return Events;
+    std::lock_guard guard(lock_);
+    return events_;
 }
 
-std::vector<std::string> TEventLog::Last(std::size_t Count) const
+std::vector<std::string> TEventLog::Last(std::size_t count) const
 {
-    std::lock_guard guard(Lock);
-    const std::size_t first = Events.size() > Count ? Events.size() - Count : 0;
-    return {Events.begin() + static_cast<std::ptrdiff_t>(first), Events.end()};
+    std::lock_guard guard(lock_);
+    const std::size_t first = events_.size() > count ? events_.size() - count : 0;
+    return {events_.begin() + static_cast<std::ptrdiff_t>(first), events_.end()};
 }
 
-bool TEventLog::AllInMainThread(const std::string& Name) const
+bool TEventLog::AllInMainThread(const std::string& name) const
 {
-    std::lock_guard guard(Lock);
-    for (std::size_t i = 0; i < Events.size(); ++i)
+    std::lock_guard guard(lock_);
+    for (std::size_t i = 0; i < events_.size(); ++i)
     {
-        if (Events[i] == Name && !InMain[i])
+        if (events_[i] == name && !inMain_[i])
             return false;
     }
     return true;
 }
 
-std::size_t TEventLog::Count(const std::string& Name) const
+std::size_t TEventLog::Count(const std::string& name) const
 {
-    std::lock_guard guard(Lock);
-    return static_cast<std::size_t>(std::count(Events.begin(), Events.end(), Name));
+    std::lock_guard guard(lock_);
+    return static_cast<std::size_t>(std::count(events_.begin(), events_.end(), name));
 }
 
 void TCollector::BufferReady(PWaveHdr lpWaveHdr)
 {
     if (BeforeCollect)
         BeforeCollect(lpWaveHdr);
-    std::lock_guard guard(Lock);
-    Collected.insert(Collected.end(), lpWaveHdr->lpData,
-                     lpWaveHdr->lpData + lpWaveHdr->dwBytesRecorded);
-    BufferSizes.push_back(lpWaveHdr->dwBytesRecorded);
-    InMain += IsMainThread() ? 1 : 0;
+    std::lock_guard guard(lock_);
+    collected_.insert(collected_.end(), lpWaveHdr->lpData,
+                      lpWaveHdr->lpData + lpWaveHdr->dwBytesRecorded);
+    bufferSizes_.push_back(lpWaveHdr->dwBytesRecorded);
+    inMain_ += IsMainThread() ? 1 : 0;
 }
 
 std::vector<std::uint8_t> TCollector::Bytes() const
 {
-    std::lock_guard guard(Lock);
-    return Collected;
+    std::lock_guard guard(lock_);
+    return collected_;
 }
 
 std::vector<std::uint32_t> TCollector::Sizes() const
 {
-    std::lock_guard guard(Lock);
-    return BufferSizes;
+    std::lock_guard guard(lock_);
+    return bufferSizes_;
 }
 
 std::size_t TCollector::BufferCount() const
 {
-    std::lock_guard guard(Lock);
-    return BufferSizes.size();
+    std::lock_guard guard(lock_);
+    return bufferSizes_.size();
 }
 
 bool TCollector::AllInMainThread() const
 {
-    std::lock_guard guard(Lock);
-    return InMain == BufferSizes.size();
+    std::lock_guard guard(lock_);
+    return inMain_ == bufferSizes_.size();
 }
 
 bool TCollector::NoneInMainThread() const
 {
-    std::lock_guard guard(Lock);
-    return InMain == 0;
+    std::lock_guard guard(lock_);
+    return inMain_ == 0;
 }
 
-TTestSource::TTestSource(TComponent* Owner, std::vector<std::uint8_t> Data)
-    : TMMDSPComponent(Owner), data_(std::move(Data))
+TTestSource::TTestSource(TComponent* owner, std::vector<std::uint8_t> data)
+    : TMMDSPComponent(owner), data_(std::move(data))
 {
     TWaveFormatEx format{};
     BuildPCMFormat(format, 16, 1, 8000);
     SetWaveFormat(&format);
 }
 
-void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
+void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers)
 {
     const std::size_t pull = ++pulls_;
     if (OnPull)
@@ -145,7 +145,7 @@ void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
     if (pull >= EmptyFromPull)
     {
         lpWaveHdr->dwBytesRecorded = 0;
-        MoreBuffers = true;
+        moreBuffers = true;
         return;
     }
     const std::size_t count =
@@ -153,46 +153,46 @@ void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
     std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(next_), count, lpWaveHdr->lpData);
     next_ += count;
     lpWaveHdr->dwBytesRecorded = static_cast<std::uint32_t>(count);
-    MoreBuffers = next_ < data_.size();
+    moreBuffers = next_ < data_.size();
 }
 
 void WaveDeviceTest::SetUp()
 {
-    Card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    card_ = VirtualSoundCard::Create(VirtualClock::Stepped);
     auto next = std::make_shared<std::size_t>(0);
-    Card->AddCaptureDevice("Counter",
-                           MakeGeneratorSource(
-                               [next](std::uint8_t* Data, std::size_t Bytes, const TWaveFormatEx&)
-                               {
-                                   for (std::size_t i = 0; i < Bytes; ++i)
-                                       Data[i] = static_cast<std::uint8_t>((*next)++);
-                               }));
-    Card->AddCaptureDevice("Silence", MakeSilenceSource());
-    Speaker = std::make_shared<MemorySink>();
-    Card->AddPlaybackDevice("Speaker", Speaker);
-    UseVirtualSoundCard(Card);
-    PreviousErrorBox =
-        SetErrorBoxHandler([this](const std::string& Message) { ErrorBoxes.push_back(Message); });
+    card_->AddCaptureDevice("Counter",
+                            MakeGeneratorSource(
+                                [next](std::uint8_t* data, std::size_t bytes, const TWaveFormatEx&)
+                                {
+                                    for (std::size_t i = 0; i < bytes; ++i)
+                                        data[i] = static_cast<std::uint8_t>((*next)++);
+                                }));
+    card_->AddCaptureDevice("Silence", MakeSilenceSource());
+    speaker_ = std::make_shared<MemorySink>();
+    card_->AddPlaybackDevice("Speaker", speaker_);
+    UseVirtualSoundCard(card_);
+    previousErrorBox_ =
+        SetErrorBoxHandler([this](const std::string& message) { errorBoxes_.push_back(message); });
 }
 
 void WaveDeviceTest::TearDown()
 {
-    SetErrorBoxHandler(PreviousErrorBox);
+    SetErrorBoxHandler(previousErrorBox_);
     UseVirtualSoundCard(nullptr);
 }
 
-std::vector<std::uint8_t> WaveDeviceTest::Counter(std::size_t First, std::size_t Count)
+std::vector<std::uint8_t> WaveDeviceTest::Counter(std::size_t first, std::size_t count)
 {
-    std::vector<std::uint8_t> bytes(Count);
-    for (std::size_t i = 0; i < Count; ++i)
-        bytes[i] = static_cast<std::uint8_t>(First + i);
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<std::uint8_t>(first + i);
     return bytes;
 }
 
-bool WaveDeviceTest::StepTo(std::uint64_t Frames, const TCollector& Collector, std::size_t Buffers)
+bool WaveDeviceTest::StepTo(std::uint64_t frames, const TCollector& collector, std::size_t Buffers)
 {
-    Card->AdvanceFrames(Frames);
-    return PumpUntil([&] { return Collector.BufferCount() >= Buffers; });
+    card_->AdvanceFrames(frames);
+    return PumpUntil([&] { return collector.BufferCount() >= Buffers; });
 }
 
 } // namespace keb::test

@@ -24,39 +24,39 @@ namespace keb::test
 using namespace std::chrono_literals;
 
 // Pumps the main loop until Done() holds or Limit passes; returns Done().
-bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = 10s);
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s);
 
 // Aborts the test program when a test overruns its limit (a hang in a
 // blocking call that no bounded wait could catch).
 class TWatchdog
 {
   public:
-    explicit TWatchdog(std::chrono::seconds Limit = 60s);
+    explicit TWatchdog(std::chrono::seconds limit = 60s);
     ~TWatchdog();
 
   private:
-    std::mutex Lock;
-    std::condition_variable Done;
-    bool Finished = false;
-    std::thread Guard;
+    std::mutex lock_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread guard_;
 };
 
 // Names of events in the order they fired, with the thread they fired in.
 class TEventLog
 {
   public:
-    void Add(const std::string& Name);
+    void Add(const std::string& name);
     std::vector<std::string> Names() const;
     // The last Count names (all of them when fewer fired).
-    std::vector<std::string> Last(std::size_t Count) const;
+    std::vector<std::string> Last(std::size_t count) const;
     // Whether every event of that name fired in the main thread.
-    bool AllInMainThread(const std::string& Name) const;
-    std::size_t Count(const std::string& Name) const;
+    bool AllInMainThread(const std::string& name) const;
+    std::size_t Count(const std::string& name) const;
 
   private:
-    mutable std::mutex Lock;
-    std::vector<std::string> Events;
-    std::vector<bool> InMain;
+    mutable std::mutex lock_;
+    std::vector<std::string> events_;
+    std::vector<bool> inMain_;
 };
 
 // Appends the bytes of every buffer pushed into it; BeforeCollect runs first
@@ -77,10 +77,10 @@ class TCollector : public TMMDSPComponent
     std::function<void(PWaveHdr)> BeforeCollect;
 
   private:
-    mutable std::mutex Lock;
-    std::vector<std::uint8_t> Collected;
-    std::vector<std::uint32_t> BufferSizes;
-    std::size_t InMain = 0;
+    mutable std::mutex lock_;
+    std::vector<std::uint8_t> collected_;
+    std::vector<std::uint32_t> bufferSizes_;
+    std::size_t inMain_ = 0;
 };
 
 // A source at the head of a chain: supplies Data in pulls of the size asked
@@ -91,9 +91,9 @@ class TCollector : public TMMDSPComponent
 class TTestSource : public TMMDSPComponent
 {
   public:
-    TTestSource(TComponent* Owner, std::vector<std::uint8_t> Data);
+    TTestSource(TComponent* owner, std::vector<std::uint8_t> data);
 
-    void BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers) override;
+    void BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers) override;
     std::size_t Pulls() const { return pulls_.load(); }
 
     std::size_t EmptyFromPull = SIZE_MAX;
@@ -117,24 +117,24 @@ template <typename Device> class TMessageRecording : public Device
     // it is closed while this override still exists.
     ~TMessageRecording() override { this->CloseForDestruction(); }
 
-    void DeviceError(const std::string& Message) override
+    void DeviceError(const std::string& message) override
     {
         {
-            std::lock_guard guard(Lock);
-            Raised.push_back(Message);
+            std::lock_guard guard(lock_);
+            raised_.push_back(message);
         }
-        Device::DeviceError(Message);
+        Device::DeviceError(message);
     }
 
     std::vector<std::string> Messages() const
     {
-        std::lock_guard guard(Lock);
-        return Raised;
+        std::lock_guard guard(lock_);
+        return raised_;
     }
 
   private:
-    mutable std::mutex Lock;
-    std::vector<std::string> Raised;
+    mutable std::mutex lock_;
+    std::vector<std::string> raised_;
 };
 
 // A stepped virtual card: capture 0 "Counter" records a byte counter (0, 1,
@@ -146,19 +146,19 @@ class WaveDeviceTest : public ::testing::Test
     void SetUp() override;
     void TearDown() override;
 
-    static std::vector<std::uint8_t> Counter(std::size_t First, std::size_t Count);
+    static std::vector<std::uint8_t> Counter(std::size_t first, std::size_t count);
     // Advances the card by Frames and waits (bounded) until Collector holds
     // Buffers buffers: one buffer per step keeps the others queued, so no
     // audio is dropped however slowly the worker runs.
-    bool StepTo(std::uint64_t Frames, const TCollector& Collector, std::size_t Buffers);
+    bool StepTo(std::uint64_t frames, const TCollector& collector, std::size_t buffers);
 
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<MemorySink> Speaker;
-    std::vector<std::string> ErrorBoxes;
-    TWatchdog Watchdog;
+    std::shared_ptr<VirtualSoundCard> card_;
+    std::shared_ptr<MemorySink> speaker_;
+    std::vector<std::string> errorBoxes_;
+    TWatchdog watchdog_;
 
   private:
-    ErrorBoxHandler PreviousErrorBox;
+    ErrorBoxHandler previousErrorBox_;
 };
 
 } // namespace keb::test

@@ -11,26 +11,26 @@ namespace keb::test
 {
 namespace
 {
-constexpr std::int32_t kBufferBytes = 2000;
-constexpr std::uint64_t kBufferFrames = kBufferBytes / 2;
+constexpr std::int32_t BufferBytes = 2000;
+constexpr std::uint64_t BufferFrames = BufferBytes / 2;
 
 // 8000 Hz, 16 bit, mono with four buffers of 2000 bytes, logging its events.
-void Configure(TMMWaveIn& WaveIn, TMMCBMode Mode, TEventLog& Log, TCollector& Collector)
+void Configure(TMMWaveIn& waveIn, TMMCBMode mode, TEventLog& log, TCollector& collector)
 {
-    WaveIn.SetSampleRate(8000);
-    WaveIn.SetBitLength(b16Bit);
-    WaveIn.SetBufferSize(kBufferBytes);
-    WaveIn.SetNumBuffers(4);
-    WaveIn.SetCallBackMode(Mode);
-    WaveIn.SetOutput(&Collector);
-    WaveIn.OnOpen = [&](TComponent*) { Log.Add("Open"); };
-    WaveIn.OnStart = [&](TComponent*) { Log.Add("Start"); };
-    WaveIn.OnPause = [&](TComponent*) { Log.Add("Pause"); };
-    WaveIn.OnRestart = [&](TComponent*) { Log.Add("Restart"); };
-    WaveIn.OnStop = [&](TComponent*) { Log.Add("Stop"); };
-    WaveIn.OnClose = [&](TComponent*) { Log.Add("Close"); };
-    WaveIn.OnError = [&](TComponent*) { Log.Add("Error"); };
-    WaveIn.OnBufferReady = [&](TMMDSPComponent*, PWaveHdr) { Log.Add("BufferReady"); };
+    waveIn.SetSampleRate(8000);
+    waveIn.SetBitLength(b16Bit);
+    waveIn.SetBufferSize(BufferBytes);
+    waveIn.SetNumBuffers(4);
+    waveIn.SetCallBackMode(mode);
+    waveIn.SetOutput(&collector);
+    waveIn.OnOpen = [&](TComponent*) { log.Add("Open"); };
+    waveIn.OnStart = [&](TComponent*) { log.Add("Start"); };
+    waveIn.OnPause = [&](TComponent*) { log.Add("Pause"); };
+    waveIn.OnRestart = [&](TComponent*) { log.Add("Restart"); };
+    waveIn.OnStop = [&](TComponent*) { log.Add("Stop"); };
+    waveIn.OnClose = [&](TComponent*) { log.Add("Close"); };
+    waveIn.OnError = [&](TComponent*) { log.Add("Error"); };
+    waveIn.OnBufferReady = [&](TMMDSPComponent*, PWaveHdr) { log.Add("BufferReady"); };
 }
 } // namespace
 
@@ -47,18 +47,18 @@ TEST_P(WaveInCaptureTest, EveryBufferReachesTheOutputInOrderAndComplete)
 
     waveIn.Start();
     EXPECT_EQ(waveIn.State(), wsOpened | wsStarted);
-    constexpr std::size_t kBuffers = 12;
-    for (std::size_t i = 1; i <= kBuffers; ++i)
-        ASSERT_TRUE(StepTo(kBufferFrames, collector, i)) << "buffer " << i;
+    constexpr std::size_t Buffers = 12;
+    for (std::size_t i = 1; i <= Buffers; ++i)
+        ASSERT_TRUE(StepTo(BufferFrames, collector, i)) << "buffer " << i;
     waveIn.Close();
 
-    EXPECT_EQ(collector.Bytes(), Counter(0, kBuffers * kBufferBytes));
-    EXPECT_EQ(collector.Sizes(), std::vector<std::uint32_t>(kBuffers, kBufferBytes));
+    EXPECT_EQ(collector.Bytes(), Counter(0, Buffers * BufferBytes));
+    EXPECT_EQ(collector.Sizes(), std::vector<std::uint32_t>(Buffers, BufferBytes));
     if (GetParam() == cmThread)
         EXPECT_TRUE(collector.NoneInMainThread());
     else
         EXPECT_TRUE(collector.AllInMainThread());
-    EXPECT_EQ(log.Count("BufferReady"), kBuffers);
+    EXPECT_EQ(log.Count("BufferReady"), Buffers);
     const auto names = log.Names();
     ASSERT_GE(names.size(), 4u);
     EXPECT_EQ(names[0], "Open");
@@ -90,7 +90,7 @@ TEST_P(WaveInCaptureTest, RecordLimitDeliversExactlyTheLimitAndStopsItself)
     EXPECT_EQ(waveIn.State(), wsOpened);
     EXPECT_TRUE(log.AllInMainThread("Stop"));
     // Nothing more arrives once stopped.
-    Card->AdvanceFrames(4096);
+    card_->AdvanceFrames(4096);
     ProcessMessages();
     EXPECT_EQ(collector.BufferCount(), 8u);
     waveIn.Close();
@@ -114,13 +114,13 @@ TEST_P(WaveInCaptureTest, CloseFromInsideABufferHandlerCompletesStopAndCloseInTh
 
     waveIn.Start();
     for (std::size_t i = 1; i <= 3; ++i)
-        ASSERT_TRUE(StepTo(kBufferFrames, collector, i));
+        ASSERT_TRUE(StepTo(BufferFrames, collector, i));
     ASSERT_TRUE(PumpUntil([&] { return waveIn.State() == wsClosed; }));
 
     EXPECT_EQ(log.Last(3), (std::vector<std::string>{"Close called", "Stop", "Close"}));
     EXPECT_TRUE(log.AllInMainThread("Stop"));
     EXPECT_TRUE(log.AllInMainThread("Close"));
-    EXPECT_EQ(collector.Bytes(), Counter(0, 3 * kBufferBytes));
+    EXPECT_EQ(collector.Bytes(), Counter(0, 3 * BufferBytes));
     // The device is free for the next open.
     waveIn.Start();
     EXPECT_TRUE(waveIn.HasState(wsStarted));
@@ -138,14 +138,14 @@ TEST_P(WaveInCaptureTest, PauseBeforeStartQueuesTheBuffersButRecordsOnlyAfterRes
     EXPECT_EQ(waveIn.State(), wsOpened | wsPaused);
     waveIn.Start();
     EXPECT_EQ(waveIn.State(), wsOpened | wsStarted | wsPaused);
-    Card->AdvanceFrames(4 * kBufferFrames);
+    card_->AdvanceFrames(4 * BufferFrames);
     PumpUntil([] { return false; }, 50ms);
     EXPECT_EQ(collector.BufferCount(), 0u);
 
     waveIn.Restart();
     EXPECT_EQ(waveIn.State(), wsOpened | wsStarted);
-    ASSERT_TRUE(StepTo(kBufferFrames, collector, 1));
-    EXPECT_EQ(collector.Bytes(), Counter(0, kBufferBytes));
+    ASSERT_TRUE(StepTo(BufferFrames, collector, 1));
+    EXPECT_EQ(collector.Bytes(), Counter(0, BufferBytes));
     waveIn.Close();
     EXPECT_EQ(log.Names(), (std::vector<std::string>{"Open", "Pause", "Start", "Restart",
                                                      "BufferReady", "Stop", "Close"}));
@@ -159,7 +159,7 @@ TEST_P(WaveInCaptureTest, DestroyingAnOpenDeviceClosesItWithoutCloseEvents)
         TMMWaveIn waveIn(nullptr);
         Configure(waveIn, GetParam(), log, collector);
         waveIn.Start();
-        ASSERT_TRUE(StepTo(kBufferFrames, collector, 1));
+        ASSERT_TRUE(StepTo(BufferFrames, collector, 1));
     }
     EXPECT_EQ(log.Count("Stop"), 0u);
     EXPECT_EQ(log.Count("Close"), 0u);
@@ -178,11 +178,11 @@ TEST_P(WaveInCaptureTest, RelinkingARunningDeviceStopsItAndItClosesCleanly)
     TMMWaveIn waveIn(nullptr);
     Configure(waveIn, GetParam(), log, collector);
     waveIn.Start();
-    ASSERT_TRUE(StepTo(kBufferFrames, collector, 1));
+    ASSERT_TRUE(StepTo(BufferFrames, collector, 1));
 
     waveIn.SetOutput(&other);
     EXPECT_EQ(waveIn.State(), wsOpened);
-    Card->AdvanceFrames(2 * kBufferFrames);
+    card_->AdvanceFrames(2 * BufferFrames);
     PumpUntil([] { return false; }, 30ms);
     EXPECT_EQ(other.BufferCount(), 0u);
     waveIn.Close();
@@ -221,8 +221,8 @@ TEST_F(WaveInDeferredCloseTest, CloseWhileTheLimitBufferIsHandledStopsThenCloses
 
     waveIn.Start();
     for (std::size_t i = 1; i <= 3; ++i)
-        ASSERT_TRUE(StepTo(kBufferFrames, collector, i));
-    Card->AdvanceFrames(kBufferFrames);
+        ASSERT_TRUE(StepTo(BufferFrames, collector, i));
+    card_->AdvanceFrames(BufferFrames);
     ASSERT_TRUE(PumpUntil([&] { return inHandler.load(); }));
     waveIn.Close();
     log.Add("Close returned");

@@ -7,9 +7,9 @@ namespace keb::test
 {
 namespace
 {
-std::string Platform(const char* Call, TWaveResult Result)
+std::string Platform(const char* call, TWaveResult result)
 {
-    return std::string("WaveIn") + Call + ":\n\r" + WaveErrorText(Result);
+    return std::string("WaveIn") + call + ":\n\r" + WaveErrorText(result);
 }
 
 using TMessageRecordingWaveIn = TMessageRecording<TMMWaveIn>;
@@ -20,32 +20,32 @@ class WaveInFaultTest : public WaveDeviceTest, public ::testing::WithParamInterf
     void SetUp() override
     {
         WaveDeviceTest::SetUp();
-        waveIn = std::make_unique<TMessageRecordingWaveIn>(nullptr);
-        waveIn->SetSampleRate(8000);
-        waveIn->SetBitLength(b16Bit);
-        waveIn->SetBufferSize(2000);
-        waveIn->SetNumBuffers(3);
-        waveIn->SetCallBackMode(GetParam());
-        waveIn->SetOutput(&collector);
-        waveIn->OnError = [this](TComponent*) { ++errors; };
+        waveIn_ = std::make_unique<TMessageRecordingWaveIn>(nullptr);
+        waveIn_->SetSampleRate(8000);
+        waveIn_->SetBitLength(b16Bit);
+        waveIn_->SetBufferSize(2000);
+        waveIn_->SetNumBuffers(3);
+        waveIn_->SetCallBackMode(GetParam());
+        waveIn_->SetOutput(&collector_);
+        waveIn_->OnError = [this](TComponent*) { ++errors_; };
     }
 
     void TearDown() override
     {
-        waveIn.reset();
+        waveIn_.reset();
         WaveDeviceTest::TearDown();
     }
 
     // Runs Action, expecting an EMMWaveInError; returns its message.
-    template <typename F> std::string ErrorOf(F Action)
+    template <typename F> std::string ErrorOf(F action)
     {
         try
         {
-            Action();
+            action();
         }
-        catch (const EMMWaveInError& Error)
+        catch (const EMMWaveInError& error)
         {
-            return Error.what();
+            return error.what();
         }
         return "(no error)";
     }
@@ -53,38 +53,38 @@ class WaveInFaultTest : public WaveDeviceTest, public ::testing::WithParamInterf
     // The device opens, runs and closes cleanly once the fault is gone.
     void ExpectReopens()
     {
-        const std::size_t before = collector.BufferCount();
-        waveIn->Start();
-        EXPECT_TRUE(StepTo(1000, collector, before + 1));
+        const std::size_t before = collector_.BufferCount();
+        waveIn_->Start();
+        EXPECT_TRUE(StepTo(1000, collector_, before + 1));
         // A close that meets the worker's handler finishes when it leaves.
-        waveIn->Close();
-        EXPECT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
+        waveIn_->Close();
+        EXPECT_TRUE(PumpUntil([&] { return waveIn_->State() == wsClosed; }));
     }
 
-    TCollector collector{nullptr};
-    std::unique_ptr<TMessageRecordingWaveIn> waveIn;
-    int errors = 0;
+    TCollector collector_{nullptr};
+    std::unique_ptr<TMessageRecordingWaveIn> waveIn_;
+    int errors_ = 0;
 };
 } // namespace
 
 TEST_P(WaveInFaultTest, RefusedOpenReportsThePlatformText)
 {
-    Card->Capture(0).FailOpen(wrAllocated);
-    EXPECT_EQ(ErrorOf([&] { waveIn->Start(); }), Platform("Open", wrAllocated));
-    EXPECT_GE(errors, 1);
-    EXPECT_EQ(waveIn->State(), wsClosed);
-    EXPECT_FALSE(waveIn->Opened());
-    Card->Capture(0).FailOpen(wrNoError);
+    card_->Capture(0).FailOpen(wrAllocated);
+    EXPECT_EQ(ErrorOf([&] { waveIn_->Start(); }), Platform("Open", wrAllocated));
+    EXPECT_GE(errors_, 1);
+    EXPECT_EQ(waveIn_->State(), wsClosed);
+    EXPECT_FALSE(waveIn_->Opened());
+    card_->Capture(0).FailOpen(wrNoError);
     ExpectReopens();
 }
 
 TEST_P(WaveInFaultTest, RefusedBuffersAtStartCloseTheDevice)
 {
-    Card->Capture(0).FailQueue(wrNoMemory);
-    EXPECT_EQ(ErrorOf([&] { waveIn->Start(); }), Platform("AddBuffer", wrNoMemory));
-    EXPECT_GE(errors, 1);
-    EXPECT_EQ(waveIn->State(), wsClosed);
-    Card->Capture(0).FailQueue(wrNoError);
+    card_->Capture(0).FailQueue(wrNoMemory);
+    EXPECT_EQ(ErrorOf([&] { waveIn_->Start(); }), Platform("AddBuffer", wrNoMemory));
+    EXPECT_GE(errors_, 1);
+    EXPECT_EQ(waveIn_->State(), wsClosed);
+    card_->Capture(0).FailQueue(wrNoError);
     ExpectReopens();
 }
 
@@ -92,44 +92,44 @@ TEST_P(WaveInFaultTest, ABufferRefusedWhileRecordingClosesTheDeviceAndShowsTheEr
 {
     // The second buffer recorded is refused when it goes back to the card:
     // the fault is set as that buffer arrives, before the handler adds it.
-    collector.BeforeCollect = [this](PWaveHdr)
+    collector_.BeforeCollect = [this](PWaveHdr)
     {
-        if (collector.BufferCount() == 1)
-            Card->Capture(0).FailQueue(wrNoMemory);
+        if (collector_.BufferCount() == 1)
+            card_->Capture(0).FailQueue(wrNoMemory);
     };
-    waveIn->Start();
-    ASSERT_TRUE(StepTo(2000, collector, 2));
-    ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
-    EXPECT_GE(errors, 1);
-    EXPECT_EQ(waveIn->Messages(), std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
-    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
-    Card->Capture(0).FailQueue(wrNoError);
+    waveIn_->Start();
+    ASSERT_TRUE(StepTo(2000, collector_, 2));
+    ASSERT_TRUE(PumpUntil([&] { return waveIn_->State() == wsClosed; }));
+    EXPECT_GE(errors_, 1);
+    EXPECT_EQ(waveIn_->Messages(), std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
+    EXPECT_EQ(errorBoxes_, std::vector<std::string>{Platform("AddBuffer", wrNoMemory)});
+    card_->Capture(0).FailQueue(wrNoError);
     ExpectReopens();
 }
 
 TEST_P(WaveInFaultTest, AVanishedDeviceEndsRecordingAndCannotOpenAgain)
 {
-    waveIn->Start();
-    ASSERT_TRUE(StepTo(1000, collector, 1));
-    Card->Capture(0).Vanish();
-    ASSERT_TRUE(PumpUntil([&] { return waveIn->State() == wsClosed; }));
-    ASSERT_EQ(ErrorBoxes.size(), 1u);
-    EXPECT_EQ(ErrorBoxes[0], Platform("AddBuffer", wrDeviceRemoved));
+    waveIn_->Start();
+    ASSERT_TRUE(StepTo(1000, collector_, 1));
+    card_->Capture(0).Vanish();
+    ASSERT_TRUE(PumpUntil([&] { return waveIn_->State() == wsClosed; }));
+    ASSERT_EQ(errorBoxes_.size(), 1u);
+    EXPECT_EQ(errorBoxes_[0], Platform("AddBuffer", wrDeviceRemoved));
     // The open names the device's own trouble, not the format.
-    EXPECT_EQ(ErrorOf([&] { waveIn->Open(); }), Platform("Open", wrDeviceRemoved));
-    EXPECT_EQ(waveIn->State(), wsClosed);
+    EXPECT_EQ(ErrorOf([&] { waveIn_->Open(); }), Platform("Open", wrDeviceRemoved));
+    EXPECT_EQ(waveIn_->State(), wsClosed);
 }
 
 TEST_P(WaveInFaultTest, ALostClosedNotificationIsReportedButCloseDoesNotRaise)
 {
-    waveIn->Start();
-    Card->Capture(0).LoseClosedNotification(true);
-    EXPECT_NO_THROW(waveIn->Close());
-    EXPECT_EQ(errors, 1);
-    EXPECT_EQ(waveIn->Messages(),
+    waveIn_->Start();
+    card_->Capture(0).LoseClosedNotification(true);
+    EXPECT_NO_THROW(waveIn_->Close());
+    EXPECT_EQ(errors_, 1);
+    EXPECT_EQ(waveIn_->Messages(),
               std::vector<std::string>{"WaveInOpen:\n\rUnable to close device"});
-    EXPECT_EQ(waveIn->State(), wsClosed);
-    Card->Capture(0).LoseClosedNotification(false);
+    EXPECT_EQ(waveIn_->State(), wsClosed);
+    card_->Capture(0).LoseClosedNotification(false);
     ExpectReopens();
 }
 

@@ -55,15 +55,15 @@ bool MachineHasSoundCards()
     return cards && text.str().find("no soundcards") == std::string::npos;
 }
 
-std::string ErrorOf(TMMWaveIn& WaveIn)
+std::string ErrorOf(TMMWaveIn& waveIn)
 {
     try
     {
-        WaveIn.Open();
+        waveIn.Open();
     }
-    catch (const EMMWaveInError& Error)
+    catch (const EMMWaveInError& error)
     {
-        return Error.what();
+        return error.what();
     }
     return "(no error)";
 }

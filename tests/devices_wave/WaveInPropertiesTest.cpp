@@ -9,26 +9,26 @@ namespace keb::test
 {
 namespace
 {
-const std::string kRefused = "Change to property while device was open";
+const std::string Refused = "Change to property while device was open";
 
 // Runs Action and returns the message of the EMMWaveInError it raised.
-template <typename F> std::string WaveInErrorOf(F Action)
+template <typename F> std::string WaveInErrorOf(F action)
 {
     try
     {
-        Action();
+        action();
     }
-    catch (const EMMWaveInError& Error)
+    catch (const EMMWaveInError& error)
     {
-        return Error.what();
+        return error.what();
     }
     return "(no error)";
 }
 
-TWaveFormatEx Pcm(std::uint32_t Rate, int Channels, int Bits)
+TWaveFormatEx Pcm(std::uint32_t rate, int channels, int bits)
 {
     TWaveFormatEx format{};
-    BuildPCMFormat(format, Bits, Channels, Rate);
+    BuildPCMFormat(format, bits, channels, rate);
     return format;
 }
 } // namespace
@@ -102,13 +102,13 @@ TEST_F(WaveInPropertiesTest, DevicePropertiesAreRefusedWhileOpenAndKeepTheirValu
     waveIn.Open();
     ASSERT_TRUE(waveIn.HasState(wsOpened));
 
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetBufferSize(4000); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetNumBuffers(4); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetDeviceID(1); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetCallBackMode(cmThread); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetSampleRate(8000); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetBitLength(b16Bit); }), kRefused);
-    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetMode(mStereo); }), kRefused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetBufferSize(4000); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetNumBuffers(4); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetDeviceID(1); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetCallBackMode(cmThread); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetSampleRate(8000); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetBitLength(b16Bit); }), Refused);
+    EXPECT_EQ(WaveInErrorOf([&] { waveIn.SetMode(mStereo); }), Refused);
     EXPECT_EQ(errors, 7);
     EXPECT_EQ(waveIn.GetBufferSize(), 2048);
     EXPECT_EQ(waveIn.NumBuffers(), 10);
@@ -149,8 +149,8 @@ TEST_F(WaveInPropertiesTest, DeviceNumbersOutOfRangeAreMarkedInvalidAndRefusedBy
 TEST_F(WaveInPropertiesTest, InterruptTimeCallbacksAreRefusedWithAMessageBox)
 {
     std::vector<std::pair<std::string, std::string>> boxes;
-    const auto previous = SetMessageBoxHook([&](const std::string& Text, const std::string& Caption)
-                                            { boxes.emplace_back(Text, Caption); });
+    const auto previous = SetMessageBoxHook([&](const std::string& text, const std::string& caption)
+                                            { boxes.emplace_back(text, caption); });
     TMMWaveIn waveIn(nullptr);
     waveIn.SetCallBackMode(cmThread);
     waveIn.SetCallBackMode(cmCallback);

@@ -10,11 +10,11 @@ namespace keb::test
 {
 namespace
 {
-constexpr std::int32_t kBufferBytes = 2000;
+constexpr std::int32_t BufferBytes = 2000;
 
-std::string Platform(const char* Call, TWaveResult Result)
+std::string Platform(const char* call, TWaveResult result)
 {
-    return std::string("WaveOut") + Call + ":\n\r" + WaveErrorText(Result);
+    return std::string("WaveOut") + call + ":\n\r" + WaveErrorText(result);
 }
 
 class WaveOutFaultTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
@@ -23,20 +23,20 @@ class WaveOutFaultTest : public WaveDeviceTest, public ::testing::WithParamInter
     void SetUp() override
     {
         WaveDeviceTest::SetUp();
-        source = std::make_unique<TTestSource>(nullptr, Counter(0, 100 * kBufferBytes));
-        waveOut = std::make_unique<TMessageRecording<TMMWaveOut>>(nullptr);
-        waveOut->SetBufferSize(kBufferBytes);
-        waveOut->SetNumBuffers(3);
-        waveOut->SetCallBackMode(GetParam());
-        waveOut->SetInput(source.get());
-        waveOut->SetOutput(&collector);
-        waveOut->OnError = [this](TComponent*) { ++errors; };
+        source_ = std::make_unique<TTestSource>(nullptr, Counter(0, 100 * BufferBytes));
+        waveOut_ = std::make_unique<TMessageRecording<TMMWaveOut>>(nullptr);
+        waveOut_->SetBufferSize(BufferBytes);
+        waveOut_->SetNumBuffers(3);
+        waveOut_->SetCallBackMode(GetParam());
+        waveOut_->SetInput(source_.get());
+        waveOut_->SetOutput(&collector_);
+        waveOut_->OnError = [this](TComponent*) { ++errors_; };
     }
 
     void TearDown() override
     {
-        waveOut.reset();
-        source.reset();
+        waveOut_.reset();
+        source_.reset();
         WaveDeviceTest::TearDown();
     }
 
@@ -44,48 +44,48 @@ class WaveOutFaultTest : public WaveDeviceTest, public ::testing::WithParamInter
     {
         try
         {
-            waveOut->Start();
+            waveOut_->Start();
         }
-        catch (const EMMWaveOutError& Error)
+        catch (const EMMWaveOutError& error)
         {
-            return Error.what();
+            return error.what();
         }
         return "(no error)";
     }
 
     void ExpectPlaysAgain()
     {
-        const std::size_t before = collector.BufferCount();
-        waveOut->Start();
-        EXPECT_TRUE(StepTo(kBufferBytes / 2, collector, before + 1));
+        const std::size_t before = collector_.BufferCount();
+        waveOut_->Start();
+        EXPECT_TRUE(StepTo(BufferBytes / 2, collector_, before + 1));
         // A close that meets the worker's handler finishes when it leaves.
-        waveOut->Close();
-        EXPECT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
+        waveOut_->Close();
+        EXPECT_TRUE(PumpUntil([&] { return waveOut_->State() == wsClosed; }));
     }
 
-    TCollector collector{nullptr};
-    std::unique_ptr<TTestSource> source;
-    std::unique_ptr<TMessageRecording<TMMWaveOut>> waveOut;
-    int errors = 0;
+    TCollector collector_{nullptr};
+    std::unique_ptr<TTestSource> source_;
+    std::unique_ptr<TMessageRecording<TMMWaveOut>> waveOut_;
+    int errors_ = 0;
 };
 } // namespace
 
 TEST_P(WaveOutFaultTest, RefusedOpenReportsThePlatformText)
 {
-    Card->Playback(0).FailOpen(wrAllocated);
+    card_->Playback(0).FailOpen(wrAllocated);
     EXPECT_EQ(StartError(), Platform("Open", wrAllocated));
-    EXPECT_GE(errors, 1);
-    EXPECT_EQ(waveOut->State(), wsClosed);
-    Card->Playback(0).FailOpen(wrNoError);
+    EXPECT_GE(errors_, 1);
+    EXPECT_EQ(waveOut_->State(), wsClosed);
+    card_->Playback(0).FailOpen(wrNoError);
     ExpectPlaysAgain();
 }
 
 TEST_P(WaveOutFaultTest, ARefusedWriteAtStartClosesTheDevice)
 {
-    Card->Playback(0).FailQueue(wrNoMemory);
+    card_->Playback(0).FailQueue(wrNoMemory);
     EXPECT_EQ(StartError(), Platform("Write", wrNoMemory));
-    EXPECT_EQ(waveOut->State(), wsClosed);
-    Card->Playback(0).FailQueue(wrNoError);
+    EXPECT_EQ(waveOut_->State(), wsClosed);
+    card_->Playback(0).FailQueue(wrNoError);
     ExpectPlaysAgain();
 }
 
@@ -93,28 +93,28 @@ TEST_P(WaveOutFaultTest, AWriteRefusedWhilePlayingClosesTheDeviceAndShowsTheErro
 {
     // The refill of the second buffer played is refused: the fault is set as
     // that buffer comes back, before the handler writes it again.
-    collector.BeforeCollect = [this](PWaveHdr)
+    collector_.BeforeCollect = [this](PWaveHdr)
     {
-        if (collector.BufferCount() == 1)
-            Card->Playback(0).FailQueue(wrNoMemory);
+        if (collector_.BufferCount() == 1)
+            card_->Playback(0).FailQueue(wrNoMemory);
     };
-    waveOut->Start();
-    ASSERT_TRUE(StepTo(kBufferBytes, collector, 2));
-    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
-    EXPECT_GE(errors, 1);
-    EXPECT_EQ(waveOut->Messages(), std::vector<std::string>{Platform("Write", wrNoMemory)});
-    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("Write", wrNoMemory)});
-    Card->Playback(0).FailQueue(wrNoError);
+    waveOut_->Start();
+    ASSERT_TRUE(StepTo(BufferBytes, collector_, 2));
+    ASSERT_TRUE(PumpUntil([&] { return waveOut_->State() == wsClosed; }));
+    EXPECT_GE(errors_, 1);
+    EXPECT_EQ(waveOut_->Messages(), std::vector<std::string>{Platform("Write", wrNoMemory)});
+    EXPECT_EQ(errorBoxes_, std::vector<std::string>{Platform("Write", wrNoMemory)});
+    card_->Playback(0).FailQueue(wrNoError);
     ExpectPlaysAgain();
 }
 
 TEST_P(WaveOutFaultTest, AVanishedDeviceEndsPlaybackAndCannotOpenAgain)
 {
-    waveOut->Start();
-    ASSERT_TRUE(StepTo(kBufferBytes / 2, collector, 1));
-    Card->Playback(0).Vanish();
-    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
-    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{Platform("Write", wrDeviceRemoved)});
+    waveOut_->Start();
+    ASSERT_TRUE(StepTo(BufferBytes / 2, collector_, 1));
+    card_->Playback(0).Vanish();
+    ASSERT_TRUE(PumpUntil([&] { return waveOut_->State() == wsClosed; }));
+    EXPECT_EQ(errorBoxes_, std::vector<std::string>{Platform("Write", wrDeviceRemoved)});
     EXPECT_EQ(StartError(), Platform("Open", wrDeviceRemoved));
 }
 
@@ -128,19 +128,19 @@ using WaveOutCloseFaultTest = WaveDeviceTest;
 // seconds.
 TEST_F(WaveOutCloseFaultTest, ALostClosedNotificationIsReportedButCloseDoesNotRaise)
 {
-    TTestSource source(nullptr, Counter(0, 8 * kBufferBytes));
+    TTestSource source(nullptr, Counter(0, 8 * BufferBytes));
     TMessageRecording<TMMWaveOut> waveOut(nullptr);
     waveOut.SetInput(&source);
     int errors = 0;
     waveOut.OnError = [&](TComponent*) { ++errors; };
     waveOut.Open();
-    Card->Playback(0).LoseClosedNotification(true);
+    card_->Playback(0).LoseClosedNotification(true);
     EXPECT_NO_THROW(waveOut.Close());
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(waveOut.Messages(),
               std::vector<std::string>{"WaveOutOpen:\n\rUnable to close device"});
     EXPECT_EQ(waveOut.State(), wsClosed);
-    Card->Playback(0).LoseClosedNotification(false);
+    card_->Playback(0).LoseClosedNotification(false);
     EXPECT_NO_THROW(waveOut.Open());
     waveOut.Close();
 }
@@ -154,7 +154,7 @@ TEST_F(WaveOutCloseFaultTest, AWorkerHeldBeyondItsBoundStopsTheProgram)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
-            TTestSource source(nullptr, Counter(0, 40 * kBufferBytes));
+            TTestSource source(nullptr, Counter(0, 40 * BufferBytes));
             TCollector collector(nullptr);
             std::promise<void> never;
             const std::shared_future<void> release = never.get_future().share();
@@ -165,13 +165,13 @@ TEST_F(WaveOutCloseFaultTest, AWorkerHeldBeyondItsBoundStopsTheProgram)
                 release.wait();
             };
             auto waveOut = std::make_unique<TMMWaveOut>(nullptr);
-            waveOut->SetBufferSize(kBufferBytes);
+            waveOut->SetBufferSize(BufferBytes);
             waveOut->SetNumBuffers(3);
             waveOut->SetCallBackMode(cmThread);
             waveOut->SetInput(&source);
             waveOut->SetOutput(&collector);
             waveOut->Start();
-            Card->AdvanceFrames(kBufferBytes / 2);
+            card_->AdvanceFrames(BufferBytes / 2);
             while (!held.load())
                 std::this_thread::yield();
             waveOut.reset();

@@ -11,18 +11,18 @@ namespace keb::test
 {
 namespace
 {
-constexpr std::int32_t kBufferBytes = 2000;
-constexpr std::uint64_t kBufferFrames = kBufferBytes / 2;
+constexpr std::int32_t BufferBytes = 2000;
+constexpr std::uint64_t BufferFrames = BufferBytes / 2;
 
-template <typename F> std::string WaveOutErrorOf(F Action)
+template <typename F> std::string WaveOutErrorOf(F action)
 {
     try
     {
-        Action();
+        action();
     }
-    catch (const EMMWaveOutError& Error)
+    catch (const EMMWaveOutError& error)
     {
-        return Error.what();
+        return error.what();
     }
     return "(no error)";
 }
@@ -31,81 +31,81 @@ template <typename F> std::string WaveOutErrorOf(F Action)
 class WaveOutTest : public WaveDeviceTest, public ::testing::WithParamInterface<TMMCBMode>
 {
   protected:
-    void Build(std::vector<std::uint8_t> Data)
+    void Build(std::vector<std::uint8_t> data)
     {
-        source = std::make_unique<TTestSource>(nullptr, std::move(Data));
-        waveOut = std::make_unique<TMMWaveOut>(nullptr);
-        waveOut->SetBufferSize(kBufferBytes);
-        waveOut->SetNumBuffers(4);
-        waveOut->SetCallBackMode(GetParam());
-        waveOut->SetInput(source.get());
-        waveOut->SetOutput(&collector);
-        waveOut->OnStart = [this](TComponent*) { log.Add("Start"); };
-        waveOut->OnStop = [this](TComponent*) { log.Add("Stop"); };
-        waveOut->OnClose = [this](TComponent*) { log.Add("Close"); };
-        waveOut->OnError = [this](TComponent*) { log.Add("Error"); };
-        waveOut->OnLooping = [this](TComponent*) { log.Add("Looping"); };
-        waveOut->OnBufferReady = [this](TMMDSPComponent*, PWaveHdr) { log.Add("Ready"); };
-        waveOut->OnBufferLoad = [this](TMMDSPComponent*, PWaveHdr, bool&) { log.Add("Load"); };
-        collector.BeforeCollect = [this](PWaveHdr Header)
+        source_ = std::make_unique<TTestSource>(nullptr, std::move(data));
+        waveOut_ = std::make_unique<TMMWaveOut>(nullptr);
+        waveOut_->SetBufferSize(BufferBytes);
+        waveOut_->SetNumBuffers(4);
+        waveOut_->SetCallBackMode(GetParam());
+        waveOut_->SetInput(source_.get());
+        waveOut_->SetOutput(&collector_);
+        waveOut_->OnStart = [this](TComponent*) { log_.Add("Start"); };
+        waveOut_->OnStop = [this](TComponent*) { log_.Add("Stop"); };
+        waveOut_->OnClose = [this](TComponent*) { log_.Add("Close"); };
+        waveOut_->OnError = [this](TComponent*) { log_.Add("Error"); };
+        waveOut_->OnLooping = [this](TComponent*) { log_.Add("Looping"); };
+        waveOut_->OnBufferReady = [this](TMMDSPComponent*, PWaveHdr) { log_.Add("Ready"); };
+        waveOut_->OnBufferLoad = [this](TMMDSPComponent*, PWaveHdr, bool&) { log_.Add("Load"); };
+        collector_.BeforeCollect = [this](PWaveHdr header)
         {
-            std::lock_guard guard(pushLock);
-            pushed.emplace_back(Header, MMWaveHdr(Header)->CompanionHdr);
+            std::lock_guard guard(pushLock_);
+            pushed_.emplace_back(header, MMWaveHdr(header)->CompanionHdr);
         };
     }
 
     void TearDown() override
     {
-        waveOut.reset();
-        source.reset();
+        waveOut_.reset();
+        source_.reset();
         WaveDeviceTest::TearDown();
     }
 
     // Plays one buffer's time and waits until the played buffer was pushed.
-    bool PlayBuffer(std::size_t Pushed) { return StepTo(kBufferFrames, collector, Pushed); }
+    bool PlayBuffer(std::size_t pushed) { return StepTo(BufferFrames, collector_, pushed); }
 
-    TEventLog log;
-    TCollector collector{nullptr};
-    std::unique_ptr<TTestSource> source;
-    std::unique_ptr<TMMWaveOut> waveOut;
-    std::mutex pushLock;
-    std::vector<std::pair<PWaveHdr, PWaveHdr>> pushed; // header, companion
+    TEventLog log_;
+    TCollector collector_{nullptr};
+    std::unique_ptr<TTestSource> source_;
+    std::unique_ptr<TMMWaveOut> waveOut_;
+    std::mutex pushLock_;
+    std::vector<std::pair<PWaveHdr, PWaveHdr>> pushed_; // header, companion
 };
 } // namespace
 
 TEST_P(WaveOutTest, PlaysTheSourceInOrderAndEndsWhenItHasNoMore)
 {
-    const auto data = Counter(0, 5 * kBufferBytes + 500);
+    const auto data = Counter(0, 5 * BufferBytes + 500);
     Build(data);
-    waveOut->Start();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
-    EXPECT_EQ(waveOut->BufferCount(), 4);
-    EXPECT_EQ(source->Pulls(), 4u);
+    waveOut_->Start();
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted);
+    EXPECT_EQ(waveOut_->BufferCount(), 4);
+    EXPECT_EQ(source_->Pulls(), 4u);
     for (std::size_t i = 1; i <= 6; ++i)
         ASSERT_TRUE(PlayBuffer(i)) << "buffer " << i;
-    ASSERT_TRUE(PumpUntil([&] { return log.Count("Stop") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return log_.Count("Stop") == 1; }));
 
-    EXPECT_EQ(source->Pulls(), 6u);
-    EXPECT_EQ(collector.Bytes(), data);
-    std::vector<std::uint32_t> sizes(5, kBufferBytes);
+    EXPECT_EQ(source_->Pulls(), 6u);
+    EXPECT_EQ(collector_.Bytes(), data);
+    std::vector<std::uint32_t> sizes(5, BufferBytes);
     sizes.push_back(500);
-    EXPECT_EQ(collector.Sizes(), sizes);
-    const auto played = Speaker->Bytes();
+    EXPECT_EQ(collector_.Sizes(), sizes);
+    const auto played = speaker_->Bytes();
     ASSERT_GE(played.size(), data.size());
     EXPECT_EQ(std::vector<std::uint8_t>(played.begin(), played.begin() + data.size()), data);
-    EXPECT_TRUE(log.AllInMainThread("Stop"));
-    EXPECT_EQ(waveOut->State(), wsOpened);
+    EXPECT_TRUE(log_.AllInMainThread("Stop"));
+    EXPECT_EQ(waveOut_->State(), wsOpened);
     // Each pushed buffer names the one the driver plays next, in ring order.
-    std::lock_guard guard(pushLock);
-    ASSERT_EQ(pushed.size(), 6u);
-    for (std::size_t i = 0; i + 1 < pushed.size(); ++i)
-        EXPECT_EQ(pushed[i].second, pushed[i + 1].first) << "push " << i;
-    EXPECT_EQ(pushed[0].first, pushed[4].first);
+    std::lock_guard guard(pushLock_);
+    ASSERT_EQ(pushed_.size(), 6u);
+    for (std::size_t i = 0; i + 1 < pushed_.size(); ++i)
+        EXPECT_EQ(pushed_[i].second, pushed_[i + 1].first) << "push " << i;
+    EXPECT_EQ(pushed_[0].first, pushed_[4].first);
     if (GetParam() == cmThread)
-        EXPECT_TRUE(collector.NoneInMainThread());
+        EXPECT_TRUE(collector_.NoneInMainThread());
     else
-        EXPECT_TRUE(collector.AllInMainThread());
-    EXPECT_EQ(log.Count("Error"), 0u);
+        EXPECT_TRUE(collector_.AllInMainThread());
+    EXPECT_EQ(log_.Count("Error"), 0u);
 }
 
 TEST_P(WaveOutTest, ASourceWithNothingAtStartLeavesTheDeviceClosed)
@@ -113,10 +113,11 @@ TEST_P(WaveOutTest, ASourceWithNothingAtStartLeavesTheDeviceClosed)
     Build({});
     TLog chainLog;
     TRecordingComponent connector(nullptr, "connector", chainLog);
-    waveOut->SetOutput(&connector);
-    EXPECT_EQ(WaveOutErrorOf([&] { waveOut->Start(); }), "WaveOutStart:\n\rUnable to start device");
-    EXPECT_EQ(waveOut->State(), wsClosed);
-    EXPECT_GE(log.Count("Error"), 1u);
+    waveOut_->SetOutput(&connector);
+    EXPECT_EQ(WaveOutErrorOf([&] { waveOut_->Start(); }),
+              "WaveOutStart:\n\rUnable to start device");
+    EXPECT_EQ(waveOut_->State(), wsClosed);
+    EXPECT_GE(log_.Count("Error"), 1u);
     // The stretch was opened and started, then told that the chain stopped
     // and closed.
     ASSERT_GE(chainLog.size(), 5u);
@@ -128,76 +129,76 @@ TEST_P(WaveOutTest, ASourceWithNothingAtStartLeavesTheDeviceClosed)
 
 TEST_P(WaveOutTest, ARefillWithoutDataEndsPlaybackWithAnError)
 {
-    Build(Counter(0, 20 * kBufferBytes));
-    source->EmptyFromPull = 5;
-    waveOut->Start();
+    Build(Counter(0, 20 * BufferBytes));
+    source_->EmptyFromPull = 5;
+    waveOut_->Start();
     ASSERT_TRUE(PlayBuffer(1));
-    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
-    EXPECT_EQ(ErrorBoxes, std::vector<std::string>{"Error filling wave buffer"});
-    EXPECT_GE(log.Count("Error"), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return waveOut_->State() == wsClosed; }));
+    EXPECT_EQ(errorBoxes_, std::vector<std::string>{"Error filling wave buffer"});
+    EXPECT_GE(log_.Count("Error"), 1u);
     // Closed cleanly: it starts again.
-    source->EmptyFromPull = SIZE_MAX;
-    waveOut->Start();
-    EXPECT_TRUE(waveOut->HasState(wsStarted));
+    source_->EmptyFromPull = SIZE_MAX;
+    waveOut_->Start();
+    EXPECT_TRUE(waveOut_->HasState(wsStarted));
 }
 
 TEST_P(WaveOutTest, PauseRestartResetAndStopControlWhatIsPlayed)
 {
-    Build(Counter(0, 40 * kBufferBytes));
-    waveOut->Start();
+    Build(Counter(0, 40 * BufferBytes));
+    waveOut_->Start();
     ASSERT_TRUE(PlayBuffer(1));
-    ASSERT_TRUE(PumpUntil([&] { return source->Pulls() == 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return source_->Pulls() == 5; }));
 
-    waveOut->Pause();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted | wsPaused);
-    const std::size_t playedBefore = Speaker->Bytes().size();
-    Card->AdvanceFrames(2 * kBufferFrames);
+    waveOut_->Pause();
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted | wsPaused);
+    const std::size_t playedBefore = speaker_->Bytes().size();
+    card_->AdvanceFrames(2 * BufferFrames);
     PumpUntil([] { return false; }, 30ms);
-    EXPECT_EQ(collector.BufferCount(), 1u);
-    EXPECT_EQ(Speaker->Bytes().size(), playedBefore);
+    EXPECT_EQ(collector_.BufferCount(), 1u);
+    EXPECT_EQ(speaker_->Bytes().size(), playedBefore);
 
-    waveOut->Restart();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
+    waveOut_->Restart();
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted);
     ASSERT_TRUE(PlayBuffer(2));
-    ASSERT_TRUE(PumpUntil([&] { return source->Pulls() == 6; }));
-    EXPECT_EQ(collector.Bytes(), Counter(0, 2 * kBufferBytes));
+    ASSERT_TRUE(PumpUntil([&] { return source_->Pulls() == 6; }));
+    EXPECT_EQ(collector_.Bytes(), Counter(0, 2 * BufferBytes));
 
     // The four buffers still queued (bytes 4000 .. 11999) are dropped; play
     // goes on with fresh pulls from byte 12000.
-    waveOut->Reset();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
-    EXPECT_EQ(source->Pulls(), 10u);
+    waveOut_->Reset();
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted);
+    EXPECT_EQ(source_->Pulls(), 10u);
     ASSERT_TRUE(PlayBuffer(3));
-    const auto bytes = collector.Bytes();
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 2 * kBufferBytes, bytes.end()),
-              Counter(12000, kBufferBytes));
+    const auto bytes = collector_.Bytes();
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 2 * BufferBytes, bytes.end()),
+              Counter(12000, BufferBytes));
 
-    waveOut->Stop();
-    EXPECT_EQ(waveOut->State(), wsOpened);
-    EXPECT_EQ(waveOut->BufferCount(), 0);
-    EXPECT_EQ(log.Count("Stop"), 1u);
-    waveOut->Start();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
-    waveOut->Close();
-    EXPECT_EQ(log.Count("Error"), 0u);
+    waveOut_->Stop();
+    EXPECT_EQ(waveOut_->State(), wsOpened);
+    EXPECT_EQ(waveOut_->BufferCount(), 0);
+    EXPECT_EQ(log_.Count("Stop"), 1u);
+    waveOut_->Start();
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted);
+    waveOut_->Close();
+    EXPECT_EQ(log_.Count("Error"), 0u);
 }
 
 TEST_P(WaveOutTest, AWrappedBufferFiresOnLoopingBetweenItsPushAndItsRefill)
 {
-    Build(Counter(0, 40 * kBufferBytes));
-    waveOut->SetLoopCount(3);
-    waveOut->SetLooping(true);
-    source->WrapOnPull = 2;
+    Build(Counter(0, 40 * BufferBytes));
+    waveOut_->SetLoopCount(3);
+    waveOut_->SetLooping(true);
+    source_->WrapOnPull = 2;
     std::vector<std::uint32_t> loopFlags;
-    waveOut->OnBufferFilled = [&](TMMDSPComponent*, PWaveHdr Header)
-    { loopFlags.push_back(MMWaveHdr(Header)->LoopFlag); };
-    waveOut->Start();
+    waveOut_->OnBufferFilled = [&](TMMDSPComponent*, PWaveHdr header)
+    { loopFlags.push_back(MMWaveHdr(header)->LoopFlag); };
+    waveOut_->Start();
     for (std::size_t i = 1; i <= 3; ++i)
         ASSERT_TRUE(PlayBuffer(i));
-    ASSERT_TRUE(PumpUntil([&] { return source->Pulls() == 7; }));
+    ASSERT_TRUE(PumpUntil([&] { return source_->Pulls() == 7; }));
 
-    EXPECT_EQ(log.Count("Looping"), 1u);
-    const auto names = log.Names();
+    EXPECT_EQ(log_.Count("Looping"), 1u);
+    const auto names = log_.Names();
     const auto looping = std::find(names.begin(), names.end(), "Looping");
     ASSERT_NE(looping, names.end());
     ASSERT_NE(looping, names.begin());
@@ -205,42 +206,42 @@ TEST_P(WaveOutTest, AWrappedBufferFiresOnLoopingBetweenItsPushAndItsRefill)
     EXPECT_EQ(*(looping - 1), "Ready");
     EXPECT_EQ(*(looping + 1), "Load");
     EXPECT_EQ(std::count(names.begin(), looping, "Ready"), 2);
-    EXPECT_EQ(waveOut->LoopsLeft(), 2);
-    waveOut->Close();
+    EXPECT_EQ(waveOut_->LoopsLeft(), 2);
+    waveOut_->Close();
     // A handler still running in the worker defers the close; the flags are
     // read once the worker has ended.
-    ASSERT_TRUE(PumpUntil([&] { return waveOut->State() == wsClosed; }));
+    ASSERT_TRUE(PumpUntil([&] { return waveOut_->State() == wsClosed; }));
     EXPECT_EQ(loopFlags, std::vector<std::uint32_t>(loopFlags.size(), 0xFFFFFFFFu));
     EXPECT_EQ(loopFlags.size(), 7u);
 }
 
 TEST_P(WaveOutTest, ANewFormatClosesAnOpenDevice)
 {
-    Build(Counter(0, 8 * kBufferBytes));
-    waveOut->Open();
-    ASSERT_TRUE(waveOut->HasState(wsOpened));
+    Build(Counter(0, 8 * BufferBytes));
+    waveOut_->Open();
+    ASSERT_TRUE(waveOut_->HasState(wsOpened));
     TWaveFormatEx format{};
     BuildPCMFormat(format, 8, 1, 8000);
-    waveOut->SetWaveFormat(&format);
-    EXPECT_EQ(waveOut->State(), wsClosed);
-    EXPECT_EQ(log.Count("Close"), 1u);
-    EXPECT_EQ(waveOut->GetWaveFormat()->wBitsPerSample, 8);
+    waveOut_->SetWaveFormat(&format);
+    EXPECT_EQ(waveOut_->State(), wsClosed);
+    EXPECT_EQ(log_.Count("Close"), 1u);
+    EXPECT_EQ(waveOut_->GetWaveFormat()->wBitsPerSample, 8);
 }
 
 TEST_P(WaveOutTest, TheHourglassShowsOnlyWhileMoreThan100000BytesAreFilled)
 {
     std::vector<bool> cursor;
-    const auto previous = SetBusyCursorHook([&](bool Busy) { cursor.push_back(Busy); });
+    const auto previous = SetBusyCursorHook([&](bool busy) { cursor.push_back(busy); });
     Build(Counter(0, 200000));
-    waveOut->SetNumBuffers(2);
-    waveOut->Start();
+    waveOut_->SetNumBuffers(2);
+    waveOut_->Start();
     EXPECT_TRUE(cursor.empty());
-    waveOut->Close();
-    waveOut->SetBufferSize(2048);
-    waveOut->SetNumBuffers(50);
-    waveOut->Start();
+    waveOut_->Close();
+    waveOut_->SetBufferSize(2048);
+    waveOut_->SetNumBuffers(50);
+    waveOut_->Start();
     EXPECT_EQ(cursor, (std::vector<bool>{true, false}));
-    waveOut->Close();
+    waveOut_->Close();
     SetBusyCursorHook(previous);
 }
 
@@ -257,22 +258,22 @@ using WaveOutWindowModeTest = WaveOutTest;
 // when the platform hands the new device the old one's handle value.
 TEST_P(WaveOutWindowModeTest, AStopRequestLeftFromAnEarlierOpenLeavesTheNewOneAlone)
 {
-    Build(Counter(0, kBufferBytes));
-    waveOut->Start();
-    Card->AdvanceFrames(kBufferFrames);
+    Build(Counter(0, BufferBytes));
+    waveOut_->Start();
+    card_->AdvanceFrames(BufferFrames);
     ASSERT_TRUE(HandleMessage()); // the last buffer's handler posts the stop request
-    ASSERT_EQ(collector.BufferCount(), 1u);
-    waveOut->Close();
-    const std::size_t stops = log.Count("Stop");
+    ASSERT_EQ(collector_.BufferCount(), 1u);
+    waveOut_->Close();
+    const std::size_t stops = log_.Count("Stop");
 
-    TTestSource next(nullptr, Counter(0, 8 * kBufferBytes));
-    waveOut->SetInput(&next);
-    waveOut->Start();
+    TTestSource next(nullptr, Counter(0, 8 * BufferBytes));
+    waveOut_->SetInput(&next);
+    waveOut_->Start();
     ProcessMessages();
-    EXPECT_EQ(waveOut->State(), wsOpened | wsStarted);
-    EXPECT_EQ(log.Count("Stop"), stops);
+    EXPECT_EQ(waveOut_->State(), wsOpened | wsStarted);
+    EXPECT_EQ(log_.Count("Stop"), stops);
     EXPECT_TRUE(PlayBuffer(2));
-    waveOut->Close();
+    waveOut_->Close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, WaveOutWindowModeTest, ::testing::Values(cmWindow));
@@ -299,8 +300,8 @@ TEST_F(WaveOutPropertiesTest, DefaultsTextsAndCaptionAreThePlaybackDevices)
     EXPECT_EQ(WaveOutErrorOf([&] { waveOut.Open(); }), "WaveOutOpen:\n\rInvalid wave format");
 
     std::vector<std::string> captions;
-    const auto previous = SetMessageBoxHook([&](const std::string&, const std::string& Caption)
-                                            { captions.push_back(Caption); });
+    const auto previous = SetMessageBoxHook([&](const std::string&, const std::string& caption)
+                                            { captions.push_back(caption); });
     waveOut.SetCallBackMode(cmCallback);
     SetMessageBoxHook(previous);
     EXPECT_EQ(captions, std::vector<std::string>{"TMMWaveOut"});

@@ -9,77 +9,77 @@ TEST_F(VirtualCardTest, EnumeratesTheCardsDevicesWithTheirCapabilities)
 {
     EXPECT_EQ(WaveInGetNumDevs(), 2);
     EXPECT_EQ(WaveOutGetNumDevs(), 1);
-    TWaveCaps Caps{};
-    ASSERT_EQ(WaveInGetDevCaps(1, &Caps), wrNoError);
-    EXPECT_STREQ(Caps.szPname, "Loopback");
-    EXPECT_EQ(Caps.dwFormats & WaveFormat4S16, WaveFormat4S16);
-    ASSERT_EQ(WaveOutGetDevCaps(WaveMapperId, &Caps), wrNoError);
-    EXPECT_STREQ(Caps.szPname, "Speaker");
-    EXPECT_EQ(WaveInGetDevCaps(2, &Caps), wrBadDeviceId);
-    EXPECT_EQ(WaveOutGetDevCaps(-2, &Caps), wrBadDeviceId);
+    TWaveCaps caps{};
+    ASSERT_EQ(WaveInGetDevCaps(1, &caps), wrNoError);
+    EXPECT_STREQ(caps.szPname, "Loopback");
+    EXPECT_EQ(caps.dwFormats & WaveFormat4S16, WaveFormat4S16);
+    ASSERT_EQ(WaveOutGetDevCaps(WaveMapperId, &caps), wrNoError);
+    EXPECT_STREQ(caps.szPname, "Speaker");
+    EXPECT_EQ(WaveInGetDevCaps(2, &caps), wrBadDeviceId);
+    EXPECT_EQ(WaveOutGetDevCaps(-2, &caps), wrBadDeviceId);
     EXPECT_EQ(WaveOutGetDevCaps(0, nullptr), wrInvalidParameter);
 }
 
 TEST_F(VirtualCardTest, LongDeviceNamesAreCutToTheNameField)
 {
-    const std::string Long(300, 'x');
-    auto LongNames = VirtualSoundCard::Create(VirtualClock::Stepped);
-    LongNames->AddPlaybackDevice(Long, MakeNullSink());
-    UseVirtualSoundCard(LongNames);
-    TWaveCaps Caps{};
-    ASSERT_EQ(WaveOutGetDevCaps(0, &Caps), wrNoError);
-    EXPECT_EQ(std::string(Caps.szPname), Long.substr(0, sizeof(Caps.szPname) - 1));
+    const std::string longName(300, 'x');
+    auto longNames = VirtualSoundCard::Create(VirtualClock::Stepped);
+    longNames->AddPlaybackDevice(longName, MakeNullSink());
+    UseVirtualSoundCard(longNames);
+    TWaveCaps caps{};
+    ASSERT_EQ(WaveOutGetDevCaps(0, &caps), wrNoError);
+    EXPECT_EQ(std::string(caps.szPname), longName.substr(0, sizeof(caps.szPname) - 1));
 }
 
 TEST_F(VirtualCardTest, FormatsAreCheckedBeforeAnythingOpens)
 {
-    EXPECT_EQ(WaveInQueryFormat(0, &Format), wrNoError);
-    EXPECT_EQ(WaveOutQueryFormat(WaveMapperId, &Format), wrNoError);
-    TWaveFormatEx Bad = Format;
-    Bad.wBitsPerSample = 24;
-    EXPECT_EQ(WaveInQueryFormat(0, &Bad), wrBadFormat);
-    Bad = Format;
-    Bad.nBlockAlign = 4; // does not match 16-bit mono
-    EXPECT_EQ(WaveOutQueryFormat(0, &Bad), wrBadFormat);
-    Bad = Format;
-    Bad.wFormatTag = 2;
-    HWaveIn Device = nullptr;
-    EXPECT_EQ(WaveInOpen(&Device, 0, &Bad, nullptr, nullptr), wrBadFormat);
-    EXPECT_EQ(Device, nullptr);
-    EXPECT_EQ(WaveInOpen(&Device, 5, &Format, nullptr, nullptr), wrBadDeviceId);
-    EXPECT_EQ(WaveInOpen(&Device, 0, nullptr, nullptr, nullptr), wrInvalidParameter);
-    EXPECT_EQ(WaveInOpen(nullptr, 0, &Format, nullptr, nullptr), wrInvalidParameter);
-    char Text[64] = {};
-    ASSERT_EQ(WaveOutGetErrorText(wrBadFormat, Text, sizeof(Text)), wrNoError);
-    EXPECT_STREQ(Text, "The sound device cannot handle this wave format");
+    EXPECT_EQ(WaveInQueryFormat(0, &format_), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(WaveMapperId, &format_), wrNoError);
+    TWaveFormatEx bad = format_;
+    bad.wBitsPerSample = 24;
+    EXPECT_EQ(WaveInQueryFormat(0, &bad), wrBadFormat);
+    bad = format_;
+    bad.nBlockAlign = 4; // does not match 16-bit mono
+    EXPECT_EQ(WaveOutQueryFormat(0, &bad), wrBadFormat);
+    bad = format_;
+    bad.wFormatTag = 2;
+    HWaveIn device = nullptr;
+    EXPECT_EQ(WaveInOpen(&device, 0, &bad, nullptr, nullptr), wrBadFormat);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(WaveInOpen(&device, 5, &format_, nullptr, nullptr), wrBadDeviceId);
+    EXPECT_EQ(WaveInOpen(&device, 0, nullptr, nullptr, nullptr), wrInvalidParameter);
+    EXPECT_EQ(WaveInOpen(nullptr, 0, &format_, nullptr, nullptr), wrInvalidParameter);
+    char text[64] = {};
+    ASSERT_EQ(WaveOutGetErrorText(wrBadFormat, text, sizeof(text)), wrNoError);
+    EXPECT_STREQ(text, "The sound device cannot handle this wave format");
 }
 
 TEST_F(VirtualCardTest, BufferMisuseIsRefusedWithAClearCode)
 {
-    HWaveIn Device = OpenCapture(WaveMapperId);
-    OwnedBuffer Buffer(2000);
-    EXPECT_EQ(WaveInAddBuffer(Device, &Buffer.Header), wrUnprepared);
-    ASSERT_EQ(WaveInPrepareHeader(Device, &Buffer.Header), wrNoError);
-    ASSERT_EQ(WaveInAddBuffer(Device, &Buffer.Header), wrNoError);
-    EXPECT_EQ(WaveInAddBuffer(Device, &Buffer.Header), wrStillPlaying);
-    EXPECT_EQ(WaveInPrepareHeader(Device, &Buffer.Header), wrStillPlaying);
-    OwnedBuffer Empty(0);
-    EXPECT_EQ(WaveInPrepareHeader(Device, &Empty.Header), wrInvalidParameter);
-    EXPECT_EQ(WaveInAddBuffer(Device, nullptr), wrInvalidParameter);
+    HWaveIn device = OpenCapture(WaveMapperId);
+    OwnedBuffer buffer(2000);
+    EXPECT_EQ(WaveInAddBuffer(device, &buffer.Header), wrUnprepared);
+    ASSERT_EQ(WaveInPrepareHeader(device, &buffer.Header), wrNoError);
+    ASSERT_EQ(WaveInAddBuffer(device, &buffer.Header), wrNoError);
+    EXPECT_EQ(WaveInAddBuffer(device, &buffer.Header), wrStillPlaying);
+    EXPECT_EQ(WaveInPrepareHeader(device, &buffer.Header), wrStillPlaying);
+    OwnedBuffer empty(0);
+    EXPECT_EQ(WaveInPrepareHeader(device, &empty.Header), wrInvalidParameter);
+    EXPECT_EQ(WaveInAddBuffer(device, nullptr), wrInvalidParameter);
     EXPECT_EQ(WaveInStart(nullptr), wrInvalidHandle);
-    EXPECT_EQ(WaveOutWrite(nullptr, &Buffer.Header), wrInvalidHandle);
-    ASSERT_EQ(WaveInReset(Device), wrNoError);
-    EXPECT_EQ(WaveInClose(Device), wrNoError);
+    EXPECT_EQ(WaveOutWrite(nullptr, &buffer.Header), wrInvalidHandle);
+    ASSERT_EQ(WaveInReset(device), wrNoError);
+    EXPECT_EQ(WaveInClose(device), wrNoError);
 }
 
 TEST(WaveErrorTextTest, UnknownResultsAndShortBuffersAreHandled)
 {
-    char Text[8] = "keep";
-    EXPECT_EQ(WaveInGetErrorText(static_cast<TWaveResult>(999), Text, sizeof(Text)),
+    char text[8] = "keep";
+    EXPECT_EQ(WaveInGetErrorText(static_cast<TWaveResult>(999), text, sizeof(text)),
               wrBadErrorNumber);
-    EXPECT_STREQ(Text, "keep");
-    EXPECT_EQ(WaveInGetErrorText(wrOpenFailed, Text, sizeof(Text)), wrNoError);
-    EXPECT_STREQ(Text, "Unable ");
+    EXPECT_STREQ(text, "keep");
+    EXPECT_EQ(WaveInGetErrorText(wrOpenFailed, text, sizeof(text)), wrNoError);
+    EXPECT_STREQ(text, "Unable ");
     EXPECT_EQ(WaveErrorText(wrOpenFailed), "Unable to open the sound device");
     EXPECT_EQ(WaveErrorText(static_cast<TWaveResult>(3)), "");
 }
@@ -88,9 +88,9 @@ TEST(WaveBackendSelectionTest, NoDevicesGiveAClearOpenError)
 {
     UseVirtualSoundCard(VirtualSoundCard::Create(VirtualClock::Stepped));
     EXPECT_EQ(WaveInGetNumDevs(), 0);
-    HWaveIn Device = nullptr;
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    EXPECT_EQ(WaveInOpen(&Device, WaveMapperId, &Format, nullptr, nullptr), wrNoDriver);
+    HWaveIn device = nullptr;
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    EXPECT_EQ(WaveInOpen(&device, WaveMapperId, &format, nullptr, nullptr), wrNoDriver);
     EXPECT_EQ(WaveErrorText(wrNoDriver), "No sound device or driver is available");
     UseVirtualSoundCard(nullptr);
 }

@@ -14,93 +14,93 @@ namespace keb::test
 namespace
 {
 
-std::vector<std::uint8_t> Counting(std::uint8_t First, std::size_t Bytes)
+std::vector<std::uint8_t> Counting(std::uint8_t first, std::size_t bytes)
 {
-    std::vector<std::uint8_t> Data(Bytes);
-    for (std::size_t Index = 0; Index < Bytes; ++Index)
+    std::vector<std::uint8_t> data(bytes);
+    for (std::size_t index = 0; index < bytes; ++index)
     {
-        Data[Index] = static_cast<std::uint8_t>(First + Index);
+        data[index] = static_cast<std::uint8_t>(first + index);
     }
-    return Data;
+    return data;
 }
 
 } // namespace
 
 TEST(AudioRingTest, KeepsWholeFramesInOrderAcrossTheWrap)
 {
-    AudioRing Ring(5, 3);
-    ASSERT_EQ(Ring.CapacityFrames(), 5u);
-    const auto Data = Counting(0, 30);
-    EXPECT_EQ(Ring.Write(Data.data(), 4), 4u);
-    std::vector<std::uint8_t> Out(30, 0xEE);
-    EXPECT_EQ(Ring.Read(Out.data(), 3), 3u);
-    EXPECT_EQ(std::vector<std::uint8_t>(Out.begin(), Out.begin() + 9), Counting(0, 9));
+    TAudioRing ring(5, 3);
+    ASSERT_EQ(ring.CapacityFrames(), 5u);
+    const auto data = Counting(0, 30);
+    EXPECT_EQ(ring.Write(data.data(), 4), 4u);
+    std::vector<std::uint8_t> out(30, 0xEE);
+    EXPECT_EQ(ring.Read(out.data(), 3), 3u);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 9), Counting(0, 9));
 
     // One frame left: room for four more, which wrap around the end.
-    EXPECT_EQ(Ring.Write(Data.data() + 12, 6), 4u);
-    EXPECT_EQ(Ring.AvailableFrames(), 5u);
-    EXPECT_EQ(Ring.Write(Data.data(), 1), 0u);
-    EXPECT_EQ(Ring.Read(Out.data(), 10), 5u);
-    EXPECT_EQ(std::vector<std::uint8_t>(Out.begin(), Out.begin() + 15), Counting(9, 15));
-    EXPECT_EQ(Ring.Read(Out.data(), 1), 0u);
+    EXPECT_EQ(ring.Write(data.data() + 12, 6), 4u);
+    EXPECT_EQ(ring.AvailableFrames(), 5u);
+    EXPECT_EQ(ring.Write(data.data(), 1), 0u);
+    EXPECT_EQ(ring.Read(out.data(), 10), 5u);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 15), Counting(9, 15));
+    EXPECT_EQ(ring.Read(out.data(), 1), 0u);
 }
 
 TEST(AudioRingTest, ClearForgetsWhatWasWritten)
 {
-    AudioRing Ring(8, 2);
-    const auto Data = Counting(1, 16);
-    Ring.Write(Data.data(), 6);
-    Ring.Clear();
-    EXPECT_EQ(Ring.AvailableFrames(), 0u);
-    EXPECT_EQ(Ring.Write(Data.data(), 8), 8u);
-    std::vector<std::uint8_t> Out(16);
-    EXPECT_EQ(Ring.Read(Out.data(), 8), 8u);
-    EXPECT_EQ(Out, Data);
+    TAudioRing ring(8, 2);
+    const auto data = Counting(1, 16);
+    ring.Write(data.data(), 6);
+    ring.Clear();
+    EXPECT_EQ(ring.AvailableFrames(), 0u);
+    EXPECT_EQ(ring.Write(data.data(), 8), 8u);
+    std::vector<std::uint8_t> out(16);
+    EXPECT_EQ(ring.Read(out.data(), 8), 8u);
+    EXPECT_EQ(out, data);
 }
 
 // A writer and a reader in two threads, in chunks of random size: every frame
 // arrives once, in order, whole.
 TEST(AudioRingTest, WriterAndReaderThreadsPassEveryFrameInOrder)
 {
-    constexpr std::uint32_t Frames = 200'000;
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    AudioRing Ring(333, sizeof(std::uint32_t));
-    std::thread Writer(
+    constexpr std::uint32_t frames = 200'000;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    TAudioRing Ring(333, sizeof(std::uint32_t));
+    std::thread writer(
         [&]
         {
-            std::minstd_rand Random(1);
-            std::vector<std::uint32_t> Chunk(500);
-            for (std::uint32_t Next = 0;
-                 Next < Frames && std::chrono::steady_clock::now() < Deadline;)
+            std::minstd_rand random(1);
+            std::vector<std::uint32_t> chunk(500);
+            for (std::uint32_t next = 0;
+                 next < frames && std::chrono::steady_clock::now() < deadline;)
             {
-                const std::size_t Count = std::min<std::size_t>(1 + Random() % 500, Frames - Next);
-                for (std::size_t Index = 0; Index < Count; ++Index)
+                const std::size_t count = std::min<std::size_t>(1 + random() % 500, frames - next);
+                for (std::size_t index = 0; index < count; ++index)
                 {
-                    Chunk[Index] = Next + static_cast<std::uint32_t>(Index);
+                    chunk[index] = next + static_cast<std::uint32_t>(index);
                 }
-                Next += static_cast<std::uint32_t>(
-                    Ring.Write(reinterpret_cast<const std::uint8_t*>(Chunk.data()), Count));
+                next += static_cast<std::uint32_t>(
+                    Ring.Write(reinterpret_cast<const std::uint8_t*>(chunk.data()), count));
                 std::this_thread::yield();
             }
         });
-    std::minstd_rand Random(2);
-    std::vector<std::uint32_t> Chunk(500);
-    std::uint32_t Expected = 0;
-    bool InOrder = true;
-    while (Expected < Frames && std::chrono::steady_clock::now() < Deadline)
+    std::minstd_rand random(2);
+    std::vector<std::uint32_t> chunk(500);
+    std::uint32_t expected = 0;
+    bool inOrder = true;
+    while (expected < frames && std::chrono::steady_clock::now() < deadline)
     {
-        const std::size_t Got =
-            Ring.Read(reinterpret_cast<std::uint8_t*>(Chunk.data()), 1 + Random() % 500);
-        for (std::size_t Index = 0; Index < Got; ++Index)
+        const std::size_t got =
+            Ring.Read(reinterpret_cast<std::uint8_t*>(chunk.data()), 1 + random() % 500);
+        for (std::size_t index = 0; index < got; ++index)
         {
-            InOrder = InOrder && Chunk[Index] == Expected;
-            ++Expected;
+            inOrder = inOrder && chunk[index] == expected;
+            ++expected;
         }
         std::this_thread::yield();
     }
-    Writer.join();
-    EXPECT_TRUE(InOrder);
-    EXPECT_EQ(Expected, Frames);
+    writer.join();
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(expected, frames);
 }
 
 } // namespace keb::test

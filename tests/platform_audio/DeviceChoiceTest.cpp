@@ -25,47 +25,47 @@ const std::vector<TDeviceEntry> Inputs{
     {4, "default"},
 };
 
-int Resolved(std::string_view Text, const std::vector<TDeviceEntry>& Devices = Inputs)
+int Resolved(std::string_view text, const std::vector<TDeviceEntry>& devices = Inputs)
 {
-    const TDeviceChoice Choice = ResolveDevice(DeviceKind::Capture, Text, Devices);
-    EXPECT_TRUE(Choice.Found) << Choice.Error;
-    EXPECT_TRUE(Choice.Error.empty());
-    return Choice.DeviceId;
+    const TDeviceChoice choice = ResolveDevice(DeviceKind::Capture, text, devices);
+    EXPECT_TRUE(choice.Found) << choice.Error;
+    EXPECT_TRUE(choice.Error.empty());
+    return choice.DeviceId;
 }
 
-std::string Refusal(DeviceKind Kind, std::string_view Text,
-                    const std::vector<TDeviceEntry>& Devices = Inputs)
+std::string Refusal(DeviceKind kind, std::string_view text,
+                    const std::vector<TDeviceEntry>& devices = Inputs)
 {
-    const TDeviceChoice Choice = ResolveDevice(Kind, Text, Devices);
-    EXPECT_FALSE(Choice.Found) << "resolved to " << Choice.DeviceId;
-    EXPECT_EQ(Choice.Error.find('\n'), std::string::npos);
-    return Choice.Error;
+    const TDeviceChoice choice = ResolveDevice(kind, text, devices);
+    EXPECT_FALSE(choice.Found) << "resolved to " << choice.DeviceId;
+    EXPECT_EQ(choice.Error.find('\n'), std::string::npos);
+    return choice.Error;
 }
 
 } // namespace
 
 TEST(DeviceChoiceTest, ListsTheBackendsDevicesWithTheirNumbers)
 {
-    auto Card = VirtualSoundCard::Create(VirtualClock::Stepped);
-    Card->AddCaptureDevice("Line in", MakeSilenceSource());
-    Card->AddCaptureDevice("Microphone", MakeSilenceSource());
-    Card->AddPlaybackDevice("Speakers", MakeNullSink());
-    UseVirtualSoundCard(Card);
-    const auto Capture = ListDevices(DeviceKind::Capture);
-    const auto Playback = ListDevices(DeviceKind::Playback);
+    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    card->AddCaptureDevice("Line in", MakeSilenceSource());
+    card->AddCaptureDevice("Microphone", MakeSilenceSource());
+    card->AddPlaybackDevice("Speakers", MakeNullSink());
+    UseVirtualSoundCard(card);
+    const auto capture = ListDevices(DeviceKind::Capture);
+    const auto playback = ListDevices(DeviceKind::Playback);
     UseVirtualSoundCard(nullptr);
 
-    ASSERT_EQ(Capture.size(), 2u);
-    EXPECT_EQ(Capture[1].Id, 1);
-    EXPECT_EQ(Capture[1].Name, "Microphone");
-    EXPECT_EQ(DeviceListText(Capture, Playback), "Capture devices (--input):\n"
+    ASSERT_EQ(capture.size(), 2u);
+    EXPECT_EQ(capture[1].Id, 1);
+    EXPECT_EQ(capture[1].Name, "Microphone");
+    EXPECT_EQ(DeviceListText(capture, playback), "Capture devices (--input):\n"
                                                  "  -1  default device\n"
                                                  "   0  Line in\n"
                                                  "   1  Microphone\n"
                                                  "Playback devices (--output):\n"
                                                  "  -1  default device\n"
                                                  "   0  Speakers\n");
-    EXPECT_THAT(DeviceListText({}, Playback),
+    EXPECT_THAT(DeviceListText({}, playback),
                 StartsWith("Capture devices (--input):\n  none found\nPlayback devices"));
 }
 
@@ -75,10 +75,10 @@ TEST(DeviceChoiceTest, NumbersPickTheDeviceOrTheDefault)
     EXPECT_EQ(Resolved(" 0 "), 0);
     EXPECT_EQ(Resolved("-1"), -1);
 
-    for (const char* Wrong : {"5", "-2", "99999999999999999999"})
+    for (const char* wrong : {"5", "-2", "99999999999999999999"})
     {
-        EXPECT_THAT(Refusal(DeviceKind::Capture, Wrong),
-                    AllOf(HasSubstr(std::string("There is no capture device ") + Wrong),
+        EXPECT_THAT(Refusal(DeviceKind::Capture, wrong),
+                    AllOf(HasSubstr(std::string("There is no capture device ") + wrong),
                           HasSubstr("-1 default, 0 \"HDA Intel PCH: ALC892 Analog (hw:0,0)\""),
                           HasSubstr("4 \"default\"")));
     }
@@ -118,30 +118,30 @@ TEST(DeviceChoiceTest, AmbiguousUnknownOrMissingNamesAreClearErrors)
 
 TEST(DeviceChoiceTest, RememberedDeviceIsFoundByNameOrFallsBackToTheDefault)
 {
-    const TRememberedDevice Usb = RememberDevice(1, Inputs);
-    EXPECT_EQ(Usb.Name, "USB Audio CODEC: - (hw:1,0)");
-    EXPECT_EQ(Usb.Id, 1);
+    const TRememberedDevice usb = RememberDevice(1, Inputs);
+    EXPECT_EQ(usb.Name, "USB Audio CODEC: - (hw:1,0)");
+    EXPECT_EQ(usb.Id, 1);
     EXPECT_TRUE(RememberDevice(-1, Inputs).Name.empty());
 
     // Unplugging another card renumbers the devices: the name still finds it.
-    const std::vector<TDeviceEntry> Renumbered{{0, "USB Audio CODEC: - (hw:1,0)"}, {1, "pulse"}};
-    const TDeviceFallback Moved = ChooseRemembered(DeviceKind::Capture, Usb, Renumbered);
-    EXPECT_EQ(Moved.DeviceId, 0);
-    EXPECT_TRUE(Moved.Notice.empty());
+    const std::vector<TDeviceEntry> renumbered{{0, "USB Audio CODEC: - (hw:1,0)"}, {1, "pulse"}};
+    const TDeviceFallback moved = ChooseRemembered(DeviceKind::Capture, usb, renumbered);
+    EXPECT_EQ(moved.DeviceId, 0);
+    EXPECT_TRUE(moved.Notice.empty());
 
     // Two cards of one kind: the one at the remembered number.
-    const std::vector<TDeviceEntry> Twins{{0, "Twin"}, {1, "Twin"}};
-    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 1}, Twins).DeviceId, 1);
-    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 5}, Twins).DeviceId, 0);
+    const std::vector<TDeviceEntry> twins{{0, "Twin"}, {1, "Twin"}};
+    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 1}, twins).DeviceId, 1);
+    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 5}, twins).DeviceId, 0);
 
-    const TDeviceFallback Gone = ChooseRemembered(DeviceKind::Capture, Usb, {{0, "pulse"}});
-    EXPECT_EQ(Gone.DeviceId, -1);
-    EXPECT_EQ(Gone.Notice, "The capture device \"USB Audio CODEC: - (hw:1,0)\" is not available; "
+    const TDeviceFallback gone = ChooseRemembered(DeviceKind::Capture, usb, {{0, "pulse"}});
+    EXPECT_EQ(gone.DeviceId, -1);
+    EXPECT_EQ(gone.Notice, "The capture device \"USB Audio CODEC: - (hw:1,0)\" is not available; "
                            "using the default capture device.");
 
-    const TDeviceFallback Default = ChooseRemembered(DeviceKind::Playback, {}, {});
-    EXPECT_EQ(Default.DeviceId, -1);
-    EXPECT_TRUE(Default.Notice.empty());
+    const TDeviceFallback noChoice = ChooseRemembered(DeviceKind::Playback, {}, {});
+    EXPECT_EQ(noChoice.DeviceId, -1);
+    EXPECT_TRUE(noChoice.Notice.empty());
 }
 
 } // namespace keb::test

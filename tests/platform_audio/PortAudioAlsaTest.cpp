@@ -25,21 +25,21 @@ constexpr std::size_t BufferBytes = 800; // 50 ms of 8000 Hz 16-bit mono
 std::filesystem::path Folder;
 std::vector<std::uint8_t> InFile;
 
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& Path)
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path)
 {
-    std::ifstream File(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // The number of the device named Name, or -2.
-template <typename GetCaps> int FindDevice(int Count, GetCaps Get, const std::string& Name)
+template <typename GetCaps> int FindDevice(int count, GetCaps get, const std::string& name)
 {
-    for (int Id = 0; Id < Count; ++Id)
+    for (int id = 0; id < count; ++id)
     {
-        TWaveCaps Caps{};
-        if (Get(Id, &Caps) == wrNoError && Name == Caps.szPname)
+        TWaveCaps caps{};
+        if (get(id, &caps) == wrNoError && name == caps.szPname)
         {
-            return Id;
+            return id;
         }
     }
     return -2;
@@ -55,95 +55,95 @@ void PrepareAlsaFolder()
     std::ofstream(Folder / "infile.raw", std::ios::binary)
         .write(reinterpret_cast<const char*>(InFile.data()),
                static_cast<std::streamsize>(InFile.size()));
-    std::ifstream Template(KEB_UNPACED_ALSA_CONFIG);
-    std::stringstream Text;
-    Text << Template.rdbuf();
-    std::string Config = Text.str();
-    for (std::size_t At; (At = Config.find("@DIR@")) != std::string::npos;)
+    std::ifstream configTemplate(KEB_UNPACED_ALSA_CONFIG);
+    std::stringstream text;
+    text << configTemplate.rdbuf();
+    std::string config = text.str();
+    for (std::size_t at; (at = config.find("@DIR@")) != std::string::npos;)
     {
-        Config.replace(At, 5, Folder.string());
+        config.replace(at, 5, Folder.string());
     }
-    std::ofstream(Folder / "asoundrc") << Config;
+    std::ofstream(Folder / "asoundrc") << config;
     setenv("ALSA_CONFIG_PATH", (Folder / "asoundrc").c_str(), 1);
 }
 
 TEST(PortAudioAlsaTest, CaptureFromAFileDeviceReturnsItsBytesInOrder)
 {
-    const int DeviceId = FindDevice(WaveInGetNumDevs(), WaveInGetDevCaps, "filepcm");
-    ASSERT_GE(DeviceId, 0) << "no ALSA device filepcm";
-    TWaveCaps Caps{};
-    ASSERT_EQ(WaveInGetDevCaps(DeviceId, &Caps), wrNoError);
-    EXPECT_EQ(Caps.dwFormats & WaveFormat1M16, WaveFormat1M16);
+    const int deviceId = FindDevice(WaveInGetNumDevs(), WaveInGetDevCaps, "filepcm");
+    ASSERT_GE(deviceId, 0) << "no ALSA device filepcm";
+    TWaveCaps caps{};
+    ASSERT_EQ(WaveInGetDevCaps(deviceId, &caps), wrNoError);
+    EXPECT_EQ(caps.dwFormats & WaveFormat1M16, WaveFormat1M16);
 
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    Recorder Events;
-    HWaveIn Device = nullptr;
-    ASSERT_EQ(WaveInOpen(&Device, DeviceId, &Format, Recorder::OnCapture, &Events), wrNoError);
-    std::vector<std::unique_ptr<OwnedBuffer>> Buffers;
-    for (int Index = 0; Index < 4; ++Index)
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    Recorder events;
+    HWaveIn device = nullptr;
+    ASSERT_EQ(WaveInOpen(&device, deviceId, &format, Recorder::OnCapture, &events), wrNoError);
+    std::vector<std::unique_ptr<OwnedBuffer>> buffers;
+    for (int index = 0; index < 4; ++index)
     {
-        Buffers.push_back(std::make_unique<OwnedBuffer>(BufferBytes));
-        ASSERT_EQ(WaveInPrepareHeader(Device, &Buffers.back()->Header), wrNoError);
-        ASSERT_EQ(WaveInAddBuffer(Device, &Buffers.back()->Header), wrNoError);
+        buffers.push_back(std::make_unique<OwnedBuffer>(BufferBytes));
+        ASSERT_EQ(WaveInPrepareHeader(device, &buffers.back()->Header), wrNoError);
+        ASSERT_EQ(WaveInAddBuffer(device, &buffers.back()->Header), wrNoError);
     }
-    ASSERT_EQ(WaveInStart(Device), wrNoError);
-    EXPECT_TRUE(Events.WaitForDone(4, Limit));
-    ASSERT_EQ(WaveInReset(Device), wrNoError);
-    const auto Done = Events.DoneHeaders();
-    ASSERT_EQ(Done.size(), 4u);
-    for (std::size_t Index = 0; Index < 4; ++Index)
+    ASSERT_EQ(WaveInStart(device), wrNoError);
+    EXPECT_TRUE(events.WaitForDone(4, Limit));
+    ASSERT_EQ(WaveInReset(device), wrNoError);
+    const auto done = events.DoneHeaders();
+    ASSERT_EQ(done.size(), 4u);
+    for (std::size_t index = 0; index < 4; ++index)
     {
-        EXPECT_EQ(Done[Index], &Buffers[Index]->Header);
-        const std::vector<std::uint8_t> Expected(InFile.begin() + Index * BufferBytes,
-                                                 InFile.begin() + (Index + 1) * BufferBytes);
-        EXPECT_EQ(Buffers[Index]->Bytes(), Expected) << "buffer " << Index;
+        EXPECT_EQ(done[index], &buffers[index]->Header);
+        const std::vector<std::uint8_t> expected(InFile.begin() + index * BufferBytes,
+                                                 InFile.begin() + (index + 1) * BufferBytes);
+        EXPECT_EQ(buffers[index]->Bytes(), expected) << "buffer " << index;
     }
-    for (const auto& Buffer : Buffers)
+    for (const auto& buffer : buffers)
     {
-        EXPECT_EQ(WaveInUnprepareHeader(Device, &Buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInUnprepareHeader(device, &buffer->Header), wrNoError);
     }
-    EXPECT_EQ(WaveInClose(Device), wrNoError);
-    EXPECT_EQ(Events.FailedCount(), 0u);
+    EXPECT_EQ(WaveInClose(device), wrNoError);
+    EXPECT_EQ(events.FailedCount(), 0u);
 }
 
 // Plays four buffers on the device named Name, whose file is FileName.
-void PlayFourBuffers(const std::string& Name, const std::string& FileName)
+void PlayFourBuffers(const std::string& name, const std::string& fileName)
 {
-    const int DeviceId = FindDevice(WaveOutGetNumDevs(), WaveOutGetDevCaps, Name);
-    ASSERT_GE(DeviceId, 0) << "no ALSA device " << Name;
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    Recorder Events;
-    HWaveOut Device = nullptr;
-    ASSERT_EQ(WaveOutOpen(&Device, DeviceId, &Format, Recorder::OnPlayback, &Events), wrNoError);
-    const auto Played = Pattern(4 * BufferBytes, 131);
-    std::vector<std::unique_ptr<OwnedBuffer>> Buffers;
+    const int deviceId = FindDevice(WaveOutGetNumDevs(), WaveOutGetDevCaps, name);
+    ASSERT_GE(deviceId, 0) << "no ALSA device " << name;
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    Recorder events;
+    HWaveOut device = nullptr;
+    ASSERT_EQ(WaveOutOpen(&device, deviceId, &format, Recorder::OnPlayback, &events), wrNoError);
+    const auto played = Pattern(4 * BufferBytes, 131);
+    std::vector<std::unique_ptr<OwnedBuffer>> buffers;
     // Queued while paused: the unpaced device would otherwise play silence
     // whenever it runs ahead of the writes.
-    ASSERT_EQ(WaveOutPause(Device), wrNoError);
-    for (std::size_t Index = 0; Index < 4; ++Index)
+    ASSERT_EQ(WaveOutPause(device), wrNoError);
+    for (std::size_t index = 0; index < 4; ++index)
     {
-        Buffers.push_back(std::make_unique<OwnedBuffer>(BufferBytes));
-        Buffers.back()->Fill({Played.begin() + Index * BufferBytes, Played.end()});
-        ASSERT_EQ(WaveOutPrepareHeader(Device, &Buffers.back()->Header), wrNoError);
-        ASSERT_EQ(WaveOutWrite(Device, &Buffers.back()->Header), wrNoError);
+        buffers.push_back(std::make_unique<OwnedBuffer>(BufferBytes));
+        buffers.back()->Fill({played.begin() + index * BufferBytes, played.end()});
+        ASSERT_EQ(WaveOutPrepareHeader(device, &buffers.back()->Header), wrNoError);
+        ASSERT_EQ(WaveOutWrite(device, &buffers.back()->Header), wrNoError);
     }
-    ASSERT_EQ(WaveOutRestart(Device), wrNoError);
-    EXPECT_TRUE(Events.WaitForDone(4, Limit));
-    const auto Done = Events.DoneHeaders();
-    ASSERT_EQ(Done.size(), 4u);
-    for (std::size_t Index = 0; Index < 4; ++Index)
+    ASSERT_EQ(WaveOutRestart(device), wrNoError);
+    EXPECT_TRUE(events.WaitForDone(4, Limit));
+    const auto done = events.DoneHeaders();
+    ASSERT_EQ(done.size(), 4u);
+    for (std::size_t index = 0; index < 4; ++index)
     {
-        EXPECT_EQ(Done[Index], &Buffers[Index]->Header);
+        EXPECT_EQ(done[index], &buffers[index]->Header);
     }
-    TWavePosition Position{};
-    ASSERT_EQ(WaveOutGetPosition(Device, &Position), wrNoError);
-    EXPECT_EQ(Position.Bytes, 4 * BufferBytes);
-    ASSERT_EQ(WaveOutClose(Device), wrNoError);
-    EXPECT_EQ(Events.FailedCount(), 0u);
+    TWavePosition position{};
+    ASSERT_EQ(WaveOutGetPosition(device, &position), wrNoError);
+    EXPECT_EQ(position.Bytes, 4 * BufferBytes);
+    ASSERT_EQ(WaveOutClose(device), wrNoError);
+    EXPECT_EQ(events.FailedCount(), 0u);
 
-    const auto File = ReadFile(Folder / FileName);
-    EXPECT_NE(std::search(File.begin(), File.end(), Played.begin(), Played.end()), File.end())
-        << "the played bytes are not in " << FileName << " (" << File.size() << " bytes)";
+    const auto file = ReadFile(Folder / fileName);
+    EXPECT_NE(std::search(file.begin(), file.end(), played.begin(), played.end()), file.end())
+        << "the played bytes are not in " << fileName << " (" << file.size() << " bytes)";
 }
 
 // Also on a device that PortAudio's probe refuses and the layer opens by
@@ -157,50 +157,50 @@ TEST(PortAudioAlsaTest, PlaybackToAFileDeviceWritesTheBuffersBackToBack)
 
 TEST(PortAudioAlsaTest, StreamsStopAndStartAgain)
 {
-    const int CaptureId = FindDevice(WaveInGetNumDevs(), WaveInGetDevCaps, "filepcm");
-    const int PlaybackId = FindDevice(WaveOutGetNumDevs(), WaveOutGetDevCaps, "filepcm");
-    ASSERT_GE(CaptureId, 0);
-    ASSERT_GE(PlaybackId, 0);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    Recorder CaptureEvents, PlaybackEvents;
-    HWaveIn Capture = nullptr;
-    HWaveOut Playback = nullptr;
-    ASSERT_EQ(WaveInOpen(&Capture, CaptureId, &Format, Recorder::OnCapture, &CaptureEvents),
+    const int captureId = FindDevice(WaveInGetNumDevs(), WaveInGetDevCaps, "filepcm");
+    const int playbackId = FindDevice(WaveOutGetNumDevs(), WaveOutGetDevCaps, "filepcm");
+    ASSERT_GE(captureId, 0);
+    ASSERT_GE(playbackId, 0);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    Recorder captureEvents, playbackEvents;
+    HWaveIn capture = nullptr;
+    HWaveOut playback = nullptr;
+    ASSERT_EQ(WaveInOpen(&capture, captureId, &format, Recorder::OnCapture, &captureEvents),
               wrNoError);
-    ASSERT_EQ(WaveOutOpen(&Playback, PlaybackId, &Format, Recorder::OnPlayback, &PlaybackEvents),
+    ASSERT_EQ(WaveOutOpen(&playback, playbackId, &format, Recorder::OnPlayback, &playbackEvents),
               wrNoError);
-    OwnedBuffer Recorded1(BufferBytes), Recorded2(BufferBytes), Played1(BufferBytes),
-        Played2(BufferBytes);
-    for (OwnedBuffer* Buffer : {&Recorded1, &Recorded2})
+    OwnedBuffer recorded1(BufferBytes), recorded2(BufferBytes), played1(BufferBytes),
+        played2(BufferBytes);
+    for (OwnedBuffer* buffer : {&recorded1, &recorded2})
     {
-        ASSERT_EQ(WaveInPrepareHeader(Capture, &Buffer->Header), wrNoError);
+        ASSERT_EQ(WaveInPrepareHeader(capture, &buffer->Header), wrNoError);
     }
-    for (OwnedBuffer* Buffer : {&Played1, &Played2})
+    for (OwnedBuffer* buffer : {&played1, &played2})
     {
-        ASSERT_EQ(WaveOutPrepareHeader(Playback, &Buffer->Header), wrNoError);
+        ASSERT_EQ(WaveOutPrepareHeader(playback, &buffer->Header), wrNoError);
     }
 
-    ASSERT_EQ(WaveInAddBuffer(Capture, &Recorded1.Header), wrNoError);
-    ASSERT_EQ(WaveInStart(Capture), wrNoError);
-    ASSERT_EQ(WaveOutPause(Playback), wrNoError);
-    ASSERT_EQ(WaveOutWrite(Playback, &Played1.Header), wrNoError);
-    EXPECT_TRUE(CaptureEvents.WaitForDone(1, Limit));
-    ASSERT_EQ(WaveInStop(Capture), wrNoError);
-    EXPECT_EQ(PlaybackEvents.DoneCount(), 0u); // paused: nothing is played
+    ASSERT_EQ(WaveInAddBuffer(capture, &recorded1.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(capture), wrNoError);
+    ASSERT_EQ(WaveOutPause(playback), wrNoError);
+    ASSERT_EQ(WaveOutWrite(playback, &played1.Header), wrNoError);
+    EXPECT_TRUE(captureEvents.WaitForDone(1, Limit));
+    ASSERT_EQ(WaveInStop(capture), wrNoError);
+    EXPECT_EQ(playbackEvents.DoneCount(), 0u); // paused: nothing is played
 
-    ASSERT_EQ(WaveInAddBuffer(Capture, &Recorded2.Header), wrNoError);
-    ASSERT_EQ(WaveInStart(Capture), wrNoError);
-    ASSERT_EQ(WaveOutRestart(Playback), wrNoError);
-    ASSERT_EQ(WaveOutWrite(Playback, &Played2.Header), wrNoError);
-    EXPECT_TRUE(CaptureEvents.WaitForDone(2, Limit));
-    EXPECT_TRUE(PlaybackEvents.WaitForDone(2, Limit));
-    EXPECT_EQ(Recorded2.Header.dwBytesRecorded, BufferBytes);
+    ASSERT_EQ(WaveInAddBuffer(capture, &recorded2.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(capture), wrNoError);
+    ASSERT_EQ(WaveOutRestart(playback), wrNoError);
+    ASSERT_EQ(WaveOutWrite(playback, &played2.Header), wrNoError);
+    EXPECT_TRUE(captureEvents.WaitForDone(2, Limit));
+    EXPECT_TRUE(playbackEvents.WaitForDone(2, Limit));
+    EXPECT_EQ(recorded2.Header.dwBytesRecorded, BufferBytes);
 
-    ASSERT_EQ(WaveInReset(Capture), wrNoError);
-    ASSERT_EQ(WaveOutReset(Playback), wrNoError);
-    EXPECT_EQ(WaveInClose(Capture), wrNoError);
-    EXPECT_EQ(WaveOutClose(Playback), wrNoError);
-    EXPECT_EQ(CaptureEvents.FailedCount() + PlaybackEvents.FailedCount(), 0u);
+    ASSERT_EQ(WaveInReset(capture), wrNoError);
+    ASSERT_EQ(WaveOutReset(playback), wrNoError);
+    EXPECT_EQ(WaveInClose(capture), wrNoError);
+    EXPECT_EQ(WaveOutClose(playback), wrNoError);
+    EXPECT_EQ(captureEvents.FailedCount() + playbackEvents.FailedCount(), 0u);
 }
 
 } // namespace keb::test
@@ -211,7 +211,7 @@ int main(int argc, char** argv)
     setenv("JACK_NO_START_SERVER", "1", 1);
     unsetenv("KEB_AUDIO");
     ::testing::InitGoogleTest(&argc, argv);
-    const int Result = RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
     std::filesystem::remove_all(keb::test::Folder);
-    return Result;
+    return result;
 }

@@ -17,10 +17,10 @@ namespace
 
 bool MachineHasSoundCards()
 {
-    std::ifstream Cards("/proc/asound/cards");
-    std::stringstream Text;
-    Text << Cards.rdbuf();
-    return Cards && Text.str().find("no soundcards") == std::string::npos;
+    std::ifstream cards("/proc/asound/cards");
+    std::stringstream text;
+    text << cards.rdbuf();
+    return cards && text.str().find("no soundcards") == std::string::npos;
 }
 
 } // namespace
@@ -33,18 +33,18 @@ TEST(PortAudioNoCardTest, FindsNoDevicesAndOpeningFailsClearly)
     }
     EXPECT_EQ(WaveInGetNumDevs(), 0);
     EXPECT_EQ(WaveOutGetNumDevs(), 0);
-    TWaveCaps Caps{};
-    EXPECT_EQ(WaveInGetDevCaps(0, &Caps), wrNoDriver);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    EXPECT_EQ(WaveInQueryFormat(WaveMapperId, &Format), wrNoDriver);
-    HWaveIn Capture = nullptr;
-    EXPECT_EQ(WaveInOpen(&Capture, WaveMapperId, &Format, nullptr, nullptr), wrNoDriver);
-    EXPECT_EQ(Capture, nullptr);
-    HWaveOut Playback = nullptr;
-    EXPECT_EQ(WaveOutOpen(&Playback, 0, &Format, nullptr, nullptr), wrNoDriver);
-    char Text[255] = {};
-    ASSERT_EQ(WaveInGetErrorText(wrNoDriver, Text, sizeof(Text)), wrNoError);
-    EXPECT_STREQ(Text, "No sound device or driver is available");
+    TWaveCaps caps{};
+    EXPECT_EQ(WaveInGetDevCaps(0, &caps), wrNoDriver);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    EXPECT_EQ(WaveInQueryFormat(WaveMapperId, &format), wrNoDriver);
+    HWaveIn capture = nullptr;
+    EXPECT_EQ(WaveInOpen(&capture, WaveMapperId, &format, nullptr, nullptr), wrNoDriver);
+    EXPECT_EQ(capture, nullptr);
+    HWaveOut playback = nullptr;
+    EXPECT_EQ(WaveOutOpen(&playback, 0, &format, nullptr, nullptr), wrNoDriver);
+    char text[255] = {};
+    ASSERT_EQ(WaveInGetErrorText(wrNoDriver, text, sizeof(text)), wrNoError);
+    EXPECT_STREQ(text, "No sound device or driver is available");
 }
 
 } // namespace keb::test

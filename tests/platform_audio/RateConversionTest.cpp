@@ -22,55 +22,55 @@ constexpr std::size_t BufferFrames = 1000;    // 125 ms at 8000 Hz
 constexpr std::size_t LatencyFrames = 40 * 8; // the converter's 30 ms, with room
 
 // Selects a card for one test and returns to the environment's afterwards.
-struct SelectedCard
+struct TSelectedCard
 {
-    explicit SelectedCard(std::shared_ptr<VirtualSoundCard> Chosen) : Card(std::move(Chosen))
+    explicit TSelectedCard(std::shared_ptr<VirtualSoundCard> chosen) : Card(std::move(chosen))
     {
         UseVirtualSoundCard(Card);
     }
-    ~SelectedCard() { UseVirtualSoundCard(nullptr); }
+    ~TSelectedCard() { UseVirtualSoundCard(nullptr); }
     std::shared_ptr<VirtualSoundCard> Card;
 };
 
-std::vector<std::unique_ptr<OwnedBuffer>> MakeBuffers(std::size_t Count, std::size_t Bytes)
+std::vector<std::unique_ptr<OwnedBuffer>> MakeBuffers(std::size_t count, std::size_t bytes)
 {
-    std::vector<std::unique_ptr<OwnedBuffer>> Buffers;
-    for (std::size_t Index = 0; Index < Count; ++Index)
+    std::vector<std::unique_ptr<OwnedBuffer>> buffers;
+    for (std::size_t index = 0; index < count; ++index)
     {
-        Buffers.push_back(std::make_unique<OwnedBuffer>(Bytes));
+        buffers.push_back(std::make_unique<OwnedBuffer>(bytes));
     }
-    return Buffers;
+    return buffers;
 }
 
 // The bytes of the returned capture buffers, in the order they came back.
-std::vector<std::uint8_t> Recorded(Recorder& Events)
+std::vector<std::uint8_t> Recorded(Recorder& events)
 {
-    std::vector<std::uint8_t> Bytes;
-    for (const TWaveHdr* Header : Events.DoneHeaders())
+    std::vector<std::uint8_t> bytes;
+    for (const TWaveHdr* header : events.DoneHeaders())
     {
-        Bytes.insert(Bytes.end(), Header->lpData, Header->lpData + Header->dwBytesRecorded);
+        bytes.insert(bytes.end(), header->lpData, header->lpData + header->dwBytesRecorded);
     }
-    return Bytes;
+    return bytes;
 }
 
 // Opens capture device 0 in Format, queues Buffers and starts; null on failure.
-HWaveIn StartCapture(const TWaveFormatEx& Format, Recorder& Events,
-                     const std::vector<std::unique_ptr<OwnedBuffer>>& Buffers)
+HWaveIn StartCapture(const TWaveFormatEx& format, Recorder& events,
+                     const std::vector<std::unique_ptr<OwnedBuffer>>& buffers)
 {
-    HWaveIn Device = nullptr;
-    EXPECT_EQ(WaveInOpen(&Device, 0, &Format, Recorder::OnCapture, &Events), wrNoError);
-    for (const auto& Buffer : Buffers)
+    HWaveIn device = nullptr;
+    EXPECT_EQ(WaveInOpen(&device, 0, &format, Recorder::OnCapture, &events), wrNoError);
+    for (const auto& buffer : buffers)
     {
-        EXPECT_EQ(WaveInPrepareHeader(Device, &Buffer->Header), wrNoError);
-        EXPECT_EQ(WaveInAddBuffer(Device, &Buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInPrepareHeader(device, &buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInAddBuffer(device, &buffer->Header), wrNoError);
     }
-    EXPECT_EQ(WaveInStart(Device), wrNoError);
-    return Device;
+    EXPECT_EQ(WaveInStart(device), wrNoError);
+    return device;
 }
 
 // A stepped card's only capture device, which takes only CardRate and
 // CardChannels (0: any) and records Source.
-struct OneFormatCard
+struct TOneFormatCard
 {
     std::uint32_t CardRate;
     std::uint16_t CardChannels;
@@ -79,54 +79,54 @@ struct OneFormatCard
 // Records one second from the card at 8000 Hz mono in Bits bits. The card
 // moves 5 ms per step; after each 125 ms the test waits for the converted
 // buffers, so the conversion thread never falls behind by more than that.
-std::vector<std::uint8_t> RecordOneSecond(OneFormatCard Kind, std::unique_ptr<VirtualSource> Source,
-                                          std::uint16_t Bits)
+std::vector<std::uint8_t> RecordOneSecond(TOneFormatCard kind,
+                                          std::unique_ptr<VirtualSource> source, std::uint16_t bits)
 {
-    SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::Stepped));
-    Selected.Card->AddCaptureDevice("One format", std::move(Source));
-    Selected.Card->Capture(0).AcceptOnlyRate(Kind.CardRate);
-    Selected.Card->Capture(0).AcceptOnlyChannels(Kind.CardChannels);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, Bits);
-    Recorder Events;
-    const auto Buffers = MakeBuffers(10, BufferFrames * Format.nBlockAlign);
-    const HWaveIn Device = StartCapture(Format, Events, Buffers);
-    if (Device == nullptr)
+    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    selected.Card->AddCaptureDevice("One format", std::move(source));
+    selected.Card->Capture(0).AcceptOnlyRate(kind.CardRate);
+    selected.Card->Capture(0).AcceptOnlyChannels(kind.CardChannels);
+    const TWaveFormatEx format = PcmFormat(8000, 1, bits);
+    Recorder events;
+    const auto buffers = MakeBuffers(10, BufferFrames * format.nBlockAlign);
+    const HWaveIn device = StartCapture(format, events, buffers);
+    if (device == nullptr)
     {
         return {};
     }
-    for (std::size_t Step = 1; Step <= 8; ++Step)
+    for (std::size_t step = 1; step <= 8; ++step)
     {
-        for (int Tick = 0; Tick < 25; ++Tick)
+        for (int tick = 0; tick < 25; ++tick)
         {
-            Selected.Card->AdvanceMilliseconds(5);
+            selected.Card->AdvanceMilliseconds(5);
         }
         // Less than one buffer of latency: all but the last buffer are full.
-        EXPECT_TRUE(Events.WaitForDone(Step - 1, Limit)) << "after " << Step * 125 << " ms";
+        EXPECT_TRUE(events.WaitForDone(step - 1, Limit)) << "after " << step * 125 << " ms";
     }
-    EXPECT_EQ(WaveInStop(Device), wrNoError);
-    EXPECT_EQ(WaveInReset(Device), wrNoError);
-    EXPECT_EQ(WaveInClose(Device), wrNoError);
-    return Recorded(Events);
+    EXPECT_EQ(WaveInStop(device), wrNoError);
+    EXPECT_EQ(WaveInReset(device), wrNoError);
+    EXPECT_EQ(WaveInClose(device), wrNoError);
+    return Recorded(events);
 }
 
 // Half of full scale, no noise.
-std::unique_ptr<VirtualSource> Tone(double Frequency)
+std::unique_ptr<VirtualSource> Tone(double frequency)
 {
-    return MakeToneSource(Frequency, 0.5, 0);
+    return MakeToneSource(frequency, 0.5, 0);
 }
 
-struct CardCase
+struct TCardCase
 {
     std::uint32_t CardRate;
     std::uint16_t Bits;
 };
 
-void PrintTo(const CardCase& Case, std::ostream* Out)
+void PrintTo(const TCardCase& cardCase, std::ostream* out)
 {
-    *Out << Case.CardRate << " Hz card, " << Case.Bits << "-bit device";
+    *out << cardCase.CardRate << " Hz card, " << cardCase.Bits << "-bit device";
 }
 
-class ConvertedCaptureTest : public ::testing::TestWithParam<CardCase>
+class ConvertedCaptureTest : public ::testing::TestWithParam<TCardCase>
 {
 };
 
@@ -134,120 +134,120 @@ class ConvertedCaptureTest : public ::testing::TestWithParam<CardCase>
 
 TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
 {
-    SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::Stepped));
-    auto& Card = *Selected.Card;
-    Card.AddCaptureDevice("48 kHz only", MakeSilenceSource());
-    Card.Capture(0).AcceptOnlyRate(48000);
+    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    auto& card = *selected.Card;
+    card.AddCaptureDevice("48 kHz only", MakeSilenceSource());
+    card.Capture(0).AcceptOnlyRate(48000);
     // Neither 48000 nor 44100: found only because the default rate comes first.
-    Card.AddCaptureDevice("32 kHz only", MakeSilenceSource());
-    Card.Capture(1).AcceptOnlyRate(32000);
-    Card.AddPlaybackDevice("44.1 kHz only", MakeNullSink());
-    Card.Playback(0).AcceptOnlyRate(44100);
-    Card.AddPlaybackDevice("48 kHz stereo only", MakeNullSink());
-    Card.Playback(1).AcceptOnlyRate(48000);
-    Card.Playback(1).AcceptOnlyChannels(2);
+    card.AddCaptureDevice("32 kHz only", MakeSilenceSource());
+    card.Capture(1).AcceptOnlyRate(32000);
+    card.AddPlaybackDevice("44.1 kHz only", MakeNullSink());
+    card.Playback(0).AcceptOnlyRate(44100);
+    card.AddPlaybackDevice("48 kHz stereo only", MakeNullSink());
+    card.Playback(1).AcceptOnlyRate(48000);
+    card.Playback(1).AcceptOnlyChannels(2);
 
-    const TWaveFormatEx Mono16 = PcmFormat(8000, 1, 16);
-    const TWaveFormatEx Mono8 = PcmFormat(8000, 1, 8);
-    EXPECT_EQ(Card.QueryFormat(WaveDirection::Capture, 0, Mono16), wrBadFormat);
-    EXPECT_EQ(WaveInQueryFormat(0, &Mono16), wrNoError);
-    EXPECT_EQ(WaveInQueryFormat(0, &Mono8), wrNoError);
-    EXPECT_EQ(WaveInQueryFormat(1, &Mono16), wrNoError);
-    EXPECT_EQ(WaveOutQueryFormat(0, &Mono16), wrNoError);
-    EXPECT_EQ(WaveOutQueryFormat(1, &Mono16), wrNoError);
-    EXPECT_EQ(WaveOutQueryFormat(1, &Mono8), wrNoError);
+    const TWaveFormatEx mono16 = PcmFormat(8000, 1, 16);
+    const TWaveFormatEx mono8 = PcmFormat(8000, 1, 8);
+    EXPECT_EQ(card.QueryFormat(WaveDirection::Capture, 0, mono16), wrBadFormat);
+    EXPECT_EQ(WaveInQueryFormat(0, &mono16), wrNoError);
+    EXPECT_EQ(WaveInQueryFormat(0, &mono8), wrNoError);
+    EXPECT_EQ(WaveInQueryFormat(1, &mono16), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(0, &mono16), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(1, &mono16), wrNoError);
+    EXPECT_EQ(WaveOutQueryFormat(1, &mono8), wrNoError);
 
-    TWaveFormatEx Broken = Mono16;
-    Broken.nAvgBytesPerSec = 1;
-    EXPECT_EQ(WaveInQueryFormat(0, &Broken), wrBadFormat);
+    TWaveFormatEx broken = mono16;
+    broken.nAvgBytesPerSec = 1;
+    EXPECT_EQ(WaveInQueryFormat(0, &broken), wrBadFormat);
 
-    TWaveCaps Native{};
-    ASSERT_EQ(Card.GetCaps(WaveDirection::Capture, 0, Native), wrNoError);
-    EXPECT_EQ(Native.dwFormats, 0xF00u);
-    TWaveCaps Caps{};
-    ASSERT_EQ(WaveInGetDevCaps(0, &Caps), wrNoError);
-    EXPECT_EQ(Caps.dwFormats, 0xFFFu);
-    EXPECT_TRUE(Caps.dwFormats & WaveFormat1M16);
-    ASSERT_EQ(Card.GetCaps(WaveDirection::Playback, 1, Native), wrNoError);
-    EXPECT_EQ(Native.dwFormats, unsigned{WaveFormat4S08 | WaveFormat4S16});
-    ASSERT_EQ(WaveOutGetDevCaps(1, &Caps), wrNoError);
-    EXPECT_EQ(Caps.dwFormats, 0xFFFu);
+    TWaveCaps native{};
+    ASSERT_EQ(card.GetCaps(WaveDirection::Capture, 0, native), wrNoError);
+    EXPECT_EQ(native.dwFormats, 0xF00u);
+    TWaveCaps caps{};
+    ASSERT_EQ(WaveInGetDevCaps(0, &caps), wrNoError);
+    EXPECT_EQ(caps.dwFormats, 0xFFFu);
+    EXPECT_TRUE(caps.dwFormats & WaveFormat1M16);
+    ASSERT_EQ(card.GetCaps(WaveDirection::Playback, 1, native), wrNoError);
+    EXPECT_EQ(native.dwFormats, unsigned{WaveFormat4S08 | WaveFormat4S16});
+    ASSERT_EQ(WaveOutGetDevCaps(1, &caps), wrNoError);
+    EXPECT_EQ(caps.dwFormats, 0xFFFu);
 }
 
 TEST_P(ConvertedCaptureTest, ToneKeepsItsPitchLevelAndLength)
 {
     const auto [CardRate, Bits] = GetParam();
-    const TWaveFormatEx Format = PcmFormat(8000, 1, Bits);
-    const auto Samples = ChannelOf(RecordOneSecond({CardRate, 0}, Tone(1000), Bits), Format);
+    const TWaveFormatEx format = PcmFormat(8000, 1, Bits);
+    const auto samples = ChannelOf(RecordOneSecond({CardRate, 0}, Tone(1000), Bits), format);
 
     // One second in, one second out but for the converter's latency.
-    EXPECT_LE(Samples.size(), 8000u);
-    EXPECT_GE(Samples.size(), 8000u - LatencyFrames);
-    const auto Settled = Slice(Samples, LatencyFrames, Samples.size());
-    EXPECT_NEAR(ToneFrequency(Settled, 8000), 1000, 1);
-    EXPECT_NEAR(Rms(Settled), 0.5 / std::sqrt(2.0), 0.01);
+    EXPECT_LE(samples.size(), 8000u);
+    EXPECT_GE(samples.size(), 8000u - LatencyFrames);
+    const auto settled = Slice(samples, LatencyFrames, samples.size());
+    EXPECT_NEAR(ToneFrequency(settled, 8000), 1000, 1);
+    EXPECT_NEAR(Rms(settled), 0.5 / std::sqrt(2.0), 0.01);
 }
 
 INSTANTIATE_TEST_SUITE_P(CardRates, ConvertedCaptureTest,
-                         ::testing::Values(CardCase{48000, 16}, CardCase{44100, 16},
-                                           CardCase{48000, 8}));
+                         ::testing::Values(TCardCase{48000, 16}, TCardCase{44100, 16},
+                                           TCardCase{48000, 8}));
 
 TEST(RateConversionTest, ToneAboveTheDeviceBandDoesNotFoldIntoIt)
 {
-    const auto Samples =
+    const auto samples =
         ChannelOf(RecordOneSecond({48000, 0}, Tone(10000), 16), PcmFormat(8000, 1, 16));
-    ASSERT_GE(Samples.size(), 8000u - LatencyFrames);
+    ASSERT_GE(samples.size(), 8000u - LatencyFrames);
     // A 10 kHz tone would fold to 2 kHz without the converter's low-pass.
-    EXPECT_LT(Rms(Samples), 0.005);
+    EXPECT_LT(Rms(samples), 0.005);
 }
 
 TEST(RateConversionTest, MonoDeviceOnAStereoOnlyCardRecordsTheLeftChannel)
 {
     // Left 1000 Hz, right 3000 Hz.
-    auto Source = MakeGeneratorSource(
-        [Frame = std::make_shared<std::size_t>(0)](std::uint8_t* Data, std::size_t Bytes,
-                                                   const TWaveFormatEx& Format)
+    auto source = MakeGeneratorSource(
+        [frame = std::make_shared<std::size_t>(0)](std::uint8_t* data, std::size_t bytes,
+                                                   const TWaveFormatEx& format)
         {
-            for (std::size_t Index = 0; Index < Bytes / 4; ++Index, ++*Frame)
+            for (std::size_t index = 0; index < bytes / 4; ++index, ++*frame)
             {
-                for (const std::size_t Channel : {0u, 1u})
+                for (const std::size_t channel : {0u, 1u})
                 {
-                    const double Frequency = Channel == 0 ? 1000 : 3000;
-                    const auto Sample = static_cast<std::uint16_t>(
+                    const double frequency = channel == 0 ? 1000 : 3000;
+                    const auto sample = static_cast<std::uint16_t>(
                         std::lround(0.5 * 32767 *
-                                    std::sin(2 * std::numbers::pi * Frequency * *Frame /
-                                             Format.nSamplesPerSec)));
-                    Data[4 * Index + 2 * Channel] = static_cast<std::uint8_t>(Sample & 0xFF);
-                    Data[4 * Index + 2 * Channel + 1] = static_cast<std::uint8_t>(Sample >> 8);
+                                    std::sin(2 * std::numbers::pi * frequency * *frame /
+                                             format.nSamplesPerSec)));
+                    data[4 * index + 2 * channel] = static_cast<std::uint8_t>(sample & 0xFF);
+                    data[4 * index + 2 * channel + 1] = static_cast<std::uint8_t>(sample >> 8);
                 }
             }
         });
-    const auto Samples =
-        ChannelOf(RecordOneSecond({48000, 2}, std::move(Source), 16), PcmFormat(8000, 1, 16));
-    ASSERT_GE(Samples.size(), 8000u - LatencyFrames);
-    const auto Settled = Slice(Samples, LatencyFrames, Samples.size());
-    EXPECT_NEAR(ToneFrequency(Settled, 8000), 1000, 1);
-    EXPECT_NEAR(Rms(Settled), 0.5 / std::sqrt(2.0), 0.01);
+    const auto samples =
+        ChannelOf(RecordOneSecond({48000, 2}, std::move(source), 16), PcmFormat(8000, 1, 16));
+    ASSERT_GE(samples.size(), 8000u - LatencyFrames);
+    const auto settled = Slice(samples, LatencyFrames, samples.size());
+    EXPECT_NEAR(ToneFrequency(settled, 8000), 1000, 1);
+    EXPECT_NEAR(Rms(settled), 0.5 / std::sqrt(2.0), 0.01);
 }
 
 TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
 {
-    SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::Stepped));
-    Selected.Card->AddCaptureDevice("48 kHz only", MakeToneSource(1000, 0.5, 0));
-    Selected.Card->Capture(0).AcceptOnlyRate(48000);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    Recorder Events;
-    const auto Buffers = MakeBuffers(3, BufferFrames * 2);
-    const HWaveIn Device = StartCapture(Format, Events, Buffers);
-    ASSERT_NE(Device, nullptr);
-    Selected.Card->AdvanceMilliseconds(50);
+    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    selected.Card->AddCaptureDevice("48 kHz only", MakeToneSource(1000, 0.5, 0));
+    selected.Card->Capture(0).AcceptOnlyRate(48000);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    Recorder events;
+    const auto buffers = MakeBuffers(3, BufferFrames * 2);
+    const HWaveIn device = StartCapture(format, events, buffers);
+    ASSERT_NE(device, nullptr);
+    selected.Card->AdvanceMilliseconds(50);
 
-    Selected.Card->Capture(0).Vanish();
-    EXPECT_EQ(Events.FailedCount(), 1u);
-    EXPECT_TRUE(Events.WaitForDone(3, Limit));
-    EXPECT_EQ(WaveInStart(Device), wrDeviceRemoved);
-    EXPECT_EQ(WaveInReset(Device), wrNoError);
-    EXPECT_EQ(WaveInClose(Device), wrNoError);
+    selected.Card->Capture(0).Vanish();
+    EXPECT_EQ(events.FailedCount(), 1u);
+    EXPECT_TRUE(events.WaitForDone(3, Limit));
+    EXPECT_EQ(WaveInStart(device), wrDeviceRemoved);
+    EXPECT_EQ(WaveInReset(device), wrNoError);
+    EXPECT_EQ(WaveInClose(device), wrNoError);
 }
 
 // Playback at 8000 Hz mono through a 48000 Hz stereo-only speaker, recorded
@@ -255,56 +255,56 @@ TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
 // card's real-time clock.
 TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
 {
-    SelectedCard Selected(VirtualSoundCard::Create(VirtualClock::RealTime));
-    auto Speaker = std::make_shared<MemorySink>();
-    Selected.Card->AddPlaybackDevice("48 kHz speaker", Speaker);
-    Selected.Card->Playback(0).AcceptOnlyRate(48000);
-    Selected.Card->Playback(0).AcceptOnlyChannels(2);
-    Selected.Card->AddLoopbackCaptureDevice("48 kHz loopback", 0);
-    Selected.Card->Capture(0).AcceptOnlyRate(48000);
-    Selected.Card->Capture(0).AcceptOnlyChannels(2);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
+    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::RealTime));
+    auto speaker = std::make_shared<MemorySink>();
+    selected.Card->AddPlaybackDevice("48 kHz speaker", speaker);
+    selected.Card->Playback(0).AcceptOnlyRate(48000);
+    selected.Card->Playback(0).AcceptOnlyChannels(2);
+    selected.Card->AddLoopbackCaptureDevice("48 kHz loopback", 0);
+    selected.Card->Capture(0).AcceptOnlyRate(48000);
+    selected.Card->Capture(0).AcceptOnlyChannels(2);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
 
-    Recorder CaptureEvents;
-    const auto CaptureBuffers = MakeBuffers(12, BufferFrames * 2);
-    const HWaveIn Capture = StartCapture(Format, CaptureEvents, CaptureBuffers);
-    ASSERT_NE(Capture, nullptr);
+    Recorder captureEvents;
+    const auto captureBuffers = MakeBuffers(12, BufferFrames * 2);
+    const HWaveIn capture = StartCapture(format, captureEvents, captureBuffers);
+    ASSERT_NE(capture, nullptr);
 
-    Recorder PlaybackEvents;
-    HWaveOut Playback = nullptr;
-    ASSERT_EQ(WaveOutOpen(&Playback, 0, &Format, Recorder::OnPlayback, &PlaybackEvents), wrNoError);
-    const auto Tone = SineBytes(1000, 0.5, 8 * BufferFrames, Format);
-    const auto PlaybackBuffers = MakeBuffers(8, BufferFrames * 2);
-    for (std::size_t Index = 0; Index < PlaybackBuffers.size(); ++Index)
+    Recorder playbackEvents;
+    HWaveOut playback = nullptr;
+    ASSERT_EQ(WaveOutOpen(&playback, 0, &format, Recorder::OnPlayback, &playbackEvents), wrNoError);
+    const auto tone = SineBytes(1000, 0.5, 8 * BufferFrames, format);
+    const auto playbackBuffers = MakeBuffers(8, BufferFrames * 2);
+    for (std::size_t index = 0; index < playbackBuffers.size(); ++index)
     {
-        auto& Header = PlaybackBuffers[Index]->Header;
-        std::copy_n(Tone.begin() + static_cast<std::ptrdiff_t>(Index * BufferFrames * 2),
-                    BufferFrames * 2, Header.lpData);
-        ASSERT_EQ(WaveOutPrepareHeader(Playback, &Header), wrNoError);
-        ASSERT_EQ(WaveOutWrite(Playback, &Header), wrNoError);
+        auto& header = playbackBuffers[index]->Header;
+        std::copy_n(tone.begin() + static_cast<std::ptrdiff_t>(index * BufferFrames * 2),
+                    BufferFrames * 2, header.lpData);
+        ASSERT_EQ(WaveOutPrepareHeader(playback, &header), wrNoError);
+        ASSERT_EQ(WaveOutWrite(playback, &header), wrNoError);
     }
-    EXPECT_TRUE(PlaybackEvents.WaitForDone(8, Limit));
+    EXPECT_TRUE(playbackEvents.WaitForDone(8, Limit));
     // 1.5 s of capture: the tone has long reached the speaker and come back.
-    EXPECT_TRUE(CaptureEvents.WaitForDone(12, Limit));
-    EXPECT_EQ(WaveOutReset(Playback), wrNoError);
-    EXPECT_EQ(WaveOutClose(Playback), wrNoError);
-    EXPECT_EQ(WaveInReset(Capture), wrNoError);
-    EXPECT_EQ(WaveInClose(Capture), wrNoError);
+    EXPECT_TRUE(captureEvents.WaitForDone(12, Limit));
+    EXPECT_EQ(WaveOutReset(playback), wrNoError);
+    EXPECT_EQ(WaveOutClose(playback), wrNoError);
+    EXPECT_EQ(WaveInReset(capture), wrNoError);
+    EXPECT_EQ(WaveInClose(capture), wrNoError);
 
-    const TWaveFormatEx CardFormat = PcmFormat(48000, 2, 16);
-    const auto Played = ChannelOf(Speaker->Bytes(), CardFormat, 0);
-    EXPECT_EQ(ChannelOf(Speaker->Bytes(), CardFormat, 1), Played);
-    const Span Loud = LoudSpan(Played, 0.25);
-    EXPECT_NEAR(static_cast<double>(Loud.End - Loud.Begin), 48000, 480);
-    EXPECT_NEAR(ToneFrequency(Slice(Played, Loud.Begin + 480, Loud.End - 480), 48000), 1000, 1);
+    const TWaveFormatEx cardFormat = PcmFormat(48000, 2, 16);
+    const auto played = ChannelOf(speaker->Bytes(), cardFormat, 0);
+    EXPECT_EQ(ChannelOf(speaker->Bytes(), cardFormat, 1), played);
+    const Span loud = LoudSpan(played, 0.25);
+    EXPECT_NEAR(static_cast<double>(loud.End - loud.Begin), 48000, 480);
+    EXPECT_NEAR(ToneFrequency(Slice(played, loud.Begin + 480, loud.End - 480), 48000), 1000, 1);
     // Silence before the tone stays digital silence (no dither, no noise).
-    const auto Before = Slice(Played, 0, Loud.Begin - std::min<std::size_t>(Loud.Begin, 48 * 40));
-    EXPECT_EQ(Rms(Before), 0);
+    const auto before = Slice(played, 0, loud.Begin - std::min<std::size_t>(loud.Begin, 48 * 40));
+    EXPECT_EQ(Rms(before), 0);
 
-    const auto Back = ChannelOf(Recorded(CaptureEvents), Format);
-    const Span Heard = LoudSpan(Back, 0.25);
-    EXPECT_NEAR(static_cast<double>(Heard.End - Heard.Begin), 8000, 80);
-    EXPECT_NEAR(ToneFrequency(Slice(Back, Heard.Begin + 80, Heard.End - 80), 8000), 1000, 1);
+    const auto back = ChannelOf(Recorded(captureEvents), format);
+    const Span heard = LoudSpan(back, 0.25);
+    EXPECT_NEAR(static_cast<double>(heard.End - heard.Begin), 8000, 80);
+    EXPECT_NEAR(ToneFrequency(Slice(back, heard.Begin + 80, heard.End - 80), 8000), 1000, 1);
 }
 
 } // namespace keb::test

@@ -19,141 +19,142 @@ constexpr auto Limit = std::chrono::seconds(20);
 
 // Takes returned buffers from the notification context and hands them back to
 // the device from its own thread, until told to stop.
-class Requeuer
+class TRequeuer
 {
   public:
     template <typename Requeue>
-    explicit Requeuer(Requeue Give) : Worker([this, Give] { Run(Give); })
+    explicit TRequeuer(Requeue give) : worker_([this, give] { Run(give); })
     {
     }
 
-    ~Requeuer()
+    ~TRequeuer()
     {
         {
-            std::lock_guard Guard(Lock);
-            Ending = true;
+            std::lock_guard guard(lock_);
+            ending_ = true;
         }
-        Wake.notify_all();
-        Worker.join();
+        wake_.notify_all();
+        worker_.join();
     }
 
-    static void OnCapture(HWaveIn, TWaveMessage Message, void* User, TWaveHdr* Header, TWaveResult)
+    static void OnCapture(HWaveIn, TWaveMessage message, void* user, TWaveHdr* header, TWaveResult)
     {
-        static_cast<Requeuer*>(User)->Post(Message, Header);
+        static_cast<TRequeuer*>(user)->Post(message, header);
     }
 
-    static void OnPlayback(HWaveOut, TWaveMessage Message, void* User, TWaveHdr* Header,
+    static void OnPlayback(HWaveOut, TWaveMessage message, void* user, TWaveHdr* header,
                            TWaveResult)
     {
-        static_cast<Requeuer*>(User)->Post(Message, Header);
+        static_cast<TRequeuer*>(user)->Post(message, header);
     }
 
-    bool WaitForHandled(std::size_t Count)
+    bool WaitForHandled(std::size_t count)
     {
-        std::unique_lock Guard(Lock);
-        return Wake.wait_for(Guard, Limit, [&] { return Handled >= Count; });
+        std::unique_lock guard(lock_);
+        return wake_.wait_for(guard, Limit, [&] { return handled_ >= count; });
     }
 
     // Returns once no buffer is being handed back any more.
     void StopRequeueing()
     {
-        std::unique_lock Guard(Lock);
-        Requeueing = false;
-        Wake.wait(Guard, [this] { return !Busy; });
+        std::unique_lock guard(lock_);
+        requeueing_ = false;
+        wake_.wait(guard, [this] { return !busy_; });
     }
 
   private:
-    void Post(TWaveMessage Message, TWaveHdr* Header)
+    void Post(TWaveMessage message, TWaveHdr* header)
     {
-        if (Message != wmDone)
+        if (message != wmDone)
         {
             return;
         }
         {
-            std::lock_guard Guard(Lock);
-            Pending.push_back(Header);
+            std::lock_guard guard(lock_);
+            pending_.push_back(header);
         }
-        Wake.notify_all();
+        wake_.notify_all();
     }
 
-    template <typename Requeue> void Run(Requeue Give)
+    template <typename Requeue> void Run(Requeue give)
     {
-        std::unique_lock Guard(Lock);
+        std::unique_lock guard(lock_);
         while (true)
         {
-            Wake.wait(Guard, [this] { return Ending || !Pending.empty(); });
-            if (Ending)
+            wake_.wait(guard, [this] { return ending_ || !pending_.empty(); });
+            if (ending_)
             {
                 return;
             }
-            TWaveHdr* Header = Pending.front();
-            Pending.pop_front();
-            const bool Again = Requeueing;
-            Busy = true;
-            Guard.unlock();
-            const bool Given = !Again || Give(Header);
-            Guard.lock();
-            Busy = false;
-            Handled += Given ? 1 : 0;
-            Wake.notify_all();
+            TWaveHdr* header = pending_.front();
+            pending_.pop_front();
+            const bool again = requeueing_;
+            busy_ = true;
+            guard.unlock();
+            const bool given = !again || give(header);
+            guard.lock();
+            busy_ = false;
+            handled_ += given ? 1 : 0;
+            wake_.notify_all();
         }
     }
 
-    std::mutex Lock;
-    std::condition_variable Wake;
-    std::deque<TWaveHdr*> Pending;
-    std::size_t Handled = 0;
-    bool Requeueing = true;
-    bool Busy = false;
-    bool Ending = false;
-    std::thread Worker;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<TWaveHdr*> pending_;
+    std::size_t handled_ = 0;
+    bool requeueing_ = true;
+    bool busy_ = false;
+    bool ending_ = false;
+    std::thread worker_;
 };
 
 } // namespace
 
 TEST(VirtualRealTimeTest, CaptureAndPlaybackRunFromTheCardsThreadWhileAWorkerRequeues)
 {
-    auto Card = VirtualSoundCard::Create(VirtualClock::RealTime);
-    Card->AddCaptureDevice("Tone", MakeToneSource(1000, 0.5, 0.1));
-    auto Speaker = std::make_shared<MemorySink>();
-    Card->AddPlaybackDevice("Speaker", Speaker);
-    UseVirtualSoundCard(Card);
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
+    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    card->AddCaptureDevice("Tone", MakeToneSource(1000, 0.5, 0.1));
+    auto speaker = std::make_shared<MemorySink>();
+    card->AddPlaybackDevice("Speaker", speaker);
+    UseVirtualSoundCard(card);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
 
-    HWaveIn Capture = nullptr;
-    Requeuer CaptureWorker([&Capture](TWaveHdr* Header)
-                           { return WaveInAddBuffer(Capture, Header) == wrNoError; });
-    ASSERT_EQ(WaveInOpen(&Capture, 0, &Format, Requeuer::OnCapture, &CaptureWorker), wrNoError);
-    HWaveOut Playback = nullptr;
-    Requeuer PlaybackWorker([&Playback](TWaveHdr* Header)
-                            { return WaveOutWrite(Playback, Header) == wrNoError; });
-    ASSERT_EQ(WaveOutOpen(&Playback, 0, &Format, Requeuer::OnPlayback, &PlaybackWorker), wrNoError);
+    HWaveIn capture = nullptr;
+    TRequeuer captureWorker([&capture](TWaveHdr* header)
+                            { return WaveInAddBuffer(capture, header) == wrNoError; });
+    ASSERT_EQ(WaveInOpen(&capture, 0, &format, TRequeuer::OnCapture, &captureWorker), wrNoError);
+    HWaveOut playback = nullptr;
+    TRequeuer playbackWorker([&playback](TWaveHdr* header)
+                             { return WaveOutWrite(playback, header) == wrNoError; });
+    ASSERT_EQ(WaveOutOpen(&playback, 0, &format, TRequeuer::OnPlayback, &playbackWorker),
+              wrNoError);
 
-    std::vector<std::unique_ptr<OwnedBuffer>> Recorded, Played;
-    for (int Index = 0; Index < 4; ++Index)
+    std::vector<std::unique_ptr<OwnedBuffer>> recorded, played;
+    for (int index = 0; index < 4; ++index)
     {
-        Recorded.push_back(std::make_unique<OwnedBuffer>(160)); // 10 ms each
-        ASSERT_EQ(WaveInPrepareHeader(Capture, &Recorded.back()->Header), wrNoError);
-        ASSERT_EQ(WaveInAddBuffer(Capture, &Recorded.back()->Header), wrNoError);
-        Played.push_back(std::make_unique<OwnedBuffer>(160));
-        ASSERT_EQ(WaveOutPrepareHeader(Playback, &Played.back()->Header), wrNoError);
-        ASSERT_EQ(WaveOutWrite(Playback, &Played.back()->Header), wrNoError);
+        recorded.push_back(std::make_unique<OwnedBuffer>(160)); // 10 ms each
+        ASSERT_EQ(WaveInPrepareHeader(capture, &recorded.back()->Header), wrNoError);
+        ASSERT_EQ(WaveInAddBuffer(capture, &recorded.back()->Header), wrNoError);
+        played.push_back(std::make_unique<OwnedBuffer>(160));
+        ASSERT_EQ(WaveOutPrepareHeader(playback, &played.back()->Header), wrNoError);
+        ASSERT_EQ(WaveOutWrite(playback, &played.back()->Header), wrNoError);
     }
-    ASSERT_EQ(WaveInStart(Capture), wrNoError);
-    EXPECT_TRUE(CaptureWorker.WaitForHandled(30));
-    EXPECT_TRUE(PlaybackWorker.WaitForHandled(30));
+    ASSERT_EQ(WaveInStart(capture), wrNoError);
+    EXPECT_TRUE(captureWorker.WaitForHandled(30));
+    EXPECT_TRUE(playbackWorker.WaitForHandled(30));
 
-    CaptureWorker.StopRequeueing();
-    PlaybackWorker.StopRequeueing();
-    ASSERT_EQ(WaveInReset(Capture), wrNoError);
-    ASSERT_EQ(WaveOutReset(Playback), wrNoError);
-    for (const auto& Buffer : Recorded)
+    captureWorker.StopRequeueing();
+    playbackWorker.StopRequeueing();
+    ASSERT_EQ(WaveInReset(capture), wrNoError);
+    ASSERT_EQ(WaveOutReset(playback), wrNoError);
+    for (const auto& buffer : recorded)
     {
-        EXPECT_EQ(WaveInUnprepareHeader(Capture, &Buffer->Header), wrNoError);
+        EXPECT_EQ(WaveInUnprepareHeader(capture, &buffer->Header), wrNoError);
     }
-    EXPECT_EQ(WaveInClose(Capture), wrNoError);
-    EXPECT_EQ(WaveOutClose(Playback), wrNoError);
-    EXPECT_GE(Speaker->Bytes().size(), 30u * 160);
+    EXPECT_EQ(WaveInClose(capture), wrNoError);
+    EXPECT_EQ(WaveOutClose(playback), wrNoError);
+    EXPECT_GE(speaker->Bytes().size(), 30u * 160);
     UseVirtualSoundCard(nullptr);
 }
 
@@ -162,26 +163,26 @@ TEST(VirtualRealTimeTest, TheEnvironmentsCardRecordsATestToneInRealTime)
     unsetenv("KEB_AUDIO_INFILE");
     unsetenv("KEB_AUDIO_OUTFILE");
     UseVirtualSoundCard(MakeEnvironmentSoundCard());
-    TWaveCaps Caps{};
-    ASSERT_EQ(WaveInGetDevCaps(WaveMapperId, &Caps), wrNoError);
-    EXPECT_STREQ(Caps.szPname, "KEB virtual capture");
-    ASSERT_EQ(WaveOutGetDevCaps(WaveMapperId, &Caps), wrNoError);
-    EXPECT_STREQ(Caps.szPname, "KEB virtual playback");
+    TWaveCaps caps{};
+    ASSERT_EQ(WaveInGetDevCaps(WaveMapperId, &caps), wrNoError);
+    EXPECT_STREQ(caps.szPname, "KEB virtual capture");
+    ASSERT_EQ(WaveOutGetDevCaps(WaveMapperId, &caps), wrNoError);
+    EXPECT_STREQ(caps.szPname, "KEB virtual playback");
 
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    Recorder Events;
-    HWaveIn Device = nullptr;
-    ASSERT_EQ(WaveInOpen(&Device, WaveMapperId, &Format, Recorder::OnCapture, &Events), wrNoError);
-    OwnedBuffer Recorded(160);
-    ASSERT_EQ(WaveInPrepareHeader(Device, &Recorded.Header), wrNoError);
-    ASSERT_EQ(WaveInAddBuffer(Device, &Recorded.Header), wrNoError);
-    ASSERT_EQ(WaveInStart(Device), wrNoError);
-    ASSERT_TRUE(Events.WaitForDone(1, Limit));
-    ASSERT_EQ(WaveInReset(Device), wrNoError);
-    ASSERT_EQ(WaveInClose(Device), wrNoError);
-    const auto Bytes = Recorded.Bytes();
-    ASSERT_EQ(Bytes.size(), 160u);
-    EXPECT_NE(Bytes, std::vector<std::uint8_t>(160, 0)); // a tone, not silence
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    Recorder events;
+    HWaveIn device = nullptr;
+    ASSERT_EQ(WaveInOpen(&device, WaveMapperId, &format, Recorder::OnCapture, &events), wrNoError);
+    OwnedBuffer recorded(160);
+    ASSERT_EQ(WaveInPrepareHeader(device, &recorded.Header), wrNoError);
+    ASSERT_EQ(WaveInAddBuffer(device, &recorded.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(device), wrNoError);
+    ASSERT_TRUE(events.WaitForDone(1, Limit));
+    ASSERT_EQ(WaveInReset(device), wrNoError);
+    ASSERT_EQ(WaveInClose(device), wrNoError);
+    const auto bytes = recorded.Bytes();
+    ASSERT_EQ(bytes.size(), 160u);
+    EXPECT_NE(bytes, std::vector<std::uint8_t>(160, 0)); // a tone, not silence
     UseVirtualSoundCard(nullptr);
 }
 

@@ -10,65 +10,65 @@ namespace keb::test
 namespace
 {
 
-class StallCounter
+class TStallCounter
 {
   public:
     void Stalled()
     {
         {
-            std::lock_guard Guard(Lock);
-            ++Count;
+            std::lock_guard guard(lock_);
+            ++count_;
         }
-        Arrived.notify_all();
+        arrived_.notify_all();
     }
 
     bool WaitForStall()
     {
-        std::unique_lock Guard(Lock);
-        return Arrived.wait_for(Guard, std::chrono::seconds(20), [this] { return Count > 0; });
+        std::unique_lock guard(lock_);
+        return arrived_.wait_for(guard, std::chrono::seconds(20), [this] { return count_ > 0; });
     }
 
     int Stalls()
     {
-        std::lock_guard Guard(Lock);
-        return Count;
+        std::lock_guard guard(lock_);
+        return count_;
     }
 
   private:
-    std::mutex Lock;
-    std::condition_variable Arrived;
-    int Count = 0;
+    std::mutex lock_;
+    std::condition_variable arrived_;
+    int count_ = 0;
 };
 
 } // namespace
 
 TEST(StallWatchdogTest, ReportsAStreamWithoutCallbacksOnceAndAgainAfterARestart)
 {
-    StallCounter Counter;
-    StallWatchdog Watchdog(std::chrono::milliseconds(10), [&Counter] { Counter.Stalled(); });
-    Watchdog.Beat(); // beats before Start do not count as life
-    Watchdog.Start();
-    ASSERT_TRUE(Counter.WaitForStall());
-    Watchdog.Stop();
-    EXPECT_EQ(Counter.Stalls(), 1);
+    TStallCounter counter;
+    TStallWatchdog watchdog(std::chrono::milliseconds(10), [&counter] { counter.Stalled(); });
+    watchdog.Beat(); // beats before Start do not count as life
+    watchdog.Start();
+    ASSERT_TRUE(counter.WaitForStall());
+    watchdog.Stop();
+    EXPECT_EQ(counter.Stalls(), 1);
 
-    Watchdog.Start();
-    Watchdog.Stop();
-    Watchdog.Start();
-    Watchdog.Beat();
-    Watchdog.Stop();
-    Watchdog.Start();
-    EXPECT_TRUE(Counter.WaitForStall());
+    watchdog.Start();
+    watchdog.Stop();
+    watchdog.Start();
+    watchdog.Beat();
+    watchdog.Stop();
+    watchdog.Start();
+    EXPECT_TRUE(counter.WaitForStall());
 }
 
 TEST(StallWatchdogTest, StopEndsTheWatchWithoutAReport)
 {
-    StallCounter Counter;
-    StallWatchdog Watchdog(std::chrono::hours(1), [&Counter] { Counter.Stalled(); });
-    Watchdog.Start();
-    Watchdog.Stop();
-    Watchdog.Stop();
-    EXPECT_EQ(Counter.Stalls(), 0);
+    TStallCounter counter;
+    TStallWatchdog watchdog(std::chrono::hours(1), [&counter] { counter.Stalled(); });
+    watchdog.Start();
+    watchdog.Stop();
+    watchdog.Stop();
+    EXPECT_EQ(counter.Stalls(), 0);
 }
 
 } // namespace keb::test

@@ -7,120 +7,120 @@
 namespace keb::test
 {
 
-std::vector<double> ChannelOf(const std::vector<std::uint8_t>& Bytes, const TWaveFormatEx& Format,
-                              std::size_t Channel)
+std::vector<double> ChannelOf(const std::vector<std::uint8_t>& bytes, const TWaveFormatEx& format,
+                              std::size_t channel)
 {
-    const std::size_t SampleBytes = Format.wBitsPerSample / 8;
-    std::vector<double> Samples;
-    for (std::size_t Offset = Channel * SampleBytes; Offset + SampleBytes <= Bytes.size();
-         Offset += Format.nBlockAlign)
+    const std::size_t sampleBytes = format.wBitsPerSample / 8;
+    std::vector<double> samples;
+    for (std::size_t offset = channel * sampleBytes; offset + sampleBytes <= bytes.size();
+         offset += format.nBlockAlign)
     {
-        if (SampleBytes == 1)
+        if (sampleBytes == 1)
         {
-            Samples.push_back((Bytes[Offset] - 128) / 128.0);
+            samples.push_back((bytes[offset] - 128) / 128.0);
         }
         else
         {
-            const auto Value = static_cast<std::int16_t>(Bytes[Offset] | Bytes[Offset + 1] << 8);
-            Samples.push_back(Value / 32768.0);
+            const auto value = static_cast<std::int16_t>(bytes[offset] | bytes[offset + 1] << 8);
+            samples.push_back(value / 32768.0);
         }
     }
-    return Samples;
+    return samples;
 }
 
-std::vector<std::uint8_t> SineBytes(double Frequency, double Amplitude, std::size_t Frames,
-                                    const TWaveFormatEx& Format)
+std::vector<std::uint8_t> SineBytes(double frequency, double amplitude, std::size_t frames,
+                                    const TWaveFormatEx& format)
 {
-    std::vector<std::uint8_t> Bytes;
-    for (std::size_t Frame = 0; Frame < Frames; ++Frame)
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t frame = 0; frame < frames; ++frame)
     {
-        const double Value =
-            Amplitude * std::sin(2 * std::numbers::pi * Frequency * Frame / Format.nSamplesPerSec);
-        const auto Sample = static_cast<std::int16_t>(std::lround(Value * 32767));
-        for (int Channel = 0; Channel < Format.nChannels; ++Channel)
+        const double value =
+            amplitude * std::sin(2 * std::numbers::pi * frequency * frame / format.nSamplesPerSec);
+        const auto sample = static_cast<std::int16_t>(std::lround(value * 32767));
+        for (int channel = 0; channel < format.nChannels; ++channel)
         {
-            if (Format.wBitsPerSample == 8)
+            if (format.wBitsPerSample == 8)
             {
-                Bytes.push_back(
-                    static_cast<std::uint8_t>((static_cast<std::uint16_t>(Sample) >> 8) ^ 0x80));
+                bytes.push_back(
+                    static_cast<std::uint8_t>((static_cast<std::uint16_t>(sample) >> 8) ^ 0x80));
             }
             else
             {
-                Bytes.push_back(static_cast<std::uint8_t>(Sample & 0xFF));
-                Bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(Sample) >> 8));
+                bytes.push_back(static_cast<std::uint8_t>(sample & 0xFF));
+                bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8));
             }
         }
     }
-    return Bytes;
+    return bytes;
 }
 
-double ToneFrequency(const std::vector<double>& Samples, double Rate)
+double ToneFrequency(const std::vector<double>& samples, double rate)
 {
-    double First = -1;
-    double Last = -1;
-    std::size_t Crossings = 0;
-    for (std::size_t Index = 1; Index < Samples.size(); ++Index)
+    double first = -1;
+    double last = -1;
+    std::size_t crossings = 0;
+    for (std::size_t index = 1; index < samples.size(); ++index)
     {
-        if (Samples[Index - 1] < 0 && Samples[Index] >= 0)
+        if (samples[index - 1] < 0 && samples[index] >= 0)
         {
-            const double At =
-                Index - 1 + Samples[Index - 1] / (Samples[Index - 1] - Samples[Index]);
-            First = Crossings == 0 ? At : First;
-            Last = At;
-            ++Crossings;
+            const double at =
+                index - 1 + samples[index - 1] / (samples[index - 1] - samples[index]);
+            first = crossings == 0 ? at : first;
+            last = at;
+            ++crossings;
         }
     }
-    return Crossings < 2 ? 0 : (Crossings - 1) * Rate / (Last - First);
+    return crossings < 2 ? 0 : (crossings - 1) * rate / (last - first);
 }
 
-double Rms(const std::vector<double>& Samples)
+double Rms(const std::vector<double>& samples)
 {
-    double Sum = 0;
-    for (const double Sample : Samples)
+    double sum = 0;
+    for (const double sample : samples)
     {
-        Sum += Sample * Sample;
+        sum += sample * sample;
     }
-    return Samples.empty() ? 0 : std::sqrt(Sum / Samples.size());
+    return samples.empty() ? 0 : std::sqrt(sum / samples.size());
 }
 
-double SineAmplitude(const std::vector<double>& Samples, std::size_t First, std::size_t Count,
-                     double Frequency, double Rate)
+double SineAmplitude(const std::vector<double>& samples, std::size_t first, std::size_t count,
+                     double frequency, double rate)
 {
-    double Real = 0;
-    double Imaginary = 0;
-    double WindowSum = 0;
-    for (std::size_t Index = 0; Index < Count; ++Index)
+    double real = 0;
+    double imaginary = 0;
+    double windowSum = 0;
+    for (std::size_t index = 0; index < count; ++index)
     {
-        const double Window =
-            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(Index) /
-                                 static_cast<double>(Count - 1));
-        const double Phase = 2 * std::numbers::pi * Frequency * static_cast<double>(Index) / Rate;
-        Real += Window * Samples[First + Index] * std::cos(Phase);
-        Imaginary += Window * Samples[First + Index] * std::sin(Phase);
-        WindowSum += Window;
+        const double window =
+            0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(index) /
+                                 static_cast<double>(count - 1));
+        const double phase = 2 * std::numbers::pi * frequency * static_cast<double>(index) / rate;
+        real += window * samples[first + index] * std::cos(phase);
+        imaginary += window * samples[first + index] * std::sin(phase);
+        windowSum += window;
     }
-    return 2 * std::hypot(Real, Imaginary) / WindowSum;
+    return 2 * std::hypot(real, imaginary) / windowSum;
 }
 
-Span LoudSpan(const std::vector<double>& Samples, double Level)
+Span LoudSpan(const std::vector<double>& samples, double level)
 {
-    const auto Loud = [Level](double Sample) { return std::abs(Sample) >= Level; };
-    const auto First = std::find_if(Samples.begin(), Samples.end(), Loud);
-    if (First == Samples.end())
+    const auto loud = [level](double sample) { return std::abs(sample) >= level; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
+    if (first == samples.end())
     {
         return {0, 0};
     }
-    const auto Last = std::find_if(Samples.rbegin(), Samples.rend(), Loud);
-    return {static_cast<std::size_t>(First - Samples.begin()),
-            static_cast<std::size_t>(Samples.rend() - Last)};
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud);
+    return {static_cast<std::size_t>(first - samples.begin()),
+            static_cast<std::size_t>(samples.rend() - last)};
 }
 
-std::vector<double> Slice(const std::vector<double>& Samples, std::size_t Begin, std::size_t End)
+std::vector<double> Slice(const std::vector<double>& samples, std::size_t begin, std::size_t end)
 {
-    End = std::min(End, Samples.size());
-    Begin = std::min(Begin, End);
-    return {Samples.begin() + static_cast<std::ptrdiff_t>(Begin),
-            Samples.begin() + static_cast<std::ptrdiff_t>(End)};
+    end = std::min(end, samples.size());
+    begin = std::min(begin, end);
+    return {samples.begin() + static_cast<std::ptrdiff_t>(begin),
+            samples.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
 } // namespace keb::test

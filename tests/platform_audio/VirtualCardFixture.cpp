@@ -5,21 +5,21 @@ namespace keb::test
 
 void VirtualCardTest::SetUp()
 {
-    Card = VirtualSoundCard::Create(VirtualClock::Stepped);
-    auto Next = std::make_shared<std::size_t>(0);
-    Card->AddCaptureDevice("Counter",
-                           MakeGeneratorSource(
-                               [Next](std::uint8_t* Data, std::size_t Bytes, const TWaveFormatEx&)
-                               {
-                                   for (std::size_t Index = 0; Index < Bytes; ++Index)
-                                   {
-                                       Data[Index] = static_cast<std::uint8_t>((*Next)++);
-                                   }
-                               }));
-    Speaker = std::make_shared<MemorySink>();
-    Card->AddPlaybackDevice("Speaker", Speaker);
-    Card->AddLoopbackCaptureDevice("Loopback", 0);
-    UseVirtualSoundCard(Card);
+    card_ = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto next = std::make_shared<std::size_t>(0);
+    card_->AddCaptureDevice("Counter",
+                            MakeGeneratorSource(
+                                [next](std::uint8_t* data, std::size_t bytes, const TWaveFormatEx&)
+                                {
+                                    for (std::size_t index = 0; index < bytes; ++index)
+                                    {
+                                        data[index] = static_cast<std::uint8_t>((*next)++);
+                                    }
+                                }));
+    speaker_ = std::make_shared<MemorySink>();
+    card_->AddPlaybackDevice("Speaker", speaker_);
+    card_->AddLoopbackCaptureDevice("Loopback", 0);
+    UseVirtualSoundCard(card_);
 }
 
 void VirtualCardTest::TearDown()
@@ -27,57 +27,57 @@ void VirtualCardTest::TearDown()
     UseVirtualSoundCard(nullptr);
 }
 
-void VirtualCardTest::ExpectOnly(Recorder& Events, TWaveMessage Message)
+void VirtualCardTest::ExpectOnly(Recorder& events, TWaveMessage message)
 {
-    const auto Taken = Events.Taken();
-    ASSERT_EQ(Taken.size(), 1u);
-    EXPECT_EQ(Taken[0].Message, Message);
+    const auto taken = events.Taken();
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0].Message, message);
 }
 
-HWaveIn VirtualCardTest::OpenCapture(int DeviceId)
+HWaveIn VirtualCardTest::OpenCapture(int deviceId)
 {
-    HWaveIn Device = nullptr;
-    EXPECT_EQ(WaveInOpen(&Device, DeviceId, &Format, Recorder::OnCapture, &CaptureEvents),
+    HWaveIn device = nullptr;
+    EXPECT_EQ(WaveInOpen(&device, deviceId, &format_, Recorder::OnCapture, &captureEvents_),
               wrNoError);
-    ExpectOnly(CaptureEvents, wmOpened);
-    return Device;
+    ExpectOnly(captureEvents_, wmOpened);
+    return device;
 }
 
-HWaveOut VirtualCardTest::OpenPlayback(int DeviceId)
+HWaveOut VirtualCardTest::OpenPlayback(int deviceId)
 {
-    HWaveOut Device = nullptr;
-    EXPECT_EQ(WaveOutOpen(&Device, DeviceId, &Format, Recorder::OnPlayback, &PlaybackEvents),
+    HWaveOut device = nullptr;
+    EXPECT_EQ(WaveOutOpen(&device, deviceId, &format_, Recorder::OnPlayback, &playbackEvents_),
               wrNoError);
-    ExpectOnly(PlaybackEvents, wmOpened);
-    return Device;
+    ExpectOnly(playbackEvents_, wmOpened);
+    return device;
 }
 
-void VirtualCardTest::AddAll(HWaveIn Device, std::vector<OwnedBuffer*> Buffers)
+void VirtualCardTest::AddAll(HWaveIn device, std::vector<OwnedBuffer*> buffers)
 {
-    for (OwnedBuffer* Buffer : Buffers)
+    for (OwnedBuffer* buffer : buffers)
     {
-        ASSERT_EQ(WaveInPrepareHeader(Device, &Buffer->Header), wrNoError);
-        ASSERT_EQ(WaveInAddBuffer(Device, &Buffer->Header), wrNoError);
+        ASSERT_EQ(WaveInPrepareHeader(device, &buffer->Header), wrNoError);
+        ASSERT_EQ(WaveInAddBuffer(device, &buffer->Header), wrNoError);
     }
 }
 
-void VirtualCardTest::WriteAll(HWaveOut Device, std::vector<OwnedBuffer*> Buffers)
+void VirtualCardTest::WriteAll(HWaveOut device, std::vector<OwnedBuffer*> buffers)
 {
-    for (OwnedBuffer* Buffer : Buffers)
+    for (OwnedBuffer* buffer : buffers)
     {
-        ASSERT_EQ(WaveOutPrepareHeader(Device, &Buffer->Header), wrNoError);
-        ASSERT_EQ(WaveOutWrite(Device, &Buffer->Header), wrNoError);
+        ASSERT_EQ(WaveOutPrepareHeader(device, &buffer->Header), wrNoError);
+        ASSERT_EQ(WaveOutWrite(device, &buffer->Header), wrNoError);
     }
 }
 
-std::vector<std::uint8_t> VirtualCardTest::Counter(std::size_t First, std::size_t Count)
+std::vector<std::uint8_t> VirtualCardTest::Counter(std::size_t first, std::size_t count)
 {
-    std::vector<std::uint8_t> Bytes(Count);
-    for (std::size_t Index = 0; Index < Count; ++Index)
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t index = 0; index < count; ++index)
     {
-        Bytes[Index] = static_cast<std::uint8_t>(First + Index);
+        bytes[index] = static_cast<std::uint8_t>(first + index);
     }
-    return Bytes;
+    return bytes;
 }
 
 } // namespace keb::test

@@ -18,20 +18,20 @@ class VirtualCardTest : public ::testing::Test
     void TearDown() override;
 
     // Opens capture DeviceId (prepares nothing) and checks wmOpened came.
-    HWaveIn OpenCapture(int DeviceId = 0);
-    HWaveOut OpenPlayback(int DeviceId = 0);
-    void AddAll(HWaveIn Device, std::vector<OwnedBuffer*> Buffers);
-    void WriteAll(HWaveOut Device, std::vector<OwnedBuffer*> Buffers);
+    HWaveIn OpenCapture(int deviceId = 0);
+    HWaveOut OpenPlayback(int deviceId = 0);
+    void AddAll(HWaveIn device, std::vector<OwnedBuffer*> buffers);
+    void WriteAll(HWaveOut device, std::vector<OwnedBuffer*> buffers);
     // Takes the recorded notifications: exactly one, of this kind.
-    static void ExpectOnly(Recorder& Events, TWaveMessage Message);
+    static void ExpectOnly(Recorder& events, TWaveMessage message);
     // Bytes First, First + 1, ... of the counter, as bytes.
-    static std::vector<std::uint8_t> Counter(std::size_t First, std::size_t Count);
+    static std::vector<std::uint8_t> Counter(std::size_t first, std::size_t count);
 
-    const TWaveFormatEx Format = PcmFormat(8000, 1, 16); // 2000 bytes = 125 ms
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<MemorySink> Speaker;
-    Recorder CaptureEvents;
-    Recorder PlaybackEvents;
+    const TWaveFormatEx format_ = PcmFormat(8000, 1, 16); // 2000 bytes = 125 ms
+    std::shared_ptr<VirtualSoundCard> card_;
+    std::shared_ptr<MemorySink> speaker_;
+    Recorder captureEvents_;
+    Recorder playbackEvents_;
 };
 
 } // namespace keb::test

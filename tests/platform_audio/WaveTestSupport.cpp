@@ -7,104 +7,104 @@
 namespace keb::test
 {
 
-TWaveFormatEx PcmFormat(std::uint32_t Rate, std::uint16_t Channels, std::uint16_t Bits)
+TWaveFormatEx PcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits)
 {
-    TWaveFormatEx Format{};
-    Format.wFormatTag = WaveFormatPcm;
-    Format.nChannels = Channels;
-    Format.nSamplesPerSec = Rate;
-    Format.wBitsPerSample = Bits;
-    Format.nBlockAlign = static_cast<std::uint16_t>(Channels * Bits / 8);
-    Format.nAvgBytesPerSec = Format.nBlockAlign * Rate;
-    return Format;
+    TWaveFormatEx format{};
+    format.wFormatTag = WaveFormatPcm;
+    format.nChannels = channels;
+    format.nSamplesPerSec = rate;
+    format.wBitsPerSample = bits;
+    format.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    format.nAvgBytesPerSec = format.nBlockAlign * rate;
+    return format;
 }
 
-OwnedBuffer::OwnedBuffer(std::size_t Bytes, std::uint32_t User) : Audio(Bytes)
+OwnedBuffer::OwnedBuffer(std::size_t bytes, std::uint32_t user) : Audio(bytes)
 {
     Header.lpData = Audio.data();
-    Header.dwBufferLength = static_cast<std::uint32_t>(Bytes);
-    Header.dwUser = User;
+    Header.dwBufferLength = static_cast<std::uint32_t>(bytes);
+    Header.dwUser = user;
 }
 
 std::vector<std::uint8_t> OwnedBuffer::Bytes() const
 {
-    const auto* Data = reinterpret_cast<const std::uint8_t*>(Audio.data());
-    return {Data, Data + Header.dwBytesRecorded};
+    const auto* data = reinterpret_cast<const std::uint8_t*>(Audio.data());
+    return {data, data + Header.dwBytesRecorded};
 }
 
-void OwnedBuffer::Fill(const std::vector<std::uint8_t>& Data)
+void OwnedBuffer::Fill(const std::vector<std::uint8_t>& data)
 {
-    std::memcpy(Audio.data(), Data.data(), std::min(Data.size(), Audio.size()));
+    std::memcpy(Audio.data(), data.data(), std::min(data.size(), Audio.size()));
 }
 
-void Recorder::OnCapture(HWaveIn, TWaveMessage Message, void* User, TWaveHdr* Header,
-                         TWaveResult Result)
+void Recorder::OnCapture(HWaveIn, TWaveMessage message, void* user, TWaveHdr* header,
+                         TWaveResult result)
 {
-    static_cast<Recorder*>(User)->Record(Message, Header, Result);
+    static_cast<Recorder*>(user)->Record(message, header, result);
 }
 
-void Recorder::OnPlayback(HWaveOut, TWaveMessage Message, void* User, TWaveHdr* Header,
-                          TWaveResult Result)
+void Recorder::OnPlayback(HWaveOut, TWaveMessage message, void* user, TWaveHdr* header,
+                          TWaveResult result)
 {
-    static_cast<Recorder*>(User)->Record(Message, Header, Result);
+    static_cast<Recorder*>(user)->Record(message, header, result);
 }
 
-void Recorder::Record(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result)
+void Recorder::Record(TWaveMessage message, TWaveHdr* header, TWaveResult result)
 {
     {
-        std::lock_guard Guard(Lock);
-        Events.push_back({Message, Header, Result});
-        Done += Message == wmDone ? 1 : 0;
-        Failed += Message == wmFailed ? 1 : 0;
+        std::lock_guard guard(lock_);
+        events_.push_back({message, header, result});
+        done_ += message == wmDone ? 1 : 0;
+        failed_ += message == wmFailed ? 1 : 0;
     }
-    Arrived.notify_all();
+    arrived_.notify_all();
 }
 
 std::vector<Notification> Recorder::Taken()
 {
-    std::lock_guard Guard(Lock);
-    return std::exchange(Events, {});
+    std::lock_guard guard(lock_);
+    return std::exchange(events_, {});
 }
 
 std::vector<TWaveHdr*> Recorder::DoneHeaders()
 {
-    std::vector<TWaveHdr*> Headers;
-    for (const Notification& Event : Taken())
+    std::vector<TWaveHdr*> headers;
+    for (const Notification& event : Taken())
     {
-        if (Event.Message == wmDone)
+        if (event.Message == wmDone)
         {
-            Headers.push_back(Event.Header);
+            headers.push_back(event.Header);
         }
     }
-    return Headers;
+    return headers;
 }
 
-bool Recorder::WaitForDone(std::size_t Count, std::chrono::milliseconds Limit)
+bool Recorder::WaitForDone(std::size_t count, std::chrono::milliseconds limit)
 {
-    std::unique_lock Guard(Lock);
-    return Arrived.wait_for(Guard, Limit, [&] { return Done >= Count; });
+    std::unique_lock guard(lock_);
+    return arrived_.wait_for(guard, limit, [&] { return done_ >= count; });
 }
 
 std::size_t Recorder::DoneCount()
 {
-    std::lock_guard Guard(Lock);
-    return Done;
+    std::lock_guard guard(lock_);
+    return done_;
 }
 
 std::size_t Recorder::FailedCount()
 {
-    std::lock_guard Guard(Lock);
-    return Failed;
+    std::lock_guard guard(lock_);
+    return failed_;
 }
 
-std::vector<std::uint8_t> Pattern(std::size_t Bytes, std::uint8_t Seed)
+std::vector<std::uint8_t> Pattern(std::size_t bytes, std::uint8_t seed)
 {
-    std::vector<std::uint8_t> Data(Bytes);
-    for (std::size_t Index = 0; Index < Bytes; ++Index)
+    std::vector<std::uint8_t> data(bytes);
+    for (std::size_t index = 0; index < bytes; ++index)
     {
-        Data[Index] = static_cast<std::uint8_t>(Seed + Index * 7 + Index / 251);
+        data[index] = static_cast<std::uint8_t>(seed + index * 7 + index / 251);
     }
-    return Data;
+    return data;
 }
 
 } // namespace keb::test

@@ -13,16 +13,16 @@
 namespace keb::test
 {
 
-TWaveFormatEx PcmFormat(std::uint32_t Rate, std::uint16_t Channels, std::uint16_t Bits);
+TWaveFormatEx PcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits);
 
 // A wave header with its own audio bytes.
 struct OwnedBuffer
 {
-    explicit OwnedBuffer(std::size_t Bytes, std::uint32_t User = 0);
+    explicit OwnedBuffer(std::size_t bytes, std::uint32_t user = 0);
     OwnedBuffer(const OwnedBuffer&) = delete;
     OwnedBuffer& operator=(const OwnedBuffer&) = delete;
     std::vector<std::uint8_t> Bytes() const; // the recorded (capture) bytes
-    void Fill(const std::vector<std::uint8_t>& Data);
+    void Fill(const std::vector<std::uint8_t>& data);
 
     std::vector<char> Audio;
     TWaveHdr Header{};
@@ -38,29 +38,29 @@ struct Notification
 class Recorder
 {
   public:
-    static void OnCapture(HWaveIn Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                          TWaveResult Result);
-    static void OnPlayback(HWaveOut Device, TWaveMessage Message, void* User, TWaveHdr* Header,
-                           TWaveResult Result);
+    static void OnCapture(HWaveIn device, TWaveMessage message, void* user, TWaveHdr* header,
+                          TWaveResult result);
+    static void OnPlayback(HWaveOut device, TWaveMessage message, void* user, TWaveHdr* header,
+                           TWaveResult result);
 
     std::vector<Notification> Taken();    // everything so far, then empties
     std::vector<TWaveHdr*> DoneHeaders(); // the wmDone headers of Taken()
     // Waits until Count wmDone arrived in all (or Limit passes); returns whether they did.
-    bool WaitForDone(std::size_t Count, std::chrono::milliseconds Limit);
+    bool WaitForDone(std::size_t count, std::chrono::milliseconds limit);
     std::size_t DoneCount();
     std::size_t FailedCount(); // wmFailed notifications in all
 
   private:
-    void Record(TWaveMessage Message, TWaveHdr* Header, TWaveResult Result);
+    void Record(TWaveMessage message, TWaveHdr* header, TWaveResult result);
 
-    std::mutex Lock;
-    std::condition_variable Arrived;
-    std::vector<Notification> Events;
-    std::size_t Done = 0;
-    std::size_t Failed = 0;
+    std::mutex lock_;
+    std::condition_variable arrived_;
+    std::vector<Notification> events_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
 };
 
 // A pattern of Bytes bytes that starts at Seed, so that a mix-up shows.
-std::vector<std::uint8_t> Pattern(std::size_t Bytes, std::uint8_t Seed);
+std::vector<std::uint8_t> Pattern(std::size_t bytes, std::uint8_t seed);
 
 } // namespace keb::test

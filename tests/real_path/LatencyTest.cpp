@@ -55,7 +55,7 @@ struct TLatencyFigures
     }
 };
 
-TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Home)
+TLatencyFigures MeasureLatency(const char* mode, const std::filesystem::path& home)
 {
     const std::vector<std::int16_t> recording =
         ClicksOnTone(static_cast<std::size_t>(QuitAfterSeconds + 2) * PathRate, FirstClick,
@@ -65,9 +65,9 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
     TStreamWatch watch(RecordingFile(), PlayedFile(), PathRate);
     const TProgramRun keb =
         RunProgram(KEB_PROGRAM,
-                   {"--input", FileDevice, "--output", FileDevice, "--latency", Mode, "--on",
+                   {"--input", FileDevice, "--output", FileDevice, "--latency", mode, "--on",
                     "--quit-after", QString::number(QuitAfterSeconds)},
-                   Home, 60s, [&](std::int64_t Pid) { watch.Sample(Pid); });
+                   home, 60s, [&](std::int64_t pid) { watch.Sample(pid); });
     EXPECT_TRUE(keb.Finished) << keb.Errors;
     EXPECT_EQ(keb.ExitCode, 0) << keb.Errors;
 
@@ -94,7 +94,7 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
         const std::size_t peak = Peak(played, from, from + LongestLatency);
         if (peak == from + LongestLatency || std::abs(played[peak]) < ClickHeight / 2)
         {
-            ADD_FAILURE() << Mode << ": the click at recording sample " << click
+            ADD_FAILURE() << mode << ": the click at recording sample " << click
                           << " did not come out";
             continue;
         }
@@ -109,14 +109,14 @@ TLatencyFigures MeasureLatency(const char* Mode, const std::filesystem::path& Ho
     return figures;
 }
 
-void Print(const char* Mode, const TLatencyFigures& Figures)
+void Print(const char* mode, const TLatencyFigures& figures)
 {
-    std::printf("%-8s latency %.1f ms (", Mode, Figures.Mean());
-    for (double value : Figures.Milliseconds)
+    std::printf("%-8s latency %.1f ms (", mode, figures.Mean());
+    for (double value : figures.Milliseconds)
         std::printf(" %.1f", value);
     std::printf(" ms per click; %zu gaps; device chunks: capture %llu, playback %llu frames)\n",
-                Figures.Gaps, static_cast<unsigned long long>(Figures.CaptureStep),
-                static_cast<unsigned long long>(Figures.PlaybackStep));
+                figures.Gaps, static_cast<unsigned long long>(figures.CaptureStep),
+                static_cast<unsigned long long>(figures.PlaybackStep));
 }
 
 TEST(LatencyTest, CaptureToPlaybackInBothModes)

@@ -19,16 +19,16 @@ namespace
 
 constexpr int Cycles = 50;
 
-int FileDeviceId(DeviceKind Kind)
+int FileDeviceId(DeviceKind kind)
 {
-    const TDeviceChoice choice = ResolveDevice(Kind, FileDevice, ListDevices(Kind));
+    const TDeviceChoice choice = ResolveDevice(kind, FileDevice, ListDevices(kind));
     EXPECT_TRUE(choice.Found) << choice.Error;
     return choice.Found ? choice.DeviceId : WaveMapperId;
 }
 
-void Click(QWidget* Button)
+void Click(QWidget* button)
 {
-    QTest::mouseClick(Button, Qt::LeftButton, Qt::NoModifier, Button->rect().center());
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
 }
 
 TEST(OnOffCycleTest, FiftyCyclesEndWithBothDevicesClosed)
@@ -40,7 +40,7 @@ TEST(OnOffCycleTest, FiftyCyclesEndWithBothDevicesClosed)
     ::setenv("KEB_HOME", (home.Path() / "memories").c_str(), 1);
     std::vector<std::string> errorBoxes;
     const ErrorBoxHandler previous =
-        SetErrorBoxHandler([&](const std::string& Message) { errorBoxes.push_back(Message); });
+        SetErrorBoxHandler([&](const std::string& message) { errorBoxes.push_back(message); });
     WriteRaw(RecordingFile(), TonesAndNoise(4, 11));
 
     std::atomic<int> filled{0};

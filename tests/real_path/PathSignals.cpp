@@ -14,26 +14,26 @@ namespace
 
 constexpr double Rate = 8000.0;
 
-int Difference(std::int16_t A, std::int16_t B)
+int Difference(std::int16_t a, std::int16_t b)
 {
-    return std::abs(static_cast<int>(A) - static_cast<int>(B));
+    return std::abs(static_cast<int>(a) - static_cast<int>(b));
 }
 
 // How many samples from Played[End - 1] backwards (Step -1) or Played[End]
 // forwards (Step 1) equal Reference at Lag, at most Limit.
-std::size_t MatchLength(const std::vector<std::int16_t>& Played,
-                        const std::vector<std::int16_t>& Reference, long long Lag,
-                        std::size_t Start, int Step, int Tolerance, std::size_t Limit)
+std::size_t MatchLength(const std::vector<std::int16_t>& played,
+                        const std::vector<std::int16_t>& reference, long long lag,
+                        std::size_t start, int step, int tolerance, std::size_t limit)
 {
     std::size_t length = 0;
-    for (long long index = static_cast<long long>(Start);
-         length < Limit && index >= 0 && index < static_cast<long long>(Played.size());
-         index += Step, ++length)
+    for (long long index = static_cast<long long>(start);
+         length < limit && index >= 0 && index < static_cast<long long>(played.size());
+         index += step, ++length)
     {
-        const long long source = index - Lag;
-        if (source < 0 || source >= static_cast<long long>(Reference.size()) ||
-            Difference(Played[static_cast<std::size_t>(index)],
-                       Reference[static_cast<std::size_t>(source)]) > Tolerance)
+        const long long source = index - lag;
+        if (source < 0 || source >= static_cast<long long>(reference.size()) ||
+            Difference(played[static_cast<std::size_t>(index)],
+                       reference[static_cast<std::size_t>(source)]) > tolerance)
             break;
     }
     return length;
@@ -42,68 +42,68 @@ std::size_t MatchLength(const std::vector<std::int16_t>& Played,
 // The played samples from Start on (Step 1) or before Start (Step -1) to
 // Stop, cut into silence, stretches equal to the reference at another lag
 // (within MaxShift of Lag), and the samples that are neither.
-std::vector<TSegment> Account(const std::vector<std::int16_t>& Played,
-                              const std::vector<std::int16_t>& Reference, std::size_t Lag,
-                              int Tolerance, std::size_t Start, std::size_t Stop, int Step,
-                              std::size_t MaxShift)
+std::vector<TSegment> Account(const std::vector<std::int16_t>& played,
+                              const std::vector<std::int16_t>& reference, std::size_t lag,
+                              int tolerance, std::size_t start, std::size_t stop, int step,
+                              std::size_t maxShift)
 {
     // Shorter stretches happen to match at some lag by chance.
-    constexpr std::size_t ShortestShifted = 16;
+    constexpr std::size_t shortestShifted = 16;
     std::vector<TSegment> segments;
-    const auto add = [&](TBlockKind Kind, long long Shift, std::size_t Length)
+    const auto add = [&](TBlockKind kind, long long shift, std::size_t length)
     {
-        if (!segments.empty() && segments.back().Kind == Kind && segments.back().Shift == Shift)
-            segments.back().Length += Length;
+        if (!segments.empty() && segments.back().Kind == kind && segments.back().Shift == shift)
+            segments.back().Length += length;
         else
-            segments.push_back({Kind, Shift, Length});
+            segments.push_back({kind, shift, length});
     };
-    std::size_t position = Start; // Step -1: the next sample is position - 1
-    while (position != Stop)
+    std::size_t position = start; // Step -1: the next sample is position - 1
+    while (position != stop)
     {
-        const std::size_t left = Step > 0 ? Stop - position : position - Stop;
-        const std::size_t at = Step > 0 ? position : position - 1;
-        if (Played[at] == 0)
+        const std::size_t left = step > 0 ? stop - position : position - stop;
+        const std::size_t at = step > 0 ? position : position - 1;
+        if (played[at] == 0)
         {
             std::size_t length = 0;
-            while (length < left && Played[Step > 0 ? at + length : at - length] == 0)
+            while (length < left && played[step > 0 ? at + length : at - length] == 0)
                 ++length;
             add(TBlockKind::Silence, 0, length);
-            position = Step > 0 ? position + length : position - length;
+            position = step > 0 ? position + length : position - length;
             continue;
         }
         std::size_t best = 0;
         long long bestShift = 0;
-        const long long range = static_cast<long long>(MaxShift);
+        const long long range = static_cast<long long>(maxShift);
         for (long long shift = -range; shift <= range; ++shift)
         {
             const std::size_t length = MatchLength(
-                Played, Reference, static_cast<long long>(Lag) + shift, at, Step, Tolerance, left);
+                played, reference, static_cast<long long>(lag) + shift, at, step, tolerance, left);
             if (length > best)
             {
                 best = length;
                 bestShift = shift;
             }
         }
-        if (best >= ShortestShifted)
+        if (best >= shortestShifted)
         {
             add(TBlockKind::Shifted, bestShift, best);
-            position = Step > 0 ? position + best : position - best;
+            position = step > 0 ? position + best : position - best;
         }
         else
         {
             add(TBlockKind::Different, 0, 1);
-            position = Step > 0 ? position + 1 : position - 1;
+            position = step > 0 ? position + 1 : position - 1;
         }
     }
     return segments;
 }
 
-std::string Describe(const std::vector<TSegment>& Segments)
+std::string Describe(const std::vector<TSegment>& segments)
 {
-    if (Segments.empty())
+    if (segments.empty())
         return "nothing";
     std::string text;
-    for (const auto& segment : Segments)
+    for (const auto& segment : segments)
     {
         if (!text.empty())
             text += ", ";
@@ -128,7 +128,7 @@ std::string Describe(const std::vector<TSegment>& Segments)
 
 } // namespace
 
-std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed)
+std::vector<std::int16_t> TonesAndNoise(double seconds, std::uint32_t seed)
 {
     struct TTone
     {
@@ -136,9 +136,9 @@ std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed)
         double Amplitude;
     };
     constexpr TTone tones[] = {{150, 3000}, {700, 4000}, {1600, 3000}, {3000, 4000}};
-    std::mt19937 generator(Seed);
+    std::mt19937 generator(seed);
     std::normal_distribution<double> noise(0.0, 1500.0);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(Seconds * Rate));
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * Rate));
     for (std::size_t index = 0; index < samples.size(); ++index)
     {
         double value = noise(generator);
@@ -150,49 +150,49 @@ std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed)
     return samples;
 }
 
-std::vector<std::int16_t> ClicksOnTone(std::size_t Length, std::size_t First, std::size_t Spacing,
-                                       std::int16_t Height)
+std::vector<std::int16_t> ClicksOnTone(std::size_t length, std::size_t first, std::size_t spacing,
+                                       std::int16_t height)
 {
-    std::vector<std::int16_t> samples(Length);
-    for (std::size_t index = 0; index < Length; ++index)
+    std::vector<std::int16_t> samples(length);
+    for (std::size_t index = 0; index < length; ++index)
         samples[index] = static_cast<std::int16_t>(std::lround(
             1000 * std::sin(2 * std::numbers::pi * 500 * static_cast<double>(index) / Rate)));
-    for (std::size_t index = First; index < Length; index += Spacing)
-        samples[index] = Height;
+    for (std::size_t index = first; index < length; index += spacing)
+        samples[index] = height;
     return samples;
 }
 
-std::size_t SilentGaps(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To,
-                       std::size_t Shortest)
+std::size_t SilentGaps(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to,
+                       std::size_t shortest)
 {
     std::size_t gaps = 0;
     std::size_t run = 0;
-    for (std::size_t index = From; index < To && index < Samples.size(); ++index)
+    for (std::size_t index = from; index < to && index < samples.size(); ++index)
     {
-        run = Samples[index] == 0 ? run + 1 : 0;
-        gaps += run == Shortest ? 1 : 0;
+        run = samples[index] == 0 ? run + 1 : 0;
+        gaps += run == shortest ? 1 : 0;
     }
     return gaps;
 }
 
-TLag FindLag(const std::vector<std::int16_t>& Played, const std::vector<std::int16_t>& Reference,
-             std::size_t From, std::size_t Count, std::size_t MaxLag)
+TLag FindLag(const std::vector<std::int16_t>& played, const std::vector<std::int16_t>& reference,
+             std::size_t from, std::size_t count, std::size_t maxLag)
 {
     TLag best;
     double referencePower = 0;
-    for (std::size_t index = From; index < From + Count && index < Reference.size(); ++index)
-        referencePower += static_cast<double>(Reference[index]) * Reference[index];
-    for (std::size_t lag = 0; lag <= MaxLag; ++lag)
+    for (std::size_t index = from; index < from + count && index < reference.size(); ++index)
+        referencePower += static_cast<double>(reference[index]) * reference[index];
+    for (std::size_t lag = 0; lag <= maxLag; ++lag)
     {
         double product = 0;
         double playedPower = 0;
-        for (std::size_t index = From;
-             index < From + Count && index < Reference.size() && index + lag < Played.size();
+        for (std::size_t index = from;
+             index < from + count && index < reference.size() && index + lag < played.size();
              ++index)
         {
-            const double played = Played[index + lag];
-            product += played * Reference[index];
-            playedPower += played * played;
+            const double sample = played[index + lag];
+            product += sample * reference[index];
+            playedPower += sample * sample;
         }
         if (playedPower == 0 || referencePower == 0)
             continue;
@@ -203,18 +203,18 @@ TLag FindLag(const std::vector<std::int16_t>& Played, const std::vector<std::int
     return best;
 }
 
-TComparison Compare(const std::vector<std::int16_t>& Played,
-                    const std::vector<std::int16_t>& Reference, std::size_t Lag, int Tolerance,
-                    std::size_t MaxShift)
+TComparison Compare(const std::vector<std::int16_t>& played,
+                    const std::vector<std::int16_t>& reference, std::size_t lag, int tolerance,
+                    std::size_t maxShift)
 {
     TComparison result;
-    result.Lag = Lag;
-    const std::size_t first = Lag;
-    const std::size_t end = std::min(Played.size(), Reference.size() + Lag);
+    result.Lag = lag;
+    const std::size_t first = lag;
+    const std::size_t end = std::min(played.size(), reference.size() + lag);
     for (std::size_t index = first; index < end;)
     {
-        const std::size_t length = MatchLength(Played, Reference, static_cast<long long>(Lag),
-                                               index, 1, Tolerance, end - index);
+        const std::size_t length = MatchLength(played, reference, static_cast<long long>(lag),
+                                               index, 1, tolerance, end - index);
         if (length > result.RunLength())
         {
             result.RunFirst = index;
@@ -224,21 +224,21 @@ TComparison Compare(const std::vector<std::int16_t>& Played,
     }
     for (std::size_t index = result.RunFirst; index < result.RunEnd; ++index)
     {
-        const int difference = Difference(Played[index], Reference[index - Lag]);
+        const int difference = Difference(played[index], reference[index - lag]);
         result.LargestDifference = std::max(result.LargestDifference, difference);
         result.Unequal += difference != 0 ? 1 : 0;
     }
-    result.Before = Account(Played, Reference, Lag, Tolerance, result.RunFirst, 0, -1, MaxShift);
+    result.Before = Account(played, reference, lag, tolerance, result.RunFirst, 0, -1, maxShift);
     result.After =
-        Account(Played, Reference, Lag, Tolerance, result.RunEnd, Played.size(), 1, MaxShift);
+        Account(played, reference, lag, tolerance, result.RunEnd, played.size(), 1, maxShift);
     return result;
 }
 
-std::size_t TComparison::Count(const std::vector<TSegment>& Segments, TBlockKind Kind)
+std::size_t TComparison::Count(const std::vector<TSegment>& segments, TBlockKind kind)
 {
     std::size_t count = 0;
-    for (const auto& segment : Segments)
-        if (segment.Kind == Kind)
+    for (const auto& segment : segments)
+        if (segment.Kind == kind)
             count += segment.Length;
     return count;
 }
@@ -255,25 +255,25 @@ std::string TComparison::Summary() const
            "; before the run (backwards): " + Describe(Before) + "; after it: " + Describe(After);
 }
 
-std::size_t Peak(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To)
+std::size_t Peak(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to)
 {
-    std::size_t peak = To;
+    std::size_t peak = to;
     int largest = 0;
-    for (std::size_t index = From; index < To && index < Samples.size(); ++index)
-        if (std::abs(static_cast<int>(Samples[index])) > largest)
+    for (std::size_t index = from; index < to && index < samples.size(); ++index)
+        if (std::abs(static_cast<int>(samples[index])) > largest)
         {
-            largest = std::abs(static_cast<int>(Samples[index]));
+            largest = std::abs(static_cast<int>(samples[index]));
             peak = index;
         }
     return peak;
 }
 
-double Rms(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To)
+double Rms(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to)
 {
     double power = 0;
-    for (std::size_t index = From; index < To; ++index)
-        power += static_cast<double>(Samples[index]) * Samples[index];
-    return To > From ? std::sqrt(power / static_cast<double>(To - From)) : 0.0;
+    for (std::size_t index = from; index < to; ++index)
+        power += static_cast<double>(samples[index]) * samples[index];
+    return to > from ? std::sqrt(power / static_cast<double>(to - from)) : 0.0;
 }
 
 } // namespace keb::test

@@ -19,17 +19,17 @@ namespace keb::test
 
 // Tones in the 1.8 kHz preset's passband (700 and 1600 Hz) and outside it
 // (150 and 3000 Hz) under seeded white noise, 8000 Hz.
-std::vector<std::int16_t> TonesAndNoise(double Seconds, std::uint32_t Seed);
+std::vector<std::int16_t> TonesAndNoise(double seconds, std::uint32_t seed);
 
 // A quiet 500 Hz tone (amplitude 1000) with a one-sample click of Height at
 // First, First + Spacing, ...: the clicks time the path, the tone shows its
 // gaps.
-std::vector<std::int16_t> ClicksOnTone(std::size_t Length, std::size_t First, std::size_t Spacing,
-                                       std::int16_t Height);
+std::vector<std::int16_t> ClicksOnTone(std::size_t length, std::size_t first, std::size_t spacing,
+                                       std::int16_t height);
 
 // The number of runs of at least Shortest zero samples in Samples[From, To).
-std::size_t SilentGaps(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To,
-                       std::size_t Shortest);
+std::size_t SilentGaps(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to,
+                       std::size_t shortest);
 
 struct TLag
 {
@@ -39,8 +39,8 @@ struct TLag
 
 // The lag 0 .. MaxLag at which Played[From + Lag ..] is most like
 // Reference[From .. From + Count).
-TLag FindLag(const std::vector<std::int16_t>& Played, const std::vector<std::int16_t>& Reference,
-             std::size_t From, std::size_t Count, std::size_t MaxLag);
+TLag FindLag(const std::vector<std::int16_t>& played, const std::vector<std::int16_t>& reference,
+             std::size_t from, std::size_t count, std::size_t maxLag);
 
 // How a stretch of played audio outside the matching run came about.
 enum class TBlockKind
@@ -68,20 +68,20 @@ struct TComparison
     std::vector<TSegment> Before, After;
 
     std::size_t RunLength() const { return RunEnd - RunFirst; }
-    static std::size_t Count(const std::vector<TSegment>& Segments, TBlockKind Kind);
+    static std::size_t Count(const std::vector<TSegment>& segments, TBlockKind kind);
     std::string Summary() const;
 };
 
 // Compares Played with Reference at Lag: the longest run where the two
 // differ by at most Tolerance, then the played audio before and after it,
 // cut into segments (a shifted stretch: within MaxShift samples of Lag).
-TComparison Compare(const std::vector<std::int16_t>& Played,
-                    const std::vector<std::int16_t>& Reference, std::size_t Lag, int Tolerance,
-                    std::size_t MaxShift);
+TComparison Compare(const std::vector<std::int16_t>& played,
+                    const std::vector<std::int16_t>& reference, std::size_t lag, int tolerance,
+                    std::size_t maxShift);
 
 // The index of the largest |sample| in Samples[From, To), or To if all are 0.
-std::size_t Peak(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To);
+std::size_t Peak(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to);
 
-double Rms(const std::vector<std::int16_t>& Samples, std::size_t From, std::size_t To);
+double Rms(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to);
 
 } // namespace keb::test

@@ -42,10 +42,10 @@ constexpr std::size_t Transition = 256;
 // The filter engine's start-up gap comes with the 11th buffer.
 constexpr std::size_t StartBlocks = 16;
 
-std::size_t Sum(const std::vector<TSegment>& Segments)
+std::size_t Sum(const std::vector<TSegment>& segments)
 {
     std::size_t sum = 0;
-    for (const auto& segment : Segments)
+    for (const auto& segment : segments)
         sum += segment.Length;
     return sum;
 }
@@ -75,11 +75,11 @@ TEST_P(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
     ASSERT_EQ(reference.size(), recording.size());
 
     std::filesystem::remove(PlayedFile());
-    const TProgramRun keb =
-        RunProgram(KEB_PROGRAM,
-                   {"--input", FileDevice, "--output", FileDevice, "--latency", latency, "--preset",
-                    "1.8", "--shift", "2", "--on", "--quit-after", QString::number(QuitAfterSeconds)},
-                   folder.Path(), 60s);
+    const TProgramRun keb = RunProgram(KEB_PROGRAM,
+                                       {"--input", FileDevice, "--output", FileDevice, "--latency",
+                                        latency, "--preset", "1.8", "--shift", "2", "--on",
+                                        "--quit-after", QString::number(QuitAfterSeconds)},
+                                       folder.Path(), 60s);
     ASSERT_TRUE(keb.Finished) << keb.Errors;
     ASSERT_EQ(keb.ExitCode, 0) << keb.Errors;
     const std::vector<std::int16_t> played = ReadRaw(PlayedFile());

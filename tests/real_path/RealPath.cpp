@@ -17,17 +17,17 @@ namespace keb::test
 namespace
 {
 
-std::string Names(const std::vector<TDeviceEntry>& Devices)
+std::string Names(const std::vector<TDeviceEntry>& devices)
 {
     std::string names;
-    for (const auto& device : Devices)
+    for (const auto& device : devices)
         names += (names.empty() ? "\"" : ", \"") + device.Name + "\"";
     return names.empty() ? "none" : names;
 }
 
-std::string DeviceProblem(DeviceKind Kind, const char* What)
+std::string DeviceProblem(DeviceKind kind, const char* what)
 {
-    const std::vector<TDeviceEntry> devices = ListDevices(Kind);
+    const std::vector<TDeviceEntry> devices = ListDevices(kind);
     bool files = false;
     bool jack = false;
     for (const auto& device : devices)
@@ -38,7 +38,7 @@ std::string DeviceProblem(DeviceKind Kind, const char* What)
     }
     if (files && jack)
         return {};
-    return std::string("no JACK-backed ") + What + " device \"" + FileDevice +
+    return std::string("no JACK-backed ") + what + " device \"" + FileDevice +
            "\" with a running JACK server (the sound layer offers " + Names(devices) + ")";
 }
 
@@ -76,9 +76,9 @@ std::filesystem::path PlayedFile()
     return PathFolder() / "played.raw";
 }
 
-std::vector<std::int16_t> ReadRaw(const std::filesystem::path& File)
+std::vector<std::int16_t> ReadRaw(const std::filesystem::path& file)
 {
-    std::ifstream stream(File, std::ios::binary);
+    std::ifstream stream(file, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(stream),
                                   std::istreambuf_iterator<char>()};
     std::vector<std::int16_t> samples(bytes.size() / 2);
@@ -89,31 +89,31 @@ std::vector<std::int16_t> ReadRaw(const std::filesystem::path& File)
     return samples;
 }
 
-void WriteRaw(const std::filesystem::path& File, const std::vector<std::int16_t>& Samples)
+void WriteRaw(const std::filesystem::path& file, const std::vector<std::int16_t>& samples)
 {
-    std::vector<char> bytes(2 * Samples.size());
-    for (std::size_t index = 0; index < Samples.size(); ++index)
+    std::vector<char> bytes(2 * samples.size());
+    for (std::size_t index = 0; index < samples.size(); ++index)
     {
-        const auto bits = static_cast<std::uint16_t>(Samples[index]);
+        const auto bits = static_cast<std::uint16_t>(samples[index]);
         bytes[2 * index] = static_cast<char>(bits & 0xff);
         bytes[2 * index + 1] = static_cast<char>(bits >> 8);
     }
-    std::ofstream stream(File, std::ios::binary | std::ios::trunc);
+    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
     stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!stream)
-        throw std::runtime_error("cannot write " + File.string());
+        throw std::runtime_error("cannot write " + file.string());
 }
 
-std::vector<std::int16_t> ReadWav(const std::filesystem::path& File)
+std::vector<std::int16_t> ReadWav(const std::filesystem::path& file)
 {
     SF_INFO info{};
-    SNDFILE* sound = sf_open(File.c_str(), SFM_READ, &info);
+    SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
     if (sound == nullptr)
-        throw std::runtime_error("cannot read " + File.string() + ": " + sf_strerror(nullptr));
+        throw std::runtime_error("cannot read " + file.string() + ": " + sf_strerror(nullptr));
     if (info.channels != 1 || info.samplerate != PathRate)
     {
         sf_close(sound);
-        throw std::runtime_error(File.string() + " is not 8000 Hz mono");
+        throw std::runtime_error(file.string() + " is not 8000 Hz mono");
     }
     std::vector<std::int16_t> samples(static_cast<std::size_t>(info.frames));
     samples.resize(static_cast<std::size_t>(
@@ -122,29 +122,29 @@ std::vector<std::int16_t> ReadWav(const std::filesystem::path& File)
     return samples;
 }
 
-void WriteWav(const std::filesystem::path& File, const std::vector<std::int16_t>& Samples)
+void WriteWav(const std::filesystem::path& file, const std::vector<std::int16_t>& samples)
 {
     SF_INFO info{};
     info.samplerate = PathRate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* sound = sf_open(File.c_str(), SFM_WRITE, &info);
+    SNDFILE* sound = sf_open(file.c_str(), SFM_WRITE, &info);
     if (sound == nullptr)
-        throw std::runtime_error("cannot write " + File.string() + ": " + sf_strerror(nullptr));
+        throw std::runtime_error("cannot write " + file.string() + ": " + sf_strerror(nullptr));
     const sf_count_t written =
-        sf_write_short(sound, Samples.data(), static_cast<sf_count_t>(Samples.size()));
+        sf_write_short(sound, samples.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(sound);
-    if (written != static_cast<sf_count_t>(Samples.size()))
-        throw std::runtime_error("cannot write all of " + File.string());
+    if (written != static_cast<sf_count_t>(samples.size()))
+        throw std::runtime_error("cannot write all of " + file.string());
 }
 
-TProgramRun RunProgram(const std::string& Program, const QStringList& Arguments,
-                       const std::filesystem::path& Home, std::chrono::seconds Limit,
-                       const std::function<void(std::int64_t Pid)>& Watch)
+TProgramRun RunProgram(const std::string& program, const QStringList& arguments,
+                       const std::filesystem::path& home, std::chrono::seconds limit,
+                       const std::function<void(std::int64_t pid)>& watch)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const auto inside = [&](const char* Name)
-    { return QString::fromStdString((Home / Name).string()); };
+    const auto inside = [&](const char* name)
+    { return QString::fromStdString((home / name).string()); };
     environment.insert("HOME", inside("home"));
     environment.insert("XDG_CONFIG_HOME", inside("config"));
     environment.insert("XDG_DATA_HOME", inside("data"));
@@ -154,29 +154,29 @@ TProgramRun RunProgram(const std::string& Program, const QStringList& Arguments,
     environment.remove("KEB_AUDIO");
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(QString::fromStdString(Program), Arguments);
+    process.start(QString::fromStdString(program), arguments);
     TProgramRun run;
     if (!process.waitForStarted(10000))
     {
-        run.Errors = "could not start " + Program;
+        run.Errors = "could not start " + program;
         return run;
     }
     QElapsedTimer clock;
     clock.start();
-    const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(Limit).count();
+    const auto limitMs = std::chrono::duration_cast<std::chrono::milliseconds>(limit).count();
     while (!process.waitForFinished(1))
     {
         if (process.state() == QProcess::NotRunning)
             break;
-        if (clock.elapsed() > limit)
+        if (clock.elapsed() > limitMs)
         {
             process.kill();
             process.waitForFinished(5000);
-            run.Errors = Program + " did not end within " + std::to_string(Limit.count()) + " s";
+            run.Errors = program + " did not end within " + std::to_string(limit.count()) + " s";
             return run;
         }
-        if (Watch)
-            Watch(process.processId());
+        if (watch)
+            watch(process.processId());
     }
     run.Finished = process.exitStatus() == QProcess::NormalExit;
     run.ExitCode = process.exitCode();
@@ -189,13 +189,13 @@ TScratchFolder::TScratchFolder()
     char pattern[] = "/tmp/keb-real-path-test-XXXXXX";
     if (::mkdtemp(pattern) == nullptr)
         throw std::runtime_error("cannot create a folder in /tmp");
-    Path_ = pattern;
+    path_ = pattern;
 }
 
 TScratchFolder::~TScratchFolder()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(Path_, ignored);
+    std::filesystem::remove_all(path_, ignored);
 }
 
 } // namespace keb::test

@@ -32,10 +32,10 @@ std::filesystem::path PathFolder();
 std::filesystem::path RecordingFile(); // infile.raw
 std::filesystem::path PlayedFile();    // played.raw
 
-std::vector<std::int16_t> ReadRaw(const std::filesystem::path& File);
-void WriteRaw(const std::filesystem::path& File, const std::vector<std::int16_t>& Samples);
-std::vector<std::int16_t> ReadWav(const std::filesystem::path& File);
-void WriteWav(const std::filesystem::path& File, const std::vector<std::int16_t>& Samples);
+std::vector<std::int16_t> ReadRaw(const std::filesystem::path& file);
+void WriteRaw(const std::filesystem::path& file, const std::vector<std::int16_t>& samples);
+std::vector<std::int16_t> ReadWav(const std::filesystem::path& file);
+void WriteWav(const std::filesystem::path& file, const std::vector<std::int16_t>& samples);
 
 // A program run by its path, bounded in time; Pid is known while it runs.
 struct TProgramRun
@@ -49,9 +49,9 @@ struct TProgramRun
 // XDG_CONFIG_HOME, XDG_DATA_HOME and KEB_HOME inside it, Qt offscreen), and
 // kills it after Limit. While it runs, Watch (if set) is called with its
 // process id every millisecond or so.
-TProgramRun RunProgram(const std::string& Program, const QStringList& Arguments,
-                       const std::filesystem::path& Home, std::chrono::seconds Limit,
-                       const std::function<void(std::int64_t Pid)>& Watch = {});
+TProgramRun RunProgram(const std::string& program, const QStringList& arguments,
+                       const std::filesystem::path& home, std::chrono::seconds limit,
+                       const std::function<void(std::int64_t pid)>& watch = {});
 
 // A folder of the test's own under /tmp, removed with the object.
 class TScratchFolder
@@ -61,10 +61,10 @@ class TScratchFolder
     ~TScratchFolder();
     TScratchFolder(const TScratchFolder&) = delete;
     TScratchFolder& operator=(const TScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return Path_; }
+    const std::filesystem::path& Path() const { return path_; }
 
   private:
-    std::filesystem::path Path_;
+    std::filesystem::path path_;
 };
 
 } // namespace keb::test

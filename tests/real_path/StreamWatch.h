@@ -24,32 +24,32 @@ namespace keb::test
 class TStreamWatch
 {
   public:
-    TStreamWatch(std::filesystem::path Recording, std::filesystem::path Played, int Rate);
+    TStreamWatch(std::filesystem::path recording, std::filesystem::path played, int rate);
 
     // Looks at the program once.
-    void Sample(std::int64_t Pid);
+    void Sample(std::int64_t pid);
 
     struct TStream
     {
         std::vector<double> Times; // seconds on the watch's clock
         std::vector<std::uint64_t> Frames;
         // The time frame 0 crossed (see above); 0 without steps.
-        double Start(int Rate) const;
+        double Start(int rate) const;
         // The median number of frames one step moved.
         std::uint64_t TypicalStep() const;
-        void Add(double Time, std::uint64_t Frame);
+        void Add(double time, std::uint64_t frame);
     };
-    const TStream& Capture() const { return Capture_; }
-    const TStream& Playback() const { return Playback_; }
+    const TStream& Capture() const { return capture_; }
+    const TStream& Playback() const { return playback_; }
 
   private:
-    std::int64_t ReadPosition(std::int64_t Pid);
+    std::int64_t ReadPosition(std::int64_t pid);
 
-    std::filesystem::path Recording_, Played_;
-    int Rate_;
-    std::chrono::steady_clock::time_point Zero_;
-    int Descriptor_ = -1;
-    TStream Capture_, Playback_;
+    std::filesystem::path recording_, played_;
+    int rate_;
+    std::chrono::steady_clock::time_point zero_;
+    int descriptor_ = -1;
+    TStream capture_, playback_;
 };
 
 } // namespace keb::test

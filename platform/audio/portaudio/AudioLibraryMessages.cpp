@@ -17,20 +17,20 @@ void DropAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
 void DropJackMessage(const char*) {}
 
 // JACK's setter of a message function, when the process has JACK loaded.
-void SetJackMessageFunction(const char* Setter)
+void SetJackMessageFunction(const char* setter)
 {
     using TSetter = void (*)(void (*)(const char*));
-    if (void* Found = dlsym(RTLD_DEFAULT, Setter))
+    if (void* found = dlsym(RTLD_DEFAULT, setter))
     {
-        reinterpret_cast<TSetter>(Found)(DropJackMessage);
+        reinterpret_cast<TSetter>(found)(DropJackMessage);
     }
 }
 
 } // namespace
 
-void ShowAudioLibraryMessages(bool Show)
+void ShowAudioLibraryMessages(bool show)
 {
-    Shown = Show;
+    Shown = show;
 }
 
 void QuietAudioLibraries()

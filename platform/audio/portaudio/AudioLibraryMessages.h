@@ -13,7 +13,7 @@
 namespace keb
 {
 
-void ShowAudioLibraryMessages(bool Show);
+void ShowAudioLibraryMessages(bool show);
 // Mutes ALSA's and JACK's own printing unless it is to be shown.
 void QuietAudioLibraries();
 

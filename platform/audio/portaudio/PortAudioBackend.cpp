@@ -15,14 +15,14 @@ namespace keb
 namespace
 {
 
-struct FormatClass
+struct TFormatClass
 {
     std::array<double, 3> Rates; // 0 = unused
     std::uint32_t Mono8;         // the class's mono 8-bit bit; the others follow it
 };
 
 // The standard rates of each class of the capability mask, most common first.
-constexpr std::array<FormatClass, 3> FormatClasses{{
+constexpr std::array<TFormatClass, 3> FormatClasses{{
     {{8000, 11025, 0}, WaveFormat1M08},
     {{16000, 22050, 0}, WaveFormat2M08},
     {{44100, 48000, 32000}, WaveFormat4M08},
@@ -40,52 +40,52 @@ double NamedDeviceLatency()
     return WaveGetLatency() == TWaveLatency::Low ? 0.005 : 0.01;
 }
 
-TWaveFormatEx PcmFormat(double Rate, int Channels, int Bits)
+TWaveFormatEx PcmFormat(double rate, int channels, int bits)
 {
-    TWaveFormatEx Format{};
-    Format.wFormatTag = WaveFormatPcm;
-    Format.nChannels = static_cast<std::uint16_t>(Channels);
-    Format.nSamplesPerSec = static_cast<std::uint32_t>(Rate);
-    Format.wBitsPerSample = static_cast<std::uint16_t>(Bits);
-    Format.nBlockAlign = static_cast<std::uint16_t>(Channels * Bits / 8);
-    Format.nAvgBytesPerSec = Format.nBlockAlign * Format.nSamplesPerSec;
-    return Format;
+    TWaveFormatEx format{};
+    format.wFormatTag = WaveFormatPcm;
+    format.nChannels = static_cast<std::uint16_t>(channels);
+    format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
+    format.wBitsPerSample = static_cast<std::uint16_t>(bits);
+    format.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
+    return format;
 }
 
-bool Supports(const PortAudioBackend::TDevice& Device, WaveDirection Direction,
-              const TWaveFormatEx& Format)
+bool Supports(const PortAudioBackend::TDevice& device, WaveDirection direction,
+              const TWaveFormatEx& format)
 {
-    const PaStreamParameters Parameters = StreamParameters(Device, Direction, Format);
-    const bool Capture = Direction == WaveDirection::Capture;
-    return Pa_IsFormatSupported(Capture ? &Parameters : nullptr, Capture ? nullptr : &Parameters,
-                                Format.nSamplesPerSec) == paFormatIsSupported;
+    const PaStreamParameters parameters = StreamParameters(device, direction, format);
+    const bool capture = direction == WaveDirection::Capture;
+    return Pa_IsFormatSupported(capture ? &parameters : nullptr, capture ? nullptr : &parameters,
+                                format.nSamplesPerSec) == paFormatIsSupported;
 }
 
 } // namespace
 
-PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& Device,
-                                    WaveDirection Direction, const TWaveFormatEx& Format)
+PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& device,
+                                    WaveDirection direction, const TWaveFormatEx& format)
 {
-    PaStreamParameters Parameters{};
-    Parameters.device = Device.Index;
-    Parameters.channelCount = Format.nChannels;
-    Parameters.sampleFormat = Format.wBitsPerSample == 8 ? paUInt8 : paInt16;
-    if (Device.Index == paUseHostApiSpecificDeviceSpecification)
+    PaStreamParameters parameters{};
+    parameters.device = device.Index;
+    parameters.channelCount = format.nChannels;
+    parameters.sampleFormat = format.wBitsPerSample == 8 ? paUInt8 : paInt16;
+    if (device.Index == paUseHostApiSpecificDeviceSpecification)
     {
-        Parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&Device.Alsa);
-        Parameters.suggestedLatency = NamedDeviceLatency();
-        return Parameters;
+        parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&device.Alsa);
+        parameters.suggestedLatency = NamedDeviceLatency();
+        return parameters;
     }
-    const PaDeviceInfo* Info = Pa_GetDeviceInfo(Device.Index);
-    Parameters.suggestedLatency = Direction == WaveDirection::Capture
-                                      ? Info->defaultLowInputLatency
-                                      : Info->defaultLowOutputLatency;
-    return Parameters;
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
+    parameters.suggestedLatency = direction == WaveDirection::Capture
+                                      ? info->defaultLowInputLatency
+                                      : info->defaultLowOutputLatency;
+    return parameters;
 }
 
-TWaveResult ResultOf(PaError Error, bool Opening)
+TWaveResult ResultOf(PaError error, bool opening)
 {
-    switch (Error)
+    switch (error)
     {
     case paNoError:
         return wrNoError;
@@ -103,34 +103,34 @@ TWaveResult ResultOf(PaError Error, bool Opening)
     case paDeviceUnavailable:
         return wrAllocated;
     default:
-        return Opening ? wrOpenFailed : wrError;
+        return opening ? wrOpenFailed : wrError;
     }
 }
 
 std::shared_ptr<PortAudioBackend> PortAudioBackend::Instance()
 {
-    static const std::shared_ptr<PortAudioBackend> Backend(new PortAudioBackend());
-    return Backend;
+    static const std::shared_ptr<PortAudioBackend> backend(new PortAudioBackend());
+    return backend;
 }
 
 PortAudioBackend::PortAudioBackend()
 {
     QuietAudioLibraries();
-    Initialised = Pa_Initialize() == paNoError;
-    if (!Initialised)
+    initialised_ = Pa_Initialize() == paNoError;
+    if (!initialised_)
     {
         return;
     }
-    for (PaDeviceIndex Index = 0; Index < Pa_GetDeviceCount(); ++Index)
+    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index)
     {
-        const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
-        if (Info != nullptr && Info->maxInputChannels > 0)
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        if (info != nullptr && info->maxInputChannels > 0)
         {
-            CaptureDevices.push_back({Index, Info->name, Info->maxInputChannels});
+            captureDevices_.push_back({index, info->name, info->maxInputChannels});
         }
-        if (Info != nullptr && Info->maxOutputChannels > 0)
+        if (info != nullptr && info->maxOutputChannels > 0)
         {
-            PlaybackDevices.push_back({Index, Info->name, Info->maxOutputChannels});
+            playbackDevices_.push_back({index, info->name, info->maxOutputChannels});
         }
     }
     AddUnlistedAlsaDevices();
@@ -138,178 +138,181 @@ PortAudioBackend::PortAudioBackend()
 
 void PortAudioBackend::AddUnlistedAlsaDevices()
 {
-    const PaHostApiIndex Alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
-    if (Alsa < 0)
+    const PaHostApiIndex alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+    if (alsa < 0)
     {
         return;
     }
-    std::vector<std::string> Listed;
-    for (PaDeviceIndex Index = 0; Index < Pa_GetDeviceCount(); ++Index)
+    std::vector<std::string> listed;
+    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index)
     {
-        const PaDeviceInfo* Info = Pa_GetDeviceInfo(Index);
-        if (Info != nullptr && Info->hostApi == Alsa)
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        if (info != nullptr && info->hostApi == alsa)
         {
-            Listed.emplace_back(Info->name);
+            listed.emplace_back(info->name);
         }
     }
-    for (const TAlsaDevice& Found : UnlistedAlsaDevices(Listed))
+    for (const TAlsaDevice& found : UnlistedAlsaDevices(listed))
     {
-        TDevice Device{paUseHostApiSpecificDeviceSpecification, Found.Name};
-        PaAlsa_InitializeStreamInfo(&Device.Alsa);
-        if (Found.CaptureChannels > 0)
+        TDevice device{paUseHostApiSpecificDeviceSpecification, found.Name};
+        PaAlsa_InitializeStreamInfo(&device.Alsa);
+        if (found.CaptureChannels > 0)
         {
-            Device.Channels = Found.CaptureChannels;
-            CaptureDevices.push_back(Device);
+            device.Channels = found.CaptureChannels;
+            captureDevices_.push_back(device);
         }
-        if (Found.PlaybackChannels > 0)
+        if (found.PlaybackChannels > 0)
         {
-            Device.Channels = Found.PlaybackChannels;
-            PlaybackDevices.push_back(Device);
+            device.Channels = found.PlaybackChannels;
+            playbackDevices_.push_back(device);
         }
     }
     // The devices stay where they are from now on: each points PortAudio at its own name.
-    for (auto* List : {&CaptureDevices, &PlaybackDevices})
+    for (auto* list : {&captureDevices_, &playbackDevices_})
     {
-        for (TDevice& Device : *List)
+        for (TDevice& device : *list)
         {
-            Device.Alsa.deviceString = Device.Name.c_str();
+            device.Alsa.deviceString = device.Name.c_str();
         }
     }
 }
 
 PortAudioBackend::~PortAudioBackend()
 {
-    if (Initialised)
+    if (initialised_)
     {
         Pa_Terminate();
     }
 }
 
-int PortAudioBackend::DeviceCount(WaveDirection Direction)
+int PortAudioBackend::DeviceCount(WaveDirection direction)
 {
-    return static_cast<int>(Devices(Direction).size());
+    return static_cast<int>(Devices(direction).size());
 }
 
-TWaveResult PortAudioBackend::GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps)
+TWaveResult PortAudioBackend::GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps)
 {
-    std::lock_guard Guard(Lock);
-    const TDevice* Device = Resolve(Direction, DeviceId);
-    if (Device == nullptr)
+    std::lock_guard guard(lock_);
+    const TDevice* device = Resolve(direction, deviceId);
+    if (device == nullptr)
     {
         return wrBadDeviceId;
     }
-    Caps = TWaveCaps{};
-    CopyDeviceName(Device->Name.c_str(), Caps);
-    const int Version = Pa_GetVersion();
-    Caps.vDriverVersion =
-        static_cast<std::uint32_t>(((Version >> 16) & 0xFF) << 8 | ((Version >> 8) & 0xFF));
-    Caps.wChannels = Device->Channels >= 2 ? 2 : 1;
-    Caps.dwFormats = FormatMask(Direction, *Device);
+    caps = TWaveCaps{};
+    CopyDeviceName(device->Name.c_str(), caps);
+    const int version = Pa_GetVersion();
+    caps.vDriverVersion =
+        static_cast<std::uint32_t>(((version >> 16) & 0xFF) << 8 | ((version >> 8) & 0xFF));
+    caps.wChannels = device->Channels >= 2 ? 2 : 1;
+    caps.dwFormats = FormatMask(direction, *device);
     return wrNoError;
 }
 
-TWaveResult PortAudioBackend::QueryFormat(WaveDirection Direction, int DeviceId,
-                                          const TWaveFormatEx& Format)
+TWaveResult PortAudioBackend::QueryFormat(WaveDirection direction, int deviceId,
+                                          const TWaveFormatEx& format)
 {
-    std::lock_guard Guard(Lock);
-    const TDevice* Device = Resolve(Direction, DeviceId);
-    if (Device == nullptr)
+    std::lock_guard guard(lock_);
+    const TDevice* device = Resolve(direction, deviceId);
+    if (device == nullptr)
     {
         return wrBadDeviceId;
     }
-    return Supports(*Device, Direction, Format) ? wrNoError : wrBadFormat;
+    return Supports(*device, direction, format) ? wrNoError : wrBadFormat;
 }
 
-TWaveResult PortAudioBackend::Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                                   std::unique_ptr<WaveEngine>& Engine)
+TWaveResult PortAudioBackend::Open(WaveDirection direction, int deviceId, WaveDevice& device,
+                                   std::unique_ptr<WaveEngine>& engine)
 {
-    std::lock_guard Guard(Lock);
-    const TDevice* Card = Resolve(Direction, DeviceId);
-    if (Card == nullptr)
+    std::lock_guard guard(lock_);
+    const TDevice* card = Resolve(direction, deviceId);
+    if (card == nullptr)
     {
         return wrBadDeviceId;
     }
-    auto Opened = std::make_unique<PortAudioEngine>(Device);
-    const TWaveResult Result = Opened->Open(StreamParameters(*Card, Direction, Device.Format()));
-    if (Result == wrNoError)
+    auto opened = std::make_unique<TPortAudioEngine>(device);
+    const TWaveResult result = opened->Open(StreamParameters(*card, direction, device.Format()));
+    if (result == wrNoError)
     {
-        Engine = std::move(Opened);
+        engine = std::move(opened);
     }
-    return Result;
+    return result;
 }
 
-std::uint32_t PortAudioBackend::DefaultRate(WaveDirection Direction, int DeviceId)
+std::uint32_t PortAudioBackend::DefaultRate(WaveDirection direction, int deviceId)
 {
-    std::lock_guard Guard(Lock);
-    const TDevice* Device = Resolve(Direction, DeviceId);
-    const PaDeviceInfo* Info = Device == nullptr ? nullptr : Pa_GetDeviceInfo(Device->Index);
-    return Info == nullptr ? 0 : static_cast<std::uint32_t>(Info->defaultSampleRate);
+    std::lock_guard guard(lock_);
+    const TDevice* device = Resolve(direction, deviceId);
+    const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
+    return info == nullptr ? 0 : static_cast<std::uint32_t>(info->defaultSampleRate);
 }
 
-double PortAudioBackend::BlockSeconds(WaveDirection Direction, int DeviceId)
+double PortAudioBackend::BlockSeconds(WaveDirection direction, int deviceId)
 {
-    std::lock_guard Guard(Lock);
-    const TDevice* Device = Resolve(Direction, DeviceId);
-    const PaDeviceInfo* Info = Device == nullptr ? nullptr : Pa_GetDeviceInfo(Device->Index);
-    if (Info == nullptr)
+    std::lock_guard guard(lock_);
+    const TDevice* device = Resolve(direction, deviceId);
+    const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
+    if (info == nullptr)
         return 0;
-    return Direction == WaveDirection::Capture ? Info->defaultLowInputLatency
-                                               : Info->defaultLowOutputLatency;
+    return direction == WaveDirection::Capture ? info->defaultLowInputLatency
+                                               : info->defaultLowOutputLatency;
 }
 
 const std::vector<PortAudioBackend::TDevice>&
-PortAudioBackend::Devices(WaveDirection Direction) const
+PortAudioBackend::Devices(WaveDirection direction) const
 {
-    return Direction == WaveDirection::Capture ? CaptureDevices : PlaybackDevices;
+    return direction == WaveDirection::Capture ? captureDevices_ : playbackDevices_;
 }
 
-const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection Direction,
-                                                           int DeviceId) const
+const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection direction,
+                                                           int deviceId) const
 {
-    const auto& List = Devices(Direction);
-    if (DeviceId != WaveMapperId)
+    const auto& list = Devices(direction);
+    if (deviceId != WaveMapperId)
     {
-        const auto Index = static_cast<std::size_t>(DeviceId);
-        return DeviceId >= 0 && Index < List.size() ? &List[Index] : nullptr;
+        const auto index = static_cast<std::size_t>(deviceId);
+        return deviceId >= 0 && index < list.size() ? &list[index] : nullptr;
     }
-    const PaDeviceIndex Default = Direction == WaveDirection::Capture ? Pa_GetDefaultInputDevice()
-                                                                      : Pa_GetDefaultOutputDevice();
-    const auto Found = std::find_if(List.begin(), List.end(),
-                                    [&](const TDevice& Device) { return Device.Index == Default; });
-    if (Found != List.end())
-        return &*Found;
-    return List.empty() ? nullptr : &List.front();
+    const PaDeviceIndex defaultIndex = direction == WaveDirection::Capture
+                                           ? Pa_GetDefaultInputDevice()
+                                           : Pa_GetDefaultOutputDevice();
+    const auto found =
+        std::find_if(list.begin(), list.end(),
+                     [&](const TDevice& device) { return device.Index == defaultIndex; });
+    if (found != list.end())
+        return &*found;
+    return list.empty() ? nullptr : &list.front();
 }
 
-std::uint32_t PortAudioBackend::FormatMask(WaveDirection Direction, const TDevice& Device)
+std::uint32_t PortAudioBackend::FormatMask(WaveDirection direction, const TDevice& device)
 {
-    if (const auto Known = Masks.find(&Device); Known != Masks.end())
+    if (const auto known = masks_.find(&device); known != masks_.end())
     {
-        return Known->second;
+        return known->second;
     }
-    const int MaxChannels = Device.Channels;
-    std::uint32_t Mask = 0;
-    for (const FormatClass& Class : FormatClasses)
+    const int maxChannels = device.Channels;
+    std::uint32_t mask = 0;
+    for (const TFormatClass& formatClass : FormatClasses)
     {
-        for (int Channels = 1; Channels <= std::min(MaxChannels, 2); ++Channels)
+        for (int channels = 1; channels <= std::min(maxChannels, 2); ++channels)
         {
-            for (int Bits : {8, 16})
+            for (int bits : {8, 16})
             {
                 // Bit order within a class: mono 8, stereo 8, mono 16, stereo 16.
-                const std::uint32_t Bit = Class.Mono8 << ((Channels - 1) + (Bits == 16 ? 2 : 0));
-                for (double Rate : Class.Rates)
+                const std::uint32_t bit = formatClass.Mono8
+                                          << ((channels - 1) + (bits == 16 ? 2 : 0));
+                for (double rate : formatClass.Rates)
                 {
-                    if (Rate > 0 && Supports(Device, Direction, PcmFormat(Rate, Channels, Bits)))
+                    if (rate > 0 && Supports(device, direction, PcmFormat(rate, channels, bits)))
                     {
-                        Mask |= Bit;
+                        mask |= bit;
                         break;
                     }
                 }
             }
         }
     }
-    Masks.emplace(&Device, Mask);
-    return Mask;
+    masks_.emplace(&device, mask);
+    return mask;
 }
 
 } // namespace keb

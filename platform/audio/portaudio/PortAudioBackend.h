@@ -29,18 +29,18 @@ class PortAudioBackend final : public WaveBackend
     static std::shared_ptr<PortAudioBackend> Instance();
     ~PortAudioBackend() override;
 
-    int DeviceCount(WaveDirection Direction) override;
-    TWaveResult GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps) override;
-    TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
-                            const TWaveFormatEx& Format) override;
-    TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                     std::unique_ptr<WaveEngine>& Engine) override;
+    int DeviceCount(WaveDirection direction) override;
+    TWaveResult GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps) override;
+    TWaveResult QueryFormat(WaveDirection direction, int deviceId,
+                            const TWaveFormatEx& format) override;
+    TWaveResult Open(WaveDirection direction, int deviceId, WaveDevice& device,
+                     std::unique_ptr<WaveEngine>& engine) override;
     // PortAudio's default sample rate of the device.
-    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
+    std::uint32_t DefaultRate(WaveDirection direction, int deviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
     // opened by this backend asks for (0, unknown, for a device opened by
     // name, whose streams ask for what suits the wave layer's latency).
-    double BlockSeconds(WaveDirection Direction, int DeviceId) override;
+    double BlockSeconds(WaveDirection direction, int deviceId) override;
 
     // One device of a direction: PortAudio's own, or an ALSA device that
     // PortAudio opens by name (Index paUseHostApiSpecificDeviceSpecification).
@@ -55,26 +55,26 @@ class PortAudioBackend final : public WaveBackend
   private:
     PortAudioBackend();
     void AddUnlistedAlsaDevices();
-    const std::vector<TDevice>& Devices(WaveDirection Direction) const;
+    const std::vector<TDevice>& Devices(WaveDirection direction) const;
     // Null for an unknown device.
-    const TDevice* Resolve(WaveDirection Direction, int DeviceId) const;
-    std::uint32_t FormatMask(WaveDirection Direction, const TDevice& Device);
+    const TDevice* Resolve(WaveDirection direction, int deviceId) const;
+    std::uint32_t FormatMask(WaveDirection direction, const TDevice& device);
 
-    bool Initialised = false;
+    bool initialised_ = false;
     // Made once, before any use: a device's Alsa field stays where it is.
-    std::vector<TDevice> CaptureDevices;
-    std::vector<TDevice> PlaybackDevices;
+    std::vector<TDevice> captureDevices_;
+    std::vector<TDevice> playbackDevices_;
     // PortAudio's device calls are not made from two threads at once.
-    std::mutex Lock;
-    std::map<const TDevice*, std::uint32_t> Masks;
+    std::mutex lock_;
+    std::map<const TDevice*, std::uint32_t> masks_;
 };
 
 // The stream parameters for Format on Device, as PortAudio wants them.
-PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& Device,
-                                    WaveDirection Direction, const TWaveFormatEx& Format);
+PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& device,
+                                    WaveDirection direction, const TWaveFormatEx& format);
 
 // The wave result for a PortAudio error; Opening says whether it came from an
 // open, where an unnamed failure means the device refused to open.
-TWaveResult ResultOf(PaError Error, bool Opening);
+TWaveResult ResultOf(PaError error, bool opening);
 
 } // namespace keb

@@ -6,83 +6,83 @@
 namespace keb
 {
 
-PortAudioEngine::PortAudioEngine(WaveDevice& OpenDevice)
-    : Device(OpenDevice), Watchdog(StallTimeout, [this] { Device.Fail(wrDeviceStalled); })
+TPortAudioEngine::TPortAudioEngine(WaveDevice& openDevice)
+    : device_(openDevice), watchdog_(StallTimeout, [this] { device_.Fail(wrDeviceStalled); })
 {
 }
 
-PortAudioEngine::~PortAudioEngine()
+TPortAudioEngine::~TPortAudioEngine()
 {
     Stop(true);
-    if (Stream != nullptr)
+    if (stream_ != nullptr)
     {
-        Pa_CloseStream(Stream);
+        Pa_CloseStream(stream_);
     }
 }
 
-TWaveResult PortAudioEngine::Open(const PaStreamParameters& Parameters)
+TWaveResult TPortAudioEngine::Open(const PaStreamParameters& parameters)
 {
-    const bool Capture = Device.Direction() == WaveDirection::Capture;
-    const PaError Error = Pa_OpenStream(
-        &Stream, Capture ? &Parameters : nullptr, Capture ? nullptr : &Parameters,
-        Device.Format().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag, Callback, this);
-    if (Error != paNoError)
+    const bool capture = device_.Direction() == WaveDirection::Capture;
+    const PaError error = Pa_OpenStream(
+        &stream_, capture ? &parameters : nullptr, capture ? nullptr : &parameters,
+        device_.Format().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag, Callback, this);
+    if (error != paNoError)
     {
-        Stream = nullptr;
-        return ResultOf(Error, true);
+        stream_ = nullptr;
+        return ResultOf(error, true);
     }
-    Pa_SetStreamFinishedCallback(Stream, Finished);
+    Pa_SetStreamFinishedCallback(stream_, Finished);
     return wrNoError;
 }
 
-TWaveResult PortAudioEngine::Start()
+TWaveResult TPortAudioEngine::Start()
 {
-    Stopping = false;
-    const PaError Error = Pa_StartStream(Stream);
-    if (Error != paNoError)
+    stopping_ = false;
+    const PaError error = Pa_StartStream(stream_);
+    if (error != paNoError)
     {
-        Stopping = true;
-        return ResultOf(Error, false);
+        stopping_ = true;
+        return ResultOf(error, false);
     }
-    Watchdog.Start();
+    watchdog_.Start();
     return wrNoError;
 }
 
-TWaveResult PortAudioEngine::Stop(bool Discard)
+TWaveResult TPortAudioEngine::Stop(bool discard)
 {
-    if (Stopping.exchange(true))
+    if (stopping_.exchange(true))
     {
         return wrNoError;
     }
-    Watchdog.Stop();
-    const PaError Error = Discard ? Pa_AbortStream(Stream) : Pa_StopStream(Stream);
+    watchdog_.Stop();
+    const PaError error = discard ? Pa_AbortStream(stream_) : Pa_StopStream(stream_);
     // A stream that has ended by itself may count as stopped already.
-    return Error == paStreamIsStopped ? wrNoError : ResultOf(Error, false);
+    return error == paStreamIsStopped ? wrNoError : ResultOf(error, false);
 }
 
-int PortAudioEngine::Callback(const void* Input, void* Output, unsigned long Frames,
-                              const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* User)
+int TPortAudioEngine::Callback(const void* input, void* output, unsigned long frames,
+                               const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user)
 {
-    auto& Engine = *static_cast<PortAudioEngine*>(User);
-    const std::size_t Bytes = Frames * Engine.Device.Format().nBlockAlign;
-    if (Input != nullptr)
+    auto& engine = *static_cast<TPortAudioEngine*>(user);
+    const std::size_t bytes = frames * engine.device_.Format().nBlockAlign;
+    if (input != nullptr)
     {
-        Engine.Device.TransferCapture(static_cast<const std::uint8_t*>(Input), Bytes);
+        engine.device_.TransferCapture(static_cast<const std::uint8_t*>(input), bytes);
     }
-    if (Output != nullptr)
+    if (output != nullptr)
     {
-        Engine.Device.TransferPlayback(static_cast<std::uint8_t*>(Output), Bytes);
+        engine.device_.TransferPlayback(static_cast<std::uint8_t*>(output), bytes);
     }
-    Engine.Watchdog.Beat();
+    engine.watchdog_.Beat();
     return paContinue;
 }
 
-void PortAudioEngine::Finished(void* User)
+void TPortAudioEngine::Finished(void* user)
 {
-    auto& Engine = *static_cast<PortAudioEngine*>(User);
-    if (!Engine.Stopping)
+    auto& engine = *static_cast<TPortAudioEngine*>(user);
+    if (!engine.stopping_)
     {
-        Engine.Device.Fail(wrDeviceRemoved);
+        engine.device_.Fail(wrDeviceRemoved);
     }
 }
 

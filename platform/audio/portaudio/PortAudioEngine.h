@@ -6,7 +6,7 @@
 // device failed or was unplugged) fails the device with wrDeviceRemoved, which
 // returns its buffers and tells the component. A running stream whose
 // callbacks stop coming for StallTimeout fails it with wrDeviceStalled (see
-// StallWatchdog): PortAudio does not report every unplugged card.
+// TStallWatchdog): PortAudio does not report every unplugged card.
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -19,28 +19,28 @@
 namespace keb
 {
 
-class PortAudioEngine final : public WaveEngine
+class TPortAudioEngine final : public WaveEngine
 {
   public:
     static constexpr auto StallTimeout = WaveStallTimeout;
 
-    explicit PortAudioEngine(WaveDevice& Device);
-    ~PortAudioEngine() override;
+    explicit TPortAudioEngine(WaveDevice& device);
+    ~TPortAudioEngine() override;
 
-    TWaveResult Open(const PaStreamParameters& Parameters);
+    TWaveResult Open(const PaStreamParameters& parameters);
     TWaveResult Start() override;
-    TWaveResult Stop(bool Discard) override;
+    TWaveResult Stop(bool discard) override;
 
   private:
-    static int Callback(const void* Input, void* Output, unsigned long Frames,
-                        const PaStreamCallbackTimeInfo* Time, PaStreamCallbackFlags Flags,
-                        void* User);
-    static void Finished(void* User);
+    static int Callback(const void* input, void* output, unsigned long frames,
+                        const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags,
+                        void* user);
+    static void Finished(void* user);
 
-    WaveDevice& Device;
-    PaStream* Stream = nullptr;
-    std::atomic<bool> Stopping{true};
-    StallWatchdog Watchdog;
+    WaveDevice& device_;
+    PaStream* stream_ = nullptr;
+    std::atomic<bool> stopping_{true};
+    TStallWatchdog watchdog_;
 };
 
 } // namespace keb

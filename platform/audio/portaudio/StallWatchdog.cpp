@@ -3,56 +3,56 @@
 namespace keb
 {
 
-StallWatchdog::StallWatchdog(std::chrono::milliseconds Timeout, std::function<void()> Action)
-    : CheckPeriod(std::chrono::duration_cast<std::chrono::microseconds>(Timeout) / 4),
-      OnStall(std::move(Action)), Detector(Timeout)
+TStallWatchdog::TStallWatchdog(std::chrono::milliseconds timeout, std::function<void()> action)
+    : checkPeriod_(std::chrono::duration_cast<std::chrono::microseconds>(timeout) / 4),
+      onStall_(std::move(action)), detector_(timeout)
 {
 }
 
-StallWatchdog::~StallWatchdog()
-{
-    Stop();
-}
-
-void StallWatchdog::Start()
+TStallWatchdog::~TStallWatchdog()
 {
     Stop();
-    Detector.Restart();
-    {
-        std::lock_guard Guard(Lock);
-        Ending = false;
-    }
-    Watcher = std::thread([this] { Watch(); });
 }
 
-void StallWatchdog::Stop()
+void TStallWatchdog::Start()
+{
+    Stop();
+    detector_.Restart();
+    {
+        std::lock_guard guard(lock_);
+        ending_ = false;
+    }
+    watcher_ = std::thread([this] { Watch(); });
+}
+
+void TStallWatchdog::Stop()
 {
     {
-        std::lock_guard Guard(Lock);
-        Ending = true;
+        std::lock_guard guard(lock_);
+        ending_ = true;
     }
-    Wake.notify_all();
-    if (Watcher.joinable())
+    wake_.notify_all();
+    if (watcher_.joinable())
     {
-        Watcher.join();
+        watcher_.join();
     }
 }
 
-void StallWatchdog::Watch()
+void TStallWatchdog::Watch()
 {
     using Clock = std::chrono::steady_clock;
-    auto Last = Clock::now();
-    std::unique_lock Guard(Lock);
-    while (!Wake.wait_for(Guard, CheckPeriod, [this] { return Ending; }))
+    auto last = Clock::now();
+    std::unique_lock guard(lock_);
+    while (!wake_.wait_for(guard, checkPeriod_, [this] { return ending_; }))
     {
-        const auto Now = Clock::now();
-        const bool Stalled =
-            Detector.Elapse(std::chrono::duration_cast<std::chrono::microseconds>(Now - Last));
-        Last = Now;
-        if (Stalled)
+        const auto now = Clock::now();
+        const bool stalled =
+            detector_.Elapse(std::chrono::duration_cast<std::chrono::microseconds>(now - last));
+        last = now;
+        if (stalled)
         {
-            Guard.unlock();
-            OnStall();
+            guard.unlock();
+            onStall_();
             return;
         }
     }

@@ -19,28 +19,28 @@
 namespace keb
 {
 
-class StallWatchdog
+class TStallWatchdog
 {
   public:
-    StallWatchdog(std::chrono::milliseconds Timeout, std::function<void()> OnStall);
-    StallWatchdog(const StallWatchdog&) = delete;
-    StallWatchdog& operator=(const StallWatchdog&) = delete;
-    ~StallWatchdog();
+    TStallWatchdog(std::chrono::milliseconds timeout, std::function<void()> onStall);
+    TStallWatchdog(const TStallWatchdog&) = delete;
+    TStallWatchdog& operator=(const TStallWatchdog&) = delete;
+    ~TStallWatchdog();
 
-    void Beat() { Detector.Beat(); }
+    void Beat() { detector_.Beat(); }
     void Start();
     void Stop();
 
   private:
     void Watch();
 
-    const std::chrono::microseconds CheckPeriod;
-    const std::function<void()> OnStall;
-    StallDetector Detector;
-    std::mutex Lock;
-    std::condition_variable Wake;
-    bool Ending = false;
-    std::thread Watcher;
+    const std::chrono::microseconds checkPeriod_;
+    const std::function<void()> onStall_;
+    StallDetector detector_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool ending_ = false;
+    std::thread watcher_;
 };
 
 } // namespace keb

@@ -11,62 +11,62 @@ namespace keb
 namespace
 {
 
-struct FreeHint
+struct TFreeHint
 {
-    void operator()(char* Text) const { std::free(Text); }
+    void operator()(char* text) const { std::free(text); }
 };
-using HintText = std::unique_ptr<char, FreeHint>;
+using HintText = std::unique_ptr<char, TFreeHint>;
 
 // The most channels the device takes in Stream, 0 when it does not open so.
-int OpenChannels(const std::string& Name, snd_pcm_stream_t Stream)
+int OpenChannels(const std::string& name, snd_pcm_stream_t stream)
 {
-    snd_pcm_t* Pcm = nullptr;
-    if (snd_pcm_open(&Pcm, Name.c_str(), Stream, SND_PCM_NONBLOCK) < 0)
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK) < 0)
         return 0;
-    snd_pcm_hw_params_t* Params = nullptr;
-    unsigned int Channels = 0;
-    if (snd_pcm_hw_params_malloc(&Params) == 0)
+    snd_pcm_hw_params_t* params = nullptr;
+    unsigned int channels = 0;
+    if (snd_pcm_hw_params_malloc(&params) == 0)
     {
-        if (snd_pcm_hw_params_any(Pcm, Params) >= 0)
-            snd_pcm_hw_params_get_channels_max(Params, &Channels);
-        snd_pcm_hw_params_free(Params);
+        if (snd_pcm_hw_params_any(pcm, params) >= 0)
+            snd_pcm_hw_params_get_channels_max(params, &channels);
+        snd_pcm_hw_params_free(params);
     }
-    snd_pcm_close(Pcm);
-    return static_cast<int>(std::min(Channels, 2u));
+    snd_pcm_close(pcm);
+    return static_cast<int>(std::min(channels, 2u));
 }
 
-bool Offered(const std::string& Name, const std::vector<std::string>& Listed)
+bool Offered(const std::string& name, const std::vector<std::string>& listed)
 {
-    return !Name.empty() && Name.find(':') == std::string::npos && Name != "null" &&
-           std::find(Listed.begin(), Listed.end(), Name) == Listed.end();
+    return !name.empty() && name.find(':') == std::string::npos && name != "null" &&
+           std::find(listed.begin(), listed.end(), name) == listed.end();
 }
 
 } // namespace
 
-std::vector<TAlsaDevice> UnlistedAlsaDevices(const std::vector<std::string>& Listed)
+std::vector<TAlsaDevice> UnlistedAlsaDevices(const std::vector<std::string>& listed)
 {
-    std::vector<TAlsaDevice> Devices;
-    void** Hints = nullptr;
-    if (snd_device_name_hint(-1, "pcm", &Hints) < 0)
-        return Devices;
-    for (void** Hint = Hints; *Hint != nullptr; ++Hint)
+    std::vector<TAlsaDevice> devices;
+    void** hints = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &hints) < 0)
+        return devices;
+    for (void** hint = hints; *hint != nullptr; ++hint)
     {
-        const HintText Name(snd_device_name_get_hint(*Hint, "NAME"));
+        const HintText name(snd_device_name_get_hint(*hint, "NAME"));
         // No direction named: both.
-        const HintText Direction(snd_device_name_get_hint(*Hint, "IOID"));
-        if (!Name || !Offered(Name.get(), Listed))
+        const HintText direction(snd_device_name_get_hint(*hint, "IOID"));
+        if (!name || !Offered(name.get(), listed))
             continue;
-        const std::string Only = Direction ? Direction.get() : "";
-        TAlsaDevice Device{Name.get()};
-        if (Only != "Output")
-            Device.CaptureChannels = OpenChannels(Device.Name, SND_PCM_STREAM_CAPTURE);
-        if (Only != "Input")
-            Device.PlaybackChannels = OpenChannels(Device.Name, SND_PCM_STREAM_PLAYBACK);
-        if (Device.CaptureChannels > 0 || Device.PlaybackChannels > 0)
-            Devices.push_back(Device);
+        const std::string only = direction ? direction.get() : "";
+        TAlsaDevice device{name.get()};
+        if (only != "Output")
+            device.CaptureChannels = OpenChannels(device.Name, SND_PCM_STREAM_CAPTURE);
+        if (only != "Input")
+            device.PlaybackChannels = OpenChannels(device.Name, SND_PCM_STREAM_PLAYBACK);
+        if (device.CaptureChannels > 0 || device.PlaybackChannels > 0)
+            devices.push_back(device);
     }
-    snd_device_name_free_hint(Hints);
-    return Devices;
+    snd_device_name_free_hint(hints);
+    return devices;
 }
 
 } // namespace keb

@@ -25,6 +25,6 @@ struct TAlsaDevice
 // The named devices of ALSA's configuration (not a card's variants such as
 // "hw:0,0", not "null") that open in at least one direction and whose name
 // is not in Listed, in ALSA's order.
-std::vector<TAlsaDevice> UnlistedAlsaDevices(const std::vector<std::string>& Listed);
+std::vector<TAlsaDevice> UnlistedAlsaDevices(const std::vector<std::string>& listed);
 
 } // namespace keb

@@ -18,19 +18,19 @@ constexpr double TestNoiseAmplitude = 0.05;
 
 std::unique_ptr<VirtualSource> EnvironmentSource()
 {
-    if (const char* Path = std::getenv("KEB_AUDIO_INFILE"); Path != nullptr && *Path != '\0')
+    if (const char* path = std::getenv("KEB_AUDIO_INFILE"); path != nullptr && *path != '\0')
     {
-        return MakeWavFileSource(Path, true);
+        return MakeWavFileSource(path, true);
     }
     return MakeToneSource(TestToneFrequency, TestToneAmplitude, TestNoiseAmplitude);
 }
 
 std::shared_ptr<VirtualSink> EnvironmentSink()
 {
-    if (const char* Path = std::getenv("KEB_AUDIO_OUTFILE"); Path != nullptr && *Path != '\0')
+    if (const char* path = std::getenv("KEB_AUDIO_OUTFILE"); path != nullptr && *path != '\0')
     {
-        const char* Input = std::getenv("KEB_AUDIO_INFILE");
-        return MakeWavFileSink(Path, Input != nullptr ? Input : "");
+        const char* input = std::getenv("KEB_AUDIO_INFILE");
+        return MakeWavFileSink(path, input != nullptr ? input : "");
     }
     return MakeNullSink();
 }
@@ -39,10 +39,10 @@ std::shared_ptr<VirtualSink> EnvironmentSink()
 
 std::shared_ptr<VirtualSoundCard> MakeEnvironmentSoundCard()
 {
-    auto Card = VirtualSoundCard::Create(VirtualClock::RealTime);
-    Card->AddCaptureDevice("KEB virtual capture", EnvironmentSource());
-    Card->AddPlaybackDevice("KEB virtual playback", EnvironmentSink());
-    return Card;
+    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    card->AddCaptureDevice("KEB virtual capture", EnvironmentSource());
+    card->AddPlaybackDevice("KEB virtual playback", EnvironmentSink());
+    return card;
 }
 
 } // namespace keb

@@ -8,69 +8,69 @@
 namespace keb
 {
 
-void LoopbackQueue::Reset(std::size_t Capacity)
+void TLoopbackQueue::Reset(std::size_t capacity)
 {
-    Ring.assign(Capacity, 0);
-    ReadIndex = 0;
-    Count = 0;
+    ring_.assign(capacity, 0);
+    readIndex_ = 0;
+    count_ = 0;
 }
 
-void LoopbackQueue::Write(const std::uint8_t* Data, std::size_t Bytes)
+void TLoopbackQueue::Write(const std::uint8_t* data, std::size_t bytes)
 {
-    for (std::size_t Index = 0; Index < Bytes && !Ring.empty(); ++Index)
+    for (std::size_t index = 0; index < bytes && !ring_.empty(); ++index)
     {
-        if (Count == Ring.size())
+        if (count_ == ring_.size())
         {
-            ReadIndex = (ReadIndex + 1) % Ring.size();
-            --Count;
+            readIndex_ = (readIndex_ + 1) % ring_.size();
+            --count_;
         }
-        Ring[(ReadIndex + Count) % Ring.size()] = Data[Index];
-        ++Count;
+        ring_[(readIndex_ + count_) % ring_.size()] = data[index];
+        ++count_;
     }
 }
 
-std::size_t LoopbackQueue::Read(std::uint8_t* Data, std::size_t Bytes)
+std::size_t TLoopbackQueue::Read(std::uint8_t* data, std::size_t bytes)
 {
-    const std::size_t Taken = std::min(Bytes, Count);
-    for (std::size_t Index = 0; Index < Taken; ++Index)
+    const std::size_t taken = std::min(bytes, count_);
+    for (std::size_t index = 0; index < taken; ++index)
     {
-        Data[Index] = Ring[ReadIndex];
-        ReadIndex = (ReadIndex + 1) % Ring.size();
+        data[index] = ring_[readIndex_];
+        readIndex_ = (readIndex_ + 1) % ring_.size();
     }
-    Count -= Taken;
-    return Taken;
+    count_ -= taken;
+    return taken;
 }
 
 namespace
 {
 
-class LoopbackSource final : public VirtualSource
+class TLoopbackSource final : public VirtualSource
 {
   public:
-    explicit LoopbackSource(std::shared_ptr<LoopbackQueue> From) : Queue(std::move(From)) {}
+    explicit TLoopbackSource(std::shared_ptr<TLoopbackQueue> from) : queue_(std::move(from)) {}
 
-    TWaveResult Open(const TWaveFormatEx& Format) override
+    TWaveResult Open(const TWaveFormatEx& format) override
     {
-        Silence = SilenceByteOf(Format);
+        silence_ = SilenceByteOf(format);
         return wrNoError;
     }
 
-    void Read(std::uint8_t* Data, std::size_t Bytes) override
+    void Read(std::uint8_t* data, std::size_t bytes) override
     {
-        const std::size_t Taken = Queue->Read(Data, Bytes);
-        std::memset(Data + Taken, Silence, Bytes - Taken);
+        const std::size_t taken = queue_->Read(data, bytes);
+        std::memset(data + taken, silence_, bytes - taken);
     }
 
   private:
-    std::shared_ptr<LoopbackQueue> Queue;
-    std::uint8_t Silence = 0;
+    std::shared_ptr<TLoopbackQueue> queue_;
+    std::uint8_t silence_ = 0;
 };
 
 } // namespace
 
-std::unique_ptr<VirtualSource> MakeLoopbackSource(std::shared_ptr<LoopbackQueue> Queue)
+std::unique_ptr<VirtualSource> MakeLoopbackSource(std::shared_ptr<TLoopbackQueue> queue)
 {
-    return std::make_unique<LoopbackSource>(std::move(Queue));
+    return std::make_unique<TLoopbackSource>(std::move(queue));
 }
 
 } // namespace keb

@@ -8,25 +8,25 @@
 namespace keb
 {
 
-inline std::uint8_t SilenceByteOf(const TWaveFormatEx& Format)
+inline std::uint8_t SilenceByteOf(const TWaveFormatEx& format)
 {
-    return Format.wBitsPerSample == 8 ? std::uint8_t{0x80} : std::uint8_t{0};
+    return format.wBitsPerSample == 8 ? std::uint8_t{0x80} : std::uint8_t{0};
 }
 
 // Stores one 16-bit sample at Data in Format's resolution (8 bits: the high
 // byte, made unsigned); returns the address behind it.
-inline std::uint8_t* StoreSample(std::uint8_t* Data, std::int16_t Sample,
-                                 const TWaveFormatEx& Format)
+inline std::uint8_t* StoreSample(std::uint8_t* data, std::int16_t sample,
+                                 const TWaveFormatEx& format)
 {
-    const auto Bits = static_cast<std::uint16_t>(Sample);
-    if (Format.wBitsPerSample == 8)
+    const auto bits = static_cast<std::uint16_t>(sample);
+    if (format.wBitsPerSample == 8)
     {
-        *Data = static_cast<std::uint8_t>((Bits >> 8) ^ 0x80);
-        return Data + 1;
+        *data = static_cast<std::uint8_t>((bits >> 8) ^ 0x80);
+        return data + 1;
     }
-    Data[0] = static_cast<std::uint8_t>(Bits & 0xFF);
-    Data[1] = static_cast<std::uint8_t>(Bits >> 8);
-    return Data + 2;
+    data[0] = static_cast<std::uint8_t>(bits & 0xFF);
+    data[1] = static_cast<std::uint8_t>(bits >> 8);
+    return data + 2;
 }
 
 } // namespace keb

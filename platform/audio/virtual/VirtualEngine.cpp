@@ -16,113 +16,113 @@ constexpr std::size_t ScratchFrames = 1024;
 
 } // namespace
 
-VirtualEngine::VirtualEngine(std::shared_ptr<VirtualSoundCard> OwnerCard, VirtualDevice& OpenEntry,
-                             WaveDevice& OpenDevice)
-    : Card(std::move(OwnerCard)), Entry(OpenEntry), Device(OpenDevice), Format(OpenDevice.Format()),
-      Scratch(ScratchFrames * Format.nBlockAlign)
+TVirtualEngine::TVirtualEngine(std::shared_ptr<VirtualSoundCard> ownerCard,
+                               VirtualDevice& openEntry, WaveDevice& openDevice)
+    : card_(std::move(ownerCard)), entry_(openEntry), device_(openDevice),
+      format_(openDevice.Format()), scratch_(ScratchFrames * format_.nBlockAlign)
 {
 }
 
-VirtualEngine::~VirtualEngine()
+TVirtualEngine::~TVirtualEngine()
 {
-    Card->Detach(*this);
+    card_->Detach(*this);
 }
 
-TWaveResult VirtualEngine::Start()
+TWaveResult TVirtualEngine::Start()
 {
-    std::lock_guard Guard(Card->Lock);
-    Active = true;
-    DueMicroFrames = 0;
-    Silence.Restart();
+    std::lock_guard guard(card_->lock_);
+    active_ = true;
+    dueMicroFrames_ = 0;
+    silence_.Restart();
     return wrNoError;
 }
 
-TWaveResult VirtualEngine::Stop(bool)
+TWaveResult TVirtualEngine::Stop(bool)
 {
-    std::lock_guard Guard(Card->Lock);
-    Active = false;
+    std::lock_guard guard(card_->lock_);
+    active_ = false;
     return wrNoError;
 }
 
-TWaveResult VirtualEngine::QueueResult() const
+TWaveResult TVirtualEngine::QueueResult() const
 {
-    return Entry.QueueFault;
+    return entry_.queueFault_;
 }
 
-bool VirtualEngine::SendsClosedNotification() const
+bool TVirtualEngine::SendsClosedNotification() const
 {
-    return !Entry.ClosedLost;
+    return !entry_.closedLost_;
 }
 
-WaveDirection VirtualEngine::Direction() const
+WaveDirection TVirtualEngine::Direction() const
 {
-    return Entry.Direction();
+    return entry_.Direction();
 }
 
-void VirtualEngine::Advance(std::uint64_t Microseconds, std::uint64_t Frames)
+void TVirtualEngine::Advance(std::uint64_t microseconds, std::uint64_t frames)
 {
-    if (!Active)
+    if (!active_)
     {
         return;
     }
-    DueMicroFrames += Microseconds * Format.nSamplesPerSec + Frames * MicroFramesPerFrame;
-    const std::uint64_t Due = DueMicroFrames / MicroFramesPerFrame;
-    DueMicroFrames -= Due * MicroFramesPerFrame;
+    dueMicroFrames_ += microseconds * format_.nSamplesPerSec + frames * MicroFramesPerFrame;
+    const std::uint64_t due = dueMicroFrames_ / MicroFramesPerFrame;
+    dueMicroFrames_ -= due * MicroFramesPerFrame;
     // A stalled card lets the time pass without moving audio, and does not
     // catch up afterwards.
-    if (!Entry.Stalled)
+    if (!entry_.stalled_)
     {
-        Move(static_cast<std::size_t>(Due));
-        Silence.Beat();
+        Move(static_cast<std::size_t>(due));
+        silence_.Beat();
     }
-    const auto Time = std::chrono::microseconds(Microseconds + Frames * MicroFramesPerFrame /
-                                                                   Format.nSamplesPerSec);
-    if (Silence.Elapse(Time))
+    const auto time = std::chrono::microseconds(microseconds + frames * MicroFramesPerFrame /
+                                                                   format_.nSamplesPerSec);
+    if (silence_.Elapse(time))
     {
-        Device.Fail(wrDeviceStalled);
+        device_.Fail(wrDeviceStalled);
     }
 }
 
-void VirtualEngine::Move(std::size_t Frames)
+void TVirtualEngine::Move(std::size_t frames)
 {
-    while (Frames > 0)
+    while (frames > 0)
     {
-        const std::size_t Chunk = std::min(Frames, ScratchFrames);
-        const std::size_t Bytes = Chunk * Format.nBlockAlign;
-        if (Entry.Direction() == WaveDirection::Capture)
+        const std::size_t chunk = std::min(frames, ScratchFrames);
+        const std::size_t bytes = chunk * format_.nBlockAlign;
+        if (entry_.Direction() == WaveDirection::Capture)
         {
-            Entry.Source->Read(Scratch.data(), Bytes);
-            Device.TransferCapture(Scratch.data(), Bytes);
+            entry_.source_->Read(scratch_.data(), bytes);
+            device_.TransferCapture(scratch_.data(), bytes);
         }
         else
         {
-            Device.TransferPlayback(Scratch.data(), Bytes);
-            Entry.Sink->Write(Scratch.data(), Bytes);
-            if (Entry.Loopback)
+            device_.TransferPlayback(scratch_.data(), bytes);
+            entry_.sink_->Write(scratch_.data(), bytes);
+            if (entry_.loopback_)
             {
-                Entry.Loopback->Write(Scratch.data(), Bytes);
+                entry_.loopback_->Write(scratch_.data(), bytes);
             }
         }
-        Frames -= Chunk;
+        frames -= chunk;
     }
 }
 
-void VirtualEngine::Fail(TWaveResult Result)
+void TVirtualEngine::Fail(TWaveResult result)
 {
-    Device.Fail(Result);
+    device_.Fail(result);
 }
 
-void VirtualEngine::CloseEntry()
+void TVirtualEngine::CloseEntry()
 {
-    if (Entry.Direction() == WaveDirection::Capture)
+    if (entry_.Direction() == WaveDirection::Capture)
     {
-        Entry.Source->Close();
+        entry_.source_->Close();
     }
     else
     {
-        Entry.Sink->Close();
+        entry_.sink_->Close();
     }
-    Entry.OpenEngine = nullptr;
+    entry_.openEngine_ = nullptr;
 }
 
 } // namespace keb

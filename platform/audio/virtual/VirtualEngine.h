@@ -14,37 +14,38 @@
 namespace keb
 {
 
-class VirtualEngine final : public WaveEngine
+class TVirtualEngine final : public WaveEngine
 {
   public:
     // Called under the card's lock, after the source or sink has opened.
-    VirtualEngine(std::shared_ptr<VirtualSoundCard> Card, VirtualDevice& Entry, WaveDevice& Device);
-    ~VirtualEngine() override;
+    TVirtualEngine(std::shared_ptr<VirtualSoundCard> card, VirtualDevice& entry,
+                   WaveDevice& device);
+    ~TVirtualEngine() override;
 
     TWaveResult Start() override;
-    TWaveResult Stop(bool Discard) override;
+    TWaveResult Stop(bool discard) override;
     TWaveResult QueueResult() const override;
     bool SendsClosedNotification() const override;
 
     // Under the card's lock: moves the audio due after this much time plus
     // this many frames.
-    void Advance(std::uint64_t Microseconds, std::uint64_t Frames);
-    void Fail(TWaveResult Result);
+    void Advance(std::uint64_t microseconds, std::uint64_t frames);
+    void Fail(TWaveResult result);
     WaveDirection Direction() const;
     // Under the card's lock, when the engine closes.
     void CloseEntry();
 
   private:
-    void Move(std::size_t Frames);
+    void Move(std::size_t frames);
 
-    const std::shared_ptr<VirtualSoundCard> Card;
-    VirtualDevice& Entry;
-    WaveDevice& Device;
-    const TWaveFormatEx Format;
-    std::vector<std::uint8_t> Scratch;
-    bool Active = false;                     // guarded by the card's lock
-    std::uint64_t DueMicroFrames = 0;        // frames * 1000000 not yet moved
-    StallDetector Silence{WaveStallTimeout}; // told the card's time under its lock
+    const std::shared_ptr<VirtualSoundCard> card_;
+    VirtualDevice& entry_;
+    WaveDevice& device_;
+    const TWaveFormatEx format_;
+    std::vector<std::uint8_t> scratch_;
+    bool active_ = false;                     // guarded by the card's lock
+    std::uint64_t dueMicroFrames_ = 0;        // frames * 1000000 not yet moved
+    StallDetector silence_{WaveStallTimeout}; // told the card's time under its lock
 };
 
 } // namespace keb

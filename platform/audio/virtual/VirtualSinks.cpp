@@ -13,97 +13,97 @@ TWaveResult MemorySink::Open(const TWaveFormatEx&)
     return wrNoError;
 }
 
-void MemorySink::Write(const std::uint8_t* Data, std::size_t Bytes)
+void MemorySink::Write(const std::uint8_t* data, std::size_t bytes)
 {
-    std::lock_guard Guard(Lock);
-    Played.insert(Played.end(), Data, Data + Bytes);
+    std::lock_guard guard(lock_);
+    played_.insert(played_.end(), data, data + bytes);
 }
 
 std::vector<std::uint8_t> MemorySink::Bytes() const
 {
-    std::lock_guard Guard(Lock);
-    return Played;
+    std::lock_guard guard(lock_);
+    return played_;
 }
 
 std::vector<std::int16_t> MemorySink::Samples16() const
 {
-    std::lock_guard Guard(Lock);
-    std::vector<std::int16_t> Samples(Played.size() / 2);
-    for (std::size_t Index = 0; Index < Samples.size(); ++Index)
-        Samples[Index] =
-            static_cast<std::int16_t>(Played[2 * Index] | (Played[2 * Index + 1] << 8));
-    return Samples;
+    std::lock_guard guard(lock_);
+    std::vector<std::int16_t> samples(played_.size() / 2);
+    for (std::size_t index = 0; index < samples.size(); ++index)
+        samples[index] =
+            static_cast<std::int16_t>(played_[2 * index] | (played_[2 * index + 1] << 8));
+    return samples;
 }
 
 void MemorySink::Clear()
 {
-    std::lock_guard Guard(Lock);
-    Played.clear();
+    std::lock_guard guard(lock_);
+    played_.clear();
 }
 
 namespace
 {
 
-class WavFileSink final : public VirtualSink
+class TWavFileSink final : public VirtualSink
 {
   public:
-    WavFileSink(std::string FilePath, std::string KeptFilePath)
-        : Path(std::move(FilePath)), KeptPath(std::move(KeptFilePath))
+    TWavFileSink(std::string filePath, std::string keptFilePath)
+        : path_(std::move(filePath)), keptPath_(std::move(keptFilePath))
     {
     }
-    ~WavFileSink() override { Close(); }
+    ~TWavFileSink() override { Close(); }
 
-    TWaveResult Open(const TWaveFormatEx& Format) override
+    TWaveResult Open(const TWaveFormatEx& format) override
     {
         Close();
-        std::error_code Ignored;
-        if (!KeptPath.empty() && std::filesystem::equivalent(Path, KeptPath, Ignored))
+        std::error_code ignored;
+        if (!keptPath_.empty() && std::filesystem::equivalent(path_, keptPath_, ignored))
         {
-            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's output file " + Path +
+            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's output file " + path_ +
                                                        " is its input file; it is not overwritten");
             return wrInvalidParameter;
         }
-        SF_INFO Info{};
-        Info.samplerate = static_cast<int>(Format.nSamplesPerSec);
-        Info.channels = Format.nChannels;
-        Info.format =
-            SF_FORMAT_WAV | (Format.wBitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-        File = sf_open(Path.c_str(), SFM_WRITE, &Info);
-        if (File == nullptr)
+        SF_INFO info{};
+        info.samplerate = static_cast<int>(format.nSamplesPerSec);
+        info.channels = format.nChannels;
+        info.format =
+            SF_FORMAT_WAV | (format.wBitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+        file_ = sf_open(path_.c_str(), SFM_WRITE, &info);
+        if (file_ == nullptr)
         {
             SetWaveErrorDetail(wrInvalidParameter,
-                               "The virtual card's output file " + Path +
+                               "The virtual card's output file " + path_ +
                                    " cannot be written: " + sf_strerror(nullptr));
             return wrInvalidParameter;
         }
         // The header follows every write, so that the file is whole even
         // when the program is killed before the device closes.
-        sf_command(File, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+        sf_command(file_, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
         return wrNoError;
     }
 
     // The device's bytes are already little-endian PCM as the file stores it.
-    void Write(const std::uint8_t* Data, std::size_t Bytes) override
+    void Write(const std::uint8_t* data, std::size_t bytes) override
     {
-        sf_write_raw(File, Data, static_cast<sf_count_t>(Bytes));
+        sf_write_raw(file_, data, static_cast<sf_count_t>(bytes));
     }
 
     void Close() override
     {
-        if (File != nullptr)
+        if (file_ != nullptr)
         {
-            sf_close(File);
-            File = nullptr;
+            sf_close(file_);
+            file_ = nullptr;
         }
     }
 
   private:
-    const std::string Path;
-    const std::string KeptPath;
-    SNDFILE* File = nullptr;
+    const std::string path_;
+    const std::string keptPath_;
+    SNDFILE* file_ = nullptr;
 };
 
-class NullSink final : public VirtualSink
+class TNullSink final : public VirtualSink
 {
   public:
     TWaveResult Open(const TWaveFormatEx&) override { return wrNoError; }
@@ -112,14 +112,14 @@ class NullSink final : public VirtualSink
 
 } // namespace
 
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path, std::string KeptPath)
+std::shared_ptr<VirtualSink> MakeWavFileSink(std::string path, std::string keptPath)
 {
-    return std::make_shared<WavFileSink>(std::move(Path), std::move(KeptPath));
+    return std::make_shared<TWavFileSink>(std::move(path), std::move(keptPath));
 }
 
 std::shared_ptr<VirtualSink> MakeNullSink()
 {
-    return std::make_shared<NullSink>();
+    return std::make_shared<TNullSink>();
 }
 
 } // namespace keb

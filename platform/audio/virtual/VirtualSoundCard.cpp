@@ -19,9 +19,9 @@ constexpr std::uint32_t VirtualDriverVersion = 0x0100;
 constexpr std::uint32_t AllStandardFormats = 0x0FFF;
 
 // The capability bits of the rate class Rate belongs to (see WaveAudio.h).
-std::uint32_t FormatsOfRate(std::uint32_t Rate)
+std::uint32_t FormatsOfRate(std::uint32_t rate)
 {
-    switch (Rate)
+    switch (rate)
     {
     case 8000:
     case 11025:
@@ -39,221 +39,221 @@ std::uint32_t FormatsOfRate(std::uint32_t Rate)
 }
 
 // The capability bits of the channel counts the device takes.
-std::uint32_t FormatsOfChannels(std::uint16_t Channels)
+std::uint32_t FormatsOfChannels(std::uint16_t channels)
 {
-    constexpr std::uint32_t Mono = 0x555; // WaveFormat?M?? of every class
-    switch (Channels)
+    constexpr std::uint32_t mono = 0x555; // WaveFormat?M?? of every class
+    switch (channels)
     {
     case 1:
-        return Mono;
+        return mono;
     case 2:
-        return Mono << 1;
+        return mono << 1;
     default:
         return AllStandardFormats;
     }
 }
 
-bool Refuses(const VirtualDevice& Device, const TWaveFormatEx& Format)
+bool Refuses(const VirtualDevice& device, const TWaveFormatEx& format)
 {
-    const std::uint32_t Rate = Device.OnlyRate();
-    const std::uint16_t Channels = Device.OnlyChannels();
-    return (Rate != 0 && Format.nSamplesPerSec != Rate) ||
-           (Channels != 0 && Format.nChannels != Channels);
+    const std::uint32_t rate = device.OnlyRate();
+    const std::uint16_t channels = device.OnlyChannels();
+    return (rate != 0 && format.nSamplesPerSec != rate) ||
+           (channels != 0 && format.nChannels != channels);
 }
 
 } // namespace
 
-VirtualDevice::VirtualDevice(std::string Name, WaveDirection Direction)
-    : Name_(std::move(Name)), Direction_(Direction)
+VirtualDevice::VirtualDevice(std::string name, WaveDirection direction)
+    : name_(std::move(name)), direction_(direction)
 {
 }
 
 void VirtualDevice::Vanish()
 {
-    Card->Vanish(*this);
+    card_->Vanish(*this);
 }
 
-std::shared_ptr<VirtualSoundCard> VirtualSoundCard::Create(VirtualClock Clock)
+std::shared_ptr<VirtualSoundCard> VirtualSoundCard::Create(VirtualClock clock)
 {
-    return std::shared_ptr<VirtualSoundCard>(new VirtualSoundCard(Clock));
+    return std::shared_ptr<VirtualSoundCard>(new VirtualSoundCard(clock));
 }
 
-VirtualSoundCard::VirtualSoundCard(VirtualClock Clock)
+VirtualSoundCard::VirtualSoundCard(VirtualClock clock)
 {
-    if (Clock == VirtualClock::RealTime)
+    if (clock == VirtualClock::RealTime)
     {
-        ClockThread = std::thread([this] { RunClock(); });
+        clockThread_ = std::thread([this] { RunClock(); });
     }
 }
 
 VirtualSoundCard::~VirtualSoundCard()
 {
     {
-        std::lock_guard Guard(ClockLock);
-        ClockStopping = true;
+        std::lock_guard guard(clockLock_);
+        clockStopping_ = true;
     }
-    ClockWake.notify_all();
-    if (ClockThread.joinable())
+    clockWake_.notify_all();
+    if (clockThread_.joinable())
     {
-        ClockThread.join();
+        clockThread_.join();
     }
 }
 
-int VirtualSoundCard::AddCaptureDevice(std::string Name, std::unique_ptr<VirtualSource> Source)
+int VirtualSoundCard::AddCaptureDevice(std::string name, std::unique_ptr<VirtualSource> source)
 {
-    auto Device = std::make_unique<VirtualDevice>(std::move(Name), WaveDirection::Capture);
-    Device->Card = this;
-    Device->Source = std::move(Source);
-    CaptureDevices.push_back(std::move(Device));
-    return static_cast<int>(CaptureDevices.size()) - 1;
+    auto device = std::make_unique<VirtualDevice>(std::move(name), WaveDirection::Capture);
+    device->card_ = this;
+    device->source_ = std::move(source);
+    captureDevices_.push_back(std::move(device));
+    return static_cast<int>(captureDevices_.size()) - 1;
 }
 
-int VirtualSoundCard::AddLoopbackCaptureDevice(std::string Name, int PlaybackId)
+int VirtualSoundCard::AddLoopbackCaptureDevice(std::string name, int playbackId)
 {
-    VirtualDevice& Played = Playback(PlaybackId);
-    if (!Played.Loopback)
+    VirtualDevice& played = Playback(playbackId);
+    if (!played.loopback_)
     {
-        Played.Loopback = std::make_shared<LoopbackQueue>();
+        played.loopback_ = std::make_shared<TLoopbackQueue>();
     }
-    return AddCaptureDevice(std::move(Name), MakeLoopbackSource(Played.Loopback));
+    return AddCaptureDevice(std::move(name), MakeLoopbackSource(played.loopback_));
 }
 
-int VirtualSoundCard::AddPlaybackDevice(std::string Name, std::shared_ptr<VirtualSink> Sink)
+int VirtualSoundCard::AddPlaybackDevice(std::string name, std::shared_ptr<VirtualSink> sink)
 {
-    auto Device = std::make_unique<VirtualDevice>(std::move(Name), WaveDirection::Playback);
-    Device->Card = this;
-    Device->Sink = std::move(Sink);
-    PlaybackDevices.push_back(std::move(Device));
-    return static_cast<int>(PlaybackDevices.size()) - 1;
+    auto device = std::make_unique<VirtualDevice>(std::move(name), WaveDirection::Playback);
+    device->card_ = this;
+    device->sink_ = std::move(sink);
+    playbackDevices_.push_back(std::move(device));
+    return static_cast<int>(playbackDevices_.size()) - 1;
 }
 
-VirtualDevice& VirtualSoundCard::Capture(int DeviceId)
+VirtualDevice& VirtualSoundCard::Capture(int deviceId)
 {
-    return Find(WaveDirection::Capture, DeviceId);
+    return Find(WaveDirection::Capture, deviceId);
 }
 
-VirtualDevice& VirtualSoundCard::Playback(int DeviceId)
+VirtualDevice& VirtualSoundCard::Playback(int deviceId)
 {
-    return Find(WaveDirection::Playback, DeviceId);
+    return Find(WaveDirection::Playback, deviceId);
 }
 
-void VirtualSoundCard::Advance(std::chrono::microseconds Time)
+void VirtualSoundCard::Advance(std::chrono::microseconds time)
 {
-    Tick(static_cast<std::uint64_t>(std::max<std::int64_t>(Time.count(), 0)), 0);
+    Tick(static_cast<std::uint64_t>(std::max<std::int64_t>(time.count(), 0)), 0);
 }
 
-void VirtualSoundCard::AdvanceMilliseconds(std::uint32_t Milliseconds)
+void VirtualSoundCard::AdvanceMilliseconds(std::uint32_t milliseconds)
 {
-    Tick(std::uint64_t{Milliseconds} * 1000, 0);
+    Tick(std::uint64_t{milliseconds} * 1000, 0);
 }
 
-void VirtualSoundCard::AdvanceFrames(std::uint64_t Frames)
+void VirtualSoundCard::AdvanceFrames(std::uint64_t frames)
 {
-    Tick(0, Frames);
+    Tick(0, frames);
 }
 
-int VirtualSoundCard::DeviceCount(WaveDirection Direction)
+int VirtualSoundCard::DeviceCount(WaveDirection direction)
 {
-    return static_cast<int>(Devices(Direction).size());
+    return static_cast<int>(Devices(direction).size());
 }
 
-TWaveResult VirtualSoundCard::GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps)
+TWaveResult VirtualSoundCard::GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps)
 {
-    const VirtualDevice& Device = Find(Direction, DeviceId);
-    Caps = TWaveCaps{};
-    CopyDeviceName(Device.Name().c_str(), Caps);
-    Caps.vDriverVersion = VirtualDriverVersion;
-    Caps.dwFormats =
-        (Device.OnlyRate() == 0 ? AllStandardFormats : FormatsOfRate(Device.OnlyRate())) &
-        FormatsOfChannels(Device.OnlyChannels());
-    Caps.wChannels = Device.OnlyChannels() == 1 ? 1 : 2;
+    const VirtualDevice& device = Find(direction, deviceId);
+    caps = TWaveCaps{};
+    CopyDeviceName(device.Name().c_str(), caps);
+    caps.vDriverVersion = VirtualDriverVersion;
+    caps.dwFormats =
+        (device.OnlyRate() == 0 ? AllStandardFormats : FormatsOfRate(device.OnlyRate())) &
+        FormatsOfChannels(device.OnlyChannels());
+    caps.wChannels = device.OnlyChannels() == 1 ? 1 : 2;
     return wrNoError;
 }
 
-TWaveResult VirtualSoundCard::QueryFormat(WaveDirection Direction, int DeviceId,
-                                          const TWaveFormatEx& Format)
+TWaveResult VirtualSoundCard::QueryFormat(WaveDirection direction, int deviceId,
+                                          const TWaveFormatEx& format)
 {
-    const VirtualDevice& Device = Find(Direction, DeviceId);
-    if (Device.Vanished)
+    const VirtualDevice& device = Find(direction, deviceId);
+    if (device.vanished_)
     {
         return wrDeviceRemoved;
     }
-    return Refuses(Device, Format) ? wrBadFormat : wrNoError;
+    return Refuses(device, format) ? wrBadFormat : wrNoError;
 }
 
-std::uint32_t VirtualSoundCard::DefaultRate(WaveDirection Direction, int DeviceId)
+std::uint32_t VirtualSoundCard::DefaultRate(WaveDirection direction, int deviceId)
 {
-    return Find(Direction, DeviceId).OnlyRate();
+    return Find(direction, deviceId).OnlyRate();
 }
 
-double VirtualSoundCard::BlockSeconds(WaveDirection Direction, int DeviceId)
+double VirtualSoundCard::BlockSeconds(WaveDirection direction, int deviceId)
 {
-    return Find(Direction, DeviceId).BlockSeconds();
+    return Find(direction, deviceId).BlockSeconds();
 }
 
-TWaveResult VirtualSoundCard::Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                                   std::unique_ptr<WaveEngine>& Engine)
+TWaveResult VirtualSoundCard::Open(WaveDirection direction, int deviceId, WaveDevice& device,
+                                   std::unique_ptr<WaveEngine>& engine)
 {
-    VirtualDevice& Entry = Find(Direction, DeviceId);
-    std::lock_guard Guard(Lock);
-    if (Entry.Vanished)
+    VirtualDevice& entry = Find(direction, deviceId);
+    std::lock_guard guard(lock_);
+    if (entry.vanished_)
     {
         return wrDeviceRemoved;
     }
-    if (const TWaveResult Fault = Entry.OpenFault; Fault != wrNoError)
+    if (const TWaveResult fault = entry.openFault_; fault != wrNoError)
     {
-        return Fault;
+        return fault;
     }
-    if (Entry.OpenEngine != nullptr)
+    if (entry.openEngine_ != nullptr)
     {
         return wrAllocated;
     }
-    const TWaveFormatEx& Format = Device.Format();
-    if (Refuses(Entry, Format))
+    const TWaveFormatEx& format = device.Format();
+    if (Refuses(entry, format))
     {
         return wrBadFormat;
     }
     // A detail an earlier open left (one retried at another rate) is not
     // this open's.
     SetWaveErrorDetail(wrNoError, {});
-    const TWaveResult Result =
-        Direction == WaveDirection::Capture ? Entry.Source->Open(Format) : Entry.Sink->Open(Format);
-    if (Result != wrNoError)
+    const TWaveResult result = direction == WaveDirection::Capture ? entry.source_->Open(format)
+                                                                   : entry.sink_->Open(format);
+    if (result != wrNoError)
     {
-        return Result;
+        return result;
     }
-    if (Entry.Loopback)
+    if (entry.loopback_)
     {
-        Entry.Loopback->Reset(Format.nAvgBytesPerSec);
+        entry.loopback_->Reset(format.nAvgBytesPerSec);
     }
-    auto Opened = std::make_unique<VirtualEngine>(shared_from_this(), Entry, Device);
-    Entry.OpenEngine = Opened.get();
-    Engines.push_back(Opened.get());
-    Engine = std::move(Opened);
+    auto opened = std::make_unique<TVirtualEngine>(shared_from_this(), entry, device);
+    entry.openEngine_ = opened.get();
+    engines_.push_back(opened.get());
+    engine = std::move(opened);
     return wrNoError;
 }
 
-std::vector<std::unique_ptr<VirtualDevice>>& VirtualSoundCard::Devices(WaveDirection Direction)
+std::vector<std::unique_ptr<VirtualDevice>>& VirtualSoundCard::Devices(WaveDirection direction)
 {
-    return Direction == WaveDirection::Capture ? CaptureDevices : PlaybackDevices;
+    return direction == WaveDirection::Capture ? captureDevices_ : playbackDevices_;
 }
 
-VirtualDevice& VirtualSoundCard::Find(WaveDirection Direction, int DeviceId)
+VirtualDevice& VirtualSoundCard::Find(WaveDirection direction, int deviceId)
 {
-    auto& List = Devices(Direction);
-    return *List.at(DeviceId == WaveMapperId ? 0 : static_cast<std::size_t>(DeviceId));
+    auto& list = Devices(direction);
+    return *list.at(deviceId == WaveMapperId ? 0 : static_cast<std::size_t>(deviceId));
 }
 
-void VirtualSoundCard::Tick(std::uint64_t Microseconds, std::uint64_t Frames)
+void VirtualSoundCard::Tick(std::uint64_t microseconds, std::uint64_t frames)
 {
-    std::lock_guard Guard(Lock);
-    for (const WaveDirection Direction : {WaveDirection::Playback, WaveDirection::Capture})
+    std::lock_guard guard(lock_);
+    for (const WaveDirection direction : {WaveDirection::Playback, WaveDirection::Capture})
     {
-        for (VirtualEngine* Engine : Engines)
+        for (TVirtualEngine* engine : engines_)
         {
-            if (Engine->Direction() == Direction)
+            if (engine->Direction() == direction)
             {
-                Engine->Advance(Microseconds, Frames);
+                engine->Advance(microseconds, frames);
             }
         }
     }
@@ -262,34 +262,34 @@ void VirtualSoundCard::Tick(std::uint64_t Microseconds, std::uint64_t Frames)
 void VirtualSoundCard::RunClock()
 {
     using Clock = std::chrono::steady_clock;
-    auto Last = Clock::now();
-    std::unique_lock Guard(ClockLock);
-    while (!ClockWake.wait_for(Guard, ClockPeriod, [this] { return ClockStopping; }))
+    auto last = Clock::now();
+    std::unique_lock guard(clockLock_);
+    while (!clockWake_.wait_for(guard, ClockPeriod, [this] { return clockStopping_; }))
     {
-        Guard.unlock();
-        const auto Elapsed =
-            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - Last);
-        Last += Elapsed;
-        Advance(Elapsed);
-        Guard.lock();
+        guard.unlock();
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - last);
+        last += elapsed;
+        Advance(elapsed);
+        guard.lock();
     }
 }
 
-void VirtualSoundCard::Vanish(VirtualDevice& Device)
+void VirtualSoundCard::Vanish(VirtualDevice& device)
 {
-    std::lock_guard Guard(Lock);
-    Device.Vanished = true;
-    if (Device.OpenEngine != nullptr)
+    std::lock_guard guard(lock_);
+    device.vanished_ = true;
+    if (device.openEngine_ != nullptr)
     {
-        Device.OpenEngine->Fail(wrDeviceRemoved);
+        device.openEngine_->Fail(wrDeviceRemoved);
     }
 }
 
-void VirtualSoundCard::Detach(VirtualEngine& Engine)
+void VirtualSoundCard::Detach(TVirtualEngine& engine)
 {
-    std::lock_guard Guard(Lock);
-    Engines.erase(std::remove(Engines.begin(), Engines.end(), &Engine), Engines.end());
-    Engine.CloseEntry();
+    std::lock_guard guard(lock_);
+    engines_.erase(std::remove(engines_.begin(), engines_.end(), &engine), engines_.end());
+    engine.CloseEntry();
 }
 
 } // namespace keb

@@ -66,9 +66,9 @@ class VirtualSource
   public:
     virtual ~VirtualSource() = default;
     // Called when the device opens; a result other than wrNoError fails the open.
-    virtual TWaveResult Open(const TWaveFormatEx& Format) = 0;
+    virtual TWaveResult Open(const TWaveFormatEx& format) = 0;
     // Fills Bytes (a whole number of frames) of audio in the open format.
-    virtual void Read(std::uint8_t* Data, std::size_t Bytes) = 0;
+    virtual void Read(std::uint8_t* data, std::size_t bytes) = 0;
     virtual void Close() {}
 };
 
@@ -77,41 +77,41 @@ class VirtualSink
 {
   public:
     virtual ~VirtualSink() = default;
-    virtual TWaveResult Open(const TWaveFormatEx& Format) = 0;
-    virtual void Write(const std::uint8_t* Data, std::size_t Bytes) = 0;
+    virtual TWaveResult Open(const TWaveFormatEx& format) = 0;
+    virtual void Write(const std::uint8_t* data, std::size_t bytes) = 0;
     virtual void Close() {}
 };
 
 // Fills Bytes of audio in Format; called in the clock's context.
 using TSampleGenerator =
-    std::function<void(std::uint8_t* Data, std::size_t Bytes, const TWaveFormatEx& Format)>;
+    std::function<void(std::uint8_t* data, std::size_t bytes, const TWaveFormatEx& format)>;
 
 std::unique_ptr<VirtualSource> MakeSilenceSource();
-std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator Generator);
+std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator generator);
 // A sine of Frequency Hz with white noise; amplitudes relative to full scale.
-std::unique_ptr<VirtualSource> MakeToneSource(double Frequency, double ToneAmplitude,
-                                              double NoiseAmplitude);
+std::unique_ptr<VirtualSource> MakeToneSource(double frequency, double toneAmplitude,
+                                              double noiseAmplitude);
 // Reads a sound file through libsndfile. Open fails with wrBadFormat unless
 // the file has the device format's rate and channel count (the resolution is
 // converted), with wrInvalidParameter when the file cannot be read; either
 // failure leaves a text naming the file (SetWaveErrorDetail). After the end:
 // the file again when Loop is set, else silence.
-std::unique_ptr<VirtualSource> MakeWavFileSource(std::string Path, bool Loop);
+std::unique_ptr<VirtualSource> MakeWavFileSource(std::string path, bool loop);
 
 // Keeps everything played; thread-safe to read while the card runs.
 class MemorySink final : public VirtualSink
 {
   public:
-    TWaveResult Open(const TWaveFormatEx& Format) override;
-    void Write(const std::uint8_t* Data, std::size_t Bytes) override;
+    TWaveResult Open(const TWaveFormatEx& format) override;
+    void Write(const std::uint8_t* data, std::size_t bytes) override;
     std::vector<std::uint8_t> Bytes() const;
     // What was played read as 16-bit little-endian samples.
     std::vector<std::int16_t> Samples16() const;
     void Clear();
 
   private:
-    mutable std::mutex Lock;
-    std::vector<std::uint8_t> Played;
+    mutable std::mutex lock_;
+    std::vector<std::uint8_t> played_;
 };
 
 // Writes a WAV file (PCM in the device's format) through libsndfile; its
@@ -120,7 +120,7 @@ class MemorySink final : public VirtualSink
 // text naming the file (SetWaveErrorDetail), when the file cannot be created
 // or is KeptPath (the file a source of the card reads), which it never
 // overwrites.
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string Path, std::string KeptPath = {});
+std::shared_ptr<VirtualSink> MakeWavFileSink(std::string path, std::string keptPath = {});
 std::shared_ptr<VirtualSink> MakeNullSink();
 
 enum class VirtualClock
@@ -129,116 +129,116 @@ enum class VirtualClock
     Stepped,
 };
 
-class VirtualEngine;
+class TVirtualEngine;
 class VirtualSoundCard;
-class LoopbackQueue;
+class TLoopbackQueue;
 
 // One capture or playback device of the card, with its fault switches.
 class VirtualDevice
 {
   public:
-    VirtualDevice(std::string Name, WaveDirection Direction);
-    const std::string& Name() const { return Name_; }
-    WaveDirection Direction() const { return Direction_; }
+    VirtualDevice(std::string name, WaveDirection direction);
+    const std::string& Name() const { return name_; }
+    WaveDirection Direction() const { return direction_; }
 
-    void FailOpen(TWaveResult Result) { OpenFault = Result; }
-    void FailQueue(TWaveResult Result) { QueueFault = Result; }
-    void Stall(bool On) { Stalled = On; }
-    void LoseClosedNotification(bool On) { ClosedLost = On; }
+    void FailOpen(TWaveResult result) { openFault_ = result; }
+    void FailQueue(TWaveResult result) { queueFault_ = result; }
+    void Stall(bool on) { stalled_ = on; }
+    void LoseClosedNotification(bool on) { closedLost_ = on; }
     // 0: every rate.
-    void AcceptOnlyRate(std::uint32_t Rate) { OnlyRate_ = Rate; } // Hz
-    std::uint32_t OnlyRate() const { return OnlyRate_; }          // Hz
+    void AcceptOnlyRate(std::uint32_t rate) { onlyRate_ = rate; } // Hz
+    std::uint32_t OnlyRate() const { return onlyRate_; }          // Hz
     // 0: any; 1 or 2.
-    void AcceptOnlyChannels(std::uint16_t Channels) { OnlyChannels_ = Channels; }
-    std::uint16_t OnlyChannels() const { return OnlyChannels_; }
+    void AcceptOnlyChannels(std::uint16_t channels) { onlyChannels_ = channels; }
+    std::uint16_t OnlyChannels() const { return onlyChannels_; }
     // The period the device reports (it still moves audio as the clock
     // says); 0: none.
-    void ReportBlockSeconds(double Seconds) { BlockSeconds_ = Seconds; }
-    double BlockSeconds() const { return BlockSeconds_; }
+    void ReportBlockSeconds(double seconds) { blockSeconds_ = seconds; }
+    double BlockSeconds() const { return blockSeconds_; }
     // Implemented by the card, which owns the open engines.
     void Vanish();
-    void Reconnect() { Vanished = false; }
+    void Reconnect() { vanished_ = false; }
 
   private:
     friend class VirtualSoundCard;
-    friend class VirtualEngine;
+    friend class TVirtualEngine;
 
-    const std::string Name_;
-    const WaveDirection Direction_;
-    std::atomic<TWaveResult> OpenFault{wrNoError};
-    std::atomic<TWaveResult> QueueFault{wrNoError};
-    std::atomic<bool> Stalled{false};
-    std::atomic<bool> ClosedLost{false};
-    std::atomic<bool> Vanished{false};
-    std::atomic<std::uint32_t> OnlyRate_{0};
-    std::atomic<double> BlockSeconds_{0};
-    std::atomic<std::uint16_t> OnlyChannels_{0};
-    VirtualSoundCard* Card = nullptr;
-    std::unique_ptr<VirtualSource> Source;
-    std::shared_ptr<VirtualSink> Sink;
-    std::shared_ptr<LoopbackQueue> Loopback; // playback: what loopback captures read
-    VirtualEngine* OpenEngine = nullptr;     // guarded by the card's lock
+    const std::string name_;
+    const WaveDirection direction_;
+    std::atomic<TWaveResult> openFault_{wrNoError};
+    std::atomic<TWaveResult> queueFault_{wrNoError};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> closedLost_{false};
+    std::atomic<bool> vanished_{false};
+    std::atomic<std::uint32_t> onlyRate_{0};
+    std::atomic<double> blockSeconds_{0};
+    std::atomic<std::uint16_t> onlyChannels_{0};
+    VirtualSoundCard* card_ = nullptr;
+    std::unique_ptr<VirtualSource> source_;
+    std::shared_ptr<VirtualSink> sink_;
+    std::shared_ptr<TLoopbackQueue> loopback_; // playback: what loopback captures read
+    TVirtualEngine* openEngine_ = nullptr;     // guarded by the card's lock
 };
 
 class VirtualSoundCard final : public WaveBackend,
                                public std::enable_shared_from_this<VirtualSoundCard>
 {
   public:
-    static std::shared_ptr<VirtualSoundCard> Create(VirtualClock Clock);
+    static std::shared_ptr<VirtualSoundCard> Create(VirtualClock clock);
     ~VirtualSoundCard() override;
 
     // Each returns the new device's number.
-    int AddCaptureDevice(std::string Name, std::unique_ptr<VirtualSource> Source);
+    int AddCaptureDevice(std::string name, std::unique_ptr<VirtualSource> source);
     // Records what playback device PlaybackId plays (bytes unchanged; give both
     // the same format). Audio played while the capture is not recording is
     // kept up to one second of the playback format.
-    int AddLoopbackCaptureDevice(std::string Name, int PlaybackId);
-    int AddPlaybackDevice(std::string Name, std::shared_ptr<VirtualSink> Sink);
+    int AddLoopbackCaptureDevice(std::string name, int playbackId);
+    int AddPlaybackDevice(std::string name, std::shared_ptr<VirtualSink> sink);
 
-    VirtualDevice& Capture(int DeviceId);
-    VirtualDevice& Playback(int DeviceId);
+    VirtualDevice& Capture(int deviceId);
+    VirtualDevice& Playback(int deviceId);
 
     // Moves every running device by this much time, or by this many frames
     // (each at its own rate), in the calling thread.
-    void Advance(std::chrono::microseconds Time);
-    void AdvanceMilliseconds(std::uint32_t Milliseconds);
-    void AdvanceFrames(std::uint64_t Frames);
+    void Advance(std::chrono::microseconds time);
+    void AdvanceMilliseconds(std::uint32_t milliseconds);
+    void AdvanceFrames(std::uint64_t frames);
 
-    int DeviceCount(WaveDirection Direction) override;
-    TWaveResult GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps) override;
-    TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
-                            const TWaveFormatEx& Format) override;
-    TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                     std::unique_ptr<WaveEngine>& Engine) override;
-    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override;
-    double BlockSeconds(WaveDirection Direction, int DeviceId) override;
+    int DeviceCount(WaveDirection direction) override;
+    TWaveResult GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps) override;
+    TWaveResult QueryFormat(WaveDirection direction, int deviceId,
+                            const TWaveFormatEx& format) override;
+    TWaveResult Open(WaveDirection direction, int deviceId, WaveDevice& device,
+                     std::unique_ptr<WaveEngine>& engine) override;
+    std::uint32_t DefaultRate(WaveDirection direction, int deviceId) override;
+    double BlockSeconds(WaveDirection direction, int deviceId) override;
 
   private:
-    friend class VirtualEngine;
+    friend class TVirtualEngine;
     friend class VirtualDevice;
 
-    explicit VirtualSoundCard(VirtualClock Clock);
-    std::vector<std::unique_ptr<VirtualDevice>>& Devices(WaveDirection Direction);
-    VirtualDevice& Find(WaveDirection Direction, int DeviceId);
-    void Tick(std::uint64_t Microseconds, std::uint64_t Frames);
+    explicit VirtualSoundCard(VirtualClock clock);
+    std::vector<std::unique_ptr<VirtualDevice>>& Devices(WaveDirection direction);
+    VirtualDevice& Find(WaveDirection direction, int deviceId);
+    void Tick(std::uint64_t microseconds, std::uint64_t frames);
     void RunClock();
-    void Vanish(VirtualDevice& Device);
-    void Detach(VirtualEngine& Engine);
+    void Vanish(VirtualDevice& device);
+    void Detach(TVirtualEngine& engine);
 
-    std::vector<std::unique_ptr<VirtualDevice>> CaptureDevices;
-    std::vector<std::unique_ptr<VirtualDevice>> PlaybackDevices;
+    std::vector<std::unique_ptr<VirtualDevice>> captureDevices_;
+    std::vector<std::unique_ptr<VirtualDevice>> playbackDevices_;
 
-    std::mutex Lock; // the devices' open engines and everything they touch
-    std::vector<VirtualEngine*> Engines;
+    std::mutex lock_; // the devices' open engines and everything they touch
+    std::vector<TVirtualEngine*> engines_;
 
-    std::mutex ClockLock;
-    std::condition_variable ClockWake;
-    bool ClockStopping = false;
-    std::thread ClockThread;
+    std::mutex clockLock_;
+    std::condition_variable clockWake_;
+    bool clockStopping_ = false;
+    std::thread clockThread_;
 };
 
 // Makes later device calls use Card; null returns to the environment's choice.
-void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> Card);
+void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> card);
 
 // The card KEB_AUDIO=virtual gives (see WaveAudio.h), with a real-time clock.
 std::shared_ptr<VirtualSoundCard> MakeEnvironmentSoundCard();

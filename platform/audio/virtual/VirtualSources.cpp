@@ -18,185 +18,189 @@ namespace keb
 namespace
 {
 
-class SilenceSource final : public VirtualSource
+class TSilenceSource final : public VirtualSource
 {
   public:
-    TWaveResult Open(const TWaveFormatEx& Format) override
+    TWaveResult Open(const TWaveFormatEx& format) override
     {
-        Silence = SilenceByteOf(Format);
+        silence_ = SilenceByteOf(format);
         return wrNoError;
     }
 
-    void Read(std::uint8_t* Data, std::size_t Bytes) override { std::memset(Data, Silence, Bytes); }
+    void Read(std::uint8_t* data, std::size_t bytes) override
+    {
+        std::memset(data, silence_, bytes);
+    }
 
   private:
-    std::uint8_t Silence = 0;
+    std::uint8_t silence_ = 0;
 };
 
-class GeneratorSource final : public VirtualSource
+class TGeneratorSource final : public VirtualSource
 {
   public:
-    explicit GeneratorSource(TSampleGenerator Function) : Generator(std::move(Function)) {}
+    explicit TGeneratorSource(TSampleGenerator function) : generator_(std::move(function)) {}
 
-    TWaveResult Open(const TWaveFormatEx& OpenFormat) override
+    TWaveResult Open(const TWaveFormatEx& openFormat) override
     {
-        Format = OpenFormat;
+        format_ = openFormat;
         return wrNoError;
     }
 
-    void Read(std::uint8_t* Data, std::size_t Bytes) override { Generator(Data, Bytes, Format); }
+    void Read(std::uint8_t* data, std::size_t bytes) override { generator_(data, bytes, format_); }
 
   private:
-    TSampleGenerator Generator;
-    TWaveFormatEx Format{};
+    TSampleGenerator generator_;
+    TWaveFormatEx format_{};
 };
 
 class ToneSource final : public VirtualSource
 {
   public:
-    ToneSource(double ToneFrequency, double Tone, double Noise)
-        : Frequency(ToneFrequency), ToneAmplitude(Tone), NoiseAmplitude(Noise)
+    ToneSource(double toneFrequency, double tone, double noise)
+        : frequency_(toneFrequency), toneAmplitude_(tone), noiseAmplitude_(noise)
     {
     }
 
-    TWaveResult Open(const TWaveFormatEx& OpenFormat) override
+    TWaveResult Open(const TWaveFormatEx& openFormat) override
     {
-        Format = OpenFormat;
-        Phase = 0;
+        format_ = openFormat;
+        phase_ = 0;
         return wrNoError;
     }
 
-    void Read(std::uint8_t* Data, std::size_t Bytes) override
+    void Read(std::uint8_t* data, std::size_t bytes) override
     {
-        const double Step = 2 * std::numbers::pi * Frequency / Format.nSamplesPerSec;
-        std::uniform_real_distribution<double> Noise(-NoiseAmplitude, NoiseAmplitude);
-        for (std::size_t Frame = 0; Frame < Bytes / Format.nBlockAlign; ++Frame)
+        const double step = 2 * std::numbers::pi * frequency_ / format_.nSamplesPerSec;
+        std::uniform_real_distribution<double> noise(-noiseAmplitude_, noiseAmplitude_);
+        for (std::size_t frame = 0; frame < bytes / format_.nBlockAlign; ++frame)
         {
-            const double Value = ToneAmplitude * std::sin(Phase) + Noise(Random);
-            const auto Sample =
-                static_cast<std::int16_t>(std::lround(32767 * std::clamp(Value, -1.0, 1.0)));
-            for (int Channel = 0; Channel < Format.nChannels; ++Channel)
+            const double value = toneAmplitude_ * std::sin(phase_) + noise(random_);
+            const auto sample =
+                static_cast<std::int16_t>(std::lround(32767 * std::clamp(value, -1.0, 1.0)));
+            for (int channel = 0; channel < format_.nChannels; ++channel)
             {
-                Data = StoreSample(Data, Sample, Format);
+                data = StoreSample(data, sample, format_);
             }
-            Phase = std::fmod(Phase + Step, 2 * std::numbers::pi);
+            phase_ = std::fmod(phase_ + step, 2 * std::numbers::pi);
         }
     }
 
   private:
-    const double Frequency;
-    const double ToneAmplitude;
-    const double NoiseAmplitude;
-    TWaveFormatEx Format{};
-    double Phase = 0;
-    std::minstd_rand Random;
+    const double frequency_;
+    const double toneAmplitude_;
+    const double noiseAmplitude_;
+    TWaveFormatEx format_{};
+    double phase_ = 0;
+    std::minstd_rand random_;
 };
 
-class WavFileSource final : public VirtualSource
+class TWavFileSource final : public VirtualSource
 {
   public:
-    WavFileSource(std::string FilePath, bool LoopFile) : Path(std::move(FilePath)), Loop(LoopFile)
+    TWavFileSource(std::string filePath, bool loopFile)
+        : path_(std::move(filePath)), loop_(loopFile)
     {
     }
-    ~WavFileSource() override { Close(); }
+    ~TWavFileSource() override { Close(); }
 
-    TWaveResult Open(const TWaveFormatEx& OpenFormat) override
+    TWaveResult Open(const TWaveFormatEx& openFormat) override
     {
         Close();
-        SF_INFO Info{};
-        File = sf_open(Path.c_str(), SFM_READ, &Info);
-        if (File == nullptr)
+        SF_INFO info{};
+        file_ = sf_open(path_.c_str(), SFM_READ, &info);
+        if (file_ == nullptr)
         {
-            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's input file " + Path +
+            SetWaveErrorDetail(wrInvalidParameter, "The virtual card's input file " + path_ +
                                                        " cannot be read: " + sf_strerror(nullptr));
             return wrInvalidParameter;
         }
-        if (Info.samplerate != static_cast<int>(OpenFormat.nSamplesPerSec) ||
-            Info.channels != OpenFormat.nChannels)
+        if (info.samplerate != static_cast<int>(openFormat.nSamplesPerSec) ||
+            info.channels != openFormat.nChannels)
         {
             Close();
-            SetWaveErrorDetail(wrBadFormat, "The virtual card's input file " + Path + " has " +
-                                                std::to_string(Info.samplerate) + " Hz and " +
-                                                std::to_string(Info.channels) +
+            SetWaveErrorDetail(wrBadFormat, "The virtual card's input file " + path_ + " has " +
+                                                std::to_string(info.samplerate) + " Hz and " +
+                                                std::to_string(info.channels) +
                                                 " channel(s); the device wants " +
-                                                std::to_string(OpenFormat.nSamplesPerSec) +
-                                                " Hz and " + std::to_string(OpenFormat.nChannels));
+                                                std::to_string(openFormat.nSamplesPerSec) +
+                                                " Hz and " + std::to_string(openFormat.nChannels));
             return wrBadFormat;
         }
-        Format = OpenFormat;
-        Samples.assign(ChunkFrames * Format.nChannels, 0);
-        Finished = false;
-        AtStart = true;
+        format_ = openFormat;
+        samples_.assign(ChunkFrames * format_.nChannels, 0);
+        finished_ = false;
+        atStart_ = true;
         return wrNoError;
     }
 
-    void Read(std::uint8_t* Data, std::size_t Bytes) override
+    void Read(std::uint8_t* data, std::size_t bytes) override
     {
-        std::size_t Frames = Bytes / Format.nBlockAlign;
-        while (Frames > 0 && !Finished)
+        std::size_t frames = bytes / format_.nBlockAlign;
+        while (frames > 0 && !finished_)
         {
-            const sf_count_t Wanted = static_cast<sf_count_t>(std::min(Frames, ChunkFrames));
-            const sf_count_t Got = sf_readf_short(File, Samples.data(), Wanted);
-            for (sf_count_t Index = 0; Index < Got * Format.nChannels; ++Index)
+            const sf_count_t wanted = static_cast<sf_count_t>(std::min(frames, ChunkFrames));
+            const sf_count_t got = sf_readf_short(file_, samples_.data(), wanted);
+            for (sf_count_t index = 0; index < got * format_.nChannels; ++index)
             {
-                Data = StoreSample(Data, Samples[static_cast<std::size_t>(Index)], Format);
+                data = StoreSample(data, samples_[static_cast<std::size_t>(index)], format_);
             }
-            Frames -= static_cast<std::size_t>(Got);
-            if (Got > 0)
+            frames -= static_cast<std::size_t>(got);
+            if (got > 0)
             {
-                AtStart = false;
+                atStart_ = false;
             }
-            if (Got < Wanted)
+            if (got < wanted)
             {
                 // An empty file is not rewound again and again.
-                Finished = !Loop || AtStart || sf_seek(File, 0, SEEK_SET) < 0;
-                AtStart = true;
+                finished_ = !loop_ || atStart_ || sf_seek(file_, 0, SEEK_SET) < 0;
+                atStart_ = true;
             }
         }
-        std::memset(Data, SilenceByteOf(Format), Frames * Format.nBlockAlign);
+        std::memset(data, SilenceByteOf(format_), frames * format_.nBlockAlign);
     }
 
     void Close() override
     {
-        if (File != nullptr)
+        if (file_ != nullptr)
         {
-            sf_close(File);
-            File = nullptr;
+            sf_close(file_);
+            file_ = nullptr;
         }
     }
 
   private:
     static constexpr std::size_t ChunkFrames = 1024;
-    const std::string Path;
-    const bool Loop;
-    SNDFILE* File = nullptr;
-    TWaveFormatEx Format{};
-    std::vector<std::int16_t> Samples;
-    bool Finished = false;
-    bool AtStart = true;
+    const std::string path_;
+    const bool loop_;
+    SNDFILE* file_ = nullptr;
+    TWaveFormatEx format_{};
+    std::vector<std::int16_t> samples_;
+    bool finished_ = false;
+    bool atStart_ = true;
 };
 
 } // namespace
 
 std::unique_ptr<VirtualSource> MakeSilenceSource()
 {
-    return std::make_unique<SilenceSource>();
+    return std::make_unique<TSilenceSource>();
 }
 
-std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator Generator)
+std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator generator)
 {
-    return std::make_unique<GeneratorSource>(std::move(Generator));
+    return std::make_unique<TGeneratorSource>(std::move(generator));
 }
 
-std::unique_ptr<VirtualSource> MakeToneSource(double Frequency, double ToneAmplitude,
-                                              double NoiseAmplitude)
+std::unique_ptr<VirtualSource> MakeToneSource(double frequency, double toneAmplitude,
+                                              double noiseAmplitude)
 {
-    return std::make_unique<ToneSource>(Frequency, ToneAmplitude, NoiseAmplitude);
+    return std::make_unique<ToneSource>(frequency, toneAmplitude, noiseAmplitude);
 }
 
-std::unique_ptr<VirtualSource> MakeWavFileSource(std::string Path, bool Loop)
+std::unique_ptr<VirtualSource> MakeWavFileSource(std::string path, bool loop)
 {
-    return std::make_unique<WavFileSource>(std::move(Path), Loop);
+    return std::make_unique<TWavFileSource>(std::move(path), loop);
 }
 
 } // namespace keb

@@ -48,22 +48,14 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
 {
     if (latency == TLatency::Standard)
         return StandardSettings;
-    // A device period longer than one low buffer (a rounding error in the
-    // period's seconds must not add a buffer) is queued in periods: buffers
-    // of half a period in whole low steps (at most a standard buffer), two of
-    // them at the playback device (one period), a ring of four (two periods,
-    // of which one waits there as the cushion for the order in which the two
-    // devices' threads meet within a period).
+    // Whole low buffers that hold one period of the device (a rounding error
+    // in the period's seconds must not add a buffer), at most a standard one.
     TLatencySettings settings = LowSettings;
-    const double steps =
+    const double buffers =
         std::ceil(deviceBlockSeconds * BytesPerSecond / LowSettings.BufferSize - 1e-6);
-    if (steps > 1)
-    {
-        const auto halfPeriodSteps = static_cast<std::int32_t>(std::ceil(steps / 2));
-        settings.BufferSize =
-            std::min(StandardSettings.BufferSize, halfPeriodSteps * LowSettings.BufferSize);
-        settings.RingSlots = 2 * settings.PlaybackBuffers;
-    }
+    if (buffers > 1)
+        settings.BufferSize = std::min(StandardSettings.BufferSize,
+                                       static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
     return settings;
 }
 

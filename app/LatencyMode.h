@@ -12,10 +12,8 @@
 //             minimum-phase filter (Equalizer.LowLatency), which hands back
 //             every buffer at once, whatever its size. A device with a
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
-//             hands over 32 ms at once) is queued in periods: buffers of
-//             half a period in whole 128-byte steps, two of them (one
-//             period) at the playback device and a ring of four (two
-//             periods, one of which waits there).
+//             hands over 32 ms at once) gets buffers of whole 128-byte steps
+//             that hold one period, so that every period fills one buffer.
 //             A card that runs at another rate converts with a short filter
 //             (platform/audio/WaveLatency.h).
 //
@@ -61,9 +59,9 @@ struct TLatencySettings
     bool operator==(const TLatencySettings&) const = default;
 };
 
-// Low's playback queue holds one period of the devices (deviceBlockSeconds,
-// see WaveInGetBlockSeconds) and its ring two: a device that hands over 32 ms
-// at once would starve a shorter queue, and could not give less latency anyway.
+// Low's buffers hold at least one period of the devices (deviceBlockSeconds,
+// see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
+// starve smaller buffers, and could not give less latency anyway.
 TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
 
 // The mode whose settings the window's components have now, for the devices

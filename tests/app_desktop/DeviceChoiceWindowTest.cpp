@@ -178,7 +178,7 @@ TEST_F(DeviceChoiceWindowTest, TheLatencyModeComesFromTheMenuTheSettingsOrTheCom
     EXPECT_TRUE(ErrorBoxes.empty());
 }
 
-TEST_F(DeviceChoiceWindowTest, LowLatencyQueuesOnePeriodOfTheChosenDevices)
+TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldOnePeriodOfTheChosenDevices)
 {
     // Headphones hand over 32 ms at once, like a JACK server at 8000 Hz
     // with 256-frame periods.
@@ -189,23 +189,17 @@ TEST_F(DeviceChoiceWindowTest, LowLatencyQueuesOnePeriodOfTheChosenDevices)
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
     Form().ChooseDevice(DeviceKind::Playback, 1);
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
-    // Half a period per buffer: the playback queue holds one period, the ring two.
     for (const TMMWaveDevice* device : {static_cast<TMMWaveDevice*>(Form().MMWaveIn),
                                         static_cast<TMMWaveDevice*>(Form().WaveOut)})
-        EXPECT_EQ(device->GetBufferSize(), 256);
-    EXPECT_EQ(Form().WaveOut->NumBuffers(), 2);
-    EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 256);
-    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 4);
+        EXPECT_EQ(device->GetBufferSize(), 512);
+    EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 512);
     Form().ChooseDevice(DeviceKind::Playback, 0);
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
-    EXPECT_EQ(Form().MMRingBuffer1->GetNumBuffers(), 2);
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
 
-    // The standard buffers are the most a period can ask for; a period a
-    // little over one low buffer gets half-period buffers of one low step.
+    // The standard buffers are the most a period can ask for.
     EXPECT_EQ(LatencySettings(TLatency::Low, 0.5).BufferSize, 2000);
-    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).BufferSize, 128);
-    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).RingSlots, 4);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).BufferSize, 256);
     EXPECT_EQ(LatencySettings(TLatency::Standard, 0.032), LatencySettings(TLatency::Standard));
 }
 

@@ -60,73 +60,73 @@ class TDemoSignalWriter
     std::array<std::int16_t, 256> block_{};
 };
 
-class TDemoBackend final : public WaveBackend
+class TDemoBackend final : public TWaveBackend
 {
   public:
-    TDemoBackend(std::shared_ptr<VirtualSoundCard> card, std::shared_ptr<WaveBackend> speakers)
+    TDemoBackend(std::shared_ptr<TVirtualSoundCard> card, std::shared_ptr<TWaveBackend> speakers)
         : card_(std::move(card)), speakers_(std::move(speakers))
     {
     }
 
-    int DeviceCount(WaveDirection Direction) override
+    int DeviceCount(TWaveDirection Direction) override
     {
         return For(Direction).DeviceCount(Direction);
     }
-    TWaveResult GetCaps(WaveDirection Direction, int DeviceId, TWaveCaps& Caps) override
+    TWaveResult GetCaps(TWaveDirection Direction, int DeviceId, TWaveCaps& Caps) override
     {
         return For(Direction).GetCaps(Direction, DeviceId, Caps);
     }
-    TWaveResult QueryFormat(WaveDirection Direction, int DeviceId,
+    TWaveResult QueryFormat(TWaveDirection Direction, int DeviceId,
                             const TWaveFormatEx& Format) override
     {
         return For(Direction).QueryFormat(Direction, DeviceId, Format);
     }
-    TWaveResult Open(WaveDirection Direction, int DeviceId, WaveDevice& Device,
-                     std::unique_ptr<WaveEngine>& Engine) override
+    TWaveResult Open(TWaveDirection Direction, int DeviceId, TWaveDevice& Device,
+                     std::unique_ptr<TWaveEngine>& Engine) override
     {
         return For(Direction).Open(Direction, DeviceId, Device, Engine);
     }
-    std::uint32_t DefaultRate(WaveDirection Direction, int DeviceId) override
+    std::uint32_t DefaultRate(TWaveDirection Direction, int DeviceId) override
     {
         return For(Direction).DefaultRate(Direction, DeviceId);
     }
-    double BlockSeconds(WaveDirection Direction, int DeviceId) override
+    double BlockSeconds(TWaveDirection Direction, int DeviceId) override
     {
         return For(Direction).BlockSeconds(Direction, DeviceId);
     }
 
   private:
-    WaveBackend& For(WaveDirection Direction)
+    TWaveBackend& For(TWaveDirection Direction)
     {
-        if (Direction == WaveDirection::Playback && speakers_ &&
-            speakers_->DeviceCount(WaveDirection::Playback) > 0)
+        if (Direction == TWaveDirection::Playback && speakers_ &&
+            speakers_->DeviceCount(TWaveDirection::Playback) > 0)
             return *speakers_;
         return *card_;
     }
 
-    std::shared_ptr<VirtualSoundCard> card_;
-    std::shared_ptr<WaveBackend> speakers_;
+    std::shared_ptr<TVirtualSoundCard> card_;
+    std::shared_ptr<TWaveBackend> speakers_;
 };
 
 } // namespace
 
-std::unique_ptr<VirtualSource> MakeDemoSignalSource()
+std::unique_ptr<TVirtualSource> MakeDemoSignalSource()
 {
     return MakeGeneratorSource(TDemoSignalWriter());
 }
 
-std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> card,
-                                             std::shared_ptr<WaveBackend> speakers)
+std::shared_ptr<TWaveBackend> MakeDemoBackend(std::shared_ptr<TVirtualSoundCard> card,
+                                              std::shared_ptr<TWaveBackend> speakers)
 {
     return std::make_shared<TDemoBackend>(std::move(card), std::move(speakers));
 }
 
-std::shared_ptr<WaveBackend> MakeDemoBackend()
+std::shared_ptr<TWaveBackend> MakeDemoBackend()
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::RealTime);
     card->AddCaptureDevice("KEB demo receiver", MakeDemoSignalSource());
     card->AddPlaybackDevice("KEB demo speaker", MakeNullSink());
-    return MakeDemoBackend(std::move(card), PortAudioBackend::Instance());
+    return MakeDemoBackend(std::move(card), TPortAudioBackend::Instance());
 }
 
 } // namespace keb

@@ -20,16 +20,16 @@ namespace keb
 
 // A capture source that plays the demo signal (16 or 8 bits, any channel
 // count: every channel carries the same signal).
-std::unique_ptr<VirtualSource> MakeDemoSignalSource();
+std::unique_ptr<TVirtualSource> MakeDemoSignalSource();
 
 // The demo backend over card (whose capture device 0 must be the demo
 // receiver and whose playback device 0 the fallback speaker) and speakers
 // (the real outputs; null or without playback devices: the card plays).
-std::shared_ptr<WaveBackend> MakeDemoBackend(std::shared_ptr<VirtualSoundCard> card,
-                                             std::shared_ptr<WaveBackend> speakers);
+std::shared_ptr<TWaveBackend> MakeDemoBackend(std::shared_ptr<TVirtualSoundCard> card,
+                                              std::shared_ptr<TWaveBackend> speakers);
 
 // The demo backend of the program: a real-time card with the demo receiver
 // and a silent speaker, and PortAudio's outputs.
-std::shared_ptr<WaveBackend> MakeDemoBackend();
+std::shared_ptr<TWaveBackend> MakeDemoBackend();
 
 } // namespace keb

@@ -16,9 +16,9 @@
 
 namespace keb
 {
-TMMWaveDevice* TMainForm::DeviceOf(DeviceKind kind) const
+TMMWaveDevice* TMainForm::DeviceOf(TDeviceKind kind) const
 {
-    if (kind == DeviceKind::Capture)
+    if (kind == TDeviceKind::Capture)
         return MMWaveIn;
     return WaveOut;
 }
@@ -28,7 +28,7 @@ bool TMainForm::ChainRuns() const
     return !MMWaveIn->HasState(wsClosed) || !WaveOut->HasState(wsClosed);
 }
 
-void TMainForm::ChooseDevice(DeviceKind kind, int deviceId)
+void TMainForm::ChooseDevice(TDeviceKind kind, int deviceId)
 {
     // Low latency sizes its buffers from the devices' periods.
     const std::optional<TLatency> latency = LatencyOf(*this);
@@ -39,7 +39,7 @@ void TMainForm::ChooseDevice(DeviceKind kind, int deviceId)
         return;
     TStoredChoices choice;
     const TRememberedDevice remembered = RememberDevice(deviceId, ListDevices(kind));
-    (kind == DeviceKind::Capture ? choice.Input : choice.Output) = remembered;
+    (kind == TDeviceKind::Capture ? choice.Input : choice.Output) = remembered;
     ReportSettingsProblem(settings_->Store(choice));
 }
 
@@ -63,10 +63,10 @@ QMenu* TMainForm::BuildContextMenu(std::optional<double> notchFrequency)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (DeviceKind kind : {DeviceKind::Capture, DeviceKind::Playback})
+    for (TDeviceKind kind : {TDeviceKind::Capture, TDeviceKind::Playback})
     {
         QMenu* devices =
-            menu->addMenu(kind == DeviceKind::Capture ? "Input device" : "Output device");
+            menu->addMenu(kind == TDeviceKind::Capture ? "Input device" : "Output device");
         devices->setEnabled(!ChainRuns());
         auto* group = new QActionGroup(devices);
         const int current = DeviceOf(kind)->DeviceID();

@@ -9,7 +9,7 @@ namespace keb
 namespace
 {
 
-void ChooseRememberedDevice(TMainForm& form, DeviceKind kind,
+void ChooseRememberedDevice(TMainForm& form, TDeviceKind kind,
                             const std::optional<TRememberedDevice>& remembered,
                             std::vector<std::string>& notices)
 {
@@ -21,7 +21,7 @@ void ChooseRememberedDevice(TMainForm& form, DeviceKind kind,
         notices.push_back(choice.Notice);
 }
 
-void ChooseNamedDevice(TMainForm& form, DeviceKind kind, const std::optional<std::string>& name)
+void ChooseNamedDevice(TMainForm& form, TDeviceKind kind, const std::optional<std::string>& name)
 {
     if (!name)
         return;
@@ -65,10 +65,10 @@ std::vector<std::string> ApplyChoices(TMainForm& form, const TStoredChoices& sto
                                       const TCommandLine& line)
 {
     std::vector<std::string> notices;
-    ChooseRememberedDevice(form, DeviceKind::Capture, stored.Input, notices);
-    ChooseRememberedDevice(form, DeviceKind::Playback, stored.Output, notices);
-    ChooseNamedDevice(form, DeviceKind::Capture, line.Input);
-    ChooseNamedDevice(form, DeviceKind::Playback, line.Output);
+    ChooseRememberedDevice(form, TDeviceKind::Capture, stored.Input, notices);
+    ChooseRememberedDevice(form, TDeviceKind::Playback, stored.Output, notices);
+    ChooseNamedDevice(form, TDeviceKind::Capture, line.Input);
+    ChooseNamedDevice(form, TDeviceKind::Playback, line.Output);
     if (const std::optional<TLatency> latency = line.Latency ? line.Latency : stored.Latency)
         form.ChooseLatency(*latency);
     ApplyCleanup(CleanupChoice(stored, line), *form.Notch, *form.NoiseReducer);

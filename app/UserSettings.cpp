@@ -8,12 +8,12 @@ namespace keb
 namespace
 {
 
-QString Key(DeviceKind kind, const char* field)
+QString Key(TDeviceKind kind, const char* field)
 {
-    return QString(kind == DeviceKind::Capture ? "input/" : "output/") + field;
+    return QString(kind == TDeviceKind::Capture ? "input/" : "output/") + field;
 }
 
-std::optional<TRememberedDevice> LoadDevice(const QSettings& settings, DeviceKind kind)
+std::optional<TRememberedDevice> LoadDevice(const QSettings& settings, TDeviceKind kind)
 {
     const QVariant name = settings.value(Key(kind, "name"));
     const QVariant id = settings.value(Key(kind, "id"));
@@ -24,7 +24,7 @@ std::optional<TRememberedDevice> LoadDevice(const QSettings& settings, DeviceKin
     return TRememberedDevice{name.toString().toStdString(), number};
 }
 
-void StoreDevice(QSettings& settings, DeviceKind kind,
+void StoreDevice(QSettings& settings, TDeviceKind kind,
                  const std::optional<TRememberedDevice>& device)
 {
     if (!device)
@@ -87,8 +87,8 @@ TStoredChoices TUserSettings::Load() const
         return {};
     const QSettings settings(QString::fromStdString(file_.string()), QSettings::IniFormat);
     TStoredChoices choices;
-    choices.Input = LoadDevice(settings, DeviceKind::Capture);
-    choices.Output = LoadDevice(settings, DeviceKind::Playback);
+    choices.Input = LoadDevice(settings, TDeviceKind::Capture);
+    choices.Output = LoadDevice(settings, TDeviceKind::Playback);
     choices.Latency = LatencyNamed(settings.value("latency").toString().toStdString());
     choices.Cleanup = LoadCleanup(settings);
     return choices;
@@ -100,8 +100,8 @@ std::string TUserSettings::Store(const TStoredChoices& choices) const
         return "The settings could not be written to " + file_.string() +
                ": it is not a regular file.";
     QSettings settings(QString::fromStdString(file_.string()), QSettings::IniFormat);
-    StoreDevice(settings, DeviceKind::Capture, choices.Input);
-    StoreDevice(settings, DeviceKind::Playback, choices.Output);
+    StoreDevice(settings, TDeviceKind::Capture, choices.Input);
+    StoreDevice(settings, TDeviceKind::Playback, choices.Output);
     if (choices.Latency)
     {
         const std::string_view name = LatencyName(*choices.Latency);

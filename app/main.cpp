@@ -120,8 +120,8 @@ int Run(int argc, char** argv, const keb::TCommandLine& line)
         std::printf("%d\n", keb::WaveInGetNumDevs());
         return 0;
     case TAction::ListDevices:
-        std::fputs(keb::DeviceListText(keb::ListDevices(keb::DeviceKind::Capture),
-                                       keb::ListDevices(keb::DeviceKind::Playback))
+        std::fputs(keb::DeviceListText(keb::ListDevices(keb::TDeviceKind::Capture),
+                                       keb::ListDevices(keb::TDeviceKind::Playback))
                        .c_str(),
                    stdout);
         return 0;

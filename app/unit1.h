@@ -158,9 +158,9 @@ class TMainForm : public QWidget
     // frequency, which adds "Notch at N Hz" and "Clear notches".
     QMenu* BuildContextMenu(std::optional<double> notchFrequency = std::nullopt);
     bool ChainRuns() const;
-    TMMWaveDevice* DeviceOf(DeviceKind kind) const;
+    TMMWaveDevice* DeviceOf(TDeviceKind kind) const;
     // Raise what the devices raise for a number they do not have, or while open.
-    void ChooseDevice(DeviceKind kind, int deviceId);
+    void ChooseDevice(TDeviceKind kind, int deviceId);
     void ChooseLatency(TLatency latency);
     // The noise reduction and notch items (MainFormNoiseMenu.cpp); each takes
     // effect at once, running or not, and is remembered.

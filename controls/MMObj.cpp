@@ -60,10 +60,10 @@ void TMMBevel::Assign(const TMMBevel& source)
     if (&source == this)
         return;
     BeginUpdate();
-    struct EndUpdateOnExit
+    struct TEndUpdateOnExit
     {
         TMMBevel& Bevel;
-        ~EndUpdateOnExit() { Bevel.EndUpdate(); }
+        ~TEndUpdateOnExit() { Bevel.EndUpdate(); }
     } endUpdate{*this};
     SetBevelInner(source.bevelInner_);
     SetBevelOuter(source.bevelOuter_);

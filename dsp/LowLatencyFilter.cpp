@@ -20,14 +20,14 @@ void DotProducts(const float* taps, int count, const float* x, int outputs, floa
     int i = 0;
     for (; i + 16 <= outputs; i += 16)
     {
-        Float4 sum0{}, sum1{}, sum2{}, sum3{};
+        TFloat4 sum0{}, sum1{}, sum2{}, sum3{};
         for (int j = 0; j < count; ++j)
         {
             const float* in = x + i + j;
-            sum0 += taps[j] * Load<Float4>(in);
-            sum1 += taps[j] * Load<Float4>(in + 4);
-            sum2 += taps[j] * Load<Float4>(in + 8);
-            sum3 += taps[j] * Load<Float4>(in + 12);
+            sum0 += taps[j] * Load<TFloat4>(in);
+            sum1 += taps[j] * Load<TFloat4>(in + 4);
+            sum2 += taps[j] * Load<TFloat4>(in + 8);
+            sum3 += taps[j] * Load<TFloat4>(in + 12);
         }
         Store(sums + i, sum0);
         Store(sums + i + 4, sum1);
@@ -36,9 +36,9 @@ void DotProducts(const float* taps, int count, const float* x, int outputs, floa
     }
     for (; i + 4 <= outputs; i += 4)
     {
-        Float4 sum{};
+        TFloat4 sum{};
         for (int j = 0; j < count; ++j)
-            sum += taps[j] * Load<Float4>(x + i + j);
+            sum += taps[j] * Load<TFloat4>(x + i + j);
         Store(sums + i, sum);
     }
     for (; i < outputs; ++i)

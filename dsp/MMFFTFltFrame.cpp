@@ -16,12 +16,12 @@ namespace
 {
 
 // trunc(value) as 32-bit integers; values beyond their range (and NaN) saturate.
-Int4 TruncateSaturated(Float4 value)
+TInt4 TruncateSaturated(TFloat4 value)
 {
-    const Float4 limit = Float4{} + 2147483520.0f; // the largest float below 2^31
-    Float4 limited = value > -limit ? value : -limit;
+    const TFloat4 limit = TFloat4{} + 2147483520.0f; // the largest float below 2^31
+    TFloat4 limited = value > -limit ? value : -limit;
     limited = limited < limit ? limited : limit;
-    return __builtin_convertvector(limited, Int4);
+    return __builtin_convertvector(limited, TInt4);
 }
 
 // Work[j] := (s[j], s[H + j]) and Work[H + j] := 0 for j < H.
@@ -29,8 +29,8 @@ void PackHalfFrames(const int32_t* samples, int32_t half, float* work)
 {
     for (int32_t j = 0; j < half; j += 4)
     {
-        Float4 first = __builtin_convertvector(Load<Int4>(samples + j), Float4);
-        Float4 second = __builtin_convertvector(Load<Int4>(samples + half + j), Float4);
+        TFloat4 first = __builtin_convertvector(Load<TInt4>(samples + j), TFloat4);
+        TFloat4 second = __builtin_convertvector(Load<TInt4>(samples + half + j), TFloat4);
         Store(work + 2 * j, __builtin_shufflevector(first, second, 0, 4, 1, 5));
         Store(work + 2 * j + 4, __builtin_shufflevector(first, second, 2, 6, 3, 7));
     }
@@ -43,15 +43,15 @@ void AddOverlaps(const float* work, int32_t half, float* overlap, int32_t* sampl
 {
     for (int32_t j = 0; j < half; j += 4)
     {
-        Float4 headLow = Load<Float4>(work + 2 * j);
-        Float4 headHigh = Load<Float4>(work + 2 * j + 4);
-        Float4 tailLow = Load<Float4>(work + 2 * (half + j));
-        Float4 tailHigh = Load<Float4>(work + 2 * (half + j) + 4);
-        Float4 firstHead = __builtin_shufflevector(headLow, headHigh, 0, 2, 4, 6);
-        Float4 secondHead = __builtin_shufflevector(headLow, headHigh, 1, 3, 5, 7);
-        Float4 firstTail = __builtin_shufflevector(tailLow, tailHigh, 0, 2, 4, 6);
-        Float4 secondTail = __builtin_shufflevector(tailLow, tailHigh, 1, 3, 5, 7);
-        Store(samples + j, TruncateSaturated(firstHead + Load<Float4>(overlap + j)));
+        TFloat4 headLow = Load<TFloat4>(work + 2 * j);
+        TFloat4 headHigh = Load<TFloat4>(work + 2 * j + 4);
+        TFloat4 tailLow = Load<TFloat4>(work + 2 * (half + j));
+        TFloat4 tailHigh = Load<TFloat4>(work + 2 * (half + j) + 4);
+        TFloat4 firstHead = __builtin_shufflevector(headLow, headHigh, 0, 2, 4, 6);
+        TFloat4 secondHead = __builtin_shufflevector(headLow, headHigh, 1, 3, 5, 7);
+        TFloat4 firstTail = __builtin_shufflevector(tailLow, tailHigh, 0, 2, 4, 6);
+        TFloat4 secondTail = __builtin_shufflevector(tailLow, tailHigh, 1, 3, 5, 7);
+        Store(samples + j, TruncateSaturated(firstHead + Load<TFloat4>(overlap + j)));
         Store(samples + half + j, TruncateSaturated(firstTail + secondHead));
         Store(overlap + j, secondTail);
     }

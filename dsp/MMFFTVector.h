@@ -37,47 +37,47 @@ namespace
 template <class V> constexpr int Lanes = sizeof(V) / sizeof(float);
 
 // Exchanges the real and the imaginary part of every complex value.
-inline Float4 SwapParts(Float4 v)
+inline TFloat4 SwapParts(TFloat4 v)
 {
     return __builtin_shufflevector(v, v, 1, 0, 3, 2);
 }
 
 #ifdef __AVX__
-inline Float8 SwapParts(Float8 v)
+inline TFloat8 SwapParts(TFloat8 v)
 {
     return __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
 }
 #endif
 
 // Every complex value's real part, or imaginary part, in both of its lanes.
-inline Float4 RealPartsTwice(Float4 v)
+inline TFloat4 RealPartsTwice(TFloat4 v)
 {
     return __builtin_shufflevector(v, v, 0, 0, 2, 2);
 }
 
-inline Float4 ImaginaryPartsTwice(Float4 v)
+inline TFloat4 ImaginaryPartsTwice(TFloat4 v)
 {
     return __builtin_shufflevector(v, v, 1, 1, 3, 3);
 }
 
 // The complex values in reversed order.
-inline Float4 ReverseValues(Float4 v)
+inline TFloat4 ReverseValues(TFloat4 v)
 {
     return __builtin_shufflevector(v, v, 2, 3, 0, 1);
 }
 
 #ifdef __AVX__
-inline Float8 RealPartsTwice(Float8 v)
+inline TFloat8 RealPartsTwice(TFloat8 v)
 {
     return __builtin_shufflevector(v, v, 0, 0, 2, 2, 4, 4, 6, 6);
 }
 
-inline Float8 ImaginaryPartsTwice(Float8 v)
+inline TFloat8 ImaginaryPartsTwice(TFloat8 v)
 {
     return __builtin_shufflevector(v, v, 1, 1, 3, 3, 5, 5, 7, 7);
 }
 
-inline Float8 ReverseValues(Float8 v)
+inline TFloat8 ReverseValues(TFloat8 v)
 {
     return __builtin_shufflevector(v, v, 6, 7, 4, 5, 2, 3, 0, 1);
 }
@@ -239,19 +239,19 @@ void UndoRadixFourStage(float* data, int32_t total, int32_t n, const float* twid
 // Blocks of four values: the radix-4 butterfly without twiddles, each result scaled.
 template <bool Inverse> void RadixFourPass(float* data, int32_t total, float scale)
 {
-    Float4 signs = Inverse ? Float4{1, 1, -1, 1} : Float4{1, 1, 1, -1};
+    TFloat4 signs = Inverse ? TFloat4{1, 1, -1, 1} : TFloat4{1, 1, 1, -1};
     for (int32_t start = 0; start < total; start += 4)
     {
         float* x = data + 2 * start;
-        Float4 low = Load<Float4>(x);
-        Float4 high = Load<Float4>(x + 4);
-        Float4 sums = low + high; // t0, t2
-        Float4 differences =
+        TFloat4 low = Load<TFloat4>(x);
+        TFloat4 high = Load<TFloat4>(x + 4);
+        TFloat4 sums = low + high; // t0, t2
+        TFloat4 differences =
             __builtin_shufflevector(low - high, low - high, 0, 1, 3, 2) * signs; // t1, turned t3
-        Float4 firsts = __builtin_shufflevector(sums, differences, 0, 1, 4, 5);
-        Float4 seconds = __builtin_shufflevector(sums, differences, 2, 3, 6, 7);
-        Float4 plus = (firsts + seconds) * scale;  // y0, y2
-        Float4 minus = (firsts - seconds) * scale; // y1, y3
+        TFloat4 firsts = __builtin_shufflevector(sums, differences, 0, 1, 4, 5);
+        TFloat4 seconds = __builtin_shufflevector(sums, differences, 2, 3, 6, 7);
+        TFloat4 plus = (firsts + seconds) * scale;  // y0, y2
+        TFloat4 minus = (firsts - seconds) * scale; // y1, y3
         Store(x, __builtin_shufflevector(plus, minus, 0, 1, 4, 5));
         Store(x + 4, __builtin_shufflevector(plus, minus, 2, 3, 6, 7));
     }
@@ -260,13 +260,13 @@ template <bool Inverse> void RadixFourPass(float* data, int32_t total, float sca
 // Blocks of two values: sum and difference, each result scaled.
 inline void RadixTwoPass(float* data, int32_t total, float scale)
 {
-    Float4 signs{1, 1, -1, -1};
+    TFloat4 signs{1, 1, -1, -1};
     for (int32_t start = 0; start < total; start += 2)
     {
         float* x = data + 2 * start;
-        Float4 v = Load<Float4>(x);
-        Float4 firsts = __builtin_shufflevector(v, v, 0, 1, 0, 1);
-        Float4 seconds = __builtin_shufflevector(v, v, 2, 3, 2, 3) * signs;
+        TFloat4 v = Load<TFloat4>(x);
+        TFloat4 firsts = __builtin_shufflevector(v, v, 0, 1, 0, 1);
+        TFloat4 seconds = __builtin_shufflevector(v, v, 2, 3, 2, 3) * signs;
         Store(x, (firsts + seconds) * scale);
     }
 }
@@ -277,16 +277,16 @@ inline void UndoRadixFourPass(float* data, int32_t total, float scale)
     for (int32_t start = 0; start < total; start += 4)
     {
         float* x = data + 2 * start;
-        Float4 low = Load<Float4>(x);
-        Float4 high = Load<Float4>(x + 4);
-        Float4 evens = __builtin_shufflevector(low, high, 0, 1, 4, 5); // y0, y2
-        Float4 odds = __builtin_shufflevector(low, high, 2, 3, 6, 7);  // y1, y3
-        Float4 sums = evens + odds;                                    // 2 (a0 + a2), 2 (a0 - a2)
-        Float4 differences = evens - odds;                             // 2 (a1 + a3), 2 R
-        Float4 turned =
-            __builtin_shufflevector(differences, differences, 0, 1, 3, 2) * Float4{1, 1, -1, 1};
-        Float4 firsts = __builtin_shufflevector(sums, turned, 0, 1, 4, 5);
-        Float4 seconds = __builtin_shufflevector(sums, turned, 2, 3, 6, 7);
+        TFloat4 low = Load<TFloat4>(x);
+        TFloat4 high = Load<TFloat4>(x + 4);
+        TFloat4 evens = __builtin_shufflevector(low, high, 0, 1, 4, 5); // y0, y2
+        TFloat4 odds = __builtin_shufflevector(low, high, 2, 3, 6, 7);  // y1, y3
+        TFloat4 sums = evens + odds;                                    // 2 (a0 + a2), 2 (a0 - a2)
+        TFloat4 differences = evens - odds;                             // 2 (a1 + a3), 2 R
+        TFloat4 turned =
+            __builtin_shufflevector(differences, differences, 0, 1, 3, 2) * TFloat4{1, 1, -1, 1};
+        TFloat4 firsts = __builtin_shufflevector(sums, turned, 0, 1, 4, 5);
+        TFloat4 seconds = __builtin_shufflevector(sums, turned, 2, 3, 6, 7);
         Store(x, (firsts + seconds) * scale);     // a0, a1
         Store(x + 4, (firsts - seconds) * scale); // a2, a3
     }
@@ -302,8 +302,8 @@ template <class V> constexpr bool UsesSplitStages = Lanes<V> == 4;
 // or two pairs of interleaved values in a row of the reordering below.
 struct TFloat4Pair
 {
-    Float4 First;
-    Float4 Second;
+    TFloat4 First;
+    TFloat4 Second;
 };
 
 inline TFloat4Pair operator+(TFloat4Pair a, TFloat4Pair b)
@@ -341,12 +341,12 @@ template <bool Inverse> TFloat4Pair QuarterTurn(TFloat4Pair t)
     return {t.Second, -t.First};
 }
 
-inline Float4 EvenLanes(Float4 a, Float4 b)
+inline TFloat4 EvenLanes(TFloat4 a, TFloat4 b)
 {
     return __builtin_shufflevector(a, b, 0, 2, 4, 6);
 }
 
-inline Float4 OddLanes(Float4 a, Float4 b)
+inline TFloat4 OddLanes(TFloat4 a, TFloat4 b)
 {
     return __builtin_shufflevector(a, b, 1, 3, 5, 7);
 }
@@ -354,8 +354,8 @@ inline Float4 OddLanes(Float4 a, Float4 b)
 // Four values at p, split or interleaved.
 template <bool Split> TFloat4Pair LoadValues(const float* p)
 {
-    Float4 first = Load<Float4>(p);
-    Float4 second = Load<Float4>(p + 4);
+    TFloat4 first = Load<TFloat4>(p);
+    TFloat4 second = Load<TFloat4>(p + 4);
     if constexpr (Split)
     {
         return {first, second};
@@ -378,7 +378,7 @@ template <bool Split> void StoreValues(float* p, TFloat4Pair x)
 // Four factors of the split stage table: four real parts, then four imaginary parts.
 inline TFloat4Pair LoadFactors(const float* w)
 {
-    return {Load<Float4>(w), Load<Float4>(w + 4)};
+    return {Load<TFloat4>(w), Load<TFloat4>(w + 4)};
 }
 
 // The factors W_n^j, W_n^2j, W_n^3j of four j from the split stage table.
@@ -563,10 +563,10 @@ template <bool Inverse> void RunRadixEightStages(float* data, int32_t total, con
     int32_t eighth = total / 8;
     int32_t group = std::max(eighth, std::min(total / 2, CachedBlockValues));
     const float* rest =
-        twiddles + RadixTwoStageFloats<Float4>(total) + RadixFourStageFloats<Float4>(total / 2);
+        twiddles + RadixTwoStageFloats<TFloat4>(total) + RadixFourStageFloats<TFloat4>(total / 2);
     for (int32_t start = 0; start < total; start += group)
     {
-        RadixFourStages<Inverse, Float4>(data + 2 * start, group, eighth, rest, false);
+        RadixFourStages<Inverse, TFloat4>(data + 2 * start, group, eighth, rest, false);
     }
 }
 
@@ -679,7 +679,7 @@ template <class Row> Row LoadRow(const float* p);
 
 template <> inline TFloat4Pair LoadRow<TFloat4Pair>(const float* p)
 {
-    return {Load<Float4>(p), Load<Float4>(p + 4)};
+    return {Load<TFloat4>(p), Load<TFloat4>(p + 4)};
 }
 
 inline void StoreRow(float* p, TFloat4Pair row)
@@ -697,16 +697,16 @@ template <class Row> struct TTile
 };
 
 // The first (or second) complex value of a, then that of b.
-inline Float4 FirstValues(Float4 a, Float4 b)
+inline TFloat4 FirstValues(TFloat4 a, TFloat4 b)
 {
-    return reinterpret_cast<Float4>(
-        __builtin_shufflevector(reinterpret_cast<Double2>(a), reinterpret_cast<Double2>(b), 0, 2));
+    return reinterpret_cast<TFloat4>(__builtin_shufflevector(reinterpret_cast<TDouble2>(a),
+                                                             reinterpret_cast<TDouble2>(b), 0, 2));
 }
 
-inline Float4 SecondValues(Float4 a, Float4 b)
+inline TFloat4 SecondValues(TFloat4 a, TFloat4 b)
 {
-    return reinterpret_cast<Float4>(
-        __builtin_shufflevector(reinterpret_cast<Double2>(a), reinterpret_cast<Double2>(b), 1, 3));
+    return reinterpret_cast<TFloat4>(__builtin_shufflevector(reinterpret_cast<TDouble2>(a),
+                                                             reinterpret_cast<TDouble2>(b), 1, 3));
 }
 
 // Row k of the result holds value k of every row of the argument.
@@ -719,36 +719,36 @@ inline Float4 SecondValues(Float4 a, Float4 b)
 }
 
 #ifdef __AVX__
-template <bool Inverse> Float8 QuarterTurnRow(Float8 t)
+template <bool Inverse> TFloat8 QuarterTurnRow(TFloat8 t)
 {
     return QuarterTurn<Inverse>(t);
 }
 
-template <> inline Float8 LoadRow<Float8>(const float* p)
+template <> inline TFloat8 LoadRow<TFloat8>(const float* p)
 {
-    return Load<Float8>(p);
+    return Load<TFloat8>(p);
 }
 
-inline void StoreRow(float* p, Float8 row)
+inline void StoreRow(float* p, TFloat8 row)
 {
     Store(p, row);
 }
 
 // Each complex value moves as one 64-bit lane.
-[[gnu::always_inline]] inline TTile<Float8> Transpose(const TTile<Float8>& t)
+[[gnu::always_inline]] inline TTile<TFloat8> Transpose(const TTile<TFloat8>& t)
 {
-    auto r0 = reinterpret_cast<Double4>(t.R0);
-    auto r1 = reinterpret_cast<Double4>(t.R1);
-    auto r2 = reinterpret_cast<Double4>(t.R2);
-    auto r3 = reinterpret_cast<Double4>(t.R3);
-    Double4 t0 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
-    Double4 t1 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
-    Double4 t2 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
-    Double4 t3 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
-    return {reinterpret_cast<Float8>(__builtin_shufflevector(t0, t2, 0, 1, 4, 5)),
-            reinterpret_cast<Float8>(__builtin_shufflevector(t1, t3, 0, 1, 4, 5)),
-            reinterpret_cast<Float8>(__builtin_shufflevector(t0, t2, 2, 3, 6, 7)),
-            reinterpret_cast<Float8>(__builtin_shufflevector(t1, t3, 2, 3, 6, 7))};
+    auto r0 = reinterpret_cast<TDouble4>(t.R0);
+    auto r1 = reinterpret_cast<TDouble4>(t.R1);
+    auto r2 = reinterpret_cast<TDouble4>(t.R2);
+    auto r3 = reinterpret_cast<TDouble4>(t.R3);
+    TDouble4 t0 = __builtin_shufflevector(r0, r1, 0, 4, 2, 6);
+    TDouble4 t1 = __builtin_shufflevector(r0, r1, 1, 5, 3, 7);
+    TDouble4 t2 = __builtin_shufflevector(r2, r3, 0, 4, 2, 6);
+    TDouble4 t3 = __builtin_shufflevector(r2, r3, 1, 5, 3, 7);
+    return {reinterpret_cast<TFloat8>(__builtin_shufflevector(t0, t2, 0, 1, 4, 5)),
+            reinterpret_cast<TFloat8>(__builtin_shufflevector(t1, t3, 0, 1, 4, 5)),
+            reinterpret_cast<TFloat8>(__builtin_shufflevector(t0, t2, 2, 3, 6, 7)),
+            reinterpret_cast<TFloat8>(__builtin_shufflevector(t1, t3, 2, 3, 6, 7))};
 }
 #endif
 
@@ -797,9 +797,9 @@ template <class V> struct TRowOf
     using Type = TFloat4Pair;
 };
 #ifdef __AVX__
-template <> struct TRowOf<Float8>
+template <> struct TRowOf<TFloat8>
 {
-    using Type = Float8;
+    using Type = TFloat8;
 };
 #endif
 

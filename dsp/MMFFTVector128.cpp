@@ -5,12 +5,12 @@
 namespace keb::fft
 {
 
-const TKernelOps Vector128Kernel{VectorTransform<Float4, false>,
-                                 VectorTransform<Float4, true>,
-                                 VectorReorder<Float4>,
-                                 VectorInverseScrambled<Float4>,
-                                 VectorSplitSpectrum<Float4>,
-                                 VectorMultiply<Float4>,
-                                 VectorScale<Float4>};
+const TKernelOps Vector128Kernel{VectorTransform<TFloat4, false>,
+                                 VectorTransform<TFloat4, true>,
+                                 VectorReorder<TFloat4>,
+                                 VectorInverseScrambled<TFloat4>,
+                                 VectorSplitSpectrum<TFloat4>,
+                                 VectorMultiply<TFloat4>,
+                                 VectorScale<TFloat4>};
 
 } // namespace keb::fft

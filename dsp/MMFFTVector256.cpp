@@ -7,12 +7,12 @@
 namespace keb::fft
 {
 
-const TKernelOps Vector256Kernel{VectorTransform<Float8, false>,
-                                 VectorTransform<Float8, true>,
-                                 VectorReorder<Float8>,
-                                 VectorInverseScrambled<Float8>,
-                                 VectorSplitSpectrum<Float8>,
-                                 VectorMultiply<Float8>,
-                                 VectorScale<Float8>};
+const TKernelOps Vector256Kernel{VectorTransform<TFloat8, false>,
+                                 VectorTransform<TFloat8, true>,
+                                 VectorReorder<TFloat8>,
+                                 VectorInverseScrambled<TFloat8>,
+                                 VectorSplitSpectrum<TFloat8>,
+                                 VectorMultiply<TFloat8>,
+                                 VectorScale<TFloat8>};
 
 } // namespace keb::fft

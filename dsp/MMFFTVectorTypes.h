@@ -13,12 +13,12 @@ namespace keb
 namespace
 {
 
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = int32_t __attribute__((vector_size(16)));
-using Double2 = double __attribute__((vector_size(16)));
+using TFloat4 = float __attribute__((vector_size(16)));
+using TInt4 = int32_t __attribute__((vector_size(16)));
+using TDouble2 = double __attribute__((vector_size(16)));
 #ifdef __AVX__
-using Float8 = float __attribute__((vector_size(32)));
-using Double4 = double __attribute__((vector_size(32)));
+using TFloat8 = float __attribute__((vector_size(32)));
+using TDouble4 = double __attribute__((vector_size(32)));
 #endif
 
 template <class V> V Load(const void* p)

@@ -9,47 +9,47 @@ namespace keb
 namespace
 {
 
-using Short4 = std::int16_t __attribute__((vector_size(8)));
-using Short8 = std::int16_t __attribute__((vector_size(16)));
+using TShort4 = std::int16_t __attribute__((vector_size(8)));
+using TShort8 = std::int16_t __attribute__((vector_size(16)));
 
 // Samples first .. first + 3 of eight, sign-extended: each doubled sample read
 // as a 32-bit value and shifted down arithmetically (no widening conversion
 // in SSE2 that the compiler would find for a plain conversion).
-template <int First> Int4 Widened(Short8 samples)
+template <int First> TInt4 Widened(TShort8 samples)
 {
-    const Short8 doubled =
+    const TShort8 doubled =
         __builtin_shufflevector(samples, samples, First, First, First + 1, First + 1, First + 2,
                                 First + 2, First + 3, First + 3);
-    Int4 values;
+    TInt4 values;
     std::memcpy(&values, &doubled, sizeof values);
     return values >> 16;
 }
 
-template <int First> Float4 WidenedToFloat(Short8 samples)
+template <int First> TFloat4 WidenedToFloat(TShort8 samples)
 {
-    return __builtin_convertvector(Widened<First>(samples), Float4);
+    return __builtin_convertvector(Widened<First>(samples), TFloat4);
 }
 
 // The low halves of eight 32-bit values that fit in 16 bits.
-Short8 Narrowed(Int4 low, Int4 high)
+TShort8 Narrowed(TInt4 low, TInt4 high)
 {
-    Short8 lowHalves;
-    Short8 highHalves;
+    TShort8 lowHalves;
+    TShort8 highHalves;
     std::memcpy(&lowHalves, &low, sizeof low);
     std::memcpy(&highHalves, &high, sizeof high);
     return __builtin_shufflevector(lowHalves, highHalves, 0, 2, 4, 6, 8, 10, 12, 14);
 }
 
 // RoundToPcm16 on four values.
-Short4 RoundToPcm16(Float4 values)
+TShort4 RoundToPcm16(TFloat4 values)
 {
-    const Float4 low = Float4{} - 32768.0f;
-    const Float4 high = Float4{} + 32767.0f;
-    const Float4 shift = Float4{} + 12582912.0f; // RoundNearest's 1.5 x 2^23
-    Float4 clipped = values > low ? values : low;
+    const TFloat4 low = TFloat4{} - 32768.0f;
+    const TFloat4 high = TFloat4{} + 32767.0f;
+    const TFloat4 shift = TFloat4{} + 12582912.0f; // RoundNearest's 1.5 x 2^23
+    TFloat4 clipped = values > low ? values : low;
     clipped = clipped < high ? clipped : high;
-    return __builtin_convertvector(__builtin_convertvector((clipped + shift) - shift, Int4),
-                                   Short4);
+    return __builtin_convertvector(__builtin_convertvector((clipped + shift) - shift, TInt4),
+                                   TShort4);
 }
 
 } // namespace
@@ -58,7 +58,7 @@ void RoundToPcm16(const float* values, std::size_t count, float scale, std::int1
 {
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4)
-        Store(samples + i, RoundToPcm16(Load<Float4>(values + i) * scale));
+        Store(samples + i, RoundToPcm16(Load<TFloat4>(values + i) * scale));
     for (; i < count; ++i)
         samples[i] = RoundToPcm16(values[i] * scale);
 }
@@ -68,7 +68,7 @@ void Pcm16ToFloat(const std::int16_t* samples, std::size_t count, float scale, f
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8)
     {
-        const auto eight = Load<Short8>(samples + i);
+        const auto eight = Load<TShort8>(samples + i);
         Store(values + i, WidenedToFloat<0>(eight) * scale);
         Store(values + i + 4, WidenedToFloat<4>(eight) * scale);
     }
@@ -81,7 +81,7 @@ void Pcm16ToInt32(const std::int16_t* samples, std::size_t count, std::int32_t* 
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8)
     {
-        const auto eight = Load<Short8>(samples + i);
+        const auto eight = Load<TShort8>(samples + i);
         Store(values + i, Widened<0>(eight));
         Store(values + i + 4, Widened<4>(eight));
     }
@@ -91,10 +91,10 @@ void Pcm16ToInt32(const std::int16_t* samples, std::size_t count, std::int32_t* 
 
 bool SaturateToPcm16(const std::int32_t* values, std::size_t count, std::int16_t* samples)
 {
-    const Int4 low = Int4{} - 32768;
-    const Int4 high = Int4{} + 32767;
-    Int4 outside{};
-    const auto clipped = [&](Int4 four)
+    const TInt4 low = TInt4{} - 32768;
+    const TInt4 high = TInt4{} + 32767;
+    TInt4 outside{};
+    const auto clipped = [&](TInt4 four)
     {
         outside |= (four < low) | (four > high);
         four = four > low ? four : low;
@@ -103,7 +103,7 @@ bool SaturateToPcm16(const std::int32_t* values, std::size_t count, std::int16_t
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8)
         Store(samples + i,
-              Narrowed(clipped(Load<Int4>(values + i)), clipped(Load<Int4>(values + i + 4))));
+              Narrowed(clipped(Load<TInt4>(values + i)), clipped(Load<TInt4>(values + i + 4))));
     bool anyOutside = (outside[0] | outside[1] | outside[2] | outside[3]) != 0;
     for (; i < count; ++i)
     {

@@ -36,10 +36,10 @@ std::optional<std::string> RefusedKind(const struct stat& status)
 // opened (opening a device or pipe may wait or act), and once more after,
 // in case it was swapped in between; O_NONBLOCK keeps that open from
 // waiting.
-class OpenFile
+class TOpenFile
 {
   public:
-    OpenFile(const std::filesystem::path& file, int flags, const char* action)
+    TOpenFile(const std::filesystem::path& file, int flags, const char* action)
         : file_(file), action_(action)
     {
         struct stat status
@@ -56,13 +56,13 @@ class OpenFile
         if (auto refused = RefusedKind(status))
             Refuse(*refused);
     }
-    ~OpenFile()
+    ~TOpenFile()
     {
         if (descriptor_ >= 0)
             ::close(descriptor_);
     }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
+    TOpenFile(const TOpenFile&) = delete;
+    TOpenFile& operator=(const TOpenFile&) = delete;
 
     // Reads up to `count` bytes at offset 0; returns how many arrived.
     std::size_t ReadStart(std::uint8_t* data, std::size_t count)
@@ -146,12 +146,12 @@ void EnsureMemoryFolder(const std::filesystem::path& folder)
 
 void PrepareMemoryFile(const std::filesystem::path& file)
 {
-    OpenFile(file, O_RDONLY | O_CREAT, "open").Close();
+    TOpenFile(file, O_RDONLY | O_CREAT, "open").Close();
 }
 
 std::optional<TBandPositions> ReadMemoryRecord(const std::filesystem::path& file)
 {
-    OpenFile open(file, O_RDONLY, "load");
+    TOpenFile open(file, O_RDONLY, "load");
     std::array<std::uint8_t, MemoryRecordBytes> bytes{};
     std::size_t got = open.ReadStart(bytes.data(), bytes.size());
     open.Close();
@@ -170,7 +170,7 @@ std::optional<TBandPositions> ParseMemoryRecord(std::span<const std::uint8_t> by
 
 void WriteMemoryRecord(const std::filesystem::path& file, const TBandPositions& record)
 {
-    OpenFile open(file, O_WRONLY | O_CREAT, "save");
+    TOpenFile open(file, O_WRONLY | O_CREAT, "save");
     auto bytes = EncodeMemoryRecord(record);
     open.WriteStart(bytes.data(), bytes.size());
     open.Close();

@@ -13,21 +13,21 @@ namespace
 {
 // Free-on-terminate workers leave the registry from their own thread, so
 // unlike the component registry this one has a lock.
-struct ThreadRegistry
+struct TThreadRegistry
 {
     std::mutex Lock;
     std::vector<TMMDSPThread*> Threads;
 };
 
-ThreadRegistry& Registry()
+TThreadRegistry& Registry()
 {
-    static ThreadRegistry* registry = new ThreadRegistry;
+    static TThreadRegistry* registry = new TThreadRegistry;
     return *registry;
 }
 
 bool IsRegistered(const TThread* thread)
 {
-    ThreadRegistry& registry = Registry();
+    TThreadRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
     return std::find(registry.Threads.begin(), registry.Threads.end(), thread) !=
            registry.Threads.end();
@@ -36,14 +36,14 @@ bool IsRegistered(const TThread* thread)
 
 TMMDSPThread::TMMDSPThread(TMMDSPComponent* owner) : owner_(owner)
 {
-    ThreadRegistry& registry = Registry();
+    TThreadRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
     registry.Threads.push_back(this);
 }
 
 TMMDSPThread::~TMMDSPThread()
 {
-    ThreadRegistry& registry = Registry();
+    TThreadRegistry& registry = Registry();
     std::lock_guard guard(registry.Lock);
     auto& threads = registry.Threads;
     threads.erase(std::remove(threads.begin(), threads.end(), this), threads.end());

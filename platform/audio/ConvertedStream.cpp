@@ -50,10 +50,10 @@ std::size_t FramesForRate(std::size_t frames, std::uint32_t from, std::uint32_t 
 
 } // namespace
 
-std::unique_ptr<TConvertedStream> TConvertedStream::Create(WaveDevice& device,
+std::unique_ptr<TConvertedStream> TConvertedStream::Create(TWaveDevice& device,
                                                            const TWaveFormatEx& cardFormat)
 {
-    const bool capture = device.Direction() == WaveDirection::Capture;
+    const bool capture = device.Direction() == TWaveDirection::Capture;
     const double deviceRate = device.Format().nSamplesPerSec;
     const double cardRate = cardFormat.nSamplesPerSec;
     soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
@@ -72,9 +72,9 @@ std::unique_ptr<TConvertedStream> TConvertedStream::Create(WaveDevice& device,
     return std::unique_ptr<TConvertedStream>(new TConvertedStream(device, cardFormat, resampler));
 }
 
-TConvertedStream::TConvertedStream(WaveDevice& servedDevice, const TWaveFormatEx& cardFormat,
+TConvertedStream::TConvertedStream(TWaveDevice& servedDevice, const TWaveFormatEx& cardFormat,
                                    soxr_t openResampler)
-    : WaveDevice(servedDevice.Direction(), cardFormat), device_(servedDevice),
+    : TWaveDevice(servedDevice.Direction(), cardFormat), device_(servedDevice),
       resampler_(openResampler),
       deviceChunkFrames_(FramesForRate(ChunkFrames, cardFormat.nSamplesPerSec,
                                        servedDevice.Format().nSamplesPerSec) +
@@ -86,7 +86,7 @@ TConvertedStream::TConvertedStream(WaveDevice& servedDevice, const TWaveFormatEx
       deviceBytes_(servedDevice.Format().wBitsPerSample == 8 ? deviceSamples_.size() : 0),
       largestRequest_(cardFormat.nSamplesPerSec / FirstCallbackDivisor)
 {
-    if (Direction() == WaveDirection::Playback)
+    if (Direction() == TWaveDirection::Playback)
     {
         soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
     }
@@ -123,7 +123,7 @@ void TConvertedStream::Clear()
 {
     ring_.Clear();
     soxr_clear(resampler_);
-    if (Direction() == WaveDirection::Playback)
+    if (Direction() == TWaveDirection::Playback)
     {
         soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
     }
@@ -166,7 +166,7 @@ void TConvertedStream::Run()
     {
         const std::uint32_t seen = wakeCount_.load(std::memory_order_acquire);
         const bool ending = stopping_.load(std::memory_order_acquire);
-        if (Direction() == WaveDirection::Capture)
+        if (Direction() == TWaveDirection::Capture)
         {
             ConvertCaptured();
         }

@@ -39,11 +39,11 @@
 namespace keb
 {
 
-class TConvertedStream final : public WaveDevice
+class TConvertedStream final : public TWaveDevice
 {
   public:
     // Null when libsoxr cannot make the converter.
-    static std::unique_ptr<TConvertedStream> Create(WaveDevice& device,
+    static std::unique_ptr<TConvertedStream> Create(TWaveDevice& device,
                                                     const TWaveFormatEx& cardFormat);
     ~TConvertedStream() override;
 
@@ -60,14 +60,14 @@ class TConvertedStream final : public WaveDevice
     void Fail(TWaveResult result) override;
 
   private:
-    TConvertedStream(WaveDevice& device, const TWaveFormatEx& cardFormat, soxr_t resampler);
+    TConvertedStream(TWaveDevice& device, const TWaveFormatEx& cardFormat, soxr_t resampler);
     static std::size_t SupplyPlayback(void* state, soxr_in_t* data, std::size_t requested);
     void Run();
     void ConvertCaptured();
     void FillPlayback();
     void Wake();
 
-    WaveDevice& device_;
+    TWaveDevice& device_;
     const soxr_t resampler_;
     const std::size_t deviceChunkFrames_; // the most device frames one card chunk makes
     TAudioRing ring_;

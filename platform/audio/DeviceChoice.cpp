@@ -13,9 +13,9 @@ namespace keb
 namespace
 {
 
-const char* KindWord(DeviceKind kind)
+const char* KindWord(TDeviceKind kind)
 {
-    return kind == DeviceKind::Capture ? "capture" : "playback";
+    return kind == TDeviceKind::Capture ? "capture" : "playback";
 }
 
 std::string Lowered(std::string_view text)
@@ -51,7 +51,7 @@ std::string Candidates(const std::vector<TDeviceEntry>& devices)
     return text;
 }
 
-std::string AllCandidates(DeviceKind kind, const std::vector<TDeviceEntry>& devices)
+std::string AllCandidates(TDeviceKind kind, const std::vector<TDeviceEntry>& devices)
 {
     if (devices.empty())
     {
@@ -71,7 +71,7 @@ TDeviceChoice Refused(std::string error)
     return {false, 0, std::move(error)};
 }
 
-TDeviceChoice ByNumber(DeviceKind kind, std::string_view text,
+TDeviceChoice ByNumber(TDeviceKind kind, std::string_view text,
                        const std::vector<TDeviceEntry>& devices)
 {
     long long number = 0;
@@ -120,7 +120,7 @@ std::vector<TDeviceEntry> Matching(const std::vector<TDeviceEntry>& devices, std
     return found;
 }
 
-TDeviceChoice Ambiguous(DeviceKind kind, std::string_view text,
+TDeviceChoice Ambiguous(TDeviceKind kind, std::string_view text,
                         const std::vector<TDeviceEntry>& found)
 {
     return Refused("\"" + std::string(text) + "\" fits several " + KindWord(kind) +
@@ -129,9 +129,9 @@ TDeviceChoice Ambiguous(DeviceKind kind, std::string_view text,
 
 } // namespace
 
-std::vector<TDeviceEntry> ListDevices(DeviceKind kind)
+std::vector<TDeviceEntry> ListDevices(TDeviceKind kind)
 {
-    const bool capture = kind == DeviceKind::Capture;
+    const bool capture = kind == TDeviceKind::Capture;
     const int count = capture ? WaveInGetNumDevs() : WaveOutGetNumDevs();
     std::vector<TDeviceEntry> devices;
     for (int id = 0; id < count; ++id)
@@ -172,7 +172,7 @@ std::string DeviceListText(const std::vector<TDeviceEntry>& capture,
     return text;
 }
 
-TDeviceChoice ResolveDevice(DeviceKind kind, std::string_view text,
+TDeviceChoice ResolveDevice(TDeviceKind kind, std::string_view text,
                             const std::vector<TDeviceEntry>& devices)
 {
     text = Trimmed(text);
@@ -223,7 +223,7 @@ TRememberedDevice RememberDevice(int deviceId, const std::vector<TDeviceEntry>& 
     return {};
 }
 
-TDeviceFallback ChooseRemembered(DeviceKind kind, const TRememberedDevice& remembered,
+TDeviceFallback ChooseRemembered(TDeviceKind kind, const TRememberedDevice& remembered,
                                  const std::vector<TDeviceEntry>& devices)
 {
     if (remembered.Name.empty())

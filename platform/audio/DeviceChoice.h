@@ -22,7 +22,7 @@
 namespace keb
 {
 
-enum class DeviceKind
+enum class TDeviceKind
 {
     Capture,  // --input
     Playback, // --output
@@ -36,7 +36,7 @@ struct TDeviceEntry
 
 // The devices of that kind the backend offers now, numbered from 0 (the
 // default device is not in the list).
-std::vector<TDeviceEntry> ListDevices(DeviceKind kind);
+std::vector<TDeviceEntry> ListDevices(TDeviceKind kind);
 
 // The text of `keb --list-devices` for these lists: a heading per kind, then
 // one line per device with its number, the default device first as -1.
@@ -54,7 +54,7 @@ struct TDeviceChoice
 // matter; a whole name that also occurs inside other names picks the device
 // so named). An unknown number or name, or a part that fits several names,
 // is an error that lists the candidates.
-TDeviceChoice ResolveDevice(DeviceKind kind, std::string_view text,
+TDeviceChoice ResolveDevice(TDeviceKind kind, std::string_view text,
                             const std::vector<TDeviceEntry>& devices);
 
 // What the window stores for a chosen device: its name (empty for the
@@ -76,7 +76,7 @@ struct TDeviceFallback
 // The device to open for a remembered one: the device of that name (at its
 // old number when two share the name, else the first), or, when no device
 // has the name any more, the default device with a notice.
-TDeviceFallback ChooseRemembered(DeviceKind kind, const TRememberedDevice& remembered,
+TDeviceFallback ChooseRemembered(TDeviceKind kind, const TRememberedDevice& remembered,
                                  const std::vector<TDeviceEntry>& devices);
 
 } // namespace keb

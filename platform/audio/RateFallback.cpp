@@ -27,11 +27,11 @@ TWaveFormatEx SixteenBitFormat(const TWaveFormatEx& format, std::uint32_t rate,
 
 // The converted stream and the card's engine that feeds it; the engine goes
 // first, so that no transfer reaches a stream being destroyed.
-class TConvertingEngine final : public WaveEngine
+class TConvertingEngine final : public TWaveEngine
 {
   public:
     TConvertingEngine(std::unique_ptr<TConvertedStream> openStream,
-                      std::unique_ptr<WaveEngine> cardEngine)
+                      std::unique_ptr<TWaveEngine> cardEngine)
         : stream_(std::move(openStream)), card_(std::move(cardEngine))
     {
     }
@@ -63,7 +63,7 @@ class TConvertingEngine final : public WaveEngine
 
   private:
     const std::unique_ptr<TConvertedStream> stream_;
-    std::unique_ptr<WaveEngine> card_;
+    std::unique_ptr<TWaveEngine> card_;
 };
 
 bool SameFormat(const TWaveFormatEx& left, const TWaveFormatEx& right)
@@ -74,7 +74,7 @@ bool SameFormat(const TWaveFormatEx& left, const TWaveFormatEx& right)
 
 } // namespace
 
-TWaveResult ChooseCardFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+TWaveResult ChooseCardFormat(TWaveBackend& backend, TWaveDirection direction, int deviceId,
                              const TWaveFormatEx& format, TWaveFormatEx& cardFormat)
 {
     const TWaveResult native = backend.QueryFormat(direction, deviceId, format);
@@ -101,9 +101,9 @@ TWaveResult ChooseCardFormat(WaveBackend& backend, WaveDirection direction, int 
     return native;
 }
 
-TWaveResult OpenCardEngine(WaveBackend& backend, WaveDirection direction, int deviceId,
-                           WaveDevice& device, const TWaveFormatEx& cardFormat,
-                           std::unique_ptr<WaveEngine>& engine)
+TWaveResult OpenCardEngine(TWaveBackend& backend, TWaveDirection direction, int deviceId,
+                           TWaveDevice& device, const TWaveFormatEx& cardFormat,
+                           std::unique_ptr<TWaveEngine>& engine)
 {
     if (SameFormat(cardFormat, device.Format()))
     {
@@ -114,7 +114,7 @@ TWaveResult OpenCardEngine(WaveBackend& backend, WaveDirection direction, int de
     {
         return wrNoMemory;
     }
-    std::unique_ptr<WaveEngine> cardEngine;
+    std::unique_ptr<TWaveEngine> cardEngine;
     if (const TWaveResult result = backend.Open(direction, deviceId, *stream, cardEngine);
         result != wrNoError)
     {

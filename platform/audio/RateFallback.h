@@ -2,7 +2,7 @@
 //
 // Many cards (and ALSA hw: devices) refuse 8000 Hz, and hw: devices often
 // refuse mono as well. When a backend refuses a format, the layer tries 16
-// bits at the device's default rate (WaveBackend::DefaultRate), then 48000,
+// bits at the device's default rate (TWaveBackend::DefaultRate), then 48000,
 // then 44100 Hz, each with the format's channel count and then, for mono,
 // with two channels, and runs the card in the first format it takes,
 // converting to and from the device's format (ConvertedStream.h). The
@@ -20,14 +20,14 @@ namespace keb
 
 // The format to run the card at for Format (Format itself when the card
 // takes it), or the card's refusal of Format.
-TWaveResult ChooseCardFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+TWaveResult ChooseCardFormat(TWaveBackend& backend, TWaveDirection direction, int deviceId,
                              const TWaveFormatEx& format, TWaveFormatEx& cardFormat);
 
 // Opens the backend's engine for Device with the card at CardFormat; when
 // that differs from the device's format the engine runs a TConvertedStream.
-TWaveResult OpenCardEngine(WaveBackend& backend, WaveDirection direction, int deviceId,
-                           WaveDevice& device, const TWaveFormatEx& cardFormat,
-                           std::unique_ptr<WaveEngine>& engine);
+TWaveResult OpenCardEngine(TWaveBackend& backend, TWaveDirection direction, int deviceId,
+                           TWaveDevice& device, const TWaveFormatEx& cardFormat,
+                           std::unique_ptr<TWaveEngine>& engine);
 
 // The capability bits of a card whose formats are also offered by
 // conversion: when the card takes stereo at 16 bits at some rate, stereo and

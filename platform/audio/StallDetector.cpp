@@ -3,14 +3,14 @@
 namespace keb
 {
 
-void StallDetector::Restart()
+void TStallDetector::Restart()
 {
     seen_ = beats_.load(std::memory_order_relaxed);
     silent_ = std::chrono::microseconds::zero();
     reported_ = false;
 }
 
-bool StallDetector::Elapse(std::chrono::microseconds time)
+bool TStallDetector::Elapse(std::chrono::microseconds time)
 {
     const std::uint64_t now = beats_.load(std::memory_order_relaxed);
     if (now != seen_)

@@ -24,10 +24,10 @@ namespace keb
 // How long a running device may move no audio before it counts as failed.
 inline constexpr std::chrono::milliseconds WaveStallTimeout{1000};
 
-class StallDetector
+class TStallDetector
 {
   public:
-    explicit StallDetector(std::chrono::microseconds limit) : timeout_(limit) {}
+    explicit TStallDetector(std::chrono::microseconds limit) : timeout_(limit) {}
 
     // Audio moved.
     void Beat() { beats_.fetch_add(1, std::memory_order_relaxed); }

@@ -1,5 +1,5 @@
 // Part of the wave device layer (WaveAudio.h): the public operations: check the
-// arguments, pick the backend, hand the work to the WaveDevice of the handle.
+// arguments, pick the backend, hand the work to the TWaveDevice of the handle.
 #include "platform/audio/WaveAudio.h"
 
 #include "platform/audio/RateFallback.h"
@@ -13,7 +13,7 @@ namespace keb
 namespace
 {
 
-TWaveResult CheckDeviceId(WaveBackend& backend, WaveDirection direction, int deviceId)
+TWaveResult CheckDeviceId(TWaveBackend& backend, TWaveDirection direction, int deviceId)
 {
     const int count = backend.DeviceCount(direction);
     if (count == 0)
@@ -23,7 +23,7 @@ TWaveResult CheckDeviceId(WaveBackend& backend, WaveDirection direction, int dev
     return deviceId < WaveMapperId || deviceId >= count ? wrBadDeviceId : wrNoError;
 }
 
-TWaveResult GetDevCaps(WaveDirection direction, int deviceId, TWaveCaps* caps)
+TWaveResult GetDevCaps(TWaveDirection direction, int deviceId, TWaveCaps* caps)
 {
     if (caps == nullptr)
     {
@@ -44,7 +44,7 @@ TWaveResult GetDevCaps(WaveDirection direction, int deviceId, TWaveCaps* caps)
 }
 
 // CardFormat: what the card runs at for Format (see RateFallback.h).
-TWaveResult QueryFormat(WaveBackend& backend, WaveDirection direction, int deviceId,
+TWaveResult QueryFormat(TWaveBackend& backend, TWaveDirection direction, int deviceId,
                         const TWaveFormatEx* format, TWaveFormatEx& cardFormat)
 {
     if (format == nullptr)
@@ -62,14 +62,14 @@ TWaveResult QueryFormat(WaveBackend& backend, WaveDirection direction, int devic
     return ChooseCardFormat(backend, direction, deviceId, *format, cardFormat);
 }
 
-TWaveResult QueryFormat(WaveDirection direction, int deviceId, const TWaveFormatEx* format)
+TWaveResult QueryFormat(TWaveDirection direction, int deviceId, const TWaveFormatEx* format)
 {
     TWaveFormatEx cardFormat{};
     return QueryFormat(*CurrentWaveBackend(), direction, deviceId, format, cardFormat);
 }
 
 template <typename Device, typename Callback>
-TWaveResult Open(Device** handle, WaveDirection direction, int deviceId,
+TWaveResult Open(Device** handle, TWaveDirection direction, int deviceId,
                  const TWaveFormatEx* format, Callback notify, void* user)
 {
     if (handle == nullptr)
@@ -90,7 +90,7 @@ TWaveResult Open(Device** handle, WaveDirection direction, int deviceId,
         return wrNoMemory;
     }
     opened->SetCallback(notify, user);
-    std::unique_ptr<WaveEngine> engine;
+    std::unique_ptr<TWaveEngine> engine;
     if (const TWaveResult result =
             OpenCardEngine(*backend, direction, deviceId, *opened, cardFormat, engine);
         result != wrNoError)
@@ -120,7 +120,7 @@ template <typename Device> TWaveResult Close(Device* handle)
     return result;
 }
 
-TWaveResult GetPosition(WaveDevice* handle, TWavePosition* position)
+TWaveResult GetPosition(TWaveDevice* handle, TWavePosition* position)
 {
     if (handle == nullptr)
     {
@@ -134,7 +134,7 @@ TWaveResult GetPosition(WaveDevice* handle, TWavePosition* position)
 }
 
 // Runs Operation on the handle's device, or reports the null handle.
-template <typename Operation> TWaveResult WithDevice(WaveDevice* handle, Operation run)
+template <typename Operation> TWaveResult WithDevice(TWaveDevice* handle, Operation run)
 {
     return handle == nullptr ? wrInvalidHandle : run(*handle);
 }
@@ -143,7 +143,7 @@ template <typename Operation> TWaveResult WithDevice(WaveDevice* handle, Operati
 
 namespace
 {
-double BlockSeconds(WaveDirection direction, int deviceId)
+double BlockSeconds(TWaveDirection direction, int deviceId)
 {
     const auto backend = CurrentWaveBackend();
     if (deviceId < WaveMapperId || deviceId >= backend->DeviceCount(direction))
@@ -154,63 +154,63 @@ double BlockSeconds(WaveDirection direction, int deviceId)
 
 double WaveInGetBlockSeconds(int deviceId)
 {
-    return BlockSeconds(WaveDirection::Capture, deviceId);
+    return BlockSeconds(TWaveDirection::Capture, deviceId);
 }
 
 double WaveOutGetBlockSeconds(int deviceId)
 {
-    return BlockSeconds(WaveDirection::Playback, deviceId);
+    return BlockSeconds(TWaveDirection::Playback, deviceId);
 }
 
 int WaveInGetNumDevs()
 {
-    return CurrentWaveBackend()->DeviceCount(WaveDirection::Capture);
+    return CurrentWaveBackend()->DeviceCount(TWaveDirection::Capture);
 }
 
 TWaveResult WaveInGetDevCaps(int deviceId, TWaveCaps* caps)
 {
-    return GetDevCaps(WaveDirection::Capture, deviceId, caps);
+    return GetDevCaps(TWaveDirection::Capture, deviceId, caps);
 }
 
 TWaveResult WaveInQueryFormat(int deviceId, const TWaveFormatEx* format)
 {
-    return QueryFormat(WaveDirection::Capture, deviceId, format);
+    return QueryFormat(TWaveDirection::Capture, deviceId, format);
 }
 
 TWaveResult WaveInOpen(HWaveIn* handle, int deviceId, const TWaveFormatEx* format,
                        TWaveInCallback callback, void* user)
 {
-    return Open(handle, WaveDirection::Capture, deviceId, format, callback, user);
+    return Open(handle, TWaveDirection::Capture, deviceId, format, callback, user);
 }
 
 TWaveResult WaveInPrepareHeader(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Prepare(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Prepare(header); });
 }
 
 TWaveResult WaveInUnprepareHeader(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Unprepare(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Unprepare(header); });
 }
 
 TWaveResult WaveInAddBuffer(HWaveIn device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Queue(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Queue(header); });
 }
 
 TWaveResult WaveInStart(HWaveIn device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Start(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Start(); });
 }
 
 TWaveResult WaveInStop(HWaveIn device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Stop(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Stop(); });
 }
 
 TWaveResult WaveInReset(HWaveIn device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Reset(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Reset(); });
 }
 
 TWaveResult WaveInGetPosition(HWaveIn device, TWavePosition* position)
@@ -225,53 +225,53 @@ TWaveResult WaveInClose(HWaveIn device)
 
 int WaveOutGetNumDevs()
 {
-    return CurrentWaveBackend()->DeviceCount(WaveDirection::Playback);
+    return CurrentWaveBackend()->DeviceCount(TWaveDirection::Playback);
 }
 
 TWaveResult WaveOutGetDevCaps(int deviceId, TWaveCaps* caps)
 {
-    return GetDevCaps(WaveDirection::Playback, deviceId, caps);
+    return GetDevCaps(TWaveDirection::Playback, deviceId, caps);
 }
 
 TWaveResult WaveOutQueryFormat(int deviceId, const TWaveFormatEx* format)
 {
-    return QueryFormat(WaveDirection::Playback, deviceId, format);
+    return QueryFormat(TWaveDirection::Playback, deviceId, format);
 }
 
 TWaveResult WaveOutOpen(HWaveOut* handle, int deviceId, const TWaveFormatEx* format,
                         TWaveOutCallback callback, void* user)
 {
-    return Open(handle, WaveDirection::Playback, deviceId, format, callback, user);
+    return Open(handle, TWaveDirection::Playback, deviceId, format, callback, user);
 }
 
 TWaveResult WaveOutPrepareHeader(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Prepare(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Prepare(header); });
 }
 
 TWaveResult WaveOutUnprepareHeader(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Unprepare(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Unprepare(header); });
 }
 
 TWaveResult WaveOutWrite(HWaveOut device, TWaveHdr* header)
 {
-    return WithDevice(device, [&](WaveDevice& open) { return open.Queue(header); });
+    return WithDevice(device, [&](TWaveDevice& open) { return open.Queue(header); });
 }
 
 TWaveResult WaveOutPause(HWaveOut device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Stop(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Stop(); });
 }
 
 TWaveResult WaveOutRestart(HWaveOut device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Start(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Start(); });
 }
 
 TWaveResult WaveOutReset(HWaveOut device)
 {
-    return WithDevice(device, [](WaveDevice& open) { return open.Reset(); });
+    return WithDevice(device, [](TWaveDevice& open) { return open.Reset(); });
 }
 
 TWaveResult WaveOutGetPosition(HWaveOut device, TWavePosition* position)

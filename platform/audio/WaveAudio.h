@@ -3,12 +3,12 @@
 //
 // Backends. By default the layer drives the sound cards through PortAudio.
 // With the environment variable KEB_AUDIO=virtual it uses a virtual sound card
-// instead (see virtual/VirtualSoundCard.h): a capture device "KEB virtual
+// instead (see virtual/TVirtualSoundCard.h): a capture device "KEB virtual
 // capture" that plays a 1 kHz test tone under white noise, or the WAV file
 // named by KEB_AUDIO_INFILE; and a playback device "KEB virtual playback" that
 // discards the audio, or writes it to the WAV file named by KEB_AUDIO_OUTFILE;
 // both paced by a real-time clock. Tests choose a card of their own with
-// UseVirtualSoundCard (virtual/VirtualSoundCard.h). The backend is chosen when
+// UseVirtualSoundCard (virtual/TVirtualSoundCard.h). The backend is chosen when
 // a call needs it; a device stays with the backend it was opened on.
 //
 // Device numbers. Capture and playback devices are numbered separately, from 0

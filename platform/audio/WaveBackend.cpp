@@ -1,4 +1,4 @@
-// Part of the backends (WaveBackend.h): the format check and the device name
+// Part of the backends (TWaveBackend.h): the format check and the device name
 // copy that every backend uses.
 #include "platform/audio/WaveBackend.h"
 

@@ -1,4 +1,4 @@
-// Part of the backends (WaveBackend.h): which backend the layer uses: a
+// Part of the backends (TWaveBackend.h): which backend the layer uses: a
 // test's or the demo's choice, else the environment's (KEB_AUDIO=virtual: the
 // virtual sound card; otherwise PortAudio).
 #include "platform/audio/WaveBackend.h"
@@ -17,22 +17,22 @@ namespace
 {
 
 std::mutex SelectionLock;
-std::shared_ptr<WaveBackend> Selected;
-std::shared_ptr<WaveBackend> EnvironmentChoice;
+std::shared_ptr<TWaveBackend> Selected;
+std::shared_ptr<TWaveBackend> EnvironmentChoice;
 
-std::shared_ptr<WaveBackend> ChooseFromEnvironment()
+std::shared_ptr<TWaveBackend> ChooseFromEnvironment()
 {
     const char* choice = std::getenv("KEB_AUDIO");
     if (choice != nullptr && std::string_view(choice) == "virtual")
     {
         return MakeEnvironmentSoundCard();
     }
-    return PortAudioBackend::Instance();
+    return TPortAudioBackend::Instance();
 }
 
 } // namespace
 
-std::shared_ptr<WaveBackend> CurrentWaveBackend()
+std::shared_ptr<TWaveBackend> CurrentWaveBackend()
 {
     std::lock_guard guard(SelectionLock);
     if (Selected)
@@ -46,13 +46,13 @@ std::shared_ptr<WaveBackend> CurrentWaveBackend()
     return EnvironmentChoice;
 }
 
-void SelectWaveBackend(std::shared_ptr<WaveBackend> backend)
+void SelectWaveBackend(std::shared_ptr<TWaveBackend> backend)
 {
     std::lock_guard guard(SelectionLock);
     Selected = std::move(backend);
 }
 
-void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> card)
+void UseVirtualSoundCard(std::shared_ptr<TVirtualSoundCard> card)
 {
     SelectWaveBackend(std::move(card));
 }

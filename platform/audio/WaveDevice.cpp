@@ -20,30 +20,30 @@ TWaveResult CheckBuffer(const TWaveHdr* header)
 
 } // namespace
 
-WaveDevice::WaveDevice(WaveDirection direction, const TWaveFormatEx& format)
+TWaveDevice::TWaveDevice(TWaveDirection direction, const TWaveFormatEx& format)
     : direction_(direction), format_(format),
       silenceByte_(format.wBitsPerSample == 8 ? std::uint8_t{0x80} : std::uint8_t{0})
 {
 }
 
-WaveDevice::~WaveDevice() = default;
+TWaveDevice::~TWaveDevice() = default;
 
-void WaveDevice::SetCallback(TWaveInCallback callback, void* userValue)
+void TWaveDevice::SetCallback(TWaveInCallback callback, void* userValue)
 {
     inCallback_ = callback;
     user_ = userValue;
 }
 
-void WaveDevice::SetCallback(TWaveOutCallback callback, void* userValue)
+void TWaveDevice::SetCallback(TWaveOutCallback callback, void* userValue)
 {
     outCallback_ = callback;
     user_ = userValue;
 }
 
-TWaveResult WaveDevice::Attach(std::unique_ptr<WaveEngine> openedEngine)
+TWaveResult TWaveDevice::Attach(std::unique_ptr<TWaveEngine> openedEngine)
 {
     engine_ = std::move(openedEngine);
-    if (direction_ == WaveDirection::Capture)
+    if (direction_ == TWaveDirection::Capture)
     {
         return wrNoError;
     }
@@ -51,12 +51,12 @@ TWaveResult WaveDevice::Attach(std::unique_ptr<WaveEngine> openedEngine)
     return StartEngine();
 }
 
-void WaveDevice::NotifyOpened()
+void TWaveDevice::NotifyOpened()
 {
     Notify(wmOpened, nullptr, wrNoError);
 }
 
-TWaveResult WaveDevice::Prepare(TWaveHdr* header)
+TWaveResult TWaveDevice::Prepare(TWaveHdr* header)
 {
     if (const TWaveResult result = CheckBuffer(header); result != wrNoError)
     {
@@ -72,7 +72,7 @@ TWaveResult WaveDevice::Prepare(TWaveHdr* header)
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Unprepare(TWaveHdr* header)
+TWaveResult TWaveDevice::Unprepare(TWaveHdr* header)
 {
     if (header == nullptr)
     {
@@ -88,7 +88,7 @@ TWaveResult WaveDevice::Unprepare(TWaveHdr* header)
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Queue(TWaveHdr* header)
+TWaveResult TWaveDevice::Queue(TWaveHdr* header)
 {
     if (const TWaveResult result = CheckBuffer(header); result != wrNoError)
     {
@@ -112,7 +112,7 @@ TWaveResult WaveDevice::Queue(TWaveHdr* header)
     {
         return wrStillPlaying;
     }
-    if (direction_ == WaveDirection::Capture)
+    if (direction_ == TWaveDirection::Capture)
     {
         header->dwBytesRecorded = 0;
     }
@@ -131,7 +131,7 @@ TWaveResult WaveDevice::Queue(TWaveHdr* header)
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Start()
+TWaveResult TWaveDevice::Start()
 {
     std::lock_guard command(commandLock_);
     {
@@ -144,11 +144,11 @@ TWaveResult WaveDevice::Start()
     return StartEngine();
 }
 
-TWaveResult WaveDevice::Stop()
+TWaveResult TWaveDevice::Stop()
 {
     std::lock_guard command(commandLock_);
     const TWaveResult result = StopEngine(false);
-    if (direction_ == WaveDirection::Playback)
+    if (direction_ == TWaveDirection::Playback)
     {
         return result;
     }
@@ -164,7 +164,7 @@ TWaveResult WaveDevice::Stop()
     return result;
 }
 
-TWaveResult WaveDevice::Reset()
+TWaveResult TWaveDevice::Reset()
 {
     std::lock_guard command(commandLock_);
     const bool wasRunning = engineRunning_;
@@ -177,14 +177,14 @@ TWaveResult WaveDevice::Reset()
     }
     ReturnBuffers(returned);
     // A playing (not paused) playback device goes on playing what is written next.
-    if (direction_ == WaveDirection::Playback && wasRunning && result == wrNoError)
+    if (direction_ == TWaveDirection::Playback && wasRunning && result == wrNoError)
     {
         return StartEngine();
     }
     return result;
 }
 
-TWaveResult WaveDevice::GetPosition(TWavePosition& position)
+TWaveResult TWaveDevice::GetPosition(TWavePosition& position)
 {
     std::uint64_t bytes = 0;
     {
@@ -197,7 +197,7 @@ TWaveResult WaveDevice::GetPosition(TWavePosition& position)
     return wrNoError;
 }
 
-TWaveResult WaveDevice::Close()
+TWaveResult TWaveDevice::Close()
 {
     std::lock_guard command(commandLock_);
     {
@@ -218,7 +218,7 @@ TWaveResult WaveDevice::Close()
     return wrNoError;
 }
 
-void WaveDevice::TransferCapture(const std::uint8_t* data, std::size_t bytes)
+void TWaveDevice::TransferCapture(const std::uint8_t* data, std::size_t bytes)
 {
     TWaveHdr* filled = nullptr;
     TWaveHdr** filledTail = &filled;
@@ -247,7 +247,7 @@ void WaveDevice::TransferCapture(const std::uint8_t* data, std::size_t bytes)
     ReturnBuffers(filled);
 }
 
-void WaveDevice::TransferPlayback(std::uint8_t* data, std::size_t bytes)
+void TWaveDevice::TransferPlayback(std::uint8_t* data, std::size_t bytes)
 {
     TWaveHdr* played = nullptr;
     TWaveHdr** playedTail = &played;
@@ -273,7 +273,7 @@ void WaveDevice::TransferPlayback(std::uint8_t* data, std::size_t bytes)
     ReturnBuffers(played);
 }
 
-void WaveDevice::Fail(TWaveResult result)
+void TWaveDevice::Fail(TWaveResult result)
 {
     TWaveHdr* returned = nullptr;
     {
@@ -289,7 +289,7 @@ void WaveDevice::Fail(TWaveResult result)
     ReturnBuffers(returned);
 }
 
-TWaveHdr* WaveDevice::PopHead()
+TWaveHdr* TWaveDevice::PopHead()
 {
     TWaveHdr* header = head_;
     head_ = header->lpNext;
@@ -302,7 +302,7 @@ TWaveHdr* WaveDevice::PopHead()
     return header;
 }
 
-TWaveHdr* WaveDevice::PopAll()
+TWaveHdr* TWaveDevice::PopAll()
 {
     TWaveHdr* list = head_;
     head_ = nullptr;
@@ -311,7 +311,7 @@ TWaveHdr* WaveDevice::PopAll()
     return list;
 }
 
-void WaveDevice::ReturnBuffers(TWaveHdr* list)
+void TWaveDevice::ReturnBuffers(TWaveHdr* list)
 {
     while (list != nullptr)
     {
@@ -324,7 +324,7 @@ void WaveDevice::ReturnBuffers(TWaveHdr* list)
     }
 }
 
-void WaveDevice::Notify(TWaveMessage message, TWaveHdr* header, TWaveResult result)
+void TWaveDevice::Notify(TWaveMessage message, TWaveHdr* header, TWaveResult result)
 {
     if (inCallback_ != nullptr)
     {
@@ -336,7 +336,7 @@ void WaveDevice::Notify(TWaveMessage message, TWaveHdr* header, TWaveResult resu
     }
 }
 
-TWaveResult WaveDevice::StartEngine()
+TWaveResult TWaveDevice::StartEngine()
 {
     if (engineRunning_)
     {
@@ -356,7 +356,7 @@ TWaveResult WaveDevice::StartEngine()
     return result;
 }
 
-TWaveResult WaveDevice::StopEngine(bool discard)
+TWaveResult TWaveDevice::StopEngine(bool discard)
 {
     if (!engineRunning_)
     {

@@ -23,21 +23,21 @@
 namespace keb
 {
 
-class WaveDevice
+class TWaveDevice
 {
   public:
-    WaveDevice(WaveDirection direction, const TWaveFormatEx& format);
-    WaveDevice(const WaveDevice&) = delete;
-    WaveDevice& operator=(const WaveDevice&) = delete;
-    virtual ~WaveDevice();
+    TWaveDevice(TWaveDirection direction, const TWaveFormatEx& format);
+    TWaveDevice(const TWaveDevice&) = delete;
+    TWaveDevice& operator=(const TWaveDevice&) = delete;
+    virtual ~TWaveDevice();
 
-    WaveDirection Direction() const { return direction_; }
+    TWaveDirection Direction() const { return direction_; }
     const TWaveFormatEx& Format() const { return format_; }
 
     void SetCallback(TWaveInCallback callback, void* user);
     void SetCallback(TWaveOutCallback callback, void* user);
     // Takes the engine the backend opened; a playback engine is started.
-    TWaveResult Attach(std::unique_ptr<WaveEngine> engine);
+    TWaveResult Attach(std::unique_ptr<TWaveEngine> engine);
     void NotifyOpened();
 
     TWaveResult Prepare(TWaveHdr* header);
@@ -73,13 +73,13 @@ class WaveDevice
     TWaveResult StartEngine();
     TWaveResult StopEngine(bool discard);
 
-    const WaveDirection direction_;
+    const TWaveDirection direction_;
     const TWaveFormatEx format_;
     const std::uint8_t silenceByte_;
     TWaveInCallback inCallback_ = nullptr;
     TWaveOutCallback outCallback_ = nullptr;
     void* user_ = nullptr;
-    std::unique_ptr<WaveEngine> engine_;
+    std::unique_ptr<TWaveEngine> engine_;
 
     std::mutex commandLock_;
     bool engineRunning_ = false; // guarded by CommandLock
@@ -93,17 +93,18 @@ class WaveDevice
     std::uint64_t positionBytes_ = 0;
 };
 
-struct TWaveInDevice final : WaveDevice
+struct TWaveInDevice final : TWaveDevice
 {
-    explicit TWaveInDevice(const TWaveFormatEx& format) : WaveDevice(WaveDirection::Capture, format)
+    explicit TWaveInDevice(const TWaveFormatEx& format)
+        : TWaveDevice(TWaveDirection::Capture, format)
     {
     }
 };
 
-struct TWaveOutDevice final : WaveDevice
+struct TWaveOutDevice final : TWaveDevice
 {
     explicit TWaveOutDevice(const TWaveFormatEx& format)
-        : WaveDevice(WaveDirection::Playback, format)
+        : TWaveDevice(TWaveDirection::Playback, format)
     {
     }
 };

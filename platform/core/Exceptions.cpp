@@ -8,7 +8,7 @@ namespace keb
 namespace
 {
 std::mutex handlerLock;
-ErrorBoxHandler currentHandler;
+TErrorBoxHandler currentHandler;
 
 void PrintToStderr(const std::string& message)
 {
@@ -16,17 +16,17 @@ void PrintToStderr(const std::string& message)
 }
 } // namespace
 
-ErrorBoxHandler SetErrorBoxHandler(ErrorBoxHandler handler)
+TErrorBoxHandler SetErrorBoxHandler(TErrorBoxHandler handler)
 {
     std::lock_guard guard(handlerLock);
-    ErrorBoxHandler previous = std::move(currentHandler);
+    TErrorBoxHandler previous = std::move(currentHandler);
     currentHandler = std::move(handler);
     return previous;
 }
 
 void ShowErrorBox(const std::string& message)
 {
-    ErrorBoxHandler handler;
+    TErrorBoxHandler handler;
     {
         std::lock_guard guard(handlerLock);
         handler = currentHandler;

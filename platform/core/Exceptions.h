@@ -41,11 +41,11 @@ KEB_EXCEPTION_CLASS(EOutOfResources, Exception);
 KEB_EXCEPTION_CLASS(EThreadError, Exception);
 
 // Receives the text of an error that reached the top of a command.
-using ErrorBoxHandler = std::function<void(const std::string& message)>;
+using TErrorBoxHandler = std::function<void(const std::string& message)>;
 
 // Replaces the error box; an empty handler restores the default (stderr).
 // Returns the previous handler so that tests can restore it.
-ErrorBoxHandler SetErrorBoxHandler(ErrorBoxHandler handler);
+TErrorBoxHandler SetErrorBoxHandler(TErrorBoxHandler handler);
 
 // Shows the message of the exception being handled in the error box.
 void HandleException(const std::exception& error);

@@ -15,7 +15,7 @@ namespace keb
 {
 namespace
 {
-struct SyncRequest
+struct TSyncRequest
 {
     const std::function<void()>* Method = nullptr;
     bool Done = false;
@@ -24,28 +24,28 @@ struct SyncRequest
 
 // Windows and synchronise requests are guarded by the kernel lock; the hook
 // by its own lock so that it is never called with the kernel lock held.
-struct MainLoopState
+struct TMainLoopState
 {
     std::atomic<std::thread::id> MainThread{};
     std::atomic<bool> Terminated{false};
     TMessageQueue Queue{256};
     std::unordered_map<TWindowHandle, TMessageWindow*> Windows;
     TWindowHandle NextHandle = 1;
-    std::deque<SyncRequest*> SyncRequests;
+    std::deque<TSyncRequest*> SyncRequests;
     std::mutex HookLock;
     std::function<void()> WakeHook;
 };
 
 // Never destroyed, like the kernel: workers may post while statics go away.
-MainLoopState& State()
+TMainLoopState& State()
 {
-    static MainLoopState* state = new MainLoopState;
+    static TMainLoopState* state = new TMainLoopState;
     return *state;
 }
 
 void CallWakeHook()
 {
-    MainLoopState& state = State();
+    TMainLoopState& state = State();
     std::lock_guard guard(state.HookLock);
     if (state.WakeHook)
         state.WakeHook();
@@ -59,7 +59,7 @@ bool DispatchNextMessage()
     TMessageWindow* window = nullptr;
     {
         std::lock_guard guard(detail::KernelMutex());
-        MainLoopState& state = State();
+        TMainLoopState& state = State();
         if (!state.Queue.TakeLocked(message))
             return false;
         const auto found = state.Windows.find(message.Window);
@@ -84,7 +84,7 @@ TWindowHandle RegisterWindow(TMessageWindow* window)
 {
     EnsureMainThread();
     std::lock_guard guard(KernelMutex());
-    MainLoopState& state = State();
+    TMainLoopState& state = State();
     const TWindowHandle handle = state.NextHandle++;
     state.Windows.emplace(handle, window);
     return handle;
@@ -92,7 +92,7 @@ TWindowHandle RegisterWindow(TMessageWindow* window)
 
 void UnregisterWindow(TWindowHandle handle)
 {
-    MainLoopState& state = State();
+    TMainLoopState& state = State();
     {
         std::lock_guard guard(KernelMutex());
         state.Windows.erase(handle);
@@ -124,7 +124,7 @@ bool IsMainThread()
 bool PostMessage(TWindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
                  std::intptr_t lParam)
 {
-    MainLoopState& state = State();
+    TMainLoopState& state = State();
     {
         std::lock_guard guard(detail::KernelMutex());
         if (!state.Windows.contains(window))
@@ -198,7 +198,7 @@ void RunSynchronized(const std::function<void()>& method)
         method();
         return;
     }
-    SyncRequest request;
+    TSyncRequest request;
     request.Method = &method;
     {
         std::lock_guard guard(detail::KernelMutex());
@@ -222,7 +222,7 @@ bool CheckSynchronize()
     bool ran = false;
     for (;;)
     {
-        SyncRequest* request = nullptr;
+        TSyncRequest* request = nullptr;
         {
             std::lock_guard guard(detail::KernelMutex());
             auto& requests = State().SyncRequests;
@@ -250,7 +250,7 @@ bool CheckSynchronize()
 
 std::function<void()> SetMainLoopWakeHook(std::function<void()> hook)
 {
-    MainLoopState& state = State();
+    TMainLoopState& state = State();
     std::lock_guard guard(state.HookLock);
     std::swap(state.WakeHook, hook);
     return hook;

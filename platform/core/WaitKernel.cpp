@@ -6,7 +6,7 @@ namespace keb::detail
 {
 namespace
 {
-struct Kernel
+struct TWaitKernel
 {
     std::mutex Mutex;
     std::condition_variable Changed;
@@ -14,9 +14,9 @@ struct Kernel
 
 // Never destroyed: worker threads may still wait or signal while static
 // objects are torn down at exit.
-Kernel& TheKernel()
+TWaitKernel& TheKernel()
 {
-    static Kernel* kernel = new Kernel;
+    static TWaitKernel* kernel = new TWaitKernel;
     return *kernel;
 }
 } // namespace

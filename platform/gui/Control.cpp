@@ -48,10 +48,10 @@ void TControl::paintEvent(QPaintEvent*)
 {
     TCanvas canvas(*this);
     canvas_ = &canvas;
-    struct ClearCanvas
+    struct TClearCanvas
     {
         TCanvas*& Canvas;
-        ~ClearCanvas() { Canvas = nullptr; }
+        ~TClearCanvas() { Canvas = nullptr; }
     } clear{canvas_};
     Paint();
 }

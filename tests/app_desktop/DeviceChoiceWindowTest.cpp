@@ -18,7 +18,7 @@ namespace
 class DeviceChoiceWindowTest : public WindowTest
 {
   protected:
-    std::shared_ptr<VirtualSoundCard> BuildCard() override
+    std::shared_ptr<TVirtualSoundCard> BuildCard() override
     {
         auto card = WindowTest::BuildCard();
         card->AddCaptureDevice("USB Rig", MakeToneSource(1000, 0.5, 0));
@@ -187,13 +187,13 @@ TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldOnePeriodOfTheChosenDevices)
     EXPECT_EQ(WaveOutGetBlockSeconds(2), 0.0);
     Form().ChooseLatency(TLatency::Low);
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
-    Form().ChooseDevice(DeviceKind::Playback, 1);
+    Form().ChooseDevice(TDeviceKind::Playback, 1);
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
     for (const TMMWaveDevice* device : {static_cast<TMMWaveDevice*>(Form().MMWaveIn),
                                         static_cast<TMMWaveDevice*>(Form().WaveOut)})
         EXPECT_EQ(device->GetBufferSize(), 512);
     EXPECT_EQ(Form().MMRingBuffer1->GetBufferSize(), 512);
-    Form().ChooseDevice(DeviceKind::Playback, 0);
+    Form().ChooseDevice(TDeviceKind::Playback, 0);
     EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
     EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
 

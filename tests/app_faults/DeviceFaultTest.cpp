@@ -15,7 +15,7 @@ struct TDeviceFault
 {
     const char* Name;
     // Puts the fault on (true) or takes it away (false).
-    std::function<void(VirtualSoundCard& Card, bool On)> Switch;
+    std::function<void(TVirtualSoundCard& Card, bool On)> Switch;
     // The card goes silent without an error: only a second of silence tells.
     bool Silent;
     std::string Message;
@@ -31,34 +31,34 @@ const std::string Removed = "The sound device was removed or stopped working";
 
 const TDeviceFault Faults[] = {
     {"CaptureAddFails",
-     [](VirtualSoundCard& Card, bool On)
+     [](TVirtualSoundCard& Card, bool On)
      { Card.Capture(0).FailQueue(On ? wrNoMemory : wrNoError); },
      false, "WaveInAddBuffer:\n\rNot enough memory for the sound device"},
     {"CaptureStopsReturningBuffers",
-     [](VirtualSoundCard& Card, bool On) { Card.Capture(0).Stall(On); }, true,
+     [](TVirtualSoundCard& Card, bool On) { Card.Capture(0).Stall(On); }, true,
      "WaveInAddBuffer:\n\r" + Stalled},
     {"PlaybackWriteFails",
-     [](VirtualSoundCard& Card, bool On) { Card.Playback(0).FailQueue(On ? wrError : wrNoError); },
+     [](TVirtualSoundCard& Card, bool On) { Card.Playback(0).FailQueue(On ? wrError : wrNoError); },
      false, "WaveOutWrite:\n\rThe sound device reported an unspecified error"},
     {"PlaybackStopsReturningBuffers",
-     [](VirtualSoundCard& Card, bool On) { Card.Playback(0).Stall(On); }, true,
+     [](TVirtualSoundCard& Card, bool On) { Card.Playback(0).Stall(On); }, true,
      "WaveOutWrite:\n\r" + Stalled},
     {"CaptureVanishes",
-     [](VirtualSoundCard& Card, bool On)
+     [](TVirtualSoundCard& Card, bool On)
      { On ? Card.Capture(0).Vanish() : Card.Capture(0).Reconnect(); },
      false, "WaveInAddBuffer:\n\r" + Removed},
     {"PlaybackVanishes",
-     [](VirtualSoundCard& Card, bool On)
+     [](TVirtualSoundCard& Card, bool On)
      { On ? Card.Playback(0).Vanish() : Card.Playback(0).Reconnect(); },
      false, "WaveOutWrite:\n\r" + Removed},
 };
 
-using TFaultRun = std::tuple<TDeviceFault, VirtualClock>;
+using TFaultRun = std::tuple<TDeviceFault, TVirtualClock>;
 
 class DeviceFaultTest : public FaultWindowTest, public ::testing::WithParamInterface<TFaultRun>
 {
   protected:
-    DeviceFaultTest() { Clock = std::get<VirtualClock>(GetParam()); }
+    DeviceFaultTest() { Clock = std::get<TVirtualClock>(GetParam()); }
 };
 
 // A second of the card's time in buffers, and enough steps to see a fault.
@@ -76,7 +76,7 @@ TEST_P(DeviceFaultTest, ShowsOneErrorStopsTheWindowAndOnPlaysAgain)
     fault.Switch(*Card, true);
     // Only the stepped card's time is exact enough to tell a second of
     // silence from a little more.
-    if (fault.Silent && Clock == VirtualClock::Stepped)
+    if (fault.Silent && Clock == TVirtualClock::Stepped)
     {
         RunCard(SecondOfBuffers);
         PumpFor(200ms);
@@ -98,23 +98,24 @@ TEST_P(DeviceFaultTest, ShowsOneErrorStopsTheWindowAndOnPlaysAgain)
 
 INSTANTIATE_TEST_SUITE_P(LiveRun, DeviceFaultTest,
                          ::testing::Combine(::testing::ValuesIn(Faults),
-                                            ::testing::Values(VirtualClock::Stepped,
-                                                              VirtualClock::RealTime)),
+                                            ::testing::Values(TVirtualClock::Stepped,
+                                                              TVirtualClock::RealTime)),
                          [](const ::testing::TestParamInfo<TFaultRun>& Info)
                          {
                              const bool stepped =
-                                 std::get<VirtualClock>(Info.param) == VirtualClock::Stepped;
+                                 std::get<TVirtualClock>(Info.param) == TVirtualClock::Stepped;
                              return std::string(std::get<TDeviceFault>(Info.param).Name) +
                                     (stepped ? "_SteppedClock" : "_RealTimeClock");
                          });
 
 // One of the two devices, for the cases that both go through alike.
-class SingleDeviceTest : public FaultWindowTest, public ::testing::WithParamInterface<WaveDirection>
+class SingleDeviceTest : public FaultWindowTest,
+                         public ::testing::WithParamInterface<TWaveDirection>
 {
   protected:
-    VirtualDevice& Device()
+    TVirtualDevice& Device()
     {
-        return GetParam() == WaveDirection::Capture ? Card->Capture(0) : Card->Playback(0);
+        return GetParam() == TWaveDirection::Capture ? Card->Capture(0) : Card->Playback(0);
     }
 };
 
@@ -130,7 +131,7 @@ TEST_P(SingleDeviceTest, OnWhileStillUnpluggedShowsOneErrorAndStaysStopped)
     Click(form.StartBtn);
     PumpFor(100ms);
     ASSERT_EQ(ErrorBoxes.size(), 2u);
-    const std::string api = GetParam() == WaveDirection::Capture ? "WaveIn" : "WaveOut";
+    const std::string api = GetParam() == TWaveDirection::Capture ? "WaveIn" : "WaveOut";
     EXPECT_EQ(ErrorBoxes[1], api + "Open:\n\rThe sound device was removed or stopped working");
     ExpectStopped("after ON on the unplugged card");
 
@@ -158,9 +159,10 @@ TEST_P(SingleDeviceTest, OffWhileTheCardIsSilentStopsAtOnceWithoutAnError)
 }
 
 INSTANTIATE_TEST_SUITE_P(LiveRun, SingleDeviceTest,
-                         ::testing::Values(WaveDirection::Capture, WaveDirection::Playback),
-                         [](const ::testing::TestParamInfo<WaveDirection>& Info)
-                         { return Info.param == WaveDirection::Capture ? "Capture" : "Playback"; });
+                         ::testing::Values(TWaveDirection::Capture, TWaveDirection::Playback),
+                         [](const ::testing::TestParamInfo<TWaveDirection>& Info) {
+                             return Info.param == TWaveDirection::Capture ? "Capture" : "Playback";
+                         });
 
 } // namespace
 } // namespace keb::test

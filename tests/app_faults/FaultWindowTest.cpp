@@ -25,9 +25,9 @@ double Peak(const std::vector<std::uint8_t>& Bytes)
 
 } // namespace
 
-std::shared_ptr<VirtualSoundCard> FaultWindowTest::BuildCard()
+std::shared_ptr<TVirtualSoundCard> FaultWindowTest::BuildCard()
 {
-    auto card = VirtualSoundCard::Create(Clock);
+    auto card = TVirtualSoundCard::Create(Clock);
     card->AddCaptureDevice("Receiver", MakeDemoSignalSource());
     card->AddPlaybackDevice("Speaker", Speaker);
     return card;
@@ -35,7 +35,7 @@ std::shared_ptr<VirtualSoundCard> FaultWindowTest::BuildCard()
 
 bool FaultWindowTest::Play(int Buffers)
 {
-    if (Clock == VirtualClock::Stepped)
+    if (Clock == TVirtualClock::Stepped)
         return PlayBuffers(Buffers);
     const int target = BuffersFilled.load() + Buffers;
     return PumpUntil([&] { return BuffersFilled.load() >= target; });
@@ -44,7 +44,7 @@ bool FaultWindowTest::Play(int Buffers)
 void FaultWindowTest::Step(const std::function<bool()>& Done)
 {
     const int filled = BuffersFilled.load();
-    if (Clock == VirtualClock::Stepped)
+    if (Clock == TVirtualClock::Stepped)
         Card->Advance(BufferTime);
     PumpUntil([&] { return Done() || BuffersFilled.load() > filled; }, StepWait);
 }

@@ -15,7 +15,7 @@ namespace keb::test
 class FaultWindowTest : public WindowTest
 {
   protected:
-    std::shared_ptr<VirtualSoundCard> BuildCard() override;
+    std::shared_ptr<TVirtualSoundCard> BuildCard() override;
 
     // Plays Buffers buffers: PlayBuffers on a stepped card, a bounded wait
     // for as many refills on a real-time one.
@@ -38,7 +38,7 @@ class FaultWindowTest : public WindowTest
     void ExpectOnPlaysAgain();
 
     static constexpr std::chrono::milliseconds StepWait{300};
-    VirtualClock Clock = VirtualClock::Stepped;
+    TVirtualClock Clock = TVirtualClock::Stepped;
 
   private:
     void Step(const std::function<bool()>& Done);

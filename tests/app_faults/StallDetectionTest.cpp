@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 TEST(StallDetectorTest, ReportsOnceWhenSilenceOutlastsTheTimeoutAndAgainAfterRestart)
 {
-    StallDetector detector(1s);
+    TStallDetector detector(1s);
     detector.Beat(); // before Restart: no sign of life
     detector.Restart();
     EXPECT_FALSE(detector.Elapse(600ms));
@@ -44,7 +44,7 @@ class VirtualStallTest : public ::testing::Test
     void TearDown() override { UseVirtualSoundCard(nullptr); }
 
     const TWaveFormatEx Format = PcmFormat(8000, 1, 16);
-    std::shared_ptr<VirtualSoundCard> Card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    std::shared_ptr<TVirtualSoundCard> Card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     Recorder Events;
 };
 

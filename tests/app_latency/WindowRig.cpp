@@ -25,8 +25,8 @@ std::int64_t TimeOfFrame(std::int64_t Frames)
 } // namespace
 
 TWindowRig::TWindowRig(TFrameSignal Signal)
-    : Card(VirtualSoundCard::Create(VirtualClock::Stepped)),
-      Speaker(std::make_shared<MemorySink>()), frame_(std::make_shared<std::uint64_t>(0))
+    : Card(TVirtualSoundCard::Create(TVirtualClock::Stepped)),
+      Speaker(std::make_shared<TMemorySink>()), frame_(std::make_shared<std::uint64_t>(0))
 {
     Card->AddCaptureDevice(
         "Receiver",

@@ -72,9 +72,9 @@ class TWindowRig
     bool AwaitWorkers();
     bool WaitUntil(const std::function<bool()>& Done);
 
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<MemorySink> Speaker;
-    ErrorBoxHandler PreviousErrorBox;
+    std::shared_ptr<TVirtualSoundCard> Card;
+    std::shared_ptr<TMemorySink> Speaker;
+    TErrorBoxHandler PreviousErrorBox;
     std::unique_ptr<TMainForm> Window;
 
     std::atomic<std::uint64_t> captured_{0}; // buffers pushed by the capture worker

@@ -41,7 +41,7 @@ inline constexpr int BlockFrames = 1000; // one 2000-byte buffer of 16-bit mono
 std::int16_t RampSample(std::uint64_t Index);
 
 // Plays the ramp; Position() is the index of the next sample it will give.
-class TRampSource final : public VirtualSource
+class TRampSource final : public TVirtualSource
 {
   public:
     TWaveResult Open(const TWaveFormatEx& Format) override;
@@ -97,7 +97,7 @@ class TPlayedStreamCheck
 };
 
 // A playback sink that hands everything played to a check.
-class TCheckingSink final : public VirtualSink
+class TCheckingSink final : public TVirtualSink
 {
   public:
     explicit TCheckingSink(std::shared_ptr<TPlayedStreamCheck> Check);

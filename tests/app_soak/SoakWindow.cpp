@@ -25,9 +25,9 @@ constexpr std::chrono::seconds WorkerLimit{10};
 
 } // namespace
 
-std::shared_ptr<VirtualSoundCard> SoakWindowTest::BuildCard()
+std::shared_ptr<TVirtualSoundCard> SoakWindowTest::BuildCard()
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     auto source = std::make_unique<TRampSource>();
     Source = source.get();
     card->AddCaptureDevice("Receiver", std::move(source));

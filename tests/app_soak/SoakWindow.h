@@ -35,7 +35,7 @@ namespace keb::test
 class SoakWindowTest : public WindowTest
 {
   protected:
-    std::shared_ptr<VirtualSoundCard> BuildCard() override;
+    std::shared_ptr<TVirtualSoundCard> BuildCard() override;
 
     // Creates the window, hooks the devices and switches on.
     void SwitchOn();

@@ -344,7 +344,7 @@ TEST_F(AccessibilityTest, ErrorBoxIsAnAlertThatReadsItsMessage)
                          box->accept();
                      });
     catcher.start(5);
-    const ErrorBoxHandler collecting = SetErrorBoxHandler(ShowQtErrorBox);
+    const TErrorBoxHandler collecting = SetErrorBoxHandler(ShowQtErrorBox);
     HandleException(EInOutError(message));
     SetErrorBoxHandler(collecting);
     EXPECT_TRUE(alerted);

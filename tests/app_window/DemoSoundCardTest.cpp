@@ -54,31 +54,31 @@ TEST(DemoSoundCardTest, ReceiverPlaysTheDemoSignalInEveryFormat)
 
 TEST(DemoSoundCardTest, PlaysOnTheRealOutputsWhenThereAreAny)
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("Receiver", MakeDemoSignalSource());
     card->AddPlaybackDevice("Fallback", MakeNullSink());
-    auto speakers = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto speakers = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     speakers->AddPlaybackDevice("Left desk", MakeNullSink());
     speakers->AddPlaybackDevice("Right desk", MakeNullSink());
-    auto silent = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto silent = TVirtualSoundCard::Create(TVirtualClock::Stepped);
 
     TWaveCaps caps{};
     auto withSpeakers = MakeDemoBackend(card, speakers);
-    EXPECT_EQ(withSpeakers->DeviceCount(WaveDirection::Capture), 1);
-    EXPECT_EQ(withSpeakers->DeviceCount(WaveDirection::Playback), 2);
-    ASSERT_EQ(withSpeakers->GetCaps(WaveDirection::Playback, 1, caps), wrNoError);
+    EXPECT_EQ(withSpeakers->DeviceCount(TWaveDirection::Capture), 1);
+    EXPECT_EQ(withSpeakers->DeviceCount(TWaveDirection::Playback), 2);
+    ASSERT_EQ(withSpeakers->GetCaps(TWaveDirection::Playback, 1, caps), wrNoError);
     EXPECT_STREQ(caps.szPname, "Right desk");
-    ASSERT_EQ(withSpeakers->GetCaps(WaveDirection::Capture, 0, caps), wrNoError);
+    ASSERT_EQ(withSpeakers->GetCaps(TWaveDirection::Capture, 0, caps), wrNoError);
     EXPECT_STREQ(caps.szPname, "Receiver");
     // A speaker that takes only its own rate is opened at that rate.
     speakers->Playback(1).AcceptOnlyRate(48000);
-    EXPECT_EQ(withSpeakers->DefaultRate(WaveDirection::Playback, 1), 48000u);
-    EXPECT_EQ(withSpeakers->DefaultRate(WaveDirection::Playback, 0), 0u);
+    EXPECT_EQ(withSpeakers->DefaultRate(TWaveDirection::Playback, 1), 48000u);
+    EXPECT_EQ(withSpeakers->DefaultRate(TWaveDirection::Playback, 0), 0u);
 
     for (auto& nowhere : {MakeDemoBackend(card, silent), MakeDemoBackend(card, nullptr)})
     {
-        EXPECT_EQ(nowhere->DeviceCount(WaveDirection::Playback), 1);
-        ASSERT_EQ(nowhere->GetCaps(WaveDirection::Playback, 0, caps), wrNoError);
+        EXPECT_EQ(nowhere->DeviceCount(TWaveDirection::Playback), 1);
+        ASSERT_EQ(nowhere->GetCaps(TWaveDirection::Playback, 0, caps), wrNoError);
         EXPECT_STREQ(caps.szPname, "Fallback");
     }
 }

@@ -51,7 +51,7 @@ TEST(ErrorBoxTest, ShowsTheMessageExactlyAsRaised)
 {
     TWatchdog watchdog(30s);
     BoxCatcher catcher;
-    const ErrorBoxHandler previous = SetErrorBoxHandler({});
+    const TErrorBoxHandler previous = SetErrorBoxHandler({});
     InstallErrorBox();
     const std::string message = "WaveOutOpen:\n\rUnable to open device";
     HandleException(EInOutError(message));

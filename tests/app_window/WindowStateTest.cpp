@@ -241,9 +241,9 @@ TEST_F(WindowStateTest, AboutViewHidesTheControlsAndBringsThemBack)
 class NoRecordingDeviceTest : public WindowTest
 {
   protected:
-    std::shared_ptr<VirtualSoundCard> BuildCard() override
+    std::shared_ptr<TVirtualSoundCard> BuildCard() override
     {
-        auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+        auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
         card->AddPlaybackDevice("Speaker", Speaker);
         return card;
     }

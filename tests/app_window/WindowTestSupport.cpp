@@ -41,7 +41,7 @@ void WindowTest::SetUp()
     ::setenv("KEB_HOME", MemoryHome.c_str(), 1);
     PreviousErrorBox =
         SetErrorBoxHandler([this](const std::string& Message) { ErrorBoxes.push_back(Message); });
-    Speaker = std::make_shared<MemorySink>();
+    Speaker = std::make_shared<TMemorySink>();
     Card = BuildCard();
     UseVirtualSoundCard(Card);
 }
@@ -60,9 +60,9 @@ void WindowTest::TearDown()
     std::filesystem::remove_all(Home, ignored);
 }
 
-std::shared_ptr<VirtualSoundCard> WindowTest::BuildCard()
+std::shared_ptr<TVirtualSoundCard> WindowTest::BuildCard()
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("Receiver", MakeDemoSignalSource());
     card->AddPlaybackDevice("Speaker", Speaker);
     return card;
@@ -140,8 +140,8 @@ bool WindowTest::PlayBuffers(int Buffers, bool Paced)
         const int filled = BuffersFilled.load();
         const int captured = BuffersCaptured.load();
         Card->Advance(BufferTime);
-        if (!PumpUntil([&]
-                       { return BuffersFilled.load() > filled && BuffersCaptured.load() > captured; }))
+        if (!PumpUntil(
+                [&] { return BuffersFilled.load() > filled && BuffersCaptured.load() > captured; }))
             return false;
         if (Paced)
             PumpFor(BufferTime);

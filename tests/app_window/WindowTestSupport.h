@@ -52,7 +52,7 @@ class WindowTest : public ::testing::Test
     void DestroyForm() { Window.reset(); }
 
     // The card the window will use: the default one, or one the test builds.
-    virtual std::shared_ptr<VirtualSoundCard> BuildCard();
+    virtual std::shared_ptr<TVirtualSoundCard> BuildCard();
 
     // A left click in the middle of the button, through Qt's input events.
     static void Click(QWidget* Button);
@@ -77,8 +77,8 @@ class WindowTest : public ::testing::Test
 
     std::filesystem::path Home;       // the test's own folder
     std::filesystem::path MemoryHome; // KEB_HOME: created by the window
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<MemorySink> Speaker;
+    std::shared_ptr<TVirtualSoundCard> Card;
+    std::shared_ptr<TMemorySink> Speaker;
     std::vector<std::string> ErrorBoxes;
     std::atomic<int> BuffersFilled{0};
     std::atomic<int> BuffersCaptured{0};
@@ -86,7 +86,7 @@ class WindowTest : public ::testing::Test
 
   private:
     std::unique_ptr<TMainForm> Window;
-    ErrorBoxHandler PreviousErrorBox;
+    TErrorBoxHandler PreviousErrorBox;
 };
 
 // The demo signal on capture 0, nothing played anywhere but into Speaker.

@@ -20,7 +20,7 @@ TEST(ChainCycles, ThousandOnOffCyclesEachEndClosed)
     TChainSettings settings;
     TChainRig rig(settings, CounterSample);
     std::vector<std::string> errors;
-    const ErrorBoxHandler previous =
+    const TErrorBoxHandler previous =
         SetErrorBoxHandler([&errors](const std::string& message) { errors.push_back(message); });
     int openAfterOff = 0;
     int stalled = 0;

@@ -38,7 +38,7 @@ void LogPulls(TMMDSPComponent& Component, TLog& Log)
 TEST(ChainOrder, SwitchingOnAndOffFollowsTheProgramsOrder)
 {
     TWatchdog watchdog(60s);
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("Receiver", MakeSilenceSource());
     card->AddPlaybackDevice("Speaker", MakeNullSink());
     UseVirtualSoundCard(card);

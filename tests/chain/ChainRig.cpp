@@ -64,8 +64,8 @@ void TPullProbe::BufferLoad(PWaveHdr lpWaveHdr, bool& MoreBuffers)
     ++Pulls;
 }
 
-TChainRig::TCardSelection::TCardSelection(std::shared_ptr<VirtualSoundCard> Card,
-                                          std::shared_ptr<MemorySink> Speaker,
+TChainRig::TCardSelection::TCardSelection(std::shared_ptr<TVirtualSoundCard> Card,
+                                          std::shared_ptr<TMemorySink> Speaker,
                                           const TFrameSignal& Signal)
 {
     auto frame = std::make_shared<std::uint64_t>(0);
@@ -90,8 +90,8 @@ TChainRig::TCardSelection::~TCardSelection()
 }
 
 TChainRig::TChainRig(const TChainSettings& Settings, TFrameSignal Signal)
-    : Card(VirtualSoundCard::Create(VirtualClock::Stepped)),
-      Speaker(std::make_shared<MemorySink>()), selection_(Card, Speaker, Signal), Capture(nullptr),
+    : Card(TVirtualSoundCard::Create(TVirtualClock::Stepped)),
+      Speaker(std::make_shared<TMemorySink>()), selection_(Card, Speaker, Signal), Capture(nullptr),
       PushProbe(nullptr), Ring(nullptr), PullProbe(nullptr), Playback(nullptr), settings_(Settings)
 {
     Capture.SetSampleRate(Settings.CaptureRate);

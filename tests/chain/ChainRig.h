@@ -101,16 +101,16 @@ class TChainRig
     std::uint64_t PlayedBuffers() const;
     std::int64_t CardTime() const { return cardTime_; }
 
-    std::shared_ptr<VirtualSoundCard> Card;
-    std::shared_ptr<MemorySink> Speaker;
+    std::shared_ptr<TVirtualSoundCard> Card;
+    std::shared_ptr<TMemorySink> Speaker;
 
   private:
     // Selects the card for the wave layer before the devices are made (they
     // ask it for their product names) and deselects it after they are gone.
     struct TCardSelection
     {
-        TCardSelection(std::shared_ptr<VirtualSoundCard> Card, std::shared_ptr<MemorySink> Speaker,
-                       const TFrameSignal& Signal);
+        TCardSelection(std::shared_ptr<TVirtualSoundCard> Card,
+                       std::shared_ptr<TMemorySink> Speaker, const TFrameSignal& Signal);
         ~TCardSelection();
     } selection_;
 

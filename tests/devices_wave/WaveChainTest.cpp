@@ -248,7 +248,7 @@ namespace keb::test
 TEST(WaveChainRealTimeTest, SwitchingOnAndOffWhileBuffersTravelEndsCleanly)
 {
     TWatchdog watchdog;
-    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::RealTime);
     card->AddCaptureDevice("Tone", MakeToneSource(1000, 0.5, 0.1));
     card->AddPlaybackDevice("Speaker", MakeNullSink());
     UseVirtualSoundCard(card);

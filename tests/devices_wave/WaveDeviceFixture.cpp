@@ -158,7 +158,7 @@ void TTestSource::BufferLoad(PWaveHdr lpWaveHdr, bool& moreBuffers)
 
 void WaveDeviceTest::SetUp()
 {
-    card_ = VirtualSoundCard::Create(VirtualClock::Stepped);
+    card_ = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     auto next = std::make_shared<std::size_t>(0);
     card_->AddCaptureDevice("Counter",
                             MakeGeneratorSource(
@@ -168,7 +168,7 @@ void WaveDeviceTest::SetUp()
                                         data[i] = static_cast<std::uint8_t>((*next)++);
                                 }));
     card_->AddCaptureDevice("Silence", MakeSilenceSource());
-    speaker_ = std::make_shared<MemorySink>();
+    speaker_ = std::make_shared<TMemorySink>();
     card_->AddPlaybackDevice("Speaker", speaker_);
     UseVirtualSoundCard(card_);
     previousErrorBox_ =

@@ -152,13 +152,13 @@ class WaveDeviceTest : public ::testing::Test
     // audio is dropped however slowly the worker runs.
     bool StepTo(std::uint64_t frames, const TCollector& collector, std::size_t buffers);
 
-    std::shared_ptr<VirtualSoundCard> card_;
-    std::shared_ptr<MemorySink> speaker_;
+    std::shared_ptr<TVirtualSoundCard> card_;
+    std::shared_ptr<TMemorySink> speaker_;
     std::vector<std::string> errorBoxes_;
     TWatchdog watchdog_;
 
   private:
-    ErrorBoxHandler previousErrorBox_;
+    TErrorBoxHandler previousErrorBox_;
 };
 
 } // namespace keb::test

@@ -309,7 +309,7 @@ TEST_F(WaveOutPropertiesTest, DefaultsTextsAndCaptionAreThePlaybackDevices)
 
 TEST(WaveOutNoDeviceTest, OpenWithoutPlaybackDevicesFindsNone)
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("Only capture", MakeSilenceSource());
     UseVirtualSoundCard(card);
     TMMWaveOut waveOut(nullptr);

@@ -105,9 +105,9 @@ TEST(SpectrogramChain, ConnectorsFeedBothWaterfallsASteadyTone)
     TClockSourceGuard clockGuard(clock);
     // The rig's devices count the devices of the card selected when they are
     // made, before the rig selects its own: a card of the same shape first.
-    auto shape = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto shape = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     shape->AddCaptureDevice("Receiver", MakeSilenceSource());
-    shape->AddPlaybackDevice("Speaker", std::make_shared<MemorySink>());
+    shape->AddPlaybackDevice("Speaker", std::make_shared<TMemorySink>());
     UseVirtualSoundCard(shape);
     {
         QWidget window;

@@ -97,18 +97,18 @@ inline float Preset18Gain(int band, int v)
     return band >= v && band <= v + 8 ? 0.0f : -60.0f;
 }
 
-struct EngineDeleter
+struct TEngineDeleter
 {
     void operator()(TFFTFilter* engine) const { DoneFFTFilter(engine); }
 };
-using EnginePtr = std::unique_ptr<TFFTFilter, EngineDeleter>;
+using TEnginePtr = std::unique_ptr<TFFTFilter, TEngineDeleter>;
 
 // A flat 16-bit mono engine as the equalizer opens it.
-inline EnginePtr MakeReferenceEngine(int length, int sampleRate = 8000)
+inline TEnginePtr MakeReferenceEngine(int length, int sampleRate = 8000)
 {
     TWaveFormatEx format{};
     BuildPCMFormat(format, 16, 1, static_cast<std::uint32_t>(sampleRate));
-    EnginePtr engine(InitFFTFilter(&format, length, 65536));
+    TEnginePtr engine(InitFFTFilter(&format, length, 65536));
     SetFFTFilterWindow(engine.get(), fwHamming);
     SetFFTFilterBand(engine.get(), 0, sampleRate * 0.5f, 0);
     return engine;
@@ -116,9 +116,9 @@ inline EnginePtr MakeReferenceEngine(int length, int sampleRate = 8000)
 
 // A reference engine with the main window's 20 bands applied in order, all at
 // 0 dB except `band` at `gain` dB.
-inline EnginePtr MakeMainWindowEngine(int length, int band, float gain)
+inline TEnginePtr MakeMainWindowEngine(int length, int band, float gain)
 {
-    EnginePtr engine = MakeReferenceEngine(length);
+    TEnginePtr engine = MakeReferenceEngine(length);
     for (int k = 0; k < 20; ++k)
         SetFFTFilterBand(engine.get(), k * 200.0f, (k + 1) * 200.0f, k == band ? gain : 0.0f);
     return engine;

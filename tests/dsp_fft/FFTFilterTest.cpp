@@ -64,7 +64,7 @@ TEST_P(FFTFilterKernelTest, StreamEqualsDirectConvolutionWithItsKernel)
     for (int length : {8, 64, 1024})
     {
         SCOPED_TRACE("N " + std::to_string(length));
-        EnginePtr engine = MakeEngine(1, length);
+        TEnginePtr engine = MakeEngine(1, length);
         SetFFTFilterBand(engine.get(), 300, 1200, -15);
         SetFFTFilterBand(engine.get(), 2500, 3100, 6);
         SetFFTFilterWindow(engine.get(), fwBlackman);
@@ -96,7 +96,7 @@ TEST(FFTFilter, FlatEngineDelaysAnImpulseByAQuarterFrame)
     for (int length : {8, 256, 1024})
     {
         SCOPED_TRACE("N " + std::to_string(length));
-        EnginePtr engine = MakeEngine(1, length);
+        TEnginePtr engine = MakeEngine(1, length);
         ASSERT_EQ(engine->N, length);
         std::vector<int16_t> input(4 * length, 0);
         input[0] = 20000;
@@ -118,7 +118,7 @@ TEST(FFTFilter, FlatEngineDelaysAnImpulseByAQuarterFrame)
 
 TEST(FFTFilter, EveryWindowKeepsTheFlatGain)
 {
-    EnginePtr engine = MakeEngine(1, 128);
+    TEnginePtr engine = MakeEngine(1, 128);
     for (int window = fwRectangular; window <= fwParzen; ++window)
     {
         SetFFTFilterWindow(engine.get(), window);
@@ -131,7 +131,7 @@ TEST(FFTFilter, EveryWindowKeepsTheFlatGain)
 
 TEST(FFTFilter, BandCutShapesTheResponse)
 {
-    EnginePtr engine = MakeEngine(1, 256);
+    TEnginePtr engine = MakeEngine(1, 256);
     SetFFTFilterBand(engine.get(), 1000, 2000, -20);
     std::vector<double> taps = Kernel(*engine);
     EXPECT_NEAR(GainAt(taps, 1500, 8000), -20, 0.3);
@@ -168,7 +168,7 @@ TEST(FFTFilter, BandCutShapesTheResponse)
 
 TEST(FFTFilter, BandEdgesBecomeBins)
 {
-    EnginePtr engine = MakeEngine(1, 256); // bins of 31.25 Hz, 0 .. 128
+    TEnginePtr engine = MakeEngine(1, 256); // bins of 31.25 Hz, 0 .. 128
     const float flat = 1.9952623f;
     auto bandBins = [&](float f1, float f2)
     {
@@ -204,7 +204,7 @@ TEST(FFTFilter, BandEdgesBecomeBins)
     EXPECT_FLOAT_EQ(engine->Gains[0], static_cast<float>(std::pow(10.0, (-20 + 6) * 0.05)));
     EXPECT_EQ(bandBins(NAN, 100), std::vector<int>{});
 
-    EnginePtr fresh = MakeEngine(1, 256);
+    TEnginePtr fresh = MakeEngine(1, 256);
     for (int k = 0; k <= 128; ++k)
     {
         EXPECT_EQ(fresh->Gains[k], flat) << k;
@@ -213,7 +213,7 @@ TEST(FFTFilter, BandEdgesBecomeBins)
 
 TEST(FFTFilter, QueuesPutSilenceInFrontWhenShort)
 {
-    EnginePtr engine = MakeEngine(1, 256);
+    TEnginePtr engine = MakeEngine(1, 256);
     std::vector<int16_t> input = RandomSamples(30 * 1000, 20000, 3);
     TFilterRun run = RunThrough(engine.get(), 0, input, 2000);
     // Call 1 brings 3 frames: 464 bytes of silence, then 1536 bytes of audio. Each later call
@@ -266,8 +266,8 @@ TEST(FFTFilter, OneStereoChannelLeavesTheOtherAlone)
     for (int selection : {1, 2})
     {
         SCOPED_TRACE("selection " + std::to_string(selection));
-        EnginePtr stereo = MakeEngine(2, 256);
-        EnginePtr mono = MakeEngine(1, 256);
+        TEnginePtr stereo = MakeEngine(2, 256);
+        TEnginePtr mono = MakeEngine(1, 256);
         SetFFTFilterBand(stereo.get(), 1000, 2000, -20);
         SetFFTFilterBand(mono.get(), 1000, 2000, -20);
         std::vector<int16_t> input = RandomSamples(2 * 8000, 15000, 9);
@@ -294,7 +294,7 @@ TEST(FFTFilter, OneStereoChannelLeavesTheOtherAlone)
 
 TEST(FFTFilter, ClippingIsReportedPerCall)
 {
-    EnginePtr engine = MakeEngine(1, 256);
+    TEnginePtr engine = MakeEngine(1, 256);
     SetFFTFilterBand(engine.get(), 0, 4000, 12);
     std::vector<int16_t> loud(3000);
     for (std::size_t i = 0; i < loud.size(); ++i)
@@ -314,7 +314,7 @@ TEST(FFTFilter, ClippingIsReportedPerCall)
 
 TEST(FFTFilter, ResetDropsQueuesButKeepsTheDesign)
 {
-    EnginePtr engine = MakeEngine(2, 64);
+    TEnginePtr engine = MakeEngine(2, 64);
     SetFFTFilterBand(engine.get(), 0, 4000, -6);
     SetFFTFilterWindow(engine.get(), fwHanning);
     std::vector<int16_t> input = RandomSamples(2 * 1000, 10000, 4);
@@ -330,7 +330,7 @@ TEST(FFTFilter, ResetDropsQueuesButKeepsTheDesign)
 TEST(FFTFilter, OversizedCallsAndOddSizesStaySafe)
 {
     TWaveFormatEx format = Pcm16(1, 8000);
-    EnginePtr tiny(InitFFTFilter(&format, 3, 10)); // length and BufSize raised to one frame
+    TEnginePtr tiny(InitFFTFilter(&format, 3, 10)); // length and BufSize raised to one frame
     ASSERT_NE(tiny, nullptr);
     EXPECT_EQ(tiny->N, 8);
     EXPECT_EQ(tiny->BufSize, 16);
@@ -341,7 +341,7 @@ TEST(FFTFilter, OversizedCallsAndOddSizesStaySafe)
     {
         ASSERT_NEAR(run.Output[i], input[i - 2] * FlatGain, 1.0) << i;
     }
-    EnginePtr large = MakeEngine(1, 4096);
+    TEnginePtr large = MakeEngine(1, 4096);
     EXPECT_EQ(large->N, 1024);
     EXPECT_EQ(large->Order, 10);
     EXPECT_FALSE(DoFFTFilter(nullptr, 0, input.data(), 100));
@@ -367,7 +367,7 @@ TEST(FFTFilter, OversizedCallsAndOddSizesStaySafe)
 TEST(FFTFilter, RandomCallsStayWithinTheQueues)
 {
     TWaveFormatEx format = Pcm16(2, 8000);
-    EnginePtr engine(InitFFTFilter(&format, 64, 300));
+    TEnginePtr engine(InitFFTFilter(&format, 64, 300));
     const int frameBytes = 64 * 2 * 2;
     ASSERT_EQ(engine->BufSize, 300);
     std::mt19937 generator(11);

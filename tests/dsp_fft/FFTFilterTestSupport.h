@@ -13,11 +13,11 @@
 namespace keb::test
 {
 
-struct EngineDeleter
+struct TEngineDeleter
 {
     void operator()(TFFTFilter* filter) const { DoneFFTFilter(filter); }
 };
-using EnginePtr = std::unique_ptr<TFFTFilter, EngineDeleter>;
+using TEnginePtr = std::unique_ptr<TFFTFilter, TEngineDeleter>;
 
 inline TWaveFormatEx Pcm16(uint16_t channels, uint32_t rate)
 {
@@ -31,11 +31,11 @@ inline TWaveFormatEx Pcm16(uint16_t channels, uint32_t rate)
     return format;
 }
 
-inline EnginePtr MakeEngine(uint16_t channels, int length, uint32_t rate = 8000,
-                            int bufSize = 65536)
+inline TEnginePtr MakeEngine(uint16_t channels, int length, uint32_t rate = 8000,
+                             int bufSize = 65536)
 {
     TWaveFormatEx format = Pcm16(channels, rate);
-    return EnginePtr(InitFFTFilter(&format, length, bufSize));
+    return TEnginePtr(InitFFTFilter(&format, length, bufSize));
 }
 
 struct TFilterRun

@@ -18,7 +18,7 @@ namespace
 // an impulse at a third level or as energy elsewhere.
 TEST(FFTFilterThreads, BandChangesNeverMixIntoAFrame)
 {
-    EnginePtr engine = MakeEngine(1, 256);
+    TEnginePtr engine = MakeEngine(1, 256);
     const int half = 128;
     const double amplitude = 16000;
     const double levels[2] = {amplitude * 0.99763,

@@ -34,9 +34,9 @@ std::vector<int16_t> Noise(std::size_t count, unsigned seed)
 
 // A 256-point engine with the window's 20 bands: first .. last open at 0 dB, the others
 // closed (first > last: all open but band -first - 1 closed).
-EnginePtr BandEngine(int first, int last)
+TEnginePtr BandEngine(int first, int last)
 {
-    EnginePtr engine = MakeEngine(1, 256);
+    TEnginePtr engine = MakeEngine(1, 256);
     SetFFTFilterBand(engine.get(), 0, Rate / 2.0f, 0);
     for (int band = 0; band < Bands; ++band)
     {
@@ -87,7 +87,7 @@ std::vector<int16_t> Filtered(TLowLatencyFilter& filter, std::vector<int16_t> in
 
 TEST(LowLatencyFilter, WithTheEngineTapsItGivesTheEngineSamplesInBlocksOfAnySize)
 {
-    EnginePtr engine = BandEngine(3, 11);
+    TEnginePtr engine = BandEngine(3, 11);
     SetFFTFilterBand(engine.get(), 2500, 2700, 6);
     const std::vector<int16_t> input = Noise(12 * 1024, 7);
     // Calls of whole frames: the engine puts no silence in front, its output is the plain
@@ -117,7 +117,7 @@ TEST(LowLatencyFilter, MinimumPhaseKeepsTheMagnitudeOfEveryBandSetting)
     for (const auto& [first, last] : settings)
     {
         SCOPED_TRACE("bands " + std::to_string(first) + " .. " + std::to_string(last));
-        EnginePtr engine = BandEngine(first, last);
+        TEnginePtr engine = BandEngine(first, last);
         const std::vector<float> linear = TapsOf(engine.get());
         const std::vector<float> minimum = MinimumPhase(linear);
         double worst = 0;

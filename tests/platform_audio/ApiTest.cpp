@@ -23,7 +23,7 @@ TEST_F(VirtualCardTest, EnumeratesTheCardsDevicesWithTheirCapabilities)
 TEST_F(VirtualCardTest, LongDeviceNamesAreCutToTheNameField)
 {
     const std::string longName(300, 'x');
-    auto longNames = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto longNames = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     longNames->AddPlaybackDevice(longName, MakeNullSink());
     UseVirtualSoundCard(longNames);
     TWaveCaps caps{};
@@ -86,7 +86,7 @@ TEST(WaveErrorTextTest, UnknownResultsAndShortBuffersAreHandled)
 
 TEST(WaveBackendSelectionTest, NoDevicesGiveAClearOpenError)
 {
-    UseVirtualSoundCard(VirtualSoundCard::Create(VirtualClock::Stepped));
+    UseVirtualSoundCard(TVirtualSoundCard::Create(TVirtualClock::Stepped));
     EXPECT_EQ(WaveInGetNumDevs(), 0);
     HWaveIn device = nullptr;
     const TWaveFormatEx format = PcmFormat(8000, 1, 16);

@@ -27,13 +27,13 @@ const std::vector<TDeviceEntry> Inputs{
 
 int Resolved(std::string_view text, const std::vector<TDeviceEntry>& devices = Inputs)
 {
-    const TDeviceChoice choice = ResolveDevice(DeviceKind::Capture, text, devices);
+    const TDeviceChoice choice = ResolveDevice(TDeviceKind::Capture, text, devices);
     EXPECT_TRUE(choice.Found) << choice.Error;
     EXPECT_TRUE(choice.Error.empty());
     return choice.DeviceId;
 }
 
-std::string Refusal(DeviceKind kind, std::string_view text,
+std::string Refusal(TDeviceKind kind, std::string_view text,
                     const std::vector<TDeviceEntry>& devices = Inputs)
 {
     const TDeviceChoice choice = ResolveDevice(kind, text, devices);
@@ -46,13 +46,13 @@ std::string Refusal(DeviceKind kind, std::string_view text,
 
 TEST(DeviceChoiceTest, ListsTheBackendsDevicesWithTheirNumbers)
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("Line in", MakeSilenceSource());
     card->AddCaptureDevice("Microphone", MakeSilenceSource());
     card->AddPlaybackDevice("Speakers", MakeNullSink());
     UseVirtualSoundCard(card);
-    const auto capture = ListDevices(DeviceKind::Capture);
-    const auto playback = ListDevices(DeviceKind::Playback);
+    const auto capture = ListDevices(TDeviceKind::Capture);
+    const auto playback = ListDevices(TDeviceKind::Playback);
     UseVirtualSoundCard(nullptr);
 
     ASSERT_EQ(capture.size(), 2u);
@@ -77,12 +77,12 @@ TEST(DeviceChoiceTest, NumbersPickTheDeviceOrTheDefault)
 
     for (const char* wrong : {"5", "-2", "99999999999999999999"})
     {
-        EXPECT_THAT(Refusal(DeviceKind::Capture, wrong),
+        EXPECT_THAT(Refusal(TDeviceKind::Capture, wrong),
                     AllOf(HasSubstr(std::string("There is no capture device ") + wrong),
                           HasSubstr("-1 default, 0 \"HDA Intel PCH: ALC892 Analog (hw:0,0)\""),
                           HasSubstr("4 \"default\"")));
     }
-    EXPECT_EQ(Refusal(DeviceKind::Playback, "-1", {}),
+    EXPECT_EQ(Refusal(TDeviceKind::Playback, "-1", {}),
               "There is no playback device -1; there are no playback devices.");
 }
 
@@ -101,18 +101,18 @@ TEST(DeviceChoiceTest, NamePartsPickOneDeviceRegardlessOfCase)
 
 TEST(DeviceChoiceTest, AmbiguousUnknownOrMissingNamesAreClearErrors)
 {
-    EXPECT_EQ(Refusal(DeviceKind::Capture, "usb"),
+    EXPECT_EQ(Refusal(TDeviceKind::Capture, "usb"),
               "\"usb\" fits several capture devices: 1 \"USB Audio CODEC: - (hw:1,0)\", "
               "2 \"USB Audio Device: - (hw:2,0)\"; give the number or more of the name.");
-    EXPECT_EQ(Refusal(DeviceKind::Capture, "twin", {{0, "Twin"}, {1, "Twin"}}),
+    EXPECT_EQ(Refusal(TDeviceKind::Capture, "twin", {{0, "Twin"}, {1, "Twin"}}),
               "\"twin\" fits several capture devices: 0 \"Twin\", 1 \"Twin\"; give the number or "
               "more of the name.");
-    EXPECT_THAT(Refusal(DeviceKind::Playback, "jack"),
+    EXPECT_THAT(Refusal(TDeviceKind::Playback, "jack"),
                 AllOf(HasSubstr("No playback device matches \"jack\"; the playback devices are: "
                                 "-1 default, 0 "),
                       HasSubstr("3 \"pulse\"")));
-    EXPECT_THAT(Refusal(DeviceKind::Capture, "  "), HasSubstr("No capture device given;"));
-    EXPECT_THAT(Refusal(DeviceKind::Capture, "default", {}),
+    EXPECT_THAT(Refusal(TDeviceKind::Capture, "  "), HasSubstr("No capture device given;"));
+    EXPECT_THAT(Refusal(TDeviceKind::Capture, "default", {}),
                 HasSubstr("there are no capture devices."));
 }
 
@@ -125,21 +125,21 @@ TEST(DeviceChoiceTest, RememberedDeviceIsFoundByNameOrFallsBackToTheDefault)
 
     // Unplugging another card renumbers the devices: the name still finds it.
     const std::vector<TDeviceEntry> renumbered{{0, "USB Audio CODEC: - (hw:1,0)"}, {1, "pulse"}};
-    const TDeviceFallback moved = ChooseRemembered(DeviceKind::Capture, usb, renumbered);
+    const TDeviceFallback moved = ChooseRemembered(TDeviceKind::Capture, usb, renumbered);
     EXPECT_EQ(moved.DeviceId, 0);
     EXPECT_TRUE(moved.Notice.empty());
 
     // Two cards of one kind: the one at the remembered number.
     const std::vector<TDeviceEntry> twins{{0, "Twin"}, {1, "Twin"}};
-    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 1}, twins).DeviceId, 1);
-    EXPECT_EQ(ChooseRemembered(DeviceKind::Playback, {"Twin", 5}, twins).DeviceId, 0);
+    EXPECT_EQ(ChooseRemembered(TDeviceKind::Playback, {"Twin", 1}, twins).DeviceId, 1);
+    EXPECT_EQ(ChooseRemembered(TDeviceKind::Playback, {"Twin", 5}, twins).DeviceId, 0);
 
-    const TDeviceFallback gone = ChooseRemembered(DeviceKind::Capture, usb, {{0, "pulse"}});
+    const TDeviceFallback gone = ChooseRemembered(TDeviceKind::Capture, usb, {{0, "pulse"}});
     EXPECT_EQ(gone.DeviceId, -1);
     EXPECT_EQ(gone.Notice, "The capture device \"USB Audio CODEC: - (hw:1,0)\" is not available; "
                            "using the default capture device.");
 
-    const TDeviceFallback noChoice = ChooseRemembered(DeviceKind::Playback, {}, {});
+    const TDeviceFallback noChoice = ChooseRemembered(TDeviceKind::Playback, {}, {});
     EXPECT_EQ(noChoice.DeviceId, -1);
     EXPECT_TRUE(noChoice.Notice.empty());
 }

@@ -24,12 +24,12 @@ constexpr std::size_t LatencyFrames = 40 * 8; // the converter's 30 ms, with roo
 // Selects a card for one test and returns to the environment's afterwards.
 struct TSelectedCard
 {
-    explicit TSelectedCard(std::shared_ptr<VirtualSoundCard> chosen) : Card(std::move(chosen))
+    explicit TSelectedCard(std::shared_ptr<TVirtualSoundCard> chosen) : Card(std::move(chosen))
     {
         UseVirtualSoundCard(Card);
     }
     ~TSelectedCard() { UseVirtualSoundCard(nullptr); }
-    std::shared_ptr<VirtualSoundCard> Card;
+    std::shared_ptr<TVirtualSoundCard> Card;
 };
 
 std::vector<std::unique_ptr<OwnedBuffer>> MakeBuffers(std::size_t count, std::size_t bytes)
@@ -79,10 +79,10 @@ struct TOneFormatCard
 // Records one second from the card at 8000 Hz mono in Bits bits. The card
 // moves 5 ms per step; after each 125 ms the test waits for the converted
 // buffers, so the conversion thread never falls behind by more than that.
-std::vector<std::uint8_t> RecordOneSecond(TOneFormatCard kind,
-                                          std::unique_ptr<VirtualSource> source, std::uint16_t bits)
+std::vector<std::uint8_t>
+RecordOneSecond(TOneFormatCard kind, std::unique_ptr<TVirtualSource> source, std::uint16_t bits)
 {
-    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    TSelectedCard selected(TVirtualSoundCard::Create(TVirtualClock::Stepped));
     selected.Card->AddCaptureDevice("One format", std::move(source));
     selected.Card->Capture(0).AcceptOnlyRate(kind.CardRate);
     selected.Card->Capture(0).AcceptOnlyChannels(kind.CardChannels);
@@ -110,7 +110,7 @@ std::vector<std::uint8_t> RecordOneSecond(TOneFormatCard kind,
 }
 
 // Half of full scale, no noise.
-std::unique_ptr<VirtualSource> Tone(double frequency)
+std::unique_ptr<TVirtualSource> Tone(double frequency)
 {
     return MakeToneSource(frequency, 0.5, 0);
 }
@@ -134,7 +134,7 @@ class ConvertedCaptureTest : public ::testing::TestWithParam<TCardCase>
 
 TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
 {
-    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    TSelectedCard selected(TVirtualSoundCard::Create(TVirtualClock::Stepped));
     auto& card = *selected.Card;
     card.AddCaptureDevice("48 kHz only", MakeSilenceSource());
     card.Capture(0).AcceptOnlyRate(48000);
@@ -149,7 +149,7 @@ TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
 
     const TWaveFormatEx mono16 = PcmFormat(8000, 1, 16);
     const TWaveFormatEx mono8 = PcmFormat(8000, 1, 8);
-    EXPECT_EQ(card.QueryFormat(WaveDirection::Capture, 0, mono16), wrBadFormat);
+    EXPECT_EQ(card.QueryFormat(TWaveDirection::Capture, 0, mono16), wrBadFormat);
     EXPECT_EQ(WaveInQueryFormat(0, &mono16), wrNoError);
     EXPECT_EQ(WaveInQueryFormat(0, &mono8), wrNoError);
     EXPECT_EQ(WaveInQueryFormat(1, &mono16), wrNoError);
@@ -162,13 +162,13 @@ TEST(RateConversionTest, QueryAndCapabilitiesAnswerAsForAnEightKilohertzCard)
     EXPECT_EQ(WaveInQueryFormat(0, &broken), wrBadFormat);
 
     TWaveCaps native{};
-    ASSERT_EQ(card.GetCaps(WaveDirection::Capture, 0, native), wrNoError);
+    ASSERT_EQ(card.GetCaps(TWaveDirection::Capture, 0, native), wrNoError);
     EXPECT_EQ(native.dwFormats, 0xF00u);
     TWaveCaps caps{};
     ASSERT_EQ(WaveInGetDevCaps(0, &caps), wrNoError);
     EXPECT_EQ(caps.dwFormats, 0xFFFu);
     EXPECT_TRUE(caps.dwFormats & WaveFormat1M16);
-    ASSERT_EQ(card.GetCaps(WaveDirection::Playback, 1, native), wrNoError);
+    ASSERT_EQ(card.GetCaps(TWaveDirection::Playback, 1, native), wrNoError);
     EXPECT_EQ(native.dwFormats, unsigned{WaveFormat4S08 | WaveFormat4S16});
     ASSERT_EQ(WaveOutGetDevCaps(1, &caps), wrNoError);
     EXPECT_EQ(caps.dwFormats, 0xFFFu);
@@ -232,7 +232,7 @@ TEST(RateConversionTest, MonoDeviceOnAStereoOnlyCardRecordsTheLeftChannel)
 
 TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
 {
-    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::Stepped));
+    TSelectedCard selected(TVirtualSoundCard::Create(TVirtualClock::Stepped));
     selected.Card->AddCaptureDevice("48 kHz only", MakeToneSource(1000, 0.5, 0));
     selected.Card->Capture(0).AcceptOnlyRate(48000);
     const TWaveFormatEx format = PcmFormat(8000, 1, 16);
@@ -255,8 +255,8 @@ TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
 // card's real-time clock.
 TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
 {
-    TSelectedCard selected(VirtualSoundCard::Create(VirtualClock::RealTime));
-    auto speaker = std::make_shared<MemorySink>();
+    TSelectedCard selected(TVirtualSoundCard::Create(TVirtualClock::RealTime));
+    auto speaker = std::make_shared<TMemorySink>();
     selected.Card->AddPlaybackDevice("48 kHz speaker", speaker);
     selected.Card->Playback(0).AcceptOnlyRate(48000);
     selected.Card->Playback(0).AcceptOnlyChannels(2);

@@ -113,9 +113,9 @@ class TRequeuer
 
 TEST(VirtualRealTimeTest, CaptureAndPlaybackRunFromTheCardsThreadWhileAWorkerRequeues)
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::RealTime);
     card->AddCaptureDevice("Tone", MakeToneSource(1000, 0.5, 0.1));
-    auto speaker = std::make_shared<MemorySink>();
+    auto speaker = std::make_shared<TMemorySink>();
     card->AddPlaybackDevice("Speaker", speaker);
     UseVirtualSoundCard(card);
     const TWaveFormatEx format = PcmFormat(8000, 1, 16);

@@ -5,7 +5,7 @@ namespace keb::test
 
 void VirtualCardTest::SetUp()
 {
-    card_ = VirtualSoundCard::Create(VirtualClock::Stepped);
+    card_ = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     auto next = std::make_shared<std::size_t>(0);
     card_->AddCaptureDevice("Counter",
                             MakeGeneratorSource(
@@ -16,7 +16,7 @@ void VirtualCardTest::SetUp()
                                         data[index] = static_cast<std::uint8_t>((*next)++);
                                     }
                                 }));
-    speaker_ = std::make_shared<MemorySink>();
+    speaker_ = std::make_shared<TMemorySink>();
     card_->AddPlaybackDevice("Speaker", speaker_);
     card_->AddLoopbackCaptureDevice("Loopback", 0);
     UseVirtualSoundCard(card_);

@@ -28,8 +28,8 @@ class VirtualCardTest : public ::testing::Test
     static std::vector<std::uint8_t> Counter(std::size_t first, std::size_t count);
 
     const TWaveFormatEx format_ = PcmFormat(8000, 1, 16); // 2000 bytes = 125 ms
-    std::shared_ptr<VirtualSoundCard> card_;
-    std::shared_ptr<MemorySink> speaker_;
+    std::shared_ptr<TVirtualSoundCard> card_;
+    std::shared_ptr<TMemorySink> speaker_;
     Recorder captureEvents_;
     Recorder playbackEvents_;
 };

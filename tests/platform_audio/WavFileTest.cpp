@@ -21,7 +21,7 @@ std::filesystem::path TestFolder()
 }
 
 // Records Frames frames from capture device DeviceId of Card into Buffer.
-void Record(VirtualSoundCard& card, int deviceId, const TWaveFormatEx& format, OwnedBuffer& buffer,
+void Record(TVirtualSoundCard& card, int deviceId, const TWaveFormatEx& format, OwnedBuffer& buffer,
             std::uint64_t frames)
 {
     Recorder events;
@@ -46,7 +46,7 @@ TEST(VirtualWavFileTest, WhatIsPlayedIntoAFileIsRecordedFromIt)
     const TWaveFormatEx format = PcmFormat(8000, 2, 16);
     const auto played = Pattern(4000, 21);
     {
-        auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+        auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
         card->AddPlaybackDevice("File", MakeWavFileSink(path));
         UseVirtualSoundCard(card);
         HWaveOut device = nullptr;
@@ -59,7 +59,7 @@ TEST(VirtualWavFileTest, WhatIsPlayedIntoAFileIsRecordedFromIt)
         ASSERT_EQ(WaveOutClose(device), wrNoError);
     }
 
-    auto card = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     card->AddCaptureDevice("File", MakeWavFileSource(path, false));
     card->AddCaptureDevice("Looped", MakeWavFileSource(path, true));
     UseVirtualSoundCard(card);
@@ -85,7 +85,7 @@ TEST(VirtualWavFileTest, WhatIsPlayedIntoAFileIsRecordedFromIt)
     HWaveIn device = nullptr;
     EXPECT_EQ(WaveInOpen(&device, 0, &otherRate, nullptr, nullptr), wrBadFormat);
     UseVirtualSoundCard(nullptr);
-    auto missing = VirtualSoundCard::Create(VirtualClock::Stepped);
+    auto missing = TVirtualSoundCard::Create(TVirtualClock::Stepped);
     missing->AddCaptureDevice("Missing", MakeWavFileSource((folder / "none.wav").string(), false));
     UseVirtualSoundCard(missing);
     EXPECT_EQ(WaveInOpen(&device, 0, &format, nullptr, nullptr), wrInvalidParameter);

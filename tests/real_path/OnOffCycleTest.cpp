@@ -19,7 +19,7 @@ namespace
 
 constexpr int Cycles = 50;
 
-int FileDeviceId(DeviceKind kind)
+int FileDeviceId(TDeviceKind kind)
 {
     const TDeviceChoice choice = ResolveDevice(kind, FileDevice, ListDevices(kind));
     EXPECT_TRUE(choice.Found) << choice.Error;
@@ -39,15 +39,15 @@ TEST(OnOffCycleTest, FiftyCyclesEndWithBothDevicesClosed)
     TScratchFolder home;
     ::setenv("KEB_HOME", (home.Path() / "memories").c_str(), 1);
     std::vector<std::string> errorBoxes;
-    const ErrorBoxHandler previous =
+    const TErrorBoxHandler previous =
         SetErrorBoxHandler([&](const std::string& message) { errorBoxes.push_back(message); });
     WriteRaw(RecordingFile(), TonesAndNoise(4, 11));
 
     std::atomic<int> filled{0};
     {
         TMainForm form;
-        form.MMWaveIn->SetDeviceID(FileDeviceId(DeviceKind::Capture));
-        form.WaveOut->SetDeviceID(FileDeviceId(DeviceKind::Playback));
+        form.MMWaveIn->SetDeviceID(FileDeviceId(TDeviceKind::Capture));
+        form.WaveOut->SetDeviceID(FileDeviceId(TDeviceKind::Playback));
         form.WaveOut->OnBufferFilled = [&](TMMDSPComponent*, PWaveHdr) { ++filled; };
         form.show();
         for (int cycle = 0; cycle < Cycles && errorBoxes.empty(); ++cycle)

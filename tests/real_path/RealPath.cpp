@@ -25,7 +25,7 @@ std::string Names(const std::vector<TDeviceEntry>& devices)
     return names.empty() ? "none" : names;
 }
 
-std::string DeviceProblem(DeviceKind kind, const char* what)
+std::string DeviceProblem(TDeviceKind kind, const char* what)
 {
     const std::vector<TDeviceEntry> devices = ListDevices(kind);
     bool files = false;
@@ -54,9 +54,9 @@ std::string JackPathProblem()
     // The sound layer must not start a server of its own when none runs.
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::unsetenv("KEB_AUDIO");
-    std::string problem = DeviceProblem(DeviceKind::Capture, "capture");
+    std::string problem = DeviceProblem(TDeviceKind::Capture, "capture");
     if (problem.empty())
-        problem = DeviceProblem(DeviceKind::Playback, "playback");
+        problem = DeviceProblem(TDeviceKind::Playback, "playback");
     return problem.empty() ? problem : problem + "; run these tests through .ci/real-path";
 }
 

@@ -3,7 +3,7 @@
 // Both libraries report every failed probe on standard error ("ALSA lib ...
 // Unknown PCM", "jack server is not running"): dozens of lines on a machine
 // without a sound card or JACK server, all of them expected there. KEB says
-// what matters in its own words, so PortAudioBackend mutes the libraries
+// what matters in its own words, so TPortAudioBackend mutes the libraries
 // before it initialises PortAudio, for the rest of the process; a program
 // that calls ShowAudioLibraryMessages(true) first (keb --verbose) keeps them.
 // JACK is muted only when PortAudio brought it along (it is looked up, not

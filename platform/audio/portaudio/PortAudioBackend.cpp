@@ -52,19 +52,19 @@ TWaveFormatEx PcmFormat(double rate, int channels, int bits)
     return format;
 }
 
-bool Supports(const PortAudioBackend::TDevice& device, WaveDirection direction,
+bool Supports(const TPortAudioBackend::TDevice& device, TWaveDirection direction,
               const TWaveFormatEx& format)
 {
     const PaStreamParameters parameters = StreamParameters(device, direction, format);
-    const bool capture = direction == WaveDirection::Capture;
+    const bool capture = direction == TWaveDirection::Capture;
     return Pa_IsFormatSupported(capture ? &parameters : nullptr, capture ? nullptr : &parameters,
                                 format.nSamplesPerSec) == paFormatIsSupported;
 }
 
 } // namespace
 
-PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& device,
-                                    WaveDirection direction, const TWaveFormatEx& format)
+PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
+                                    TWaveDirection direction, const TWaveFormatEx& format)
 {
     PaStreamParameters parameters{};
     parameters.device = device.Index;
@@ -77,7 +77,7 @@ PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& device,
         return parameters;
     }
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
-    parameters.suggestedLatency = direction == WaveDirection::Capture
+    parameters.suggestedLatency = direction == TWaveDirection::Capture
                                       ? info->defaultLowInputLatency
                                       : info->defaultLowOutputLatency;
     return parameters;
@@ -107,13 +107,13 @@ TWaveResult ResultOf(PaError error, bool opening)
     }
 }
 
-std::shared_ptr<PortAudioBackend> PortAudioBackend::Instance()
+std::shared_ptr<TPortAudioBackend> TPortAudioBackend::Instance()
 {
-    static const std::shared_ptr<PortAudioBackend> backend(new PortAudioBackend());
+    static const std::shared_ptr<TPortAudioBackend> backend(new TPortAudioBackend());
     return backend;
 }
 
-PortAudioBackend::PortAudioBackend()
+TPortAudioBackend::TPortAudioBackend()
 {
     QuietAudioLibraries();
     initialised_ = Pa_Initialize() == paNoError;
@@ -136,7 +136,7 @@ PortAudioBackend::PortAudioBackend()
     AddUnlistedAlsaDevices();
 }
 
-void PortAudioBackend::AddUnlistedAlsaDevices()
+void TPortAudioBackend::AddUnlistedAlsaDevices()
 {
     const PaHostApiIndex alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
     if (alsa < 0)
@@ -177,7 +177,7 @@ void PortAudioBackend::AddUnlistedAlsaDevices()
     }
 }
 
-PortAudioBackend::~PortAudioBackend()
+TPortAudioBackend::~TPortAudioBackend()
 {
     if (initialised_)
     {
@@ -185,12 +185,12 @@ PortAudioBackend::~PortAudioBackend()
     }
 }
 
-int PortAudioBackend::DeviceCount(WaveDirection direction)
+int TPortAudioBackend::DeviceCount(TWaveDirection direction)
 {
     return static_cast<int>(Devices(direction).size());
 }
 
-TWaveResult PortAudioBackend::GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps)
+TWaveResult TPortAudioBackend::GetCaps(TWaveDirection direction, int deviceId, TWaveCaps& caps)
 {
     std::lock_guard guard(lock_);
     const TDevice* device = Resolve(direction, deviceId);
@@ -208,8 +208,8 @@ TWaveResult PortAudioBackend::GetCaps(WaveDirection direction, int deviceId, TWa
     return wrNoError;
 }
 
-TWaveResult PortAudioBackend::QueryFormat(WaveDirection direction, int deviceId,
-                                          const TWaveFormatEx& format)
+TWaveResult TPortAudioBackend::QueryFormat(TWaveDirection direction, int deviceId,
+                                           const TWaveFormatEx& format)
 {
     std::lock_guard guard(lock_);
     const TDevice* device = Resolve(direction, deviceId);
@@ -220,8 +220,8 @@ TWaveResult PortAudioBackend::QueryFormat(WaveDirection direction, int deviceId,
     return Supports(*device, direction, format) ? wrNoError : wrBadFormat;
 }
 
-TWaveResult PortAudioBackend::Open(WaveDirection direction, int deviceId, WaveDevice& device,
-                                   std::unique_ptr<WaveEngine>& engine)
+TWaveResult TPortAudioBackend::Open(TWaveDirection direction, int deviceId, TWaveDevice& device,
+                                    std::unique_ptr<TWaveEngine>& engine)
 {
     std::lock_guard guard(lock_);
     const TDevice* card = Resolve(direction, deviceId);
@@ -238,7 +238,7 @@ TWaveResult PortAudioBackend::Open(WaveDirection direction, int deviceId, WaveDe
     return result;
 }
 
-std::uint32_t PortAudioBackend::DefaultRate(WaveDirection direction, int deviceId)
+std::uint32_t TPortAudioBackend::DefaultRate(TWaveDirection direction, int deviceId)
 {
     std::lock_guard guard(lock_);
     const TDevice* device = Resolve(direction, deviceId);
@@ -246,25 +246,25 @@ std::uint32_t PortAudioBackend::DefaultRate(WaveDirection direction, int deviceI
     return info == nullptr ? 0 : static_cast<std::uint32_t>(info->defaultSampleRate);
 }
 
-double PortAudioBackend::BlockSeconds(WaveDirection direction, int deviceId)
+double TPortAudioBackend::BlockSeconds(TWaveDirection direction, int deviceId)
 {
     std::lock_guard guard(lock_);
     const TDevice* device = Resolve(direction, deviceId);
     const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
     if (info == nullptr)
         return 0;
-    return direction == WaveDirection::Capture ? info->defaultLowInputLatency
-                                               : info->defaultLowOutputLatency;
+    return direction == TWaveDirection::Capture ? info->defaultLowInputLatency
+                                                : info->defaultLowOutputLatency;
 }
 
-const std::vector<PortAudioBackend::TDevice>&
-PortAudioBackend::Devices(WaveDirection direction) const
+const std::vector<TPortAudioBackend::TDevice>&
+TPortAudioBackend::Devices(TWaveDirection direction) const
 {
-    return direction == WaveDirection::Capture ? captureDevices_ : playbackDevices_;
+    return direction == TWaveDirection::Capture ? captureDevices_ : playbackDevices_;
 }
 
-const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection direction,
-                                                           int deviceId) const
+const TPortAudioBackend::TDevice* TPortAudioBackend::Resolve(TWaveDirection direction,
+                                                             int deviceId) const
 {
     const auto& list = Devices(direction);
     if (deviceId != WaveMapperId)
@@ -272,7 +272,7 @@ const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection directi
         const auto index = static_cast<std::size_t>(deviceId);
         return deviceId >= 0 && index < list.size() ? &list[index] : nullptr;
     }
-    const PaDeviceIndex defaultIndex = direction == WaveDirection::Capture
+    const PaDeviceIndex defaultIndex = direction == TWaveDirection::Capture
                                            ? Pa_GetDefaultInputDevice()
                                            : Pa_GetDefaultOutputDevice();
     const auto found =
@@ -283,7 +283,7 @@ const PortAudioBackend::TDevice* PortAudioBackend::Resolve(WaveDirection directi
     return list.empty() ? nullptr : &list.front();
 }
 
-std::uint32_t PortAudioBackend::FormatMask(WaveDirection direction, const TDevice& device)
+std::uint32_t TPortAudioBackend::FormatMask(TWaveDirection direction, const TDevice& device)
 {
     if (const auto known = masks_.find(&device); known != masks_.end())
     {

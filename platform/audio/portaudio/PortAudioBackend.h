@@ -23,24 +23,24 @@
 namespace keb
 {
 
-class PortAudioBackend final : public WaveBackend
+class TPortAudioBackend final : public TWaveBackend
 {
   public:
-    static std::shared_ptr<PortAudioBackend> Instance();
-    ~PortAudioBackend() override;
+    static std::shared_ptr<TPortAudioBackend> Instance();
+    ~TPortAudioBackend() override;
 
-    int DeviceCount(WaveDirection direction) override;
-    TWaveResult GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps) override;
-    TWaveResult QueryFormat(WaveDirection direction, int deviceId,
+    int DeviceCount(TWaveDirection direction) override;
+    TWaveResult GetCaps(TWaveDirection direction, int deviceId, TWaveCaps& caps) override;
+    TWaveResult QueryFormat(TWaveDirection direction, int deviceId,
                             const TWaveFormatEx& format) override;
-    TWaveResult Open(WaveDirection direction, int deviceId, WaveDevice& device,
-                     std::unique_ptr<WaveEngine>& engine) override;
+    TWaveResult Open(TWaveDirection direction, int deviceId, TWaveDevice& device,
+                     std::unique_ptr<TWaveEngine>& engine) override;
     // PortAudio's default sample rate of the device.
-    std::uint32_t DefaultRate(WaveDirection direction, int deviceId) override;
+    std::uint32_t DefaultRate(TWaveDirection direction, int deviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
     // opened by this backend asks for (0, unknown, for a device opened by
     // name, whose streams ask for what suits the wave layer's latency).
-    double BlockSeconds(WaveDirection direction, int deviceId) override;
+    double BlockSeconds(TWaveDirection direction, int deviceId) override;
 
     // One device of a direction: PortAudio's own, or an ALSA device that
     // PortAudio opens by name (Index paUseHostApiSpecificDeviceSpecification).
@@ -53,12 +53,12 @@ class PortAudioBackend final : public WaveBackend
     };
 
   private:
-    PortAudioBackend();
+    TPortAudioBackend();
     void AddUnlistedAlsaDevices();
-    const std::vector<TDevice>& Devices(WaveDirection direction) const;
+    const std::vector<TDevice>& Devices(TWaveDirection direction) const;
     // Null for an unknown device.
-    const TDevice* Resolve(WaveDirection direction, int deviceId) const;
-    std::uint32_t FormatMask(WaveDirection direction, const TDevice& device);
+    const TDevice* Resolve(TWaveDirection direction, int deviceId) const;
+    std::uint32_t FormatMask(TWaveDirection direction, const TDevice& device);
 
     bool initialised_ = false;
     // Made once, before any use: a device's Alsa field stays where it is.
@@ -70,8 +70,8 @@ class PortAudioBackend final : public WaveBackend
 };
 
 // The stream parameters for Format on Device, as PortAudio wants them.
-PaStreamParameters StreamParameters(const PortAudioBackend::TDevice& device,
-                                    WaveDirection direction, const TWaveFormatEx& format);
+PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
+                                    TWaveDirection direction, const TWaveFormatEx& format);
 
 // The wave result for a PortAudio error; Opening says whether it came from an
 // open, where an unnamed failure means the device refused to open.

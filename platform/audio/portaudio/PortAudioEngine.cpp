@@ -6,7 +6,7 @@
 namespace keb
 {
 
-TPortAudioEngine::TPortAudioEngine(WaveDevice& openDevice)
+TPortAudioEngine::TPortAudioEngine(TWaveDevice& openDevice)
     : device_(openDevice), watchdog_(StallTimeout, [this] { device_.Fail(wrDeviceStalled); })
 {
 }
@@ -22,7 +22,7 @@ TPortAudioEngine::~TPortAudioEngine()
 
 TWaveResult TPortAudioEngine::Open(const PaStreamParameters& parameters)
 {
-    const bool capture = device_.Direction() == WaveDirection::Capture;
+    const bool capture = device_.Direction() == TWaveDirection::Capture;
     const PaError error = Pa_OpenStream(
         &stream_, capture ? &parameters : nullptr, capture ? nullptr : &parameters,
         device_.Format().nSamplesPerSec, paFramesPerBufferUnspecified, paNoFlag, Callback, this);

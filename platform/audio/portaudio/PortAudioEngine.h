@@ -1,4 +1,4 @@
-// One open PortAudio stream behind a WaveDevice.
+// One open PortAudio stream behind a TWaveDevice.
 //
 // PortAudio's callback only copies audio between the stream and the device's
 // queued buffers (TransferCapture / TransferPlayback: no allocation, the queue
@@ -19,12 +19,12 @@
 namespace keb
 {
 
-class TPortAudioEngine final : public WaveEngine
+class TPortAudioEngine final : public TWaveEngine
 {
   public:
     static constexpr auto StallTimeout = WaveStallTimeout;
 
-    explicit TPortAudioEngine(WaveDevice& device);
+    explicit TPortAudioEngine(TWaveDevice& device);
     ~TPortAudioEngine() override;
 
     TWaveResult Open(const PaStreamParameters& parameters);
@@ -37,7 +37,7 @@ class TPortAudioEngine final : public WaveEngine
                         void* user);
     static void Finished(void* user);
 
-    WaveDevice& device_;
+    TWaveDevice& device_;
     PaStream* stream_ = nullptr;
     std::atomic<bool> stopping_{true};
     TStallWatchdog watchdog_;

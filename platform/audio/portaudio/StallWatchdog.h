@@ -2,7 +2,7 @@
 //
 // The audio context calls Beat on every callback (one relaxed atomic
 // increment: no lock, no allocation). Between Start and Stop a thread of the
-// watchdog tells a StallDetector the steady clock's time, a quarter of
+// watchdog tells a TStallDetector the steady clock's time, a quarter of
 // Timeout at a time; once no beat has come for longer than Timeout it calls
 // OnStall once, from that thread, and stops checking.
 // Start and Stop come from one control thread; Stop waits for the thread.
@@ -36,7 +36,7 @@ class TStallWatchdog
 
     const std::chrono::microseconds checkPeriod_;
     const std::function<void()> onStall_;
-    StallDetector detector_;
+    TStallDetector detector_;
     std::mutex lock_;
     std::condition_variable wake_;
     bool ending_ = false;

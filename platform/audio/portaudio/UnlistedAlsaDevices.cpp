@@ -15,7 +15,7 @@ struct TFreeHint
 {
     void operator()(char* text) const { std::free(text); }
 };
-using HintText = std::unique_ptr<char, TFreeHint>;
+using THintText = std::unique_ptr<char, TFreeHint>;
 
 // The most channels the device takes in Stream, 0 when it does not open so.
 int OpenChannels(const std::string& name, snd_pcm_stream_t stream)
@@ -51,9 +51,9 @@ std::vector<TAlsaDevice> UnlistedAlsaDevices(const std::vector<std::string>& lis
         return devices;
     for (void** hint = hints; *hint != nullptr; ++hint)
     {
-        const HintText name(snd_device_name_get_hint(*hint, "NAME"));
+        const THintText name(snd_device_name_get_hint(*hint, "NAME"));
         // No direction named: both.
-        const HintText direction(snd_device_name_get_hint(*hint, "IOID"));
+        const THintText direction(snd_device_name_get_hint(*hint, "IOID"));
         if (!name || !Offered(name.get(), listed))
             continue;
         const std::string only = direction ? direction.get() : "";

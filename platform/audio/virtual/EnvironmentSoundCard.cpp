@@ -1,4 +1,4 @@
-// Part of the virtual sound card (VirtualSoundCard.h): the card that
+// Part of the virtual sound card (TVirtualSoundCard.h): the card that
 // KEB_AUDIO=virtual selects: a test tone (or the WAV file in KEB_AUDIO_INFILE,
 // looped) to record, and nowhere (or the WAV file in KEB_AUDIO_OUTFILE) to play
 // to, in real time.
@@ -16,7 +16,7 @@ constexpr double TestToneFrequency = 1000;
 constexpr double TestToneAmplitude = 0.25;
 constexpr double TestNoiseAmplitude = 0.05;
 
-std::unique_ptr<VirtualSource> EnvironmentSource()
+std::unique_ptr<TVirtualSource> EnvironmentSource()
 {
     if (const char* path = std::getenv("KEB_AUDIO_INFILE"); path != nullptr && *path != '\0')
     {
@@ -25,7 +25,7 @@ std::unique_ptr<VirtualSource> EnvironmentSource()
     return MakeToneSource(TestToneFrequency, TestToneAmplitude, TestNoiseAmplitude);
 }
 
-std::shared_ptr<VirtualSink> EnvironmentSink()
+std::shared_ptr<TVirtualSink> EnvironmentSink()
 {
     if (const char* path = std::getenv("KEB_AUDIO_OUTFILE"); path != nullptr && *path != '\0')
     {
@@ -37,9 +37,9 @@ std::shared_ptr<VirtualSink> EnvironmentSink()
 
 } // namespace
 
-std::shared_ptr<VirtualSoundCard> MakeEnvironmentSoundCard()
+std::shared_ptr<TVirtualSoundCard> MakeEnvironmentSoundCard()
 {
-    auto card = VirtualSoundCard::Create(VirtualClock::RealTime);
+    auto card = TVirtualSoundCard::Create(TVirtualClock::RealTime);
     card->AddCaptureDevice("KEB virtual capture", EnvironmentSource());
     card->AddPlaybackDevice("KEB virtual playback", EnvironmentSink());
     return card;

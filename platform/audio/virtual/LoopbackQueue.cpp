@@ -44,7 +44,7 @@ std::size_t TLoopbackQueue::Read(std::uint8_t* data, std::size_t bytes)
 namespace
 {
 
-class TLoopbackSource final : public VirtualSource
+class TLoopbackSource final : public TVirtualSource
 {
   public:
     explicit TLoopbackSource(std::shared_ptr<TLoopbackQueue> from) : queue_(std::move(from)) {}
@@ -68,7 +68,7 @@ class TLoopbackSource final : public VirtualSource
 
 } // namespace
 
-std::unique_ptr<VirtualSource> MakeLoopbackSource(std::shared_ptr<TLoopbackQueue> queue)
+std::unique_ptr<TVirtualSource> MakeLoopbackSource(std::shared_ptr<TLoopbackQueue> queue)
 {
     return std::make_unique<TLoopbackSource>(std::move(queue));
 }

@@ -29,6 +29,6 @@ class TLoopbackQueue
 };
 
 // A capture source that records what Queue holds, silence when it is empty.
-std::unique_ptr<VirtualSource> MakeLoopbackSource(std::shared_ptr<TLoopbackQueue> queue);
+std::unique_ptr<TVirtualSource> MakeLoopbackSource(std::shared_ptr<TLoopbackQueue> queue);
 
 } // namespace keb

@@ -16,8 +16,8 @@ constexpr std::size_t ScratchFrames = 1024;
 
 } // namespace
 
-TVirtualEngine::TVirtualEngine(std::shared_ptr<VirtualSoundCard> ownerCard,
-                               VirtualDevice& openEntry, WaveDevice& openDevice)
+TVirtualEngine::TVirtualEngine(std::shared_ptr<TVirtualSoundCard> ownerCard,
+                               TVirtualDevice& openEntry, TWaveDevice& openDevice)
     : card_(std::move(ownerCard)), entry_(openEntry), device_(openDevice),
       format_(openDevice.Format()), scratch_(ScratchFrames * format_.nBlockAlign)
 {
@@ -54,7 +54,7 @@ bool TVirtualEngine::SendsClosedNotification() const
     return !entry_.closedLost_;
 }
 
-WaveDirection TVirtualEngine::Direction() const
+TWaveDirection TVirtualEngine::Direction() const
 {
     return entry_.Direction();
 }
@@ -89,7 +89,7 @@ void TVirtualEngine::Move(std::size_t frames)
     {
         const std::size_t chunk = std::min(frames, ScratchFrames);
         const std::size_t bytes = chunk * format_.nBlockAlign;
-        if (entry_.Direction() == WaveDirection::Capture)
+        if (entry_.Direction() == TWaveDirection::Capture)
         {
             entry_.source_->Read(scratch_.data(), bytes);
             device_.TransferCapture(scratch_.data(), bytes);
@@ -114,7 +114,7 @@ void TVirtualEngine::Fail(TWaveResult result)
 
 void TVirtualEngine::CloseEntry()
 {
-    if (entry_.Direction() == WaveDirection::Capture)
+    if (entry_.Direction() == TWaveDirection::Capture)
     {
         entry_.source_->Close();
     }

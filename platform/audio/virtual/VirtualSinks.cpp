@@ -1,4 +1,4 @@
-// Part of the virtual sound card (VirtualSoundCard.h): the sinks: memory, a WAV
+// Part of the virtual sound card (TVirtualSoundCard.h): the sinks: memory, a WAV
 // file and nowhere.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
@@ -8,24 +8,24 @@
 namespace keb
 {
 
-TWaveResult MemorySink::Open(const TWaveFormatEx&)
+TWaveResult TMemorySink::Open(const TWaveFormatEx&)
 {
     return wrNoError;
 }
 
-void MemorySink::Write(const std::uint8_t* data, std::size_t bytes)
+void TMemorySink::Write(const std::uint8_t* data, std::size_t bytes)
 {
     std::lock_guard guard(lock_);
     played_.insert(played_.end(), data, data + bytes);
 }
 
-std::vector<std::uint8_t> MemorySink::Bytes() const
+std::vector<std::uint8_t> TMemorySink::Bytes() const
 {
     std::lock_guard guard(lock_);
     return played_;
 }
 
-std::vector<std::int16_t> MemorySink::Samples16() const
+std::vector<std::int16_t> TMemorySink::Samples16() const
 {
     std::lock_guard guard(lock_);
     std::vector<std::int16_t> samples(played_.size() / 2);
@@ -35,7 +35,7 @@ std::vector<std::int16_t> MemorySink::Samples16() const
     return samples;
 }
 
-void MemorySink::Clear()
+void TMemorySink::Clear()
 {
     std::lock_guard guard(lock_);
     played_.clear();
@@ -44,7 +44,7 @@ void MemorySink::Clear()
 namespace
 {
 
-class TWavFileSink final : public VirtualSink
+class TWavFileSink final : public TVirtualSink
 {
   public:
     TWavFileSink(std::string filePath, std::string keptFilePath)
@@ -103,7 +103,7 @@ class TWavFileSink final : public VirtualSink
     SNDFILE* file_ = nullptr;
 };
 
-class TNullSink final : public VirtualSink
+class TNullSink final : public TVirtualSink
 {
   public:
     TWaveResult Open(const TWaveFormatEx&) override { return wrNoError; }
@@ -112,12 +112,12 @@ class TNullSink final : public VirtualSink
 
 } // namespace
 
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string path, std::string keptPath)
+std::shared_ptr<TVirtualSink> MakeWavFileSink(std::string path, std::string keptPath)
 {
     return std::make_shared<TWavFileSink>(std::move(path), std::move(keptPath));
 }
 
-std::shared_ptr<VirtualSink> MakeNullSink()
+std::shared_ptr<TVirtualSink> MakeNullSink()
 {
     return std::make_shared<TNullSink>();
 }

@@ -1,4 +1,4 @@
-// Part of the virtual sound card (VirtualSoundCard.h): the card, its devices and
+// Part of the virtual sound card (TVirtualSoundCard.h): the card, its devices and
 // its clock.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
@@ -53,7 +53,7 @@ std::uint32_t FormatsOfChannels(std::uint16_t channels)
     }
 }
 
-bool Refuses(const VirtualDevice& device, const TWaveFormatEx& format)
+bool Refuses(const TVirtualDevice& device, const TWaveFormatEx& format)
 {
     const std::uint32_t rate = device.OnlyRate();
     const std::uint16_t channels = device.OnlyChannels();
@@ -63,30 +63,30 @@ bool Refuses(const VirtualDevice& device, const TWaveFormatEx& format)
 
 } // namespace
 
-VirtualDevice::VirtualDevice(std::string name, WaveDirection direction)
+TVirtualDevice::TVirtualDevice(std::string name, TWaveDirection direction)
     : name_(std::move(name)), direction_(direction)
 {
 }
 
-void VirtualDevice::Vanish()
+void TVirtualDevice::Vanish()
 {
     card_->Vanish(*this);
 }
 
-std::shared_ptr<VirtualSoundCard> VirtualSoundCard::Create(VirtualClock clock)
+std::shared_ptr<TVirtualSoundCard> TVirtualSoundCard::Create(TVirtualClock clock)
 {
-    return std::shared_ptr<VirtualSoundCard>(new VirtualSoundCard(clock));
+    return std::shared_ptr<TVirtualSoundCard>(new TVirtualSoundCard(clock));
 }
 
-VirtualSoundCard::VirtualSoundCard(VirtualClock clock)
+TVirtualSoundCard::TVirtualSoundCard(TVirtualClock clock)
 {
-    if (clock == VirtualClock::RealTime)
+    if (clock == TVirtualClock::RealTime)
     {
         clockThread_ = std::thread([this] { RunClock(); });
     }
 }
 
-VirtualSoundCard::~VirtualSoundCard()
+TVirtualSoundCard::~TVirtualSoundCard()
 {
     {
         std::lock_guard guard(clockLock_);
@@ -99,18 +99,18 @@ VirtualSoundCard::~VirtualSoundCard()
     }
 }
 
-int VirtualSoundCard::AddCaptureDevice(std::string name, std::unique_ptr<VirtualSource> source)
+int TVirtualSoundCard::AddCaptureDevice(std::string name, std::unique_ptr<TVirtualSource> source)
 {
-    auto device = std::make_unique<VirtualDevice>(std::move(name), WaveDirection::Capture);
+    auto device = std::make_unique<TVirtualDevice>(std::move(name), TWaveDirection::Capture);
     device->card_ = this;
     device->source_ = std::move(source);
     captureDevices_.push_back(std::move(device));
     return static_cast<int>(captureDevices_.size()) - 1;
 }
 
-int VirtualSoundCard::AddLoopbackCaptureDevice(std::string name, int playbackId)
+int TVirtualSoundCard::AddLoopbackCaptureDevice(std::string name, int playbackId)
 {
-    VirtualDevice& played = Playback(playbackId);
+    TVirtualDevice& played = Playback(playbackId);
     if (!played.loopback_)
     {
         played.loopback_ = std::make_shared<TLoopbackQueue>();
@@ -118,48 +118,48 @@ int VirtualSoundCard::AddLoopbackCaptureDevice(std::string name, int playbackId)
     return AddCaptureDevice(std::move(name), MakeLoopbackSource(played.loopback_));
 }
 
-int VirtualSoundCard::AddPlaybackDevice(std::string name, std::shared_ptr<VirtualSink> sink)
+int TVirtualSoundCard::AddPlaybackDevice(std::string name, std::shared_ptr<TVirtualSink> sink)
 {
-    auto device = std::make_unique<VirtualDevice>(std::move(name), WaveDirection::Playback);
+    auto device = std::make_unique<TVirtualDevice>(std::move(name), TWaveDirection::Playback);
     device->card_ = this;
     device->sink_ = std::move(sink);
     playbackDevices_.push_back(std::move(device));
     return static_cast<int>(playbackDevices_.size()) - 1;
 }
 
-VirtualDevice& VirtualSoundCard::Capture(int deviceId)
+TVirtualDevice& TVirtualSoundCard::Capture(int deviceId)
 {
-    return Find(WaveDirection::Capture, deviceId);
+    return Find(TWaveDirection::Capture, deviceId);
 }
 
-VirtualDevice& VirtualSoundCard::Playback(int deviceId)
+TVirtualDevice& TVirtualSoundCard::Playback(int deviceId)
 {
-    return Find(WaveDirection::Playback, deviceId);
+    return Find(TWaveDirection::Playback, deviceId);
 }
 
-void VirtualSoundCard::Advance(std::chrono::microseconds time)
+void TVirtualSoundCard::Advance(std::chrono::microseconds time)
 {
     Tick(static_cast<std::uint64_t>(std::max<std::int64_t>(time.count(), 0)), 0);
 }
 
-void VirtualSoundCard::AdvanceMilliseconds(std::uint32_t milliseconds)
+void TVirtualSoundCard::AdvanceMilliseconds(std::uint32_t milliseconds)
 {
     Tick(std::uint64_t{milliseconds} * 1000, 0);
 }
 
-void VirtualSoundCard::AdvanceFrames(std::uint64_t frames)
+void TVirtualSoundCard::AdvanceFrames(std::uint64_t frames)
 {
     Tick(0, frames);
 }
 
-int VirtualSoundCard::DeviceCount(WaveDirection direction)
+int TVirtualSoundCard::DeviceCount(TWaveDirection direction)
 {
     return static_cast<int>(Devices(direction).size());
 }
 
-TWaveResult VirtualSoundCard::GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps)
+TWaveResult TVirtualSoundCard::GetCaps(TWaveDirection direction, int deviceId, TWaveCaps& caps)
 {
-    const VirtualDevice& device = Find(direction, deviceId);
+    const TVirtualDevice& device = Find(direction, deviceId);
     caps = TWaveCaps{};
     CopyDeviceName(device.Name().c_str(), caps);
     caps.vDriverVersion = VirtualDriverVersion;
@@ -170,10 +170,10 @@ TWaveResult VirtualSoundCard::GetCaps(WaveDirection direction, int deviceId, TWa
     return wrNoError;
 }
 
-TWaveResult VirtualSoundCard::QueryFormat(WaveDirection direction, int deviceId,
-                                          const TWaveFormatEx& format)
+TWaveResult TVirtualSoundCard::QueryFormat(TWaveDirection direction, int deviceId,
+                                           const TWaveFormatEx& format)
 {
-    const VirtualDevice& device = Find(direction, deviceId);
+    const TVirtualDevice& device = Find(direction, deviceId);
     if (device.vanished_)
     {
         return wrDeviceRemoved;
@@ -181,20 +181,20 @@ TWaveResult VirtualSoundCard::QueryFormat(WaveDirection direction, int deviceId,
     return Refuses(device, format) ? wrBadFormat : wrNoError;
 }
 
-std::uint32_t VirtualSoundCard::DefaultRate(WaveDirection direction, int deviceId)
+std::uint32_t TVirtualSoundCard::DefaultRate(TWaveDirection direction, int deviceId)
 {
     return Find(direction, deviceId).OnlyRate();
 }
 
-double VirtualSoundCard::BlockSeconds(WaveDirection direction, int deviceId)
+double TVirtualSoundCard::BlockSeconds(TWaveDirection direction, int deviceId)
 {
     return Find(direction, deviceId).BlockSeconds();
 }
 
-TWaveResult VirtualSoundCard::Open(WaveDirection direction, int deviceId, WaveDevice& device,
-                                   std::unique_ptr<WaveEngine>& engine)
+TWaveResult TVirtualSoundCard::Open(TWaveDirection direction, int deviceId, TWaveDevice& device,
+                                    std::unique_ptr<TWaveEngine>& engine)
 {
-    VirtualDevice& entry = Find(direction, deviceId);
+    TVirtualDevice& entry = Find(direction, deviceId);
     std::lock_guard guard(lock_);
     if (entry.vanished_)
     {
@@ -216,8 +216,8 @@ TWaveResult VirtualSoundCard::Open(WaveDirection direction, int deviceId, WaveDe
     // A detail an earlier open left (one retried at another rate) is not
     // this open's.
     SetWaveErrorDetail(wrNoError, {});
-    const TWaveResult result = direction == WaveDirection::Capture ? entry.source_->Open(format)
-                                                                   : entry.sink_->Open(format);
+    const TWaveResult result = direction == TWaveDirection::Capture ? entry.source_->Open(format)
+                                                                    : entry.sink_->Open(format);
     if (result != wrNoError)
     {
         return result;
@@ -233,21 +233,21 @@ TWaveResult VirtualSoundCard::Open(WaveDirection direction, int deviceId, WaveDe
     return wrNoError;
 }
 
-std::vector<std::unique_ptr<VirtualDevice>>& VirtualSoundCard::Devices(WaveDirection direction)
+std::vector<std::unique_ptr<TVirtualDevice>>& TVirtualSoundCard::Devices(TWaveDirection direction)
 {
-    return direction == WaveDirection::Capture ? captureDevices_ : playbackDevices_;
+    return direction == TWaveDirection::Capture ? captureDevices_ : playbackDevices_;
 }
 
-VirtualDevice& VirtualSoundCard::Find(WaveDirection direction, int deviceId)
+TVirtualDevice& TVirtualSoundCard::Find(TWaveDirection direction, int deviceId)
 {
     auto& list = Devices(direction);
     return *list.at(deviceId == WaveMapperId ? 0 : static_cast<std::size_t>(deviceId));
 }
 
-void VirtualSoundCard::Tick(std::uint64_t microseconds, std::uint64_t frames)
+void TVirtualSoundCard::Tick(std::uint64_t microseconds, std::uint64_t frames)
 {
     std::lock_guard guard(lock_);
-    for (const WaveDirection direction : {WaveDirection::Playback, WaveDirection::Capture})
+    for (const TWaveDirection direction : {TWaveDirection::Playback, TWaveDirection::Capture})
     {
         for (TVirtualEngine* engine : engines_)
         {
@@ -259,7 +259,7 @@ void VirtualSoundCard::Tick(std::uint64_t microseconds, std::uint64_t frames)
     }
 }
 
-void VirtualSoundCard::RunClock()
+void TVirtualSoundCard::RunClock()
 {
     using Clock = std::chrono::steady_clock;
     auto last = Clock::now();
@@ -275,7 +275,7 @@ void VirtualSoundCard::RunClock()
     }
 }
 
-void VirtualSoundCard::Vanish(VirtualDevice& device)
+void TVirtualSoundCard::Vanish(TVirtualDevice& device)
 {
     std::lock_guard guard(lock_);
     device.vanished_ = true;
@@ -285,7 +285,7 @@ void VirtualSoundCard::Vanish(VirtualDevice& device)
     }
 }
 
-void VirtualSoundCard::Detach(TVirtualEngine& engine)
+void TVirtualSoundCard::Detach(TVirtualEngine& engine)
 {
     std::lock_guard guard(lock_);
     engines_.erase(std::remove(engines_.begin(), engines_.end(), &engine), engines_.end());

@@ -1,11 +1,11 @@
 // A simulated sound card for tests, the demo and headless runs.
 //
 // The card has named capture and playback devices, numbered in the order they
-// are added. A capture device records from a VirtualSource (silence, a
+// are added. A capture device records from a TVirtualSource (silence, a
 // generator, a WAV file, or what a playback device of the same card plays); a
-// playback device plays into a VirtualSink (memory the test reads, a WAV file,
-// nowhere). A clock paces them: VirtualClock::RealTime runs a thread of the
-// card that moves audio at the formats' pace; VirtualClock::Stepped moves audio
+// playback device plays into a TVirtualSink (memory the test reads, a WAV file,
+// nowhere). A clock paces them: TVirtualClock::RealTime runs a thread of the
+// card that moves audio at the formats' pace; TVirtualClock::Stepped moves audio
 // only when the test calls Advance*, in the calling thread, so that a run is
 // deterministic (its notifications arrive in that thread too).
 //
@@ -13,7 +13,7 @@
 // first, so a loopback capture records in the same step what was played.
 // A running playback device with an empty queue plays silence into its sink.
 //
-// Faults, switched per device at any time from any thread (VirtualDevice):
+// Faults, switched per device at any time from any thread (TVirtualDevice):
 // FailOpen (open returns the code), FailQueue (add / write return the code),
 // Stall (the device stops moving audio: no buffer comes back, the position
 // stands still; a reset still returns the buffers; once a running device has
@@ -38,7 +38,7 @@
 // sinks run in the clock's context (the card's thread or the caller of
 // Advance), one at a time, under the card's lock.
 //
-// Implemented in: VirtualSoundCard.cpp (the card, its devices and its clock),
+// Implemented in: TVirtualSoundCard.cpp (the card, its devices and its clock),
 // VirtualSources.cpp (the sources), VirtualSinks.cpp (the sinks),
 // EnvironmentSoundCard.cpp (the card that KEB_AUDIO=virtual selects).
 #pragma once
@@ -61,10 +61,10 @@ namespace keb
 {
 
 // Where a virtual capture device's audio comes from.
-class VirtualSource
+class TVirtualSource
 {
   public:
-    virtual ~VirtualSource() = default;
+    virtual ~TVirtualSource() = default;
     // Called when the device opens; a result other than wrNoError fails the open.
     virtual TWaveResult Open(const TWaveFormatEx& format) = 0;
     // Fills Bytes (a whole number of frames) of audio in the open format.
@@ -73,10 +73,10 @@ class VirtualSource
 };
 
 // Where a virtual playback device's audio goes.
-class VirtualSink
+class TVirtualSink
 {
   public:
-    virtual ~VirtualSink() = default;
+    virtual ~TVirtualSink() = default;
     virtual TWaveResult Open(const TWaveFormatEx& format) = 0;
     virtual void Write(const std::uint8_t* data, std::size_t bytes) = 0;
     virtual void Close() {}
@@ -86,20 +86,20 @@ class VirtualSink
 using TSampleGenerator =
     std::function<void(std::uint8_t* data, std::size_t bytes, const TWaveFormatEx& format)>;
 
-std::unique_ptr<VirtualSource> MakeSilenceSource();
-std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator generator);
+std::unique_ptr<TVirtualSource> MakeSilenceSource();
+std::unique_ptr<TVirtualSource> MakeGeneratorSource(TSampleGenerator generator);
 // A sine of Frequency Hz with white noise; amplitudes relative to full scale.
-std::unique_ptr<VirtualSource> MakeToneSource(double frequency, double toneAmplitude,
-                                              double noiseAmplitude);
+std::unique_ptr<TVirtualSource> MakeToneSource(double frequency, double toneAmplitude,
+                                               double noiseAmplitude);
 // Reads a sound file through libsndfile. Open fails with wrBadFormat unless
 // the file has the device format's rate and channel count (the resolution is
 // converted), with wrInvalidParameter when the file cannot be read; either
 // failure leaves a text naming the file (SetWaveErrorDetail). After the end:
 // the file again when Loop is set, else silence.
-std::unique_ptr<VirtualSource> MakeWavFileSource(std::string path, bool loop);
+std::unique_ptr<TVirtualSource> MakeWavFileSource(std::string path, bool loop);
 
 // Keeps everything played; thread-safe to read while the card runs.
-class MemorySink final : public VirtualSink
+class TMemorySink final : public TVirtualSink
 {
   public:
     TWaveResult Open(const TWaveFormatEx& format) override;
@@ -120,26 +120,26 @@ class MemorySink final : public VirtualSink
 // text naming the file (SetWaveErrorDetail), when the file cannot be created
 // or is KeptPath (the file a source of the card reads), which it never
 // overwrites.
-std::shared_ptr<VirtualSink> MakeWavFileSink(std::string path, std::string keptPath = {});
-std::shared_ptr<VirtualSink> MakeNullSink();
+std::shared_ptr<TVirtualSink> MakeWavFileSink(std::string path, std::string keptPath = {});
+std::shared_ptr<TVirtualSink> MakeNullSink();
 
-enum class VirtualClock
+enum class TVirtualClock
 {
     RealTime,
     Stepped,
 };
 
 class TVirtualEngine;
-class VirtualSoundCard;
+class TVirtualSoundCard;
 class TLoopbackQueue;
 
 // One capture or playback device of the card, with its fault switches.
-class VirtualDevice
+class TVirtualDevice
 {
   public:
-    VirtualDevice(std::string name, WaveDirection direction);
+    TVirtualDevice(std::string name, TWaveDirection direction);
     const std::string& Name() const { return name_; }
-    WaveDirection Direction() const { return direction_; }
+    TWaveDirection Direction() const { return direction_; }
 
     void FailOpen(TWaveResult result) { openFault_ = result; }
     void FailQueue(TWaveResult result) { queueFault_ = result; }
@@ -160,11 +160,11 @@ class VirtualDevice
     void Reconnect() { vanished_ = false; }
 
   private:
-    friend class VirtualSoundCard;
+    friend class TVirtualSoundCard;
     friend class TVirtualEngine;
 
     const std::string name_;
-    const WaveDirection direction_;
+    const TWaveDirection direction_;
     std::atomic<TWaveResult> openFault_{wrNoError};
     std::atomic<TWaveResult> queueFault_{wrNoError};
     std::atomic<bool> stalled_{false};
@@ -173,30 +173,30 @@ class VirtualDevice
     std::atomic<std::uint32_t> onlyRate_{0};
     std::atomic<double> blockSeconds_{0};
     std::atomic<std::uint16_t> onlyChannels_{0};
-    VirtualSoundCard* card_ = nullptr;
-    std::unique_ptr<VirtualSource> source_;
-    std::shared_ptr<VirtualSink> sink_;
+    TVirtualSoundCard* card_ = nullptr;
+    std::unique_ptr<TVirtualSource> source_;
+    std::shared_ptr<TVirtualSink> sink_;
     std::shared_ptr<TLoopbackQueue> loopback_; // playback: what loopback captures read
     TVirtualEngine* openEngine_ = nullptr;     // guarded by the card's lock
 };
 
-class VirtualSoundCard final : public WaveBackend,
-                               public std::enable_shared_from_this<VirtualSoundCard>
+class TVirtualSoundCard final : public TWaveBackend,
+                                public std::enable_shared_from_this<TVirtualSoundCard>
 {
   public:
-    static std::shared_ptr<VirtualSoundCard> Create(VirtualClock clock);
-    ~VirtualSoundCard() override;
+    static std::shared_ptr<TVirtualSoundCard> Create(TVirtualClock clock);
+    ~TVirtualSoundCard() override;
 
     // Each returns the new device's number.
-    int AddCaptureDevice(std::string name, std::unique_ptr<VirtualSource> source);
+    int AddCaptureDevice(std::string name, std::unique_ptr<TVirtualSource> source);
     // Records what playback device PlaybackId plays (bytes unchanged; give both
     // the same format). Audio played while the capture is not recording is
     // kept up to one second of the playback format.
     int AddLoopbackCaptureDevice(std::string name, int playbackId);
-    int AddPlaybackDevice(std::string name, std::shared_ptr<VirtualSink> sink);
+    int AddPlaybackDevice(std::string name, std::shared_ptr<TVirtualSink> sink);
 
-    VirtualDevice& Capture(int deviceId);
-    VirtualDevice& Playback(int deviceId);
+    TVirtualDevice& Capture(int deviceId);
+    TVirtualDevice& Playback(int deviceId);
 
     // Moves every running device by this much time, or by this many frames
     // (each at its own rate), in the calling thread.
@@ -204,29 +204,29 @@ class VirtualSoundCard final : public WaveBackend,
     void AdvanceMilliseconds(std::uint32_t milliseconds);
     void AdvanceFrames(std::uint64_t frames);
 
-    int DeviceCount(WaveDirection direction) override;
-    TWaveResult GetCaps(WaveDirection direction, int deviceId, TWaveCaps& caps) override;
-    TWaveResult QueryFormat(WaveDirection direction, int deviceId,
+    int DeviceCount(TWaveDirection direction) override;
+    TWaveResult GetCaps(TWaveDirection direction, int deviceId, TWaveCaps& caps) override;
+    TWaveResult QueryFormat(TWaveDirection direction, int deviceId,
                             const TWaveFormatEx& format) override;
-    TWaveResult Open(WaveDirection direction, int deviceId, WaveDevice& device,
-                     std::unique_ptr<WaveEngine>& engine) override;
-    std::uint32_t DefaultRate(WaveDirection direction, int deviceId) override;
-    double BlockSeconds(WaveDirection direction, int deviceId) override;
+    TWaveResult Open(TWaveDirection direction, int deviceId, TWaveDevice& device,
+                     std::unique_ptr<TWaveEngine>& engine) override;
+    std::uint32_t DefaultRate(TWaveDirection direction, int deviceId) override;
+    double BlockSeconds(TWaveDirection direction, int deviceId) override;
 
   private:
     friend class TVirtualEngine;
-    friend class VirtualDevice;
+    friend class TVirtualDevice;
 
-    explicit VirtualSoundCard(VirtualClock clock);
-    std::vector<std::unique_ptr<VirtualDevice>>& Devices(WaveDirection direction);
-    VirtualDevice& Find(WaveDirection direction, int deviceId);
+    explicit TVirtualSoundCard(TVirtualClock clock);
+    std::vector<std::unique_ptr<TVirtualDevice>>& Devices(TWaveDirection direction);
+    TVirtualDevice& Find(TWaveDirection direction, int deviceId);
     void Tick(std::uint64_t microseconds, std::uint64_t frames);
     void RunClock();
-    void Vanish(VirtualDevice& device);
+    void Vanish(TVirtualDevice& device);
     void Detach(TVirtualEngine& engine);
 
-    std::vector<std::unique_ptr<VirtualDevice>> captureDevices_;
-    std::vector<std::unique_ptr<VirtualDevice>> playbackDevices_;
+    std::vector<std::unique_ptr<TVirtualDevice>> captureDevices_;
+    std::vector<std::unique_ptr<TVirtualDevice>> playbackDevices_;
 
     std::mutex lock_; // the devices' open engines and everything they touch
     std::vector<TVirtualEngine*> engines_;
@@ -238,9 +238,9 @@ class VirtualSoundCard final : public WaveBackend,
 };
 
 // Makes later device calls use Card; null returns to the environment's choice.
-void UseVirtualSoundCard(std::shared_ptr<VirtualSoundCard> card);
+void UseVirtualSoundCard(std::shared_ptr<TVirtualSoundCard> card);
 
 // The card KEB_AUDIO=virtual gives (see WaveAudio.h), with a real-time clock.
-std::shared_ptr<VirtualSoundCard> MakeEnvironmentSoundCard();
+std::shared_ptr<TVirtualSoundCard> MakeEnvironmentSoundCard();
 
 } // namespace keb

@@ -1,4 +1,4 @@
-// Part of the virtual sound card (VirtualSoundCard.h): the sources: silence, a
+// Part of the virtual sound card (TVirtualSoundCard.h): the sources: silence, a
 // generator, a tone under noise and a WAV file.
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
@@ -18,7 +18,7 @@ namespace keb
 namespace
 {
 
-class TSilenceSource final : public VirtualSource
+class TSilenceSource final : public TVirtualSource
 {
   public:
     TWaveResult Open(const TWaveFormatEx& format) override
@@ -36,7 +36,7 @@ class TSilenceSource final : public VirtualSource
     std::uint8_t silence_ = 0;
 };
 
-class TGeneratorSource final : public VirtualSource
+class TGeneratorSource final : public TVirtualSource
 {
   public:
     explicit TGeneratorSource(TSampleGenerator function) : generator_(std::move(function)) {}
@@ -54,10 +54,10 @@ class TGeneratorSource final : public VirtualSource
     TWaveFormatEx format_{};
 };
 
-class ToneSource final : public VirtualSource
+class TToneSource final : public TVirtualSource
 {
   public:
-    ToneSource(double toneFrequency, double tone, double noise)
+    TToneSource(double toneFrequency, double tone, double noise)
         : frequency_(toneFrequency), toneAmplitude_(tone), noiseAmplitude_(noise)
     {
     }
@@ -95,7 +95,7 @@ class ToneSource final : public VirtualSource
     std::minstd_rand random_;
 };
 
-class TWavFileSource final : public VirtualSource
+class TWavFileSource final : public TVirtualSource
 {
   public:
     TWavFileSource(std::string filePath, bool loopFile)
@@ -182,23 +182,23 @@ class TWavFileSource final : public VirtualSource
 
 } // namespace
 
-std::unique_ptr<VirtualSource> MakeSilenceSource()
+std::unique_ptr<TVirtualSource> MakeSilenceSource()
 {
     return std::make_unique<TSilenceSource>();
 }
 
-std::unique_ptr<VirtualSource> MakeGeneratorSource(TSampleGenerator generator)
+std::unique_ptr<TVirtualSource> MakeGeneratorSource(TSampleGenerator generator)
 {
     return std::make_unique<TGeneratorSource>(std::move(generator));
 }
 
-std::unique_ptr<VirtualSource> MakeToneSource(double frequency, double toneAmplitude,
-                                              double noiseAmplitude)
+std::unique_ptr<TVirtualSource> MakeToneSource(double frequency, double toneAmplitude,
+                                               double noiseAmplitude)
 {
-    return std::make_unique<ToneSource>(frequency, toneAmplitude, noiseAmplitude);
+    return std::make_unique<TToneSource>(frequency, toneAmplitude, noiseAmplitude);
 }
 
-std::unique_ptr<VirtualSource> MakeWavFileSource(std::string path, bool loop)
+std::unique_ptr<TVirtualSource> MakeWavFileSource(std::string path, bool loop)
 {
     return std::make_unique<TWavFileSource>(std::move(path), loop);
 }

@@ -16,8 +16,8 @@
 #include "dsp/MMEQ.h"
 #include "dsp/NoiseReducer.h"
 #include "dsp/NotchFilter.h"
-#include "tests/dsp_cleanup/CleanupRig.h"
-#include "tests/dsp_cleanup/CleanupSignals.h"
+#include "tests/dsp/CleanupRig.h"
+#include "tests/dsp/CleanupSignals.h"
 #include "tools/FilterJob.h"
 #include "tools/FilterSettings.h"
 

@@ -1,6 +1,6 @@
 #include "bench/cleanup/CleanupPeer.h"
 
-#include "tests/dsp_cleanup/CleanupSignals.h"
+#include "tests/dsp/CleanupSignals.h"
 
 #include <cstdlib>
 #include <sndfile.h>

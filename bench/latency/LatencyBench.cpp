@@ -20,8 +20,8 @@
 // The ratios of each pair are printed at the end.
 #include "app/LatencyMode.h"
 #include "platform/core/MainLoop.h"
-#include "tests/app_latency/WindowRig.h"
-#include "tests/chain/ChainRig.h"
+#include "tests/app/WindowRig.h"
+#include "tests/stream/ChainRig.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // batch in turn with the real FFT of the same length alone, so that the
 // FFT's share of a column comes from one run on one machine state.
 #include "display/MMSpGramWaterfall.h"
-#include "tests/display_waterfall/ToneBlocks.h"
+#include "tests/display/ToneBlocks.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

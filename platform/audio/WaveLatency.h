@@ -4,7 +4,7 @@
 //   Standard  with libsoxr's high quality (variable-rate engine, about 30 ms
 //             each way);
 //   Low       with libsoxr's low quality in minimum phase on short
-//             transforms (the figures of tests/platform_audio's conversion
+//             transforms (the figures of tests/platform/audio's conversion
 //             test: 1 to 2 ms each way between 48000 and 8000 Hz, 8 and 16
 //             ms at 44100 Hz; the band to 3 kHz stays within 0.45 dB each way
 //             instead of 0.01, what lies above it 60 dB down).

@@ -1,6 +1,6 @@
 // Pictures of each control alone for the eye, written into the build folder.
 // The README's picture of the window's sliders, LED and wheel is taken from
-// the window itself (tests/app_window).
+// the window itself (tests/app).
 #include "ControlPictures.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "tests/platform_core/Watchdog.h"
+#include "tests/platform/core/Watchdog.h"
 #include "tests/stream/ChainStandIns.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "platform/core/MainLoop.h"
 #include "stream/MMDSPObj.h"
-#include "tests/platform_core/Watchdog.h"
+#include "tests/platform/core/Watchdog.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/MessageWindow.h"
 #include "stream/MMTime.h"
-#include "tests/platform_core/Watchdog.h"
+#include "tests/platform/core/Watchdog.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

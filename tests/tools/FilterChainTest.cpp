@@ -1,7 +1,7 @@
 // The tool's chain against the window's own chain, and its aligned output
 // against its input.
 #include "demo/DemoSignal.h"
-#include "tests/dsp_eq/TestChain.h"
+#include "tests/dsp/TestChain.h"
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterJob.h"
 

@@ -351,11 +351,25 @@ inline TFloat4 OddLanes(TFloat4 a, TFloat4 b)
     return __builtin_shufflevector(a, b, 1, 3, 5, 7);
 }
 
+// Hides where v came from, so that the compiler keeps it in a register and copies it there
+// instead of loading it from memory again for every use: the two-operand baseline
+// instructions overwrite an operand, and repeated loads would then outnumber the arithmetic.
+inline void KeepInRegister(TFloat4& v)
+{
+#if defined(__SSE2__)
+    __asm__("" : "+x"(v));
+#else
+    (void)v;
+#endif
+}
+
 // Four values at p, split or interleaved.
 template <bool Split> TFloat4Pair LoadValues(const float* p)
 {
     TFloat4 first = Load<TFloat4>(p);
     TFloat4 second = Load<TFloat4>(p + 4);
+    KeepInRegister(first);
+    KeepInRegister(second);
     if constexpr (Split)
     {
         return {first, second};

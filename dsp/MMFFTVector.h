@@ -785,24 +785,37 @@ template <class Row>
 }
 
 // Calls finish(tile) on every tile as read (transposed, rows and columns in reversed order)
-// and writes the result to its partner's place (N >= 16).
+// and writes the result to its partner's place (N >= 16). The tile numbers b are walked as
+// (u, m, v): the high half u of their bits, a middle bit m when their count is odd, and the
+// low half v. The partner of b is (reverse(v), m, reverse(u)), so b < partner exactly when
+// u < reverse(v), and b is its own partner when u = reverse(v): each pair is visited once
+// and each tile that stays in place is read and written once.
 template <class Row, class Finish>
 void ForEachTilePair(const TCoreTables& tables, float* data, Finish finish)
 {
     int32_t rowFloats = tables.N / 2;
-    for (int32_t b = 0; b < tables.N / 16; ++b)
+    int order = __builtin_ctz(static_cast<uint32_t>(tables.N));
+    int halfBits = (order - 4) / 2;
+    int middleBits = (order - 4) % 2;
+    for (int32_t v = 0; v < (int32_t{1} << halfBits); ++v)
     {
-        int32_t partner = tables.BitReverse[4 * b] / 4;
-        if (partner < b)
+        int32_t reversedV = tables.BitReverse[v] >> (order - halfBits);
+        for (int32_t m = 0; m < (int32_t{1} << middleBits); ++m)
         {
-            continue;
+            int32_t low = (m << halfBits) | v;
+            for (int32_t u = 0; u < reversedV; ++u)
+            {
+                int32_t b = (u << (halfBits + middleBits)) | low;
+                float* first = data + 8 * b;
+                float* second = data + 8 * (tables.BitReverse[4 * b] / 4);
+                TTile<Row> fromFirst = finish(ReadTile<Row>(first, rowFloats));
+                TTile<Row> fromSecond = ReadTile<Row>(second, rowFloats);
+                WriteTile(second, rowFloats, fromFirst);
+                WriteTile(first, rowFloats, finish(fromSecond));
+            }
+            float* tile = data + 8 * ((reversedV << (halfBits + middleBits)) | low);
+            WriteTile(tile, rowFloats, finish(ReadTile<Row>(tile, rowFloats)));
         }
-        float* first = data + 8 * b;
-        float* second = data + 8 * partner;
-        TTile<Row> fromFirst = finish(ReadTile<Row>(first, rowFloats));
-        TTile<Row> fromSecond = ReadTile<Row>(second, rowFloats);
-        WriteTile(second, rowFloats, fromFirst);
-        WriteTile(first, rowFloats, finish(fromSecond));
     }
 }
 

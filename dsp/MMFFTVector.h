@@ -837,8 +837,8 @@ template <class V> void VectorReorder(const TCoreTables& tables, float* data)
         SwapReorder(tables, data);
         return;
     }
-    using Row = typename TRowOf<V>::Type;
-    ForEachTilePair<Row>(tables, data, [](const TTile<Row>& t) { return t; });
+    using TRow = typename TRowOf<V>::Type;
+    ForEachTilePair<TRow>(tables, data, [](const TTile<TRow>& t) { return t; });
 }
 
 // The last radix-4 pass fused with the reordering (N >= 16): a read tile holds, in each row,
@@ -847,27 +847,27 @@ template <class V> void VectorReorder(const TCoreTables& tables, float* data)
 template <bool Inverse, class V>
 void LastPassReordered(const TCoreTables& tables, float* data, float scale)
 {
-    using Row = typename TRowOf<V>::Type;
-    auto butterflies = [](const TTile<Row>& x)
+    using TRow = typename TRowOf<V>::Type;
+    auto butterflies = [](const TTile<TRow>& x)
     {
-        Row sum02 = x.R0 + x.R2;
-        Row difference02 = x.R0 - x.R2;
-        Row sum13 = x.R1 + x.R3;
-        Row turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
-        return TTile<Row>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
-                          difference02 - turned13};
+        TRow sum02 = x.R0 + x.R2;
+        TRow difference02 = x.R0 - x.R2;
+        TRow sum13 = x.R1 + x.R3;
+        TRow turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
+        return TTile<TRow>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
+                           difference02 - turned13};
     };
     if (scale == 1.0f)
     {
-        ForEachTilePair<Row>(tables, data, butterflies);
+        ForEachTilePair<TRow>(tables, data, butterflies);
         return;
     }
-    ForEachTilePair<Row>(
+    ForEachTilePair<TRow>(
         tables, data,
-        [scale, butterflies](const TTile<Row>& x)
+        [scale, butterflies](const TTile<TRow>& x)
         {
-            TTile<Row> y = butterflies(x);
-            return TTile<Row>{y.R0 * scale, y.R1 * scale, y.R2 * scale, y.R3 * scale};
+            TTile<TRow> y = butterflies(x);
+            return TTile<TRow>{y.R0 * scale, y.R1 * scale, y.R2 * scale, y.R3 * scale};
         });
 }
 

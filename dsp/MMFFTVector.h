@@ -787,9 +787,10 @@ template <class Row>
 // Calls finish(tile) on every tile as read (transposed, rows and columns in reversed order)
 // and writes the result to its partner's place (N >= 16). The tile numbers b are walked as
 // (u, m, v): the high half u of their bits, a middle bit m when their count is odd, and the
-// low half v. The partner of b is (reverse(v), m, reverse(u)), so b < partner exactly when
-// u < reverse(v), and b is its own partner when u = reverse(v): each pair is visited once
-// and each tile that stays in place is read and written once.
+// low half v. The partner of b is (reverse(v), m, reverse(u)), with reverse taking a half's
+// bits in reversed order, so b < partner exactly when u < reverse(v), and b is its own
+// partner when u = reverse(v): each pair is visited once and each tile that stays in place
+// is read and written once.
 template <class Row, class Finish>
 void ForEachTilePair(const TCoreTables& tables, float* data, Finish finish)
 {

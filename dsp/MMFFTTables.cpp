@@ -8,12 +8,12 @@ namespace keb::fft
 namespace
 {
 
-using Extended = long double;
+using TExtended = long double;
 
 struct TComplexValue
 {
-    Extended Re;
-    Extended Im;
+    TExtended Re;
+    TExtended Im;
 };
 
 TComplexValue Times(TComplexValue a, TComplexValue b)
@@ -67,10 +67,10 @@ void FillTwiddles(float* table, int32_t length)
         return;
     }
     double theta = 2.0 * M_PI / length;
-    TComplexValue step1{std::cos(static_cast<Extended>(theta)),
-                        -std::sin(static_cast<Extended>(theta))};
-    TComplexValue step3{std::cos(3 * static_cast<Extended>(theta)),
-                        -std::sin(3 * static_cast<Extended>(theta))};
+    TComplexValue step1{std::cos(static_cast<TExtended>(theta)),
+                        -std::sin(static_cast<TExtended>(theta))};
+    TComplexValue step3{std::cos(3 * static_cast<TExtended>(theta)),
+                        -std::sin(3 * static_cast<TExtended>(theta))};
     TComplexValue w1 = step1;
     TComplexValue w3 = step3;
     for (int32_t j = 0; j < length / 4; ++j)
@@ -87,12 +87,13 @@ void FillTwiddles(float* table, int32_t length)
 void FillSplit(float* table, int32_t length)
 {
     double phi = 2.0 * M_PI / length;
-    TComplexValue step{std::cos(static_cast<Extended>(phi)), std::sin(static_cast<Extended>(phi))};
+    TComplexValue step{std::cos(static_cast<TExtended>(phi)),
+                       std::sin(static_cast<TExtended>(phi))};
     TComplexValue rotation = step;
     for (int32_t j = 0; j < length / 4; ++j)
     {
         table[2 * j] = static_cast<float>(rotation.Re / 2);
-        table[2 * j + 1] = static_cast<float>(Extended{0.5} - rotation.Im / 2);
+        table[2 * j + 1] = static_cast<float>(TExtended{0.5} - rotation.Im / 2);
         rotation = Times(rotation, step);
     }
 }

@@ -351,11 +351,25 @@ inline TFloat4 OddLanes(TFloat4 a, TFloat4 b)
     return __builtin_shufflevector(a, b, 1, 3, 5, 7);
 }
 
+// Hides where v came from, so that the compiler keeps it in a register and copies it there
+// instead of loading it from memory again for every use: the two-operand baseline
+// instructions overwrite an operand, and repeated loads would then outnumber the arithmetic.
+inline void KeepInRegister(TFloat4& v)
+{
+#if defined(__SSE2__)
+    __asm__("" : "+x"(v));
+#else
+    (void)v;
+#endif
+}
+
 // Four values at p, split or interleaved.
 template <bool Split> TFloat4Pair LoadValues(const float* p)
 {
     TFloat4 first = Load<TFloat4>(p);
     TFloat4 second = Load<TFloat4>(p + 4);
+    KeepInRegister(first);
+    KeepInRegister(second);
     if constexpr (Split)
     {
         return {first, second};
@@ -771,24 +785,38 @@ template <class Row>
 }
 
 // Calls finish(tile) on every tile as read (transposed, rows and columns in reversed order)
-// and writes the result to its partner's place (N >= 16).
+// and writes the result to its partner's place (N >= 16). The tile numbers b are walked as
+// (u, m, v): the high half u of their bits, a middle bit m when their count is odd, and the
+// low half v. The partner of b is (reverse(v), m, reverse(u)), with reverse taking a half's
+// bits in reversed order, so b < partner exactly when u < reverse(v), and b is its own
+// partner when u = reverse(v): each pair is visited once and each tile that stays in place
+// is read and written once.
 template <class Row, class Finish>
 void ForEachTilePair(const TCoreTables& tables, float* data, Finish finish)
 {
     int32_t rowFloats = tables.N / 2;
-    for (int32_t b = 0; b < tables.N / 16; ++b)
+    int order = __builtin_ctz(static_cast<uint32_t>(tables.N));
+    int halfBits = (order - 4) / 2;
+    int middleBits = (order - 4) % 2;
+    for (int32_t v = 0; v < (int32_t{1} << halfBits); ++v)
     {
-        int32_t partner = tables.BitReverse[4 * b] / 4;
-        if (partner < b)
+        int32_t reversedV = tables.BitReverse[v] >> (order - halfBits);
+        for (int32_t m = 0; m < (int32_t{1} << middleBits); ++m)
         {
-            continue;
+            int32_t low = (m << halfBits) | v;
+            for (int32_t u = 0; u < reversedV; ++u)
+            {
+                int32_t b = (u << (halfBits + middleBits)) | low;
+                float* first = data + 8 * b;
+                float* second = data + 8 * (tables.BitReverse[4 * b] / 4);
+                TTile<Row> fromFirst = finish(ReadTile<Row>(first, rowFloats));
+                TTile<Row> fromSecond = ReadTile<Row>(second, rowFloats);
+                WriteTile(second, rowFloats, fromFirst);
+                WriteTile(first, rowFloats, finish(fromSecond));
+            }
+            float* tile = data + 8 * ((reversedV << (halfBits + middleBits)) | low);
+            WriteTile(tile, rowFloats, finish(ReadTile<Row>(tile, rowFloats)));
         }
-        float* first = data + 8 * b;
-        float* second = data + 8 * partner;
-        TTile<Row> fromFirst = finish(ReadTile<Row>(first, rowFloats));
-        TTile<Row> fromSecond = ReadTile<Row>(second, rowFloats);
-        WriteTile(second, rowFloats, fromFirst);
-        WriteTile(first, rowFloats, finish(fromSecond));
     }
 }
 
@@ -810,8 +838,8 @@ template <class V> void VectorReorder(const TCoreTables& tables, float* data)
         SwapReorder(tables, data);
         return;
     }
-    using Row = typename TRowOf<V>::Type;
-    ForEachTilePair<Row>(tables, data, [](const TTile<Row>& t) { return t; });
+    using TRow = typename TRowOf<V>::Type;
+    ForEachTilePair<TRow>(tables, data, [](const TTile<TRow>& t) { return t; });
 }
 
 // The last radix-4 pass fused with the reordering (N >= 16): a read tile holds, in each row,
@@ -820,27 +848,27 @@ template <class V> void VectorReorder(const TCoreTables& tables, float* data)
 template <bool Inverse, class V>
 void LastPassReordered(const TCoreTables& tables, float* data, float scale)
 {
-    using Row = typename TRowOf<V>::Type;
-    auto butterflies = [](const TTile<Row>& x)
+    using TRow = typename TRowOf<V>::Type;
+    auto butterflies = [](const TTile<TRow>& x)
     {
-        Row sum02 = x.R0 + x.R2;
-        Row difference02 = x.R0 - x.R2;
-        Row sum13 = x.R1 + x.R3;
-        Row turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
-        return TTile<Row>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
-                          difference02 - turned13};
+        TRow sum02 = x.R0 + x.R2;
+        TRow difference02 = x.R0 - x.R2;
+        TRow sum13 = x.R1 + x.R3;
+        TRow turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
+        return TTile<TRow>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
+                           difference02 - turned13};
     };
     if (scale == 1.0f)
     {
-        ForEachTilePair<Row>(tables, data, butterflies);
+        ForEachTilePair<TRow>(tables, data, butterflies);
         return;
     }
-    ForEachTilePair<Row>(
+    ForEachTilePair<TRow>(
         tables, data,
-        [scale, butterflies](const TTile<Row>& x)
+        [scale, butterflies](const TTile<TRow>& x)
         {
-            TTile<Row> y = butterflies(x);
-            return TTile<Row>{y.R0 * scale, y.R1 * scale, y.R2 * scale, y.R3 * scale};
+            TTile<TRow> y = butterflies(x);
+            return TTile<TRow>{y.R0 * scale, y.R1 * scale, y.R2 * scale, y.R3 * scale};
         });
 }
 

@@ -8,28 +8,28 @@ namespace keb
 
 float FFTWindowValue(int window, int index, int length)
 {
-    using Extended = long double;
+    using TExtended = long double;
     if (length < 1)
     {
         return 1.0f;
     }
-    Extended n = index;
-    Extended size = length;
-    Extended angle = 2 * static_cast<Extended>(M_PI) * n / size;
-    Extended u = 2 * n - size;
-    Extended d = u / (size + 1);
-    Extended value = 1;
+    TExtended n = index;
+    TExtended size = length;
+    TExtended angle = 2 * static_cast<TExtended>(M_PI) * n / size;
+    TExtended u = 2 * n - size;
+    TExtended d = u / (size + 1);
+    TExtended value = 1;
     switch (window)
     {
     case fwHamming:
-        value = Extended{0.54} - Extended{0.46} * std::cos(angle);
+        value = TExtended{0.54} - TExtended{0.46} * std::cos(angle);
         break;
     case fwHanning:
-        value = Extended{0.5} - Extended{0.5} * std::cos(angle);
+        value = TExtended{0.5} - TExtended{0.5} * std::cos(angle);
         break;
     case fwBlackman:
-        value =
-            Extended{0.42} - Extended{0.5} * std::cos(angle) + Extended{0.08} * std::cos(2 * angle);
+        value = TExtended{0.42} - TExtended{0.5} * std::cos(angle) +
+                TExtended{0.08} * std::cos(2 * angle);
         break;
     case fwGaussian:
         value = std::exp(-5 * u * u / (size * size));

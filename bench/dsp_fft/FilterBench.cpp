@@ -50,7 +50,7 @@ std::vector<int16_t> RandomSamples(std::size_t count)
 
 // Both filters on one call of whole blocks (no silence in front of either): the outputs must
 // agree, or the comparison would not be fair.
-bool PeerMatchesEngine(TFFTFilter* engine, OverlapAddPeer& peer, int n)
+bool PeerMatchesEngine(TFFTFilter* engine, TOverlapAddPeer& peer, int n)
 {
     std::vector<int16_t> ours = RandomSamples(static_cast<std::size_t>(4 * n));
     std::vector<int16_t> theirs = ours;
@@ -81,7 +81,7 @@ void FilterStream(benchmark::State& state)
         float gain = (band >= 1 && band <= 13) ? 0.0f : -40.0f;
         SetFFTFilterBand(engine, 200.0f * band, 200.0f * (band + 1), gain);
     }
-    OverlapAddPeer peer(EngineTaps(*engine), n, 32768);
+    TOverlapAddPeer peer(EngineTaps(*engine), n, 32768);
     if (!PeerMatchesEngine(engine, peer, n))
     {
         state.SkipWithError("the peer's output differs from the engine's");

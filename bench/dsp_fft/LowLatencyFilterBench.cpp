@@ -34,7 +34,7 @@ void LowLatencyBlocks(benchmark::State& state)
     MinimumPhaseTaps(taps.data(), static_cast<int>(taps.size()), minimumPhase.data());
     TLowLatencyFilter filter(1);
     filter.SetTaps(minimumPhase.data(), static_cast<int>(minimumPhase.size()));
-    OverlapAddPeer peer(taps, Length, block);
+    TOverlapAddPeer peer(taps, Length, block);
 
     std::mt19937 generator(5);
     std::uniform_int_distribution<int> distribution(-12000, 12000);

@@ -7,82 +7,82 @@
 namespace keb::bench
 {
 
-OverlapAddPeer::OverlapAddPeer(const std::vector<float>& taps, int n, int maxCall)
-    : N(n), Hop(n / 2), Time(fftwf_alloc_real(static_cast<std::size_t>(n))),
-      Bins(fftwf_alloc_complex(static_cast<std::size_t>(n / 2 + 1))),
-      Kernel(fftwf_alloc_complex(static_cast<std::size_t>(n / 2 + 1))),
-      Forward(fftwf_plan_dft_r2c_1d(n, Time, Bins, FFTW_MEASURE)),
-      Backward(fftwf_plan_dft_c2r_1d(n, Bins, Time, FFTW_MEASURE)),
-      Overlap(static_cast<std::size_t>(n / 2), 0.0f),
-      InQueue(static_cast<std::size_t>(maxCall + n)),
-      OutQueue(static_cast<std::size_t>(maxCall + n))
+TOverlapAddPeer::TOverlapAddPeer(const std::vector<float>& taps, int n, int maxCall)
+    : n_(n), hop_(n / 2), time_(fftwf_alloc_real(static_cast<std::size_t>(n))),
+      bins_(fftwf_alloc_complex(static_cast<std::size_t>(n / 2 + 1))),
+      kernel_(fftwf_alloc_complex(static_cast<std::size_t>(n / 2 + 1))),
+      forward_(fftwf_plan_dft_r2c_1d(n, time_, bins_, FFTW_MEASURE)),
+      backward_(fftwf_plan_dft_c2r_1d(n, bins_, time_, FFTW_MEASURE)),
+      overlap_(static_cast<std::size_t>(n / 2), 0.0f),
+      inQueue_(static_cast<std::size_t>(maxCall + n)),
+      outQueue_(static_cast<std::size_t>(maxCall + n))
 {
     // The taps' spectrum, with the 1/N of the unnormalised inverse folded in.
-    std::fill(Time, Time + n, 0.0f);
+    std::fill(time_, time_ + n, 0.0f);
     for (std::size_t t = 0; t < taps.size(); ++t)
     {
-        Time[t] = taps[t] / static_cast<float>(n);
+        time_[t] = taps[t] / static_cast<float>(n);
     }
-    fftwf_execute(Forward);
-    std::memcpy(Kernel, Bins, sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1));
+    fftwf_execute(forward_);
+    std::memcpy(kernel_, bins_, sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1));
 }
 
-OverlapAddPeer::~OverlapAddPeer()
+TOverlapAddPeer::~TOverlapAddPeer()
 {
-    fftwf_destroy_plan(Forward);
-    fftwf_destroy_plan(Backward);
-    fftwf_free(Time);
-    fftwf_free(Bins);
-    fftwf_free(Kernel);
+    fftwf_destroy_plan(forward_);
+    fftwf_destroy_plan(backward_);
+    fftwf_free(time_);
+    fftwf_free(bins_);
+    fftwf_free(kernel_);
 }
 
-void OverlapAddPeer::FilterBlock(const int16_t* block)
+void TOverlapAddPeer::FilterBlock(const int16_t* block)
 {
-    for (int j = 0; j < Hop; ++j)
+    for (int j = 0; j < hop_; ++j)
     {
-        Time[j] = block[j];
-        Time[Hop + j] = 0.0f;
+        time_[j] = block[j];
+        time_[hop_ + j] = 0.0f;
     }
-    fftwf_execute(Forward);
-    for (int k = 0; k <= N / 2; ++k)
+    fftwf_execute(forward_);
+    for (int k = 0; k <= n_ / 2; ++k)
     {
-        float re = Bins[k][0] * Kernel[k][0] - Bins[k][1] * Kernel[k][1];
-        float im = Bins[k][0] * Kernel[k][1] + Bins[k][1] * Kernel[k][0];
-        Bins[k][0] = re;
-        Bins[k][1] = im;
+        float re = bins_[k][0] * kernel_[k][0] - bins_[k][1] * kernel_[k][1];
+        float im = bins_[k][0] * kernel_[k][1] + bins_[k][1] * kernel_[k][0];
+        bins_[k][0] = re;
+        bins_[k][1] = im;
     }
-    fftwf_execute(Backward);
-    int16_t* out = OutQueue.data() + OutFill;
-    for (int j = 0; j < Hop; ++j)
+    fftwf_execute(backward_);
+    int16_t* out = outQueue_.data() + outFill_;
+    for (int j = 0; j < hop_; ++j)
     {
-        float value = std::trunc(Time[j] + Overlap[j]);
+        float value = std::trunc(time_[j] + overlap_[j]);
         out[j] = static_cast<int16_t>(std::clamp(value, -32768.0f, 32767.0f));
-        Overlap[j] = Time[Hop + j];
+        overlap_[j] = time_[hop_ + j];
     }
-    OutFill += Hop;
+    outFill_ += hop_;
 }
 
-void OverlapAddPeer::Process(int16_t* samples, int count)
+void TOverlapAddPeer::Process(int16_t* samples, int count)
 {
-    std::memcpy(InQueue.data() + InFill, samples,
+    std::memcpy(inQueue_.data() + inFill_, samples,
                 sizeof(int16_t) * static_cast<std::size_t>(count));
-    InFill += count;
+    inFill_ += count;
     int used = 0;
-    for (; used + Hop <= InFill; used += Hop)
+    for (; used + hop_ <= inFill_; used += hop_)
     {
-        FilterBlock(InQueue.data() + used);
+        FilterBlock(inQueue_.data() + used);
     }
-    InFill -= used;
-    std::memmove(InQueue.data(), InQueue.data() + used,
-                 sizeof(int16_t) * static_cast<std::size_t>(InFill));
-    int available = std::min(count, OutFill);
+    inFill_ -= used;
+    std::memmove(inQueue_.data(), inQueue_.data() + used,
+                 sizeof(int16_t) * static_cast<std::size_t>(inFill_));
+    int available = std::min(count, outFill_);
     int silence = count - available;
     std::fill(samples, samples + silence, int16_t{0});
-    std::memcpy(samples + silence, OutQueue.data(),
+    std::memcpy(samples + silence, outQueue_.data(),
                 sizeof(int16_t) * static_cast<std::size_t>(available));
-    OutFill -= available;
-    std::memmove(OutQueue.data(), OutQueue.data() + available,
-                 sizeof(int16_t) * static_cast<std::size_t>(OutFill));
+    outFill_ -= available;
+    std::memmove(outQueue_.data(), outQueue_.data() + available,
+                 sizeof(int16_t) * static_cast<std::size_t>(outFill_));
 }
 
 } // namespace keb::bench

@@ -13,32 +13,32 @@
 namespace keb::bench
 {
 
-class OverlapAddPeer
+class TOverlapAddPeer
 {
   public:
     // taps: N/2 + 1 values; maxCall: the largest call in samples.
-    OverlapAddPeer(const std::vector<float>& taps, int n, int maxCall);
-    ~OverlapAddPeer();
-    OverlapAddPeer(const OverlapAddPeer&) = delete;
-    OverlapAddPeer& operator=(const OverlapAddPeer&) = delete;
+    TOverlapAddPeer(const std::vector<float>& taps, int n, int maxCall);
+    ~TOverlapAddPeer();
+    TOverlapAddPeer(const TOverlapAddPeer&) = delete;
+    TOverlapAddPeer& operator=(const TOverlapAddPeer&) = delete;
 
     void Process(int16_t* samples, int count);
 
   private:
     void FilterBlock(const int16_t* block);
 
-    int N;
-    int Hop;
-    float* Time;
-    fftwf_complex* Bins;
-    fftwf_complex* Kernel;
-    fftwf_plan Forward;
-    fftwf_plan Backward;
-    std::vector<float> Overlap;
-    std::vector<int16_t> InQueue;
-    int InFill = 0;
-    std::vector<int16_t> OutQueue;
-    int OutFill = 0;
+    int n_;
+    int hop_;
+    float* time_;
+    fftwf_complex* bins_;
+    fftwf_complex* kernel_;
+    fftwf_plan forward_;
+    fftwf_plan backward_;
+    std::vector<float> overlap_;
+    std::vector<int16_t> inQueue_;
+    int inFill_ = 0;
+    std::vector<int16_t> outQueue_;
+    int outFill_ = 0;
 };
 
 } // namespace keb::bench

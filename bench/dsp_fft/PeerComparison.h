@@ -50,27 +50,27 @@ inline TWaveFormatEx FilterFormat()
 template <class Prepare, class Ours, class Peer>
 void CompareWithPeer(benchmark::State& state, int batch, Prepare prepare, Ours ours, Peer peer)
 {
-    using Clock = std::chrono::steady_clock;
-    using Seconds = std::chrono::duration<double>;
-    Seconds oursBest = Seconds::max();
-    Seconds peerBest = Seconds::max();
+    using TClock = std::chrono::steady_clock;
+    using TSeconds = std::chrono::duration<double>;
+    TSeconds oursBest = TSeconds::max();
+    TSeconds peerBest = TSeconds::max();
     for (auto _ : state)
     {
         prepare();
-        auto start = Clock::now();
+        auto start = TClock::now();
         for (int i = 0; i < batch; ++i)
         {
             ours();
         }
-        auto middle = Clock::now();
+        auto middle = TClock::now();
         for (int i = 0; i < batch; ++i)
         {
             peer();
         }
-        auto end = Clock::now();
-        oursBest = std::min<Seconds>(oursBest, middle - start);
-        peerBest = std::min<Seconds>(peerBest, end - middle);
-        state.SetIterationTime(Seconds(middle - start).count());
+        auto end = TClock::now();
+        oursBest = std::min<TSeconds>(oursBest, middle - start);
+        peerBest = std::min<TSeconds>(peerBest, end - middle);
+        state.SetIterationTime(TSeconds(middle - start).count());
     }
     state.counters["ours_ns"] = oursBest.count() / batch * 1e9;
     state.counters["fftw_ns"] = peerBest.count() / batch * 1e9;

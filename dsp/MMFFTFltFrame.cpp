@@ -25,15 +25,23 @@ TInt4 TruncateSaturated(TFloat4 value)
 }
 
 using TShort4 = int16_t __attribute__((vector_size(8)));
+using TShort8 = int16_t __attribute__((vector_size(16)));
 
 TFloat4 LoadFloats(const int32_t* samples)
 {
     return __builtin_convertvector(Load<TInt4>(samples), TFloat4);
 }
 
+// Through 32-bit integers: SSE2 converts those to floats and back a vector at a time, 16-bit
+// ones only a value at a time. Each sample doubled and read as a 32-bit value, shifted down
+// arithmetically, is the sample sign-extended.
 TFloat4 LoadFloats(const int16_t* samples)
 {
-    return __builtin_convertvector(Load<TShort4>(samples), TFloat4);
+    const TShort4 four = Load<TShort4>(samples);
+    const TShort8 doubled = __builtin_shufflevector(four, four, 0, 0, 1, 1, 2, 2, 3, 3);
+    TInt4 widened;
+    std::memcpy(&widened, &doubled, sizeof widened);
+    return __builtin_convertvector(widened >> 16, TFloat4);
 }
 
 // Work[j] := (s[j], s[H + j]) and Work[H + j] := 0 for j < H.
@@ -74,7 +82,10 @@ struct TPcm16Output
         Outside |= ~((values > low - 1.0f) & (values < high + 1.0f));
         TFloat4 limited = values > low ? values : low;
         limited = limited < high ? limited : high;
-        Store(Samples + index, __builtin_convertvector(limited, TShort4));
+        const TInt4 whole = __builtin_convertvector(limited, TInt4);
+        TShort8 halves;
+        std::memcpy(&halves, &whole, sizeof halves);
+        Store(Samples + index, __builtin_shufflevector(halves, halves, 0, 2, 4, 6));
     }
 };
 

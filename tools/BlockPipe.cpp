@@ -3,10 +3,10 @@
 namespace keb
 {
 
-TBlockPipe::TBlockPipe(std::size_t blocks, std::size_t blockSamples) : blocks_(blocks)
+TBlockPipe::TBlockPipe() : blocks_(Blocks)
 {
     for (TBlock& block : blocks_)
-        block.Samples.resize(blockSamples);
+        block.Samples.resize(BlockSamples);
 }
 
 std::span<std::int16_t> TBlockPipe::NextEmpty()

@@ -24,7 +24,12 @@ namespace keb
 class TBlockPipe
 {
   public:
-    TBlockPipe(std::size_t blocks, std::size_t blockSamples);
+    // Four blocks of 32768 samples: one being filled, one being used, two
+    // evening out the differences between the two sides.
+    static constexpr std::size_t Blocks = 4;
+    static constexpr std::size_t BlockSamples = 32768;
+
+    TBlockPipe();
 
     // The next empty block, waiting for one; empty once the pipe is aborted.
     std::span<std::int16_t> NextEmpty();

@@ -5,14 +5,9 @@
 
 namespace keb
 {
-namespace
-{
-constexpr std::size_t Blocks = 4;
-constexpr std::size_t BlockSamples = 32768;
-} // namespace
 
 TOutputThread::TOutputThread(TOutputStage& stage)
-    : stage_(stage), pipe_(Blocks, BlockSamples), writer_([this] { WriteBehind(); })
+    : stage_(stage), writer_([this] { WriteBehind(); })
 {
 }
 

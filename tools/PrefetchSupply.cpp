@@ -4,16 +4,8 @@
 
 namespace keb
 {
-namespace
-{
-// Four blocks of 32768 samples: one being read, one being filtered, two
-// evening out the differences between the two.
-constexpr std::size_t Blocks = 4;
-constexpr std::size_t BlockSamples = 32768;
-} // namespace
 
-TPrefetchSupply::TPrefetchSupply(TFileSupply& file)
-    : file_(file), pipe_(Blocks, BlockSamples), reader_([this] { ReadAhead(); })
+TPrefetchSupply::TPrefetchSupply(TFileSupply& file) : file_(file), reader_([this] { ReadAhead(); })
 {
 }
 

@@ -82,10 +82,8 @@ struct TPcm16Output
         Outside |= ~((values > low - 1.0f) & (values < high + 1.0f));
         TFloat4 limited = values > low ? values : low;
         limited = limited < high ? limited : high;
-        const TInt4 whole = __builtin_convertvector(limited, TInt4);
-        TShort8 halves;
-        std::memcpy(&halves, &whole, sizeof halves);
-        Store(Samples + index, __builtin_shufflevector(halves, halves, 0, 2, 4, 6));
+        Store(Samples + index,
+              __builtin_convertvector(__builtin_convertvector(limited, TInt4), TShort4));
     }
 };
 

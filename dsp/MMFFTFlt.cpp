@@ -4,8 +4,6 @@
 
 #include "dsp/MMFFTFlt.h"
 
-#include "dsp/PcmConversion.h"
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -33,11 +31,6 @@ void WriteSample(uint8_t* bytes, int32_t index, int16_t sample)
 // Channel ch of the n sample frames at bytes, sign-extended into frame.
 void LoadChannel(const uint8_t* bytes, int32_t channels, int ch, int32_t n, int32_t* frame)
 {
-    if (channels == 1)
-    {
-        Pcm16ToInt32(reinterpret_cast<const int16_t*>(bytes), static_cast<size_t>(n), frame);
-        return;
-    }
     int16_t samples[2 * FFTFilterMaxLength];
     std::memcpy(samples, bytes, sizeof(int16_t) * static_cast<size_t>(n * channels));
     for (int32_t j = 0; j < n; ++j)
@@ -50,8 +43,6 @@ void LoadChannel(const uint8_t* bytes, int32_t channels, int ch, int32_t n, int3
 // 16-bit range; returns whether a value had to be limited.
 bool StoreChannel(const int32_t* frame, int32_t channels, int ch, int32_t n, uint8_t* bytes)
 {
-    if (channels == 1)
-        return SaturateToPcm16(frame, static_cast<size_t>(n), reinterpret_cast<int16_t*>(bytes));
     int16_t samples[2 * FFTFilterMaxLength];
     size_t size = sizeof(int16_t) * static_cast<size_t>(n * channels);
     std::memcpy(samples, bytes, size);
@@ -87,13 +78,42 @@ TChannelRange SelectedChannels(const TFFTFilter* filter, int selection)
     return {0, filter->Channels};
 }
 
+// Filters the first frames of InQueue, one channel of several, into output; returns whether
+// a sample was clipped.
+bool FilterChannel(TFFTFilter* filter, int ch, int32_t frames, uint8_t* output)
+{
+    int32_t channels = filter->Channels;
+    int32_t n = filter->N;
+    int32_t frameBytes = n * channels * 2;
+    int32_t* samples = filter->Channel[ch].Frame;
+    bool clipped = false;
+    for (int32_t frame = 0; frame < frames; ++frame)
+    {
+        int32_t offset = frame * frameBytes;
+        LoadChannel(filter->InQueue + offset, channels, ch, n, samples);
+        FilterFrame(filter, ch);
+        clipped |= StoreChannel(samples, channels, ch, n, output + offset);
+    }
+    return clipped;
+}
+
+// The same for a mono stream, from 16-bit samples to 16-bit samples.
+bool FilterMono(TFFTFilter* filter, int32_t frames, uint8_t* output)
+{
+    const auto* input = reinterpret_cast<const int16_t*>(filter->InQueue);
+    auto* samples = reinterpret_cast<int16_t*>(output);
+    bool clipped = false;
+    for (int32_t offset = 0; offset < frames * filter->N; offset += filter->N)
+        clipped |= FilterPcm16Frame(filter, 0, input + offset, samples + offset);
+    return clipped;
+}
+
 // Filters every whole frame of InQueue into OutQueue behind OutFill; returns whether a
 // sample was clipped.
 bool FilterQueuedFrames(TFFTFilter* filter, TChannelRange range)
 {
     int32_t channels = filter->Channels;
-    int32_t n = filter->N;
-    int32_t frameBytes = n * channels * 2;
+    int32_t frameBytes = filter->N * channels * 2;
     int32_t frames = filter->InFill / frameBytes;
     int32_t used = frames * frameBytes;
     uint8_t* output = filter->OutQueue + filter->OutFill;
@@ -104,17 +124,11 @@ bool FilterQueuedFrames(TFFTFilter* filter, TChannelRange range)
         std::memcpy(output, filter->InQueue, static_cast<size_t>(used));
     }
     bool clipped = false;
-    for (int ch = range.First; ch < range.End; ++ch)
-    {
-        int32_t* samples = filter->Channel[ch].Frame;
-        for (int32_t frame = 0; frame < frames; ++frame)
-        {
-            int32_t offset = frame * frameBytes;
-            LoadChannel(filter->InQueue + offset, channels, ch, n, samples);
-            FilterFrame(filter, ch);
-            clipped |= StoreChannel(samples, channels, ch, n, output + offset);
-        }
-    }
+    if (channels == 1)
+        clipped = FilterMono(filter, frames, output);
+    else
+        for (int ch = range.First; ch < range.End; ++ch)
+            clipped |= FilterChannel(filter, ch, frames, output);
     if (used > 0)
     {
         filter->OutFill += used;

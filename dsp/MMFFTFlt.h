@@ -109,5 +109,8 @@ int FFTFilterTaps(TFFTFilter* filter, float* taps);
 // carrying the overlap to the next frame, with the newest published response. Called by
 // DoFFTFilter.
 void FilterFrame(TFFTFilter* filter, int channel);
+// FilterFrame on N 16-bit samples at input, written clipped to output (which may be input):
+// what FilterFrame and clipping its result give. Returns whether a sample was clipped.
+bool FilterPcm16Frame(TFFTFilter* filter, int channel, const int16_t* input, int16_t* output);
 
 } // namespace keb

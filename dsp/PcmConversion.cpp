@@ -30,16 +30,6 @@ template <int First> TFloat4 WidenedToFloat(TShort8 samples)
     return __builtin_convertvector(Widened<First>(samples), TFloat4);
 }
 
-// The low halves of eight 32-bit values that fit in 16 bits.
-TShort8 Narrowed(TInt4 low, TInt4 high)
-{
-    TShort8 lowHalves;
-    TShort8 highHalves;
-    std::memcpy(&lowHalves, &low, sizeof low);
-    std::memcpy(&highHalves, &high, sizeof high);
-    return __builtin_shufflevector(lowHalves, highHalves, 0, 2, 4, 6, 8, 10, 12, 14);
-}
-
 // RoundToPcm16 on four values.
 TShort4 RoundToPcm16(TFloat4 values)
 {
@@ -74,43 +64,6 @@ void Pcm16ToFloat(const std::int16_t* samples, std::size_t count, float scale, f
     }
     for (; i < count; ++i)
         values[i] = static_cast<float>(samples[i]) * scale;
-}
-
-void Pcm16ToInt32(const std::int16_t* samples, std::size_t count, std::int32_t* values)
-{
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-    {
-        const auto eight = Load<TShort8>(samples + i);
-        Store(values + i, Widened<0>(eight));
-        Store(values + i + 4, Widened<4>(eight));
-    }
-    for (; i < count; ++i)
-        values[i] = samples[i];
-}
-
-bool SaturateToPcm16(const std::int32_t* values, std::size_t count, std::int16_t* samples)
-{
-    const TInt4 low = TInt4{} - 32768;
-    const TInt4 high = TInt4{} + 32767;
-    TInt4 outside{};
-    const auto clipped = [&](TInt4 four)
-    {
-        outside |= (four < low) | (four > high);
-        four = four > low ? four : low;
-        return four < high ? four : high;
-    };
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8)
-        Store(samples + i,
-              Narrowed(clipped(Load<TInt4>(values + i)), clipped(Load<TInt4>(values + i + 4))));
-    bool anyOutside = (outside[0] | outside[1] | outside[2] | outside[3]) != 0;
-    for (; i < count; ++i)
-    {
-        anyOutside |= values[i] < -32768 || values[i] > 32767;
-        samples[i] = static_cast<std::int16_t>(std::clamp(values[i], -32768, 32767));
-    }
-    return anyOutside;
 }
 
 } // namespace keb

@@ -1,7 +1,6 @@
-// Conversions between 16-bit PCM samples and floats or 32-bit integers, a
-// block at a time on vectors, for the paths that move every sample (the
-// filter engine's frames, the sample processors, the offline tool's reading
-// and writing).
+// Conversions between 16-bit PCM samples and floats, a block at a time on
+// vectors, for the paths that move every sample (the sample processors, the
+// offline tool's reading and writing).
 //
 // Float to 16 bits rounds value x scale to the nearest whole number (halves
 // to the even one, as nearbyint in the default rounding mode) and clips it
@@ -32,11 +31,5 @@ inline std::int16_t RoundToPcm16(float value)
 void RoundToPcm16(const float* values, std::size_t count, float scale, std::int16_t* samples);
 // values[i] = samples[i] * scale for i < count.
 void Pcm16ToFloat(const std::int16_t* samples, std::size_t count, float scale, float* values);
-
-// values[i] = samples[i] for i < count.
-void Pcm16ToInt32(const std::int16_t* samples, std::size_t count, std::int32_t* values);
-// samples[i] = values[i] clipped to -32768 .. 32767 for i < count; returns
-// whether a value had to be clipped.
-bool SaturateToPcm16(const std::int32_t* values, std::size_t count, std::int16_t* samples);
 
 } // namespace keb

@@ -29,6 +29,13 @@ TFilterChain::~TFilterChain()
 
 void TFilterChain::Open()
 {
+    // A cleanup stage the run leaves off passes every sample as it is, for the whole run (its
+    // settings do not change once the chain is open): the buffers go around it.
+    const bool notchActs =
+        notch_.Enabled() && (notch_.Automatic() || !notch_.ManualNotches().empty());
+    const bool reducerActs = reducer_.Enabled() && reducer_.Level() > 0;
+    reducer_.SetInput(notchActs ? static_cast<TMMDSPComponent*>(&notch_) : &equalizer_);
+    sink_.SetInput(reducerActs ? &reducer_ : reducer_.GetInput());
     opened_ = true;
     for (TMMDSPComponent* component : Components())
         component->ChainOpened();

@@ -3,7 +3,9 @@
 // window's playback device pulls its buffers through the same three.
 //
 // The source and the equalizer are configured through their accessors
-// before Open; Open runs the chain's open and start notifications (the
+// before Open, and the notch filter and the noise reducer too: Open leaves
+// out of the chain those that are off, as they would pass the audio
+// unchanged. Open runs the chain's open and start notifications (the
 // equalizer creates its engine then), the destructor its stop and close.
 // One buffer header is allocated at construction; a pull allocates nothing.
 // Not thread-safe: one thread builds, pulls and destroys the chain.

@@ -5,10 +5,11 @@
 #include "tools/FilterErrors.h"
 #include "tools/FilterPictures.h"
 #include "tools/FilterSettings.h"
-#include "tools/OutputStage.h"
-#include "tools/SampleSupply.h"
+#include "tools/OutputThread.h"
+#include "tools/PrefetchSupply.h"
 
 #include <memory>
+#include <optional>
 
 namespace keb
 {
@@ -117,7 +118,18 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     if (waterfallOut)
         output.AddObserver([&](auto samples) { waterfallOut->Waterfall->Add(samples); });
 
-    TObservedSupply supply(fileSupply,
+    // Reading and writing run on threads of their own while this one filters. A pipe is read
+    // only as the chain asks for audio, so that a failed run never waits for a writer at its
+    // other end.
+    std::optional<TPrefetchSupply> prefetch;
+    if (options.Input != "-" && std::filesystem::is_regular_file(options.Input))
+        prefetch.emplace(fileSupply);
+    TSampleSupply& input = prefetch ? static_cast<TSampleSupply&>(*prefetch) : fileSupply;
+    const auto framesRead = [&]
+    { return prefetch ? prefetch->FramesRead() : fileSupply.FramesRead(); };
+    TOutputThread writer(output);
+
+    TObservedSupply supply(input,
                            [&](auto samples)
                            {
                                if (waterfallIn)
@@ -131,11 +143,12 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     chain.Open();
     for (bool more = true; more;)
     {
-        output.Write(chain.Pull(more));
+        writer.Write(chain.Pull(more));
         if (hooks.Progress)
-            hooks.Progress(static_cast<double>(fileSupply.FramesRead()) /
+            hooks.Progress(static_cast<double>(framesRead()) /
                            static_cast<double>(reader.Frames()));
     }
+    writer.Flush();
 
     if (waterfallIn)
         SavePng(WaterfallImage(*waterfallIn->Waterfall, "Input waterfall"), *waterfallIn->File);

@@ -1,6 +1,7 @@
 #include "FFTFilterTestSupport.h"
 #include "FFTTestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <random>
@@ -310,6 +311,40 @@ TEST(FFTFilter, ClippingIsReportedPerCall)
     TFilterRun quietRun = RunThrough(engine.get(), 0, quiet, 2000);
     EXPECT_EQ(quietRun.Clipped, (std::vector<bool>{true, false}));
     EXPECT_NEAR(quietRun.Output.back(), 100 * FlatGain * std::pow(10.0, 12 / 20.0), 1.0);
+}
+
+// Mono streams go from 16-bit samples to 16-bit samples in one pass; the result must be the
+// 32-bit frame's, clipped, loud frames and quiet ones alike.
+TEST(FFTFilter, TheSixteenBitFrameIsTheWideFrameClipped)
+{
+    TEnginePtr wide = MakeEngine(1, 256);
+    TEnginePtr narrow = MakeEngine(1, 256);
+    const int32_t n = wide->N;
+    int clippedFrames = 0;
+    for (int frame = 0; frame < 40; ++frame)
+    {
+        const float gain = static_cast<float>(frame % 4) * 8.0f;
+        SetFFTFilterBand(wide.get(), 0, 4000, gain);
+        SetFFTFilterBand(narrow.get(), 0, 4000, gain);
+        const std::vector<int16_t> input =
+            RandomSamples(static_cast<std::size_t>(n), frame % 3 == 0 ? 800 : 32000, frame);
+        std::copy(input.begin(), input.end(), wide->Channel[0].Frame);
+        FilterFrame(wide.get(), 0);
+        std::vector<int16_t> output(input.size());
+        const bool clipped = FilterPcm16Frame(narrow.get(), 0, input.data(), output.data());
+        bool wideClipped = false;
+        for (int32_t j = 0; j < n; ++j)
+        {
+            const int32_t value = wide->Channel[0].Frame[j];
+            wideClipped |= value < -32768 || value > 32767;
+            ASSERT_EQ(output[static_cast<std::size_t>(j)], std::clamp(value, -32768, 32767))
+                << "frame " << frame << " sample " << j;
+        }
+        EXPECT_EQ(clipped, wideClipped) << "frame " << frame;
+        clippedFrames += clipped ? 1 : 0;
+    }
+    EXPECT_GT(clippedFrames, 5);
+    EXPECT_LT(clippedFrames, 35);
 }
 
 TEST(FFTFilter, ResetDropsQueuesButKeepsTheDesign)

@@ -93,38 +93,14 @@ TEST(PcmConversionTest, EverySampleWidensExactlyAndComesBack)
     const std::size_t start = 3;
     const std::size_t count = samples.size() - 8;
     std::vector<float> floats(count);
-    std::vector<std::int32_t> integers(count);
     Pcm16ToFloat(samples.data() + start, count, 1.0f / 32768.0f, floats.data());
-    Pcm16ToInt32(samples.data() + start, count, integers.data());
     std::vector<std::int16_t> back(count);
     RoundToPcm16(floats.data(), count, 32768.0f, back.data());
     for (std::size_t i = 0; i < count; ++i)
     {
         ASSERT_EQ(floats[i], static_cast<float>(samples[start + i]) / 32768.0f);
-        ASSERT_EQ(integers[i], samples[start + i]);
         ASSERT_EQ(back[i], samples[start + i]);
     }
-    EXPECT_FALSE(SaturateToPcm16(integers.data(), count, back.data()));
-    EXPECT_TRUE(std::equal(back.begin(), back.end(), samples.begin() + start));
-}
-
-TEST(PcmConversionTest, SaturationClipsAndTellsWhereverTheValueOutsideIs)
-{
-    for (const std::int32_t outside : {32768, -32769, 1 << 30, std::numeric_limits<int>::min()})
-        for (std::size_t at = 0; at < 13; ++at)
-        {
-            std::vector<std::int32_t> values(13, -5);
-            values[at] = outside;
-            std::vector<std::int16_t> samples(values.size());
-            EXPECT_TRUE(SaturateToPcm16(values.data(), values.size(), samples.data()))
-                << outside << " at " << at;
-            EXPECT_EQ(samples[at], outside > 0 ? 32767 : -32768);
-            EXPECT_EQ(samples[(at + 1) % values.size()], -5);
-        }
-    const std::vector<std::int32_t> edges{32767, -32768, 0, 1, -1, 32767, -32768, 7, 32767};
-    std::vector<std::int16_t> samples(edges.size());
-    EXPECT_FALSE(SaturateToPcm16(edges.data(), edges.size(), samples.data()));
-    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), edges.begin()));
 }
 
 } // namespace

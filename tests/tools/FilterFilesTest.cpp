@@ -7,9 +7,11 @@
 #include "tools/SoundFileWriter.h"
 
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <sndfile.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace keb
@@ -180,6 +182,25 @@ TEST_F(FilterFilesTest, UnwritableOutputsLeaveNothingBehind)
               std::string::npos);
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"folder.wav", "in.flac", "plain"}));
     EXPECT_TRUE(std::filesystem::is_empty(File("folder.wav")));
+}
+
+// A file size limit stands in for a full disk: the write fails in the middle
+// of the run, after the output was opened and while filtering goes on.
+TEST_F(FilterFilesTest, AWriteFailingMidwayFailsTheRunAndLeavesNothing)
+{
+    test::WriteSound(File("in.wav"), {8000, 1, test::Sine(700, 8000, 5000, 20 * 8000)},
+                     SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limited = before;
+    limited.rlim_cur = 64 * 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::string failure = FailureOf<EFilterOutputError>(Options("in.wav", "out.wav"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_NE(failure.find("out.wav: cannot write"), std::string::npos) << failure;
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.wav"}));
 }
 
 // A WAV file keeps its sizes in 32 bits. A recording known to fit is plain

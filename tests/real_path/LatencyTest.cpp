@@ -200,26 +200,31 @@ TLatencyFigures MeasureInGraph(const char* mode, const std::filesystem::path& ho
     std::string wired =
         "keb's ports never appeared next to " + capturePort + " and " + playbackPort;
     bool started = false;
+    // Once playing, a port that goes away shows as clicks that do not come out.
+    const auto wire = [&](std::int64_t)
+    {
+        const std::string in = tap.ConnectedPort(capturePort);
+        const std::string out = tap.ConnectedPort(playbackPort);
+        if (in.empty() || out.empty())
+            return;
+        const std::string problem = tap.Wire(in, out);
+        if (started || !problem.empty())
+        {
+            wired = started ? wired : problem;
+            return;
+        }
+        tap.Start(std::move(feed));
+        started = true;
+    };
     const TProgramRun keb = RunProgram(KEB_PROGRAM,
                                        {"--input", QString::fromStdString(input), "--output",
                                         QString::fromStdString(output), "--latency", mode, "--on",
                                         "--quit-after", QString::number(QuitAfterSeconds)},
-                                       home, 60s,
-                                       [&](std::int64_t)
-                                       {
-                                           const std::string in = tap.ConnectedPort(capturePort);
-                                           const std::string out = tap.ConnectedPort(playbackPort);
-                                           if (in.empty() || out.empty())
-                                               return;
-                                           wired = tap.Wire(in, out);
-                                           if (!started)
-                                               tap.Start(std::move(feed));
-                                           started = true;
-                                       });
+                                       home, 60s, wire);
     tap.Stop();
     EXPECT_TRUE(keb.Finished) << keb.Errors;
     EXPECT_EQ(keb.ExitCode, 0) << keb.Errors;
-    EXPECT_TRUE(started && wired.empty()) << wired;
+    EXPECT_TRUE(started) << wired;
     const std::vector<std::int16_t> heard = Samples(tap.Heard());
     const std::vector<std::int16_t> played = Samples(tap.Played());
     std::size_t end = played.size();

@@ -208,11 +208,11 @@ TLatencyFigures MeasureInGraph(const char* mode, const std::filesystem::path& ho
         if (in.empty() || out.empty())
             return;
         const std::string problem = tap.Wire(in, out);
-        if (started || !problem.empty())
-        {
-            wired = started ? wired : problem;
+        if (started)
             return;
-        }
+        wired = problem;
+        if (!problem.empty())
+            return;
         tap.Start(std::move(feed));
         started = true;
     };

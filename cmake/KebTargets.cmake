@@ -61,6 +61,14 @@ option(KEB_PRECOMPILED_HEADERS "Precompile the headers every test and Qt library
 # precompiles the headers, the others reuse its result; the targets of a
 # set must be built with the same flags (all libraries or all programs).
 function(keb_precompiled_headers target set)
+  get_property(owner GLOBAL PROPERTY KEB_PCH_OWNER_${set})
+  if(NOT owner)
+    set_property(GLOBAL PROPERTY KEB_PCH_OWNER_${set} ${target})
+    # A deferred call reads its arguments when it runs, so the name is
+    # written into the call now.
+    cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY [[${PROJECT_SOURCE_DIR}]]
+      CALL keb_check_precompiled_header_owner [[${target}]])")
+  endif()
   if(NOT KEB_PRECOMPILED_HEADERS)
     return()
   endif()
@@ -69,12 +77,25 @@ function(keb_precompiled_headers target set)
   # whatever uses the audio layer, and Qt's bring -fPIC to whatever uses Qt,
   # so every file that shares a header takes both.
   target_compile_options(${target} PRIVATE -pthread -fPIC)
-  get_property(owner GLOBAL PROPERTY KEB_PCH_OWNER_${set})
   if(owner)
     target_precompile_headers(${target} REUSE_FROM ${owner})
   else()
     target_precompile_headers(${target} PRIVATE ${ARGN})
-    set_property(GLOBAL PROPERTY KEB_PCH_OWNER_${set} ${target})
+  endif()
+endfunction()
+
+# A precompiled header carries the macros of the target that built it, and
+# GCC refuses it (an error under -Werror) in any file compiled without them.
+# The target that precompiles for a set therefore defines no macros of its
+# own; a macro only some of its files read goes on those files. Checked
+# after the whole tree is read, whether or not headers are precompiled, so
+# that a build with ccache fails the same way as one without.
+function(keb_check_precompiled_header_owner target)
+  get_target_property(definitions ${target} COMPILE_DEFINITIONS)
+  if(definitions)
+    message(FATAL_ERROR "${target} precompiles headers that other programs "
+      "reuse, so it must not define macros of its own (${definitions}); "
+      "set them on the source files that read them")
   endif()
 endfunction()
 

@@ -2,6 +2,9 @@
 
 #include "stream/MMUtils.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace keb
 {
 
@@ -36,11 +39,22 @@ void TFilterChain::Open()
     const bool reducerActs = reducer_.Enabled() && reducer_.Level() > 0;
     reducer_.SetInput(notchActs ? static_cast<TMMDSPComponent*>(&notch_) : &equalizer_);
     sink_.SetInput(reducerActs ? &reducer_ : reducer_.GetInput());
+    cleanupActs_ = notchActs || reducerActs;
     opened_ = true;
     for (TMMDSPComponent* component : Components())
         component->ChainOpened();
     for (TMMDSPComponent* component : Components())
         component->ChainStarted();
+}
+
+bool TFilterChain::Blockwise() const
+{
+    return opened_ && !cleanupActs_ && !equalizer_.LowLatency();
+}
+
+int TFilterChain::PeriodSamples() const
+{
+    return std::lcm(PullSamples, std::min(equalizer_.FFTLength(), FFTFilterMaxLength));
 }
 
 std::span<const std::int16_t> TFilterChain::Pull(bool& more)

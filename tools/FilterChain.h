@@ -8,10 +8,12 @@
 // unchanged. Open runs the chain's open and start notifications (the
 // equalizer creates its engine then), the destructor its stop and close.
 // One buffer header is allocated at construction; a pull allocates nothing.
-// Not thread-safe: one thread builds, pulls and destroys the chain.
+// Not thread-safe: one thread at a time builds, pulls and destroys the chain
+// (another thread may pull it while the building one waits for it).
 #pragma once
 
 #include "dsp/MMEQ.h"
+#include "dsp/MMFFTFlt.h"
 #include "dsp/NoiseReducer.h"
 #include "dsp/NotchFilter.h"
 #include "tools/PcmSource.h"
@@ -40,6 +42,17 @@ class TFilterChain
     TMMNoiseReducer& NoiseReducer() { return reducer_; }
 
     void Open();
+    // Once open: whether every output sample depends only on the stretch of
+    // input within two engine frames before it, so that a second chain,
+    // started on a frame and a pull boundary and run one period
+    // (PeriodSamples) ahead of a point, agrees with this one from there on.
+    // True when the equalizer filters with its block engine (or passes the
+    // audio) and no cleanup stage acts: those adapt to all they have heard.
+    bool Blockwise() const;
+    // The least common multiple of the pull and the engine's frame: where
+    // both are whole, at least 125 frames (the longest stretch the engine's
+    // growing delay needs to settle).
+    int PeriodSamples() const;
     // The next buffer's samples, valid until the next pull; `more` is false
     // once the source has ended (this buffer may still hold its last samples).
     std::span<const std::int16_t> Pull(bool& more);
@@ -58,6 +71,7 @@ class TFilterChain
     TMMDSPComponent sink_;
     TMMWaveHdr* buffer_;
     bool opened_ = false;
+    bool cleanupActs_ = false;
 };
 
 } // namespace keb

@@ -6,10 +6,12 @@
 #include "tools/FilterPictures.h"
 #include "tools/FilterSettings.h"
 #include "tools/OutputThread.h"
+#include "tools/ParallelFilter.h"
 #include "tools/PrefetchSupply.h"
 
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace keb
 {
@@ -118,16 +120,20 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     if (waterfallOut)
         output.AddObserver([&](auto samples) { waterfallOut->Waterfall->Add(samples); });
 
-    // Reading and writing run on threads of their own while this one filters. A pipe is read
-    // only as the chain asks for audio, so that a failed run never waits for a writer at its
-    // other end.
+    // Reading runs on a thread of its own while this one filters. A pipe is read only as the
+    // chain asks for audio, so that a failed run never waits for a writer at its other end.
     std::optional<TPrefetchSupply> prefetch;
-    if (options.Input != "-" && std::filesystem::is_regular_file(options.Input))
+    const bool fromFile = options.Input != "-" && std::filesystem::is_regular_file(options.Input);
+    if (fromFile)
         prefetch.emplace(fileSupply);
     TSampleSupply& input = prefetch ? static_cast<TSampleSupply&>(*prefetch) : fileSupply;
-    const auto framesRead = [&]
-    { return prefetch ? prefetch->FramesRead() : fileSupply.FramesRead(); };
-    TOutputThread writer(output);
+    const auto progress = [&]
+    {
+        if (hooks.Progress)
+            hooks.Progress(
+                static_cast<double>(prefetch ? prefetch->FramesRead() : fileSupply.FramesRead()) /
+                static_cast<double>(reader.Frames()));
+    };
 
     TObservedSupply supply(input,
                            [&](auto samples)
@@ -135,20 +141,40 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
                                if (waterfallIn)
                                    waterfallIn->Waterfall->Add(samples);
                            });
-    TFilterChain chain(supply, FilterSampleRate);
-    ConfigureEqualizer(chain.Equalizer(), options, positions);
-    ConfigureCleanup(chain.Notch(), chain.NoiseReducer(), options);
-    chain.Source().SetLeadingSilence(alignment.Priming);
-    chain.Source().SetTrailingSilence(alignment.Delay);
-    chain.Open();
-    for (bool more = true; more;)
+    const auto configure = [&](TFilterChain& chain)
     {
-        writer.Write(chain.Pull(more));
-        if (hooks.Progress)
-            hooks.Progress(static_cast<double>(framesRead()) /
-                           static_cast<double>(reader.Frames()));
+        ConfigureEqualizer(chain.Equalizer(), options, positions);
+        ConfigureCleanup(chain.Notch(), chain.NoiseReducer(), options);
+    };
+    TFilterChain chain(supply, FilterSampleRate);
+    configure(chain);
+    chain.Open();
+    const int lanes = static_cast<int>(std::thread::hardware_concurrency());
+    if (fromFile && chain.Blockwise() && lanes > 1)
+    {
+        // The chain's output at any point depends only on the audio just before it: lanes
+        // filter stretches of the file at once, and this thread writes.
+        TParallelFilter(lanes, configure)
+            .Run(supply, alignment.Priming, alignment.Delay,
+                 [&](auto samples)
+                 {
+                     output.Write(samples);
+                     progress();
+                 });
     }
-    writer.Flush();
+    else
+    {
+        // Writing runs on a thread of its own while this one filters.
+        TOutputThread writer(output);
+        chain.Source().SetLeadingSilence(alignment.Priming);
+        chain.Source().SetTrailingSilence(alignment.Delay);
+        for (bool more = true; more;)
+        {
+            writer.Write(chain.Pull(more));
+            progress();
+        }
+        writer.Flush();
+    }
 
     if (waterfallIn)
         SavePng(WaterfallImage(*waterfallIn->Waterfall, "Input waterfall"), *waterfallIn->File);

@@ -30,16 +30,22 @@ TFilterChain::~TFilterChain()
     FreeAndClear(buffer_);
 }
 
+bool TFilterChain::NotchActs() const
+{
+    return notch_.Enabled() && (notch_.Automatic() || !notch_.ManualNotches().empty());
+}
+
+bool TFilterChain::ReducerActs() const
+{
+    return reducer_.Enabled() && reducer_.Level() > 0;
+}
+
 void TFilterChain::Open()
 {
     // A cleanup stage the run leaves off passes every sample as it is, for the whole run (its
     // settings do not change once the chain is open): the buffers go around it.
-    const bool notchActs =
-        notch_.Enabled() && (notch_.Automatic() || !notch_.ManualNotches().empty());
-    const bool reducerActs = reducer_.Enabled() && reducer_.Level() > 0;
-    reducer_.SetInput(notchActs ? static_cast<TMMDSPComponent*>(&notch_) : &equalizer_);
-    sink_.SetInput(reducerActs ? &reducer_ : reducer_.GetInput());
-    cleanupActs_ = notchActs || reducerActs;
+    reducer_.SetInput(NotchActs() ? static_cast<TMMDSPComponent*>(&notch_) : &equalizer_);
+    sink_.SetInput(ReducerActs() ? &reducer_ : reducer_.GetInput());
     opened_ = true;
     for (TMMDSPComponent* component : Components())
         component->ChainOpened();
@@ -49,7 +55,7 @@ void TFilterChain::Open()
 
 bool TFilterChain::Blockwise() const
 {
-    return opened_ && !cleanupActs_ && !equalizer_.LowLatency();
+    return !NotchActs() && !ReducerActs() && !equalizer_.LowLatency();
 }
 
 int TFilterChain::PeriodSamples() const

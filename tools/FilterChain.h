@@ -42,7 +42,7 @@ class TFilterChain
     TMMNoiseReducer& NoiseReducer() { return reducer_; }
 
     void Open();
-    // Once open: whether every output sample depends only on the stretch of
+    // Once configured: whether every output sample depends only on the stretch of
     // input within two engine frames before it, so that a second chain,
     // started on a frame and a pull boundary and run one period
     // (PeriodSamples) ahead of a point, agrees with this one from there on.
@@ -58,6 +58,8 @@ class TFilterChain
     std::span<const std::int16_t> Pull(bool& more);
 
   private:
+    bool NotchActs() const;
+    bool ReducerActs() const;
     // In chain order.
     std::array<TMMDSPComponent*, 5> Components()
     {
@@ -71,7 +73,6 @@ class TFilterChain
     TMMDSPComponent sink_;
     TMMWaveHdr* buffer_;
     bool opened_ = false;
-    bool cleanupActs_ = false;
 };
 
 } // namespace keb

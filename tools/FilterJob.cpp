@@ -9,6 +9,7 @@
 #include "tools/ParallelFilter.h"
 #include "tools/PrefetchSupply.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -88,6 +89,56 @@ std::unique_ptr<TPictureOutput> MakePicture(const std::optional<std::filesystem:
     return picture;
 }
 
+// What a run reads from and writes to, and whom it tells how far it got.
+struct TRunSides
+{
+    TFileSupply& File;
+    const TEqualizerAlignment& Alignment;
+    TOutputStage& Output;
+    std::function<void(std::int64_t framesRead)> Progress;
+};
+
+// The chain's output at any point depends only on the audio just before it: lanes filter
+// stretches of the file at once, while this thread reads and writes.
+void FilterInParallel(const TRunSides& sides, const TObservedSupply::TObserver& observeInput,
+                      const TParallelFilter::TConfigure& configure, int lanes)
+{
+    TObservedSupply supply(sides.File, observeInput);
+    TParallelFilter(lanes, configure)
+        .Run(supply, sides.Alignment.Priming, sides.Alignment.Delay,
+             [&](auto samples)
+             {
+                 sides.Output.Write(samples);
+                 sides.Progress(sides.File.FramesRead());
+             });
+}
+
+// One chain on this thread; reading (from a file) and writing run on threads of their own. A
+// pipe is read only as the chain asks for audio, so that a failed run never waits for a writer
+// at its other end.
+void FilterSerially(const TRunSides& sides, bool fromFile,
+                    const TObservedSupply::TObserver& observeInput,
+                    const TParallelFilter::TConfigure& configure)
+{
+    std::optional<TPrefetchSupply> prefetch;
+    if (fromFile)
+        prefetch.emplace(sides.File);
+    TObservedSupply supply(prefetch ? static_cast<TSampleSupply&>(*prefetch) : sides.File,
+                           observeInput);
+    TFilterChain chain(supply, FilterSampleRate);
+    configure(chain);
+    chain.Source().SetLeadingSilence(sides.Alignment.Priming);
+    chain.Source().SetTrailingSilence(sides.Alignment.Delay);
+    chain.Open();
+    TOutputThread writer(sides.Output);
+    for (bool more = true; more;)
+    {
+        writer.Write(chain.Pull(more));
+        sides.Progress(prefetch ? prefetch->FramesRead() : sides.File.FramesRead());
+    }
+    writer.Flush();
+}
+
 } // namespace
 
 TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHooks& hooks)
@@ -120,61 +171,29 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
     if (waterfallOut)
         output.AddObserver([&](auto samples) { waterfallOut->Waterfall->Add(samples); });
 
-    // Reading runs on a thread of its own while this one filters. A pipe is read only as the
-    // chain asks for audio, so that a failed run never waits for a writer at its other end.
-    std::optional<TPrefetchSupply> prefetch;
-    const bool fromFile = options.Input != "-" && std::filesystem::is_regular_file(options.Input);
-    if (fromFile)
-        prefetch.emplace(fileSupply);
-    TSampleSupply& input = prefetch ? static_cast<TSampleSupply&>(*prefetch) : fileSupply;
-    const auto progress = [&]
-    {
-        if (hooks.Progress)
-            hooks.Progress(
-                static_cast<double>(prefetch ? prefetch->FramesRead() : fileSupply.FramesRead()) /
-                static_cast<double>(reader.Frames()));
-    };
-
-    TObservedSupply supply(input,
-                           [&](auto samples)
-                           {
-                               if (waterfallIn)
-                                   waterfallIn->Waterfall->Add(samples);
-                           });
     const auto configure = [&](TFilterChain& chain)
     {
         ConfigureEqualizer(chain.Equalizer(), options, positions);
         ConfigureCleanup(chain.Notch(), chain.NoiseReducer(), options);
     };
-    TFilterChain chain(supply, FilterSampleRate);
-    configure(chain);
-    chain.Open();
+    const TObservedSupply::TObserver observeInput = [&](auto samples)
+    {
+        if (waterfallIn)
+            waterfallIn->Waterfall->Add(samples);
+    };
+    const TRunSides sides{fileSupply, alignment, output,
+                          [&](std::int64_t framesRead)
+                          {
+                              if (hooks.Progress)
+                                  hooks.Progress(static_cast<double>(framesRead) /
+                                                 static_cast<double>(reader.Frames()));
+                          }};
+    const bool fromFile = options.Input != "-" && std::filesystem::is_regular_file(options.Input);
     const int lanes = static_cast<int>(std::thread::hardware_concurrency());
-    if (fromFile && chain.Blockwise() && lanes > 1)
-    {
-        // The chain's output at any point depends only on the audio just before it: lanes
-        // filter stretches of the file at once, and this thread writes.
-        TParallelFilter(lanes, configure)
-            .Run(supply, alignment.Priming, alignment.Delay,
-                 [&](auto samples)
-                 {
-                     output.Write(samples);
-                     progress();
-                 });
-    }
+    if (fromFile && lanes > 1 && TParallelFilter::Suits(configure))
+        FilterInParallel(sides, observeInput, configure, lanes);
     else
-    {
-        // Writing runs on a thread of its own while this one filters.
-        TOutputThread writer(output);
-        chain.Source().SetLeadingSilence(alignment.Priming);
-        chain.Source().SetTrailingSilence(alignment.Delay);
-        for (bool more = true; more;)
-        {
-            writer.Write(chain.Pull(more));
-            progress();
-        }
-        writer.Flush();
-    }
+        FilterSerially(sides, fromFile, observeInput, configure);
 
     if (waterfallIn)
         SavePng(WaterfallImage(*waterfallIn->Waterfall, "Input waterfall"), *waterfallIn->File);

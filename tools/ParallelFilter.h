@@ -13,7 +13,8 @@
 // Run reads the stream on the calling thread and hands the output to the sink
 // on that thread, in order, a chunk at a time. An error of the supply or the
 // sink stops the lanes and leaves Run as it came. Memory: the lanes' chains
-// and two chunks in flight per lane, reserved at construction. Construct,
+// and two chunks in flight per lane, reserved at construction (on large
+// pages where the system gives them). Construct,
 // Run and destroy on one thread; the lanes' threads live within Run.
 #pragma once
 
@@ -48,7 +49,8 @@ class TParallelFilter
     TParallelFilter(const TParallelFilter&) = delete;
     TParallelFilter& operator=(const TParallelFilter&) = delete;
 
-    std::size_t ChunkSamples() const { return chunkSamples_; }
+    // Whether the chains configure sets up are Blockwise.
+    static bool Suits(const TConfigure& configure);
 
     // Filters leadingSilence zeros, the supply's audio and trailingSilence
     // zeros; once per filter.
@@ -58,6 +60,13 @@ class TParallelFilter
   private:
     struct TChunk;
     struct TLane;
+    struct TFreeSamples
+    {
+        void operator()(std::int16_t* samples) const;
+    };
+    using TSamples = std::unique_ptr<std::int16_t[], TFreeSamples>;
+
+    static TSamples AllocateSamples(std::size_t count);
 
     // The next chunk of the stream into its slot, after the end of the one
     // before as warm-up; false once the stream has nothing left.
@@ -73,6 +82,8 @@ class TParallelFilter
     std::size_t chunkSamples_;
     std::vector<std::unique_ptr<TLane>> lanes_;
     std::vector<TChunk> chunks_;
+    // The end of the last chunk read: the next one's warm-up.
+    TSamples warmUp_;
 
     std::mutex lock_;
     std::condition_variable dispatched_;

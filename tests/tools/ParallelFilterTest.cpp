@@ -132,7 +132,11 @@ TEST(ParallelFilter, RefusesChainsThatAdaptToTheirInput)
     TFilterOptions low = Settings(256);
     low.Latency = TLatency::Low;
     for (const TFilterOptions& options : {notch, manualNotch, reducer, low})
+    {
+        EXPECT_FALSE(TParallelFilter::Suits(Configure(options)));
         EXPECT_THROW(TParallelFilter(2, Configure(options)), std::invalid_argument);
+    }
+    EXPECT_TRUE(TParallelFilter::Suits(Configure(Settings(256))));
     EXPECT_NO_THROW(TParallelFilter(2, Configure(Settings(256))));
 }
 

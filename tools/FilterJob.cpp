@@ -3,7 +3,6 @@
 #include "tools/EqualizerAlignment.h"
 #include "tools/FilterChain.h"
 #include "tools/FilterErrors.h"
-#include "tools/FilterPictures.h"
 #include "tools/FilterSettings.h"
 #include "tools/OutputThread.h"
 #include "tools/ParallelFilter.h"
@@ -12,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 namespace keb
@@ -87,6 +87,13 @@ std::unique_ptr<TPictureOutput> MakePicture(const std::optional<std::filesystem:
     if (waterfallWidth > 0)
         picture->Waterfall = std::make_unique<TWaterfallPicture>(waterfallWidth);
     return picture;
+}
+
+TPictureWriter& Pictures(const TFilterJobHooks& hooks)
+{
+    if (hooks.Pictures == nullptr)
+        throw std::logic_error("keb-filter: a picture was asked for without a picture writer");
+    return *hooks.Pictures;
 }
 
 // What a run reads from and writes to, and whom it tells how far it got.
@@ -196,13 +203,14 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
         FilterSerially(sides, fromFile, observeInput, configure);
 
     if (waterfallIn)
-        SavePng(WaterfallImage(*waterfallIn->Waterfall, "Input waterfall"), *waterfallIn->File);
+        Pictures(hooks).SaveWaterfall(*waterfallIn->Waterfall, "Input waterfall",
+                                      *waterfallIn->File);
     if (waterfallOut)
-        SavePng(WaterfallImage(*waterfallOut->Waterfall, "Output waterfall"), *waterfallOut->File);
+        Pictures(hooks).SaveWaterfall(*waterfallOut->Waterfall, "Output waterfall",
+                                      *waterfallOut->File);
     if (response)
-        SavePng(ResponseImage(EqualizerResponse(options, positions, ResponsePoints),
-                              DescribeSettings(options)),
-                *response->File);
+        Pictures(hooks).SaveResponse(EqualizerResponse(options, positions, ResponsePoints),
+                                     DescribeSettings(options), *response->File);
     output.Finish();
     report.OutputSamples = output.SamplesWritten();
     report.Written.push_back("filtered recording: " +

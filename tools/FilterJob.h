@@ -10,6 +10,7 @@
 #pragma once
 
 #include "tools/FilterOptions.h"
+#include "tools/PictureWriter.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +35,9 @@ struct TFilterJobHooks
 {
     // The share of the input read so far, 0 .. 1.
     std::function<void(double fraction)> Progress;
+    // Draws the pictures the options ask for; a run that asks for one without it raises
+    // std::logic_error once the audio is written.
+    TPictureWriter* Pictures = nullptr;
 };
 
 TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHooks& hooks = {});

@@ -3,13 +3,13 @@
 #include "tools/AtomicFile.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
+#include "tools/PictureModule.h"
 #include "tools/ProgressBar.h"
 
-#include <QGuiApplication>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <unistd.h>
 
 namespace
@@ -33,14 +33,6 @@ void CatchStopSignals()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
-}
-
-// Qt's notes about the desktop it does not use (no runtime folder, no
-// display) would break the one-line messages; only its errors are shown.
-void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::cerr << "keb-filter: Qt: " << message.toStdString() << "\n";
 }
 
 void PrintReport(const keb::TFilterJobReport& report, std::ostream& out)
@@ -75,18 +67,14 @@ int Run(int argc, char** argv)
             std::cout << "keb-filter " << KEB_VERSION << "\n";
             return keb::ExitDone;
         }
-        // The pictures' labels need Qt's fonts, which need an application
-        // object; the tool shows no window, so the offscreen platform does.
-        std::optional<QGuiApplication> application;
+        // Only a run with pictures loads their drawing, and with it Qt.
+        std::unique_ptr<keb::TPictureWriter> pictures;
         if (options.Response || options.WaterfallIn || options.WaterfallOut)
-        {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            qInstallMessageHandler(QtMessage);
-            application.emplace(argc, argv);
-        }
+            pictures = keb::LoadPictureWriter();
         CatchStopSignals();
         keb::TProgressBar progress(stderr, !options.Quiet && ::isatty(STDERR_FILENO) == 1);
         keb::TFilterJobHooks hooks;
+        hooks.Pictures = pictures.get();
         hooks.Progress = [&](double fraction) { progress.Update(fraction); };
         keb::TFilterJobReport report = keb::RunFilterJob(options, hooks);
         progress.Finish();

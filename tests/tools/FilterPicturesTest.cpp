@@ -6,8 +6,8 @@
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
 #include "tools/FilterSettings.h"
+#include "tools/QtPictureWriter.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <climits>
 #include <memory>
@@ -21,19 +21,21 @@ namespace
 class FilterPicturesTest : public test::FilterFolderTest
 {
   protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "keb_filter_picture_tests";
-        static char* argv[] = {name, nullptr};
-        application_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    static void TearDownTestSuite() { application_.reset(); }
+    // The writer keb-filter's module gives, with its application object.
+    static void SetUpTestSuite() { pictures_ = std::make_unique<TQtPictureWriter>(); }
+    static void TearDownTestSuite() { pictures_.reset(); }
 
-    static std::unique_ptr<QGuiApplication> application_;
+    static TFilterJobHooks Hooks()
+    {
+        TFilterJobHooks hooks;
+        hooks.Pictures = pictures_.get();
+        return hooks;
+    }
+
+    static std::unique_ptr<TQtPictureWriter> pictures_;
 };
 
-std::unique_ptr<QGuiApplication> FilterPicturesTest::application_;
+std::unique_ptr<TQtPictureWriter> FilterPicturesTest::pictures_;
 
 // The row (0 at the top) of a frequency in the window's 293-row waterfall.
 int RowOf(double frequency)
@@ -108,7 +110,7 @@ TEST_F(FilterPicturesTest, TheWaterfallsShowTheToneBeforeAndNotAfterAClosedBand)
     options.WaterfallIn = File("in.png");
     options.WaterfallOut = File("out.png");
     options.Response = File("response.png");
-    TFilterJobReport report = RunFilterJob(options);
+    TFilterJobReport report = RunFilterJob(options, Hooks());
     EXPECT_EQ(report.Written.size(), 4u);
 
     QImage input(QString::fromStdString(File("in.png").string()));
@@ -248,11 +250,11 @@ TEST_F(FilterPicturesTest, ThePictureNamesAreCheckedBeforeAnythingIsRead)
     options.Output = File("out.wav");
     options.WaterfallIn = File("same.png");
     options.WaterfallOut = File("same.png");
-    EXPECT_THROW(RunFilterJob(options), EFilterUsageError);
+    EXPECT_THROW(RunFilterJob(options, Hooks()), EFilterUsageError);
     options.WaterfallOut = File("in.wav");
-    EXPECT_THROW(RunFilterJob(options), EFilterUsageError);
+    EXPECT_THROW(RunFilterJob(options, Hooks()), EFilterUsageError);
     options.WaterfallOut = File("none/out.png");
-    EXPECT_THROW(RunFilterJob(options), EFilterOutputError);
+    EXPECT_THROW(RunFilterJob(options, Hooks()), EFilterOutputError);
     EXPECT_EQ(FolderContents(), std::vector<std::string>{"in.wav"});
 }
 

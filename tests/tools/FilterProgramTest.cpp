@@ -1,6 +1,7 @@
 // keb-filter as a user runs it: exit codes, one-line messages, the summary.
 #include "tests/tools/FilterTestSupport.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -28,6 +29,37 @@ class FilterProgramTest : public test::FilterFolderTest
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
     }
 };
+
+TEST_F(FilterProgramTest, OnlyARunWithPicturesLoadsQt)
+{
+    // The loader names every library it loads.
+    const auto loadsQt = [&](std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), {"LD_DEBUG=files", KEB_FILTER_PROGRAM, "--quiet"});
+        const test::TProgramRun run = test::RunProgram("env", arguments);
+        EXPECT_EQ(run.ExitCode, 0) << run.Errors;
+        return run.Errors.find("libQt6Gui") != std::string::npos;
+    };
+    EXPECT_FALSE(loadsQt({File("in.wav").string(), File("out.wav").string()}));
+    EXPECT_TRUE(loadsQt({"--response", File("response.png").string(), File("in.wav").string(),
+                         File("out.wav").string()}));
+}
+
+TEST_F(FilterProgramTest, APictureWithoutItsModuleIsAnOutputError)
+{
+    // The program alone, away from the module it finds next to itself.
+    std::filesystem::copy_file(KEB_FILTER_PROGRAM, File("keb-filter"));
+    const std::string program = File("keb-filter").string();
+    test::TProgramRun run =
+        test::RunProgram(program, {"--waterfall-in", File("in.png").string(),
+                                   File("in.wav").string(), File("out.wav").string()});
+    EXPECT_EQ(run.ExitCode, 3);
+    ExpectOneLine(run.Errors, "cannot draw pictures: its module keb-filter-pictures");
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{"in.wav", "keb-filter"}));
+
+    run = test::RunProgram(program, {"--quiet", File("in.wav").string(), File("out.wav").string()});
+    EXPECT_EQ(run.ExitCode, 0) << run.Errors;
+}
 
 TEST_F(FilterProgramTest, ADoneRunSaysWhereTheResultIs)
 {

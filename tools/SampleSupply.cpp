@@ -39,10 +39,15 @@ std::int64_t TFileSupply::TotalSamples() const
     return resampler_ ? resampler_->OutputLength(reader_.Frames()) : reader_.Frames();
 }
 
+bool TFileSupply::ReadsPcm16() const
+{
+    return !resampler_ && reader_.HoldsPcm16();
+}
+
 bool TFileSupply::Refill()
 {
     pendingStart_ = 0;
-    if (!resampler_ && reader_.HoldsPcm16())
+    if (ReadsPcm16())
     {
         pending_.resize(ReadFrames);
         pendingEnd_ = ended_ ? 0 : reader_.Read(pending_.data(), pending_.size());
@@ -82,6 +87,15 @@ std::size_t TFileSupply::Supply(std::int16_t* samples, std::size_t count)
     std::size_t given = 0;
     while (given < count)
     {
+        // The rest of a large request is read straight to where it goes.
+        if (pendingStart_ == pendingEnd_ && count - given >= ReadFrames && ReadsPcm16())
+        {
+            const std::size_t wanted = count - given;
+            const std::size_t got = ended_ ? 0 : reader_.Read(samples + given, wanted);
+            given += got;
+            ended_ = ended_ || got < wanted;
+            break;
+        }
         if (pendingStart_ == pendingEnd_ && !Refill())
             break;
         std::size_t take = std::min(count - given, pendingEnd_ - pendingStart_);

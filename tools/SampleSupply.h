@@ -6,7 +6,8 @@
 // TFileSupply reads a recording (SoundFileReader.h), resamples it to 8000 Hz
 // when it has another rate, and rounds to 16 bits with clipping; its errors
 // are the reader's. It reads in large blocks, and a 16-bit recording at
-// 8000 Hz as 16-bit samples without a conversion. Neither is thread-safe.
+// 8000 Hz as 16-bit samples without a conversion, straight into a request
+// of a block or more. Neither is thread-safe.
 #pragma once
 
 #include "tools/Resampler.h"
@@ -69,6 +70,8 @@ class TFileSupply : public TSampleSupply
     std::int64_t FramesRead() const { return reader_.FramesRead(); }
 
   private:
+    // Whether the file's samples are the supply's, as they are.
+    bool ReadsPcm16() const;
     // Reads and converts the next piece into pending_; false at the end.
     bool Refill();
     // The next piece as floats at the supply's rate; empty at the end.

@@ -3,6 +3,7 @@
 #include "tests/tools/FilterTestSupport.h"
 #include "tools/FilterErrors.h"
 #include "tools/FilterJob.h"
+#include "tools/SampleSupply.h"
 #include "tools/SoundFileReader.h"
 #include "tools/SoundFileWriter.h"
 
@@ -316,6 +317,28 @@ TEST_F(FilterFilesTest, SixteenBitSamplesReadAsTheyAreEqualTheFloatsRounded)
     TSoundFileReader mixed(File("mix.wav"), TChannelPick::Mix);
     std::vector<std::int16_t> samples(10);
     EXPECT_THROW(mixed.Read(samples.data(), samples.size()), std::logic_error);
+}
+
+TEST_F(FilterFilesTest, TheFileSupplyGivesTheSameSamplesInPiecesOfAnySize)
+{
+    // Pieces below, at and above the supply's read of 32768 samples, mixed, and one past
+    // the end; a 16-bit file (read straight into large pieces) and a 24-bit one.
+    const std::size_t frames = 200000 + 11;
+    const std::vector<std::int16_t> tone = test::Sine(700, 8000, 30000, frames);
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_24})
+    {
+        test::WriteSound(File("in.wav"), {8000, 1, tone}, format);
+        TSoundFileReader reader(File("in.wav"), TChannelPick::Left);
+        TFileSupply supply(reader, 8000);
+        std::vector<std::int16_t> samples(frames + 70000);
+        std::size_t at = 0;
+        for (const std::size_t piece : {1000, 32768, 40000, 7, 70000, 70000})
+            at += supply.Supply(samples.data() + at, piece);
+        EXPECT_EQ(at, frames);
+        EXPECT_EQ(supply.Supply(samples.data(), 40000), 0u);
+        samples.resize(frames);
+        EXPECT_EQ(samples, tone);
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "tools/ParallelFilter.h"
 #include "tools/PrefetchSupply.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -196,7 +197,8 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
                                                  static_cast<double>(reader.Frames()));
                           }};
     const bool fromFile = options.Input != "-" && std::filesystem::is_regular_file(options.Input);
-    const int lanes = static_cast<int>(std::thread::hardware_concurrency());
+    // Beyond four lanes this thread's reading and writing would hold them up.
+    const int lanes = std::min(static_cast<int>(std::thread::hardware_concurrency()), 4);
     if (fromFile && lanes > 1 && TParallelFilter::Suits(configure))
         FilterInParallel(sides, observeInput, configure, lanes);
     else

@@ -75,7 +75,7 @@ struct TParallelFilter::TLane
     std::thread Thread;
 };
 
-TParallelFilter::TParallelFilter(int lanes, const TConfigure& configure, int chunkPeriods)
+TParallelFilter::TParallelFilter(int lanes, const TConfigure& configure, std::size_t chunkSamples)
 {
     for (int index = 0; index < std::max(lanes, 1); ++index)
     {
@@ -87,7 +87,7 @@ TParallelFilter::TParallelFilter(int lanes, const TConfigure& configure, int chu
         lanes_.push_back(std::move(lane));
     }
     periodSamples_ = static_cast<std::size_t>(lanes_.front()->Chain.PeriodSamples());
-    chunkSamples_ = periodSamples_ * static_cast<std::size_t>(std::max(chunkPeriods, 1));
+    chunkSamples_ = periodSamples_ * std::max<std::size_t>(chunkSamples / periodSamples_, 1);
     chunks_.resize(2 * lanes_.size());
     for (TChunk& chunk : chunks_)
         chunk.Samples = AllocateSamples(periodSamples_ + chunkSamples_);

@@ -37,14 +37,15 @@ class TParallelFilter
     using TConfigure = std::function<void(TFilterChain& chain)>;
     using TSink = std::function<void(std::span<const std::int16_t> samples)>;
 
-    // Chunks this many periods long (a period is 4 s at the default FFT
-    // length): the warm-up costs a period per chunk.
-    static constexpr int DefaultChunkPeriods = 32;
+    // About two minutes at 8000 Hz: 32 periods at the default FFT length, 8
+    // at 1024 points; the warm-up costs a period per chunk.
+    static constexpr std::size_t DefaultChunkSamples = std::size_t{1} << 20;
 
     // lanes chains (at least 1), each configured, then opened; they must be
-    // Blockwise (std::invalid_argument otherwise). A chunk is chunkPeriods
-    // periods long.
-    TParallelFilter(int lanes, const TConfigure& configure, int chunkPeriods = DefaultChunkPeriods);
+    // Blockwise (std::invalid_argument otherwise). Chunks are chunkSamples
+    // long, rounded down to whole periods, at least one.
+    TParallelFilter(int lanes, const TConfigure& configure,
+                    std::size_t chunkSamples = DefaultChunkSamples);
     ~TParallelFilter();
     TParallelFilter(const TParallelFilter&) = delete;
     TParallelFilter& operator=(const TParallelFilter&) = delete;

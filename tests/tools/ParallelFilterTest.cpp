@@ -74,10 +74,10 @@ std::vector<std::int16_t> SerialOutput(const TFilterOptions& options, const TStr
 }
 
 std::vector<std::int16_t> ParallelOutput(const TFilterOptions& options, const TStream& stream,
-                                         int lanes, int chunkPeriods)
+                                         int lanes, std::size_t chunkSamples)
 {
     TMemorySupply supply(stream.Audio);
-    TParallelFilter filter(lanes, Configure(options), chunkPeriods);
+    TParallelFilter filter(lanes, Configure(options), chunkSamples);
     std::vector<std::int16_t> output;
     filter.Run(supply, stream.Leading, stream.Trailing,
                [&](auto samples) { output.insert(output.end(), samples.begin(), samples.end()); });
@@ -92,9 +92,11 @@ TEST(ParallelFilter, GivesWhatOneChainGivesAtEveryLengthFFTLengthAndChunkSize)
     for (int fftLength : {8, 16, 256, 4096})
     {
         const std::size_t period = 125 * static_cast<std::size_t>(std::min(fftLength, 1024));
-        for (int chunkPeriods : {1, 2})
+        // Chunks of one period (asked for less) and of two (asked for a little more).
+        for (std::size_t periods : {1, 2})
         {
-            const std::size_t chunk = period * static_cast<std::size_t>(chunkPeriods);
+            const std::size_t chunk = period * periods;
+            const std::size_t asked = periods == 1 ? period / 2 : chunk + 999;
             for (std::size_t length : {chunk / 2 + 3, 3 * chunk, 3 * chunk + 1000, 4 * chunk + 517})
                 for (std::int64_t silence : {0, 1300})
                 {
@@ -105,8 +107,8 @@ TEST(ParallelFilter, GivesWhatOneChainGivesAtEveryLengthFFTLengthAndChunkSize)
                     const TStream stream{Recording(length), silence, silence / 2};
                     const std::vector<std::int16_t> serial = SerialOutput(options, stream);
                     EXPECT_EQ(serial.size(), length + static_cast<std::size_t>(silence * 3 / 2));
-                    EXPECT_EQ(ParallelOutput(options, stream, 2, chunkPeriods), serial);
-                    EXPECT_EQ(ParallelOutput(options, stream, 3, chunkPeriods), serial);
+                    EXPECT_EQ(ParallelOutput(options, stream, 2, asked), serial);
+                    EXPECT_EQ(ParallelOutput(options, stream, 3, asked), serial);
                 }
         }
     }

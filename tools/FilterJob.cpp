@@ -197,9 +197,12 @@ TFilterJobReport RunFilterJob(const TFilterOptions& options, const TFilterJobHoo
                                                  static_cast<double>(reader.Frames()));
                           }};
     const bool fromFile = options.Input != "-" && std::filesystem::is_regular_file(options.Input);
-    // Beyond four lanes this thread's reading and writing would hold them up.
+    // Beyond four lanes this thread's reading and writing would hold them up; a recording of
+    // one chunk or less would keep one lane busy.
     const int lanes = std::min(static_cast<int>(std::thread::hardware_concurrency()), 4);
-    if (fromFile && lanes > 1 && TParallelFilter::Suits(configure))
+    const bool severalChunks =
+        fileSupply.TotalSamples() > static_cast<std::int64_t>(TParallelFilter::DefaultChunkSamples);
+    if (fromFile && severalChunks && lanes > 1 && TParallelFilter::Suits(configure))
         FilterInParallel(sides, observeInput, configure, lanes);
     else
         FilterSerially(sides, fromFile, observeInput, configure);

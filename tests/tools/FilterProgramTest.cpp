@@ -30,6 +30,32 @@ class FilterProgramTest : public test::FilterFolderTest
     }
 };
 
+TEST_F(FilterProgramTest, ARecordingFilteredOnSeveralThreadsEqualsOneReadFromAPipe)
+{
+    // Long enough for the lanes that filter a file (a pipe is filtered on one thread),
+    // loud enough to clip, aligned so that the start is dropped.
+    std::vector<std::int16_t> tones = test::Sine(1300, 8000, 20000, 2'500'000);
+    const std::vector<std::int16_t> low = test::Sine(300, 8000, 20000, tones.size());
+    for (std::size_t i = 0; i < tones.size(); ++i)
+        tones[i] = static_cast<std::int16_t>(tones[i] + low[i] * (i / 100000 % 2));
+    test::WriteSound(File("long.wav"), {8000, 1, tones}, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const std::vector<std::string> settings{"--quiet", "--align", "--gains",
+                                            "12,12,12,12,12,12,12,12,12,12,0,0,0,0,0,0,0,0,0,0"};
+    std::vector<std::string> fromFile = settings;
+    fromFile.insert(fromFile.end(), {File("long.wav").string(), File("file.wav").string()});
+    EXPECT_EQ(test::RunFilterProgram(fromFile).ExitCode, 0);
+    // sh -c 'program=$0; input=$1; shift; "$program" "$@" < "$input"' program input arguments
+    std::vector<std::string> fromPipe{"-c", "p=$0; i=$1; shift; \"$p\" \"$@\" < \"$i\"",
+                                      KEB_FILTER_PROGRAM, File("long.wav").string()};
+    fromPipe.insert(fromPipe.end(), settings.begin(), settings.end());
+    fromPipe.insert(fromPipe.end(), {"-", File("pipe.wav").string()});
+    const test::TProgramRun piped = test::RunProgram("sh", fromPipe);
+    EXPECT_EQ(piped.ExitCode, 0) << piped.Errors;
+    const std::vector<std::int16_t> file = test::ReadSound(File("file.wav")).Samples;
+    EXPECT_EQ(file.size(), tones.size());
+    EXPECT_EQ(file, test::ReadSound(File("pipe.wav")).Samples);
+}
+
 TEST_F(FilterProgramTest, OnlyARunWithPicturesLoadsQt)
 {
     // The loader names every library it loads.

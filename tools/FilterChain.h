@@ -8,8 +8,8 @@
 // unchanged. Open runs the chain's open and start notifications (the
 // equalizer creates its engine then), the destructor its stop and close.
 // One buffer header is allocated at construction; a pull allocates nothing.
-// Not thread-safe: one thread at a time builds, pulls and destroys the chain
-// (another thread may pull it while the building one waits for it).
+// Not thread-safe: one thread at a time builds, pulls or destroys the chain;
+// the one that built it may hand the pulls to another.
 #pragma once
 
 #include "dsp/MMEQ.h"
@@ -49,9 +49,9 @@ class TFilterChain
     // True when the equalizer filters with its block engine (or passes the
     // audio) and no cleanup stage acts: those adapt to all they have heard.
     bool Blockwise() const;
-    // The least common multiple of the pull and the engine's frame: where
-    // both are whole, at least 125 frames (the longest stretch the engine's
-    // growing delay needs to settle).
+    // The least common multiple of the pull and the engine's frame (125
+    // frames): the pattern of pulls against frames, and with it the silence
+    // the engine puts in front of its output, repeats with this period.
     int PeriodSamples() const;
     // The next buffer's samples, valid until the next pull; `more` is false
     // once the source has ended (this buffer may still hold its last samples).

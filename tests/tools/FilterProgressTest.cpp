@@ -1,7 +1,12 @@
 #include "tools/ProgressBar.h"
 
+#include "tests/tools/FilterTestSupport.h"
+#include "tools/FilterJob.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 namespace keb
 {
@@ -27,6 +32,31 @@ TEST(FilterProgress, ADisabledBarDrawsNothing)
     }
     EXPECT_EQ(std::ftell(terminal), 0);
     std::fclose(terminal);
+}
+
+class FilterJobProgressTest : public test::FilterFolderTest
+{
+};
+
+TEST_F(FilterJobProgressTest, TheJobReportsTheShareReadRisingToTheWhole)
+{
+    // A recording of two chunks (filtered on lanes) and a short one (on one thread).
+    for (const std::size_t frames : {1'300'000, 20'000})
+    {
+        test::WriteSound(File("in.wav"), {8000, 1, test::Sine(900, 8000, 8000, frames)},
+                         SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        TFilterOptions options;
+        options.Input = File("in.wav");
+        options.Output = File("out.wav");
+        std::vector<double> shares;
+        TFilterJobHooks hooks;
+        hooks.Progress = [&](double share) { shares.push_back(share); };
+        RunFilterJob(options, hooks);
+        ASSERT_FALSE(shares.empty()) << frames;
+        EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end())) << frames;
+        EXPECT_GE(shares.front(), 0.0);
+        EXPECT_EQ(shares.back(), 1.0);
+    }
 }
 
 } // namespace

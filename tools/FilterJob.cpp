@@ -107,18 +107,20 @@ struct TRunSides
 };
 
 // The chain's output at any point depends only on the audio just before it: lanes filter
-// stretches of the file at once, while this thread reads and writes.
+// stretches of the file at once, while this thread reads and a thread of its own writes.
 void FilterInParallel(const TRunSides& sides, const TObservedSupply::TObserver& observeInput,
                       const TParallelFilter::TConfigure& configure, int lanes)
 {
     TObservedSupply supply(sides.File, observeInput);
+    TOutputThread writer(sides.Output);
     TParallelFilter(lanes, configure)
         .Run(supply, sides.Alignment.Priming, sides.Alignment.Delay,
              [&](auto samples)
              {
-                 sides.Output.Write(samples);
+                 writer.Write(samples);
                  sides.Progress(sides.File.FramesRead());
              });
+    writer.Flush();
 }
 
 // One chain on this thread; reading (from a file) and writing run on threads of their own. A

@@ -6,9 +6,9 @@
 // by the file they lead to: EFilterUsageError), the filter settings and the
 // input (EFilterInputError), the output file's creation (EFilterOutputError).
 // Every file appears only when the whole job succeeded. Main thread of the
-// tool; a recording from a file longer than a chunk whose chain is Blockwise
-// is filtered on up to four lanes of its own (ParallelFilter.h), any other on
-// this thread between a reading and a writing one.
+// tool, which reads a recording from a file longer than a chunk whose chain
+// is Blockwise for up to four lanes filtering it (ParallelFilter.h), and
+// filters any other between a reading thread; a thread of its own writes.
 #pragma once
 
 #include "tools/FilterOptions.h"

@@ -6,9 +6,10 @@
 // by the file they lead to: EFilterUsageError), the filter settings and the
 // input (EFilterInputError), the output file's creation (EFilterOutputError).
 // Every file appears only when the whole job succeeded. Main thread of the
-// tool, which reads a recording from a file longer than a chunk whose chain
-// is Blockwise for up to four lanes filtering it (ParallelFilter.h), and
-// filters any other between a reading thread; a thread of its own writes.
+// tool. A recording from a file, longer than a chunk, whose chain is
+// Blockwise is filtered on up to four lanes (ParallelFilter.h) while this
+// thread reads it; any other is filtered on this thread while another reads
+// a file ahead. Either way a thread of its own writes.
 #pragma once
 
 #include "tools/FilterOptions.h"

@@ -37,9 +37,10 @@ class TParallelFilter
     using TConfigure = std::function<void(TFilterChain& chain)>;
     using TSink = std::function<void(std::span<const std::int16_t> samples)>;
 
-    // About two minutes at 8000 Hz: 32 periods at the default FFT length, 8
-    // at 1024 points; the warm-up costs a period per chunk.
-    static constexpr std::size_t DefaultChunkSamples = std::size_t{1} << 20;
+    // Nearly two minutes at 8000 Hz: 28 periods at the default FFT length, 7
+    // at 1024 points (the warm-up costs a period per chunk). With the longest
+    // warm-up, 128000 samples, a chunk fills 2 MiB, one large page.
+    static constexpr std::size_t DefaultChunkSamples = (std::size_t{1} << 20) - 128000;
 
     // lanes chains (at least 1), each configured, then opened; they must be
     // Blockwise (std::invalid_argument otherwise). Chunks are chunkSamples

@@ -88,7 +88,7 @@ TEST(ParallelFilter, GivesWhatOneChainGivesAtEveryLengthFFTLengthAndChunkSize)
 {
     // Periods of 1000, 2000, 32000 and 128000 samples (the engine filters
     // with at most 1024 points). Lengths: within one chunk, a whole number
-    // of chunks, one pull into the next, and a part of a pull past them.
+    // of chunks, and a pull and a part of one past them.
     for (int fftLength : {8, 16, 256, 4096})
     {
         const std::size_t period = 125 * static_cast<std::size_t>(std::min(fftLength, 1024));
@@ -97,7 +97,7 @@ TEST(ParallelFilter, GivesWhatOneChainGivesAtEveryLengthFFTLengthAndChunkSize)
         {
             const std::size_t chunk = period * periods;
             const std::size_t asked = periods == 1 ? period / 2 : chunk + 999;
-            for (std::size_t length : {chunk / 2 + 3, 3 * chunk, 3 * chunk + 1000, 4 * chunk + 517})
+            for (std::size_t length : {chunk / 2 + 3, 3 * chunk, 3 * chunk + 1517})
                 for (std::int64_t silence : {0, 1300})
                 {
                     SCOPED_TRACE(testing::Message()

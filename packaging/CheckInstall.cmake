@@ -34,6 +34,15 @@ foreach(program IN LISTS PROGRAMS)
   endif()
 endforeach()
 
+# The installed keb-filter loads its picture module from the installed tree.
+set(picture ${STAGE}/installed-filter-waterfall.png)
+execute_process(COMMAND ${STAGE}/bin/keb-filter --preset 1.8 --waterfall-out ${picture}
+                        ${BUILD_DIR}/tools/demo-recording.wav ${STAGE}/installed-filter.wav
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 0 OR NOT EXISTS ${picture})
+  message(FATAL_ERROR "the installed keb-filter draws no picture: ${result} ${errors}")
+endif()
+
 find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
 if(DESKTOP_FILE_VALIDATE)
   execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${STAGE}/share/applications/${APP_ID}.desktop

@@ -61,6 +61,22 @@ bool Supports(const TPortAudioBackend::TDevice& device, TWaveDirection direction
                                 format.nSamplesPerSec) == paFormatIsSupported;
 }
 
+bool IsJackDevice(const PaDeviceInfo& info)
+{
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info.hostApi);
+    return api != nullptr && api->type == paJACK;
+}
+
+// A sound server's device hands over one of the server's periods per cycle.
+// PortAudio gives its ports' latencies: the capture side's is one period, the
+// playback side's adds the server's own playback buffering on top.
+double ServerPeriodSeconds(const PaDeviceInfo& info)
+{
+    if (info.maxInputChannels > 0 && info.maxOutputChannels > 0)
+        return std::min(info.defaultLowInputLatency, info.defaultLowOutputLatency);
+    return info.maxInputChannels > 0 ? info.defaultLowInputLatency : info.defaultLowOutputLatency;
+}
+
 } // namespace
 
 PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
@@ -253,6 +269,8 @@ double TPortAudioBackend::BlockSeconds(TWaveDirection direction, int deviceId)
     const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
     if (info == nullptr)
         return 0;
+    if (IsJackDevice(*info))
+        return ServerPeriodSeconds(*info);
     return direction == TWaveDirection::Capture ? info->defaultLowInputLatency
                                                 : info->defaultLowOutputLatency;
 }

@@ -39,7 +39,8 @@ class TPortAudioBackend final : public TWaveBackend
     std::uint32_t DefaultRate(TWaveDirection direction, int deviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
     // opened by this backend asks for (0, unknown, for a device opened by
-    // name, whose streams ask for what suits the wave layer's latency).
+    // name, whose streams ask for what suits the wave layer's latency); for
+    // a device of PortAudio's JACK host API, the server's period.
     double BlockSeconds(TWaveDirection direction, int deviceId) override;
 
     // One device of a direction: PortAudio's own, or an ALSA device that

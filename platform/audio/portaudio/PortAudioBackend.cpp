@@ -4,6 +4,7 @@
 #include "platform/audio/WaveLatency.h"
 #include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
+#include "platform/audio/portaudio/SoundServerDevices.h"
 #include "platform/audio/portaudio/UnlistedAlsaDevices.h"
 
 #include <algorithm>
@@ -67,16 +68,6 @@ bool IsJackDevice(const PaDeviceInfo& info)
     return api != nullptr && api->type == paJACK;
 }
 
-// A sound server's device hands over one of the server's periods per cycle.
-// PortAudio gives its ports' latencies: the capture side's is one period, the
-// playback side's adds the server's own playback buffering on top.
-double ServerPeriodSeconds(const PaDeviceInfo& info)
-{
-    if (info.maxInputChannels > 0 && info.maxOutputChannels > 0)
-        return std::min(info.defaultLowInputLatency, info.defaultLowOutputLatency);
-    return info.maxInputChannels > 0 ? info.defaultLowInputLatency : info.defaultLowOutputLatency;
-}
-
 } // namespace
 
 PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
@@ -90,12 +81,17 @@ PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
     {
         parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&device.Alsa);
         parameters.suggestedLatency = NamedDeviceLatency();
-        return parameters;
     }
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
-    parameters.suggestedLatency = direction == TWaveDirection::Capture
-                                      ? info->defaultLowInputLatency
-                                      : info->defaultLowOutputLatency;
+    else
+    {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
+        parameters.suggestedLatency = direction == TWaveDirection::Capture
+                                          ? info->defaultLowInputLatency
+                                          : info->defaultLowOutputLatency;
+    }
+    if (device.SoundServer)
+        parameters.suggestedLatency =
+            std::max(parameters.suggestedLatency, SoundServerLatency(WaveGetLatency()));
     return parameters;
 }
 
@@ -150,6 +146,25 @@ TPortAudioBackend::TPortAudioBackend()
         }
     }
     AddUnlistedAlsaDevices();
+    FindSoundServerDevices();
+    if (Pa_HostApiTypeIdToHostApiIndex(paJACK) >= 0)
+        jackPeriod_ = JackServerPeriodSeconds();
+}
+
+void TPortAudioBackend::FindSoundServerDevices()
+{
+    const PaHostApiIndex alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+    for (auto* list : {&captureDevices_, &playbackDevices_})
+    {
+        for (TDevice& device : *list)
+        {
+            const PaDeviceInfo* info = device.Index == paUseHostApiSpecificDeviceSpecification
+                                           ? nullptr
+                                           : Pa_GetDeviceInfo(device.Index);
+            const bool onAlsa = info == nullptr || info->hostApi == alsa;
+            device.SoundServer = alsa >= 0 && onAlsa && IsSoundServerDevice(device.Name);
+        }
+    }
 }
 
 void TPortAudioBackend::AddUnlistedAlsaDevices()
@@ -269,8 +284,9 @@ double TPortAudioBackend::BlockSeconds(TWaveDirection direction, int deviceId)
     const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
     if (info == nullptr)
         return 0;
+    // A JACK server's device hands over one of the server's periods per cycle.
     if (IsJackDevice(*info))
-        return ServerPeriodSeconds(*info);
+        return jackPeriod_;
     return direction == TWaveDirection::Capture ? info->defaultLowInputLatency
                                                 : info->defaultLowOutputLatency;
 }

@@ -90,8 +90,7 @@ PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
                                           : info->defaultLowOutputLatency;
     }
     if (device.SoundServer)
-        parameters.suggestedLatency =
-            std::max(parameters.suggestedLatency, SoundServerLatency(WaveGetLatency()));
+        parameters.suggestedLatency = std::max(parameters.suggestedLatency, SoundServerLatency);
     return parameters;
 }
 

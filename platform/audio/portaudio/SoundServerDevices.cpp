@@ -20,11 +20,6 @@ bool IsSoundServerDevice(const std::string& name)
     return false;
 }
 
-double SoundServerLatency(TWaveLatency latency)
-{
-    return latency == TWaveLatency::Low ? 0.025 : 0.05;
-}
-
 double JackServerPeriodSeconds()
 {
     jack_client_t* client = jack_client_open("keb-period", JackNoStartServer, nullptr);

@@ -3,12 +3,10 @@
 // driver. The server runs its graph in periods that ALSA does not tell (a
 // PipeWire graph may run at 1024 frames at 48000 Hz, 21.3 ms); a stream
 // whose buffer is shorter than one of them is served a piece now and then
-// and plays no usable audio. Streams on such a device ask for at least
-// SoundServerLatency, enough for periods of up to 1024 frames at 48000 Hz:
-// Low 25 ms, Standard 50 ms.
+// and plays no usable audio. Streams on such a device, in either latency
+// mode, ask for at least SoundServerLatency, enough for periods of up to 1024
+// frames at 48000 Hz.
 #pragma once
-
-#include "platform/audio/WaveLatency.h"
 
 #include <string>
 
@@ -19,7 +17,7 @@ namespace keb
 // for a card, ALSA's own plugins and a name that does not open.
 bool IsSoundServerDevice(const std::string& name);
 
-double SoundServerLatency(TWaveLatency latency);
+inline constexpr double SoundServerLatency = 0.025; // seconds
 
 // The period of the JACK server that the environment names (what PortAudio's
 // JACK host API runs on), in seconds; 0 when no server answers. The ports'

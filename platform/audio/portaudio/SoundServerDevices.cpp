@@ -2,22 +2,32 @@
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
+#include <string_view>
 
 namespace keb
 {
 
 bool IsSoundServerDevice(const std::string& name)
 {
-    for (snd_pcm_stream_t stream : {SND_PCM_STREAM_PLAYBACK, SND_PCM_STREAM_CAPTURE})
+    // Read from ALSA's configuration, not by opening the device: opening
+    // starts whatever the device's plugins do (a file plugin truncates its
+    // file, a JACK plugin joins the server).
+    if (snd_config_update() < 0)
+        return false;
+    snd_config_t* definition = nullptr;
+    if (snd_config_search_definition(snd_config, "pcm", name.c_str(), &definition) < 0)
+        return false;
+    snd_config_t* typeNode = nullptr;
+    const char* type = nullptr;
+    bool server = false;
+    if (snd_config_search(definition, "type", &typeNode) >= 0 &&
+        snd_config_get_string(typeNode, &type) >= 0)
     {
-        snd_pcm_t* pcm = nullptr;
-        if (snd_pcm_open(&pcm, name.c_str(), stream, SND_PCM_NONBLOCK) < 0)
-            continue;
-        const snd_pcm_type_t type = snd_pcm_type(pcm);
-        snd_pcm_close(pcm);
-        return type == SND_PCM_TYPE_IOPLUG || type == SND_PCM_TYPE_EXTPLUG;
+        const std::string_view typeName(type);
+        server = typeName == "pipewire" || typeName == "jack" || typeName == "pulse";
     }
-    return false;
+    snd_config_delete(definition);
+    return server;
 }
 
 double JackServerPeriodSeconds()

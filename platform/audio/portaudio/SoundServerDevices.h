@@ -13,8 +13,9 @@
 namespace keb
 {
 
-// True when ALSA opens Name with an external plugin (a sound server's); false
-// for a card, ALSA's own plugins and a name that does not open.
+// True when ALSA's configuration defines Name as a device of PipeWire's,
+// JACK's or PulseAudio's own ALSA plugin; false for a card, ALSA's own
+// plugins (also over a server further down) and a name it does not define.
 bool IsSoundServerDevice(const std::string& name);
 
 inline constexpr double SoundServerLatency = 0.025; // seconds

@@ -56,6 +56,12 @@ TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds)
     if (buffers > 1)
         settings.BufferSize = std::min(StandardSettings.BufferSize,
                                        static_cast<std::int32_t>(buffers) * LowSettings.BufferSize);
+    // A buffer that spans several short periods fills and empties a piece
+    // per period, so the threads between the devices meet it at uneven
+    // times: one more playback buffer keeps the device from running dry.
+    const double bufferSeconds = settings.BufferSize / BytesPerSecond;
+    if (deviceBlockSeconds > 0 && bufferSeconds > deviceBlockSeconds + 1e-6)
+        ++settings.PlaybackBuffers;
     return settings;
 }
 

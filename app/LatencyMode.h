@@ -13,7 +13,10 @@
 //             every buffer at once, whatever its size. A device with a
 //             longer period (a JACK server at 8000 Hz with 256-frame periods
 //             hands over 32 ms at once) gets buffers of whole 128-byte steps
-//             that hold one period, so that every period fills one buffer.
+//             that hold one period, so that every period fills one buffer;
+//             a device whose period is shorter than a buffer (a JACK server
+//             at 48000 Hz with 128-frame periods: 2.7 ms) gets a third
+//             playback buffer.
 //             A card that runs at another rate converts with a short filter
 //             (platform/audio/WaveLatency.h).
 //
@@ -61,7 +64,8 @@ struct TLatencySettings
 
 // Low's buffers hold at least one period of the devices (deviceBlockSeconds,
 // see WaveInGetBlockSeconds): a device that hands over 32 ms at once would
-// starve smaller buffers, and could not give less latency anyway.
+// starve smaller buffers, and could not give less latency anyway. A known
+// period shorter than the buffers adds a playback buffer.
 TLatencySettings LatencySettings(TLatency latency, double deviceBlockSeconds = 0);
 
 // The mode whose settings the window's components have now, for the devices

@@ -13,9 +13,11 @@ void TStallDetector::Restart()
 bool TStallDetector::Elapse(std::chrono::microseconds time)
 {
     const std::uint64_t now = beats_.load(std::memory_order_relaxed);
-    if (now != seen_)
+    const double least = leastFramesPerSecond_ * std::chrono::duration<double>(time).count();
+    const auto moved = static_cast<double>(now - seen_);
+    seen_ = now;
+    if (moved > 0 && moved >= least)
     {
-        seen_ = now;
         silent_ = std::chrono::microseconds::zero();
         return false;
     }

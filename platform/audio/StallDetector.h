@@ -4,6 +4,11 @@
 // (a pulled cable that its driver does not report) ends in the device's
 // error instead of a silent hang.
 //
+// A detector given the least number of frames a second that counts as life
+// (a device's stream that trickles a period now and then, far slower than its
+// rate, plays no usable audio) also treats as silent every stretch of time in
+// which fewer frames than that pace moved; without it, any beat is life.
+//
 // The detector has no clock of its own; its owner tells it how much time has
 // passed. PortAudio's watchdog thread tells it the steady clock's time (see
 // portaudio/StallWatchdog.h); a virtual card tells it the time its clock
@@ -27,10 +32,13 @@ inline constexpr std::chrono::milliseconds WaveStallTimeout{1000};
 class TStallDetector
 {
   public:
-    explicit TStallDetector(std::chrono::microseconds limit) : timeout_(limit) {}
+    explicit TStallDetector(std::chrono::microseconds limit, double leastFramesPerSecond = 0)
+        : timeout_(limit), leastFramesPerSecond_(leastFramesPerSecond)
+    {
+    }
 
-    // Audio moved.
-    void Beat() { beats_.fetch_add(1, std::memory_order_relaxed); }
+    // Audio moved: Frames of it.
+    void Beat(std::uint64_t frames = 1) { beats_.fetch_add(frames, std::memory_order_relaxed); }
     // The stream (re)starts: silence counts from now, earlier beats do not
     // count as life, and a stall may be reported again.
     void Restart();
@@ -40,6 +48,7 @@ class TStallDetector
 
   private:
     const std::chrono::microseconds timeout_;
+    const double leastFramesPerSecond_;
     std::atomic<std::uint64_t> beats_{0};
     std::uint64_t seen_ = 0;
     std::chrono::microseconds silent_{0};

@@ -28,18 +28,18 @@ class DeviceChoiceWindowTest : public WindowTest
 
     std::filesystem::path SettingsFile() const { return Home / "config" / "keb" / "keb.conf"; }
 
-    static QMenu* Submenu(QMenu* Menu, const QString& Title)
+    static QMenu* Submenu(QMenu* menu, const QString& title)
     {
-        for (QAction* action : Menu->actions())
-            if (action->text() == Title)
+        for (QAction* action : menu->actions())
+            if (action->text() == title)
                 return action->menu();
         return nullptr;
     }
 
-    static QStringList Entries(QMenu* Menu)
+    static QStringList Entries(QMenu* menu)
     {
         QStringList entries;
-        for (QAction* action : Menu->actions())
+        for (QAction* action : menu->actions())
             entries << (action->isChecked() ? "*" : "") + action->text();
         return entries;
     }
@@ -200,6 +200,22 @@ TEST_F(DeviceChoiceWindowTest, LowLatencyBuffersHoldOnePeriodOfTheChosenDevices)
     // The standard buffers are the most a period can ask for.
     EXPECT_EQ(LatencySettings(TLatency::Low, 0.5).BufferSize, 2000);
     EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).BufferSize, 256);
+
+    // One more playback buffer where a buffer spans several periods, not
+    // where it holds exactly one or the period is not known.
+    EXPECT_EQ(LatencySettings(TLatency::Low, 128.0 / 48000).PlaybackBuffers, 3);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.0087).PlaybackBuffers, 3);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.032).PlaybackBuffers, 2);
+    EXPECT_EQ(LatencySettings(TLatency::Low, 0.008).PlaybackBuffers, 2);
+    EXPECT_EQ(LatencySettings(TLatency::Low).PlaybackBuffers, 2);
+    EXPECT_EQ(Form().WaveOut->NumBuffers(), 2);
+    Card->Playback(1).ReportBlockSeconds(0.004);
+    Form().ChooseDevice(TDeviceKind::Playback, 1);
+    EXPECT_EQ(Form().WaveOut->GetBufferSize(), 128);
+    EXPECT_EQ(Form().WaveOut->NumBuffers(), 3);
+    EXPECT_EQ(LatencyOf(Form()), TLatency::Low);
+    Form().ChooseDevice(TDeviceKind::Playback, 0);
+    EXPECT_EQ(Form().WaveOut->NumBuffers(), 2);
     EXPECT_EQ(LatencySettings(TLatency::Standard, 0.032), LatencySettings(TLatency::Standard));
 }
 

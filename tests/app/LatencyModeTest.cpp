@@ -30,16 +30,16 @@ TEST(LatencySettingsTest, NewWindowIsStandardAndModesSwitchBothWaysWhileStopped)
 {
     TWindowRig rig(Silence);
     TMainForm& form = rig.Form();
-    const auto expectSettings = [&form](std::int32_t Bytes, std::int32_t Capture,
-                                        std::int32_t Playback, std::int32_t Slots, int Length)
+    const auto expectSettings = [&form](std::int32_t bytes, std::int32_t capture,
+                                        std::int32_t playback, std::int32_t ringSlots, int length)
     {
-        EXPECT_EQ(form.MMWaveIn->GetBufferSize(), Bytes);
-        EXPECT_EQ(form.MMWaveIn->NumBuffers(), Capture);
-        EXPECT_EQ(form.MMRingBuffer1->GetBufferSize(), Bytes);
-        EXPECT_EQ(form.MMRingBuffer1->GetNumBuffers(), Slots);
-        EXPECT_EQ(form.WaveOut->GetBufferSize(), Bytes);
-        EXPECT_EQ(form.WaveOut->NumBuffers(), Playback);
-        EXPECT_EQ(form.Equalizer->FFTLength(), Length);
+        EXPECT_EQ(form.MMWaveIn->GetBufferSize(), bytes);
+        EXPECT_EQ(form.MMWaveIn->NumBuffers(), capture);
+        EXPECT_EQ(form.MMRingBuffer1->GetBufferSize(), bytes);
+        EXPECT_EQ(form.MMRingBuffer1->GetNumBuffers(), ringSlots);
+        EXPECT_EQ(form.WaveOut->GetBufferSize(), bytes);
+        EXPECT_EQ(form.WaveOut->NumBuffers(), playback);
+        EXPECT_EQ(form.Equalizer->FFTLength(), length);
     };
     // The stored layout of the window.
     expectSettings(2000, 2, 2, 2, 256);

@@ -19,6 +19,8 @@
 #include "PathSignals.h"
 #include "RealPath.h"
 #include "StreamWatch.h"
+#include "platform/audio/DeviceChoice.h"
+#include "platform/audio/WaveAudio.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -252,6 +254,26 @@ TLatencyFigures MeasureInGraph(const char* mode, const std::filesystem::path& ho
     }
     figures.Gaps = SilentGaps(played, firstPeak, end, ShortestGap * rate / PathRate);
     return figures;
+}
+
+// Low sizes its buffers to the devices' period: on the server's own devices
+// that is one period of the server in both directions, not the latency of
+// its playback ports, which adds the server's playback buffering.
+TEST(LatencyTest, TheServersOwnDevicesReportOnePeriodOfTheServer)
+{
+    TJackTap tap;
+    const std::string opened = tap.Open();
+    ASSERT_TRUE(opened.empty()) << opened;
+    const double period = static_cast<double>(tap.Period()) / tap.Rate();
+    const std::string name = Setting("KEB_GRAPH_INPUT", "system");
+    const TDeviceChoice capture =
+        ResolveDevice(TDeviceKind::Capture, name, ListDevices(TDeviceKind::Capture));
+    const TDeviceChoice playback =
+        ResolveDevice(TDeviceKind::Playback, name, ListDevices(TDeviceKind::Playback));
+    ASSERT_TRUE(capture.Found) << capture.Error;
+    ASSERT_TRUE(playback.Found) << playback.Error;
+    EXPECT_NEAR(WaveInGetBlockSeconds(capture.DeviceId), period, 1e-6);
+    EXPECT_NEAR(WaveOutGetBlockSeconds(playback.DeviceId), period, 1e-6);
 }
 
 TEST(LatencyTest, ThroughTheServersOwnDevices)

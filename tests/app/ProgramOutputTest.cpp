@@ -121,7 +121,7 @@ TEST_P(ProgramOutputTest, PlayedAudioIsTheOfflineFilterOutput)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, ProgramOutputTest, ::testing::Values("standard", "low"),
-                         [](const auto& Info) { return std::string(Info.param); });
+                         [](const auto& info) { return std::string(info.param); });
 
 } // namespace
 } // namespace keb::test

@@ -32,6 +32,31 @@ TEST(StallDetectorTest, ReportsOnceWhenSilenceOutlastsTheTimeoutAndAgainAfterRes
     EXPECT_TRUE(detector.Elapse(1ms));
 }
 
+TEST(StallDetectorTest, AStreamFarSlowerThanItsPaceCountsAsSilent)
+{
+    TStallDetector detector(1s, 2000); // a quarter of 8000 Hz
+    detector.Restart();
+    for (int check = 0; check < 8; ++check)
+    {
+        detector.Beat(2000 / 4);
+        EXPECT_FALSE(detector.Elapse(250ms)) << "exactly the least pace is life";
+    }
+    // A 64-frame period now and then: beats come, but far too few frames.
+    for (int check = 0; check < 4; ++check)
+    {
+        detector.Beat(64);
+        EXPECT_FALSE(detector.Elapse(250ms));
+    }
+    EXPECT_TRUE(detector.Elapse(1ms));
+
+    detector.Restart();
+    EXPECT_FALSE(detector.Elapse(900ms));
+    detector.Beat(1024); // one long period after a long wait is life again
+    EXPECT_FALSE(detector.Elapse(250ms));
+    EXPECT_FALSE(detector.Elapse(1000ms));
+    EXPECT_TRUE(detector.Elapse(1ms));
+}
+
 class VirtualStallTest : public ::testing::Test
 {
   protected:

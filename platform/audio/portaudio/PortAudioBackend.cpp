@@ -4,6 +4,7 @@
 #include "platform/audio/WaveLatency.h"
 #include "platform/audio/portaudio/AudioLibraryMessages.h"
 #include "platform/audio/portaudio/PortAudioEngine.h"
+#include "platform/audio/portaudio/SoundServerDevices.h"
 #include "platform/audio/portaudio/UnlistedAlsaDevices.h"
 
 #include <algorithm>
@@ -61,6 +62,12 @@ bool Supports(const TPortAudioBackend::TDevice& device, TWaveDirection direction
                                 format.nSamplesPerSec) == paFormatIsSupported;
 }
 
+bool IsJackDevice(const PaDeviceInfo& info)
+{
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info.hostApi);
+    return api != nullptr && api->type == paJACK;
+}
+
 } // namespace
 
 PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
@@ -74,12 +81,16 @@ PaStreamParameters StreamParameters(const TPortAudioBackend::TDevice& device,
     {
         parameters.hostApiSpecificStreamInfo = const_cast<PaAlsaStreamInfo*>(&device.Alsa);
         parameters.suggestedLatency = NamedDeviceLatency();
-        return parameters;
     }
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
-    parameters.suggestedLatency = direction == TWaveDirection::Capture
-                                      ? info->defaultLowInputLatency
-                                      : info->defaultLowOutputLatency;
+    else
+    {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device.Index);
+        parameters.suggestedLatency = direction == TWaveDirection::Capture
+                                          ? info->defaultLowInputLatency
+                                          : info->defaultLowOutputLatency;
+    }
+    if (device.SoundServer)
+        parameters.suggestedLatency = std::max(parameters.suggestedLatency, SoundServerLatency);
     return parameters;
 }
 
@@ -134,6 +145,25 @@ TPortAudioBackend::TPortAudioBackend()
         }
     }
     AddUnlistedAlsaDevices();
+    FindSoundServerDevices();
+    if (Pa_HostApiTypeIdToHostApiIndex(paJACK) >= 0)
+        jackPeriod_ = JackServerPeriodSeconds();
+}
+
+void TPortAudioBackend::FindSoundServerDevices()
+{
+    const PaHostApiIndex alsa = Pa_HostApiTypeIdToHostApiIndex(paALSA);
+    for (auto* list : {&captureDevices_, &playbackDevices_})
+    {
+        for (TDevice& device : *list)
+        {
+            const PaDeviceInfo* info = device.Index == paUseHostApiSpecificDeviceSpecification
+                                           ? nullptr
+                                           : Pa_GetDeviceInfo(device.Index);
+            const bool onAlsa = info == nullptr || info->hostApi == alsa;
+            device.SoundServer = alsa >= 0 && onAlsa && IsSoundServerDevice(device.Name);
+        }
+    }
 }
 
 void TPortAudioBackend::AddUnlistedAlsaDevices()
@@ -253,6 +283,9 @@ double TPortAudioBackend::BlockSeconds(TWaveDirection direction, int deviceId)
     const PaDeviceInfo* info = device == nullptr ? nullptr : Pa_GetDeviceInfo(device->Index);
     if (info == nullptr)
         return 0;
+    // A JACK server's device hands over one of the server's periods per cycle.
+    if (IsJackDevice(*info))
+        return jackPeriod_;
     return direction == TWaveDirection::Capture ? info->defaultLowInputLatency
                                                 : info->defaultLowOutputLatency;
 }

@@ -39,7 +39,9 @@ class TPortAudioBackend final : public TWaveBackend
     std::uint32_t DefaultRate(TWaveDirection direction, int deviceId) override;
     // PortAudio's default low latency of the device, which is what a stream
     // opened by this backend asks for (0, unknown, for a device opened by
-    // name, whose streams ask for what suits the wave layer's latency).
+    // name, whose streams ask for what suits the wave layer's latency); for
+    // a device of PortAudio's JACK host API, the server's period as it was
+    // when the backend started.
     double BlockSeconds(TWaveDirection direction, int deviceId) override;
 
     // One device of a direction: PortAudio's own, or an ALSA device that
@@ -50,17 +52,20 @@ class TPortAudioBackend final : public TWaveBackend
         std::string Name;
         int Channels = 0;
         PaAlsaStreamInfo Alsa{};
+        bool SoundServer = false; // an ALSA device of a sound server (SoundServerDevices.h)
     };
 
   private:
     TPortAudioBackend();
     void AddUnlistedAlsaDevices();
+    void FindSoundServerDevices();
     const std::vector<TDevice>& Devices(TWaveDirection direction) const;
     // Null for an unknown device.
     const TDevice* Resolve(TWaveDirection direction, int deviceId) const;
     std::uint32_t FormatMask(TWaveDirection direction, const TDevice& device);
 
     bool initialised_ = false;
+    double jackPeriod_ = 0; // seconds; 0 without a JACK server
     // Made once, before any use: a device's Alsa field stays where it is.
     std::vector<TDevice> captureDevices_;
     std::vector<TDevice> playbackDevices_;

@@ -7,7 +7,9 @@ namespace keb
 {
 
 TPortAudioEngine::TPortAudioEngine(TWaveDevice& openDevice)
-    : device_(openDevice), watchdog_(StallTimeout, [this] { device_.Fail(wrDeviceStalled); })
+    : device_(openDevice), watchdog_(
+                               StallTimeout, [this] { device_.Fail(wrDeviceStalled); },
+                               LeastShareOfRate * openDevice.Format().nSamplesPerSec)
 {
 }
 
@@ -73,7 +75,7 @@ int TPortAudioEngine::Callback(const void* input, void* output, unsigned long fr
     {
         engine.device_.TransferPlayback(static_cast<std::uint8_t*>(output), bytes);
     }
-    engine.watchdog_.Beat();
+    engine.watchdog_.Beat(frames);
     return paContinue;
 }
 

@@ -6,7 +6,10 @@
 // device failed or was unplugged) fails the device with wrDeviceRemoved, which
 // returns its buffers and tells the component. A running stream whose
 // callbacks stop coming for StallTimeout fails it with wrDeviceStalled (see
-// TStallWatchdog): PortAudio does not report every unplugged card.
+// TStallWatchdog): PortAudio does not report every unplugged card. A
+// stream that moves less than a quarter of its rate for that long fails the
+// same way: a sound server that cannot serve the stream's buffer sizes calls
+// it now and then, and no usable audio comes through.
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -23,6 +26,7 @@ class TPortAudioEngine final : public TWaveEngine
 {
   public:
     static constexpr auto StallTimeout = WaveStallTimeout;
+    static constexpr double LeastShareOfRate = 0.25;
 
     explicit TPortAudioEngine(TWaveDevice& device);
     ~TPortAudioEngine() override;

@@ -3,9 +3,10 @@
 namespace keb
 {
 
-TStallWatchdog::TStallWatchdog(std::chrono::milliseconds timeout, std::function<void()> action)
+TStallWatchdog::TStallWatchdog(std::chrono::milliseconds timeout, std::function<void()> action,
+                               double leastFramesPerSecond)
     : checkPeriod_(std::chrono::duration_cast<std::chrono::microseconds>(timeout) / 4),
-      onStall_(std::move(action)), detector_(timeout)
+      onStall_(std::move(action)), detector_(timeout, leastFramesPerSecond)
 {
 }
 

@@ -2,14 +2,32 @@
 
 #include "platform/core/Event.h"
 
+#include <algorithm>
+#include <condition_variable>
+
 namespace keb::detail
 {
+
+// One thread's place in the kernel's list of waiters. Records are never freed:
+// a thread that ends gives its record back for the next thread, so a wake-up
+// sent after the lock was released always reaches a live condition variable
+// (at worst it wakes the record's next owner for nothing, and that one
+// re-checks).
+struct TWaiter
+{
+    const TWatched* Watched = nullptr; // while linked
+    std::condition_variable Woken;
+    TWaiter* Next = nullptr;
+};
+
 namespace
 {
 struct TWaitKernel
 {
     std::mutex Mutex;
-    std::condition_variable Changed;
+    TWaiter* Waiters = nullptr; // guarded by Mutex
+    std::mutex SpareLock;
+    TWaiter* Spare = nullptr; // guarded by SpareLock
 };
 
 // Never destroyed: worker threads may still wait or signal while static
@@ -19,6 +37,69 @@ TWaitKernel& TheKernel()
     static TWaitKernel* kernel = new TWaitKernel;
     return *kernel;
 }
+
+// The calling thread's waiter record, taken from the spare ones or made, and
+// given back when the thread ends.
+class TWaiterHome
+{
+  public:
+    TWaiterHome()
+    {
+        TWaitKernel& kernel = TheKernel();
+        std::lock_guard guard(kernel.SpareLock);
+        if (kernel.Spare)
+        {
+            waiter_ = kernel.Spare;
+            kernel.Spare = waiter_->Next;
+        }
+        else
+        {
+            waiter_ = new TWaiter;
+        }
+        waiter_->Next = nullptr;
+    }
+    ~TWaiterHome()
+    {
+        TWaitKernel& kernel = TheKernel();
+        std::lock_guard guard(kernel.SpareLock);
+        waiter_->Next = kernel.Spare;
+        kernel.Spare = waiter_;
+    }
+    TWaiterHome(const TWaiterHome&) = delete;
+    TWaiterHome& operator=(const TWaiterHome&) = delete;
+
+    TWaiter& Waiter() { return *waiter_; }
+
+  private:
+    TWaiter* waiter_ = nullptr;
+};
+
+// Links a waiter into the kernel's list for the length of one wait (kernel
+// lock held at both ends).
+class TWaiterLink
+{
+  public:
+    TWaiterLink(TWaiter& waiter, const TWatched& watched) : waiter_(waiter)
+    {
+        waiter_.Watched = &watched;
+        waiter_.Next = TheKernel().Waiters;
+        TheKernel().Waiters = &waiter_;
+    }
+    ~TWaiterLink()
+    {
+        TWaiter** link = &TheKernel().Waiters;
+        while (*link != &waiter_)
+            link = &(*link)->Next;
+        *link = waiter_.Next;
+        waiter_.Next = nullptr;
+        waiter_.Watched = nullptr;
+    }
+    TWaiterLink(const TWaiterLink&) = delete;
+    TWaiterLink& operator=(const TWaiterLink&) = delete;
+
+  private:
+    TWaiter& waiter_;
+};
 } // namespace
 
 std::mutex& KernelMutex()
@@ -26,20 +107,54 @@ std::mutex& KernelMutex()
     return TheKernel().Mutex;
 }
 
-void KernelNotify()
+bool TWatched::Watches(const void* object) const
 {
-    TheKernel().Changed.notify_all();
+    return object == Queue || object == Other ||
+           std::find(Events.begin(), Events.end(), object) != Events.end();
 }
 
-bool KernelWait(std::unique_lock<std::mutex>& lock,
+TWakeUps::~TWakeUps()
+{
+    for (std::size_t i = 0; i < count_; ++i)
+        waiters_[i]->Woken.notify_one();
+}
+
+void TWakeUps::Collect(const void* object)
+{
+    for (TWaiter* waiter = TheKernel().Waiters; waiter; waiter = waiter->Next)
+    {
+        if (waiter->Watched->Watches(object))
+            Add(*waiter);
+    }
+}
+
+void TWakeUps::CollectAll()
+{
+    for (TWaiter* waiter = TheKernel().Waiters; waiter; waiter = waiter->Next)
+        Add(*waiter);
+}
+
+// More waiters than the collector holds are woken at once, lock held.
+void TWakeUps::Add(TWaiter& waiter)
+{
+    if (count_ < Capacity)
+        waiters_[count_++] = &waiter;
+    else
+        waiter.Woken.notify_one();
+}
+
+bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
                 const std::optional<std::chrono::steady_clock::time_point>& deadline)
 {
+    thread_local TWaiterHome home;
+    TWaiter& waiter = home.Waiter();
+    const TWaiterLink link(waiter, watched);
     if (!deadline)
     {
-        TheKernel().Changed.wait(lock);
+        waiter.Woken.wait(lock);
         return true;
     }
-    return TheKernel().Changed.wait_until(lock, *deadline) == std::cv_status::no_timeout ||
+    return waiter.Woken.wait_until(lock, *deadline) == std::cv_status::no_timeout ||
            std::chrono::steady_clock::now() < *deadline;
 }
 
@@ -48,6 +163,12 @@ std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t
     if (timeoutMs == Infinite)
         return std::nullopt;
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+const void* SyncRequestsKey()
+{
+    static const char key = 0;
+    return &key;
 }
 
 } // namespace keb::detail

@@ -2,21 +2,54 @@
 
 #include "platform/core/Event.h"
 
+#include <semaphore.h>
+
 #include <algorithm>
-#include <condition_variable>
+#include <cerrno>
 
 namespace keb::detail
 {
 
 // One thread's place in the kernel's list of waiters. Records are never freed:
 // a thread that ends gives its record back for the next thread, so a wake-up
-// sent after the lock was released always reaches a live condition variable
-// (at worst it wakes the record's next owner for nothing, and that one
-// re-checks).
+// sent after the lock was released always reaches a live semaphore (at worst
+// it wakes the record's next owner for nothing, and that one re-checks).
+//
+// A semaphore rather than a condition variable: the waiter sleeps without
+// the kernel lock and takes it again only when it has woken, so a hand-over
+// costs one wake and one wait and no lock traffic.
 struct TWaiter
 {
+    TWaiter() { sem_init(&Woken, 0, 0); }
+
+    // Till the deadline (none: for ever); false when it passed first.
+    bool Sleep(const std::optional<std::chrono::steady_clock::time_point>& deadline)
+    {
+        if (!deadline)
+        {
+            while (sem_wait(&Woken) != 0 && errno == EINTR)
+            {
+            }
+            return true;
+        }
+        const auto sinceEpoch = deadline->time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+        timespec until{};
+        until.tv_sec = static_cast<time_t>(seconds.count());
+        until.tv_nsec = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+        for (;;)
+        {
+            if (sem_clockwait(&Woken, CLOCK_MONOTONIC, &until) == 0)
+                return true;
+            if (errno != EINTR)
+                return false;
+        }
+    }
+
     const TWatched* Watched = nullptr; // while linked
-    std::condition_variable Woken;
+    bool Pending = false;              // a wake-up is owed for this wait
+    sem_t Woken;
     TWaiter* Next = nullptr;
 };
 
@@ -82,6 +115,7 @@ class TWaiterLink
     TWaiterLink(TWaiter& waiter, const TWatched& watched) : waiter_(waiter)
     {
         waiter_.Watched = &watched;
+        waiter_.Pending = false;
         waiter_.Next = TheKernel().Waiters;
         TheKernel().Waiters = &waiter_;
     }
@@ -116,7 +150,7 @@ bool TWatched::Watches(const void* object) const
 TWakeUps::~TWakeUps()
 {
     for (std::size_t i = 0; i < count_; ++i)
-        waiters_[i]->Woken.notify_one();
+        sem_post(&waiters_[i]->Woken);
 }
 
 void TWakeUps::Collect(const void* object)
@@ -134,13 +168,17 @@ void TWakeUps::CollectAll()
         Add(*waiter);
 }
 
-// More waiters than the collector holds are woken at once, lock held.
+// One wake-up per wait is enough. More waiters than the collector holds are
+// woken at once, lock held.
 void TWakeUps::Add(TWaiter& waiter)
 {
+    if (waiter.Pending)
+        return;
+    waiter.Pending = true;
     if (count_ < Capacity)
         waiters_[count_++] = &waiter;
     else
-        waiter.Woken.notify_one();
+        sem_post(&waiter.Woken);
 }
 
 bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
@@ -148,14 +186,14 @@ bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
 {
     thread_local TWaiterHome home;
     TWaiter& waiter = home.Waiter();
-    const TWaiterLink link(waiter, watched);
-    if (!deadline)
+    bool woken = false;
     {
-        waiter.Woken.wait(lock);
-        return true;
+        const TWaiterLink link(waiter, watched);
+        lock.unlock();
+        woken = waiter.Sleep(deadline);
+        lock.lock();
     }
-    return waiter.Woken.wait_until(lock, *deadline) == std::cv_status::no_timeout ||
-           std::chrono::steady_clock::now() < *deadline;
+    return woken || std::chrono::steady_clock::now() < *deadline;
 }
 
 std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t timeoutMs)

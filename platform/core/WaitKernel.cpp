@@ -2,14 +2,65 @@
 
 #include "platform/core/Event.h"
 
+#include <semaphore.h>
+
+#include <algorithm>
+#include <cerrno>
+
 namespace keb::detail
 {
+
+// One thread's place in the kernel's list of waiters. Records are never freed:
+// a thread that ends gives its record back for the next thread, so a wake-up
+// sent after the lock was released always reaches a live semaphore (at worst
+// it wakes the record's next owner for nothing, and that one re-checks).
+//
+// A semaphore rather than a condition variable: the waiter sleeps without
+// the kernel lock and takes it again only when it has woken, so a hand-over
+// costs one wake and one wait and no lock traffic.
+struct TWaiter
+{
+    TWaiter() { sem_init(&Woken, 0, 0); }
+
+    // Till the deadline (none: for ever); false when it passed first.
+    bool Sleep(const std::optional<std::chrono::steady_clock::time_point>& deadline)
+    {
+        if (!deadline)
+        {
+            while (sem_wait(&Woken) != 0 && errno == EINTR)
+            {
+            }
+            return true;
+        }
+        const auto sinceEpoch = deadline->time_since_epoch();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+        timespec until{};
+        until.tv_sec = static_cast<time_t>(seconds.count());
+        until.tv_nsec = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count());
+        for (;;)
+        {
+            if (sem_clockwait(&Woken, CLOCK_MONOTONIC, &until) == 0)
+                return true;
+            if (errno != EINTR)
+                return false;
+        }
+    }
+
+    const TWatched* Watched = nullptr; // while linked
+    bool Pending = false;              // a wake-up is owed for this wait
+    sem_t Woken;
+    TWaiter* Next = nullptr;
+};
+
 namespace
 {
 struct TWaitKernel
 {
     std::mutex Mutex;
-    std::condition_variable Changed;
+    TWaiter* Waiters = nullptr; // guarded by Mutex
+    std::mutex SpareLock;
+    TWaiter* Spare = nullptr; // guarded by SpareLock
 };
 
 // Never destroyed: worker threads may still wait or signal while static
@@ -19,6 +70,70 @@ TWaitKernel& TheKernel()
     static TWaitKernel* kernel = new TWaitKernel;
     return *kernel;
 }
+
+// The calling thread's waiter record, taken from the spare ones or made, and
+// given back when the thread ends.
+class TWaiterHome
+{
+  public:
+    TWaiterHome()
+    {
+        TWaitKernel& kernel = TheKernel();
+        std::lock_guard guard(kernel.SpareLock);
+        if (kernel.Spare)
+        {
+            waiter_ = kernel.Spare;
+            kernel.Spare = waiter_->Next;
+        }
+        else
+        {
+            waiter_ = new TWaiter;
+        }
+        waiter_->Next = nullptr;
+    }
+    ~TWaiterHome()
+    {
+        TWaitKernel& kernel = TheKernel();
+        std::lock_guard guard(kernel.SpareLock);
+        waiter_->Next = kernel.Spare;
+        kernel.Spare = waiter_;
+    }
+    TWaiterHome(const TWaiterHome&) = delete;
+    TWaiterHome& operator=(const TWaiterHome&) = delete;
+
+    TWaiter& Waiter() { return *waiter_; }
+
+  private:
+    TWaiter* waiter_ = nullptr;
+};
+
+// Links a waiter into the kernel's list for the length of one wait (kernel
+// lock held at both ends).
+class TWaiterLink
+{
+  public:
+    TWaiterLink(TWaiter& waiter, const TWatched& watched) : waiter_(waiter)
+    {
+        waiter_.Watched = &watched;
+        waiter_.Pending = false;
+        waiter_.Next = TheKernel().Waiters;
+        TheKernel().Waiters = &waiter_;
+    }
+    ~TWaiterLink()
+    {
+        TWaiter** link = &TheKernel().Waiters;
+        while (*link != &waiter_)
+            link = &(*link)->Next;
+        *link = waiter_.Next;
+        waiter_.Next = nullptr;
+        waiter_.Watched = nullptr;
+    }
+    TWaiterLink(const TWaiterLink&) = delete;
+    TWaiterLink& operator=(const TWaiterLink&) = delete;
+
+  private:
+    TWaiter& waiter_;
+};
 } // namespace
 
 std::mutex& KernelMutex()
@@ -26,21 +141,59 @@ std::mutex& KernelMutex()
     return TheKernel().Mutex;
 }
 
-void KernelNotify()
+bool TWatched::Watches(const void* object) const
 {
-    TheKernel().Changed.notify_all();
+    return object == Queue || object == Other ||
+           std::find(Events.begin(), Events.end(), object) != Events.end();
 }
 
-bool KernelWait(std::unique_lock<std::mutex>& lock,
+TWakeUps::~TWakeUps()
+{
+    for (std::size_t i = 0; i < count_; ++i)
+        sem_post(&waiters_[i]->Woken);
+}
+
+void TWakeUps::Collect(const void* object)
+{
+    for (TWaiter* waiter = TheKernel().Waiters; waiter; waiter = waiter->Next)
+    {
+        if (waiter->Watched->Watches(object))
+            Add(*waiter);
+    }
+}
+
+void TWakeUps::CollectAll()
+{
+    for (TWaiter* waiter = TheKernel().Waiters; waiter; waiter = waiter->Next)
+        Add(*waiter);
+}
+
+// One wake-up per wait is enough. More waiters than the collector holds are
+// woken at once, lock held.
+void TWakeUps::Add(TWaiter& waiter)
+{
+    if (waiter.Pending)
+        return;
+    waiter.Pending = true;
+    if (count_ < Capacity)
+        waiters_[count_++] = &waiter;
+    else
+        sem_post(&waiter.Woken);
+}
+
+bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
                 const std::optional<std::chrono::steady_clock::time_point>& deadline)
 {
-    if (!deadline)
+    thread_local TWaiterHome home;
+    TWaiter& waiter = home.Waiter();
+    bool woken = false;
     {
-        TheKernel().Changed.wait(lock);
-        return true;
+        const TWaiterLink link(waiter, watched);
+        lock.unlock();
+        woken = waiter.Sleep(deadline);
+        lock.lock();
     }
-    return TheKernel().Changed.wait_until(lock, *deadline) == std::cv_status::no_timeout ||
-           std::chrono::steady_clock::now() < *deadline;
+    return woken || std::chrono::steady_clock::now() < *deadline;
 }
 
 std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t timeoutMs)
@@ -48,6 +201,12 @@ std::optional<std::chrono::steady_clock::time_point> DeadlineAfter(std::uint32_t
     if (timeoutMs == Infinite)
         return std::nullopt;
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+const void* SyncRequestsKey()
+{
+    static const char key = 0;
+    return &key;
 }
 
 } // namespace keb::detail

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace keb::detail
 {
@@ -71,41 +72,63 @@ TWaitKernel& TheKernel()
     return *kernel;
 }
 
-// The calling thread's waiter record, taken from the spare ones or made, and
-// given back when the thread ends.
-class TWaiterHome
+TWaiter& TakeSpareWaiter()
+{
+    TWaitKernel& kernel = TheKernel();
+    std::lock_guard guard(kernel.SpareLock);
+    TWaiter* waiter = kernel.Spare;
+    if (waiter)
+        kernel.Spare = waiter->Next;
+    else
+        waiter = new TWaiter;
+    waiter->Next = nullptr;
+    return *waiter;
+}
+
+void GiveBackWaiter(TWaiter& waiter)
+{
+    TWaitKernel& kernel = TheKernel();
+    std::lock_guard guard(kernel.SpareLock);
+    waiter.Next = kernel.Spare;
+    kernel.Spare = &waiter;
+}
+
+// The calling thread's record, and whether the keeper that gives it back at
+// the thread's end is gone: plain values, which stay readable while the
+// thread's other thread-local objects are destroyed.
+thread_local TWaiter* ownWaiter = nullptr;
+thread_local bool keeperGone = false;
+
+// Gives the calling thread's record back when the thread ends.
+class TWaiterKeeper
 {
   public:
-    TWaiterHome()
+    TWaiterKeeper() { ownWaiter = &TakeSpareWaiter(); }
+    ~TWaiterKeeper()
     {
-        TWaitKernel& kernel = TheKernel();
-        std::lock_guard guard(kernel.SpareLock);
-        if (kernel.Spare)
-        {
-            waiter_ = kernel.Spare;
-            kernel.Spare = waiter_->Next;
-        }
-        else
-        {
-            waiter_ = new TWaiter;
-        }
-        waiter_->Next = nullptr;
+        keeperGone = true;
+        GiveBackWaiter(*std::exchange(ownWaiter, nullptr));
     }
-    ~TWaiterHome()
-    {
-        TWaitKernel& kernel = TheKernel();
-        std::lock_guard guard(kernel.SpareLock);
-        waiter_->Next = kernel.Spare;
-        kernel.Spare = waiter_;
-    }
-    TWaiterHome(const TWaiterHome&) = delete;
-    TWaiterHome& operator=(const TWaiterHome&) = delete;
-
-    TWaiter& Waiter() { return *waiter_; }
-
-  private:
-    TWaiter* waiter_ = nullptr;
+    TWaiterKeeper(const TWaiterKeeper&) = delete;
+    TWaiterKeeper& operator=(const TWaiterKeeper&) = delete;
 };
+
+// The calling thread's record, taken at its first wait. A thread-local
+// object whose destructor waits after the keeper is gone gets a record of
+// its own, never given back: the returned one may already belong to a new
+// thread, and two threads on one record would share its wake-ups and link it
+// twice.
+TWaiter& CallingThreadsWaiter()
+{
+    if (!keeperGone)
+    {
+        thread_local TWaiterKeeper keeper;
+        return *ownWaiter;
+    }
+    if (!ownWaiter)
+        ownWaiter = new TWaiter;
+    return *ownWaiter;
+}
 
 // Links a waiter into the kernel's list for the length of one wait (kernel
 // lock held at both ends).
@@ -184,8 +207,7 @@ void TWakeUps::Add(TWaiter& waiter)
 bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
                 const std::optional<std::chrono::steady_clock::time_point>& deadline)
 {
-    thread_local TWaiterHome home;
-    TWaiter& waiter = home.Waiter();
+    TWaiter& waiter = CallingThreadsWaiter();
     bool woken = false;
     {
         const TWaiterLink link(waiter, watched);

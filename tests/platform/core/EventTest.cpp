@@ -55,6 +55,71 @@ TEST(SyncObjects, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
     EXPECT_EQ(queue.Count(), 1u);
 }
 
+// More waiting threads than one change wakes after the lock is released.
+TEST(SyncObjects, OneSetWakesEveryWaiterOfAManualResetEvent)
+{
+    using namespace std::chrono_literals;
+    test::TWatchdog watchdog(30s, "many waiters on one event");
+    constexpr int Waiters = 20;
+    TEvent go(true, false);
+    std::atomic<int> ready{0};
+    std::atomic<int> through{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < Waiters; ++i)
+        threads.emplace_back(
+            [&]
+            {
+                ++ready;
+                if (go.WaitFor(Infinite) == TWaitResult::wrSignaled)
+                    ++through;
+            });
+    // All but the last few are asleep in their wait by then.
+    while (ready.load() < Waiters)
+        std::this_thread::yield();
+    go.SetEvent();
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(through.load(), Waiters);
+}
+
+// Waits that time out now and then, so that wake-ups arrive after their wait
+// has ended: each wait that follows still gets its own.
+TEST(SyncObjects, WakeUpsAfterATimeOutDoNotCostTheNextWaitItsOwn)
+{
+    using namespace std::chrono_literals;
+    test::TWatchdog watchdog(30s, "timed and untimed hand-overs");
+    constexpr int Rounds = 2000;
+    TEvent ping(false, false);
+    TEvent pong(false, false);
+    std::thread partner(
+        [&]
+        {
+            for (int round = 0; round < Rounds; ++round)
+            {
+                if (round % 2 == 0)
+                {
+                    while (ping.WaitFor(0) == TWaitResult::wrTimeout)
+                    {
+                    }
+                }
+                else
+                {
+                    ASSERT_EQ(ping.WaitFor(Infinite), TWaitResult::wrSignaled);
+                }
+                pong.SetEvent();
+            }
+        });
+    int answered = 0;
+    for (int round = 0; round < Rounds; ++round)
+    {
+        ping.SetEvent();
+        if (pong.WaitFor(Infinite) == TWaitResult::wrSignaled)
+            ++answered;
+    }
+    partner.join();
+    EXPECT_EQ(answered, Rounds);
+}
+
 // A thread-local object whose destructor waits for an event, as a thread ends.
 class TWaitAtThreadEnd
 {

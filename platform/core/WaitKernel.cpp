@@ -113,22 +113,38 @@ class TWaiterKeeper
     TWaiterKeeper& operator=(const TWaiterKeeper&) = delete;
 };
 
-// The calling thread's record, taken at its first wait. A thread-local
-// object whose destructor waits after the keeper is gone gets a record of
-// its own, never given back: the returned one may already belong to a new
-// thread, and two threads on one record would share its wake-ups and link it
-// twice.
-TWaiter& CallingThreadsWaiter()
+// The calling thread's record, taken at its first wait; null once the keeper
+// is gone (a thread-local object's destructor that waits as the thread ends).
+TWaiter* OwnWaiter()
 {
-    if (!keeperGone)
-    {
-        thread_local TWaiterKeeper keeper;
-        return *ownWaiter;
-    }
-    if (!ownWaiter)
-        ownWaiter = new TWaiter;
-    return *ownWaiter;
+    if (keeperGone)
+        return nullptr;
+    thread_local TWaiterKeeper keeper;
+    return ownWaiter;
 }
+
+// The record for one wait: the calling thread's own, or, while the thread
+// ends, a spare one lent for this wait alone. The thread's own record may
+// already belong to a new thread, and two threads on one record would share
+// its wake-ups and link it twice.
+class TWaiterForOneWait
+{
+  public:
+    TWaiterForOneWait() : own_(OwnWaiter()), waiter_(own_ ? *own_ : TakeSpareWaiter()) {}
+    ~TWaiterForOneWait()
+    {
+        if (!own_)
+            GiveBackWaiter(waiter_);
+    }
+    TWaiterForOneWait(const TWaiterForOneWait&) = delete;
+    TWaiterForOneWait& operator=(const TWaiterForOneWait&) = delete;
+
+    TWaiter& Waiter() { return waiter_; }
+
+  private:
+    TWaiter* own_;
+    TWaiter& waiter_;
+};
 
 // Links a waiter into the kernel's list for the length of one wait (kernel
 // lock held at both ends).
@@ -207,7 +223,8 @@ void TWakeUps::Add(TWaiter& waiter)
 bool KernelWait(std::unique_lock<std::mutex>& lock, const TWatched& watched,
                 const std::optional<std::chrono::steady_clock::time_point>& deadline)
 {
-    TWaiter& waiter = CallingThreadsWaiter();
+    TWaiterForOneWait record;
+    TWaiter& waiter = record.Waiter();
     bool woken = false;
     {
         const TWaiterLink link(waiter, watched);

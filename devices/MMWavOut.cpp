@@ -47,13 +47,17 @@ TMMWaveOut::~TMMWaveOut()
 }
 
 // The driver's context: count, store state or post, nothing else. A buffer
-// returned by a reset only clears Resetting when it is the last one.
+// returned by a reset only clears Resetting when it is the last one. A
+// finished buffer counts as on its way before it leaves the queued count, so
+// that the handler before it never takes the queue for empty and ends
+// playback while this one still waits to be pushed on.
 void TMMWaveOut::Notify(HWaveOut, TWaveMessage message, void* user, TWaveHdr* header, TWaveResult)
 {
     // After wmFailed the buffers come back; writing them again reports it.
     auto* self = static_cast<TMMWaveOut*>(user);
     if (self->StoreStateNotification(message) || message != wmDone)
         return;
+    ++self->finishedOnTheWay_;
     const int queuedBefore = self->queuedCount_--;
     if (self->resetting_.load())
     {
@@ -63,7 +67,9 @@ void TMMWaveOut::Notify(HWaveOut, TWaveMessage message, void* user, TWaveHdr* he
     else if (!self->stopping_.load())
     {
         self->DeliverDone(header);
+        return;
     }
+    --self->finishedOnTheWay_;
 }
 
 TWaveResult TMMWaveOut::PlatformOpen()
@@ -165,6 +171,7 @@ void TMMWaveOut::Start()
                 stopping_ = false;
                 bufferIndex_ = 0;
                 queuedCount_ = 0;
+                finishedOnTheWay_ = 0;
                 {
                     std::optional<TBusyCursor> busy;
                     if (std::int64_t{GetBufferSize()} * NumBuffers() > BusyCursorBytes)
@@ -189,6 +196,7 @@ void TMMWaveOut::Start()
 
 void TMMWaveOut::HandleBufferDone(TWaveHdr*)
 {
+    --finishedOnTheWay_;
     if (!EnterHandler(/*CountReturn=*/false))
         return;
     try
@@ -263,6 +271,7 @@ void TMMWaveOut::CompleteStop()
     FreeHeaders();
     bufferCount_ = 0;
     queuedCount_ = 0;
+    finishedOnTheWay_ = 0;
     bufferIndex_ = 0;
     stopDeferred_ = false;
     TMMWaveDevice::ChainStopped();
@@ -297,6 +306,7 @@ void TMMWaveOut::Pause()
                         Check(WaveOutReset(Device()), "Reset");
                         bufferIndex_ = 0;
                         queuedCount_ = 0;
+                        finishedOnTheWay_ = 0;
                     }
                 }
                 AddState(wsPaused);
@@ -362,6 +372,7 @@ void TMMWaveOut::Reset()
                 Check(WaveOutPause(Device()), "Pause");
                 bufferIndex_ = 0;
                 queuedCount_ = 0;
+                finishedOnTheWay_ = 0;
                 ChainReset();
                 bufferCount_ = FillBuffers();
                 if (!HasState(wsPaused))

@@ -348,8 +348,8 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     // capture side; the playback side counts it in the driver's context).
     bool EnterHandler(bool countReturn);
     // Counts a handler out; true when it was the last one and a stop is due
-    // (StopDeferred, or with QueueEmptyEnds no buffer left at the driver);
-    // Stopping is then set.
+    // (StopDeferred, or with QueueEmptyEnds no buffer left at the driver and
+    // none on its way to a handler); Stopping is then set.
     bool LeaveHandler(bool queueEmptyEnds);
     // For the stop completion: true (and StopDeferred set) while a handler
     // runs.
@@ -362,6 +362,9 @@ class TMMWaveDevice : public TMMCustomSoundComponent
     TCriticalSection lock_;
     std::atomic<int> inHandler_{0};
     std::atomic<int> queuedCount_{0};
+    // Finished buffers posted to the handler and not yet taken up (the
+    // playback side; counted before they leave the queued count).
+    std::atomic<int> finishedOnTheWay_{0};
     std::atomic<int> bufferIndex_{0};
     std::atomic<bool> stopDeferred_{false};
     std::atomic<bool> closeDeferred_{false};

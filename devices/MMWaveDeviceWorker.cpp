@@ -221,8 +221,12 @@ bool TMMWaveDevice::EnterHandler(bool countReturn)
 bool TMMWaveDevice::LeaveHandler(bool queueEmptyEnds)
 {
     std::lock_guard guard(lock_);
+    // The queued count first: a buffer that has left it is already counted
+    // on its way. (Below zero only when a finished buffer from before the
+    // last start was handled after it.)
     const bool stopDue =
-        --inHandler_ == 0 && (stopDeferred_.load() || (queueEmptyEnds && queuedCount_.load() == 0));
+        --inHandler_ == 0 && (stopDeferred_.load() || (queueEmptyEnds && queuedCount_.load() == 0 &&
+                                                       finishedOnTheWay_.load() <= 0));
     if (stopDue)
         stopping_ = true;
     return stopDue;

@@ -15,16 +15,16 @@ std::vector<TMMDSPComponent*>& Registry()
 }
 
 // Tells every registered component that Sender takes over a link.
-void BroadcastDropStaleLink(TMMDSPComponent* Sender, bool InputSide, const std::string& PortName)
+void BroadcastDropStaleLink(TMMDSPComponent* sender, bool inputSide, const std::string& portName)
 {
     const auto& registry = Registry();
     for (std::size_t i = 0; i < registry.size(); ++i)
-        registry[i]->DropStaleLink(Sender, InputSide, PortName);
+        registry[i]->DropStaleLink(sender, inputSide, portName);
 }
 
-std::string CutPortName(const std::string& PortName)
+std::string CutPortName(const std::string& portName)
 {
-    return PortName.substr(0, MaxPortNameLength);
+    return portName.substr(0, MaxPortNameLength);
 }
 } // namespace
 

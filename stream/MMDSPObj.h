@@ -215,7 +215,7 @@ class TMMCustomSoundComponent : public TMMDSPComponent
 };
 
 // True for a device component (a TMMCustomSoundComponent).
-bool IsDeviceComponent(const TMMDSPComponent* Component);
+bool IsDeviceComponent(const TMMDSPComponent* component);
 
 // Every live stream component in creation order. Main thread.
 const std::vector<TMMDSPComponent*>& StreamComponents();

@@ -5,9 +5,9 @@
 namespace keb
 {
 
-bool IsDeviceComponent(const TMMDSPComponent* Component)
+bool IsDeviceComponent(const TMMDSPComponent* component)
 {
-    return dynamic_cast<const TMMCustomSoundComponent*>(Component) != nullptr;
+    return dynamic_cast<const TMMCustomSoundComponent*>(component) != nullptr;
 }
 
 // The stretch starts at this device when another device lies upstream, else

@@ -12,11 +12,10 @@ TEvent::TEvent(bool manualReset, bool initialState)
 
 void TEvent::SetEvent()
 {
-    {
-        std::lock_guard guard(detail::KernelMutex());
-        signaled_ = true;
-    }
-    detail::KernelNotify();
+    detail::TWakeUps wakeUps;
+    std::lock_guard guard(detail::KernelMutex());
+    signaled_ = true;
+    wakeUps.Collect(this);
 }
 
 void TEvent::ResetEvent()
@@ -37,10 +36,12 @@ bool TEvent::ConsumeLocked()
 TWaitResult TEvent::WaitFor(std::uint32_t timeoutMs)
 {
     const auto deadline = detail::DeadlineAfter(timeoutMs);
+    TEvent* const self = this;
+    const detail::TWatched watched{{&self, 1}};
     std::unique_lock lock(detail::KernelMutex());
     while (!ConsumeLocked())
     {
-        if (!detail::KernelWait(lock, deadline))
+        if (!detail::KernelWait(lock, watched, deadline))
             return ConsumeLocked() ? TWaitResult::wrSignaled : TWaitResult::wrTimeout;
     }
     return TWaitResult::wrSignaled;

@@ -32,6 +32,8 @@ struct TMainLoopState
     std::unordered_map<TWindowHandle, TMessageWindow*> Windows;
     TWindowHandle NextHandle = 1;
     std::deque<TSyncRequest*> SyncRequests;
+    // The requests' count, read without the lock by the main thread's polls.
+    std::atomic<std::size_t> SyncCount{0};
     std::mutex HookLock;
     std::function<void()> WakeHook;
 };
@@ -126,12 +128,13 @@ bool PostMessage(TWindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
 {
     TMainLoopState& state = State();
     {
+        detail::TWakeUps wakeUps;
         std::lock_guard guard(detail::KernelMutex());
         if (!state.Windows.contains(window))
             return false;
         state.Queue.PostLocked(TMessage{window, msg, wParam, lParam});
+        wakeUps.Collect(&state.Queue);
     }
-    detail::KernelNotify();
     CallWakeHook();
     return true;
 }
@@ -161,7 +164,11 @@ bool HandleMessage()
 void SetApplicationTerminated(bool terminated)
 {
     State().Terminated.store(terminated);
-    detail::KernelNotify();
+    {
+        detail::TWakeUps wakeUps;
+        std::lock_guard guard(detail::KernelMutex());
+        wakeUps.CollectAll();
+    }
     CallWakeHook();
 }
 
@@ -177,13 +184,14 @@ bool WaitAndProcessMessages(std::uint32_t timeoutMs)
     bool pending = false;
     {
         const auto deadline = detail::DeadlineAfter(timeoutMs);
+        const detail::TWatched watched{{}, &State().Queue, detail::SyncRequestsKey()};
         std::unique_lock lock(detail::KernelMutex());
         const auto workWaits = []
         { return State().Queue.CountLocked() > 0 || detail::SyncPendingLocked(); };
         for (;;)
         {
             pending = workWaits();
-            if (pending || !detail::KernelWait(lock, deadline))
+            if (pending || !detail::KernelWait(lock, watched, deadline))
                 break;
         }
     }
@@ -201,15 +209,19 @@ void RunSynchronized(const std::function<void()>& method)
     TSyncRequest request;
     request.Method = &method;
     {
+        detail::TWakeUps wakeUps;
         std::lock_guard guard(detail::KernelMutex());
-        State().SyncRequests.push_back(&request);
+        auto& requests = State().SyncRequests;
+        requests.push_back(&request);
+        State().SyncCount.store(requests.size(), std::memory_order_release);
+        wakeUps.Collect(detail::SyncRequestsKey());
     }
-    detail::KernelNotify();
     CallWakeHook();
     {
+        const detail::TWatched watched{{}, nullptr, &request};
         std::unique_lock lock(detail::KernelMutex());
         while (!request.Done)
-            detail::KernelWait(lock, std::nullopt);
+            detail::KernelWait(lock, watched, std::nullopt);
     }
     if (request.Error)
         std::rethrow_exception(request.Error);
@@ -222,6 +234,8 @@ bool CheckSynchronize()
     bool ran = false;
     for (;;)
     {
+        if (State().SyncCount.load(std::memory_order_acquire) == 0)
+            return ran;
         TSyncRequest* request = nullptr;
         {
             std::lock_guard guard(detail::KernelMutex());
@@ -230,6 +244,7 @@ bool CheckSynchronize()
                 return ran;
             request = requests.front();
             requests.pop_front();
+            State().SyncCount.store(requests.size(), std::memory_order_release);
         }
         try
         {
@@ -240,10 +255,11 @@ bool CheckSynchronize()
             request->Error = std::current_exception();
         }
         {
+            detail::TWakeUps wakeUps;
             std::lock_guard guard(detail::KernelMutex());
             request->Done = true;
+            wakeUps.Collect(request);
         }
-        detail::KernelNotify();
         ran = true;
     }
 }

@@ -14,48 +14,46 @@ TMessageQueue::TMessageQueue(std::size_t initialCapacity)
 
 void TMessageQueue::Post(const TMessage& message)
 {
-    {
-        std::lock_guard guard(detail::KernelMutex());
-        PostLocked(message);
-    }
-    detail::KernelNotify();
+    detail::TWakeUps wakeUps;
+    std::lock_guard guard(detail::KernelMutex());
+    PostLocked(message);
+    wakeUps.Collect(this);
 }
 
 bool TMessageQueue::Take(TMessage& message)
 {
+    if (Count() == 0)
+        return false;
     std::lock_guard guard(detail::KernelMutex());
     return TakeLocked(message);
 }
 
-std::size_t TMessageQueue::Count() const
-{
-    std::lock_guard guard(detail::KernelMutex());
-    return count_;
-}
-
 void TMessageQueue::PostLocked(const TMessage& message)
 {
-    if (count_ == ring_.size())
+    const std::size_t count = CountLocked();
+    if (count == ring_.size())
         Grow();
-    ring_[(head_ + count_) % ring_.size()] = message;
-    ++count_;
+    ring_[(head_ + count) % ring_.size()] = message;
+    count_.store(count + 1, std::memory_order_release);
 }
 
 bool TMessageQueue::TakeLocked(TMessage& message)
 {
-    if (count_ == 0)
+    const std::size_t count = CountLocked();
+    if (count == 0)
         return false;
     message = ring_[head_];
     head_ = (head_ + 1) % ring_.size();
-    --count_;
+    count_.store(count - 1, std::memory_order_release);
     return true;
 }
 
 std::size_t TMessageQueue::Remove(TWindowHandle window, std::uint32_t first, std::uint32_t last)
 {
     std::lock_guard guard(detail::KernelMutex());
+    const std::size_t count = CountLocked();
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < count_; ++i)
+    for (std::size_t i = 0; i < count; ++i)
     {
         const TMessage& message = ring_[(head_ + i) % ring_.size()];
         const bool matches =
@@ -63,15 +61,14 @@ std::size_t TMessageQueue::Remove(TWindowHandle window, std::uint32_t first, std
         if (!matches)
             ring_[(head_ + kept++) % ring_.size()] = message;
     }
-    const std::size_t removed = count_ - kept;
-    count_ = kept;
-    return removed;
+    count_.store(kept, std::memory_order_release);
+    return count - kept;
 }
 
 void TMessageQueue::Grow()
 {
     std::vector<TMessage> larger(ring_.size() * 2);
-    for (std::size_t i = 0; i < count_; ++i)
+    for (std::size_t i = 0; i < CountLocked(); ++i)
         larger[i] = ring_[(head_ + i) % ring_.size()];
     ring_ = std::move(larger);
     head_ = 0;

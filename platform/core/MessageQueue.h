@@ -8,6 +8,7 @@
 // Take and Remove are meant for the thread that owns the queue.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -46,19 +47,21 @@ class TMessageQueue
     // of the remaining messages is kept.
     std::size_t Remove(TWindowHandle window, std::uint32_t first, std::uint32_t last);
 
-    std::size_t Count() const;
+    // Read without the kernel lock: a snapshot that a thread polling the
+    // queue may take as often as it likes without holding up the posters.
+    std::size_t Count() const { return count_.load(std::memory_order_acquire); }
 
     // For the wait machinery and the main loop, with the kernel lock held.
     void PostLocked(const TMessage& message);
     bool TakeLocked(TMessage& message);
-    std::size_t CountLocked() const { return count_; }
+    std::size_t CountLocked() const { return count_.load(std::memory_order_relaxed); }
 
   private:
     void Grow();
 
     std::vector<TMessage> ring_;
     std::size_t head_ = 0;
-    std::size_t count_ = 0;
+    std::atomic<std::size_t> count_{0}; // written under the kernel lock only
 };
 
 } // namespace keb

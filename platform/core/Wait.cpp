@@ -26,6 +26,7 @@ int WaitForAny(std::span<TEvent* const> events, TMessageQueue* queue, std::uint3
 {
     const bool serve = serveSynchronize && IsMainThread();
     const auto deadline = detail::DeadlineAfter(timeoutMs);
+    const detail::TWatched watched{events, queue, serve ? detail::SyncRequestsKey() : nullptr};
     std::unique_lock lock(detail::KernelMutex());
     for (;;)
     {
@@ -39,7 +40,7 @@ int WaitForAny(std::span<TEvent* const> events, TMessageQueue* queue, std::uint3
             lock.lock();
             continue;
         }
-        if (!detail::KernelWait(lock, deadline))
+        if (!detail::KernelWait(lock, watched, deadline))
             return ReadyIndexLocked(events, queue);
     }
 }

@@ -180,8 +180,10 @@ TEST_P(WaveInCaptureTest, RelinkingARunningDeviceStopsItAndItClosesCleanly)
     waveIn.Start();
     ASSERT_TRUE(StepTo(BufferFrames, collector, 1));
 
+    // The worker may still be queueing the buffer it pushed: the stop then
+    // waits for that handler and completes from the main loop.
     waveIn.SetOutput(&other);
-    EXPECT_EQ(waveIn.State(), wsOpened);
+    EXPECT_TRUE(PumpUntil([&] { return waveIn.State() == wsOpened; }));
     card_->AdvanceFrames(2 * BufferFrames);
     PumpUntil([] { return false; }, 30ms);
     EXPECT_EQ(other.BufferCount(), 0u);

@@ -4,6 +4,7 @@
 #include "WaveDeviceFixture.h"
 #include "devices/MMWavOut.h"
 #include "devices/MMWaveDeviceHooks.h"
+#include "platform/core/Event.h"
 #include "platform/core/MainLoop.h"
 #include "tests/stream/ChainStandIns.h"
 
@@ -108,6 +109,37 @@ TEST_P(WaveOutTest, PlaysTheSourceInOrderAndEndsWhenItHasNoMore)
     EXPECT_EQ(log_.Count("Error"), 0u);
 }
 
+// The last buffer finishes while the worker still handles the one before,
+// which finds the source empty and nothing left at the driver: the last one
+// is on its way to the worker, so it is still pushed on before playback ends.
+TEST_P(WaveOutTest, TheLastBufferFinishingDuringTheHandlerBeforeItIsStillPushed)
+{
+    if (GetParam() != cmThread)
+        GTEST_SKIP() << "handlers run in the main thread, one step at a time";
+    Build(Counter(0, 5 * BufferBytes + 500));
+    TEvent entered(true, false);
+    TEvent release(true, false);
+    std::atomic<int> ready{0};
+    waveOut_->OnBufferReady = [&](TMMDSPComponent*, PWaveHdr)
+    {
+        if (++ready == 5)
+        {
+            entered.SetEvent();
+            release.WaitFor(10000);
+        }
+    };
+    waveOut_->Start();
+    for (std::size_t i = 1; i <= 4; ++i)
+        ASSERT_TRUE(PlayBuffer(i)) << "buffer " << i;
+    card_->AdvanceFrames(BufferFrames);
+    ASSERT_EQ(entered.WaitFor(10000), TWaitResult::wrSignaled);
+    card_->AdvanceFrames(BufferFrames);
+    release.SetEvent();
+    ASSERT_TRUE(PumpUntil([&] { return log_.Count("Stop") == 1; }));
+    EXPECT_EQ(collector_.BufferCount(), 6u);
+    EXPECT_EQ(collector_.Bytes(), Counter(0, 5 * BufferBytes + 500));
+}
+
 TEST_P(WaveOutTest, ASourceWithNothingAtStartLeavesTheDeviceClosed)
 {
     Build({});
@@ -173,8 +205,10 @@ TEST_P(WaveOutTest, PauseRestartResetAndStopControlWhatIsPlayed)
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 2 * BufferBytes, bytes.end()),
               Counter(12000, BufferBytes));
 
+    // The worker may still be refilling the buffer it pushed: the stop then
+    // waits for that handler and completes from the main loop.
     waveOut_->Stop();
-    EXPECT_EQ(waveOut_->State(), wsOpened);
+    ASSERT_TRUE(PumpUntil([&] { return waveOut_->State() == wsOpened; }));
     EXPECT_EQ(waveOut_->BufferCount(), 0);
     EXPECT_EQ(log_.Count("Stop"), 1u);
     waveOut_->Start();

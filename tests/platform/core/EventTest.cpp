@@ -2,7 +2,10 @@
 
 #include "platform/core/Lock.h"
 #include "platform/core/Wait.h"
+#include "tests/platform/core/Watchdog.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -50,6 +53,124 @@ TEST(SyncObjects, WaitForAnyReportsTheFirstSignalledEventThenAMessage)
     // The auto-reset event was consumed; the message is still there.
     EXPECT_EQ(WaitForAny({&close}, nullptr, 0), WaitTimeout);
     EXPECT_EQ(queue.Count(), 1u);
+}
+
+// More waiting threads than one change wakes after the lock is released.
+TEST(SyncObjects, OneSetWakesEveryWaiterOfAManualResetEvent)
+{
+    using namespace std::chrono_literals;
+    test::TWatchdog watchdog(30s, "many waiters on one event");
+    constexpr int Waiters = 20;
+    TEvent go(true, false);
+    std::atomic<int> ready{0};
+    std::atomic<int> through{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < Waiters; ++i)
+        threads.emplace_back(
+            [&]
+            {
+                ++ready;
+                if (go.WaitFor(Infinite) == TWaitResult::wrSignaled)
+                    ++through;
+            });
+    // All but the last few are asleep in their wait by then.
+    while (ready.load() < Waiters)
+        std::this_thread::yield();
+    go.SetEvent();
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(through.load(), Waiters);
+}
+
+// Waits that time out now and then, so that wake-ups arrive after their wait
+// has ended: each wait that follows still gets its own.
+TEST(SyncObjects, WakeUpsAfterATimeOutDoNotCostTheNextWaitItsOwn)
+{
+    using namespace std::chrono_literals;
+    test::TWatchdog watchdog(30s, "timed and untimed hand-overs");
+    constexpr int Rounds = 2000;
+    TEvent ping(false, false);
+    TEvent pong(false, false);
+    std::thread partner(
+        [&]
+        {
+            for (int round = 0; round < Rounds; ++round)
+            {
+                if (round % 2 == 0)
+                {
+                    while (ping.WaitFor(0) == TWaitResult::wrTimeout)
+                    {
+                    }
+                }
+                else
+                {
+                    ASSERT_EQ(ping.WaitFor(Infinite), TWaitResult::wrSignaled);
+                }
+                pong.SetEvent();
+            }
+        });
+    int answered = 0;
+    for (int round = 0; round < Rounds; ++round)
+    {
+        ping.SetEvent();
+        if (pong.WaitFor(Infinite) == TWaitResult::wrSignaled)
+            ++answered;
+    }
+    partner.join();
+    EXPECT_EQ(answered, Rounds);
+}
+
+// A thread-local object whose destructor waits for an event, as a thread ends.
+class TWaitAtThreadEnd
+{
+  public:
+    TWaitAtThreadEnd(TEvent& entered, TEvent& release, std::atomic<bool>& released)
+        : entered_(entered), release_(release), released_(released)
+    {
+    }
+    ~TWaitAtThreadEnd()
+    {
+        entered_.SetEvent();
+        released_.store(release_.WaitFor(Infinite) == TWaitResult::wrSignaled);
+    }
+    TWaitAtThreadEnd(const TWaitAtThreadEnd&) = delete;
+    TWaitAtThreadEnd& operator=(const TWaitAtThreadEnd&) = delete;
+
+  private:
+    TEvent& entered_;
+    TEvent& release_;
+    std::atomic<bool>& released_;
+};
+
+// An ending thread's waiting state is handed on to the next thread that
+// waits; a wait in the ending thread's own teardown must not use it too. The
+// next thread waits while the ending one does (unless the ending one stalls
+// for longer than that wait), then releases it.
+TEST(SyncObjects, AWaitWhileAThreadEndsKeepsItsWakeUpsFromTheNextThread)
+{
+    using namespace std::chrono_literals;
+    test::TWatchdog watchdog(30s, "waits while a thread ends");
+    TEvent entered(true, false);
+    TEvent release(true, false);
+    std::atomic<bool> released{false};
+    std::thread ending(
+        [&]
+        {
+            thread_local TWaitAtThreadEnd atEnd(entered, release, released);
+            TEvent never(false, false);
+            EXPECT_EQ(never.WaitFor(1), TWaitResult::wrTimeout);
+        });
+    ASSERT_EQ(entered.WaitFor(Infinite), TWaitResult::wrSignaled);
+    std::thread next(
+        [&]
+        {
+            TEvent quiet(false, false);
+            EXPECT_EQ(quiet.WaitFor(50), TWaitResult::wrTimeout);
+            release.SetEvent();
+        });
+    next.join();
+    ending.join();
+    EXPECT_TRUE(released.load());
 }
 
 TEST(SyncObjects, CriticalSectionIsRecursiveAndGuardsACounter)

@@ -33,6 +33,9 @@ void CatchStopSignals()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
+    // Past the file-size limit a write then fails with an error the run
+    // reports (and cleans up after) instead of the signal killing it silently.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void PrintReport(const keb::TFilterJobReport& report, std::ostream& out)

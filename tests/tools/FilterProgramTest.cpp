@@ -1,9 +1,11 @@
 // keb-filter as a user runs it: exit codes, one-line messages, the summary.
 #include "tests/tools/FilterTestSupport.h"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace keb
@@ -258,6 +260,26 @@ TEST_F(FilterProgramTest, UnwritableOutputsExitWith3)
         ExpectOneLine(run.Errors, File(output).string() + ": ");
     }
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"file", "in.wav", "out.wav"}));
+}
+
+// The program, not its caller, decides what the file-size signal does: it
+// starts with the default (which kills) and a limit it runs into mid-write.
+TEST_F(FilterProgramTest, AFileSizeLimitIsAnOutputErrorNotASilentDeath)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_DFL);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const test::TProgramRun run =
+        test::RunFilterProgram({File("in.wav").string(), File("out.wav").string()});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    EXPECT_EQ(run.ExitCode, 3);
+    ExpectOneLine(run.Errors, File("out.wav").string() + ": cannot write");
+    EXPECT_EQ(FolderContents(), std::vector<std::string>{"in.wav"});
 }
 
 } // namespace

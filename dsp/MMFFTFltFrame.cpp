@@ -8,6 +8,9 @@
 #include "dsp/MMFFTVectorTypes.h"
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace keb
 {
@@ -77,34 +80,84 @@ struct TPcm16Output
 
     void Put(int32_t index, TFloat4 values)
     {
+        Store(Samples + index, __builtin_convertvector(Limited(values), TShort4));
+    }
+
+    // Eight samples in a row: the limited values fit 16 bits, so a saturating pack narrows
+    // them as the plain conversion would, in one step instead of a shuffle per lane.
+    void Put(int32_t index, TFloat4 first, TFloat4 second)
+    {
+#ifdef __SSE2__
+        Store(Samples + index, _mm_packs_epi32(reinterpret_cast<__m128i>(Limited(first)),
+                                               reinterpret_cast<__m128i>(Limited(second))));
+#else
+        Put(index, first);
+        Put(index + 4, second);
+#endif
+    }
+
+  private:
+    TInt4 Limited(TFloat4 values)
+    {
         const TFloat4 low = TFloat4{} - 32768.0f;
         const TFloat4 high = TFloat4{} + 32767.0f;
         Outside |= ~((values > low - 1.0f) & (values < high + 1.0f));
         TFloat4 limited = values > low ? values : low;
         limited = limited < high ? limited : high;
-        Store(Samples + index,
-              __builtin_convertvector(__builtin_convertvector(limited, TInt4), TShort4));
+        return __builtin_convertvector(limited, TInt4);
     }
 };
 
 // out[j] = trunc(Re W[j] + Overlap[j]), out[H + j] = trunc(Re W[H + j] + Im W[j]),
 // Overlap[j] = Im W[H + j]: each half-frame's head plus the tail of the one before.
+struct TOverlapSums
+{
+    TFloat4 Head; // out[j .. j + 3]
+    TFloat4 Tail; // out[H + j .. H + j + 3]
+};
+
+[[gnu::always_inline]] inline TOverlapSums AddOverlapsAt(const float* work, int32_t half, float* overlap, int32_t j)
+{
+    TFloat4 headLow = Load<TFloat4>(work + 2 * j);
+    TFloat4 headHigh = Load<TFloat4>(work + 2 * j + 4);
+    TFloat4 tailLow = Load<TFloat4>(work + 2 * (half + j));
+    TFloat4 tailHigh = Load<TFloat4>(work + 2 * (half + j) + 4);
+    TFloat4 firstHead = __builtin_shufflevector(headLow, headHigh, 0, 2, 4, 6);
+    TFloat4 secondHead = __builtin_shufflevector(headLow, headHigh, 1, 3, 5, 7);
+    TFloat4 firstTail = __builtin_shufflevector(tailLow, tailHigh, 0, 2, 4, 6);
+    TFloat4 secondTail = __builtin_shufflevector(tailLow, tailHigh, 1, 3, 5, 7);
+    TOverlapSums sums{firstHead + Load<TFloat4>(overlap + j), firstTail + secondHead};
+    Store(overlap + j, secondTail);
+    return sums;
+}
+
 template <class TOutput>
 void AddOverlaps(const float* work, int32_t half, float* overlap, TOutput& output)
 {
     for (int32_t j = 0; j < half; j += 4)
     {
-        TFloat4 headLow = Load<TFloat4>(work + 2 * j);
-        TFloat4 headHigh = Load<TFloat4>(work + 2 * j + 4);
-        TFloat4 tailLow = Load<TFloat4>(work + 2 * (half + j));
-        TFloat4 tailHigh = Load<TFloat4>(work + 2 * (half + j) + 4);
-        TFloat4 firstHead = __builtin_shufflevector(headLow, headHigh, 0, 2, 4, 6);
-        TFloat4 secondHead = __builtin_shufflevector(headLow, headHigh, 1, 3, 5, 7);
-        TFloat4 firstTail = __builtin_shufflevector(tailLow, tailHigh, 0, 2, 4, 6);
-        TFloat4 secondTail = __builtin_shufflevector(tailLow, tailHigh, 1, 3, 5, 7);
-        output.Put(j, firstHead + Load<TFloat4>(overlap + j));
-        output.Put(half + j, firstTail + secondHead);
-        Store(overlap + j, secondTail);
+        const TOverlapSums sums = AddOverlapsAt(work, half, overlap, j);
+        output.Put(j, sums.Head);
+        output.Put(half + j, sums.Tail);
+    }
+}
+
+// 16-bit output eight samples at a time where the half-frame allows.
+void AddOverlaps(const float* work, int32_t half, float* overlap, TPcm16Output& output)
+{
+    int32_t j = 0;
+    for (; j + 8 <= half; j += 8)
+    {
+        const TOverlapSums first = AddOverlapsAt(work, half, overlap, j);
+        const TOverlapSums second = AddOverlapsAt(work, half, overlap, j + 4);
+        output.Put(j, first.Head, second.Head);
+        output.Put(half + j, first.Tail, second.Tail);
+    }
+    for (; j < half; j += 4)
+    {
+        const TOverlapSums sums = AddOverlapsAt(work, half, overlap, j);
+        output.Put(j, sums.Head);
+        output.Put(half + j, sums.Tail);
     }
 }
 

@@ -206,7 +206,6 @@ TFFTFilter* InitFFTFilter(const TWaveFormatEx* format, int length, int bufSize)
     filter->Order = FloorLog2(std::clamp(length, MinLength, FFTFilterMaxLength));
     filter->N = int32_t{1} << filter->Order;
     filter->Half = filter->N / 2;
-    filter->Window = fwHamming;
     int32_t frameBytes = filter->N * filter->Channels * 2;
     // The queues never hold more than one frame less two bytes besides the newest piece.
     filter->BufSize = std::max(bufSize, frameBytes) / 4 * 4;
@@ -219,6 +218,7 @@ TFFTFilter* InitFFTFilter(const TWaveFormatEx* format, int length, int bufSize)
         return nullptr;
     }
     ResetFFTFilter(filter);
+    SetFFTFilterWindow(filter, fwHamming);
     SetFFTFilterBand(filter, 0, static_cast<float>(filter->SampleRate / 2), 0);
     return filter;
 }

@@ -66,6 +66,10 @@ struct TFFTFilter
     int32_t OutFill;
     int32_t BufSize; // bytes: the largest piece DoFFTFilter takes at once; queues hold 2 * BufSize
     int32_t Window;  // TMMFFTWindow ordinal of the design
+    // The design window's values at taps 0 .. N/2, computed when the window is chosen: every
+    // band set redesigns, and the window's extended-precision cosines cost more than the
+    // design's transforms.
+    float WindowValues[FFTFilterArraySize];
     TFFTFilterChannel Channel[2];
     float Gains[FFTFilterArraySize];        // linear gain per bin 0 .. N/2
     float Response[2 * FFTFilterArraySize]; // N complex values: the filter's frequency response

@@ -50,7 +50,7 @@ void Design(TFFTFilter* filter)
     // N/4; the real part is the impulse response.
     for (int32_t t = 0; t < n; ++t)
     {
-        float tap = t <= half ? FFTWindowValue(filter->Window, t, half) * work[2 * t] : 0.0f;
+        float tap = t <= half ? filter->WindowValues[t] * work[2 * t] : 0.0f;
         work[2 * t] = tap;
         work[2 * t + 1] = 0.0f;
         if (t <= half)
@@ -123,6 +123,10 @@ void SetFFTFilterWindow(TFFTFilter* filter, int window)
         return;
     }
     filter->Window = window;
+    for (int32_t t = 0; t <= filter->Half; ++t)
+    {
+        filter->WindowValues[t] = FFTWindowValue(window, t, filter->Half);
+    }
     Design(filter);
 }
 

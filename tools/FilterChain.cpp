@@ -22,9 +22,10 @@ TFilterChain::~TFilterChain()
 {
     if (opened_)
     {
-        for (TMMDSPComponent* component : Components())
+        const std::vector<TMMDSPComponent*> linked = LinkedComponents();
+        for (TMMDSPComponent* component : linked)
             component->ChainStopped();
-        for (TMMDSPComponent* component : Components())
+        for (TMMDSPComponent* component : linked)
             component->ChainClosed();
     }
     FreeAndClear(buffer_);
@@ -47,10 +48,20 @@ void TFilterChain::Open()
     reducer_.SetInput(NotchActs() ? static_cast<TMMDSPComponent*>(&notch_) : &equalizer_);
     sink_.SetInput(ReducerActs() ? &reducer_ : reducer_.GetInput());
     opened_ = true;
-    for (TMMDSPComponent* component : Components())
+    const std::vector<TMMDSPComponent*> linked = LinkedComponents();
+    for (TMMDSPComponent* component : linked)
         component->ChainOpened();
-    for (TMMDSPComponent* component : Components())
+    for (TMMDSPComponent* component : linked)
         component->ChainStarted();
+}
+
+std::vector<TMMDSPComponent*> TFilterChain::LinkedComponents()
+{
+    std::vector<TMMDSPComponent*> linked;
+    for (TMMDSPComponent* component = &sink_; component != nullptr;
+         component = component->GetInput())
+        linked.insert(linked.begin(), component);
+    return linked;
 }
 
 bool TFilterChain::Blockwise() const

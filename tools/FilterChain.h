@@ -18,9 +18,9 @@
 #include "dsp/NotchFilter.h"
 #include "tools/PcmSource.h"
 
-#include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace keb
 {
@@ -60,11 +60,9 @@ class TFilterChain
   private:
     bool NotchActs() const;
     bool ReducerActs() const;
-    // In chain order.
-    std::array<TMMDSPComponent*, 5> Components()
-    {
-        return {&source_, &equalizer_, &notch_, &reducer_, &sink_};
-    }
+    // The components the buffers pass through, in chain order: a cleanup stage the run
+    // leaves off is neither linked nor opened, so it prepares nothing it would not use.
+    std::vector<TMMDSPComponent*> LinkedComponents();
 
     TPcmSource source_;
     TMMEqualizer equalizer_;

@@ -112,15 +112,13 @@ void FilterInParallel(const TRunSides& sides, const TObservedSupply::TObserver& 
                       const TParallelFilter::TConfigure& configure, int lanes)
 {
     TObservedSupply supply(sides.File, observeInput);
-    TOutputThread writer(sides.Output);
     TParallelFilter(lanes, configure)
         .Run(supply, sides.Alignment.Priming, sides.Alignment.Delay,
              [&](auto samples)
              {
-                 writer.Write(samples);
+                 sides.Output.Write(samples);
                  sides.Progress(sides.File.FramesRead());
              });
-    writer.Flush();
 }
 
 // One chain on this thread; reading (from a file) and writing run on threads of their own. A

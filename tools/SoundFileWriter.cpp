@@ -118,6 +118,14 @@ void TSoundFileWriter::Write(std::span<const std::int16_t> samples)
     written_ += static_cast<std::int64_t>(samples.size());
     while (!samples.empty())
     {
+        // Whole blocks pass straight through when nothing is gathered before them.
+        if (pending_.empty() && samples.size() >= BlockSamples)
+        {
+            const std::size_t direct = samples.size() / BlockSamples * BlockSamples;
+            WriteBlock(samples.first(direct));
+            samples = samples.subspan(direct);
+            continue;
+        }
         const std::size_t take = std::min(samples.size(), BlockSamples - pending_.size());
         pending_.insert(pending_.end(), samples.begin(),
                         samples.begin() + static_cast<std::ptrdiff_t>(take));
@@ -129,10 +137,15 @@ void TSoundFileWriter::Write(std::span<const std::int16_t> samples)
 
 void TSoundFileWriter::Flush()
 {
-    const auto count = static_cast<sf_count_t>(pending_.size());
-    if (count > 0 && sf_writef_short(sound_, pending_.data(), count) != count)
-        Fail(std::string("cannot write: ") + sf_strerror(sound_));
+    WriteBlock(pending_);
     pending_.clear();
+}
+
+void TSoundFileWriter::WriteBlock(std::span<const std::int16_t> samples)
+{
+    const auto count = static_cast<sf_count_t>(samples.size());
+    if (count > 0 && sf_writef_short(sound_, samples.data(), count) != count)
+        Fail(std::string("cannot write: ") + sf_strerror(sound_));
 }
 
 void TSoundFileWriter::Finish()

@@ -54,6 +54,7 @@ class TSoundFileWriter
     [[noreturn]] void Fail(const std::string& cause) const;
     // Writes the gathered samples.
     void Flush();
+    void WriteBlock(std::span<const std::int16_t> samples);
 
     TAtomicFile file_;
     std::uint64_t byteLimit_;

@@ -107,7 +107,8 @@ struct TRunSides
 };
 
 // The chain's output at any point depends only on the audio just before it: lanes filter
-// stretches of the file at once, while this thread reads and a thread of its own writes.
+// stretches of the file at once, while this thread reads and writes; the lanes' work far
+// outweighs both, and each filtered chunk is written from where its lane left it.
 void FilterInParallel(const TRunSides& sides, const TObservedSupply::TObserver& observeInput,
                       const TParallelFilter::TConfigure& configure, int lanes)
 {

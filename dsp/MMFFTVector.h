@@ -321,16 +321,6 @@ inline TFloat4Pair operator*(TFloat4Pair a, float factor)
     return {a.First * factor, a.Second * factor};
 }
 
-// a * w, or a * conj(w) for the inverse.
-template <bool Inverse> TFloat4Pair Times(TFloat4Pair a, TFloat4Pair w)
-{
-    if constexpr (Inverse)
-    {
-        return {a.First * w.First + a.Second * w.Second, a.Second * w.First - a.First * w.Second};
-    }
-    return {a.First * w.First - a.Second * w.Second, a.First * w.Second + a.Second * w.First};
-}
-
 // -i * t for the forward transform, +i * t for the inverse.
 template <bool Inverse> TFloat4Pair QuarterTurn(TFloat4Pair t)
 {
@@ -389,33 +379,48 @@ template <bool Split> void StoreValues(float* p, TFloat4Pair x)
     Store(p + 4, __builtin_shufflevector(x.First, x.Second, 2, 6, 3, 7));
 }
 
-// Four factors of the split stage table: four real parts, then four imaginary parts.
-inline TFloat4Pair LoadFactors(const float* w)
+// x times the four floats at p, a 16-byte aligned entry of a split stage table. The baseline
+// instruction set multiplies straight from memory: a factor read at each use takes no register
+// and needs no copy, where a factor kept in a register would be copied before each of its two
+// multiplications (the two-operand instructions overwrite an operand). Reading it twice costs
+// less than that copy.
+inline TFloat4 TimesStored(TFloat4 x, const float* p)
 {
-    return {Load<TFloat4>(w), Load<TFloat4>(w + 4)};
+#if defined(__SSE2__) && !defined(__AVX__)
+    __asm__("mulps %1, %0"
+            : "+x"(x)
+            : "m"(*static_cast<const TFloat4*>(__builtin_assume_aligned(p, 16))));
+    return x;
+#else
+    return x * Load<TFloat4>(p);
+#endif
 }
 
-// The factors W_n^j, W_n^2j, W_n^3j of four j from the split stage table.
-struct TSplitFactors
+// a * w, or a * conj(w) for the inverse, with w the four factors at w: their real parts, then
+// their imaginary parts.
+template <bool Inverse> TFloat4Pair Times(TFloat4Pair a, const float* w)
 {
-    TFloat4Pair W[3];
-};
-
-inline TSplitFactors LoadStageFactors(const float* w)
-{
-    return {{LoadFactors(w), LoadFactors(w + 8), LoadFactors(w + 16)}};
+    const float* imaginary = w + 4;
+    if constexpr (Inverse)
+    {
+        return {TimesStored(a.First, w) + TimesStored(a.Second, imaginary),
+                TimesStored(a.Second, w) - TimesStored(a.First, imaginary)};
+    }
+    return {TimesStored(a.First, w) - TimesStored(a.Second, imaginary),
+            TimesStored(a.First, imaginary) + TimesStored(a.Second, w)};
 }
 
-// The radix-4 butterfly on split values a0 .. a3, its results stored in the layout given,
+// The radix-4 butterfly on split values a0 .. a3 with the factors W_n^j, W_n^2j, W_n^3j of
+// four j at `factors` in the split stage table, its results stored in the layout given,
 // result k at x + 2 k quarter.
 template <bool Inverse, bool SplitOut>
 [[gnu::always_inline]] inline void SplitButterfly(TFloat4Pair a0, TFloat4Pair a1, TFloat4Pair a2,
-                                                  TFloat4Pair a3, const TSplitFactors& factors,
-                                                  float* x, int32_t quarter)
+                                                  TFloat4Pair a3, const float* factors, float* x,
+                                                  int32_t quarter)
 {
     RadixFourButterfly<Inverse>(
         a0, a1, a2, a3,
-        [&factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors.W[k]); },
+        [factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors + 8 * k); },
         [x, quarter](int k, TFloat4Pair v) { StoreValues<SplitOut>(x + 2 * k * quarter, v); });
 }
 
@@ -429,7 +434,7 @@ void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twi
     {
         for (int32_t j = 0; j < quarter; j += 4)
         {
-            const TSplitFactors factors = LoadStageFactors(twiddles + 6 * j);
+            const float* factors = twiddles + 6 * j;
             float* x = data + 2 * (start + j);
             SplitButterfly<Inverse, SplitOut>(
                 LoadValues<SplitIn>(x), LoadValues<SplitIn>(x + 2 * quarter),
@@ -445,7 +450,7 @@ template <bool Inverse> void SplitRadixTwoStage(float* data, const float* twiddl
     TFloat4Pair a = LoadValues<false>(data);
     TFloat4Pair b = LoadValues<false>(data + 8);
     StoreValues<false>(data, a + b);
-    StoreValues<false>(data + 8, Times<Inverse>(a - b, LoadFactors(twiddles)));
+    StoreValues<false>(data + 8, Times<Inverse>(a - b, twiddles));
 }
 
 // The radix-2 stage of an odd order N >= 32 fused with the first radix-4 stage of both
@@ -467,9 +472,9 @@ void SplitRadixEightStage(float* data, int32_t total, const float* twiddles)
             TFloat4Pair a = LoadValues<false>(x + 2 * k * eighth);
             TFloat4Pair b = LoadValues<false>(x + 2 * (k + 4) * eighth);
             sums[k] = a + b;
-            differences[k] = Times<Inverse>(a - b, LoadFactors(twiddles + 2 * (j + k * eighth)));
+            differences[k] = Times<Inverse>(a - b, twiddles + 2 * (j + k * eighth));
         }
-        const TSplitFactors factors = LoadStageFactors(halfTwiddles + 6 * j);
+        const float* factors = halfTwiddles + 6 * j;
         SplitButterfly<Inverse, SplitOut>(sums[0], sums[1], sums[2], sums[3], factors, x, eighth);
         SplitButterfly<Inverse, SplitOut>(differences[0], differences[1], differences[2],
                                           differences[3], factors, x + total, eighth);

@@ -15,9 +15,9 @@
 // whole-row loads and stores, and applies the scale factor there. Data are interleaved
 // (re, im) before the first stage and after the last twiddled one; between the 128-bit
 // stages they lie as four real parts followed by four imaginary parts, and those stages read
-// their factors from a table in the same layout. In the 128-bit kernel an odd order from 32
-// points on runs its radix-2 stage and the first radix-4 stage of both halves in one pass
-// (radix 8), then finishes the blocks of N/8 values a cache's worth at a time. The engine's
+// their factors from a table in the same layout. An odd order from 32 points on runs its
+// radix-2 stage and the first radix-4 stage of both halves in one pass (radix 8), then
+// finishes the blocks of N/8 values a cache's worth at a time. The engine's
 // inverse transform of a bit-reversed spectrum runs the forward network backwards instead, so
 // its spectrum is never reordered.
 //
@@ -115,6 +115,15 @@ template <class V> struct TStageFactors
     V Im[3];
 };
 
+// The factors of the lanes' j at w in the stage table of a stage with the given quarter (n/4).
+template <class V>
+[[gnu::always_inline]] inline TStageFactors<V> LoadStageFactors(const float* w, int32_t quarter)
+{
+    // Written out rather than looped, so that the factors stay in registers.
+    return {{Load<V>(w), Load<V>(w + 4 * quarter), Load<V>(w + 8 * quarter)},
+            {Load<V>(w + 2 * quarter), Load<V>(w + 6 * quarter), Load<V>(w + 10 * quarter)}};
+}
+
 // Calls butterfly(x, quarter, factors) for every block of length n and every j, x pointing
 // at value j of the block: j runs over the vector lanes, the blocks over the inner loop so
 // that the factors are loaded once per j.
@@ -125,11 +134,7 @@ void ForEachButterfly(float* data, int32_t total, int32_t n, const float* twiddl
     int32_t quarter = n / 4;
     for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
     {
-        // Written out rather than looped, so that the factors stay in registers.
-        const float* w = twiddles + 2 * j;
-        TStageFactors<V> factors{
-            {Load<V>(w), Load<V>(w + 4 * quarter), Load<V>(w + 8 * quarter)},
-            {Load<V>(w + 2 * quarter), Load<V>(w + 6 * quarter), Load<V>(w + 10 * quarter)}};
+        TStageFactors<V> factors = LoadStageFactors<V>(twiddles + 2 * j, quarter);
         for (int32_t start = 0; start < total; start += n)
         {
             butterfly(data + 2 * (start + j), quarter, factors);
@@ -201,6 +206,39 @@ void RadixTwoStage(float* data, int32_t total, const float* twiddles)
         Store(x0, a + b);
         Store(x1, MultiplyTwiddle<Inverse>(a - b, Load<V>(twiddles + 2 * j),
                                            Load<V>(twiddles + total + 2 * j)));
+    }
+}
+
+// The radix-2 stage of an odd order N >= 32 fused with the first radix-4 stage of both
+// halves: eight values N/8 apart at a time, so that the data cross memory once for both. The
+// radix-2 factors come first in the stage table, then those of the radix-4 stage.
+template <bool Inverse, class V>
+void RadixEightStage(float* data, int32_t total, const float* twiddles)
+{
+    int32_t eighth = total / 8;
+    const float* halfTwiddles = twiddles + 2 * total;
+    for (int32_t j = 0; j < eighth; j += Lanes<V> / 2)
+    {
+        float* x = data + 2 * j;
+        V sums[4];
+        V differences[4];
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k)
+        {
+            const float* w = twiddles + 2 * (j + k * eighth);
+            V a = Load<V>(x + 2 * k * eighth);
+            V b = Load<V>(x + 2 * (k + 4) * eighth);
+            sums[k] = a + b;
+            differences[k] = MultiplyTwiddle<Inverse>(a - b, Load<V>(w), Load<V>(w + total));
+        }
+        TStageFactors<V> factors = LoadStageFactors<V>(halfTwiddles + 2 * j, eighth);
+        auto twiddle = [&factors](int k, V v)
+        { return MultiplyTwiddle<Inverse>(v, factors.Re[k], factors.Im[k]); };
+        RadixFourButterfly<Inverse>(sums[0], sums[1], sums[2], sums[3], twiddle,
+                                    [x, eighth](int k, V v) { Store(x + 2 * k * eighth, v); });
+        RadixFourButterfly<Inverse>(
+            differences[0], differences[1], differences[2], differences[3], twiddle,
+            [x, total, eighth](int k, V v) { Store(x + total + 2 * k * eighth, v); });
     }
 }
 
@@ -506,8 +544,7 @@ void RadixFourStageIn(float* data, int32_t total, int32_t n, const float* twiddl
     }
 }
 
-// The radix-2 stage of an odd order, followed by radix-4 stages unless N = 8; the 128-bit
-// kernel takes this way only at N = 8.
+// The radix-2 stage of N = 8, the one odd order that does not fuse it with a radix-4 stage.
 template <bool Inverse, class V>
 void RadixTwoStageIn(float* data, int32_t total, const float* twiddles)
 {
@@ -572,20 +609,29 @@ void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddle
     }
 }
 
-// The 128-bit kernel's stages of an odd order N >= 32: the fused radix-2 and radix-4 stage,
-// then the radix-4 stages of the blocks of N/8 values, as many blocks at a time as fit the
-// cache (so that the factors loaded for one j serve several blocks), at least one.
-template <bool Inverse> void RunRadixEightStages(float* data, int32_t total, const float* twiddles)
+// The stages of an odd order N >= 32: the fused radix-2 and radix-4 stage, then the radix-4
+// stages of the blocks of N/8 values, as many blocks at a time as fit the cache (so that the
+// factors loaded for one j serve several blocks), at least one. The 128-bit kernel's fused
+// stage writes interleaved values when N = 32, where its radix-4 stage is the last one.
+template <bool Inverse, class V>
+void RunRadixEightStages(float* data, int32_t total, const float* twiddles)
 {
-    total > 32 ? SplitRadixEightStage<Inverse, true>(data, total, twiddles)
-               : SplitRadixEightStage<Inverse, false>(data, total, twiddles);
+    if constexpr (UsesSplitStages<V>)
+    {
+        total > 32 ? SplitRadixEightStage<Inverse, true>(data, total, twiddles)
+                   : SplitRadixEightStage<Inverse, false>(data, total, twiddles);
+    }
+    else
+    {
+        RadixEightStage<Inverse, V>(data, total, twiddles);
+    }
     int32_t eighth = total / 8;
     int32_t group = std::max(eighth, std::min(total / 2, CachedBlockValues));
     const float* rest =
-        twiddles + RadixTwoStageFloats<TFloat4>(total) + RadixFourStageFloats<TFloat4>(total / 2);
+        twiddles + RadixTwoStageFloats<V>(total) + RadixFourStageFloats<V>(total / 2);
     for (int32_t start = 0; start < total; start += group)
     {
-        RadixFourStages<Inverse, TFloat4>(data + 2 * start, group, eighth, rest, false);
+        RadixFourStages<Inverse, V>(data + 2 * start, group, eighth, rest, false);
     }
 }
 
@@ -595,21 +641,13 @@ template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, fl
 {
     int32_t total = tables.N;
     const float* twiddles = StageTable<V>(tables);
-    if constexpr (UsesSplitStages<V>)
+    if (HasRadixTwoStage(total) && total >= 32)
     {
-        if (HasRadixTwoStage(total) && total >= 32)
-        {
-            RunRadixEightStages<Inverse>(data, total, twiddles);
-            return 4;
-        }
+        RunRadixEightStages<Inverse, V>(data, total, twiddles);
     }
-    if (HasRadixTwoStage(total))
+    else if (HasRadixTwoStage(total))
     {
         RadixTwoStageIn<Inverse, V>(data, total, twiddles);
-        int32_t half = total / 2;
-        twiddles += RadixTwoStageFloats<V>(total);
-        RadixFourStages<Inverse, V>(data, half, half, twiddles, false);
-        RadixFourStages<Inverse, V>(data + total, half, half, twiddles, false);
     }
     else
     {

@@ -27,6 +27,9 @@
 #include "dsp/MMFFTVectorTypes.h"
 
 #include <algorithm>
+#ifdef __AVX__
+#include <immintrin.h>
+#endif
 #include <type_traits>
 
 namespace keb::fft
@@ -107,6 +110,34 @@ template <bool Inverse, class V> V QuarterTurn(V t)
     return Inverse ? -rotated : rotated;
 }
 
+// d + q and d - q with q the quarter turn of t (QuarterTurn).
+template <bool Inverse, class T> T PlusQuarterTurn(T d, T t)
+{
+    return d + QuarterTurn<Inverse>(t);
+}
+
+template <bool Inverse, class T> T MinusQuarterTurn(T d, T t)
+{
+    return d - QuarterTurn<Inverse>(t);
+}
+
+#ifdef __FMA__
+// The same on the multiply units: d * 1 + or - the swapped t, the sign alternating between
+// the real and the imaginary parts, which leaves the adders free for the butterflies' other
+// sums; d * 1 is exact, so the results are those of the plain sums.
+template <bool Inverse> TFloat8 PlusQuarterTurn(TFloat8 d, TFloat8 t)
+{
+    TFloat8 ones = TFloat8{} + 1.0f;
+    return Inverse ? _mm256_fmaddsub_ps(d, ones, SwapParts(t))
+                   : _mm256_fmsubadd_ps(d, ones, SwapParts(t));
+}
+
+template <bool Inverse> TFloat8 MinusQuarterTurn(TFloat8 d, TFloat8 t)
+{
+    return PlusQuarterTurn<!Inverse>(d, t);
+}
+#endif
+
 // The stage factors W_n^j, W_n^2j and W_n^3j of the lanes' indices j, as (re, re) and
 // (-im, +im) pairs.
 template <class V> struct TStageFactors
@@ -153,11 +184,11 @@ template <bool Inverse, class T, class Twiddle, class Put>
     T sum02 = a0 + a2;
     T difference02 = a0 - a2;
     T sum13 = a1 + a3;
-    T turned13 = QuarterTurn<Inverse>(a1 - a3);
+    T difference13 = a1 - a3;
     put(0, sum02 + sum13);
     put(1, twiddle(1, sum02 - sum13));
-    put(2, twiddle(0, difference02 + turned13));
-    put(3, twiddle(2, difference02 - turned13));
+    put(2, twiddle(0, PlusQuarterTurn<Inverse>(difference02, difference13)));
+    put(3, twiddle(2, MinusQuarterTurn<Inverse>(difference02, difference13)));
 }
 
 // RadixFourButterfly in place on x[0], x[q], x[2q], x[3q].
@@ -727,9 +758,18 @@ template <class V> void VectorInverseScrambled(const TCoreTables& tables, float*
 // transpose with reversed row and column order. Each tile pair is read once and written once
 // with whole rows. A row is four complex values: one 256-bit vector, or a pair of 128-bit ones
 // (values 0 and 1 first).
-template <bool Inverse> TFloat4Pair QuarterTurnRow(TFloat4Pair t)
+
+// d + q and d - q for rows, q the quarter turn of t.
+template <bool Inverse> TFloat4Pair PlusQuarterTurnRow(TFloat4Pair d, TFloat4Pair t)
 {
-    return {QuarterTurn<Inverse>(t.First), QuarterTurn<Inverse>(t.Second)};
+    return {PlusQuarterTurn<Inverse>(d.First, t.First),
+            PlusQuarterTurn<Inverse>(d.Second, t.Second)};
+}
+
+template <bool Inverse> TFloat4Pair MinusQuarterTurnRow(TFloat4Pair d, TFloat4Pair t)
+{
+    return {MinusQuarterTurn<Inverse>(d.First, t.First),
+            MinusQuarterTurn<Inverse>(d.Second, t.Second)};
 }
 
 template <class Row> Row LoadRow(const float* p);
@@ -776,9 +816,14 @@ inline TFloat4 SecondValues(TFloat4 a, TFloat4 b)
 }
 
 #ifdef __AVX__
-template <bool Inverse> TFloat8 QuarterTurnRow(TFloat8 t)
+template <bool Inverse> TFloat8 PlusQuarterTurnRow(TFloat8 d, TFloat8 t)
 {
-    return QuarterTurn<Inverse>(t);
+    return PlusQuarterTurn<Inverse>(d, t);
+}
+
+template <bool Inverse> TFloat8 MinusQuarterTurnRow(TFloat8 d, TFloat8 t)
+{
+    return MinusQuarterTurn<Inverse>(d, t);
 }
 
 template <> inline TFloat8 LoadRow<TFloat8>(const float* p)
@@ -897,9 +942,10 @@ void LastPassReordered(const TCoreTables& tables, float* data, float scale)
         TRow sum02 = x.R0 + x.R2;
         TRow difference02 = x.R0 - x.R2;
         TRow sum13 = x.R1 + x.R3;
-        TRow turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
-        return TTile<TRow>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
-                           difference02 - turned13};
+        TRow difference13 = x.R1 - x.R3;
+        return TTile<TRow>{sum02 + sum13, sum02 - sum13,
+                           PlusQuarterTurnRow<Inverse>(difference02, difference13),
+                           MinusQuarterTurnRow<Inverse>(difference02, difference13)};
     };
     if (scale == 1.0f)
     {

@@ -18,7 +18,7 @@ struct TCoreTables
     int32_t N;
     const float* Twiddles;           // twiddle table of length N (see MMFFTTables.h)
     const float* StageTwiddles;      // stage table of length N (see MMFFTTables.h)
-    const float* SplitStageTwiddles; // the same in the 128-bit kernel's layout
+    const float* SplitStageTwiddles; // the same in the 128-bit kernel's layout, 16-byte aligned
     const int32_t* BitReverse;       // bit-reversal table of log2 N
     const int32_t* Swaps;            // the pairs (i, BitReverse[i]) with i < BitReverse[i]
     int32_t SwapCount;

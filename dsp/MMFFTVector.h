@@ -15,9 +15,9 @@
 // whole-row loads and stores, and applies the scale factor there. Data are interleaved
 // (re, im) before the first stage and after the last twiddled one; between the 128-bit
 // stages they lie as four real parts followed by four imaginary parts, and those stages read
-// their factors from a table in the same layout. In the 128-bit kernel an odd order from 32
-// points on runs its radix-2 stage and the first radix-4 stage of both halves in one pass
-// (radix 8), then finishes the blocks of N/8 values a cache's worth at a time. The engine's
+// their factors from a table in the same layout. An odd order from 32 points on runs its
+// radix-2 stage and the first radix-4 stage of both halves in one pass (radix 8), then
+// finishes the blocks of N/8 values a cache's worth at a time. The engine's
 // inverse transform of a bit-reversed spectrum runs the forward network backwards instead, so
 // its spectrum is never reordered.
 //
@@ -27,6 +27,9 @@
 #include "dsp/MMFFTVectorTypes.h"
 
 #include <algorithm>
+#ifdef __AVX__
+#include <immintrin.h>
+#endif
 #include <type_traits>
 
 namespace keb::fft
@@ -107,6 +110,34 @@ template <bool Inverse, class V> V QuarterTurn(V t)
     return Inverse ? -rotated : rotated;
 }
 
+// d + q and d - q with q the quarter turn of t (QuarterTurn).
+template <bool Inverse, class T> T PlusQuarterTurn(T d, T t)
+{
+    return d + QuarterTurn<Inverse>(t);
+}
+
+template <bool Inverse, class T> T MinusQuarterTurn(T d, T t)
+{
+    return d - QuarterTurn<Inverse>(t);
+}
+
+#ifdef __FMA__
+// The same on the multiply units: d * 1 + or - the swapped t, the sign alternating between
+// the real and the imaginary parts, which leaves the adders free for the butterflies' other
+// sums; d * 1 is exact, so the results are those of the plain sums.
+template <bool Inverse> TFloat8 PlusQuarterTurn(TFloat8 d, TFloat8 t)
+{
+    TFloat8 ones = TFloat8{} + 1.0f;
+    return Inverse ? _mm256_fmaddsub_ps(d, ones, SwapParts(t))
+                   : _mm256_fmsubadd_ps(d, ones, SwapParts(t));
+}
+
+template <bool Inverse> TFloat8 MinusQuarterTurn(TFloat8 d, TFloat8 t)
+{
+    return PlusQuarterTurn<!Inverse>(d, t);
+}
+#endif
+
 // The stage factors W_n^j, W_n^2j and W_n^3j of the lanes' indices j, as (re, re) and
 // (-im, +im) pairs.
 template <class V> struct TStageFactors
@@ -114,6 +145,15 @@ template <class V> struct TStageFactors
     V Re[3];
     V Im[3];
 };
+
+// The factors of the lanes' j at w in the stage table of a stage with the given quarter (n/4).
+template <class V>
+[[gnu::always_inline]] inline TStageFactors<V> LoadStageFactors(const float* w, int32_t quarter)
+{
+    // Written out rather than looped, so that the factors stay in registers.
+    return {{Load<V>(w), Load<V>(w + 4 * quarter), Load<V>(w + 8 * quarter)},
+            {Load<V>(w + 2 * quarter), Load<V>(w + 6 * quarter), Load<V>(w + 10 * quarter)}};
+}
 
 // Calls butterfly(x, quarter, factors) for every block of length n and every j, x pointing
 // at value j of the block: j runs over the vector lanes, the blocks over the inner loop so
@@ -125,11 +165,7 @@ void ForEachButterfly(float* data, int32_t total, int32_t n, const float* twiddl
     int32_t quarter = n / 4;
     for (int32_t j = 0; j < quarter; j += Lanes<V> / 2)
     {
-        // Written out rather than looped, so that the factors stay in registers.
-        const float* w = twiddles + 2 * j;
-        TStageFactors<V> factors{
-            {Load<V>(w), Load<V>(w + 4 * quarter), Load<V>(w + 8 * quarter)},
-            {Load<V>(w + 2 * quarter), Load<V>(w + 6 * quarter), Load<V>(w + 10 * quarter)}};
+        TStageFactors<V> factors = LoadStageFactors<V>(twiddles + 2 * j, quarter);
         for (int32_t start = 0; start < total; start += n)
         {
             butterfly(data + 2 * (start + j), quarter, factors);
@@ -148,11 +184,11 @@ template <bool Inverse, class T, class Twiddle, class Put>
     T sum02 = a0 + a2;
     T difference02 = a0 - a2;
     T sum13 = a1 + a3;
-    T turned13 = QuarterTurn<Inverse>(a1 - a3);
+    T difference13 = a1 - a3;
     put(0, sum02 + sum13);
     put(1, twiddle(1, sum02 - sum13));
-    put(2, twiddle(0, difference02 + turned13));
-    put(3, twiddle(2, difference02 - turned13));
+    put(2, twiddle(0, PlusQuarterTurn<Inverse>(difference02, difference13)));
+    put(3, twiddle(2, MinusQuarterTurn<Inverse>(difference02, difference13)));
 }
 
 // RadixFourButterfly in place on x[0], x[q], x[2q], x[3q].
@@ -201,6 +237,39 @@ void RadixTwoStage(float* data, int32_t total, const float* twiddles)
         Store(x0, a + b);
         Store(x1, MultiplyTwiddle<Inverse>(a - b, Load<V>(twiddles + 2 * j),
                                            Load<V>(twiddles + total + 2 * j)));
+    }
+}
+
+// The radix-2 stage of an odd order N >= 32 fused with the first radix-4 stage of both
+// halves: eight values N/8 apart at a time, so that the data cross memory once for both. The
+// radix-2 factors come first in the stage table, then those of the radix-4 stage.
+template <bool Inverse, class V>
+void RadixEightStage(float* data, int32_t total, const float* twiddles)
+{
+    int32_t eighth = total / 8;
+    const float* halfTwiddles = twiddles + 2 * total;
+    for (int32_t j = 0; j < eighth; j += Lanes<V> / 2)
+    {
+        float* x = data + 2 * j;
+        V sums[4];
+        V differences[4];
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k)
+        {
+            const float* w = twiddles + 2 * (j + k * eighth);
+            V a = Load<V>(x + 2 * k * eighth);
+            V b = Load<V>(x + 2 * (k + 4) * eighth);
+            sums[k] = a + b;
+            differences[k] = MultiplyTwiddle<Inverse>(a - b, Load<V>(w), Load<V>(w + total));
+        }
+        TStageFactors<V> factors = LoadStageFactors<V>(halfTwiddles + 2 * j, eighth);
+        auto twiddle = [&factors](int k, V v)
+        { return MultiplyTwiddle<Inverse>(v, factors.Re[k], factors.Im[k]); };
+        RadixFourButterfly<Inverse>(sums[0], sums[1], sums[2], sums[3], twiddle,
+                                    [x, eighth](int k, V v) { Store(x + 2 * k * eighth, v); });
+        RadixFourButterfly<Inverse>(
+            differences[0], differences[1], differences[2], differences[3], twiddle,
+            [x, total, eighth](int k, V v) { Store(x + total + 2 * k * eighth, v); });
     }
 }
 
@@ -321,16 +390,6 @@ inline TFloat4Pair operator*(TFloat4Pair a, float factor)
     return {a.First * factor, a.Second * factor};
 }
 
-// a * w, or a * conj(w) for the inverse.
-template <bool Inverse> TFloat4Pair Times(TFloat4Pair a, TFloat4Pair w)
-{
-    if constexpr (Inverse)
-    {
-        return {a.First * w.First + a.Second * w.Second, a.Second * w.First - a.First * w.Second};
-    }
-    return {a.First * w.First - a.Second * w.Second, a.First * w.Second + a.Second * w.First};
-}
-
 // -i * t for the forward transform, +i * t for the inverse.
 template <bool Inverse> TFloat4Pair QuarterTurn(TFloat4Pair t)
 {
@@ -389,33 +448,48 @@ template <bool Split> void StoreValues(float* p, TFloat4Pair x)
     Store(p + 4, __builtin_shufflevector(x.First, x.Second, 2, 6, 3, 7));
 }
 
-// Four factors of the split stage table: four real parts, then four imaginary parts.
-inline TFloat4Pair LoadFactors(const float* w)
+// x times the four floats at p, a 16-byte aligned entry of a split stage table. The baseline
+// instruction set multiplies straight from memory: a factor read at each use takes no register
+// and needs no copy, where a factor kept in a register would be copied before each of its two
+// multiplications (the two-operand instructions overwrite an operand). Reading it twice costs
+// less than that copy.
+inline TFloat4 TimesStored(TFloat4 x, const float* p)
 {
-    return {Load<TFloat4>(w), Load<TFloat4>(w + 4)};
+#if defined(__SSE2__) && !defined(__AVX__)
+    __asm__("mulps %1, %0"
+            : "+x"(x)
+            : "m"(*static_cast<const TFloat4*>(__builtin_assume_aligned(p, 16))));
+    return x;
+#else
+    return x * Load<TFloat4>(p);
+#endif
 }
 
-// The factors W_n^j, W_n^2j, W_n^3j of four j from the split stage table.
-struct TSplitFactors
+// a * w, or a * conj(w) for the inverse, with w the four factors at w: their real parts, then
+// their imaginary parts.
+template <bool Inverse> TFloat4Pair Times(TFloat4Pair a, const float* w)
 {
-    TFloat4Pair W[3];
-};
-
-inline TSplitFactors LoadStageFactors(const float* w)
-{
-    return {{LoadFactors(w), LoadFactors(w + 8), LoadFactors(w + 16)}};
+    const float* imaginary = w + 4;
+    if constexpr (Inverse)
+    {
+        return {TimesStored(a.First, w) + TimesStored(a.Second, imaginary),
+                TimesStored(a.Second, w) - TimesStored(a.First, imaginary)};
+    }
+    return {TimesStored(a.First, w) - TimesStored(a.Second, imaginary),
+            TimesStored(a.First, imaginary) + TimesStored(a.Second, w)};
 }
 
-// The radix-4 butterfly on split values a0 .. a3, its results stored in the layout given,
+// The radix-4 butterfly on split values a0 .. a3 with the factors W_n^j, W_n^2j, W_n^3j of
+// four j at `factors` in the split stage table, its results stored in the layout given,
 // result k at x + 2 k quarter.
 template <bool Inverse, bool SplitOut>
 [[gnu::always_inline]] inline void SplitButterfly(TFloat4Pair a0, TFloat4Pair a1, TFloat4Pair a2,
-                                                  TFloat4Pair a3, const TSplitFactors& factors,
-                                                  float* x, int32_t quarter)
+                                                  TFloat4Pair a3, const float* factors, float* x,
+                                                  int32_t quarter)
 {
     RadixFourButterfly<Inverse>(
         a0, a1, a2, a3,
-        [&factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors.W[k]); },
+        [factors](int k, TFloat4Pair v) { return Times<Inverse>(v, factors + 8 * k); },
         [x, quarter](int k, TFloat4Pair v) { StoreValues<SplitOut>(x + 2 * k * quarter, v); });
 }
 
@@ -429,7 +503,7 @@ void SplitRadixFourStage(float* data, int32_t total, int32_t n, const float* twi
     {
         for (int32_t j = 0; j < quarter; j += 4)
         {
-            const TSplitFactors factors = LoadStageFactors(twiddles + 6 * j);
+            const float* factors = twiddles + 6 * j;
             float* x = data + 2 * (start + j);
             SplitButterfly<Inverse, SplitOut>(
                 LoadValues<SplitIn>(x), LoadValues<SplitIn>(x + 2 * quarter),
@@ -445,7 +519,7 @@ template <bool Inverse> void SplitRadixTwoStage(float* data, const float* twiddl
     TFloat4Pair a = LoadValues<false>(data);
     TFloat4Pair b = LoadValues<false>(data + 8);
     StoreValues<false>(data, a + b);
-    StoreValues<false>(data + 8, Times<Inverse>(a - b, LoadFactors(twiddles)));
+    StoreValues<false>(data + 8, Times<Inverse>(a - b, twiddles));
 }
 
 // The radix-2 stage of an odd order N >= 32 fused with the first radix-4 stage of both
@@ -467,9 +541,9 @@ void SplitRadixEightStage(float* data, int32_t total, const float* twiddles)
             TFloat4Pair a = LoadValues<false>(x + 2 * k * eighth);
             TFloat4Pair b = LoadValues<false>(x + 2 * (k + 4) * eighth);
             sums[k] = a + b;
-            differences[k] = Times<Inverse>(a - b, LoadFactors(twiddles + 2 * (j + k * eighth)));
+            differences[k] = Times<Inverse>(a - b, twiddles + 2 * (j + k * eighth));
         }
-        const TSplitFactors factors = LoadStageFactors(halfTwiddles + 6 * j);
+        const float* factors = halfTwiddles + 6 * j;
         SplitButterfly<Inverse, SplitOut>(sums[0], sums[1], sums[2], sums[3], factors, x, eighth);
         SplitButterfly<Inverse, SplitOut>(differences[0], differences[1], differences[2],
                                           differences[3], factors, x + total, eighth);
@@ -501,8 +575,7 @@ void RadixFourStageIn(float* data, int32_t total, int32_t n, const float* twiddl
     }
 }
 
-// The radix-2 stage of an odd order, followed by radix-4 stages unless N = 8; the 128-bit
-// kernel takes this way only at N = 8.
+// The radix-2 stage of N = 8, the one odd order that does not fuse it with a radix-4 stage.
 template <bool Inverse, class V>
 void RadixTwoStageIn(float* data, int32_t total, const float* twiddles)
 {
@@ -567,20 +640,29 @@ void RadixFourStages(float* data, int32_t total, int32_t n, const float* twiddle
     }
 }
 
-// The 128-bit kernel's stages of an odd order N >= 32: the fused radix-2 and radix-4 stage,
-// then the radix-4 stages of the blocks of N/8 values, as many blocks at a time as fit the
-// cache (so that the factors loaded for one j serve several blocks), at least one.
-template <bool Inverse> void RunRadixEightStages(float* data, int32_t total, const float* twiddles)
+// The stages of an odd order N >= 32: the fused radix-2 and radix-4 stage, then the radix-4
+// stages of the blocks of N/8 values, as many blocks at a time as fit the cache (so that the
+// factors loaded for one j serve several blocks), at least one. The 128-bit kernel's fused
+// stage writes interleaved values when N = 32, where its radix-4 stage is the last one.
+template <bool Inverse, class V>
+void RunRadixEightStages(float* data, int32_t total, const float* twiddles)
 {
-    total > 32 ? SplitRadixEightStage<Inverse, true>(data, total, twiddles)
-               : SplitRadixEightStage<Inverse, false>(data, total, twiddles);
+    if constexpr (UsesSplitStages<V>)
+    {
+        total > 32 ? SplitRadixEightStage<Inverse, true>(data, total, twiddles)
+                   : SplitRadixEightStage<Inverse, false>(data, total, twiddles);
+    }
+    else
+    {
+        RadixEightStage<Inverse, V>(data, total, twiddles);
+    }
     int32_t eighth = total / 8;
     int32_t group = std::max(eighth, std::min(total / 2, CachedBlockValues));
     const float* rest =
-        twiddles + RadixTwoStageFloats<TFloat4>(total) + RadixFourStageFloats<TFloat4>(total / 2);
+        twiddles + RadixTwoStageFloats<V>(total) + RadixFourStageFloats<V>(total / 2);
     for (int32_t start = 0; start < total; start += group)
     {
-        RadixFourStages<Inverse, TFloat4>(data + 2 * start, group, eighth, rest, false);
+        RadixFourStages<Inverse, V>(data + 2 * start, group, eighth, rest, false);
     }
 }
 
@@ -590,21 +672,13 @@ template <bool Inverse, class V> int32_t RunStages(const TCoreTables& tables, fl
 {
     int32_t total = tables.N;
     const float* twiddles = StageTable<V>(tables);
-    if constexpr (UsesSplitStages<V>)
+    if (HasRadixTwoStage(total) && total >= 32)
     {
-        if (HasRadixTwoStage(total) && total >= 32)
-        {
-            RunRadixEightStages<Inverse>(data, total, twiddles);
-            return 4;
-        }
+        RunRadixEightStages<Inverse, V>(data, total, twiddles);
     }
-    if (HasRadixTwoStage(total))
+    else if (HasRadixTwoStage(total))
     {
         RadixTwoStageIn<Inverse, V>(data, total, twiddles);
-        int32_t half = total / 2;
-        twiddles += RadixTwoStageFloats<V>(total);
-        RadixFourStages<Inverse, V>(data, half, half, twiddles, false);
-        RadixFourStages<Inverse, V>(data + total, half, half, twiddles, false);
     }
     else
     {
@@ -684,9 +758,18 @@ template <class V> void VectorInverseScrambled(const TCoreTables& tables, float*
 // transpose with reversed row and column order. Each tile pair is read once and written once
 // with whole rows. A row is four complex values: one 256-bit vector, or a pair of 128-bit ones
 // (values 0 and 1 first).
-template <bool Inverse> TFloat4Pair QuarterTurnRow(TFloat4Pair t)
+
+// d + q and d - q for rows, q the quarter turn of t.
+template <bool Inverse> TFloat4Pair PlusQuarterTurnRow(TFloat4Pair d, TFloat4Pair t)
 {
-    return {QuarterTurn<Inverse>(t.First), QuarterTurn<Inverse>(t.Second)};
+    return {PlusQuarterTurn<Inverse>(d.First, t.First),
+            PlusQuarterTurn<Inverse>(d.Second, t.Second)};
+}
+
+template <bool Inverse> TFloat4Pair MinusQuarterTurnRow(TFloat4Pair d, TFloat4Pair t)
+{
+    return {MinusQuarterTurn<Inverse>(d.First, t.First),
+            MinusQuarterTurn<Inverse>(d.Second, t.Second)};
 }
 
 template <class Row> Row LoadRow(const float* p);
@@ -733,9 +816,14 @@ inline TFloat4 SecondValues(TFloat4 a, TFloat4 b)
 }
 
 #ifdef __AVX__
-template <bool Inverse> TFloat8 QuarterTurnRow(TFloat8 t)
+template <bool Inverse> TFloat8 PlusQuarterTurnRow(TFloat8 d, TFloat8 t)
 {
-    return QuarterTurn<Inverse>(t);
+    return PlusQuarterTurn<Inverse>(d, t);
+}
+
+template <bool Inverse> TFloat8 MinusQuarterTurnRow(TFloat8 d, TFloat8 t)
+{
+    return MinusQuarterTurn<Inverse>(d, t);
 }
 
 template <> inline TFloat8 LoadRow<TFloat8>(const float* p)
@@ -854,9 +942,10 @@ void LastPassReordered(const TCoreTables& tables, float* data, float scale)
         TRow sum02 = x.R0 + x.R2;
         TRow difference02 = x.R0 - x.R2;
         TRow sum13 = x.R1 + x.R3;
-        TRow turned13 = QuarterTurnRow<Inverse>(x.R1 - x.R3);
-        return TTile<TRow>{sum02 + sum13, sum02 - sum13, difference02 + turned13,
-                           difference02 - turned13};
+        TRow difference13 = x.R1 - x.R3;
+        return TTile<TRow>{sum02 + sum13, sum02 - sum13,
+                           PlusQuarterTurnRow<Inverse>(difference02, difference13),
+                           MinusQuarterTurnRow<Inverse>(difference02, difference13)};
     };
     if (scale == 1.0f)
     {

@@ -1,9 +1,12 @@
 #pragma once
 
-// Measures our code and its FFTW peer in the same run, batch by batch in turn, so that both
-// see the same machine state. Each line reports our time per call, the peer's time per call
-// (each from its fastest batch, which a shared, busy machine disturbs least) and the ratio
-// ours / peer; the benchmark's own time column is ours per batch, averaged as usual.
+// Measures our code and its FFTW peer in the same run, batch by batch in turn (ours first in
+// one repetition, the peer's first in the next), so that both see the same machine state.
+// Each line reports our time per call and the peer's (each the median of its batches), the
+// ratio ours / peer as the median over the repetitions of the ratio of the two batches timed
+// side by side (what a shared, busy machine moves least: a slow spell slows both batches of a
+// repetition alike), and the ratio of the two fastest batches for comparison; the benchmark's
+// own time column is ours per batch, averaged as usual.
 
 #include "dsp/MMFFT.h"
 #include "platform/audio/WaveFormatRecord.h"
@@ -11,6 +14,7 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -47,34 +51,67 @@ inline TWaveFormatEx FilterFormat()
     return format;
 }
 
+// The median of the values (which it reorders); 0 when there are none.
+inline double Median(std::vector<double>& values)
+{
+    if (values.empty())
+    {
+        return 0.0;
+    }
+    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
 template <class Prepare, class Ours, class Peer>
 void CompareWithPeer(benchmark::State& state, int batch, Prepare prepare, Ours ours, Peer peer)
 {
     using TClock = std::chrono::steady_clock;
     using TSeconds = std::chrono::duration<double>;
-    TSeconds oursBest = TSeconds::max();
-    TSeconds peerBest = TSeconds::max();
-    for (auto _ : state)
+    auto timeBatch = [batch](auto& code)
     {
-        prepare();
         auto start = TClock::now();
         for (int i = 0; i < batch; ++i)
         {
-            ours();
+            code();
         }
-        auto middle = TClock::now();
-        for (int i = 0; i < batch; ++i)
+        return TSeconds(TClock::now() - start).count();
+    };
+    std::vector<double> oursSeconds;
+    std::vector<double> peerSeconds;
+    std::vector<double> ratios;
+    bool oursFirst = true;
+    for (auto _ : state)
+    {
+        prepare();
+        double oursTime = 0.0;
+        double peerTime = 0.0;
+        if (oursFirst)
         {
-            peer();
+            oursTime = timeBatch(ours);
+            peerTime = timeBatch(peer);
         }
-        auto end = TClock::now();
-        oursBest = std::min<TSeconds>(oursBest, middle - start);
-        peerBest = std::min<TSeconds>(peerBest, end - middle);
-        state.SetIterationTime(TSeconds(middle - start).count());
+        else
+        {
+            peerTime = timeBatch(peer);
+            oursTime = timeBatch(ours);
+        }
+        oursFirst = !oursFirst;
+        oursSeconds.push_back(oursTime);
+        peerSeconds.push_back(peerTime);
+        ratios.push_back(oursTime / peerTime);
+        state.SetIterationTime(oursTime);
     }
-    state.counters["ours_ns"] = oursBest.count() / batch * 1e9;
-    state.counters["fftw_ns"] = peerBest.count() / batch * 1e9;
-    state.counters["ratio"] = oursBest.count() / peerBest.count();
+    if (ratios.empty())
+    {
+        return;
+    }
+    double oursBest = *std::min_element(oursSeconds.begin(), oursSeconds.end());
+    double peerBest = *std::min_element(peerSeconds.begin(), peerSeconds.end());
+    state.counters["ours_ns"] = Median(oursSeconds) / batch * 1e9;
+    state.counters["fftw_ns"] = Median(peerSeconds) / batch * 1e9;
+    state.counters["ratio"] = Median(ratios);
+    state.counters["ratio_fastest"] = oursBest / peerBest;
 }
 
 } // namespace keb::bench

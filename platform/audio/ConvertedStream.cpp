@@ -70,6 +70,8 @@ std::unique_ptr<TConvertedStream> TConvertedStream::Create(TWaveDevice& device,
                                   stream.get(), stream->deviceChunkFrames_);
     if (stream->capture_ == nullptr && stream->playback_ == nullptr)
         return nullptr;
+    stream->inCallback_ = stream->capture_ != nullptr ? stream->capture_->RunsInCallback()
+                                                      : stream->playback_->RunsInCallback();
     return stream;
 }
 
@@ -99,7 +101,7 @@ TConvertedStream::~TConvertedStream()
 
 void TConvertedStream::Start()
 {
-    if (converter_.joinable())
+    if (inCallback_ || converter_.joinable())
     {
         return;
     }
@@ -129,13 +131,25 @@ void TConvertedStream::Clear()
 
 void TConvertedStream::TransferCapture(const std::uint8_t* data, std::size_t bytes)
 {
-    ring_.Write(data, bytes / ring_.FrameBytes());
+    const std::size_t frames = bytes / ring_.FrameBytes();
+    if (inCallback_)
+    {
+        ConvertCard(reinterpret_cast<const std::int16_t*>(data), frames);
+        return;
+    }
+    ring_.Write(data, frames);
     Wake();
 }
 
 void TConvertedStream::TransferPlayback(std::uint8_t* data, std::size_t bytes)
 {
     const std::size_t frames = bytes / ring_.FrameBytes();
+    if (inCallback_)
+    {
+        const std::size_t made = MakeCardFrames(reinterpret_cast<std::int16_t*>(data), frames);
+        std::memset(data + made * ring_.FrameBytes(), 0, bytes - made * ring_.FrameBytes());
+        return;
+    }
     if (frames > largestRequest_.load(std::memory_order_relaxed))
     {
         largestRequest_.store(frames, std::memory_order_relaxed);
@@ -182,15 +196,21 @@ void TConvertedStream::Run()
 
 void TConvertedStream::ConvertCaptured()
 {
-    const std::size_t channels = device_.Format().nChannels;
-    const bool eightBit = device_.Format().wBitsPerSample == 8;
     auto* cardBytes = reinterpret_cast<std::uint8_t*>(cardSamples_.data());
     while (const std::size_t read = ring_.Read(cardBytes, ChunkFrames))
+        ConvertCard(cardSamples_.data(), read);
+}
+
+void TConvertedStream::ConvertCard(const std::int16_t* card, std::size_t frames)
+{
+    const std::size_t channels = device_.Format().nChannels;
+    const bool eightBit = device_.Format().wBitsPerSample == 8;
+    for (std::size_t piece = 0; piece < frames; piece += ChunkFrames)
     {
-        MapChannels(cardSamples_.data(), Format().nChannels, channelSamples_.data(), channels,
-                    read);
+        std::size_t left = std::min(ChunkFrames, frames - piece);
+        MapChannels(card + piece * Format().nChannels, Format().nChannels, channelSamples_.data(),
+                    channels, left);
         const std::int16_t* input = channelSamples_.data();
-        std::size_t left = read;
         while (left > 0)
         {
             std::size_t used = 0;
@@ -227,15 +247,29 @@ void TConvertedStream::FillPlayback()
     for (std::size_t level = ring_.AvailableFrames(); level < target;)
     {
         const std::size_t made =
-            playback_->Output(channelSamples_.data(), std::min(target - level, ChunkFrames));
+            MakeCardFrames(cardSamples_.data(), std::min(target - level, ChunkFrames));
         if (made == 0)
         {
             return;
         }
-        MapChannels(channelSamples_.data(), device_.Format().nChannels, cardSamples_.data(),
-                    Format().nChannels, made);
         level += ring_.Write(cardBytes, made);
     }
+}
+
+std::size_t TConvertedStream::MakeCardFrames(std::int16_t* card, std::size_t frames)
+{
+    std::size_t made = 0;
+    while (made < frames)
+    {
+        const std::size_t piece =
+            playback_->Output(channelSamples_.data(), std::min(frames - made, ChunkFrames));
+        if (piece == 0)
+            break;
+        MapChannels(channelSamples_.data(), device_.Format().nChannels,
+                    card + made * Format().nChannels, Format().nChannels, piece);
+        made += piece;
+    }
+    return made;
 }
 
 std::size_t TConvertedStream::SupplyPlayback(void* state, const std::int16_t** data,

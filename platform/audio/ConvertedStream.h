@@ -21,6 +21,10 @@
 // silence for the rest. A capture ring that overflows (thread starved for
 // half a second) drops the newest audio.
 //
+// A converter that never allocates (the polyphase filter of Low at a whole
+// factor, RateConverter.h) runs in the card's callback instead, as an
+// unconverted device's transfers do: no ring, no thread, no hand-over.
+//
 // The conversion thread is part of the device's audio context: wmDone for the
 // device's buffers comes from it.
 //
@@ -68,7 +72,12 @@ class TConvertedStream final : public TWaveDevice
                                       std::size_t requested);
     void Run();
     void ConvertCaptured();
+    // Converts Frames card frames and hands the device frames to the device.
+    void ConvertCard(const std::int16_t* card, std::size_t frames);
     void FillPlayback();
+    // Up to Frames card frames from the device's audio; fewer only when the
+    // converter's supply ran dry.
+    std::size_t MakeCardFrames(std::int16_t* card, std::size_t frames);
     void Wake();
 
     TWaveDevice& device_;
@@ -76,7 +85,8 @@ class TConvertedStream final : public TWaveDevice
     TAudioRing ring_;
     std::unique_ptr<TCaptureConverter> capture_;   // capture only
     std::unique_ptr<TPlaybackConverter> playback_; // playback only
-    // Conversion thread only.
+    bool inCallback_ = false; // the converter runs in the card's callback, without the thread
+    // The conversion thread's, or the card's callback's when InCallback.
     std::vector<std::int16_t> cardSamples_;    // card frames
     std::vector<std::int16_t> channelSamples_; // card rate, device channels
     std::vector<std::int16_t> deviceSamples_;  // device frames

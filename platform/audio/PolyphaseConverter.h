@@ -29,6 +29,7 @@ class TPolyphaseDecimator final : public TCaptureConverter
     void Process(const std::int16_t* input, std::size_t frames, std::size_t& used,
                  std::int16_t* output, std::size_t capacity, std::size_t& made) override;
     void Clear() override;
+    bool RunsInCallback() const override { return true; }
 
   private:
     const std::size_t factor_;
@@ -49,6 +50,7 @@ class TPolyphaseInterpolator final : public TPlaybackConverter
 
     std::size_t Output(std::int16_t* output, std::size_t frames) override;
     void Clear() override;
+    bool RunsInCallback() const override { return true; }
 
   private:
     bool TakeInput(std::size_t framesWanted);

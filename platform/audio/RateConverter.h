@@ -15,8 +15,9 @@
 //                       about 2.5 ms each way, whatever the size of the pieces.
 //   Low, other ratios   libsoxr, low quality in minimum phase (44100 Hz).
 //
-// Threads: a converter belongs to one conversion thread; the supply runs on it.
-// Nothing allocates after the factory has returned, except libsoxr's own buffers.
+// Threads: a converter belongs to one thread, the stream's conversion thread or
+// the card's callback; the supply runs on it. Nothing allocates after the
+// factory has returned, except libsoxr's own buffers.
 #pragma once
 
 #include "platform/audio/WaveLatency.h"
@@ -34,6 +35,9 @@ class TRateConverter
     virtual ~TRateConverter() = default;
     // Forgets the audio it holds.
     virtual void Clear() = 0;
+    // It never allocates, locks or waits of its own, so it may run in the
+    // card's callback.
+    virtual bool RunsInCallback() const = 0;
 };
 
 class TCaptureConverter : public TRateConverter

@@ -39,6 +39,7 @@ class TSoxrCapture final : public TCaptureConverter
         soxr_process(resampler_, input, frames, &used, output, capacity, &made);
     }
     void Clear() override { soxr_clear(resampler_); }
+    bool RunsInCallback() const override { return false; }
 
   private:
     const soxr_t resampler_;
@@ -63,6 +64,7 @@ class TSoxrPlayback final : public TPlaybackConverter
         soxr_clear(resampler_);
         AttachSupply();
     }
+    bool RunsInCallback() const override { return false; }
 
   private:
     // libsoxr forgets its input function when it is cleared.

@@ -323,6 +323,8 @@ TEST_P(ConvertedPlaybackTest, ReachesTheCardAtItsRateWithPitchAndLength)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLatencies, ConvertedPlaybackTest,
-                         ::testing::Values(TWaveLatency::Standard, TWaveLatency::Low));
+                         ::testing::Values(TWaveLatency::Standard, TWaveLatency::Low),
+                         [](const auto& info)
+                         { return info.param == TWaveLatency::Low ? "Low" : "Standard"; });
 
 } // namespace keb::test

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 
 namespace keb
 {
@@ -11,8 +12,8 @@ namespace
 {
 
 constexpr double StopbandDb = 65;
-constexpr double PassbandEnd = 0.4;   // of the low rate
-constexpr double StopbandStart = 0.5; // of the low rate
+constexpr double PassbandEnd = 0.4;   // of the lower rate
+constexpr double StopbandStart = 0.5; // of the lower rate
 
 // The modified Bessel function of the first kind, order 0, by its series.
 double BesselI0(double x)
@@ -32,18 +33,6 @@ std::int16_t ToSample(float value)
     return static_cast<std::int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
 }
 
-// Stores Frame (Channels samples) as the newest of every channel's window.
-void Remember(std::vector<float>& history, std::size_t length, std::size_t& position,
-              const std::int16_t* frame, std::size_t channels)
-{
-    for (std::size_t channel = 0; channel < channels; ++channel)
-    {
-        float* window = history.data() + channel * 2 * length;
-        window[position] = window[position + length] = frame[channel];
-    }
-    position = (position + 1) % length;
-}
-
 // The sum of Taps times the Length samples of a window, oldest first.
 float Dot(const float* taps, const float* samples, std::size_t length)
 {
@@ -53,11 +42,16 @@ float Dot(const float* taps, const float* samples, std::size_t length)
     return sum;
 }
 
+std::size_t WholeRate(double rate)
+{
+    return static_cast<std::size_t>(std::lround(rate));
+}
+
 } // namespace
 
-std::vector<float> PolyphaseLowPass(std::size_t factor, double lowRate)
+std::vector<float> PolyphaseLowPass(std::size_t up, double fromRate, double lowRate)
 {
-    const double highRate = static_cast<double>(factor) * lowRate;
+    const double highRate = static_cast<double>(up) * fromRate;
     const double transition =
         2 * std::numbers::pi * (StopbandStart - PassbandEnd) * lowRate / highRate;
     // Kaiser's estimates of the length and the window's shape for the stopband.
@@ -78,109 +72,123 @@ std::vector<float> PolyphaseLowPass(std::size_t factor, double lowRate)
         taps[index] = sinc * BesselI0(beta * std::sqrt(1 - ratio * ratio)) / BesselI0(beta);
         sum += taps[index];
     }
-    std::vector<float> normalised(length);
+    std::vector<float> scaled(length);
     for (std::size_t index = 0; index < length; ++index)
-        normalised[index] = static_cast<float>(taps[index] / sum);
-    return normalised;
+        scaled[index] = static_cast<float>(taps[index] * static_cast<double>(up) / sum);
+    return scaled;
 }
 
-TPolyphaseDecimator::TPolyphaseDecimator(std::size_t factor, double lowRate, unsigned channels)
-    : factor_(factor), channels_(channels), taps_(PolyphaseLowPass(factor, lowRate)),
-      history_(channels * 2 * taps_.size())
+TPolyphaseFilter::TPolyphaseFilter(double fromRate, double toRate, unsigned channels)
+    : channels_(channels)
 {
-}
-
-void TPolyphaseDecimator::Process(const std::int16_t* input, std::size_t frames, std::size_t& used,
-                                  std::int16_t* output, std::size_t capacity, std::size_t& made)
-{
-    const std::size_t length = taps_.size();
-    used = 0;
-    made = 0;
-    // A frame that completes an output goes in only when there is room for it.
-    while (used < frames && (phase_ + 1 < factor_ || made < capacity))
-    {
-        Remember(history_, length, position_, input + used * channels_, channels_);
-        ++used;
-        if (++phase_ < factor_)
-            continue;
-        phase_ = 0;
-        for (std::size_t channel = 0; channel < channels_; ++channel)
-            output[made * channels_ + channel] = ToSample(
-                Dot(taps_.data(), history_.data() + channel * 2 * length + position_, length));
-        ++made;
-    }
-}
-
-void TPolyphaseDecimator::Clear()
-{
-    std::fill(history_.begin(), history_.end(), 0.0f);
-    position_ = 0;
-    phase_ = 0;
-}
-
-TPolyphaseInterpolator::TPolyphaseInterpolator(std::size_t factor, double lowRate,
-                                               unsigned channels, TConversionSupply supply,
-                                               void* state, std::size_t largestPull)
-    : factor_(factor), channels_(channels), supply_(supply), state_(state),
-      largestPull_(largestPull), phase_(factor)
-{
-    const std::vector<float> taps = PolyphaseLowPass(factor, lowRate);
-    length_ = (taps.size() + factor - 1) / factor;
-    phaseTaps_.assign(factor * length_, 0.0f);
-    // Output phase p of the newest low-rate frame n is the sum over k of
-    // tap p + k * Factor times frame n - k; the zeros between the low-rate
-    // frames take Factor times the gain back.
-    for (std::size_t phase = 0; phase < factor; ++phase)
+    const std::size_t from = WholeRate(fromRate);
+    const std::size_t to = WholeRate(toRate);
+    const std::size_t common = std::gcd(from, to);
+    up_ = to / common;
+    down_ = from / common;
+    offset_ = up_;
+    const std::vector<float> taps = PolyphaseLowPass(up_, fromRate, std::min(fromRate, toRate));
+    length_ = (taps.size() + up_ - 1) / up_;
+    // The output at phase p after input frame n sums tap p + k * Up times
+    // frame n - k: row p holds them oldest frame first.
+    phaseTaps_.assign(up_ * length_, 0.0f);
+    for (std::size_t phase = 0; phase < up_; ++phase)
         for (std::size_t age = 0; age < length_; ++age)
-            if (const std::size_t tap = phase + age * factor; tap < taps.size())
-                phaseTaps_[phase * length_ + length_ - 1 - age] =
-                    taps[tap] * static_cast<float>(factor);
+            if (const std::size_t tap = phase + age * up_; tap < taps.size())
+                phaseTaps_[phase * length_ + length_ - 1 - age] = taps[tap];
     history_.assign(channels * 2 * length_, 0.0f);
 }
 
-std::size_t TPolyphaseInterpolator::Output(std::int16_t* output, std::size_t frames)
+void TPolyphaseFilter::Take(const std::int16_t* frame)
+{
+    for (std::size_t channel = 0; channel < channels_; ++channel)
+    {
+        float* window = history_.data() + channel * 2 * length_;
+        window[position_] = window[position_ + length_] = frame[channel];
+    }
+    position_ = (position_ + 1) % length_;
+    offset_ -= up_;
+}
+
+void TPolyphaseFilter::Give(std::int16_t* frame)
+{
+    const float* taps = phaseTaps_.data() + offset_ * length_;
+    for (std::size_t channel = 0; channel < channels_; ++channel)
+        frame[channel] =
+            ToSample(Dot(taps, history_.data() + channel * 2 * length_ + position_, length_));
+    offset_ += down_;
+}
+
+void TPolyphaseFilter::Clear()
+{
+    std::fill(history_.begin(), history_.end(), 0.0f);
+    position_ = 0;
+    offset_ = up_;
+}
+
+TPolyphaseCapture::TPolyphaseCapture(double fromRate, double toRate, unsigned channels)
+    : filter_(fromRate, toRate, channels), channels_(channels)
+{
+}
+
+void TPolyphaseCapture::Process(const std::int16_t* input, std::size_t frames, std::size_t& used,
+                                std::int16_t* output, std::size_t capacity, std::size_t& made)
+{
+    used = 0;
+    made = 0;
+    for (;;)
+    {
+        while (filter_.OutputDue() && made < capacity)
+            filter_.Give(output + channels_ * made++);
+        if (filter_.OutputDue() || used == frames)
+            return;
+        filter_.Take(input + channels_ * used++);
+    }
+}
+
+TPolyphasePlayback::TPolyphasePlayback(double fromRate, double toRate, unsigned channels,
+                                       TConversionSupply supply, void* state,
+                                       std::size_t largestPull)
+    : filter_(fromRate, toRate, channels), channels_(channels), inputPerOutput_(fromRate / toRate),
+      supply_(supply), state_(state), largestPull_(largestPull)
+{
+}
+
+std::size_t TPolyphasePlayback::Output(std::int16_t* output, std::size_t frames)
 {
     std::size_t made = 0;
     while (made < frames)
     {
-        if (phase_ == factor_)
-        {
-            if (!TakeInput(frames - made))
-                break;
-            phase_ = 0;
-        }
-        const float* taps = phaseTaps_.data() + phase_ * length_;
-        for (std::size_t channel = 0; channel < channels_; ++channel)
-            output[made * channels_ + channel] =
-                ToSample(Dot(taps, history_.data() + channel * 2 * length_ + position_, length_));
-        ++phase_;
-        ++made;
+        if (filter_.OutputDue())
+            filter_.Give(output + channels_ * made++);
+        else if (!TakeInput(frames - made))
+            break;
     }
     return made;
 }
 
-// Takes the next low-rate frame in, asking the supply for as many as the
+// Takes the next input frame in, asking the supply for as many as the
 // outputs still wanted need when none is pending.
-bool TPolyphaseInterpolator::TakeInput(std::size_t framesWanted)
+bool TPolyphasePlayback::TakeInput(std::size_t framesWanted)
 {
     if (pendingFrames_ == 0)
     {
-        const std::size_t needed = (framesWanted + factor_ - 1) / factor_;
-        pendingFrames_ = supply_(state_, &pending_, std::min(needed, largestPull_));
+        const auto needed = static_cast<std::size_t>(
+            std::ceil(static_cast<double>(framesWanted) * inputPerOutput_));
+        pendingFrames_ =
+            supply_(state_, &pending_, std::clamp<std::size_t>(needed, 1, largestPull_));
         if (pendingFrames_ == 0)
             return false;
     }
-    Remember(history_, length_, position_, pending_, channels_);
+    filter_.Take(pending_);
     pending_ += channels_;
     --pendingFrames_;
     return true;
 }
 
-void TPolyphaseInterpolator::Clear()
+void TPolyphasePlayback::Clear()
 {
-    std::fill(history_.begin(), history_.end(), 0.0f);
-    position_ = 0;
-    phase_ = factor_;
+    filter_.Clear();
     pending_ = nullptr;
     pendingFrames_ = 0;
 }

@@ -4,6 +4,7 @@
 #include "platform/audio/SoxrConverter.h"
 
 #include <cmath>
+#include <numeric>
 
 namespace keb
 {
@@ -11,11 +12,16 @@ namespace keb
 namespace
 {
 
-// High over Low when that is a whole number from 2 on, else 0.
-std::size_t WholeFactor(double highRate, double lowRate)
+// The rate the polyphase filter runs at is the least common multiple of the
+// two (3528000 Hz between 44100 and 8000 Hz); its length grows with it.
+constexpr long LargestRaisedRate = 8'000'000;
+
+bool PolyphaseFits(double fromRate, double toRate, TWaveLatency latency)
 {
-    const double factor = highRate / lowRate;
-    return factor >= 2 && factor == std::floor(factor) ? static_cast<std::size_t>(factor) : 0;
+    const long from = std::lround(fromRate);
+    const long to = std::lround(toRate);
+    return latency == TWaveLatency::Low && from == fromRate && to == toRate && from > 0 && to > 0 &&
+           std::lcm(from, to) <= LargestRaisedRate;
 }
 
 } // namespace
@@ -23,9 +29,8 @@ std::size_t WholeFactor(double highRate, double lowRate)
 std::unique_ptr<TCaptureConverter> MakeCaptureConverter(double fromRate, double toRate,
                                                         unsigned channels, TWaveLatency latency)
 {
-    if (const std::size_t factor = WholeFactor(fromRate, toRate);
-        factor != 0 && latency == TWaveLatency::Low)
-        return std::make_unique<TPolyphaseDecimator>(factor, toRate, channels);
+    if (PolyphaseFits(fromRate, toRate, latency))
+        return std::make_unique<TPolyphaseCapture>(fromRate, toRate, channels);
     return MakeSoxrCapture(fromRate, toRate, channels, latency);
 }
 
@@ -34,10 +39,9 @@ std::unique_ptr<TPlaybackConverter> MakePlaybackConverter(double fromRate, doubl
                                                           TConversionSupply supply, void* state,
                                                           std::size_t largestPull)
 {
-    if (const std::size_t factor = WholeFactor(toRate, fromRate);
-        factor != 0 && latency == TWaveLatency::Low)
-        return std::make_unique<TPolyphaseInterpolator>(factor, fromRate, channels, supply, state,
-                                                        largestPull);
+    if (PolyphaseFits(fromRate, toRate, latency))
+        return std::make_unique<TPolyphasePlayback>(fromRate, toRate, channels, supply, state,
+                                                    largestPull);
     return MakeSoxrPlayback(fromRate, toRate, channels, latency, supply, state, largestPull);
 }
 

@@ -9,11 +9,12 @@
 //
 // Which converter a device gets (ConversionSpecs in WaveLatency.h for
 // libsoxr's settings):
-//   Standard            libsoxr, high quality.
-//   Low, integer ratio  a polyphase filter of its own (PolyphaseConverter.h),
-//                       which hands out every frame as soon as its input is in:
-//                       about 2.5 ms each way, whatever the size of the pieces.
-//   Low, other ratios   libsoxr, low quality in minimum phase (44100 Hz).
+//   Standard  libsoxr, high quality.
+//   Low       a polyphase filter of its own (PolyphaseConverter.h), which
+//             hands out every frame as soon as its input is in: about 2.5 ms
+//             each way, whatever the size of the pieces; libsoxr's low
+//             quality in minimum phase only for rates whose least common
+//             multiple would make that filter too long (above 8 MHz).
 //
 // Threads: a converter belongs to one thread, the stream's conversion thread or
 // the card's callback; the supply runs on it. Nothing allocates after the

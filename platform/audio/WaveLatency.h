@@ -3,13 +3,11 @@
 // (ConvertedStream.h, RateConverter.h):
 //   Standard  with libsoxr's high quality (variable-rate engine, about 30 ms
 //             each way);
-//   Low       at a whole multiple of the device's rate with a polyphase
-//             filter of its own (2.5 ms each way), at other rates with
-//             libsoxr's low quality in minimum phase on short transforms
-//             (the figures of tests/platform/audio's conversion test, fed a
-//             server period at a time: 13 and 22 ms at 44100 Hz; the band to
-//             3 kHz stays within 0.45 dB each way instead of 0.01, what lies
-//             above it 60 dB down).
+//   Low       with a polyphase filter of its own (2.5 ms each way between
+//             8000 Hz and 44100 or 48000 Hz; the band to 3 kHz within
+//             0.002 dB, what lies above it 65 dB down), and with libsoxr's
+//             low quality in minimum phase on short transforms only where
+//             that filter would be too long (RateConverter.h).
 // Set before opening (the main thread does, with the window's latency mode);
 // an open device keeps what it was opened with. Default Standard.
 #pragma once

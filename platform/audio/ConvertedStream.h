@@ -21,8 +21,8 @@
 // silence for the rest. A capture ring that overflows (thread starved for
 // half a second) drops the newest audio.
 //
-// A converter that never allocates (the polyphase filter of Low at a whole
-// factor, RateConverter.h) runs in the card's callback instead, as an
+// A converter that never allocates (the polyphase filter of Low,
+// RateConverter.h) runs in the card's callback instead, as an
 // unconverted device's transfers do: no ring, no thread, no hand-over.
 //
 // The conversion thread is part of the device's audio context: wmDone for the

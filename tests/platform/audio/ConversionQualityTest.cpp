@@ -1,7 +1,8 @@
-// The rate converters of the two latencies (RateConverter.h), between the card rates of desktop
-// servers and the devices' 8000 Hz, both ways: the delay of an impulse, the
-// gain of tones in the band, and what is left of a tone above it. The figures
-// are printed: the README quotes them.
+// The rate converters of the two latencies (RateConverter.h), between the
+// card rates of desktop servers and the devices' 8000 Hz, both ways: the
+// delay of impulses, the gain of tones in the band, and what is left of a
+// tone above it or of its images. The figures are printed: the README quotes
+// them.
 #include "platform/audio/RateConverter.h"
 
 #include <algorithm>

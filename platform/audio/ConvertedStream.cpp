@@ -11,10 +11,14 @@ namespace keb
 namespace
 {
 
-constexpr std::size_t ChunkFrames = 1024;  // card frames per conversion step
-constexpr std::uint32_t RingDivisor = 2;   // the ring holds half a second of the card
-constexpr std::uint32_t LeadDivisor = 100; // playback keeps 10 ms more than twice a callback
-constexpr std::uint32_t FirstCallbackDivisor = 100; // guessed callback before the first: 10 ms
+constexpr std::size_t ChunkFrames = 1024; // card frames per conversion step
+constexpr std::uint32_t RingDivisor = 2;  // the ring holds half a second of the card
+// Playback keeps the ring twice the largest callback seen ahead, plus a
+// lead: Standard 10 ms, starting from a guessed callback of 10 ms; Low 2 ms,
+// from the callbacks the card really makes (one period of a sound server).
+constexpr std::uint32_t StandardLeadDivisor = 100;
+constexpr std::uint32_t StandardFirstCallbackDivisor = 100;
+constexpr std::uint32_t LowLeadDivisor = 500;
 
 std::uint8_t ToUnsigned8(std::int16_t sample)
 {
@@ -53,29 +57,27 @@ std::size_t FramesForRate(std::size_t frames, std::uint32_t from, std::uint32_t 
 std::unique_ptr<TConvertedStream> TConvertedStream::Create(TWaveDevice& device,
                                                            const TWaveFormatEx& cardFormat)
 {
-    const bool capture = device.Direction() == TWaveDirection::Capture;
+    const TWaveLatency latency = WaveGetLatency();
+    std::unique_ptr<TConvertedStream> stream(new TConvertedStream(device, cardFormat, latency));
     const double deviceRate = device.Format().nSamplesPerSec;
     const double cardRate = cardFormat.nSamplesPerSec;
-    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-    // Digital silence stays silent.
-    io.flags |= SOXR_NO_DITHER;
-    const TConversionSpecs specs = ConversionSpecs(WaveGetLatency());
-    soxr_error_t error = nullptr;
-    const soxr_t resampler =
-        soxr_create(capture ? cardRate : deviceRate, capture ? deviceRate : cardRate,
-                    device.Format().nChannels, &error, &io, &specs.Quality, &specs.Runtime);
-    if (resampler == nullptr || error != nullptr)
-    {
-        soxr_delete(resampler);
+    const unsigned channels = device.Format().nChannels;
+    if (device.Direction() == TWaveDirection::Capture)
+        stream->capture_ = MakeCaptureConverter(cardRate, deviceRate, channels, latency);
+    else
+        stream->playback_ =
+            MakePlaybackConverter(deviceRate, cardRate, channels, latency, SupplyPlayback,
+                                  stream.get(), stream->deviceChunkFrames_);
+    if (stream->capture_ == nullptr && stream->playback_ == nullptr)
         return nullptr;
-    }
-    return std::unique_ptr<TConvertedStream>(new TConvertedStream(device, cardFormat, resampler));
+    stream->inCallback_ = stream->capture_ != nullptr ? stream->capture_->RunsInCallback()
+                                                      : stream->playback_->RunsInCallback();
+    return stream;
 }
 
 TConvertedStream::TConvertedStream(TWaveDevice& servedDevice, const TWaveFormatEx& cardFormat,
-                                   soxr_t openResampler)
+                                   TWaveLatency latency)
     : TWaveDevice(servedDevice.Direction(), cardFormat), device_(servedDevice),
-      resampler_(openResampler),
       deviceChunkFrames_(FramesForRate(ChunkFrames, cardFormat.nSamplesPerSec,
                                        servedDevice.Format().nSamplesPerSec) +
                          16),
@@ -84,23 +86,22 @@ TConvertedStream::TConvertedStream(TWaveDevice& servedDevice, const TWaveFormatE
       channelSamples_(ChunkFrames * servedDevice.Format().nChannels),
       deviceSamples_(deviceChunkFrames_ * servedDevice.Format().nChannels),
       deviceBytes_(servedDevice.Format().wBitsPerSample == 8 ? deviceSamples_.size() : 0),
-      largestRequest_(cardFormat.nSamplesPerSec / FirstCallbackDivisor)
+      leadFrames_(cardFormat.nSamplesPerSec /
+                  (latency == TWaveLatency::Low ? LowLeadDivisor : StandardLeadDivisor)),
+      largestRequest_(latency == TWaveLatency::Low
+                          ? 0
+                          : cardFormat.nSamplesPerSec / StandardFirstCallbackDivisor)
 {
-    if (Direction() == TWaveDirection::Playback)
-    {
-        soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
-    }
 }
 
 TConvertedStream::~TConvertedStream()
 {
     Stop();
-    soxr_delete(resampler_);
 }
 
 void TConvertedStream::Start()
 {
-    if (converter_.joinable())
+    if (inCallback_ || converter_.joinable())
     {
         return;
     }
@@ -122,22 +123,33 @@ void TConvertedStream::Stop()
 void TConvertedStream::Clear()
 {
     ring_.Clear();
-    soxr_clear(resampler_);
-    if (Direction() == TWaveDirection::Playback)
-    {
-        soxr_set_input_fn(resampler_, SupplyPlayback, this, deviceChunkFrames_);
-    }
+    if (capture_ != nullptr)
+        capture_->Clear();
+    else
+        playback_->Clear();
 }
 
 void TConvertedStream::TransferCapture(const std::uint8_t* data, std::size_t bytes)
 {
-    ring_.Write(data, bytes / ring_.FrameBytes());
+    const std::size_t frames = bytes / ring_.FrameBytes();
+    if (inCallback_)
+    {
+        ConvertCard(reinterpret_cast<const std::int16_t*>(data), frames);
+        return;
+    }
+    ring_.Write(data, frames);
     Wake();
 }
 
 void TConvertedStream::TransferPlayback(std::uint8_t* data, std::size_t bytes)
 {
     const std::size_t frames = bytes / ring_.FrameBytes();
+    if (inCallback_)
+    {
+        const std::size_t made = MakeCardFrames(reinterpret_cast<std::int16_t*>(data), frames);
+        std::memset(data + made * ring_.FrameBytes(), 0, bytes - made * ring_.FrameBytes());
+        return;
+    }
     if (frames > largestRequest_.load(std::memory_order_relaxed))
     {
         largestRequest_.store(frames, std::memory_order_relaxed);
@@ -184,21 +196,26 @@ void TConvertedStream::Run()
 
 void TConvertedStream::ConvertCaptured()
 {
-    const std::size_t channels = device_.Format().nChannels;
-    const bool eightBit = device_.Format().wBitsPerSample == 8;
     auto* cardBytes = reinterpret_cast<std::uint8_t*>(cardSamples_.data());
     while (const std::size_t read = ring_.Read(cardBytes, ChunkFrames))
+        ConvertCard(cardSamples_.data(), read);
+}
+
+void TConvertedStream::ConvertCard(const std::int16_t* card, std::size_t frames)
+{
+    const std::size_t channels = device_.Format().nChannels;
+    const bool eightBit = device_.Format().wBitsPerSample == 8;
+    for (std::size_t piece = 0; piece < frames; piece += ChunkFrames)
     {
-        MapChannels(cardSamples_.data(), Format().nChannels, channelSamples_.data(), channels,
-                    read);
+        std::size_t left = std::min(ChunkFrames, frames - piece);
+        MapChannels(card + piece * Format().nChannels, Format().nChannels, channelSamples_.data(),
+                    channels, left);
         const std::int16_t* input = channelSamples_.data();
-        std::size_t left = read;
         while (left > 0)
         {
             std::size_t used = 0;
             std::size_t made = 0;
-            soxr_process(resampler_, input, left, &used, deviceSamples_.data(), deviceChunkFrames_,
-                         &made);
+            capture_->Process(input, left, used, deviceSamples_.data(), deviceChunkFrames_, made);
             const std::size_t samples = made * channels;
             if (eightBit)
             {
@@ -224,29 +241,42 @@ void TConvertedStream::ConvertCaptured()
 
 void TConvertedStream::FillPlayback()
 {
-    const std::size_t lead = Format().nSamplesPerSec / LeadDivisor;
-    const std::size_t target = std::min(ring_.CapacityFrames(),
-                                        2 * largestRequest_.load(std::memory_order_relaxed) + lead);
+    const std::size_t target = std::min(
+        ring_.CapacityFrames(), 2 * largestRequest_.load(std::memory_order_relaxed) + leadFrames_);
     auto* cardBytes = reinterpret_cast<std::uint8_t*>(cardSamples_.data());
     for (std::size_t level = ring_.AvailableFrames(); level < target;)
     {
         const std::size_t made =
-            soxr_output(resampler_, channelSamples_.data(), std::min(target - level, ChunkFrames));
+            MakeCardFrames(cardSamples_.data(), std::min(target - level, ChunkFrames));
         if (made == 0)
         {
             return;
         }
-        MapChannels(channelSamples_.data(), device_.Format().nChannels, cardSamples_.data(),
-                    Format().nChannels, made);
         level += ring_.Write(cardBytes, made);
     }
 }
 
-std::size_t TConvertedStream::SupplyPlayback(void* state, soxr_in_t* data, std::size_t requested)
+std::size_t TConvertedStream::MakeCardFrames(std::int16_t* card, std::size_t frames)
+{
+    std::size_t made = 0;
+    while (made < frames)
+    {
+        const std::size_t piece =
+            playback_->Output(channelSamples_.data(), std::min(frames - made, ChunkFrames));
+        if (piece == 0)
+            break;
+        MapChannels(channelSamples_.data(), device_.Format().nChannels,
+                    card + made * Format().nChannels, Format().nChannels, piece);
+        made += piece;
+    }
+    return made;
+}
+
+std::size_t TConvertedStream::SupplyPlayback(void* state, const std::int16_t** data,
+                                             std::size_t requested)
 {
     auto& stream = *static_cast<TConvertedStream*>(state);
-    const std::size_t samples =
-        std::min(requested, stream.deviceChunkFrames_) * stream.device_.Format().nChannels;
+    const std::size_t samples = requested * stream.device_.Format().nChannels;
     if (stream.device_.Format().wBitsPerSample == 8)
     {
         stream.device_.TransferPlayback(stream.deviceBytes_.data(), samples);

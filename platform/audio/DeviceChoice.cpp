@@ -230,16 +230,16 @@ TDeviceFallback ChooseRemembered(TDeviceKind kind, const TRememberedDevice& reme
     {
         return {WaveMapperId, {}};
     }
-    const auto Named = [&remembered](const TDeviceEntry& device)
+    const auto named = [&remembered](const TDeviceEntry& device)
     { return device.Name == remembered.Name; };
     const auto same = std::find_if(devices.begin(), devices.end(),
                                    [&](const TDeviceEntry& device)
-                                   { return device.Id == remembered.Id && Named(device); });
+                                   { return device.Id == remembered.Id && named(device); });
     if (same != devices.end())
     {
         return {same->Id, {}};
     }
-    const auto first = std::find_if(devices.begin(), devices.end(), Named);
+    const auto first = std::find_if(devices.begin(), devices.end(), named);
     if (first != devices.end())
     {
         return {first->Id, {}};

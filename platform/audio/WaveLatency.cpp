@@ -30,9 +30,9 @@ TConversionSpecs ConversionSpecs(TWaveLatency latency)
     {
         // The block engine waits for a whole transform before it gives out
         // anything: the shortest (256 points) and a minimum-phase filter keep
-        // that wait and the filter's own delay to a millisecond or two. The
-        // variable-rate engine of Standard costs about 30 ms whatever its
-        // quality.
+        // that wait and the filter's own delay as short as libsoxr allows.
+        // The variable-rate engine of Standard costs about 30 ms whatever
+        // its quality.
         specs.Quality = soxr_quality_spec(SOXR_LQ | SOXR_MINIMUM_PHASE, 0);
         specs.Runtime.log2_min_dft_size = 8;
     }

@@ -1,13 +1,13 @@
 // How the devices opened from now on trade delay for quality, for the whole
 // wave layer. A card that runs at another rate than its device converts
-// (ConvertedStream.h):
+// (ConvertedStream.h, RateConverter.h):
 //   Standard  with libsoxr's high quality (variable-rate engine, about 30 ms
 //             each way);
-//   Low       with libsoxr's low quality in minimum phase on short
-//             transforms (the figures of tests/platform/audio's conversion
-//             test: 1 to 2 ms each way between 48000 and 8000 Hz, 8 and 16
-//             ms at 44100 Hz; the band to 3 kHz stays within 0.45 dB each way
-//             instead of 0.01, what lies above it 60 dB down).
+//   Low       with a polyphase filter of its own (2.5 ms each way between
+//             8000 Hz and 44100 or 48000 Hz; the band to 3 kHz within
+//             0.002 dB, what lies above it 65 dB down), and with libsoxr's
+//             low quality in minimum phase on short transforms only where
+//             that filter would be too long (RateConverter.h).
 // Set before opening (the main thread does, with the window's latency mode);
 // an open device keeps what it was opened with. Default Standard.
 #pragma once

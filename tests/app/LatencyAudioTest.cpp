@@ -32,57 +32,57 @@ constexpr std::int64_t LowDelayLimit = RigSampleRate / 20;
 // 248 samples; in Standard the last of it (16 samples) comes 1.4 s after ON.
 constexpr std::size_t Settled = 2 * RigSampleRate;
 
-double Tone(double Frequency, double Frame)
+double Tone(double frequency, double frame)
 {
-    return ToneAmplitude * std::sin(2 * std::numbers::pi * Frequency * Frame / RigSampleRate);
+    return ToneAmplitude * std::sin(2 * std::numbers::pi * frequency * frame / RigSampleRate);
 }
 
 // Uniform noise of +-8000, the same for the same frame.
-std::int16_t Noise(std::uint64_t Frame)
+std::int16_t Noise(std::uint64_t frame)
 {
-    std::uint64_t bits = (Frame + 1) * 0x9E3779B97F4A7C15ull;
+    std::uint64_t bits = (frame + 1) * 0x9E3779B97F4A7C15ull;
     bits ^= bits >> 29;
     bits *= 0xBF58476D1CE4E5B9ull;
     bits ^= bits >> 32;
     return static_cast<std::int16_t>(static_cast<std::int64_t>(bits % 16001) - 8000);
 }
 
-std::int16_t OneTone(std::uint64_t Frame)
+std::int16_t OneTone(std::uint64_t frame)
 {
-    return static_cast<std::int16_t>(std::lround(Tone(LowTone, static_cast<double>(Frame))));
+    return static_cast<std::int16_t>(std::lround(Tone(LowTone, static_cast<double>(frame))));
 }
 
-std::int16_t TwoTones(std::uint64_t Frame)
+std::int16_t TwoTones(std::uint64_t frameIndex)
 {
-    const auto frame = static_cast<double>(Frame);
+    const auto frame = static_cast<double>(frameIndex);
     return static_cast<std::int16_t>(std::lround(Tone(LowTone, frame) + Tone(HighTone, frame)));
 }
 
-// The amplitude of the sine at Frequency in the samples First .. First +
-// Count, through a Hann window.
-double Amplitude(const std::vector<std::int16_t>& Samples, std::size_t First, std::size_t Count,
-                 double Frequency)
+// The amplitude of the sine at frequency in the samples first .. first +
+// count, through a Hann window.
+double Amplitude(const std::vector<std::int16_t>& samples, std::size_t first, std::size_t count,
+                 double frequency)
 {
-    return SineAmplitude({Samples.begin(), Samples.end()}, First, Count, Frequency, RigSampleRate);
+    return SineAmplitude({samples.begin(), samples.end()}, first, count, frequency, RigSampleRate);
 }
 
-double Decibels(double Ratio)
+double Decibels(double ratio)
 {
-    return 20 * std::log10(Ratio);
+    return 20 * std::log10(ratio);
 }
 
-// What the flat window plays at index Index for noise delayed by Delay.
-double DelayedNoise(std::int64_t Index, std::int64_t PlayedStart, std::int64_t Delay)
+// What the flat window plays at an index for noise delayed by some frames.
+double DelayedNoise(std::int64_t index, std::int64_t playedStart, std::int64_t delay)
 {
-    const std::int64_t frame = Index + PlayedStart - Delay;
+    const std::int64_t frame = index + playedStart - delay;
     return frame < 0 ? 0.0 : FlatGain * Noise(static_cast<std::uint64_t>(frame));
 }
 
 // The delay (frames, below a second) at which the last 50 ms played match
 // the noise best.
-std::int64_t BestDelay(const std::vector<std::int16_t>& Played, std::int64_t PlayedStart)
+std::int64_t BestDelay(const std::vector<std::int16_t>& played, std::int64_t playedStart)
 {
-    const std::int64_t last = static_cast<std::int64_t>(Played.size());
+    const std::int64_t last = static_cast<std::int64_t>(played.size());
     const std::int64_t first = last - RigSampleRate / 20;
     std::int64_t best = -1;
     double bestError = 0;
@@ -90,7 +90,7 @@ std::int64_t BestDelay(const std::vector<std::int16_t>& Played, std::int64_t Pla
     {
         double error = 0;
         for (std::int64_t i = first; i < last; ++i)
-            error += std::abs(Played[i] - DelayedNoise(i, PlayedStart, delay));
+            error += std::abs(played[i] - DelayedNoise(i, playedStart, delay));
         if (best < 0 || error < bestError)
         {
             best = delay;
@@ -100,15 +100,15 @@ std::int64_t BestDelay(const std::vector<std::int16_t>& Played, std::int64_t Pla
     return best;
 }
 
-// Switches the window on, runs it for Time on the card and switches it off;
+// Switches the window on, runs it for time on the card and switches it off;
 // returns what was played.
-std::vector<std::int16_t> Play(TWindowRig& Rig, std::chrono::microseconds Time)
+std::vector<std::int16_t> Play(TWindowRig& rig, std::chrono::microseconds time)
 {
-    EXPECT_TRUE(Rig.SwitchOn());
-    EXPECT_TRUE(Rig.Run(Time)) << "a worker stalled";
-    std::vector<std::int16_t> played = Rig.Played();
-    EXPECT_TRUE(Rig.SwitchOff());
-    EXPECT_TRUE(Rig.ErrorBoxes.empty());
+    EXPECT_TRUE(rig.SwitchOn());
+    EXPECT_TRUE(rig.Run(time)) << "a worker stalled";
+    std::vector<std::int16_t> played = rig.Played();
+    EXPECT_TRUE(rig.SwitchOff());
+    EXPECT_TRUE(rig.ErrorBoxes.empty());
     return played;
 }
 
@@ -144,14 +144,14 @@ TEST_P(LatencyAudioTest, FlatFilterPlaysTheSignalUnchangedWithoutGapsAtOneDelay)
     EXPECT_EQ(mismatches, 0);
 }
 
-// Plays both tones with bands First .. Last closed; returns the 700 Hz and
+// Plays both tones with bands first .. last closed; returns the 700 Hz and
 // the 1500 Hz tone's gain in dB once the audio has settled.
-std::pair<double, double> ToneGains(TLatency Latency, int First, int Last)
+std::pair<double, double> ToneGains(TLatency latency, int first, int last)
 {
     TWindowRig rig(TwoTones);
     TMainForm& form = rig.Form();
-    ApplyLatency(form, Latency);
-    for (int band = First; band <= Last; ++band)
+    ApplyLatency(form, latency);
+    for (int band = first; band <= last; ++band)
     {
         form.sl[band]->SetPosition(BandClosed);
         EXPECT_FLOAT_EQ(form.Equalizer->Filters()->Items(band)->Gain(), BandClosed);
@@ -219,25 +219,25 @@ TEST_P(LatencyAudioTest, ModeIsRefusedWhileRunningAndTakesEffectAtTheNextOn)
 }
 
 // Tones at the centres of a preset's open bands, played through the window
-// in Latency; their gains in dB once the audio has settled.
-std::vector<double> PresetPassband(TLatency Latency, TPreset Preset)
+// in that latency; their gains in dB once the audio has settled.
+std::vector<double> PresetPassband(TLatency latency, TPreset preset)
 {
-    const TBandPositions positions = *PresetPositions(Preset, 4);
+    const TBandPositions positions = *PresetPositions(preset, 4);
     std::vector<double> centres;
     for (int band = 0; band < BandCount; ++band)
         if (positions[static_cast<std::size_t>(band)] == BandOpen)
             centres.push_back(200.0 * band + 100);
     TWindowRig rig(
-        [&centres](std::uint64_t Frame)
+        [&centres](std::uint64_t frame)
         {
             double sum = 0;
             for (double centre : centres)
-                sum += 1500 * std::sin(2 * std::numbers::pi * centre * static_cast<double>(Frame) /
+                sum += 1500 * std::sin(2 * std::numbers::pi * centre * static_cast<double>(frame) /
                                        RigSampleRate);
             return static_cast<std::int16_t>(std::lround(sum));
         });
     TMainForm& form = rig.Form();
-    ApplyLatency(form, Latency);
+    ApplyLatency(form, latency);
     for (int band = 0; band < BandCount; ++band)
         form.sl[band]->SetPosition(positions[static_cast<std::size_t>(band)]);
     const std::vector<std::int16_t> played = Play(rig, 3s);
@@ -271,7 +271,7 @@ TEST(LatencyFilterTest, LowPlaysEveryPresetsPassbandAsStandardDoes)
 
 INSTANTIATE_TEST_SUITE_P(BothModes, LatencyAudioTest,
                          ::testing::Values(TLatency::Standard, TLatency::Low),
-                         [](const auto& Info) { return std::string(LatencyName(Info.param)); });
+                         [](const auto& info) { return std::string(LatencyName(info.param)); });
 
 } // namespace
 } // namespace keb::test

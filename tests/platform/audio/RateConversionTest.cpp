@@ -1,9 +1,11 @@
 // Devices on a card that refuses 8000 Hz: the layer runs the card at its own
 // rate and converts, and the components see 8000 Hz. Pitch, level and length
-// are measured on the audio that arrives; the real-time case runs under
-// ThreadSanitizer with the card's clock and both conversion threads.
+// are measured on the audio that arrives; the real-time cases run under
+// ThreadSanitizer with the card's clock and both conversion threads, or in
+// Low the conversion in the card's callbacks.
 #include "ToneAnalysis.h"
 #include "WaveTestSupport.h"
+#include "platform/audio/WaveLatency.h"
 #include "platform/audio/virtual/VirtualSoundCard.h"
 
 #include <cmath>
@@ -250,11 +252,24 @@ TEST(RateConversionTest, VanishingCardFailsTheConvertedDevice)
     EXPECT_EQ(WaveInClose(device), wrNoError);
 }
 
+// The devices opened while it lives convert at Latency's settings.
+struct TOpenedAtLatency
+{
+    explicit TOpenedAtLatency(TWaveLatency latency) { WaveSetLatency(latency); }
+    ~TOpenedAtLatency() { WaveSetLatency(TWaveLatency::Standard); }
+};
+
+class ConvertedPlaybackTest : public ::testing::TestWithParam<TWaveLatency>
+{
+};
+
 // Playback at 8000 Hz mono through a 48000 Hz stereo-only speaker, recorded
 // again at 8000 Hz mono through a loopback of the same kind, all on the
-// card's real-time clock.
-TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
+// card's real-time clock: in Standard through the conversion threads, in Low
+// converted in the card's callbacks.
+TEST_P(ConvertedPlaybackTest, ReachesTheCardAtItsRateWithPitchAndLength)
 {
+    const TOpenedAtLatency latency(GetParam());
     TSelectedCard selected(TVirtualSoundCard::Create(TVirtualClock::RealTime));
     auto speaker = std::make_shared<TMemorySink>();
     selected.Card->AddPlaybackDevice("48 kHz speaker", speaker);
@@ -306,5 +321,10 @@ TEST(RateConversionTest, PlaybackReachesTheCardAtItsRateWithPitchAndLength)
     EXPECT_NEAR(static_cast<double>(heard.End - heard.Begin), 8000, 80);
     EXPECT_NEAR(ToneFrequency(Slice(back, heard.Begin + 80, heard.End - 80), 8000), 1000, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothLatencies, ConvertedPlaybackTest,
+                         ::testing::Values(TWaveLatency::Standard, TWaveLatency::Low),
+                         [](const auto& info)
+                         { return info.param == TWaveLatency::Low ? "Low" : "Standard"; });
 
 } // namespace keb::test

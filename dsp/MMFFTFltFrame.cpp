@@ -116,7 +116,8 @@ struct TOverlapSums
     TFloat4 Tail; // out[H + j .. H + j + 3]
 };
 
-[[gnu::always_inline]] inline TOverlapSums AddOverlapsAt(const float* work, int32_t half, float* overlap, int32_t j)
+[[gnu::always_inline]] inline TOverlapSums AddOverlapsAt(const float* work, int32_t half,
+                                                         float* overlap, int32_t j)
 {
     TFloat4 headLow = Load<TFloat4>(work + 2 * j);
     TFloat4 headHigh = Load<TFloat4>(work + 2 * j + 4);

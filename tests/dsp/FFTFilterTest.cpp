@@ -130,6 +130,31 @@ TEST(FFTFilter, EveryWindowKeepsTheFlatGain)
     }
 }
 
+// The window shapes the design it is chosen for, and the designs after it: each tap of a
+// band-pass is the unwindowed (rectangular) tap times the window's value there.
+TEST(FFTFilter, TheChosenWindowShapesEveryLaterDesign)
+{
+    TEnginePtr rectangular = MakeEngine(1, 256);
+    SetFFTFilterWindow(rectangular.get(), fwRectangular);
+    SetFFTFilterBand(rectangular.get(), 0, 4000, -60);
+    SetFFTFilterBand(rectangular.get(), 800, 2600, 0);
+    std::vector<float> plain(FFTFilterArraySize);
+    const int count = FFTFilterTaps(rectangular.get(), plain.data());
+    for (int window = fwHamming; window <= fwParzen; ++window)
+    {
+        TEnginePtr engine = MakeEngine(1, 256);
+        SetFFTFilterWindow(engine.get(), window);
+        SetFFTFilterBand(engine.get(), 0, 4000, -60);
+        SetFFTFilterBand(engine.get(), 800, 2600, 0);
+        std::vector<float> shaped(FFTFilterArraySize);
+        ASSERT_EQ(FFTFilterTaps(engine.get(), shaped.data()), count);
+        for (int t = 0; t < count; ++t)
+            EXPECT_NEAR(shaped[t], plain[t] * FFTWindowValue(window, t, engine->Half),
+                        1e-6 * std::abs(plain[t]) + 1e-9)
+                << "window " << window << ", tap " << t;
+    }
+}
+
 TEST(FFTFilter, BandCutShapesTheResponse)
 {
     TEnginePtr engine = MakeEngine(1, 256);

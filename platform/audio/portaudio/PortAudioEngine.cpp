@@ -1,6 +1,7 @@
 #include "platform/audio/portaudio/PortAudioEngine.h"
 
 #include "platform/audio/WaveDevice.h"
+#include "platform/audio/portaudio/AudioThreadPriority.h"
 #include "platform/audio/portaudio/PortAudioBackend.h"
 
 namespace keb
@@ -40,6 +41,7 @@ TWaveResult TPortAudioEngine::Open(const PaStreamParameters& parameters)
 TWaveResult TPortAudioEngine::Start()
 {
     stopping_ = false;
+    priorityAsked_ = false;
     const PaError error = Pa_StartStream(stream_);
     if (error != paNoError)
     {
@@ -66,6 +68,11 @@ int TPortAudioEngine::Callback(const void* input, void* output, unsigned long fr
                                const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user)
 {
     auto& engine = *static_cast<TPortAudioEngine*>(user);
+    if (!engine.priorityAsked_)
+    {
+        RaiseThisThreadToRealTime();
+        engine.priorityAsked_ = true;
+    }
     const std::size_t bytes = frames * engine.device_.Format().nBlockAlign;
     if (input != nullptr)
     {

@@ -9,7 +9,8 @@
 // TStallWatchdog): PortAudio does not report every unplugged card. A
 // stream that moves less than a quarter of its rate for that long fails the
 // same way: a sound server that cannot serve the stream's buffer sizes calls
-// it now and then, and no usable audio comes through.
+// it now and then, and no usable audio comes through. The stream's thread
+// asks for real-time scheduling in its first callback (AudioThreadPriority.h).
 #pragma once
 
 #include "platform/audio/WaveBackend.h"
@@ -44,6 +45,7 @@ class TPortAudioEngine final : public TWaveEngine
     TWaveDevice& device_;
     PaStream* stream_ = nullptr;
     std::atomic<bool> stopping_{true};
+    bool priorityAsked_ = false; // set before the stream starts, then the stream's thread's
     TStallWatchdog watchdog_;
 };
 

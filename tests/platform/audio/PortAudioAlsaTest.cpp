@@ -10,8 +10,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sched.h>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace keb::test
 {
@@ -201,6 +203,52 @@ TEST(PortAudioAlsaTest, StreamsStopAndStartAgain)
     EXPECT_EQ(WaveInClose(capture), wrNoError);
     EXPECT_EQ(WaveOutClose(playback), wrNoError);
     EXPECT_EQ(captureEvents.FailedCount() + playbackEvents.FailedCount(), 0u);
+}
+
+// Whether a thread of this process may run first-in-first-out.
+bool RealTimeAllowed()
+{
+    bool allowed = false;
+    std::thread probe(
+        [&]
+        {
+            sched_param parameter{};
+            parameter.sched_priority = sched_get_priority_min(SCHED_FIFO);
+            allowed = sched_setscheduler(0, SCHED_FIFO, &parameter) == 0;
+        });
+    probe.join();
+    return allowed;
+}
+
+std::atomic<int> DeliveringPolicy{-1};
+
+void NotePolicy(HWaveIn, TWaveMessage message, void*, TWaveHdr*, TWaveResult)
+{
+    if (message == wmDone)
+        DeliveringPolicy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+}
+
+// The device's buffers come back in the stream's own thread.
+TEST(PortAudioAlsaTest, TheStreamsThreadRunsFirstInFirstOutWhereTheSystemAllows)
+{
+    if (!RealTimeAllowed())
+        GTEST_SKIP() << "this system gives no thread real-time scheduling";
+    const int deviceId = FindDevice(WaveInGetNumDevs(), WaveInGetDevCaps, "filepcm");
+    ASSERT_GE(deviceId, 0);
+    const TWaveFormatEx format = PcmFormat(8000, 1, 16);
+    HWaveIn device = nullptr;
+    ASSERT_EQ(WaveInOpen(&device, deviceId, &format, NotePolicy, nullptr), wrNoError);
+    OwnedBuffer buffer(BufferBytes);
+    ASSERT_EQ(WaveInPrepareHeader(device, &buffer.Header), wrNoError);
+    ASSERT_EQ(WaveInAddBuffer(device, &buffer.Header), wrNoError);
+    ASSERT_EQ(WaveInStart(device), wrNoError);
+    const auto end = std::chrono::steady_clock::now() + Limit;
+    while (DeliveringPolicy == -1 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(WaveInReset(device), wrNoError);
+    EXPECT_EQ(WaveInUnprepareHeader(device, &buffer.Header), wrNoError);
+    EXPECT_EQ(WaveInClose(device), wrNoError);
+    EXPECT_EQ(DeliveringPolicy, SCHED_FIFO);
 }
 
 } // namespace keb::test

@@ -41,7 +41,7 @@ TWaveResult TPortAudioEngine::Open(const PaStreamParameters& parameters)
 TWaveResult TPortAudioEngine::Start()
 {
     stopping_ = false;
-    priorityAsked_ = false;
+    priorityAsked_.store(false, std::memory_order_relaxed);
     const PaError error = Pa_StartStream(stream_);
     if (error != paNoError)
     {
@@ -68,11 +68,8 @@ int TPortAudioEngine::Callback(const void* input, void* output, unsigned long fr
                                const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user)
 {
     auto& engine = *static_cast<TPortAudioEngine*>(user);
-    if (!engine.priorityAsked_)
-    {
+    if (!engine.priorityAsked_.exchange(true, std::memory_order_relaxed))
         RaiseThisThreadToRealTime();
-        engine.priorityAsked_ = true;
-    }
     const std::size_t bytes = frames * engine.device_.Format().nBlockAlign;
     if (input != nullptr)
     {

@@ -45,7 +45,8 @@ class TPortAudioEngine final : public TWaveEngine
     TWaveDevice& device_;
     PaStream* stream_ = nullptr;
     std::atomic<bool> stopping_{true};
-    bool priorityAsked_ = false; // set before the stream starts, then the stream's thread's
+    // Cleared before the stream starts; the stream's thread sets it.
+    std::atomic<bool> priorityAsked_{false};
     TStallWatchdog watchdog_;
 };
 

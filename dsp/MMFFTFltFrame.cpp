@@ -133,9 +133,10 @@ struct TOverlapSums
 }
 
 template <class TOutput>
-void AddOverlaps(const float* work, int32_t half, float* overlap, TOutput& output)
+void AddOverlaps(const float* work, int32_t half, float* overlap, TOutput& output,
+                 int32_t from = 0)
 {
-    for (int32_t j = 0; j < half; j += 4)
+    for (int32_t j = from; j < half; j += 4)
     {
         const TOverlapSums sums = AddOverlapsAt(work, half, overlap, j);
         output.Put(j, sums.Head);
@@ -154,12 +155,7 @@ void AddOverlaps(const float* work, int32_t half, float* overlap, TPcm16Output& 
         output.Put(j, first.Head, second.Head);
         output.Put(half + j, first.Tail, second.Tail);
     }
-    for (; j < half; j += 4)
-    {
-        const TOverlapSums sums = AddOverlapsAt(work, half, overlap, j);
-        output.Put(j, sums.Head);
-        output.Put(half + j, sums.Tail);
-    }
+    AddOverlaps<TPcm16Output>(work, half, overlap, output, j);
 }
 
 // Two consecutive half-frames travel as the real and the imaginary part of one complex

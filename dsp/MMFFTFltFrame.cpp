@@ -133,8 +133,7 @@ struct TOverlapSums
 }
 
 template <class TOutput>
-void AddOverlaps(const float* work, int32_t half, float* overlap, TOutput& output,
-                 int32_t from = 0)
+void AddOverlaps(const float* work, int32_t half, float* overlap, TOutput& output, int32_t from = 0)
 {
     for (int32_t j = from; j < half; j += 4)
     {
